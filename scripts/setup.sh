@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what the build needs on Debian 12, if it is missing. Idempotent.
+set -euo pipefail
+needed=(cmake ninja-build g++ libgtest-dev)
+missing=()
+for p in "${needed[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+fi

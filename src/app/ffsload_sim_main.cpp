@@ -1,0 +1,126 @@
+// ffsload-sim: a simulated handset on a new pseudo-terminal.
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "sim/faults.h"
+#include "sim/fs_folder.h"
+#include "sim/handset.h"
+#include "sim/pty_server.h"
+#include "sim/settings.h"
+#include "sim/simulated_line.h"
+
+namespace {
+
+std::atomic<bool> g_stop{false};
+
+void on_signal(int) { g_stop = true; }
+
+void usage(std::FILE* out) {
+  std::fprintf(out,
+               "usage: ffsload-sim [--link PATH] [--load DIR] [--dump DIR] [--fault SPEC]...\n"
+               "                   [--set KEY=VALUE]... [--verbose]\n"
+               "  Creates a pseudo-terminal, prints its path and answers the tool's requests\n"
+               "  as a handset in test mode, until SIGINT or SIGTERM.\n"
+               "  --link PATH     also make PATH a symbolic link to the pseudo-terminal\n"
+               "  --load DIR      start with the files of DIR on the handset's flash\n"
+               "  --dump DIR      write the handset's flash into DIR when stopping\n"
+               "  --fault SPEC    KIND[:WHERE[:FIRST[:TIMES]]]; KIND is silent, refuse,\n"
+               "                  wrong-id, noise, bad-checksum, trickle, missing-end or\n"
+               "                  hang-up; WHERE is *, a request number, 0xID or 0xID/0xOP\n"
+               "  --set KEY=VALUE handset settings:\n%s"
+               "  --verbose       log every request on stderr\n",
+               sim::settings_help().c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string link_path, load_dir, dump_dir;
+  bool verbose = false;
+  sim::Handset handset;
+  sim::SimulatedLine line(handset);
+
+  std::vector<std::string> args(argv + 1, argv + argc);
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string* out) {
+      if (i + 1 >= args.size()) return false;
+      *out = args[++i];
+      return true;
+    };
+    std::string v, error;
+    if (a == "--help" || a == "-h") {
+      usage(stdout);
+      return 0;
+    } else if (a == "--verbose") {
+      verbose = true;
+    } else if (a == "--link" && value(&link_path)) {
+    } else if (a == "--load" && value(&load_dir)) {
+    } else if (a == "--dump" && value(&dump_dir)) {
+    } else if (a == "--fault" && value(&v)) {
+      auto rule = sim::parse_fault(v, &error);
+      if (!rule) {
+        std::fprintf(stderr, "ffsload-sim: %s\n", error.c_str());
+        return 2;
+      }
+      line.faults().add(*rule);
+    } else if (a == "--set" && value(&v)) {
+      auto eq = v.find('=');
+      if (eq == std::string::npos ||
+          !sim::apply_setting(handset.state(), v.substr(0, eq), v.substr(eq + 1), &error)) {
+        std::fprintf(stderr, "ffsload-sim: %s\n",
+                     eq == std::string::npos ? "--set takes KEY=VALUE" : error.c_str());
+        return 2;
+      }
+    } else {
+      std::fprintf(stderr, "ffsload-sim: unknown or incomplete option \"%s\"\n", a.c_str());
+      usage(stderr);
+      return 2;
+    }
+  }
+
+  std::string error;
+  if (!load_dir.empty() && !sim::load_file_system(handset.state().fs, load_dir, &error)) {
+    std::fprintf(stderr, "ffsload-sim: %s\n", error.c_str());
+    return 1;
+  }
+
+  sim::PtyServer server(line);
+  if (!server.open(&error)) {
+    std::fprintf(stderr, "ffsload-sim: %s\n", error.c_str());
+    return 1;
+  }
+  if (!link_path.empty()) {
+    ::unlink(link_path.c_str());  // a stale link from an earlier run
+    if (::symlink(server.device_path().c_str(), link_path.c_str()) != 0) {
+      std::fprintf(stderr, "ffsload-sim: cannot link %s: %s\n", link_path.c_str(),
+                   std::strerror(errno));
+      return 1;
+    }
+  }
+
+  struct sigaction sa {};
+  sa.sa_handler = on_signal;
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+
+  std::printf("%s\n", server.device_path().c_str());
+  std::fflush(stdout);
+
+  server.serve(g_stop, verbose ? stderr : nullptr);
+
+  int rc = 0;
+  if (!dump_dir.empty() && !sim::dump_file_system(handset.state().fs, dump_dir, &error)) {
+    std::fprintf(stderr, "ffsload-sim: %s\n", error.c_str());
+    rc = 1;
+  }
+  if (!link_path.empty()) ::unlink(link_path.c_str());
+  return rc;
+}

@@ -1,0 +1,36 @@
+// What every script command shares: the retry loop with its attempt count,
+// the usual log line, and the line written for a keyword not served yet.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace commands {
+
+constexpr int kAttemptCount = 5;
+constexpr double kReplyTimeout = 5.0;  // seconds per reply byte, nearly every request
+
+// Statuses the commands share.
+constexpr int kStatusNotSupported = 3;
+
+struct RetryOutcome {
+  int status;
+  int attempts_used;  // the attempt count minus the attempts left
+};
+
+// Runs attempt() while it returns non-zero and attempts are left; the status
+// starts non-zero so that the first attempt is always made.
+RetryOutcome retry(int attempt_count, const std::function<int()>& attempt);
+
+// Appends "<line>  => <status> (<attempts>)" to the run log.
+void log_result(const std::string& line, int status, int attempts_used);
+
+// Appends "<line>  => not supported" and returns kStatusNotSupported, so that
+// no script silently skips a command this build does not serve.
+int not_supported(const std::string& line);
+
+// The standard integer conversion: optional blanks and sign, leading digits;
+// no digits give 0. Values beyond int are clamped instead of overflowing.
+int to_int(const std::string& text);
+
+}  // namespace commands

@@ -1,0 +1,11 @@
+#include "fs/compare.h"
+
+#include "commands/command_support.h"
+
+namespace fs {
+
+int comparefile(const std::string& line, const std::string&, const std::string&, std::string&) {
+  return commands::not_supported(line);
+}
+
+}  // namespace fs

@@ -1,0 +1,199 @@
+#include <cmath>
+#include <vector>
+
+#include "link/link.h"
+#include "link/link_state.h"
+#include "platform/clock.h"
+#include "platform/rs232.h"
+#include "platform/user_interface.h"
+
+namespace {
+
+// Above this per-byte timeout the panels are repainted while waiting.
+constexpr double kRepaintAboveSeconds = 1.0;
+// Longest single block on the port while the panels want repainting.
+constexpr long kRepaintSliceMs = 40;
+// No caller waits longer than this for one byte; it also keeps the
+// conversion to milliseconds sane for absurd arguments.
+constexpr double kLongestTimeoutSeconds = 3600.0;
+
+enum class State {
+  kAwaitStart,
+  kAwaitType,
+  kExpectRequestId,
+  kExpectStatus,
+  kHeadBytes,
+  kDataBytes,
+  kChecksum,
+  kEnd,
+  kComplete,
+  kFailed,
+};
+
+long timeout_limit_ms(double timeout) {
+  if (!(timeout > 0.0)) return 0;  // also NaN
+  if (timeout > kLongestTimeoutSeconds) timeout = kLongestTimeoutSeconds;
+  return static_cast<long>(timeout * 1000.0);  // truncated, as the clock counts
+}
+
+// Waits for one byte under the per-byte timeout. Returns the byte, or -1 when
+// the wait ran out, -2 when the port failed.
+int wait_for_byte(double timeout) {
+  const long start = platform::clock();
+  const long limit = timeout_limit_ms(timeout);
+  const bool repaint = timeout > kRepaintAboveSeconds;
+  int waiting = 0;
+  for (;;) {
+    waiting = platform::GetInQLen(comport);
+    if (waiting != 0) break;
+    if (repaint) platform::ProcessDrawEvents();
+    const long elapsed = platform::clock() - start;
+    if (elapsed >= limit) break;
+    long slice = limit - elapsed;
+    if (repaint && slice > kRepaintSliceMs) slice = kRepaintSliceMs;
+    platform::ComWaitForInput(comport, slice);
+  }
+  if (waiting == 0) return -1;
+  int byte = platform::ComRdByte(comport);
+  return byte < 0 ? -2 : byte;
+}
+
+State after_status(std::size_t head_count, std::size_t data_count) {
+  if (head_count != 0) return State::kHeadBytes;
+  if (data_count != 0) return State::kDataBytes;
+  return State::kChecksum;
+}
+
+}  // namespace
+
+int receive_next_packet(const std::uint8_t& expected_id, std::span<std::uint8_t> head,
+                        std::span<std::uint8_t> data, std::uint8_t& status, double timeout) {
+  using wire::ReplyFault;
+  status = 0;
+  State state = State::kAwaitStart;
+  int hunt_count = 0;
+  std::uint8_t last_hunted = 0;
+  std::size_t head_pos = 0;
+  std::size_t data_pos = 0;
+  std::size_t head_left = head.size();
+  std::size_t data_left = data.size();
+  bool escape_pending = false;  // a lone 0x10 waits at data_pos for its partner
+  bool checksum_escaped = false;
+  ReplyFault fault = ReplyFault::kNone;
+  std::vector<std::uint8_t> seen;  // only filled while tracing
+
+  auto fail = [&](ReplyFault why) {
+    fault = why;
+    state = State::kFailed;
+  };
+  auto hunt = [&](std::uint8_t b) {
+    last_hunted = b;
+    ++hunt_count;
+  };
+
+  while (state != State::kComplete && state != State::kFailed) {
+    int got = wait_for_byte(timeout);
+    if (got < 0) {
+      fail(got == -1 ? ReplyFault::kTimeout : ReplyFault::kReadError);
+      break;
+    }
+    const auto b = static_cast<std::uint8_t>(got);
+    if (wire::tracing()) seen.push_back(b);
+
+    switch (state) {
+      case State::kAwaitStart:
+        hunt(b);
+        if (b == wire::kFrameBoundary) {
+          state = State::kAwaitType;
+        } else if (hunt_count > wire::kHuntLimit) {
+          fail(ReplyFault::kNoise);
+        }
+        break;
+      case State::kAwaitType:
+        if (b == wire::kFrameType && last_hunted == wire::kFrameBoundary) {
+          state = State::kExpectRequestId;
+        } else {
+          hunt(b);
+          if (hunt_count > wire::kHuntLimit) fail(ReplyFault::kNoise);
+        }
+        break;
+      case State::kExpectRequestId:
+        if (b == expected_id) {
+          state = State::kExpectStatus;
+        } else {
+          fail(ReplyFault::kWrongId);
+        }
+        break;
+      case State::kExpectStatus:
+        status = b;
+        if (b != 0) {
+          fail(ReplyFault::kRefused);
+        } else {
+          state = after_status(head.size(), data.size());
+        }
+        break;
+      case State::kHeadBytes:
+        head[head_pos++] = b;  // taken as it arrives, escape pairs included
+        if (--head_left == 0) state = data.empty() ? State::kChecksum : State::kDataBytes;
+        break;
+      case State::kDataBytes:
+        if (escape_pending) {
+          escape_pending = false;
+          if (b == wire::kFrameBoundary) {
+            data[data_pos] = wire::kFrameBoundary;
+          } else if (b != wire::kEscape) {
+            fail(ReplyFault::kBadEnd);  // an escape with no valid partner
+            break;
+          }
+          ++data_pos;  // the stored 0x10 stays when the partner is 0x10
+          --data_left;
+        } else if (b == wire::kEscape) {
+          data[data_pos] = wire::kEscape;  // provisional; counts with its partner
+          escape_pending = true;
+        } else if (b == wire::kFrameBoundary) {
+          fail(ReplyFault::kBadEnd);  // the frame ended before its data did
+          break;
+        } else {
+          data[data_pos++] = b;
+          --data_left;
+        }
+        if (data_left == 0) state = State::kChecksum;
+        break;
+      case State::kChecksum:
+        if (b == wire::kEscape && !checksum_escaped) {
+          checksum_escaped = true;
+        } else {
+          state = State::kEnd;  // the checksum itself is not tested
+        }
+        break;
+      case State::kEnd:
+        if (b == wire::kFrameBoundary) {
+          state = State::kComplete;
+        } else {
+          fail(ReplyFault::kBadEnd);
+        }
+        break;
+      case State::kComplete:
+      case State::kFailed:
+        break;
+    }
+  }
+  if (!seen.empty()) wire::trace(false, seen);
+  wire::set_last_reply_fault(fault);
+  return state == State::kComplete ? wire::kReaderComplete : wire::kReaderFailed;
+}
+
+std::uint8_t handle_response(std::span<std::uint8_t> data, std::span<std::uint8_t> head,
+                             std::uint8_t request_id, double timeout) {
+  if (wire::take_request_refused()) {
+    wire::set_last_reply_fault(wire::ReplyFault::kRequestRefused);
+    return wire::kExchangeFailed;
+  }
+  if (head.size() > 255 || data.size() > 255) {
+    wire::set_last_reply_fault(wire::ReplyFault::kBadEnd);
+    return wire::kExchangeFailed;
+  }
+  std::uint8_t status = 0;
+  int result = receive_next_packet(request_id, head, data, status, timeout);
+  return result == wire::kReaderComplete ? status : wire::kExchangeFailed;
+}

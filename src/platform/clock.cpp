@@ -1,0 +1,43 @@
+#include "platform/clock.h"
+
+#include <cmath>
+#include <ctime>
+#include <time.h>
+
+namespace platform {
+
+namespace {
+// A script can ask for any pause; a day is far beyond any real use and keeps
+// the conversion to milliseconds inside a long.
+constexpr double kLongestDelaySeconds = 86400.0;
+
+RealTime g_real_time;
+TimeSource* g_source = &g_real_time;
+}  // namespace
+
+long RealTime::now_ms() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<long>(ts.tv_sec) * 1000L + ts.tv_nsec / 1'000'000L;
+}
+
+void RealTime::sleep_ms(long ms) {
+  if (ms <= 0) return;
+  timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1'000'000L};
+  while (nanosleep(&ts, &ts) != 0) {
+  }
+}
+
+TimeSource& time_source() { return *g_source; }
+
+void set_time_source(TimeSource* source) { g_source = source ? source : &g_real_time; }
+
+long clock() { return g_source->now_ms(); }
+
+void Delay(double seconds) {
+  if (!(seconds > 0.0)) return;  // also catches NaN
+  if (seconds > kLongestDelaySeconds) seconds = kLongestDelaySeconds;
+  g_source->sleep_ms(std::lround(seconds * 1000.0));
+}
+
+}  // namespace platform

@@ -1,0 +1,55 @@
+#include "platform/headless_ui.h"
+
+namespace platform {
+
+void HeadlessUserInterface::insert_text_box_line(int panel, int control, int index,
+                                                 const std::string& text) {
+  auto& lines = controls_[{panel, control}].lines;
+  if (index < 0 || static_cast<std::size_t>(index) >= lines.size()) {
+    lines.push_back(text);
+  } else {
+    lines.insert(lines.begin() + index, text);
+  }
+  if (echo_lines_ && echo_key_ == std::pair{panel, control}) {
+    std::fprintf(echo_lines_, "%s\n", text.c_str());
+    std::fflush(echo_lines_);
+  }
+}
+
+void HeadlessUserInterface::reset_text_box(int panel, int control) {
+  controls_[{panel, control}].lines.clear();
+}
+
+int HeadlessUserInterface::num_text_box_lines(int panel, int control) {
+  return static_cast<int>(controls_[{panel, control}].lines.size());
+}
+
+std::string HeadlessUserInterface::text_box_line(int panel, int control, int index) {
+  const auto& lines = controls_[{panel, control}].lines;
+  if (index < 0 || static_cast<std::size_t>(index) >= lines.size()) return {};
+  return lines[static_cast<std::size_t>(index)];
+}
+
+void HeadlessUserInterface::set_value(int panel, int control, const std::string& text) {
+  controls_[{panel, control}].value = text;
+}
+
+void HeadlessUserInterface::set_attribute(int panel, int control, int attribute, int value) {
+  controls_[{panel, control}].attributes[attribute] = value;
+}
+
+int HeadlessUserInterface::attribute(int panel, int control, int attribute) {
+  auto& attrs = controls_[{panel, control}].attributes;
+  auto it = attrs.find(attribute);
+  return it == attrs.end() ? 0 : it->second;
+}
+
+void HeadlessUserInterface::message_popup(const std::string& title, const std::string& message) {
+  popups_.push_back({title, message});
+  if (echo_popups_) {
+    std::fprintf(echo_popups_, "%s: %s\n", title.c_str(), message.c_str());
+    std::fflush(echo_popups_);
+  }
+}
+
+}  // namespace platform

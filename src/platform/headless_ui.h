@@ -1,0 +1,58 @@
+// A user interface without windows: every panel control is kept in memory.
+// Lines appended to the run log can be echoed to a stream as they come (the
+// command line prints them on stdout), message boxes to another (stderr).
+#pragma once
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/user_interface.h"
+
+namespace platform {
+
+class HeadlessUserInterface final : public UserInterface {
+ public:
+  struct Control {
+    std::vector<std::string> lines;
+    std::string value;
+    std::map<int, int> attributes;
+  };
+  struct Popup {
+    std::string title;
+    std::string message;
+  };
+
+  // Lines appended to (log_panel, log_control) go to echo_lines when set.
+  void echo_run_log(int log_panel, int log_control, std::FILE* out) {
+    echo_key_ = {log_panel, log_control};
+    echo_lines_ = out;
+  }
+  void echo_popups(std::FILE* out) { echo_popups_ = out; }
+
+  const Control& control(int panel, int control) { return controls_[{panel, control}]; }
+  const std::vector<Popup>& popups() const { return popups_; }
+  int draw_event_calls() const { return draw_events_; }
+
+  void insert_text_box_line(int panel, int control, int index, const std::string& text) override;
+  void reset_text_box(int panel, int control) override;
+  int num_text_box_lines(int panel, int control) override;
+  std::string text_box_line(int panel, int control, int index) override;
+  void set_value(int panel, int control, const std::string& text) override;
+  void set_attribute(int panel, int control, int attribute, int value) override;
+  int attribute(int panel, int control, int attribute) override;
+  void message_popup(const std::string& title, const std::string& message) override;
+  void process_draw_events() override { ++draw_events_; }
+
+ private:
+  std::map<std::pair<int, int>, Control> controls_;
+  std::vector<Popup> popups_;
+  std::pair<int, int> echo_key_{-1, -1};
+  std::FILE* echo_lines_ = nullptr;
+  std::FILE* echo_popups_ = nullptr;
+  int draw_events_ = 0;
+};
+
+}  // namespace platform

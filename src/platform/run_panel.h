@@ -1,0 +1,17 @@
+// The run panel as the logic addresses it: its handle and control numbers.
+#pragma once
+
+namespace platform {
+
+// Handle of the run panel; set by whichever front end shows it.
+extern int runPanel;
+
+constexpr int kRunLogControl = 2;
+constexpr int kSaveButtonControl = 3;
+constexpr int kElapsedTimeControl = 8;
+constexpr int kLineCounterControl = 9;
+
+// Appends one line at the end of the run log.
+void append_run_log_line(const char* text);
+
+}  // namespace platform

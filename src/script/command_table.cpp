@@ -1,0 +1,86 @@
+#include "script/command_table.h"
+
+#include "commands/parameters.h"
+#include "commands/test_mode.h"
+#include "fs/calibration_check.h"
+#include "fs/compare.h"
+#include "fs/directory_commands.h"
+#include "fs/download.h"
+#include "fs/nvm_reset.h"
+#include "fs/readback.h"
+
+namespace script {
+
+namespace {
+
+using Words = std::vector<std::string>;
+using Dir = std::string;
+
+// Word limits of the runner's buffers (word 1 first).
+constexpr std::array<std::size_t, 8> kParameterLimits{11, 11, 23, 19, 19, 11, 11, 11};
+constexpr std::array<std::size_t, 8> kDirectoryLimits{23, 39};
+constexpr std::array<std::size_t, 8> kOneWordLimits{23, 19};
+constexpr std::array<std::size_t, 8> kTwoWordLimits{23, 19, 19};
+constexpr std::array<std::size_t, 8> kRegisterWriteLimits{23, 19, 19, 11};
+constexpr std::array<std::size_t, 8> kNoLimits{};
+
+const std::vector<Command> kTable = {
+    {"tms", 0, kNoLimits, {},
+     [](const std::string& l, Dir&, Words&) { return commands::entertestmode(l); }},
+    {"stw", 8, kParameterLimits, {2, 3, 4, 5, 6, 7, 8},
+     [](const std::string& l, Dir&, Words& w) {
+       return commands::stw(l, w[1], w[2], w[3], w[4], w[5], w[6], w[7]);
+     }},
+    {"str", 8, kParameterLimits, {2, 3, 4, 5, 6, 7, 8},
+     [](const std::string& l, Dir&, Words& w) {
+       return commands::str(l, w[1], w[2], w[3], w[4], w[5], w[6], w[7]);
+     }},
+    {"ti", 0, kNoLimits, {}, [](const std::string& l, Dir&, Words&) { return commands::ti(l); }},
+    {"cd", 2, kDirectoryLimits, {2},
+     [](const std::string& l, Dir& d, Words& w) {
+       d = w[1];  // kept even when the directory request then fails
+       return fs::changedirectory(l, d);
+     }},
+    {"rm", 2, kOneWordLimits, {2},
+     [](const std::string& l, Dir& d, Words& w) { return fs::rm(l, d, w[1]); }},
+    {"se", 2, kOneWordLimits, {2},
+     [](const std::string& l, Dir&, Words& w) { return commands::se(l, w[1]); }},
+    {"mkfs", 0, kNoLimits, {}, [](const std::string& l, Dir&, Words&) { return fs::mkfs(l); }},
+    {"mkdir", 2, kOneWordLimits, {2},
+     [](const std::string& l, Dir&, Words& w) { return fs::makedirectory(l, w[1]); }},
+    {"fwr", 3, kTwoWordLimits, {2, 3},
+     [](const std::string& l, Dir& d, Words& w) { return fs::writefile(l, d, w[1], w[2]); }},
+    {"compare", 3, kTwoWordLimits, {2, 3},
+     [](const std::string& l, Dir& d, Words& w) { return fs::comparefile(l, d, w[1], w[2]); }},
+    {"check", 2, kOneWordLimits, {},
+     [](const std::string& l, Dir&, Words&) { return fs::checkcalibration(l); }},
+    {"frd", 3, kTwoWordLimits, {2, 3},
+     [](const std::string& l, Dir& d, Words& w) { return fs::frd(l, d, w[1], w[2]); }},
+    {"cw", 4, kRegisterWriteLimits, {2, 3, 4},
+     [](const std::string& l, Dir&, Words& w) { return commands::cw(l, w[1], w[2], w[3]); }},
+    {"cr", 3, kTwoWordLimits, {2, 3},
+     [](const std::string& l, Dir&, Words& w) { return commands::cr(l, w[1], w[2]); }},
+    {"spw", 3, kTwoWordLimits, {2, 3},
+     [](const std::string& l, Dir&, Words& w) { return commands::spw(l, w[1], w[2]); }},
+    {"rfe", 2, kOneWordLimits, {2},
+     [](const std::string& l, Dir&, Words& w) { return commands::rfe(l, w[1]); }},
+    {"sleep", 2, kOneWordLimits, {2},
+     [](const std::string& l, Dir&, Words& w) { return commands::sleep(l, w[1]); }},
+    {"agcdcs", 0, kNoLimits, {},
+     [](const std::string& l, Dir&, Words&) { return commands::agcdac(l); }},
+    {"resetnvm", 0, kNoLimits, {},
+     [](const std::string& l, Dir&, Words&) { return fs::resetnvm(l); }},
+};
+
+}  // namespace
+
+std::span<const Command> command_table() { return kTable; }
+
+const Command* find_command(std::string_view line) {
+  for (const Command& c : kTable) {
+    if (line.starts_with(c.keyword)) return &c;
+  }
+  return nullptr;
+}
+
+}  // namespace script

@@ -1,0 +1,12 @@
+// Wires a simulated line to an in-memory serial port, so the tool and the
+// simulated handset talk inside one process on the installed clock.
+#pragma once
+
+#include "platform/memory_port.h"
+#include "sim/simulated_line.h"
+
+namespace sim {
+
+void connect(SimulatedLine& line, platform::MemorySerialDevice& port);
+
+}  // namespace sim

@@ -1,0 +1,74 @@
+#include "sim/simulated_line.h"
+
+namespace sim {
+
+namespace {
+// Noise a real line picks up: no frame boundary in it.
+constexpr std::uint8_t kNoisePattern[] = {0xFF, 0x00, 0x55, 0xAA, 0x7E, 0x14, 0x81, 0x3C};
+}  // namespace
+
+std::vector<Transmission> SimulatedLine::receive(std::span<const std::uint8_t> bytes) {
+  std::vector<Transmission> out;
+  if (hung_up_) return out;
+  for (const Request& request : parser_.feed(bytes)) {
+    requests_.push_back(request);
+    for (Transmission& t : respond(request)) out.push_back(std::move(t));
+    if (hung_up_) break;
+  }
+  return out;
+}
+
+std::vector<Transmission> SimulatedLine::respond(const Request& request) {
+  const int number = static_cast<int>(requests_.size());
+  std::optional<FaultRule> fault = faults_.for_request(request, number);
+  if (fault && fault->kind == FaultKind::kSilent) return {};
+  // The handset acts on a request even when its reply is then spoiled.
+  std::optional<Reply> reply = handset_.answer(request);
+  if (!reply) return {};
+  if (!fault) return {Transmission{encode_reply(request.id, *reply)}};
+
+  Transmission t;
+  switch (fault->kind) {
+    case FaultKind::kRefuse:
+      t.bytes = encode_reply(request.id, Reply{fault->status == 0 ? std::uint8_t{1} : fault->status,
+                                               {}, {}});
+      break;
+    case FaultKind::kWrongId:
+      t.bytes = encode_reply(static_cast<std::uint8_t>(request.id ^ 0x01), *reply);
+      break;
+    case FaultKind::kNoise:
+      for (int i = 0; i < fault->noise_bytes; ++i) {
+        t.bytes.push_back(kNoisePattern[i % static_cast<int>(sizeof kNoisePattern)]);
+      }
+      {
+        auto frame = encode_reply(request.id, *reply);
+        t.bytes.insert(t.bytes.end(), frame.begin(), frame.end());
+      }
+      break;
+    case FaultKind::kBadChecksum: {
+      std::uint8_t good = reply_checksum(request.id, *reply);
+      std::uint8_t bad = static_cast<std::uint8_t>(good ^ 0x40);
+      t.bytes = encode_reply(request.id, *reply, bad);
+      break;
+    }
+    case FaultKind::kTrickle:
+      t.bytes = encode_reply(request.id, *reply);
+      t.gap_ms = fault->gap_ms;
+      break;
+    case FaultKind::kMissingEnd:
+      t.bytes = encode_reply(request.id, *reply);
+      t.bytes.pop_back();
+      break;
+    case FaultKind::kHangUp:
+      t.bytes = encode_reply(request.id, *reply);
+      t.bytes.resize(t.bytes.size() / 2);
+      t.hang_up_after = true;
+      hung_up_ = true;
+      break;
+    case FaultKind::kSilent:
+      break;
+  }
+  return {std::move(t)};
+}
+
+}  // namespace sim

@@ -1,0 +1,117 @@
+#include "support/e2e_support.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace e2e {
+
+namespace {
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string temp_path(const char* stem) {
+  char name[] = "/tmp/ffsload-e2e-XXXXXX";
+  int fd = mkstemp(name);
+  if (fd >= 0) close(fd);
+  return std::string(name) + "." + stem;
+}
+
+std::vector<char*> argv_of(const std::string& program, const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  return argv;
+}
+
+}  // namespace
+
+std::string examples_dir() { return FFSLOAD_EXAMPLES; }
+
+SimProcess::~SimProcess() { stop(); }
+
+bool SimProcess::start(const std::vector<std::string>& args) {
+  int out_pipe[2];
+  if (pipe(out_pipe) != 0) return false;
+  err_path_ = temp_path("sim-err");
+  const std::string program = FFSLOAD_SIM_BIN;
+  pid_ = fork();
+  if (pid_ == 0) {
+    dup2(out_pipe[1], STDOUT_FILENO);
+    int err = open(err_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (err >= 0) dup2(err, STDERR_FILENO);
+    close(out_pipe[0]);
+    close(out_pipe[1]);
+    auto argv = argv_of(program, args);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  close(out_pipe[1]);
+  out_fd_ = out_pipe[0];
+  // The first line on stdout is the device path.
+  std::string line;
+  char c;
+  pollfd p{out_fd_, POLLIN, 0};
+  while (poll(&p, 1, 10'000) > 0 && read(out_fd_, &c, 1) == 1) {
+    if (c == '\n') break;
+    line += c;
+  }
+  device_ = line;
+  return !device_.empty();
+}
+
+int SimProcess::stop() {
+  if (pid_ <= 0) return -1;
+  kill(pid_, SIGTERM);
+  int status = 0;
+  waitpid(pid_, &status, 0);
+  pid_ = -1;
+  if (out_fd_ >= 0) close(out_fd_);
+  out_fd_ = -1;
+  err_ = read_file(err_path_);
+  unlink(err_path_.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+const std::string& SimProcess::errors() { return err_; }
+
+RunResult run_ffsload(const std::vector<std::string>& args, const std::string& cwd) {
+  RunResult result;
+  const std::string out_path = temp_path("out");
+  const std::string err_path = temp_path("err");
+  const std::string program = FFSLOAD_BIN;
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(cwd.c_str()) != 0) _exit(126);
+    int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(out, STDOUT_FILENO);
+    dup2(err, STDERR_FILENO);
+    auto argv = argv_of(program, args);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.out = read_file(out_path);
+  result.err = read_file(err_path);
+  unlink(out_path.c_str());
+  unlink(err_path.c_str());
+  return result;
+}
+
+}  // namespace e2e

@@ -1,0 +1,74 @@
+// A tool and a simulated handset in one process: an in-memory port on port
+// `port_number`, a fake clock that only moves while something waits, and a
+// headless run log. Tests talk to the commands as the runner would and look
+// at the requests the handset received and the lines the run log got.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/link.h"
+#include "platform/clock.h"
+#include "platform/headless_ui.h"
+#include "platform/memory_port.h"
+#include "platform/rs232.h"
+#include "platform/run_panel.h"
+#include "sim/handset.h"
+#include "sim/in_process.h"
+#include "sim/simulated_line.h"
+
+namespace testing_support {
+
+class SimulatedHandsetTest : public ::testing::Test {
+ protected:
+  void SetUp() override { attach(3); }
+
+  void TearDown() override {
+    platform::close_all_ports();
+    platform::set_user_interface(nullptr);
+    platform::set_time_source(nullptr);
+    wire::set_trace_sink(nullptr);
+  }
+
+  // Puts the simulated handset on another port number (the per-port rules).
+  void attach(int port_number) {
+    platform::close_all_ports();
+    platform::set_time_source(&clock);
+    platform::set_user_interface(&ui);
+    port = std::make_shared<platform::MemorySerialDevice>();
+    sim::connect(line, *port);
+    platform::install_port(port_number, port);
+    comport = port_number;
+  }
+
+  sim::HandsetState& state() { return handset.state(); }
+  const std::vector<sim::Request>& requests() const { return line.requests(); }
+  std::vector<std::string> log() {
+    return ui.control(platform::runPanel, platform::kRunLogControl).lines;
+  }
+  long now() { return clock.now_ms(); }
+  void fault(const std::string& spec) {
+    std::string error;
+    auto rule = sim::parse_fault(spec, &error);
+    ASSERT_TRUE(rule) << error;
+    line.faults().add(*rule);
+  }
+
+  platform::FakeTime clock;
+  platform::HeadlessUserInterface ui;
+  std::shared_ptr<platform::MemorySerialDevice> port;
+  sim::Handset handset;
+  sim::SimulatedLine line{handset};
+};
+
+// Bytes from a list of values, for readable expectations.
+inline std::vector<std::uint8_t> bytes(std::initializer_list<int> values) {
+  std::vector<std::uint8_t> out;
+  for (int v : values) out.push_back(static_cast<std::uint8_t>(v));
+  return out;
+}
+
+}  // namespace testing_support
