@@ -12,6 +12,10 @@
 
 namespace sim {
 
+// A handset path as the file system keys it: absolute, single slashes, no
+// trailing slash ("mmi" and "//mmi/" both name "/mmi"; "" and "/" name the root).
+std::string normalize_path(const std::string& path);
+
 // The flash file system: absolute paths ("/gsm/rf/afcdac") of directories and
 // files. "/" always exists once formatted.
 struct FlashFs {
