@@ -52,6 +52,8 @@ int wait_for_byte(double timeout) {
     long slice = limit - elapsed;
     if (repaint && slice > kRepaintSliceMs) slice = kRepaintSliceMs;
     platform::ComWaitForInput(comport, slice);
+    // A byte that comes only as the limit is reached came a whole timeout late.
+    if (platform::clock() - start >= limit) break;
   }
   if (waiting == 0) return -1;
   int byte = platform::ComRdByte(comport);

@@ -50,6 +50,13 @@ class SimulatedHandsetTest : public ::testing::Test {
     return ui.control(platform::runPanel, platform::kRunLogControl).lines;
   }
   long now() { return clock.now_ms(); }
+  // Forgets the requests and log lines so far (several cases in one test).
+  void line_clear() {
+    line.clear_requests();
+    line.faults().clear();
+    ui.reset_text_box(platform::runPanel, platform::kRunLogControl);
+    port->clear_written();
+  }
   void fault(const std::string& spec) {
     std::string error;
     auto rule = sim::parse_fault(spec, &error);
