@@ -51,8 +51,9 @@ void measure_idle_wait(double timeout) {
   const std::uint8_t status = handle_response({}, {}, 0x20, timeout);
   const double wall = seconds_since(t0);
   const double cpu = cpu_seconds() - cpu0;
-  std::printf("(a) silent line, timeout %.1f s: status %d, wall %.3f s, cpu %.4f s = %.3f%% of a core\n",
-              timeout, status, wall, cpu, 100.0 * cpu / wall);
+  std::printf(
+      "(a) silent line, timeout %.1f s: status %d, wall %.3f s, cpu %.4f s = %.3f%% of a core\n",
+      timeout, status, wall, cpu, 100.0 * cpu / wall);
   platform::close_all_ports();
   close(slave);
   close(master);
@@ -108,9 +109,10 @@ void measure_round_trip(const std::string& program, int count) {
     }
     const double per = seconds_since(t0) / count * 1e6;
     const double wire = static_cast<double>(c.wire_bytes) * 10.0 / 115200.0 * 1e6;
-    std::printf("(b) %-12s %d exchanges, %d failed: %.1f us per exchange over the pty; "
-                "the same %zu bytes take %.1f us on a 115200-baud wire (%.1f%%)\n",
-                c.what, count, failures, per, c.wire_bytes, wire, 100.0 * per / wire);
+    std::printf(
+        "(b) %-12s %d exchanges, %d failed: %.1f us per exchange over the pty; "
+        "the same %zu bytes take %.1f us on a 115200-baud wire (%.1f%%)\n",
+        c.what, count, failures, per, c.wire_bytes, wire, 100.0 * per / wire);
   }
   platform::close_all_ports();
   kill(pid, SIGTERM);

@@ -19,7 +19,9 @@ namespace {
 
 std::atomic<bool> g_stop{false};
 
-void on_signal(int) { g_stop = true; }
+void on_signal(int) {
+  g_stop = true;
+}
 
 void usage(std::FILE* out) {
   std::fprintf(out,

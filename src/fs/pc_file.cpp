@@ -7,9 +7,12 @@ namespace fs {
 std::string_view port_suffix(int port) {
   // Only the low byte of the port number was ever compared.
   switch (port & 0xFF) {
-    case 1: return "_1";
-    case 2: return "_2";
-    default: return "";
+    case 1:
+      return "_1";
+    case 2:
+      return "_2";
+    default:
+      return "";
   }
 }
 

@@ -10,35 +10,53 @@ bool g_request_refused = false;
 TraceSink g_trace;
 }  // namespace
 
-ReplyFault last_reply_fault() { return g_last_fault; }
-void set_last_reply_fault(ReplyFault fault) { g_last_fault = fault; }
+ReplyFault last_reply_fault() {
+  return g_last_fault;
+}
+void set_last_reply_fault(ReplyFault fault) {
+  g_last_fault = fault;
+}
 
 bool take_request_refused() {
   bool refused = g_request_refused;
   g_request_refused = false;
   return refused;
 }
-void set_request_refused(bool refused) { g_request_refused = refused; }
+void set_request_refused(bool refused) {
+  g_request_refused = refused;
+}
 
 std::string_view describe(ReplyFault fault) {
   switch (fault) {
-    case ReplyFault::kNone: return "complete";
-    case ReplyFault::kTimeout: return "no reply within the timeout";
-    case ReplyFault::kReadError: return "the port reported an error";
-    case ReplyFault::kNoise: return "too much noise before the reply";
-    case ReplyFault::kWrongId: return "reply to another request";
-    case ReplyFault::kRefused: return "refused by the handset";
-    case ReplyFault::kBadEnd: return "broken reply frame";
-    case ReplyFault::kRequestRefused: return "request too long for a frame";
+    case ReplyFault::kNone:
+      return "complete";
+    case ReplyFault::kTimeout:
+      return "no reply within the timeout";
+    case ReplyFault::kReadError:
+      return "the port reported an error";
+    case ReplyFault::kNoise:
+      return "too much noise before the reply";
+    case ReplyFault::kWrongId:
+      return "reply to another request";
+    case ReplyFault::kRefused:
+      return "refused by the handset";
+    case ReplyFault::kBadEnd:
+      return "broken reply frame";
+    case ReplyFault::kRequestRefused:
+      return "request too long for a frame";
   }
   return "unknown";
 }
 
-void set_trace_sink(TraceSink sink) { g_trace = std::move(sink); }
+void set_trace_sink(TraceSink sink) {
+  g_trace = std::move(sink);
+}
 
 void trace(bool outgoing, std::span<const std::uint8_t> bytes) {
   if (g_trace) g_trace(outgoing, bytes);
 }
-bool tracing() { return static_cast<bool>(g_trace); }
+bool tracing() {
+  return static_cast<bool>(g_trace);
+}
 
 }  // namespace wire

@@ -1,8 +1,9 @@
 #include "platform/clock.h"
 
+#include <time.h>
+
 #include <cmath>
 #include <ctime>
-#include <time.h>
 
 namespace platform {
 
@@ -28,11 +29,17 @@ void RealTime::sleep_ms(long ms) {
   }
 }
 
-TimeSource& time_source() { return *g_source; }
+TimeSource& time_source() {
+  return *g_source;
+}
 
-void set_time_source(TimeSource* source) { g_source = source ? source : &g_real_time; }
+void set_time_source(TimeSource* source) {
+  g_source = source ? source : &g_real_time;
+}
 
-long clock() { return g_source->now_ms(); }
+long clock() {
+  return g_source->now_ms();
+}
 
 void Delay(double seconds) {
   if (!(seconds > 0.0)) return;  // also catches NaN

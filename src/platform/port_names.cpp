@@ -24,9 +24,13 @@ std::string from_comports_file(int port) {
 }
 }  // namespace
 
-void set_device_override(int port, const std::string& path) { g_overrides[port] = path; }
+void set_device_override(int port, const std::string& path) {
+  g_overrides[port] = path;
+}
 
-void clear_device_overrides() { g_overrides.clear(); }
+void clear_device_overrides() {
+  g_overrides.clear();
+}
 
 std::string device_path_for_port(int port) {
   if (auto it = g_overrides.find(port); it != g_overrides.end()) return it->second;

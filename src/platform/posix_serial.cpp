@@ -22,14 +22,22 @@ constexpr int kWriteStallMs = 2000;
 
 speed_t speed_for(long baud) {
   switch (baud) {
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 230400: return B230400;
-    case 460800: return B460800;
-    case 921600: return B921600;
-    default: return B115200;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 230400:
+      return B230400;
+    case 460800:
+      return B460800;
+    case 921600:
+      return B921600;
+    default:
+      return B115200;
   }
 }
 
@@ -41,8 +49,9 @@ std::string open_failure(const std::string& path, int err) {
       return path + ": no such device (is the cable plugged in? check the \"comports\" file)";
     case EACCES:
     case EPERM:
-      return path + ": permission denied (add the user to the dialout group: "
-                    "sudo usermod -aG dialout $USER, then log in again)";
+      return path +
+             ": permission denied (add the user to the dialout group: "
+             "sudo usermod -aG dialout $USER, then log in again)";
     case EBUSY:
     case EWOULDBLOCK:
       return path + ": busy (another program is using this port)";
@@ -100,11 +109,17 @@ std::unique_ptr<PosixSerialDevice> PosixSerialDevice::open(const std::string& pa
   return std::unique_ptr<PosixSerialDevice>(new PosixSerialDevice(fd));
 }
 
-PosixSerialDevice::~PosixSerialDevice() { ::close(fd_); }
+PosixSerialDevice::~PosixSerialDevice() {
+  ::close(fd_);
+}
 
-void PosixSerialDevice::flush_input() { (void)tcflush(fd_, TCIFLUSH); }
+void PosixSerialDevice::flush_input() {
+  (void)tcflush(fd_, TCIFLUSH);
+}
 
-void PosixSerialDevice::flush_output() { (void)tcflush(fd_, TCOFLUSH); }
+void PosixSerialDevice::flush_output() {
+  (void)tcflush(fd_, TCOFLUSH);
+}
 
 int PosixSerialDevice::write(std::span<const std::uint8_t> bytes) {
   std::size_t done = 0;

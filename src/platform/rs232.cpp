@@ -29,7 +29,9 @@ SerialDevice* device(int port) {
 
 }  // namespace
 
-void set_device_opener(DeviceOpener opener) { g_opener = std::move(opener); }
+void set_device_opener(DeviceOpener opener) {
+  g_opener = std::move(opener);
+}
 
 void install_port(int port, std::shared_ptr<SerialDevice> dev) {
   if (PortSlot* s = slot(port)) {

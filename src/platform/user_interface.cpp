@@ -9,9 +9,13 @@ HeadlessUserInterface g_default_ui;
 UserInterface* g_ui = &g_default_ui;
 }  // namespace
 
-UserInterface& user_interface() { return *g_ui; }
+UserInterface& user_interface() {
+  return *g_ui;
+}
 
-void set_user_interface(UserInterface* ui) { g_ui = ui ? ui : &g_default_ui; }
+void set_user_interface(UserInterface* ui) {
+  g_ui = ui ? ui : &g_default_ui;
+}
 
 int InsertTextBoxLine(int panel, int control, int index, const std::string& text) {
   g_ui->insert_text_box_line(panel, control, index, text);

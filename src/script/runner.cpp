@@ -61,6 +61,5 @@ void download() {
   }
   std::fclose(DownloadFile);
   DownloadFile = nullptr;
-  SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor,
-                   status == 0 ? kColorGreen : kColorRed);
+  SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, status == 0 ? kColorGreen : kColorRed);
 }

@@ -52,8 +52,9 @@ std::optional<FaultRule> parse_fault(const std::string& text, std::string* error
   FaultRule rule;
   auto kind = kind_named(parts[0]);
   if (!kind) {
-    return fail("kinds are silent, refuse, wrong-id, noise, bad-checksum, trickle, "
-                "missing-end, hang-up");
+    return fail(
+        "kinds are silent, refuse, wrong-id, noise, bad-checksum, trickle, "
+        "missing-end, hang-up");
   }
   rule.kind = *kind;
   if (parts.size() > 1 && parts[1] != "*") {

@@ -25,6 +25,8 @@ class Handset {
 inline Reply ok_reply(std::vector<std::uint8_t> head = {}, std::vector<std::uint8_t> data = {}) {
   return Reply{0, std::move(head), std::move(data)};
 }
-inline Reply refusal(std::uint8_t status = 1) { return Reply{status, {}, {}}; }
+inline Reply refusal(std::uint8_t status = 1) {
+  return Reply{status, {}, {}};
+}
 
 }  // namespace sim

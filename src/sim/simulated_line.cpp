@@ -30,8 +30,8 @@ std::vector<Transmission> SimulatedLine::respond(const Request& request) {
   Transmission t;
   switch (fault->kind) {
     case FaultKind::kRefuse:
-      t.bytes = encode_reply(request.id, Reply{fault->status == 0 ? std::uint8_t{1} : fault->status,
-                                               {}, {}});
+      t.bytes = encode_reply(request.id,
+                             Reply{fault->status == 0 ? std::uint8_t{1} : fault->status, {}, {}});
       break;
     case FaultKind::kWrongId:
       t.bytes = encode_reply(static_cast<std::uint8_t>(request.id ^ 0x01), *reply);

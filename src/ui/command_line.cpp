@@ -58,8 +58,7 @@ bool parse(int argc, char** argv, Options* o) {
       long port = std::strtol(v.c_str(), &end, 10);
       if (v.empty() || *end != '\0' || port < platform::kLowestPort ||
           port > platform::kHighestPort) {
-        std::fprintf(stderr, "ffsload: --port takes a number from 1 to 8, not \"%s\"\n",
-                     v.c_str());
+        std::fprintf(stderr, "ffsload: --port takes a number from 1 to 8, not \"%s\"\n", v.c_str());
         return false;
       }
       o->port = static_cast<int>(port);
@@ -89,9 +88,8 @@ void save_run_log(platform::HeadlessUserInterface& ui) {
   std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  std::string name =
-      platform::strprintf("Download_%02d%02d-%02d%02d%02d.txt", local.tm_mon + 1, local.tm_mday,
-                          local.tm_hour, local.tm_min, local.tm_sec);
+  std::string name = platform::strprintf("Download_%02d%02d-%02d%02d%02d.txt", local.tm_mon + 1,
+                                         local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
   std::FILE* f = std::fopen(name.c_str(), "wb");
   bool ok = f != nullptr;
   for (const std::string& line : ui.control(platform::runPanel, platform::kRunLogControl).lines) {

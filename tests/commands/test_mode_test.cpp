@@ -26,9 +26,13 @@ TEST_F(TestModeCommands, requests_go_out_as_the_worked_frames) {
 }
 
 TEST_F(TestModeCommands, test_mode_mode_byte_follows_the_line_start) {
-  for (auto [text, mode] : std::vector<std::pair<std::string, int>>{
-           {"tms 0", 0}, {"tms 0x", 0}, {"tms 05", 0}, {"tms", 1}, {"tms 1", 1}, {"tms1", 1},
-           {"tms 7", 1}}) {
+  for (auto [text, mode] : std::vector<std::pair<std::string, int>>{{"tms 0", 0},
+                                                                    {"tms 0x", 0},
+                                                                    {"tms 05", 0},
+                                                                    {"tms", 1},
+                                                                    {"tms 1", 1},
+                                                                    {"tms1", 1},
+                                                                    {"tms 7", 1}}) {
     line_clear();
     commands::entertestmode(text);
     ASSERT_EQ(requests().size(), 1u) << text;
@@ -37,9 +41,12 @@ TEST_F(TestModeCommands, test_mode_mode_byte_follows_the_line_start) {
 }
 
 TEST_F(TestModeCommands, se_value_is_cut_to_its_low_byte) {
-  for (auto [word, value] : std::vector<std::pair<std::string, int>>{
-           {"256", 0x00}, {"300", 0x2C}, {"-1", 0xFF}, {"abc", 0x00}, {"", 0x00},
-           {"99999999999999", 0xFF}}) {
+  for (auto [word, value] : std::vector<std::pair<std::string, int>>{{"256", 0x00},
+                                                                     {"300", 0x2C},
+                                                                     {"-1", 0xFF},
+                                                                     {"abc", 0x00},
+                                                                     {"", 0x00},
+                                                                     {"99999999999999", 0xFF}}) {
     line_clear();
     commands::se("se " + word, word);
     ASSERT_EQ(requests().size(), 1u) << word;

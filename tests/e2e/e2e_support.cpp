@@ -39,9 +39,13 @@ std::vector<char*> argv_of(const std::string& program, const std::vector<std::st
 
 }  // namespace
 
-std::string examples_dir() { return FFSLOAD_EXAMPLES; }
+std::string examples_dir() {
+  return FFSLOAD_EXAMPLES;
+}
 
-SimProcess::~SimProcess() { stop(); }
+SimProcess::~SimProcess() {
+  stop();
+}
 
 bool SimProcess::start(const std::vector<std::string>& args) {
   int out_pipe[2];
@@ -86,7 +90,9 @@ int SimProcess::stop() {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-const std::string& SimProcess::errors() { return err_; }
+const std::string& SimProcess::errors() {
+  return err_;
+}
 
 RunResult run_ffsload(const std::vector<std::string>& args, const std::string& cwd) {
   RunResult result;

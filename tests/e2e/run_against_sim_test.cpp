@@ -23,8 +23,8 @@ std::vector<std::string> run_args(const std::string& device, const std::string& 
 TEST(EndToEnd, example_test_mode_script_runs_green_over_a_pty) {
   e2e::SimProcess sim;
   ASSERT_TRUE(sim.start({}));
-  auto result = e2e::run_ffsload(run_args(sim.device(), "testmode.tms"),
-                                 e2e::examples_dir() + "/station");
+  auto result =
+      e2e::run_ffsload(run_args(sim.device(), "testmode.tms"), e2e::examples_dir() + "/station");
   EXPECT_EQ(result.exit_code, 0) << result.err;
   // Run-log lines alone on stdout, in order.
   EXPECT_EQ(result.out, "tms 1  => 0 (1)\nti  => 0 (1)\nse 3  => 0 (1)\nsleep 100\n");
@@ -53,8 +53,7 @@ TEST(EndToEnd, no_run_for_bad_usage_or_a_missing_script) {
   ASSERT_TRUE(sim.start({}));
   auto missing = e2e::run_ffsload(run_args(sim.device(), "missing.tms"), dir.path());
   EXPECT_EQ(missing.exit_code, 2);
-  EXPECT_NE(missing.err.find("Error: Fail to open file <*.tms>"), std::string::npos)
-      << missing.err;
+  EXPECT_NE(missing.err.find("Error: Fail to open file <*.tms>"), std::string::npos) << missing.err;
   EXPECT_EQ(missing.out, "");
 }
 

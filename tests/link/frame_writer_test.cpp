@@ -59,11 +59,11 @@ TEST_F(FrameWriter, refuses_a_frame_longer_than_255_bytes_and_fails_its_exchange
 
 TEST_F(FrameWriter, config_comport_ignores_numbers_outside_one_to_eight) {
   int opened = 0;
-  platform::set_device_opener(
-      [&](int, const platform::SerialSettings&, std::string*) -> std::unique_ptr<platform::SerialDevice> {
-        ++opened;
-        return std::make_unique<platform::MemorySerialDevice>();
-      });
+  platform::set_device_opener([&](int, const platform::SerialSettings&,
+                                  std::string*) -> std::unique_ptr<platform::SerialDevice> {
+    ++opened;
+    return std::make_unique<platform::MemorySerialDevice>();
+  });
   config_comport(0);
   config_comport(9);
   config_comport(257);  // would be port 1 if it were cut to a byte

@@ -97,7 +97,8 @@ TEST(PortNames, override_then_comports_file_then_ttyS) {
   testing_support::TempDir dir;
   platform::clear_device_overrides();
   EXPECT_EQ(platform::device_path_for_port(1), "/dev/ttyS0");
-  testing_support::TempDir::write("comports", "# station 4\r\n1 /dev/serial/by-id/usb-A\r\n\nbad line\n8 /dev/ttyUSB7\n");
+  testing_support::TempDir::write(
+      "comports", "# station 4\r\n1 /dev/serial/by-id/usb-A\r\n\nbad line\n8 /dev/ttyUSB7\n");
   EXPECT_EQ(platform::device_path_for_port(1), "/dev/serial/by-id/usb-A");
   EXPECT_EQ(platform::device_path_for_port(8), "/dev/ttyUSB7");
   EXPECT_EQ(platform::device_path_for_port(3), "/dev/ttyS2");

@@ -20,7 +20,9 @@ class ScriptRunner : public testing_support::SimulatedHandsetTest {
     return ui.control(platform::runPanel, platform::kRunLogControl)
         .attributes.at(platform::kAttrBackColor);
   }
-  std::string counter() { return ui.control(platform::runPanel, platform::kLineCounterControl).value; }
+  std::string counter() {
+    return ui.control(platform::runPanel, platform::kLineCounterControl).value;
+  }
   int first_visible() {
     auto& attrs = ui.control(platform::runPanel, platform::kRunLogControl).attributes;
     auto it = attrs.find(platform::kAttrFirstVisibleLine);
@@ -59,8 +61,8 @@ TEST_F(ScriptRunner, empty_and_comment_only_scripts_turn_green_without_commands)
 
 TEST_F(ScriptRunner, missing_script_shows_the_message_box_and_leaves_the_colour) {
   tmsfile = "no-such.tms";
-  platform::SetCtrlAttribute(platform::runPanel, platform::kRunLogControl,
-                             platform::kAttrBackColor, platform::kColorYellow);
+  platform::SetCtrlAttribute(platform::runPanel, platform::kRunLogControl, platform::kAttrBackColor,
+                             platform::kColorYellow);
   download();
   ASSERT_EQ(ui.popups().size(), 1u);
   EXPECT_EQ(ui.popups()[0].title, "Error");
@@ -109,9 +111,9 @@ TEST_F(ScriptRunner, command_table_keeps_its_twenty_keywords_in_order) {
   std::vector<std::string_view> keywords;
   for (const auto& c : script::command_table()) keywords.push_back(c.keyword);
   EXPECT_EQ(keywords, (std::vector<std::string_view>{
-                          "tms", "stw", "str", "ti", "cd", "rm", "se", "mkfs", "mkdir", "fwr",
-                          "compare", "check", "frd", "cw", "cr", "spw", "rfe", "sleep", "agcdcs",
-                          "resetnvm"}));
+                          "tms",  "stw",   "str", "ti",      "cd",     "rm",      "se",
+                          "mkfs", "mkdir", "fwr", "compare", "check",  "frd",     "cw",
+                          "cr",   "spw",   "rfe", "sleep",   "agcdcs", "resetnvm"}));
   // No keyword begins with another, so at most one row can match a line.
   for (auto a : keywords) {
     for (auto b : keywords) {

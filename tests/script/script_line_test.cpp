@@ -26,7 +26,8 @@ std::vector<std::string> parts_of(const std::string& content) {
 
 TEST(ScriptLines, long_lines_are_read_in_parts_of_thirty_nine_characters) {
   const std::string fifty(50, 'x');
-  EXPECT_EQ(parts_of(fifty + "\n"), (std::vector<std::string>{fifty.substr(0, 39), fifty.substr(39)}));
+  EXPECT_EQ(parts_of(fifty + "\n"),
+            (std::vector<std::string>{fifty.substr(0, 39), fifty.substr(39)}));
   // 39 characters: read whole, and its line feed forms an empty line of its own.
   const std::string thirty_nine(39, 'y');
   EXPECT_EQ(parts_of(thirty_nine + "\nti\n"), (std::vector<std::string>{thirty_nine, "", "ti"}));
@@ -55,7 +56,8 @@ TEST(ScriptLines, crlf_files_read_like_lf_files_even_across_the_read_limit) {
 
 TEST(ScriptLines, last_line_without_line_feed_and_nul_bytes) {
   EXPECT_EQ(parts_of("tms 1\nti"), (std::vector<std::string>{"tms 1", "ti"}));
-  EXPECT_EQ(parts_of(std::string("ti\0junk\nse 3\n", 13)), (std::vector<std::string>{"ti", "se 3"}));
+  EXPECT_EQ(parts_of(std::string("ti\0junk\nse 3\n", 13)),
+            (std::vector<std::string>{"ti", "se 3"}));
   EXPECT_TRUE(parts_of("").empty());
 }
 

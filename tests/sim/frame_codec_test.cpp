@@ -49,7 +49,7 @@ TEST(SimFaults, specs_parse_and_select_the_requests_they_name) {
   sim::Request close{0x70, bytes({0x07, 0x00})};
   EXPECT_FALSE(plan.for_request(write, 1));
   EXPECT_FALSE(plan.for_request(close, 2));
-  EXPECT_TRUE(plan.for_request(write, 3));  // the second write
+  EXPECT_TRUE(plan.for_request(write, 3));   // the second write
   EXPECT_FALSE(plan.for_request(write, 4));  // only once
 
   sim::FaultPlan by_number;
