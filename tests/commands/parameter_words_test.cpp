@@ -15,21 +15,6 @@ TEST(ParameterWords, sub_command_number_is_arithmetic_on_the_first_two_character
   EXPECT_EQ(sub_command_number(std::string{'\xE9', '1'}), sub_command_number("i1"));
 }
 
-TEST(ParameterWords, digit_bytes_take_each_first_character_and_0xD0_for_a_missing_word) {
-  const std::string a = "7", b = "12", c = "", d = "-", e = "A", f = "9";
-  const std::array<const std::string*, kDigitCount> words{&a, &b, &c, &d, &e, &f};
-  EXPECT_EQ(digit_bytes(words), (DigitBytes{0x07, 0x01, 0xD0, 0xFD, 0x11, 0x09}));
-}
-
-TEST(ParameterWords, text_bytes_are_padded_with_zeros_and_cut_at_twenty) {
-  TextBytes abc{};
-  abc[0] = 'A', abc[1] = 'B', abc[2] = 'C';
-  EXPECT_EQ(text_bytes("ABC"), abc);
-  EXPECT_EQ(text_bytes(""), TextBytes{});
-  const TextBytes cut = text_bytes("ABCDEFGHIJKLMNOPQRSTUVW");
-  EXPECT_EQ(cut.back(), 'T');
-}
-
 TEST(ParameterWords, register_address_is_row_times_32_plus_column_cut_to_8_bits) {
   EXPECT_EQ(register_address("2", "27"), 0x5B);
   EXPECT_EQ(register_address("0", "40"), 0x28);
