@@ -31,7 +31,7 @@ void usage(std::FILE* out) {
                "  as a handset in test mode, until SIGINT or SIGTERM.\n"
                "  --link PATH     also make PATH a symbolic link to the pseudo-terminal\n"
                "  --load DIR      start with the files of DIR on the handset's flash\n"
-               "  --dump DIR      write the handset's flash into DIR when stopping\n"
+               "  --dump DIR      write the handset's flash into DIR (new or empty) when stopping\n"
                "  --fault SPEC    KIND[:WHERE[:FIRST[:TIMES]]]; KIND is silent, refuse,\n"
                "                  wrong-id, noise, bad-checksum, trickle, missing-end or\n"
                "                  hang-up; WHERE is *, a request number, 0xID or 0xID/0xOP\n"
@@ -88,6 +88,11 @@ int main(int argc, char** argv) {
   }
 
   std::string error;
+  // Refuse a dump folder that would end up mixing old files with the handset's.
+  if (!dump_dir.empty() && !sim::dump_folder_usable(dump_dir, &error)) {
+    std::fprintf(stderr, "ffsload-sim: %s\n", error.c_str());
+    return 2;
+  }
   if (!load_dir.empty() && !sim::load_file_system(handset.state().fs, load_dir, &error)) {
     std::fprintf(stderr, "ffsload-sim: %s\n", error.c_str());
     return 1;

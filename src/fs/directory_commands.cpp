@@ -1,18 +1,83 @@
 #include "fs/directory_commands.h"
 
+#include <array>
+
 #include "commands/command_support.h"
+#include "fs/refusals.h"
+#include "fs/request.h"
+#include "link/link.h"
+#include "platform/clock.h"
+#include "platform/text_format.h"
 
 namespace fs {
 
-int mkfs(const std::string& line) { return commands::not_supported(line); }
-int changedirectory(const std::string& line, const std::string&) {
-  return commands::not_supported(line);
+namespace {
+
+constexpr double kFormatPause = 2.0;  // seconds after every format attempt
+
+// One exchange of a file-system request; the reply bytes carry nothing the
+// tool uses, but the counts must match what the handset sends.
+int fs_exchange(const FsRequest& request, ReplyLayout layout, double timeout) {
+  std::array<std::uint8_t, 8> reply_head{};
+  std::array<std::uint8_t, 8> reply_data{};
+  return exchange(kFsRequest, request.head(), request.body(),
+                  std::span(reply_data).first(layout.data),
+                  std::span(reply_head).first(layout.head), timeout);
 }
-int makedirectory(const std::string& line, const std::string&) {
-  return commands::not_supported(line);
+
+// Up to five attempts of one request, then the usual log line.
+int exchange_and_log(const std::string& line, const FsRequest& request, ReplyLayout layout) {
+  auto outcome = commands::retry(commands::kAttemptCount, [&] {
+    return fs_exchange(request, layout, commands::kReplyTimeout);
+  });
+  commands::log_result(line, outcome.status, outcome.attempts_used);
+  return outcome.status;
 }
-int rm(const std::string& line, const std::string&, const std::string&) {
-  return commands::not_supported(line);
+
+}  // namespace
+
+int mkfs(const std::string& line) {
+  const FsRequest first = format_first_request();
+  const FsRequest second = format_second_request();
+  auto outcome = commands::retry(commands::kAttemptCount, [&] {
+    // The second request goes out whatever became of the first.
+    const int s1 = fs_exchange(first, kFormatReply, commands::kReplyTimeout);
+    const int s2 = fs_exchange(second, kFormatReply, commands::kReplyTimeout);
+    platform::Delay(kFormatPause);
+    return s1 + s2;
+  });
+  commands::log_result(line, outcome.status, outcome.attempts_used);
+  return outcome.status;
+}
+
+int changedirectory(const std::string& line, const std::string& directory) {
+  auto request = directory_request(directory);
+  if (!request) {
+    log_refusal(line, kStatusTextTooLong,
+                platform::strprintf("directory longer than %zu characters", kDirectoryArea - 7));
+    return kStatusTextTooLong;
+  }
+  return exchange_and_log(line, *request, kDirectoryReply);
+}
+
+int makedirectory(const std::string& line, const std::string& name) {
+  auto request = make_directory_request(name);
+  if (!request) {
+    log_refusal(line, kStatusTextTooLong,
+                platform::strprintf("name longer than %zu characters", kMakeDirectoryArea - 5));
+    return kStatusTextTooLong;
+  }
+  return exchange_and_log(line, *request, kMakeDirectoryReply);
+}
+
+int rm(const std::string& line, const std::string& directory, const std::string& name) {
+  auto request = remove_request(handset_path(directory, name));
+  if (!request) {
+    log_refusal(line, kStatusTextTooLong,
+                platform::strprintf("handset path longer than %zu characters", kRemoveArea - 4));
+    return kStatusTextTooLong;
+  }
+  return exchange_and_log(line, *request, kRemoveReply);
 }
 
 }  // namespace fs

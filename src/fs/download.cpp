@@ -1,11 +1,142 @@
 #include "fs/download.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <string_view>
+
 #include "commands/command_support.h"
+#include "commands/test_mode.h"
+#include "fs/pc_file.h"
+#include "fs/readback.h"
+#include "fs/refusals.h"
+#include "fs/request.h"
+#include "link/link.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/run_panel.h"
+#include "platform/text_format.h"
+#include "platform/user_interface.h"
 
 namespace fs {
 
-int writefile(const std::string& line, const std::string&, const std::string&, std::string&) {
-  return commands::not_supported(line);
+namespace {
+
+constexpr double kRetryPause = 0.5;            // seconds after a failed attempt
+constexpr std::uint8_t kTestModeAgain = 0x01;  // test-mode entry after a failed attempt
+
+using DownloadBuffer = std::array<std::uint8_t, kLargestFile>;
+
+// Reads the whole PC file from its first byte. False unless exactly `size`
+// bytes arrived: a short read must never go out as file contents.
+bool read_pc_file(DownloadBuffer& buffer, std::size_t size) {
+  if (!Filename || size > buffer.size()) return false;
+  if (std::fseek(Filename, 0, SEEK_SET) != 0) return false;
+  std::clearerr(Filename);
+  return std::fread(buffer.data(), 1, size, Filename) == size;
+}
+
+int fs_exchange(const FsRequest& request, ReplyLayout layout) {
+  std::array<std::uint8_t, 1> reply_head{};
+  return exchange(kFsRequest, request.head(), request.body(), {},
+                  std::span(reply_head).first(layout.head), commands::kReplyTimeout);
+}
+
+bool is_imei_name(std::string_view pc_name) {
+  return pc_name.starts_with("IMEI");
+}
+
+void close_pc_file() {
+  if (Filename) std::fclose(Filename);
+  Filename = nullptr;
+}
+
+}  // namespace
+
+int fwr(int size) {
+  if (size < 0 || static_cast<std::size_t>(size) > kLargestFile) return kStatusPcFileTooLarge;
+  DownloadBuffer buffer{};
+  const auto length = static_cast<std::size_t>(size);
+  if (!read_pc_file(buffer, length)) return kStatusShortRead;
+
+  for (std::size_t offset = 0; offset < length; offset += kWriteChunk) {
+    const std::size_t m = std::min(kWriteChunk, length - offset);
+    auto request = write_request(std::span(buffer).subspan(offset, m));
+    const int status = fs_exchange(*request, kWriteReply);
+    if (status != 0) return status;  // no further chunk and no close request
+  }
+  return fs_exchange(close_request(), kCloseReply);
+}
+
+int writefile(const std::string& line, const std::string& directory,
+              const std::string& handset_name, std::string& pc_name) {
+  // Identity files go back only after a read-back found one on this handset.
+  if (is_imei_name(pc_name) && IMEI_flag == 0) return 0;
+
+  auto open = open_request(handset_path(directory, handset_name));
+  if (!open) {
+    log_refusal(line, kStatusTextTooLong,
+                platform::strprintf("handset path longer than %zu characters", kOpenArea - 3));
+    return kStatusTextTooLong;
+  }
+
+  if (names_agree(handset_name, pc_name) && !append_port_suffix(pc_name, comport)) {
+    log_refusal(line, kStatusNameTooLongForSuffix,
+                platform::strprintf("PC name longer than %zu characters takes no suffix",
+                                    kLongestSuffixedName));
+    return kStatusNameTooLongForSuffix;
+  }
+
+  Filename = std::fopen(pc_name.c_str(), "rb");
+  if (!Filename) {
+    platform::MessagePopup("Error", "Fail to open file");
+    return kStatusMissingPcFile;
+  }
+
+  long size = 0;
+  if (platform::CVI_GetFileSize(pc_name.c_str(), &size) < 0 || size < 0) {
+    close_pc_file();
+    log_refusal(line, kStatusSizeUnknown,
+                platform::strprintf("size of %s cannot be read", pc_name.c_str()));
+    return kStatusSizeUnknown;
+  }
+  if (static_cast<unsigned long>(size) > kLargestFile) {
+    close_pc_file();
+    log_refusal(line, kStatusPcFileTooLarge,
+                platform::strprintf("%ld bytes, more than %zu", size, kLargestFile));
+    return kStatusPcFileTooLarge;
+  }
+  // Read it once before the handset hears of it: a file that does not deliver
+  // its size never opens (and so never truncates) a handset file.
+  DownloadBuffer probe{};
+  if (!read_pc_file(probe, static_cast<std::size_t>(size))) {
+    close_pc_file();
+    log_refusal(line, kStatusShortRead,
+                platform::strprintf("%s gave fewer than %ld bytes", pc_name.c_str(), size));
+    return kStatusShortRead;
+  }
+
+  int status = 1;
+  int left = commands::kAttemptCount;
+  while (status != 0 && left > 0) {
+    status = fs_exchange(*open, kOpenReply);
+    if (status == 0) status = fwr(static_cast<int>(size));
+    --left;
+    // The PC file, not the line, failed: another attempt would fail alike.
+    if (status == kStatusShortRead) break;
+    if (status != 0) {
+      commands::send_test_mode_request(kTestModeAgain);
+      platform::Delay(kRetryPause);
+    }
+  }
+
+  std::string result =
+      platform::strprintf("%s , %dbytes => %d (%d)", line.c_str(), static_cast<int>(size), status,
+                          commands::kAttemptCount - left);
+  if (status == kStatusShortRead) result += ": the PC file shrank during the download";
+  platform::append_run_log_line(result.c_str());
+  close_pc_file();
+  return status;
 }
 
 }  // namespace fs

@@ -9,4 +9,10 @@ namespace fs {
 int writefile(const std::string& line, const std::string& directory,
               const std::string& handset_name, std::string& pc_name);
 
+// The chunk writer: sends the open PC file (Filename) from its first byte in
+// write requests of 39 bytes, then the close request. Returns the status of
+// the first failed exchange, 0 when the close request succeeded, or a refusal
+// status when the PC file does not deliver `size` bytes (nothing is sent then).
+int fwr(int size);
+
 }  // namespace fs

@@ -5,6 +5,13 @@
 
 namespace fs {
 
+// Status when the NVM preset file could not be removed (no reset is asked for).
+constexpr int kStatusNvmFileNotRemoved = 9;
+
 int resetnvm(const std::string& line);
+
+// The directory request for "mmi", then the removal of "/mmi/NvmPreset":
+// 0 when both succeeded, otherwise 100.
+int RemoveNvmFile();
 
 }  // namespace fs

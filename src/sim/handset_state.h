@@ -33,6 +33,9 @@ struct FlashFs {
 
   // The directory of the last directory request.
   std::string current_directory = "/";
+
+  // The first format request arrived; the second one completes the format.
+  bool format_armed = false;
 };
 
 // Test-mode parameters and registers.

@@ -1,0 +1,13 @@
+#include "fs/refusals.h"
+
+#include "platform/run_panel.h"
+#include "platform/text_format.h"
+
+namespace fs {
+
+void log_refusal(const std::string& line, int status, const std::string& reason) {
+  platform::append_run_log_line(
+      platform::strprintf("%s  => %d (0): %s", line.c_str(), status, reason.c_str()).c_str());
+}
+
+}  // namespace fs
