@@ -2,6 +2,8 @@
 # Installs what the build needs on Debian 12, if it is missing. Idempotent.
 set -euo pipefail
 needed=(cmake ninja-build g++ libgtest-dev)
+# "scripts/setup.sh fuzz" also brings clang with libFuzzer.
+[ "${1:-}" = fuzz ] && needed+=(clang libclang-rt-14-dev)
 missing=()
 for p in "${needed[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
