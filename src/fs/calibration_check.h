@@ -1,10 +1,18 @@
-// "check": battery calibration values and the radio calibration files.
+// "check": the battery calibration values and the presence and exact length
+// of the radio calibration files.
 #pragma once
 
 #include <string>
 
 namespace fs {
 
+constexpr int kStatusBadBatteryCalibration = 500;
+constexpr int kLengthAttemptCount = 3;
+
 int checkcalibration(const std::string& line);
+
+// 0 when the handset reports exactly `expected` bytes for path within three
+// file queries; 2 when it did not; logs one line either way.
+int checklength(const std::string& path, int expected);
 
 }  // namespace fs

@@ -1,13 +1,111 @@
 #include "fs/readback.h"
 
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <span>
+
 #include "commands/command_support.h"
+#include "fs/handset_file_read.h"
+#include "fs/pc_file.h"
+#include "fs/refusal.h"
+#include "fs/request.h"
+#include "link/link.h"
+#include "platform/run_panel.h"
+#include "platform/text_format.h"
 
 char IMEI_flag = 0;
 
 namespace fs {
 
-int frd(const std::string& line, const std::string&, const std::string&, std::string&) {
-  return commands::not_supported(line);
+namespace {
+
+constexpr std::uint16_t kImeiFileSize = 8;
+
+// Creates the PC file, or empties it: what a failed read-back leaves behind.
+void leave_empty(const std::string& name) {
+  if (std::FILE* file = std::fopen(name.c_str(), "wb")) std::fclose(file);
+}
+
+// Writes the PC file through a temporary file renamed into place, so that a
+// failed write never leaves a partial file under the real name.
+bool write_pc_file(const std::string& name, std::span<const std::uint8_t> bytes) {
+  const std::string temporary = name + ".part";
+  Filename = std::fopen(temporary.c_str(), "wb");
+  if (!Filename) return false;
+  bool written =
+      bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), Filename) == bytes.size();
+  written = std::fclose(Filename) == 0 && written;
+  Filename = nullptr;
+  written = written && std::rename(temporary.c_str(), name.c_str()) == 0;
+  if (!written) std::remove(temporary.c_str());
+  return written;
+}
+
+}  // namespace
+
+int frd(const std::string& line, const std::string& directory, const std::string& handset_name,
+        std::string& pc_name) {
+  if (handset_name.empty() || pc_name.empty()) {
+    return refuse(line, kStatusMissingName, "a handset file name and a PC file name are needed");
+  }
+  const std::string path = handset_path(directory, handset_name);
+  const auto query = file_query_request(path);
+  if (!query) return refuse(line, kStatusPathTooLong, "handset path longer than 33 characters");
+  std::string suffixed = pc_name;
+  if (!append_port_suffix(suffixed, comport)) {
+    return refuse(line, kStatusPcNameTooLong, "PC file name too long for its port suffix");
+  }
+
+  // An IMEI-named read-back is the backup of the handset's identity: it
+  // finds out whether there is one before anything on the PC is touched.
+  const bool imei = pc_name.starts_with("IMEI");
+  FileFacts facts;
+  std::array<std::uint8_t, kLargestFile> buffer{};
+  int status = 1;
+  int size_error = 0;
+  std::int8_t left = commands::kAttemptCount;
+  while (status != 0 && left > 0) {
+    status = query_file(*query, facts);
+    if (imei) {
+      // Only the handset's own "no such file", or a file of another size,
+      // means there is no IMEI to keep. A silent or garbled line is retried:
+      // taking it for "no IMEI" would let the format erase the identity.
+      const bool refused = status != 0 && wire::last_reply_fault() == wire::ReplyFault::kRefused;
+      if (refused || (status == 0 && facts.size != kImeiFileSize)) {
+        IMEI_flag = 0;
+        return 0;
+      }
+      if (status == 0) IMEI_flag = 1;
+    }
+    if (status == 0) {
+      if (facts.size > kLargestFile) {
+        size_error = kStatusFileTooLarge;
+        break;  // not counted as an attempt
+      }
+      status = read_file_blocks(path, facts, buffer);
+    }
+    --left;
+  }
+
+  pc_name = suffixed;
+  int result = status + size_error;
+  bool pc_file_written = true;
+  if (result == 0) {
+    pc_file_written = write_pc_file(pc_name, std::span(buffer).first(facts.size));
+    if (!pc_file_written) result = kStatusPcFileNotWritten;
+  }
+  if (result != 0) leave_empty(pc_name);
+  // The flag promises a saved IMEI; a read-back that failed saved none.
+  if (imei && result != 0) IMEI_flag = 0;
+
+  std::string entry = platform::strprintf("%s, %dBytes=> %d(%d)", line.c_str(), facts.size, result,
+                                          commands::kAttemptCount - left);
+  if (!pc_file_written) {
+    entry += platform::strprintf(": cannot write PC file \"%s\"", pc_name.c_str());
+  }
+  platform::append_run_log_line(entry.c_str());
+  return result;
 }
 
 }  // namespace fs

@@ -36,6 +36,12 @@ struct FlashFs {
 
   // The first format request arrived; the second one completes the format.
   bool format_armed = false;
+
+  // Test knobs for a misbehaving handset: a size the file query reports
+  // instead of the file's length, and bytes added to (negative: taken from)
+  // the data of every block read.
+  std::optional<std::uint16_t> reported_size;
+  int block_read_surplus = 0;
 };
 
 // Test-mode parameters and registers.

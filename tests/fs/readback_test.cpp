@@ -1,0 +1,265 @@
+#include "fs/readback.h"
+
+#include <string>
+#include <vector>
+
+#include "file_command_fixture.h"
+#include "fs/compare.h"
+#include "fs/refusal.h"
+
+using testing_support::bytes;
+
+class ReadBack : public testing_support::FileCommandTest {
+ protected:
+  int read_back(const std::string& handset_name, std::string pc_name,
+                const std::string& directory = "/gsm/rf") {
+    pc_name_ = pc_name;
+    return fs::frd("frd " + handset_name + " " + pc_name, directory, handset_name, pc_name_);
+  }
+  std::string pc_name_;
+};
+
+TEST_F(ReadBack, sends_query_setup_and_block_read_byte_for_byte) {
+  put_handset_file("/gsm/rf/afcdac", bytes({0x34, 0x12}));
+  EXPECT_EQ(read_back("afcdac", "afc"), 0);
+
+  ASSERT_EQ(requests().size(), 3u);
+  // "/gsm/rf/afcdac" is 14 characters: length bytes 16 (two zeros) and 15.
+  const auto path =
+      bytes({0x2F, 0x67, 0x73, 0x6D, 0x2F, 0x72, 0x66, 0x2F, 0x61, 0x66, 0x63, 0x64, 0x61, 0x63});
+  auto query = bytes({0x01, 0x26, 16});
+  query.insert(query.end(), path.begin(), path.end());
+  for (int b : {0x00, 0x00, 0x23, 0x14, 0x00, 0x0D, 0x00}) query.push_back(std::uint8_t(b));
+  EXPECT_EQ(requests()[0].payload, query);
+
+  auto setup = bytes({0x01, 0x26, 15});
+  setup.insert(setup.end(), path.begin(), path.end());
+  // The reference from the query's reply goes back unchanged (the sim's first file: 0x4100).
+  for (int b : {0x00, 0x23, 0x00, 0x41, 0x08, 0x00}) setup.push_back(std::uint8_t(b));
+  EXPECT_EQ(requests()[1].payload, setup);
+  EXPECT_EQ(requests()[2].payload, bytes({0x1A, 0x02, 0x00, 0x00}));
+
+  EXPECT_EQ(read_pc_file("afc"), bytes({0x34, 0x12}));
+  EXPECT_EQ(log(), std::vector<std::string>{"frd afcdac afc, 2Bytes=> 0(1)"});
+}
+
+TEST_F(ReadBack, reads_whole_blocks_and_remainders_of_every_size) {
+  struct Case {
+    std::size_t size;
+    std::vector<int> blocks;
+  };
+  const std::vector<Case> cases{
+      {0, {}},
+      {123, full_blocks_then(1, 0)},
+      {124, full_blocks_then(1, 1)},
+      {125, full_blocks_then(1, 2)},   // 0x02 travels escaped: four head bytes
+      {139, full_blocks_then(1, 16)},  // 0x10 likewise
+      {246, full_blocks_then(2, 0)},
+      {3000, full_blocks_then(24, 48)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.size);
+    line.clear_requests();
+    const auto content = pattern(c.size);
+    put_handset_file("/gsm/rf/file", content);
+    EXPECT_EQ(read_back("file", "pc"), 0);
+    EXPECT_EQ(block_read_counts(), c.blocks);
+    EXPECT_EQ(fs_requests(0x08).size(), 1u);
+    EXPECT_EQ(read_pc_file("pc"), content);
+    EXPECT_EQ(log().back(), "frd file pc, " + std::to_string(c.size) + "Bytes=> 0(1)");
+  }
+}
+
+TEST_F(ReadBack, refuses_a_file_above_three_thousand_bytes_without_reading_it) {
+  put_handset_file("/gsm/rf/big", pattern(3001));
+  write_pc_file("pc", pattern(5));
+  EXPECT_EQ(read_back("big", "pc"), 201);
+  EXPECT_EQ(requests().size(), 1u);  // the query alone
+  EXPECT_EQ(read_pc_file("pc"), std::vector<std::uint8_t>{});
+  EXPECT_EQ(log(), std::vector<std::string>{"frd big pc, 3001Bytes=> 201(0)"});
+}
+
+TEST_F(ReadBack, counts_the_attempts_before_an_oversized_answer) {
+  put_handset_file("/gsm/rf/big", pattern(3001));
+  fault("silent:0x70/0x0D:1:2");
+  EXPECT_EQ(read_back("big", "pc"), 201);
+  EXPECT_EQ(log(), std::vector<std::string>{"frd big pc, 3001Bytes=> 201(2)"});
+}
+
+TEST_F(ReadBack, retries_from_the_query_after_a_failed_block_read) {
+  put_handset_file("/gsm/rf/file", pattern(300));
+  fault("silent:0x70/0x1A:2:1");
+  EXPECT_EQ(read_back("file", "pc"), 0);
+  EXPECT_EQ(fs_requests(0x0D).size(), 2u);
+  EXPECT_EQ(block_read_counts(), (std::vector<int>{123, 123, 123, 123, 54}));
+  EXPECT_EQ(read_pc_file("pc"), pattern(300));
+  EXPECT_EQ(log(), std::vector<std::string>{"frd file pc, 300Bytes=> 0(2)"});
+  EXPECT_GE(now(), 5000);
+}
+
+TEST_F(ReadBack, failing_every_attempt_leaves_an_empty_pc_file) {
+  put_handset_file("/gsm/rf/file", pattern(10));
+  write_pc_file("pc", pattern(10));
+  fault("silent:0x70/0x08");
+  EXPECT_EQ(read_back("file", "pc"), 100);
+  EXPECT_EQ(fs_requests(0x0D).size(), 5u);
+  EXPECT_EQ(read_pc_file("pc"), std::vector<std::uint8_t>{});
+  EXPECT_EQ(log(), std::vector<std::string>{"frd file pc, 10Bytes=> 100(5)"});
+}
+
+TEST_F(ReadBack, fails_when_the_handset_sends_other_than_it_reported) {
+  for (int surplus : {-1, 1}) {
+    SCOPED_TRACE(surplus);
+    put_handset_file("/gsm/rf/file", pattern(130));
+    state().fs.block_read_surplus = surplus;
+    EXPECT_EQ(read_back("file", "pc"), 100);
+    EXPECT_EQ(read_pc_file("pc"), std::vector<std::uint8_t>{});
+  }
+}
+
+TEST_F(ReadBack, fails_when_the_handset_reports_more_than_the_file_holds) {
+  put_handset_file("/gsm/rf/file", pattern(200));
+  state().fs.reported_size = 300;
+  EXPECT_EQ(read_back("file", "pc"), 100);
+  state().fs.reported_size = 3001;
+  EXPECT_EQ(read_back("file", "pc"), 201);
+  EXPECT_EQ(log().back(), "frd file pc, 3001Bytes=> 201(0)");
+}
+
+TEST_F(ReadBack, a_hang_up_during_the_block_reads_fails_the_command) {
+  put_handset_file("/gsm/rf/file", pattern(500));
+  fault("hang-up:0x70/0x1A:2:1");
+  EXPECT_EQ(read_back("file", "pc"), 100);
+  EXPECT_EQ(log(), std::vector<std::string>{"frd file pc, 500Bytes=> 100(5)"});
+  EXPECT_EQ(read_pc_file("pc"), std::vector<std::uint8_t>{});
+}
+
+TEST_F(ReadBack, suffixes_every_pc_name_on_ports_one_and_two_only) {
+  for (int port_number : {1, 2, 3, 8}) {
+    SCOPED_TRACE(port_number);
+    attach(port_number);
+    put_handset_file("/gsm/rf/afcdac", bytes({1, 2}));
+    const std::string suffix = port_number == 1 ? "_1" : port_number == 2 ? "_2" : "";
+    EXPECT_EQ(read_back("afcdac", "other"), 0);
+    EXPECT_EQ(pc_name_, "other" + suffix);
+    EXPECT_EQ(read_pc_file("other" + suffix), bytes({1, 2}));
+  }
+}
+
+TEST_F(ReadBack, refuses_bad_names_before_any_request) {
+  put_handset_file("/gsm/rf/afcdac", bytes({1, 2}));
+  // 34 characters of handset path.
+  EXPECT_EQ(read_back("afcdac", "pc", "/gsm/rf/aaaaaaaaaaaaaaaaaaa"), 400);
+  attach(1);
+  EXPECT_EQ(read_back("afcdac", std::string(18, 'n')), 401);
+  EXPECT_EQ(pc_name_, std::string(18, 'n'));
+  EXPECT_EQ(read_back("", "pc"), 403);
+  EXPECT_TRUE(requests().empty());
+  EXPECT_EQ(log(), (std::vector<std::string>{
+                       "frd afcdac pc  => 400 (handset path longer than 33 characters)",
+                       "frd afcdac nnnnnnnnnnnnnnnnnn  => 401 (PC file name too long for its port "
+                       "suffix)",
+                       "frd  pc  => 403 (a handset file name and a PC file name are needed)"}));
+  EXPECT_TRUE(pc_files().empty());
+}
+
+TEST_F(ReadBack, takes_a_path_of_thirty_three_characters_and_a_long_name_without_suffix) {
+  put_handset_file("/gsm/rf/aaaaaaaaaaaaaaaaaa/afcdac", bytes({1, 2}));
+  EXPECT_EQ(read_back("afcdac", std::string(19, 'n'), "/gsm/rf/aaaaaaaaaaaaaaaaaa"), 0);
+}
+
+TEST_F(ReadBack, reports_a_pc_file_it_cannot_write) {
+  put_handset_file("/gsm/rf/afcdac", bytes({1, 2}));
+  EXPECT_EQ(read_back("afcdac", "nofolder/pc"), fs::kStatusPcFileNotWritten);
+  EXPECT_EQ(log(), std::vector<std::string>{
+                       "frd afcdac nofolder/pc, 2Bytes=> 402(1): cannot write PC file "
+                       "\"nofolder/pc\""});
+  EXPECT_TRUE(pc_files().empty());
+}
+
+// The IMEI backup.
+
+TEST_F(ReadBack, backs_up_an_eight_byte_imei_under_the_port_name) {
+  attach(1);
+  put_handset_file("/gsm/IMEI", pattern(8));
+  EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 0);
+  EXPECT_EQ(IMEI_flag, 1);
+  EXPECT_EQ(read_pc_file("IMEI_1"), pattern(8));
+  EXPECT_EQ(log(), std::vector<std::string>{"frd IMEI IMEI, 8Bytes=> 0(1)"});
+}
+
+TEST_F(ReadBack, takes_an_imei_of_another_size_or_a_refusal_as_no_imei) {
+  write_pc_file("IMEI", pattern(8, 9));
+  IMEI_flag = 1;
+  put_handset_file("/gsm/IMEI", pattern(10));
+  EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 0);
+  EXPECT_EQ(IMEI_flag, 0);
+  EXPECT_EQ(pc_name_, "IMEI");
+
+  IMEI_flag = 1;
+  state().fs.files.clear();  // the handset refuses the query
+  EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 0);
+  EXPECT_EQ(IMEI_flag, 0);
+
+  EXPECT_EQ(requests().size(), 2u);
+  EXPECT_TRUE(log().empty());
+  EXPECT_EQ(read_pc_file("IMEI"), pattern(8, 9));
+  EXPECT_EQ(pc_files(), std::vector<std::string>{"IMEI"});
+}
+
+TEST_F(ReadBack, does_not_take_a_silent_or_garbled_line_for_a_missing_imei) {
+  // The line stays dead after a hang-up, so it comes last.
+  for (const std::string kind : {"silent", "wrong-id", "missing-end", "hang-up"}) {
+    SCOPED_TRACE(kind);
+    line.faults().clear();
+    line.clear_requests();
+    put_handset_file("/gsm/IMEI", pattern(8));
+    fault(kind + ":0x70/0x0D");
+    IMEI_flag = 1;
+    EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 100);
+    EXPECT_EQ(IMEI_flag, 0);
+    // A dead line takes no more requests; the others see all five queries.
+    EXPECT_EQ(fs_requests(0x0D).size(), kind == "hang-up" ? 1u : 5u);
+    EXPECT_EQ(log().back(), "frd IMEI IMEI, 0Bytes=> 100(5)");
+  }
+}
+
+TEST_F(ReadBack, keeps_asking_for_the_imei_after_a_silent_query) {
+  put_handset_file("/gsm/IMEI", pattern(8));
+  fault("silent:0x70/0x0D:1:2");
+  EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 0);
+  EXPECT_EQ(IMEI_flag, 1);
+  EXPECT_EQ(read_pc_file("IMEI"), pattern(8));
+  EXPECT_EQ(log(), std::vector<std::string>{"frd IMEI IMEI, 8Bytes=> 0(3)"});
+}
+
+TEST_F(ReadBack, imei_names_are_case_sensitive_and_may_run_on) {
+  put_handset_file("/gsm/IMEI", pattern(10));
+  EXPECT_EQ(read_back("IMEI", "imei", "/gsm"), 0);  // not an IMEI backup: read as any file
+  EXPECT_EQ(read_pc_file("imei"), pattern(10));
+  EXPECT_EQ(read_back("IMEI", "IMEI2", "/gsm"), 0);  // an IMEI backup: 10 bytes is none
+  EXPECT_FALSE(read_pc_file("IMEI2"));
+  EXPECT_EQ(log().size(), 1u);
+}
+
+TEST_F(ReadBack, an_imei_backup_survives_the_format_and_is_restored_and_compared) {
+  attach(2);
+  const auto imei = pattern(8, 0x35);
+  put_handset_file("/gsm/IMEI", imei);
+  EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 0);
+  ASSERT_EQ(IMEI_flag, 1);
+
+  state().fs = sim::FlashFs{};  // the format
+  // A second read-back now finds no IMEI; the backup on the PC stays as it was.
+  EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 0);
+  EXPECT_EQ(IMEI_flag, 0);
+  EXPECT_EQ(read_pc_file("IMEI_2"), imei);
+
+  // Restored (as the download would) and compared against the backup.
+  IMEI_flag = 1;
+  put_handset_file("/gsm/IMEI", *read_pc_file("IMEI_2"));
+  std::string pc_name = "IMEI";
+  EXPECT_EQ(fs::comparefile("compare IMEI IMEI", "/gsm", "IMEI", pc_name), 0);
+  EXPECT_EQ(pc_name, "IMEI_2");
+  EXPECT_EQ(state().fs.files["/gsm/IMEI"], imei);
+}
