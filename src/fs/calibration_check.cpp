@@ -7,7 +7,7 @@
 
 #include "commands/command_support.h"
 #include "fs/handset_file_read.h"
-#include "fs/refusal.h"
+#include "fs/refusals.h"
 #include "fs/request.h"
 #include "link/link.h"
 #include "platform/run_panel.h"
@@ -80,7 +80,7 @@ int checkcalibration(const std::string&) {
 
 int checklength(const std::string& path, int expected) {
   const auto query = file_query_request(path);
-  if (!query) return refuse(path, kStatusPathTooLong, "handset path longer than 33 characters");
+  if (!query) return refuse(path, kStatusTextTooLong, "handset path longer than 33 characters");
   FileFacts facts;
   int reported = 0;
   int mismatch = 0;

@@ -10,7 +10,7 @@
 #include "fs/handset_file_read.h"
 #include "fs/pc_file.h"
 #include "fs/readback.h"
-#include "fs/refusal.h"
+#include "fs/refusals.h"
 #include "fs/request.h"
 #include "link/link.h"
 #include "platform/files.h"
@@ -49,9 +49,9 @@ int comparefile(const std::string& line, const std::string& directory,
   }
   const std::string path = handset_path(directory, handset_name);
   const auto query = file_query_request(path);
-  if (!query) return refuse(line, kStatusPathTooLong, "handset path longer than 33 characters");
+  if (!query) return refuse(line, kStatusTextTooLong, "handset path longer than 33 characters");
   if (names_agree(handset_name, pc_name) && !append_port_suffix(pc_name, comport)) {
-    return refuse(line, kStatusPcNameTooLong, "PC file name too long for its port suffix");
+    return refuse(line, kStatusNameTooLongForSuffix, "PC file name too long for its port suffix");
   }
 
   long pc_size = -1;

@@ -8,7 +8,7 @@
 #include "commands/command_support.h"
 #include "fs/handset_file_read.h"
 #include "fs/pc_file.h"
-#include "fs/refusal.h"
+#include "fs/refusals.h"
 #include "fs/request.h"
 #include "link/link.h"
 #include "platform/run_panel.h"
@@ -51,10 +51,10 @@ int frd(const std::string& line, const std::string& directory, const std::string
   }
   const std::string path = handset_path(directory, handset_name);
   const auto query = file_query_request(path);
-  if (!query) return refuse(line, kStatusPathTooLong, "handset path longer than 33 characters");
+  if (!query) return refuse(line, kStatusTextTooLong, "handset path longer than 33 characters");
   std::string suffixed = pc_name;
   if (!append_port_suffix(suffixed, comport)) {
-    return refuse(line, kStatusPcNameTooLong, "PC file name too long for its port suffix");
+    return refuse(line, kStatusNameTooLongForSuffix, "PC file name too long for its port suffix");
   }
 
   // An IMEI-named read-back is the backup of the handset's identity: it

@@ -10,4 +10,9 @@ void log_refusal(const std::string& line, int status, const std::string& reason)
       platform::strprintf("%s  => %d (0): %s", line.c_str(), status, reason.c_str()).c_str());
 }
 
+int refuse(const std::string& line, int status, const std::string& reason) {
+  log_refusal(line, status, reason);
+  return status;
+}
+
 }  // namespace fs

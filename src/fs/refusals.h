@@ -1,5 +1,5 @@
 // Statuses the file commands make of their own when they refuse a line
-// before sending anything, and the log line that says why.
+// before sending anything (or fail on the PC side), and the log line that says why.
 #pragma once
 
 #include <string>
@@ -18,8 +18,14 @@ constexpr int kStatusPcFileTooLarge = 52;
 constexpr int kStatusNameTooLongForSuffix = 53;
 // The PC file delivered fewer bytes than its size promised.
 constexpr int kStatusShortRead = 54;
+// A read-back could not create or write its PC file.
+constexpr int kStatusPcFileNotWritten = 55;
+// The line lacks a handset file name or a PC file name.
+constexpr int kStatusMissingName = 56;
 
 // Appends "<line>  => <status> (0): <reason>" to the run log: no attempt was made.
 void log_refusal(const std::string& line, int status, const std::string& reason);
+// The same, returning the status, for "return refuse(...)".
+int refuse(const std::string& line, int status, const std::string& reason);
 
 }  // namespace fs

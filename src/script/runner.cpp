@@ -24,7 +24,7 @@ int run_line(const std::string& line, std::string& directory) {
     const std::size_t limit = command->word_limits[number - 1];
     if (words[number - 1].size() > limit) {
       platform::append_run_log_line(
-          platform::strprintf("%s  => %d (0) word %zu longer than %zu characters", line.c_str(),
+          platform::strprintf("%s  => %d (0): word %zu longer than %zu characters", line.c_str(),
                               kStatusWordTooLong, number, limit)
               .c_str());
       return kStatusWordTooLong;

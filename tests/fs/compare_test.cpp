@@ -1,4 +1,5 @@
 #include "fs/compare.h"
+#include "fs/refusals.h"
 
 #include <string>
 #include <vector>
@@ -120,10 +121,10 @@ TEST_F(Compare, skips_imei_names_until_an_imei_was_backed_up) {
 }
 
 TEST_F(Compare, refuses_bad_names_before_any_request) {
-  EXPECT_EQ(compare("afcdac", "pc", "/gsm/rf/aaaaaaaaaaaaaaaaaaa"), 400);
+  EXPECT_EQ(compare("afcdac", "pc", "/gsm/rf/aaaaaaaaaaaaaaaaaaa"), fs::kStatusTextTooLong);
   attach(2);
-  EXPECT_EQ(compare(std::string(18, 'n'), std::string(18, 'n')), 401);
-  EXPECT_EQ(compare("afcdac", ""), 403);
+  EXPECT_EQ(compare(std::string(18, 'n'), std::string(18, 'n')), fs::kStatusNameTooLongForSuffix);
+  EXPECT_EQ(compare("afcdac", ""), fs::kStatusMissingName);
   EXPECT_TRUE(requests().empty());
   EXPECT_EQ(log().size(), 3u);
   // A long name that takes no suffix is fine.

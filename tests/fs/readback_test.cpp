@@ -5,7 +5,7 @@
 
 #include "file_command_fixture.h"
 #include "fs/compare.h"
-#include "fs/refusal.h"
+#include "fs/refusals.h"
 
 using testing_support::bytes;
 
@@ -149,17 +149,17 @@ TEST_F(ReadBack, suffixes_every_pc_name_on_ports_one_and_two_only) {
 TEST_F(ReadBack, refuses_bad_names_before_any_request) {
   put_handset_file("/gsm/rf/afcdac", bytes({1, 2}));
   // 34 characters of handset path.
-  EXPECT_EQ(read_back("afcdac", "pc", "/gsm/rf/aaaaaaaaaaaaaaaaaaa"), 400);
+  EXPECT_EQ(read_back("afcdac", "pc", "/gsm/rf/aaaaaaaaaaaaaaaaaaa"), fs::kStatusTextTooLong);
   attach(1);
-  EXPECT_EQ(read_back("afcdac", std::string(18, 'n')), 401);
+  EXPECT_EQ(read_back("afcdac", std::string(18, 'n')), fs::kStatusNameTooLongForSuffix);
   EXPECT_EQ(pc_name_, std::string(18, 'n'));
-  EXPECT_EQ(read_back("", "pc"), 403);
+  EXPECT_EQ(read_back("", "pc"), fs::kStatusMissingName);
   EXPECT_TRUE(requests().empty());
   EXPECT_EQ(log(), (std::vector<std::string>{
-                       "frd afcdac pc  => 400 (handset path longer than 33 characters)",
-                       "frd afcdac nnnnnnnnnnnnnnnnnn  => 401 (PC file name too long for its port "
-                       "suffix)",
-                       "frd  pc  => 403 (a handset file name and a PC file name are needed)"}));
+                       "frd afcdac pc  => 40 (0): handset path longer than 33 characters",
+                       "frd afcdac nnnnnnnnnnnnnnnnnn  => 53 (0): PC file name too long for its "
+                       "port suffix",
+                       "frd  pc  => 56 (0): a handset file name and a PC file name are needed"}));
   EXPECT_TRUE(pc_files().empty());
 }
 
@@ -172,7 +172,7 @@ TEST_F(ReadBack, reports_a_pc_file_it_cannot_write) {
   put_handset_file("/gsm/rf/afcdac", bytes({1, 2}));
   EXPECT_EQ(read_back("afcdac", "nofolder/pc"), fs::kStatusPcFileNotWritten);
   EXPECT_EQ(log(), std::vector<std::string>{
-                       "frd afcdac nofolder/pc, 2Bytes=> 402(1): cannot write PC file "
+                       "frd afcdac nofolder/pc, 2Bytes=> 55(1): cannot write PC file "
                        "\"nofolder/pc\""});
   EXPECT_TRUE(pc_files().empty());
 }

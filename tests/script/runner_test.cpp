@@ -102,7 +102,7 @@ TEST_F(ScriptRunner, a_long_line_runs_as_two_lines) {
 TEST_F(ScriptRunner, refuses_a_word_too_long_for_its_buffer_before_any_request) {
   run("se 12345678901234567890\nti\n");  // word 2 of "se" holds 19 characters
   EXPECT_EQ(log(), std::vector<std::string>{
-                       "se 12345678901234567890  => 2 (0) word 2 longer than 19 characters"});
+                       "se 12345678901234567890  => 2 (0): word 2 longer than 19 characters"});
   EXPECT_TRUE(requests().empty());
   EXPECT_EQ(colour(), platform::kColorRed);
 }
