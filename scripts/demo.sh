@@ -2,23 +2,28 @@
 # The main job: builds ffsload, starts the simulated handset on a
 # pseudo-terminal and runs the example station's script against it. Then it
 # stops the handset, has it dump its flash file system into a folder and shows
-# that every file the script downloaded equals its PC file byte for byte.
+# that every file the script downloaded equals its PC file byte for byte, and
+# that the handset's IMEI file survived the format.
+# The handset starts with the flash of examples/handset (an IMEI file); the
+# run works in a copy of the station folder, since it writes the IMEI backup.
 #   scripts/demo.sh [SCRIPT]   (a .tms file of examples/station; default main.tms)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" "$root/build"
 
-station="$root/examples/station"
 script=${1:-main.tms}
 work=$(mktemp -d /tmp/ffsload-demo.XXXXXX)
+cp -r "$root/examples/station" "$work/station"
+station="$work/station"
 cleanup() {
   [ -n "${sim_pid:-}" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-"$root/build/src/ffsload-sim" --link "$work/handset" --dump "$work/flash" \
+"$root/build/src/ffsload-sim" --link "$work/handset" --load "$root/examples/handset" \
+  --dump "$work/flash" \
   >"$work/sim.out" 2>"$work/sim.err" &
 sim_pid=$!
 for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
@@ -65,6 +70,15 @@ done < <(awk '
   $1 == "rm" { delete file[dir "/" $2]; gone[dir "/" $2] = 1 }
   END { for (h in file) print "kept", h, file[h]; for (h in gone) print "gone", h, "-" }
 ' "$script" | sort -k2)
+
+if grep -q '^frd IMEI IMEI' "$script"; then
+  if cmp "$work/flash/IMEI" "$root/examples/handset/IMEI"; then
+    echo "preserved   /IMEI ($(stat -c %s "$work/flash/IMEI") bytes, as before the format)" >&2
+  else
+    echo "the handset's IMEI file did not survive the run" >&2
+    differ=1
+  fi
+fi
 
 if [ "$rc" -eq 0 ] && [ "$differ" -ne 0 ]; then
   echo "the run ended green but the handset's files differ from the PC files" >&2

@@ -12,3 +12,6 @@ ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
 "$root/scripts/build.sh" "$root/build-sanitize" -DFFSLOAD_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$root/build-sanitize" --output-on-failure -j "$jobs"
+
+# The fuzzers, for a bounded time each.
+"$root/scripts/fuzz.sh" 20
