@@ -5,6 +5,7 @@
 #include "commands/command_support.h"
 #include "fs/refusals.h"
 #include "fs/request.h"
+#include "fs/request_exchange.h"
 #include "link/link.h"
 #include "platform/clock.h"
 #include "platform/text_format.h"
@@ -15,20 +16,10 @@ namespace {
 
 constexpr double kFormatPause = 2.0;  // seconds after every format attempt
 
-// One exchange of a file-system request; the reply bytes carry nothing the
-// tool uses, but the counts must match what the handset sends.
-int fs_exchange(const FsRequest& request, ReplyLayout layout, double timeout) {
-  std::array<std::uint8_t, 8> reply_head{};
-  std::array<std::uint8_t, 8> reply_data{};
-  return exchange(kFsRequest, request.head(), request.body(),
-                  std::span(reply_data).first(layout.data),
-                  std::span(reply_head).first(layout.head), timeout);
-}
-
 // Up to five attempts of one request, then the usual log line.
 int exchange_and_log(const std::string& line, const FsRequest& request, ReplyLayout layout) {
   auto outcome = commands::retry(commands::kAttemptCount, [&] {
-    return fs_exchange(request, layout, commands::kReplyTimeout);
+    return exchange_fs_request(request, layout, commands::kReplyTimeout);
   });
   commands::log_result(line, outcome.status, outcome.attempts_used);
   return outcome.status;
@@ -41,8 +32,8 @@ int mkfs(const std::string& line) {
   const FsRequest second = format_second_request();
   auto outcome = commands::retry(commands::kAttemptCount, [&] {
     // The second request goes out whatever became of the first.
-    const int s1 = fs_exchange(first, kFormatReply, commands::kReplyTimeout);
-    const int s2 = fs_exchange(second, kFormatReply, commands::kReplyTimeout);
+    const int s1 = exchange_fs_request(first, kFormatReply, commands::kReplyTimeout);
+    const int s2 = exchange_fs_request(second, kFormatReply, commands::kReplyTimeout);
     platform::Delay(kFormatPause);
     return s1 + s2;
   });

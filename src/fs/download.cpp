@@ -11,6 +11,7 @@
 #include "fs/readback.h"
 #include "fs/refusals.h"
 #include "fs/request.h"
+#include "fs/request_exchange.h"
 #include "link/link.h"
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -36,12 +37,6 @@ bool read_pc_file(DownloadBuffer& buffer, std::size_t size) {
   return std::fread(buffer.data(), 1, size, Filename) == size;
 }
 
-int fs_exchange(const FsRequest& request, ReplyLayout layout) {
-  std::array<std::uint8_t, 1> reply_head{};
-  return exchange(kFsRequest, request.head(), request.body(), {},
-                  std::span(reply_head).first(layout.head), commands::kReplyTimeout);
-}
-
 bool is_imei_name(std::string_view pc_name) {
   return pc_name.starts_with("IMEI");
 }
@@ -62,10 +57,10 @@ int fwr(int size) {
   for (std::size_t offset = 0; offset < length; offset += kWriteChunk) {
     const std::size_t m = std::min(kWriteChunk, length - offset);
     auto request = write_request(std::span(buffer).subspan(offset, m));
-    const int status = fs_exchange(*request, kWriteReply);
+    const int status = exchange_fs_request(*request, kWriteReply, commands::kReplyTimeout);
     if (status != 0) return status;  // no further chunk and no close request
   }
-  return fs_exchange(close_request(), kCloseReply);
+  return exchange_fs_request(close_request(), kCloseReply, commands::kReplyTimeout);
 }
 
 int writefile(const std::string& line, const std::string& directory,
@@ -119,7 +114,7 @@ int writefile(const std::string& line, const std::string& directory,
   int status = 1;
   int left = commands::kAttemptCount;
   while (status != 0 && left > 0) {
-    status = fs_exchange(*open, kOpenReply);
+    status = exchange_fs_request(*open, kOpenReply, commands::kReplyTimeout);
     if (status == 0) status = fwr(static_cast<int>(size));
     --left;
     // The PC file, not the line, failed: another attempt would fail alike.

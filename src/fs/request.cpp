@@ -139,8 +139,8 @@ std::optional<FsRequest> file_query_request(std::string_view path) {
       .byte(text_length(path, 2))  // this text ends with two zero bytes
       .end_head()
       .text(path)
-      .bytes(std::array<std::uint8_t, 7>{0x00, 0x00, kValueItemShort, 0x14, 0x00, kOpFileQuery,
-                                         0x00})
+      .bytes(
+          std::array<std::uint8_t, 7>{0x00, 0x00, kValueItemShort, 0x14, 0x00, kOpFileQuery, 0x00})
       .build();
 }
 
@@ -169,7 +169,10 @@ std::optional<FsRequest> write_request(std::span<const std::uint8_t> chunk) {
 }
 
 FsRequest close_request() {
-  return *FsRequestBuilder(kNoArea).bytes(std::array<std::uint8_t, 2>{kOpClose, 0x00}).end_head().build();
+  return *FsRequestBuilder(kNoArea)
+              .bytes(std::array<std::uint8_t, 2>{kOpClose, 0x00})
+              .end_head()
+              .build();
 }
 
 FsRequest block_read_request(std::uint8_t count) {
