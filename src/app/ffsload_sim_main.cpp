@@ -25,14 +25,14 @@ void on_signal(int) {
 
 void usage(std::FILE* out) {
   std::fprintf(out,
-               "usage: ffsload-sim [--link PATH] [--load DIR] [--dump DIR] [--fault SPEC]...\n"
+               "usage: ffsload-sim [--link PATH] [--load DIR] [--dump DIR] [--fault FAULT]...\n"
                "                   [--set KEY=VALUE]... [--verbose]\n"
                "  Creates a pseudo-terminal, prints its path and answers the tool's requests\n"
                "  as a handset in test mode, until SIGINT or SIGTERM.\n"
                "  --link PATH     also make PATH a symbolic link to the pseudo-terminal\n"
                "  --load DIR      start with the files of DIR on the handset's flash\n"
                "  --dump DIR      write the handset's flash into DIR (new or empty) when stopping\n"
-               "  --fault SPEC    KIND[:WHERE[:FIRST[:TIMES]]]; KIND is silent, refuse,\n"
+               "  --fault FAULT   KIND[:WHERE[:FIRST[:TIMES]]]; KIND is silent, refuse,\n"
                "                  wrong-id, noise, bad-checksum, trickle, missing-end or\n"
                "                  hang-up; WHERE is *, a request number, 0xID or 0xID/0xOP\n"
                "  --set KEY=VALUE handset settings:\n%s"

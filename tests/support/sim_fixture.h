@@ -57,9 +57,9 @@ class SimulatedHandsetTest : public ::testing::Test {
     ui.reset_text_box(platform::runPanel, platform::kRunLogControl);
     port->clear_written();
   }
-  void fault(const std::string& spec) {
+  void fault(const std::string& text) {
     std::string error;
-    auto rule = sim::parse_fault(spec, &error);
+    auto rule = sim::parse_fault(text, &error);
     ASSERT_TRUE(rule) << error;
     line.faults().add(*rule);
   }
