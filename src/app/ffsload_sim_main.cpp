@@ -1,4 +1,5 @@
 // ffsload-sim: a simulated handset on a new pseudo-terminal.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -104,7 +105,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (!link_path.empty()) {
-    ::unlink(link_path.c_str());  // a stale link from an earlier run
+    struct stat st {};
+    if (::lstat(link_path.c_str(), &st) == 0) {
+      if (!S_ISLNK(st.st_mode)) {
+        std::fprintf(stderr, "ffsload-sim: %s exists and is not a link; not replacing it\n",
+                     link_path.c_str());
+        return 2;
+      }
+      ::unlink(link_path.c_str());  // a stale link from an earlier run
+    }
     if (::symlink(server.device_path().c_str(), link_path.c_str()) != 0) {
       std::fprintf(stderr, "ffsload-sim: cannot link %s: %s\n", link_path.c_str(),
                    std::strerror(errno));

@@ -67,6 +67,10 @@ int writefile(const std::string& line, const std::string& directory,
               const std::string& handset_name, std::string& pc_name) {
   // Identity files go back only after a read-back found one on this handset.
   if (is_imei_name(pc_name) && IMEI_flag == 0) return 0;
+  // Without a PC name the suffix rule would turn "" into "_1" on port 1.
+  if (handset_name.empty() || pc_name.empty()) {
+    return refuse(line, kStatusMissingName, "a handset file name and a PC file name are needed");
+  }
 
   auto open = open_request(handset_path(directory, handset_name));
   if (!open) {

@@ -42,10 +42,8 @@ bool write_pc_file(const std::string& name, std::span<const std::uint8_t> bytes)
   return written;
 }
 
-}  // namespace
-
-int frd(const std::string& line, const std::string& directory, const std::string& handset_name,
-        std::string& pc_name) {
+int read_back(const std::string& line, const std::string& directory,
+              const std::string& handset_name, std::string& pc_name) {
   if (handset_name.empty() || pc_name.empty()) {
     return refuse(line, kStatusMissingName, "a handset file name and a PC file name are needed");
   }
@@ -96,8 +94,6 @@ int frd(const std::string& line, const std::string& directory, const std::string
     if (!pc_file_written) result = kStatusPcFileNotWritten;
   }
   if (result != 0) leave_empty(pc_name);
-  // The flag promises a saved IMEI; a read-back that failed saved none.
-  if (imei && result != 0) IMEI_flag = 0;
 
   std::string entry = platform::strprintf("%s, %dBytes=> %d(%d)", line.c_str(), facts.size, result,
                                           commands::kAttemptCount - left);
@@ -105,6 +101,18 @@ int frd(const std::string& line, const std::string& directory, const std::string
     entry += platform::strprintf(": cannot write PC file \"%s\"", pc_name.c_str());
   }
   platform::append_run_log_line(entry.c_str());
+  return result;
+}
+
+}  // namespace
+
+int frd(const std::string& line, const std::string& directory, const std::string& handset_name,
+        std::string& pc_name) {
+  // The flag promises a saved IMEI: any IMEI read-back that ends without one,
+  // refused lines included, takes the promise back.
+  const bool imei = pc_name.starts_with("IMEI");
+  const int result = read_back(line, directory, handset_name, pc_name);
+  if (imei && result != 0) IMEI_flag = 0;
   return result;
 }
 

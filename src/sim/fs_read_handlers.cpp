@@ -45,7 +45,8 @@ std::optional<Reply> answer_fs_query(FlashFs& fs, const FsCall& call) {
   }
   const std::string path = normalize_path(*call.text);
   const auto* file = find_file(fs, path);
-  if (!file) return refusal();
+  // The reply carries the size in 16 bits; a larger file cannot be told truly.
+  if (!file || file->size() > 0xFFFF) return refusal();
   const std::uint16_t reference = file_reference(fs, path);
   const auto size = fs.reported_size.value_or(static_cast<std::uint16_t>(file->size()));
   std::vector<std::uint8_t> data(18, 0x00);

@@ -1,10 +1,10 @@
 #include "fs/compare.h"
-#include "fs/refusals.h"
 
 #include <string>
 #include <vector>
 
 #include "file_command_fixture.h"
+#include "fs/refusals.h"
 
 using testing_support::bytes;
 

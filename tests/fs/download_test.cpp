@@ -195,6 +195,20 @@ TEST_F(Download, a_name_too_long_for_its_suffix_is_refused_before_anything_is_op
   EXPECT_EQ(fs::writefile("fwr n n", "/gsm/rf", name, pc), 0);
 }
 
+TEST_F(Download, a_line_without_a_pc_name_is_refused_on_every_port) {
+  // On port 1 the suffix rule would make "" into "_1" and download that file.
+  pc_file("_1", {1, 2, 3});
+  for (int port_number : {1, 3}) {
+    attach(port_number);
+    std::string pc;
+    EXPECT_EQ(fs::writefile("fwr afcdac", "/gsm/rf", "afcdac", pc), fs::kStatusMissingName);
+    EXPECT_EQ(pc, "");
+  }
+  EXPECT_TRUE(requests().empty());
+  EXPECT_EQ(handset_file("/gsm/rf/afcdac"), nullptr);
+  EXPECT_TRUE(ui.popups().empty());
+}
+
 TEST_F(Download, imei_files_wait_for_the_imei_flag) {
   pc_file("IMEI", {1, 2, 3, 4, 5, 6, 7, 8});
   pc_file("IMEI_1", {8, 7, 6, 5, 4, 3, 2, 1});

@@ -171,9 +171,9 @@ TEST_F(ReadBack, takes_a_path_of_thirty_three_characters_and_a_long_name_without
 TEST_F(ReadBack, reports_a_pc_file_it_cannot_write) {
   put_handset_file("/gsm/rf/afcdac", bytes({1, 2}));
   EXPECT_EQ(read_back("afcdac", "nofolder/pc"), fs::kStatusPcFileNotWritten);
-  EXPECT_EQ(log(), std::vector<std::string>{
-                       "frd afcdac nofolder/pc, 2Bytes=> 55(1): cannot write PC file "
-                       "\"nofolder/pc\""});
+  EXPECT_EQ(log(),
+            std::vector<std::string>{"frd afcdac nofolder/pc, 2Bytes=> 55(1): cannot write PC file "
+                                     "\"nofolder/pc\""});
   EXPECT_TRUE(pc_files().empty());
 }
 
@@ -222,6 +222,23 @@ TEST_F(ReadBack, does_not_take_a_silent_or_garbled_line_for_a_missing_imei) {
     EXPECT_EQ(fs_requests(0x0D).size(), kind == "hang-up" ? 1u : 5u);
     EXPECT_EQ(log().back(), "frd IMEI IMEI, 0Bytes=> 100(5)");
   }
+}
+
+TEST_F(ReadBack, a_refused_imei_line_takes_back_an_earlier_imei_flag) {
+  // A flag of 1 from the handset before must not let this handset's
+  // write-back run without a backup of its own.
+  attach(1);
+  put_handset_file("/gsm/IMEI", pattern(8));
+  IMEI_flag = 1;
+  EXPECT_EQ(read_back("IMEI", "IMEI_backup_longer", "/gsm"), fs::kStatusNameTooLongForSuffix);
+  EXPECT_EQ(IMEI_flag, 0);
+  IMEI_flag = 1;
+  EXPECT_EQ(read_back("IMEI", "IMEI", "/a_directory_of_thirty_characters"), fs::kStatusTextTooLong);
+  EXPECT_EQ(IMEI_flag, 0);
+  IMEI_flag = 1;
+  EXPECT_EQ(read_back("", "IMEI"), fs::kStatusMissingName);
+  EXPECT_EQ(IMEI_flag, 0);
+  EXPECT_TRUE(requests().empty());
 }
 
 TEST_F(ReadBack, keeps_asking_for_the_imei_after_a_silent_query) {

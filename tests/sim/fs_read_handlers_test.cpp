@@ -36,6 +36,14 @@ TEST_F(SimulatedFileReading, query_refuses_missing_files_and_directories) {
   EXPECT_NE(handset.answer({0x70, one_zero})->status, 0);
 }
 
+TEST_F(SimulatedFileReading, query_refuses_a_file_whose_size_does_not_fit_sixteen_bits) {
+  // 65541 bytes would be reported as 5: a read-back would then pass on 5 bytes.
+  handset.state().fs.files["/big"] = std::vector<std::uint8_t>(65541, 0x55);
+  EXPECT_NE(query("/big")->status, 0);
+  handset.state().fs.files["/big"].resize(65535);
+  EXPECT_EQ(query("/big")->status, 0);
+}
+
 TEST_F(SimulatedFileReading, block_reads_need_the_right_reference_and_walk_the_file) {
   handset.state().fs.files["/f"] = {1, 2, 3, 4, 5};
   EXPECT_NE(ask(fs::block_read_request(2))->status, 0);  // nothing set up yet
