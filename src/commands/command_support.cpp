@@ -1,5 +1,6 @@
 #include "commands/command_support.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -35,6 +36,33 @@ int to_int(const std::string& text) {
   if (value > INT_MAX) return INT_MAX;
   if (value < INT_MIN) return INT_MIN;
   return static_cast<int>(value);
+}
+
+double to_decimal(const std::string& text) {
+  std::size_t i = 0;
+  auto digit = [&](std::size_t k) {
+    return k < text.size() && std::isdigit(static_cast<unsigned char>(text[k]));
+  };
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  const std::size_t start = i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  bool digits = false;
+  while (digit(i)) ++i, digits = true;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    while (digit(i)) ++i, digits = true;
+  }
+  if (!digits) return 0.0;
+  std::size_t end = i;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    std::size_t e = i + 1;
+    if (e < text.size() && (text[e] == '+' || text[e] == '-')) ++e;
+    if (digit(e)) {
+      while (digit(e)) ++e;
+      end = e;
+    }
+  }
+  return std::strtod(text.substr(start, end - start).c_str(), nullptr);
 }
 
 }  // namespace commands

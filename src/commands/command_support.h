@@ -33,4 +33,9 @@ int not_supported(const std::string& line);
 // no digits give 0. Values beyond int are clamped instead of overflowing.
 int to_int(const std::string& text);
 
+// A decimal number as the standard conversion reads one: optional blanks and
+// sign, digits with an optional point and exponent; nothing else ("inf",
+// "nan" and hexadecimal are not numbers here). No number gives 0.
+double to_decimal(const std::string& text);
+
 }  // namespace commands

@@ -51,7 +51,7 @@ int se(const std::string& line, const std::string& value) {
 }
 
 int sleep(const std::string& line, const std::string& delay) {
-  platform::Delay(std::atof(delay.c_str()) / 1000.0);
+  platform::Delay(to_decimal(delay) / 1000.0);
   platform::append_run_log_line(line.c_str());
   return 0;
 }

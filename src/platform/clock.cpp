@@ -22,9 +22,9 @@ long RealTime::now_ms() {
   return static_cast<long>(ts.tv_sec) * 1000L + ts.tv_nsec / 1'000'000L;
 }
 
-void RealTime::sleep_ms(long ms) {
-  if (ms <= 0) return;
-  timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1'000'000L};
+void RealTime::sleep_us(long long us) {
+  if (us <= 0) return;
+  timespec ts{static_cast<time_t>(us / 1'000'000), static_cast<long>(us % 1'000'000) * 1000L};
   while (nanosleep(&ts, &ts) != 0) {
   }
 }
@@ -44,7 +44,7 @@ long clock() {
 void Delay(double seconds) {
   if (!(seconds > 0.0)) return;  // also catches NaN
   if (seconds > kLongestDelaySeconds) seconds = kLongestDelaySeconds;
-  g_source->sleep_ms(std::lround(seconds * 1000.0));
+  g_source->sleep_us(std::llround(seconds * 1e6));
 }
 
 }  // namespace platform

@@ -13,24 +13,29 @@ class TimeSource {
   virtual long now_ms() = 0;
   // Blocks (or, for a fake source, advances) for the given milliseconds.
   virtual void sleep_ms(long ms) = 0;
+  // The same in microseconds, for pauses shorter than a millisecond.
+  virtual void sleep_us(long long us) = 0;
 };
 
 class RealTime final : public TimeSource {
  public:
   long now_ms() override;
-  void sleep_ms(long ms) override;
+  void sleep_ms(long ms) override { sleep_us(static_cast<long long>(ms) * 1000); }
+  void sleep_us(long long us) override;
 };
 
 class FakeTime final : public TimeSource {
  public:
-  long now_ms() override { return now_; }
-  void sleep_ms(long ms) override {
-    if (ms > 0) now_ += ms;
+  long now_ms() override { return static_cast<long>(now_us_ / 1000); }
+  long long now_us() const { return now_us_; }
+  void sleep_ms(long ms) override { sleep_us(static_cast<long long>(ms) * 1000); }
+  void sleep_us(long long us) override {
+    if (us > 0) now_us_ += us;
   }
   void advance(long ms) { sleep_ms(ms); }
 
  private:
-  long now_ = 1'000'000;  // not zero, so "time since start" bugs show up
+  long long now_us_ = 1'000'000'000;  // not zero, so "time since start" bugs show up
 };
 
 // The process-wide source; RealTime until a test installs another.

@@ -4,11 +4,19 @@
 
 namespace script {
 
-std::optional<std::string> read_script_line(std::FILE* file) {
+std::optional<std::string> read_script_line(std::FILE* file, std::size_t limit) {
   std::string line;
-  while (line.size() < kLineReadLimit) {
+  while (line.size() < limit) {
     int c = std::fgetc(file);
+    // A read error ends the script without running the part read so far.
+    if (c == EOF && std::ferror(file)) return std::nullopt;
     if (c == EOF) break;
+    // Scripts from DOS editors end with Ctrl-Z; text mode always stopped there.
+    if (c == kEndOfFileMark) {
+      while (std::fgetc(file) != EOF) {
+      }
+      break;
+    }
     if (c == '\r') {
       int next = std::fgetc(file);
       if (next == '\n') {

@@ -107,6 +107,24 @@ TEST_F(TestModeCommands, sleep_waits_milliseconds_and_never_fails) {
   EXPECT_TRUE(requests().empty());
 }
 
+TEST_F(TestModeCommands, sleep_takes_decimal_numbers_only_and_fractions_of_a_millisecond) {
+  // (word, microseconds waited)
+  for (auto [word, waited] : std::vector<std::pair<std::string, long long>>{
+           {"0.5", 500},
+           {"1e3", 1'000'000},
+           {"250ms", 250'000},
+           {"inf", 0},
+           {"info", 0},
+           {"INFINITY", 0},
+           {"nan", 0},
+           {"0x1F4", 0},  // the hexadecimal prefix ends the number at its "0"
+           {"-", 0}}) {
+    const long long start = clock.now_us();
+    EXPECT_EQ(commands::sleep("sleep " + word, word), 0);
+    EXPECT_EQ(clock.now_us() - start, waited) << word;
+  }
+}
+
 class SeReply : public testing_support::BarePortTest {};
 
 TEST_F(SeReply, reply_without_its_head_byte_fails) {

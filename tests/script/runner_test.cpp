@@ -1,5 +1,7 @@
 #include "script/runner.h"
 
+#include <filesystem>
+
 #include "platform/user_interface.h"
 #include "script/command_table.h"
 #include "support/sim_fixture.h"
@@ -69,6 +71,17 @@ TEST_F(ScriptRunner, missing_script_shows_the_message_box_and_leaves_the_colour)
   EXPECT_EQ(ui.popups()[0].message, "Fail to open file <*.tms>");
   EXPECT_EQ(colour(), platform::kColorYellow);
   EXPECT_EQ(DownloadFile, nullptr);
+}
+
+TEST_F(ScriptRunner, a_folder_named_as_the_script_is_a_script_that_cannot_be_opened) {
+  std::filesystem::create_directory("dov");
+  tmsfile = "dov";
+  platform::SetCtrlAttribute(platform::runPanel, platform::kRunLogControl, platform::kAttrBackColor,
+                             platform::kColorYellow);
+  download();
+  ASSERT_EQ(ui.popups().size(), 1u);
+  EXPECT_EQ(ui.popups()[0].message, "Fail to open file <*.tms>");
+  EXPECT_EQ(colour(), platform::kColorYellow);
 }
 
 TEST_F(ScriptRunner, scrolls_the_log_from_line_fifteen_on) {

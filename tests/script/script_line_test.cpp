@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -52,6 +55,35 @@ TEST(ScriptLines, crlf_files_read_like_lf_files_even_across_the_read_limit) {
   EXPECT_EQ(parts_of(thirty_eight + "\r\nti"), (std::vector<std::string>{thirty_eight, "ti"}));
   // A lone carriage return is an ordinary character.
   EXPECT_EQ(parts_of("ti\rx\n"), std::vector<std::string>{"ti\rx"});
+}
+
+TEST(ScriptLines, ctrl_z_ends_the_script_as_text_mode_did) {
+  EXPECT_EQ(parts_of("ti\n\x1a"), std::vector<std::string>{"ti"});
+  EXPECT_EQ(parts_of("ti\nse 3\x1ase 4\n"), (std::vector<std::string>{"ti", "se 3"}));
+}
+
+TEST(ScriptLines, a_read_error_mid_line_runs_nothing_of_that_line) {
+  // A stream that gives "fwr abc ab" and then fails.
+  struct Source {
+    std::string bytes = "fwr abc ab";
+    std::size_t at = 0;
+  } source;
+  cookie_io_functions_t io{};
+  io.read = [](void* cookie, char* buf, std::size_t size) -> ssize_t {
+    auto* s = static_cast<Source*>(cookie);
+    if (s->at == s->bytes.size()) {
+      errno = EIO;
+      return -1;
+    }
+    const std::size_t n = std::min(size, s->bytes.size() - s->at);
+    std::memcpy(buf, s->bytes.data() + s->at, n);
+    s->at += n;
+    return static_cast<ssize_t>(n);
+  };
+  std::FILE* f = fopencookie(&source, "r", io);
+  ASSERT_NE(f, nullptr);
+  EXPECT_FALSE(script::read_script_line(f));
+  std::fclose(f);
 }
 
 TEST(ScriptLines, last_line_without_line_feed_and_nul_bytes) {
