@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "link/link.h"
@@ -15,6 +17,7 @@
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
 #include "script/runner.h"
+#include "ui/customer_definition.h"
 
 namespace ui {
 
@@ -26,10 +29,13 @@ constexpr int kExitNoRun = 2;
 
 void usage() {
   std::fprintf(stderr,
-               "usage: ffsload run --port N --script FILE [--device PATH] [--save] [--trace]\n"
+               "usage: ffsload run --port N (--script FILE | --customer N[.S]) [--device PATH]\n"
+               "                   [--save] [--trace]\n"
                "  --port N       serial port 1..8 (the device comes from the \"comports\" file\n"
                "                 of the current folder, else /dev/ttyS<N-1>)\n"
                "  --script FILE  the .tms script to run\n"
+               "  --customer N[.S]  the script of customer N (sub-number S, which counts only\n"
+               "                 for the customer of the \"qm\" line), from \"custdefine\"\n"
                "  --device PATH  the device of the port, overriding the above\n"
                "  --save         also save the run log to Download_MMDD-HHMMSS.txt\n"
                "  --trace        print every frame on stderr, with the time since the last one\n");
@@ -38,10 +44,49 @@ void usage() {
 struct Options {
   int port = 0;
   std::string script;
+  std::optional<std::pair<int, int>> customer;  // customer number, sub-number
   std::string device;
   bool save = false;
   bool trace = false;
 };
+
+// "N" or "N.S": a customer number (signed 8 bits, as the panel holds it)
+// and a one-digit sub-number.
+std::optional<std::pair<int, int>> parse_customer(const std::string& text) {
+  const auto point = text.find('.');
+  const std::string number = text.substr(0, point);
+  const std::string sub = point == std::string::npos ? "0" : text.substr(point + 1);
+  char* end = nullptr;
+  const long n = std::strtol(number.c_str(), &end, 10);
+  if (number.empty() || *end != '\0' || n < -128 || n > 127) return std::nullopt;
+  if (sub.size() != 1 || sub[0] < '0' || sub[0] > '9') return std::nullopt;
+  return std::pair{static_cast<int>(n), sub[0] - '0'};
+}
+
+// Finds the customer's script as the selection panel does. Returns false
+// (after telling the operator) when no run can happen.
+bool choose_customer(const Options& o, std::string* ma_no) {
+  if (!read_index_qm()) {
+    platform::MessagePopup("Error", "Fail to open file <custdefine>");
+    return false;
+  }
+  auto [customer, sub_number] = *o.customer;
+  if (customer != index_qm) sub_number = 0;  // the sub-number control is hidden
+  std::string script;
+  switch (find_customer(customer, sub_number, &script)) {
+    case CustomerLookup::kNoFile:
+      platform::MessagePopup("Error", "Fail to open file <custdefine>");
+      return false;
+    case CustomerLookup::kNotFound:
+      platform::MessagePopup("Error", "Fail to find the customer");
+      return false;
+    case CustomerLookup::kFound:
+      break;
+  }
+  tmsfile = script;
+  *ma_no = read_ma_no(script);
+  return true;
+}
 
 bool parse(int argc, char** argv, Options* o) {
   std::vector<std::string> args(argv, argv + argc);
@@ -68,16 +113,22 @@ bool parse(int argc, char** argv, Options* o) {
       o->save = true;
     } else if (a == "--trace") {
       o->trace = true;
-    } else if (a == "--customer") {
-      std::fprintf(stderr, "ffsload: --customer needs the customer definition; use --script\n");
-      return false;
+    } else if (a == "--customer" && value(&v)) {
+      o->customer = parse_customer(v);
+      if (!o->customer) {
+        std::fprintf(stderr,
+                     "ffsload: --customer takes N or N.S (N from -128 to 127, S one digit), "
+                     "not \"%s\"\n",
+                     v.c_str());
+        return false;
+      }
     } else {
       std::fprintf(stderr, "ffsload: unknown or incomplete option \"%s\"\n", a.c_str());
       return false;
     }
   }
-  if (o->port == 0 || o->script.empty()) {
-    std::fprintf(stderr, "ffsload: run needs --port and --script\n");
+  if (o->port == 0 || o->script.empty() == !o->customer) {
+    std::fprintf(stderr, "ffsload: run needs --port and one of --script and --customer\n");
     return false;
   }
   return true;
@@ -133,9 +184,16 @@ int run_command(int argc, char** argv) {
   if (!o.device.empty()) platform::set_device_override(o.port, o.device);
   comport = o.port;
   tmsfile = o.script;
+  std::string ma_no;
+  if (o.customer && !choose_customer(o, &ma_no)) {
+    platform::set_user_interface(nullptr);
+    return kExitNoRun;
+  }
   const std::string device = platform::device_path_for_port(o.port);
-  std::fprintf(stderr, "ffsload: port %d, device %s, script %s\n", o.port, device.c_str(),
-               o.script.c_str());
+  std::fprintf(stderr, "ffsload: port %d, device %s, script %s", o.port, device.c_str(),
+               tmsfile.c_str());
+  if (o.customer) std::fprintf(stderr, ", MA_NO \"%s\"", ma_no.c_str());
+  std::fprintf(stderr, "\n");
 
   config_comport(comport);
   if (std::string why = platform::last_open_error(comport); !why.empty()) {

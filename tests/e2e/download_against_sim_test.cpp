@@ -33,9 +33,9 @@ TEST_P(EndToEndStation, main_script_runs_green_keeps_the_imei_and_leaves_the_pc_
 
   e2e::SimProcess sim;
   ASSERT_TRUE(sim.start({"--load", handset.string(), "--dump", dump.string()}));
-  auto result = e2e::run_ffsload({"run", "--port", std::to_string(port), "--device", sim.device(),
-                                  "--script", "main.tms"},
-                                 station.string());
+  auto result = e2e::run_ffsload(
+      {"run", "--port", std::to_string(port), "--device", sim.device(), "--script", "main.tms"},
+      station.string());
   EXPECT_EQ(sim.stop(), 0) << sim.errors();
   EXPECT_EQ(result.exit_code, 0) << result.out << result.err;
   EXPECT_NE(result.out.find("fwr ramps rf/tx/ramps , 992bytes => 0 (1)"), std::string::npos)

@@ -121,3 +121,31 @@ TEST(EndToEnd, simulator_stops_cleanly_and_removes_its_link) {
   EXPECT_EQ(sim.stop(), 0);
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
 }
+
+TEST(EndToEnd, customer_picks_its_script_from_the_customer_definition) {
+  e2e::SimProcess sim;
+  ASSERT_TRUE(sim.start({}));
+  const std::string station = e2e::examples_dir() + "/station";
+  auto run = [&](const std::string& customer) {
+    return e2e::run_ffsload(
+        {"run", "--port", "3", "--device", sim.device(), "--customer", customer}, station);
+  };
+  auto testmode = run("2");
+  EXPECT_EQ(testmode.exit_code, 0) << testmode.err;
+  EXPECT_EQ(testmode.out, "tms 1  => 0 (1)\nti  => 0 (1)\nse 3  => 0 (1)\nsleep 100\n");
+  EXPECT_NE(testmode.err.find("script testmode.tms, MA_NO"), std::string::npos) << testmode.err;
+  // Customer 4 has sub-numbers: 4.2 is the test-mode script again.
+  EXPECT_EQ(run("4.2").out, testmode.out);
+
+  auto unknown = run("9");
+  EXPECT_EQ(unknown.exit_code, 2);
+  EXPECT_NE(unknown.err.find("Error: Fail to find the customer"), std::string::npos);
+  EXPECT_EQ(run("2.5").exit_code, 0);  // customer 2 has no sub-numbers: .5 does not count
+  EXPECT_EQ(run("1.x").exit_code, 2);
+
+  testing_support::TempDir empty;
+  auto no_file = e2e::run_ffsload(
+      {"run", "--port", "3", "--device", sim.device(), "--customer", "1"}, empty.path());
+  EXPECT_EQ(no_file.exit_code, 2);
+  EXPECT_NE(no_file.err.find("Error: Fail to open file <custdefine>"), std::string::npos);
+}
