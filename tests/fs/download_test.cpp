@@ -10,6 +10,7 @@
 #include "fs/readback.h"
 #include "fs/refusals.h"
 #include "support/sim_fixture.h"
+#include "support/temp_dir.h"
 
 using testing_support::bytes;
 
@@ -30,17 +31,10 @@ class Download : public testing_support::SimulatedHandsetTest {
  protected:
   void SetUp() override {
     SimulatedHandsetTest::SetUp();
-    char name[] = "/tmp/ffsload-download-XXXXXX";
-    ASSERT_NE(mkdtemp(name), nullptr);
-    folder_ = name;
-    old_folder_ = std::filesystem::current_path();
-    std::filesystem::current_path(folder_);
     state().fs.directories.insert({"/gsm", "/gsm/rf"});
     IMEI_flag = 0;
   }
   void TearDown() override {
-    std::filesystem::current_path(old_folder_);
-    std::filesystem::remove_all(folder_);
     IMEI_flag = 0;
     SimulatedHandsetTest::TearDown();
   }
@@ -80,7 +74,7 @@ class Download : public testing_support::SimulatedHandsetTest {
     return it == state().fs.files.end() ? nullptr : &it->second;
   }
 
-  std::filesystem::path folder_, old_folder_;
+  testing_support::TempDir folder_;  // the current folder for the test's length
 };
 
 TEST_F(Download, open_write_and_close_frames_are_byte_exact) {

@@ -3,8 +3,6 @@
 // land there), and starts with no IMEI backed up.
 #pragma once
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
@@ -16,6 +14,7 @@
 
 #include "fs/readback.h"
 #include "support/sim_fixture.h"
+#include "support/temp_dir.h"
 
 namespace testing_support {
 
@@ -23,18 +22,10 @@ class FileCommandTest : public SimulatedHandsetTest {
  protected:
   void SetUp() override {
     SimulatedHandsetTest::SetUp();
-    previous_folder_ = std::filesystem::current_path();
-    std::string pattern = (std::filesystem::temp_directory_path() / "ffsload-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-    std::filesystem::current_path(folder_);
     IMEI_flag = 0;
   }
 
   void TearDown() override {
-    std::filesystem::current_path(previous_folder_);
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
     IMEI_flag = 0;
     SimulatedHandsetTest::TearDown();
   }
@@ -97,8 +88,7 @@ class FileCommandTest : public SimulatedHandsetTest {
   }
 
  private:
-  std::filesystem::path previous_folder_;
-  std::filesystem::path folder_;
+  TempDir folder_;  // the current folder for the test's length
 };
 
 }  // namespace testing_support
