@@ -44,9 +44,8 @@ int mkfs(const std::string& line) {
 int changedirectory(const std::string& line, const std::string& directory) {
   auto request = directory_request(directory);
   if (!request) {
-    log_refusal(line, kStatusTextTooLong,
-                platform::strprintf("directory longer than %zu characters", kDirectoryArea - 7));
-    return kStatusTextTooLong;
+    return refuse(line, kStatusTextTooLong,
+                  platform::strprintf("directory longer than %zu characters", kDirectoryArea - 7));
   }
   return exchange_and_log(line, *request, kDirectoryReply);
 }
@@ -54,9 +53,8 @@ int changedirectory(const std::string& line, const std::string& directory) {
 int makedirectory(const std::string& line, const std::string& name) {
   auto request = make_directory_request(name);
   if (!request) {
-    log_refusal(line, kStatusTextTooLong,
-                platform::strprintf("name longer than %zu characters", kMakeDirectoryArea - 5));
-    return kStatusTextTooLong;
+    return refuse(line, kStatusTextTooLong,
+                  platform::strprintf("name longer than %zu characters", kMakeDirectoryArea - 5));
   }
   return exchange_and_log(line, *request, kMakeDirectoryReply);
 }
@@ -64,9 +62,8 @@ int makedirectory(const std::string& line, const std::string& name) {
 int rm(const std::string& line, const std::string& directory, const std::string& name) {
   auto request = remove_request(handset_path(directory, name));
   if (!request) {
-    log_refusal(line, kStatusTextTooLong,
-                platform::strprintf("handset path longer than %zu characters", kRemoveArea - 4));
-    return kStatusTextTooLong;
+    return refuse(line, kStatusTextTooLong,
+                  platform::strprintf("handset path longer than %zu characters", kRemoveArea - 4));
   }
   return exchange_and_log(line, *request, kRemoveReply);
 }

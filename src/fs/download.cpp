@@ -74,16 +74,14 @@ int writefile(const std::string& line, const std::string& directory,
 
   auto open = open_request(handset_path(directory, handset_name));
   if (!open) {
-    log_refusal(line, kStatusTextTooLong,
-                platform::strprintf("handset path longer than %zu characters", kOpenArea - 3));
-    return kStatusTextTooLong;
+    return refuse(line, kStatusTextTooLong,
+                  platform::strprintf("handset path longer than %zu characters", kOpenArea - 3));
   }
 
   if (names_agree(handset_name, pc_name) && !append_port_suffix(pc_name, comport)) {
-    log_refusal(line, kStatusNameTooLongForSuffix,
-                platform::strprintf("PC name longer than %zu characters takes no suffix",
-                                    kLongestSuffixedName));
-    return kStatusNameTooLongForSuffix;
+    return refuse(line, kStatusNameTooLongForSuffix,
+                  platform::strprintf("PC name longer than %zu characters takes no suffix",
+                                      kLongestSuffixedName));
   }
 
   Filename = std::fopen(pc_name.c_str(), "rb");
@@ -95,24 +93,21 @@ int writefile(const std::string& line, const std::string& directory,
   long size = 0;
   if (platform::CVI_GetFileSize(pc_name.c_str(), &size) < 0 || size < 0) {
     close_pc_file();
-    log_refusal(line, kStatusSizeUnknown,
-                platform::strprintf("size of %s cannot be read", pc_name.c_str()));
-    return kStatusSizeUnknown;
+    return refuse(line, kStatusSizeUnknown,
+                  platform::strprintf("size of %s cannot be read", pc_name.c_str()));
   }
   if (static_cast<unsigned long>(size) > kLargestFile) {
     close_pc_file();
-    log_refusal(line, kStatusPcFileTooLarge,
-                platform::strprintf("%ld bytes, more than %zu", size, kLargestFile));
-    return kStatusPcFileTooLarge;
+    return refuse(line, kStatusPcFileTooLarge,
+                  platform::strprintf("%ld bytes, more than %zu", size, kLargestFile));
   }
   // Read it once before the handset hears of it: a file that does not deliver
   // its size never opens (and so never truncates) a handset file.
   DownloadBuffer probe{};
   if (!read_pc_file(probe, static_cast<std::size_t>(size))) {
     close_pc_file();
-    log_refusal(line, kStatusShortRead,
-                platform::strprintf("%s gave fewer than %ld bytes", pc_name.c_str(), size));
-    return kStatusShortRead;
+    return refuse(line, kStatusShortRead,
+                  platform::strprintf("%s gave fewer than %ld bytes", pc_name.c_str(), size));
   }
 
   int status = 1;

@@ -5,13 +5,9 @@
 
 namespace fs {
 
-void log_refusal(const std::string& line, int status, const std::string& reason) {
+int refuse(const std::string& line, int status, const std::string& reason) {
   platform::append_run_log_line(
       platform::strprintf("%s  => %d (0): %s", line.c_str(), status, reason.c_str()).c_str());
-}
-
-int refuse(const std::string& line, int status, const std::string& reason) {
-  log_refusal(line, status, reason);
   return status;
 }
 

@@ -23,9 +23,8 @@ constexpr int kStatusPcFileNotWritten = 55;
 // The line lacks a handset file name or a PC file name.
 constexpr int kStatusMissingName = 56;
 
-// Appends "<line>  => <status> (0): <reason>" to the run log: no attempt was made.
-void log_refusal(const std::string& line, int status, const std::string& reason);
-// The same, returning the status, for "return refuse(...)".
+// Appends "<line>  => <status> (0): <reason>" to the run log (no attempt was
+// made) and returns the status.
 int refuse(const std::string& line, int status, const std::string& reason);
 
 }  // namespace fs
