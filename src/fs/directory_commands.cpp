@@ -3,6 +3,7 @@
 #include <array>
 
 #include "commands/command_support.h"
+#include "fs/imei_guard.h"
 #include "fs/refusals.h"
 #include "fs/request.h"
 #include "fs/request_exchange.h"
@@ -30,6 +31,9 @@ int exchange_and_log(const std::string& line, const FsRequest& request, ReplyLay
 int mkfs(const std::string& line) {
   const FsRequest first = format_first_request();
   const FsRequest second = format_second_request();
+  // From the first format request on, the handset may have lost its files,
+  // whatever the replies say.
+  imei_guard_note_format();
   auto outcome = commands::retry(commands::kAttemptCount, [&] {
     // The second request goes out whatever became of the first.
     const int s1 = exchange_fs_request(first, kFormatReply, commands::kReplyTimeout);

@@ -7,6 +7,7 @@
 
 #include "commands/command_support.h"
 #include "commands/test_mode.h"
+#include "fs/imei_guard.h"
 #include "fs/pc_file.h"
 #include "fs/readback.h"
 #include "fs/refusals.h"
@@ -101,6 +102,14 @@ int writefile(const std::string& line, const std::string& directory,
     return refuse(line, kStatusPcFileTooLarge,
                   platform::strprintf("%ld bytes, more than %zu", size, kLargestFile));
   }
+  // A handset's identity is 8 bytes: anything else (an empty file left by a
+  // failed read-back, a file edited by hand) must never reach the handset.
+  if (is_imei_name(pc_name) && size != kImeiFileSize) {
+    close_pc_file();
+    return refuse(line, kStatusImeiFileSize,
+                  platform::strprintf("%s holds %ld bytes; an IMEI file holds %d", pc_name.c_str(),
+                                      size, kImeiFileSize));
+  }
   // Read it once before the handset hears of it: a file that does not deliver
   // its size never opens (and so never truncates) a handset file.
   DownloadBuffer probe{};
@@ -128,6 +137,7 @@ int writefile(const std::string& line, const std::string& directory,
       platform::strprintf("%s , %dbytes => %d (%d)", line.c_str(), static_cast<int>(size), status,
                           commands::kAttemptCount - left);
   if (status == kStatusShortRead) result += ": the PC file shrank during the download";
+  if (status == 0 && is_imei_name(pc_name)) imei_guard_note_restore();
   platform::append_run_log_line(result.c_str());
   close_pc_file();
   return status;

@@ -7,10 +7,12 @@
 
 #include "commands/command_support.h"
 #include "fs/handset_file_read.h"
+#include "fs/imei_guard.h"
 #include "fs/pc_file.h"
 #include "fs/refusals.h"
 #include "fs/request.h"
 #include "link/link.h"
+#include "platform/files.h"
 #include "platform/run_panel.h"
 #include "platform/text_format.h"
 
@@ -20,30 +22,48 @@ namespace fs {
 
 namespace {
 
-constexpr std::uint16_t kImeiFileSize = 8;
-
 // Creates the PC file, or empties it: what a failed read-back leaves behind.
 void leave_empty(const std::string& name) {
   if (std::FILE* file = std::fopen(name.c_str(), "wb")) std::fclose(file);
 }
 
 // Writes the PC file through a temporary file renamed into place, so that a
-// failed write never leaves a partial file under the real name.
+// failed write never leaves a partial file under the real name. The next
+// command may format the handset, so the file and the folder entry are on
+// the disk before the read-back reports success: a power cut after the
+// format cannot take the only copy of an IMEI.
 bool write_pc_file(const std::string& name, std::span<const std::uint8_t> bytes) {
   const std::string temporary = name + ".part";
   Filename = std::fopen(temporary.c_str(), "wb");
   if (!Filename) return false;
+  platform::note_partial_file(temporary);
   bool written =
       bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), Filename) == bytes.size();
+  written = written && std::fflush(Filename) == 0 && platform::sync_file(fileno(Filename));
   written = std::fclose(Filename) == 0 && written;
   Filename = nullptr;
   written = written && std::rename(temporary.c_str(), name.c_str()) == 0;
   if (!written) std::remove(temporary.c_str());
-  return written;
+  platform::note_partial_file("");
+  return written && platform::sync_folder_of(name);
+}
+
+// A handset without an IMEI file while the PC still holds an 8-byte backup of
+// one: an earlier run may have stopped between the format and the write-back.
+void point_out_stranded_imei(const std::string& pc_name) {
+  long size = 0;
+  if (platform::CVI_GetFileSize(pc_name.c_str(), &size) == 0 && size == kImeiFileSize) {
+    operator_notice(platform::strprintf(
+        "the handset has no IMEI file, but %s holds an 8-byte IMEI from an earlier run: that run "
+        "may have stopped between the format and the write-back, and that IMEI is now only on "
+        "the PC",
+        pc_name.c_str()));
+  }
 }
 
 int read_back(const std::string& line, const std::string& directory,
-              const std::string& handset_name, std::string& pc_name) {
+              const std::string& handset_name, std::string& pc_name,
+              std::string& suffixed_name_out) {
   if (handset_name.empty() || pc_name.empty()) {
     return refuse(line, kStatusMissingName, "a handset file name and a PC file name are needed");
   }
@@ -63,15 +83,19 @@ int read_back(const std::string& line, const std::string& directory,
   int status = 1;
   int size_error = 0;
   std::int8_t left = commands::kAttemptCount;
+  int refusals = 0;
   while (status != 0 && left > 0) {
     status = query_file(*query, facts);
     if (imei) {
-      // Only the handset's own "no such file", or a file of another size,
-      // means there is no IMEI to keep. A silent or garbled line is retried:
-      // taking it for "no IMEI" would let the format erase the identity.
-      const bool refused = status != 0 && wire::last_reply_fault() == wire::ReplyFault::kRefused;
-      if (refused || (status == 0 && facts.size != kImeiFileSize)) {
+      // Only a file of another size, or the handset's own "no such file" at
+      // every attempt, means there is no IMEI to keep. A silent or garbled
+      // line, or one refusal among answers, is retried: taking it for "no
+      // IMEI" would let the format erase the identity.
+      if (status != 0 && wire::last_reply_fault() == wire::ReplyFault::kRefused) ++refusals;
+      const bool refused_every_time = refusals == commands::kAttemptCount;
+      if (refused_every_time || (status == 0 && facts.size != kImeiFileSize)) {
         IMEI_flag = 0;
+        suffixed_name_out = suffixed;
         return 0;
       }
       if (status == 0) IMEI_flag = 1;
@@ -100,6 +124,7 @@ int read_back(const std::string& line, const std::string& directory,
   if (!pc_file_written) {
     entry += platform::strprintf(": cannot write PC file \"%s\"", pc_name.c_str());
   }
+  if (imei && result == 0) imei_guard_note_backup(pc_name, std::span(buffer).first(facts.size));
   platform::append_run_log_line(entry.c_str());
   return result;
 }
@@ -111,8 +136,12 @@ int frd(const std::string& line, const std::string& directory, const std::string
   // The flag promises a saved IMEI: any IMEI read-back that ends without one,
   // refused lines included, takes the promise back.
   const bool imei = pc_name.starts_with("IMEI");
-  const int result = read_back(line, directory, handset_name, pc_name);
+  std::string no_imei_name;
+  const int result = read_back(line, directory, handset_name, pc_name, no_imei_name);
   if (imei && result != 0) IMEI_flag = 0;
+  if (imei && result == 0 && IMEI_flag == 0 && !no_imei_name.empty()) {
+    point_out_stranded_imei(no_imei_name);
+  }
   return result;
 }
 

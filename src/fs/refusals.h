@@ -22,6 +22,11 @@ constexpr int kStatusShortRead = 54;
 constexpr int kStatusPcFileNotWritten = 55;
 // The line lacks a handset file name or a PC file name.
 constexpr int kStatusMissingName = 56;
+// An IMEI file to be written to the handset does not hold exactly 8 bytes.
+constexpr int kStatusImeiFileSize = 57;
+
+// The size of a handset's IMEI file.
+constexpr int kImeiFileSize = 8;
 
 // Appends "<line>  => <status> (0): <reason>" to the run log (no attempt was
 // made) and returns the status.

@@ -1,14 +1,61 @@
 #include "platform/files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 
 namespace platform {
+
+namespace {
+
+// A fixed buffer, not a std::string: a signal handler reads it.
+std::array<char, 4096> g_partial_file{};
+volatile std::sig_atomic_t g_partial_noted = 0;
+
+}  // namespace
 
 int CVI_GetFileSize(const char* path, long* size) {
   struct stat st {};
   if (!path || ::stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
   if (size) *size = static_cast<long>(st.st_size);
   return 0;
+}
+
+bool sync_file(int fd) {
+  while (::fsync(fd) != 0) {
+    if (errno != EINTR) return false;
+  }
+  return true;
+}
+
+bool sync_folder_of(const std::string& path) {
+  const auto slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "."
+                             : slash == 0               ? "/"
+                                                        : path.substr(0, slash);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  // Some file systems cannot sync a folder (EINVAL): the entry is then as safe
+  // as they make it.
+  const bool ok = sync_file(fd) || errno == EINVAL;
+  ::close(fd);
+  return ok;
+}
+
+void note_partial_file(const std::string& path) {
+  g_partial_noted = 0;
+  if (path.empty() || path.size() >= g_partial_file.size()) return;
+  std::memcpy(g_partial_file.data(), path.c_str(), path.size() + 1);
+  g_partial_noted = 1;
+}
+
+void remove_partial_file_now() {
+  if (g_partial_noted) ::unlink(g_partial_file.data());
 }
 
 }  // namespace platform

@@ -1,10 +1,27 @@
 // File operations of the run-time that the file commands call.
 #pragma once
 
+#include <string>
+
 namespace platform {
 
 // Size in bytes of the named file: 0 and *size set on success, negative when
 // the file cannot be examined (missing, not a regular file).
 int CVI_GetFileSize(const char* path, long* size);
+
+}  // namespace platform
+
+namespace platform {
+
+// Flushes an open file's data to the disk; false when the disk refuses.
+bool sync_file(int fd);
+// Flushes the folder that holds `path` (its new or renamed entry) to the disk.
+bool sync_folder_of(const std::string& path);
+
+// The temporary file being written right now ("" when none), so that a
+// process ended at once by a signal can remove it: a ".part" file is never left.
+void note_partial_file(const std::string& path);
+// Removes the noted temporary file; safe to call from a signal handler.
+void remove_partial_file_now();
 
 }  // namespace platform

@@ -2,16 +2,44 @@
 
 #include <sys/stat.h>
 
+#include <csignal>
+
+#include "fs/imei_guard.h"
 #include "platform/run_panel.h"
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
 #include "script/command_table.h"
+#include "script/run_control.h"
 #include "script/script_line.h"
 
 std::string tmsfile;
 std::FILE* DownloadFile = nullptr;
 
 namespace script {
+
+namespace {
+volatile std::sig_atomic_t g_stop_requested = 0;
+RunEnd g_run_end;
+RunEnd& run_end_record() {
+  return g_run_end;
+}
+}  // namespace
+
+void request_stop() {
+  g_stop_requested = 1;
+}
+
+bool stop_requested() {
+  return g_stop_requested != 0;
+}
+
+void clear_stop_request() {
+  g_stop_requested = 0;
+}
+
+const RunEnd& last_run_end() {
+  return g_run_end;
+}
 
 // The run log shows this many lines; from then on it scrolls with the script.
 constexpr int kVisibleLogLines = 15;
@@ -55,7 +83,16 @@ void download() {
     return;
   }
   std::string directory;  // the current handset directory: empty until a "cd" line
+  fs::imei_guard_reset();
+  script::RunEnd& end = script::run_end_record();
+  end = script::RunEnd{};
   while (status == 0) {
+    // A stop waits for the end of a command, and never leaves a formatted
+    // handset without the IMEI that this run backed up.
+    if (script::stop_requested() && !fs::imei_at_risk()) {
+      end.stopped = true;
+      break;
+    }
     std::optional<std::string> line = script::read_script_line(DownloadFile);
     if (!line) break;
     SetCtrlVal(runPanel, kLineCounterControl, strprintf("%d", line_number));
@@ -65,9 +102,14 @@ void download() {
                        line_number - script::kVisibleLogLines);
     }
     script::cut_line_end(*line);
+    end.line_number = line_number - 1;
+    end.line = *line;
     status = script::run_line(*line, directory);
+    end.status = status;
   }
   std::fclose(DownloadFile);
   DownloadFile = nullptr;
-  SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, status == 0 ? kColorGreen : kColorRed);
+  // A stopped run did not do every command: it must not look green.
+  const bool green = status == 0 && !end.stopped;
+  SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, green ? kColorGreen : kColorRed);
 }

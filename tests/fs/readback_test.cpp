@@ -197,14 +197,24 @@ TEST_F(ReadBack, takes_an_imei_of_another_size_or_a_refusal_as_no_imei) {
   EXPECT_EQ(pc_name_, "IMEI");
 
   IMEI_flag = 1;
-  state().fs.files.clear();  // the handset refuses the query
+  state().fs.files.clear();  // the handset refuses the query at every attempt
   EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 0);
   EXPECT_EQ(IMEI_flag, 0);
 
-  EXPECT_EQ(requests().size(), 2u);
+  EXPECT_EQ(requests().size(), 1u + 5u);
   EXPECT_TRUE(log().empty());
   EXPECT_EQ(read_pc_file("IMEI"), pattern(8, 9));
   EXPECT_EQ(pc_files(), std::vector<std::string>{"IMEI"});
+}
+
+TEST_F(ReadBack, one_refused_imei_query_is_retried_not_taken_for_a_missing_imei) {
+  put_handset_file("/gsm/IMEI", pattern(8));
+  fault("refuse:0x70/0x0D:1:1");
+  IMEI_flag = 0;
+  EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 0);
+  EXPECT_EQ(IMEI_flag, 1);
+  EXPECT_EQ(read_pc_file("IMEI"), pattern(8));
+  EXPECT_EQ(log(), std::vector<std::string>{"frd IMEI IMEI, 8Bytes=> 0(2)"});
 }
 
 TEST_F(ReadBack, does_not_take_a_silent_or_garbled_line_for_a_missing_imei) {

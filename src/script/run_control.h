@@ -1,0 +1,26 @@
+// Stopping a run from outside (a signal, a front end) at a safe point, and
+// how the last run ended.
+#pragma once
+
+#include <string>
+
+namespace script {
+
+// Asks the running script to stop at the end of the current command. Safe to
+// call from a signal handler. The runner does not stop while the handset has
+// been formatted after an IMEI backup and the IMEI is not back yet.
+void request_stop();
+bool stop_requested();
+void clear_stop_request();
+
+struct RunEnd {
+  int line_number = 0;   // the last line the runner started (1-based), 0 for none
+  std::string line;      // its text
+  int status = 0;        // its command status
+  bool stopped = false;  // the run was stopped on request before the script's end
+};
+
+// How the most recent run of download() ended.
+const RunEnd& last_run_end();
+
+}  // namespace script
