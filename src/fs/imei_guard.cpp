@@ -1,6 +1,10 @@
 #include "fs/imei_guard.h"
 
+#include <algorithm>
+#include <array>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 
 namespace fs {
 
@@ -9,11 +13,14 @@ namespace {
 struct ImeiGuard {
   std::string backup_file;
   std::optional<std::vector<std::uint8_t>> read_back;
-  bool formatted_after_backup = false;
-  bool restored = false;
 };
 
 ImeiGuard g_guard;
+// Read by a signal handler that ends the process at once: flags it can read
+// whole, and the backup's name in a fixed buffer set before the format.
+volatile std::sig_atomic_t g_formatted_after_backup = 0;
+volatile std::sig_atomic_t g_restored = 0;
+std::array<char, 256> g_backup_name{};
 
 void notice_to_stderr(const std::string& text) {
   std::fprintf(stderr, "ffsload: %s\n", text.c_str());
@@ -24,29 +31,39 @@ void (*g_notice_sink)(const std::string&) = notice_to_stderr;
 }  // namespace
 
 void imei_guard_reset() {
+  g_formatted_after_backup = 0;
+  g_restored = 0;
   g_guard = ImeiGuard{};
+  g_backup_name[0] = '\0';
 }
 
 void imei_guard_note_backup(const std::string& pc_file, std::span<const std::uint8_t> bytes) {
+  g_formatted_after_backup = 0;
+  g_restored = 0;
   g_guard.backup_file = pc_file;
   g_guard.read_back.emplace(bytes.begin(), bytes.end());
-  g_guard.formatted_after_backup = false;
-  g_guard.restored = false;
+  const std::size_t n = std::min(pc_file.size(), g_backup_name.size() - 1);
+  std::memcpy(g_backup_name.data(), pc_file.data(), n);
+  g_backup_name[n] = '\0';
 }
 
 void imei_guard_note_format() {
   if (!g_guard.backup_file.empty()) {
-    g_guard.formatted_after_backup = true;
-    g_guard.restored = false;
+    g_restored = 0;
+    g_formatted_after_backup = 1;
   }
 }
 
 void imei_guard_note_restore() {
-  if (g_guard.formatted_after_backup) g_guard.restored = true;
+  if (g_formatted_after_backup) g_restored = 1;
 }
 
 bool imei_at_risk() {
-  return g_guard.formatted_after_backup && !g_guard.restored;
+  return g_formatted_after_backup && !g_restored;
+}
+
+const char* imei_backup_file_for_signal() {
+  return g_backup_name.data();
 }
 
 const std::string& imei_backup_file() {

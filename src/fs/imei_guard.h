@@ -28,6 +28,8 @@ void imei_guard_note_restore();
 bool imei_at_risk();
 // The PC file of this run's IMEI backup; empty when none was taken.
 const std::string& imei_backup_file();
+// The same, as a signal handler may read it (imei_at_risk() may be read there too).
+const char* imei_backup_file_for_signal();
 // The IMEI bytes this run read back, if it read one.
 const std::optional<std::vector<std::uint8_t>>& imei_read_back();
 

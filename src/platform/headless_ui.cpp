@@ -11,8 +11,11 @@ void HeadlessUserInterface::insert_text_box_line(int panel, int control, int ind
     lines.insert(lines.begin() + index, text);
   }
   if (echo_lines_ && echo_key_ == std::pair{panel, control}) {
-    std::fprintf(echo_lines_, "%s\n", text.c_str());
-    std::fflush(echo_lines_);
+    // A reader that went away (a closed pipe) must never stop a run that may
+    // be between a format and an IMEI write-back: stop echoing, keep the log.
+    if (std::fprintf(echo_lines_, "%s\n", text.c_str()) < 0 || std::fflush(echo_lines_) != 0) {
+      echo_lines_ = nullptr;
+    }
   }
 }
 

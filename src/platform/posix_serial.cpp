@@ -53,6 +53,8 @@ std::string open_failure(const std::string& path, int err) {
              ": permission denied (add the user to the dialout group: "
              "sudo usermod -aG dialout $USER, then log in again)";
     case EBUSY:
+      // The terminal's exclusive mode: another program holds the port open.
+      return path + ": busy (another program holds this port for exclusive use)";
     case EWOULDBLOCK:
       return path + ": busy (another program is using this port)";
     default:
@@ -105,11 +107,16 @@ std::unique_ptr<PosixSerialDevice> PosixSerialDevice::open(const std::string& pa
   // flock binds every user, root included; TIOCEXCL alone does not stop root.
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(open_failure(path, errno));
   if (!configure_raw(fd, settings)) return fail(open_failure(path, errno));
+  // The terminal's exclusive mode shuts out programs that never take the lock
+  // (a terminal program left open on the fixture): they would steal replies.
+  if (ioctl(fd, TIOCEXCL) != 0)
+    return fail(path + ": cannot take for exclusive use: " + std::strerror(errno));
   ask_for_low_latency(fd);
   return std::unique_ptr<PosixSerialDevice>(new PosixSerialDevice(fd));
 }
 
 PosixSerialDevice::~PosixSerialDevice() {
+  (void)ioctl(fd_, TIOCNXCL);
   ::close(fd_);
 }
 

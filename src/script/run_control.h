@@ -12,6 +12,9 @@ namespace script {
 void request_stop();
 bool stop_requested();
 void clear_stop_request();
+// The script line the runner is at (1-based, 0 before the first); safe to
+// read from a signal handler.
+int current_line_number();
 
 struct RunEnd {
   int line_number = 0;   // the last line the runner started (1-based), 0 for none

@@ -19,6 +19,7 @@ namespace script {
 
 namespace {
 volatile std::sig_atomic_t g_stop_requested = 0;
+volatile std::sig_atomic_t g_current_line = 0;
 RunEnd g_run_end;
 RunEnd& run_end_record() {
   return g_run_end;
@@ -35,6 +36,10 @@ bool stop_requested() {
 
 void clear_stop_request() {
   g_stop_requested = 0;
+}
+
+int current_line_number() {
+  return g_current_line;
 }
 
 const RunEnd& last_run_end() {
@@ -86,6 +91,7 @@ void download() {
   fs::imei_guard_reset();
   script::RunEnd& end = script::run_end_record();
   end = script::RunEnd{};
+  script::g_current_line = 0;
   while (status == 0) {
     // A stop waits for the end of a command, and never leaves a formatted
     // handset without the IMEI that this run backed up.
@@ -103,6 +109,7 @@ void download() {
     }
     script::cut_line_end(*line);
     end.line_number = line_number - 1;
+    script::g_current_line = end.line_number;
     end.line = *line;
     status = script::run_line(*line, directory);
     end.status = status;

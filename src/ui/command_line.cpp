@@ -18,6 +18,7 @@
 #include "platform/user_interface.h"
 #include "script/runner.h"
 #include "ui/customer_choice.h"
+#include "ui/run_interruption.h"
 #include "ui/run_session.h"
 
 namespace ui {
@@ -57,6 +58,7 @@ int run(const RunOptions& o) {
     }
   }
 
+  install_run_interruption();
   platform::HeadlessUserInterface ui;
   ui.echo_run_log(platform::runPanel, platform::kRunLogControl, stdout);
   ui.echo_popups(stderr);
@@ -99,6 +101,10 @@ int run(const RunOptions& o) {
   }
   platform::set_user_interface(nullptr);
   platform::close_all_ports();
+  if (const int signal_number = stop_signal(); signal_number != 0) {
+    std::fprintf(stderr, "%s\n", stopped_run_report(signal_number).c_str());
+    return exit_status_for_signal(signal_number);
+  }
   switch (result.outcome) {
     case RunOutcome::kGreen:
       std::fprintf(stderr, "ffsload: green: every command succeeded (%ld s)\n",

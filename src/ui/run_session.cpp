@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "fs/imei_guard.h"
 #include "platform/run_panel.h"
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
@@ -82,6 +83,12 @@ RunResult run_script() {
   ResetTextBox(runPanel, kRunLogControl, "");
   SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, kColorYellow);
   download();
+  if (fs::imei_at_risk()) {
+    fs::operator_notice(strprintf(
+        "the handset was formatted after its IMEI backup and the IMEI was not written back: it "
+        "is only in the PC file %s; write it back before the handset leaves the station",
+        fs::imei_backup_file().c_str()));
+  }
   RunResult result;
   result.elapsed_seconds = static_cast<long>(std::time(nullptr) - start);
   SetCtrlVal(runPanel, kElapsedTimeControl, strprintf("%ld", result.elapsed_seconds));

@@ -73,7 +73,8 @@ TEST_P(EndToEndStation, main_script_runs_green_keeps_the_imei_and_leaves_the_pc_
   stdfs::remove_all(work);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ports, EndToEndStation, ::testing::Values(1, 2, 3));
+// One port on the real road; the suffix rules of every port are covered on the fake clock.
+INSTANTIATE_TEST_SUITE_P(Ports, EndToEndStation, ::testing::Values(1));
 
 TEST(EndToEndStationWithoutImei, a_handset_without_an_imei_file_runs_green_and_gets_none) {
   char name[] = "/tmp/ffsload-e2e-dump-XXXXXX";

@@ -6,8 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -22,11 +24,12 @@ std::string read_file(const std::string& path) {
   return s.str();
 }
 
+// A new, unique file; the caller removes it.
 std::string temp_path(const char* stem) {
-  char name[] = "/tmp/ffsload-e2e-XXXXXX";
-  int fd = mkstemp(name);
+  std::string name = std::string("/tmp/ffsload-e2e-XXXXXX.") + stem;
+  int fd = mkstemps(name.data(), static_cast<int>(std::strlen(stem) + 1));
   if (fd >= 0) close(fd);
-  return std::string(name) + "." + stem;
+  return name;
 }
 
 std::vector<char*> argv_of(const std::string& program, const std::vector<std::string>& args) {
@@ -117,6 +120,102 @@ RunResult run_ffsload(const std::vector<std::string>& args, const std::string& c
   result.err = read_file(err_path);
   unlink(out_path.c_str());
   unlink(err_path.c_str());
+  return result;
+}
+
+FfsloadProcess::~FfsloadProcess() {
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    finish();
+  }
+}
+
+bool FfsloadProcess::start(const std::vector<std::string>& args, const std::string& cwd,
+                           const std::string& shell_prefix) {
+  int out_pipe[2];
+  int err_pipe[2];
+  if (pipe(out_pipe) != 0) return false;
+  if (pipe(err_pipe) != 0) return false;
+  const std::string program = FFSLOAD_BIN;
+  pid_ = fork();
+  if (pid_ == 0) {
+    if (chdir(cwd.c_str()) != 0) _exit(126);
+    dup2(out_pipe[1], STDOUT_FILENO);
+    dup2(err_pipe[1], STDERR_FILENO);
+    close(out_pipe[0]);
+    close(out_pipe[1]);
+    close(err_pipe[0]);
+    close(err_pipe[1]);
+    ::signal(SIGPIPE, SIG_DFL);
+    if (shell_prefix.empty()) {
+      auto argv = argv_of(program, args);
+      execv(program.c_str(), argv.data());
+    } else {
+      std::vector<std::string> shell = {"-c", shell_prefix + "; exec \"$0\" \"$@\"", program};
+      shell.insert(shell.end(), args.begin(), args.end());
+      auto argv = argv_of("/bin/sh", shell);
+      execv("/bin/sh", argv.data());
+    }
+    _exit(127);
+  }
+  close(out_pipe[1]);
+  close(err_pipe[1]);
+  out_fd_ = out_pipe[0];
+  err_fd_ = err_pipe[0];
+  return pid_ > 0;
+}
+
+void FfsloadProcess::pump(int timeout_ms) {
+  pollfd p[2] = {{out_fd_, POLLIN, 0}, {err_fd_, POLLIN, 0}};
+  if (poll(p, 2, timeout_ms) <= 0) return;
+  char buf[4096];
+  if (out_fd_ >= 0 && (p[0].revents & (POLLIN | POLLHUP))) {
+    ssize_t n = read(out_fd_, buf, sizeof buf);
+    if (n > 0) out_.append(buf, static_cast<std::size_t>(n));
+    if (n == 0) {
+      close(out_fd_);
+      out_fd_ = -1;
+    }
+  }
+  if (err_fd_ >= 0 && (p[1].revents & (POLLIN | POLLHUP))) {
+    ssize_t n = read(err_fd_, buf, sizeof buf);
+    if (n > 0) err_.append(buf, static_cast<std::size_t>(n));
+    if (n == 0) {
+      close(err_fd_);
+      err_fd_ = -1;
+    }
+  }
+}
+
+bool FfsloadProcess::wait_for_line(const std::string& text, int timeout_ms) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (std::chrono::steady_clock::now() < deadline) {
+    const auto at = out_.find(text);
+    if (at != std::string::npos && out_.find('\n', at) != std::string::npos) return true;
+    if (out_fd_ < 0 && err_fd_ < 0) return false;
+    pump(50);
+  }
+  return false;
+}
+
+void FfsloadProcess::close_stdout() {
+  if (out_fd_ >= 0) close(out_fd_);
+  out_fd_ = -1;
+}
+
+void FfsloadProcess::signal(int signal_number) {
+  if (pid_ > 0) kill(pid_, signal_number);
+}
+
+RunResult FfsloadProcess::finish() {
+  RunResult result;
+  while (out_fd_ >= 0 || err_fd_ >= 0) pump(1000);
+  int status = 0;
+  if (pid_ > 0) waitpid(pid_, &status, 0);
+  pid_ = -1;
+  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.out = out_;
+  result.err = err_;
   return result;
 }
 

@@ -73,6 +73,12 @@ class Download : public testing_support::SimulatedHandsetTest {
     auto it = state().fs.files.find(path);
     return it == state().fs.files.end() ? nullptr : &it->second;
   }
+  // The file's bytes; a missing file fails the test instead of crashing it.
+  std::vector<std::uint8_t> handset_bytes(const std::string& path) {
+    const auto* file = handset_file(path);
+    if (!file) ADD_FAILURE() << "no handset file " << path;
+    return file ? *file : std::vector<std::uint8_t>{};
+  }
 
   testing_support::TempDir folder_;  // the current folder for the test's length
 };
@@ -87,7 +93,7 @@ TEST_F(Download, open_write_and_close_frames_are_byte_exact) {
                    0x02, 0x14, 0x70, 0x07, 0x00, 0x77, 0x02}));                             // close
   EXPECT_EQ(log(), std::vector<std::string>{"fwr afcdac abc , 3bytes => 0 (1)"});
   ASSERT_NE(handset_file("/gsm/rf/afcdac"), nullptr);
-  EXPECT_EQ(*handset_file("/gsm/rf/afcdac"), bytes({'a', 'b', 'c'}));
+  EXPECT_EQ(handset_bytes("/gsm/rf/afcdac"), bytes({'a', 'b', 'c'}));
 }
 
 TEST_F(Download, chunks_follow_the_file_size) {
@@ -106,7 +112,7 @@ TEST_F(Download, chunks_follow_the_file_size) {
     EXPECT_EQ(kinds().back(), kClose);
     EXPECT_EQ(kinds().size(), c.chunks.size() + 2);
     ASSERT_NE(handset_file("/gsm/rf/f"), nullptr);
-    EXPECT_EQ(*handset_file("/gsm/rf/f"), content) << c.size;
+    EXPECT_EQ(handset_bytes("/gsm/rf/f"), content) << c.size;
   }
   EXPECT_EQ(log().front(), "fwr f data.bin , 0bytes => 0 (1)");
 }
@@ -119,7 +125,7 @@ TEST_F(Download, a_file_of_three_thousand_bytes_takes_seventy_nine_exchanges) {
   std::vector<int> expected(76, 39);
   expected.push_back(36);
   EXPECT_EQ(chunk_sizes(), expected);
-  EXPECT_EQ(*handset_file("/gsm/rf/ramps"), content);
+  EXPECT_EQ(handset_bytes("/gsm/rf/ramps"), content);
   EXPECT_EQ(log(), std::vector<std::string>{"fwr ramps big , 3000bytes => 0 (1)"});
 }
 
@@ -137,7 +143,7 @@ TEST_F(Download, bytes_that_are_all_boundary_and_escape_values_arrive_intact) {
   for (std::size_t i = 0; i < content.size(); ++i) content[i] = (i % 3 == 0) ? 0x10 : 0x02;
   pc_file("esc", content);
   EXPECT_EQ(fwr("esc", "esc"), 0);
-  EXPECT_EQ(*handset_file("/gsm/rf/esc"), content);
+  EXPECT_EQ(handset_bytes("/gsm/rf/esc"), content);
   // Escaped on the wire: no raw 0x02 inside a frame, and a full chunk stays within 92 bytes.
   const auto& wire = port->written();
   std::size_t frame_start = 0, longest = 0;
@@ -215,8 +221,22 @@ TEST_F(Download, imei_files_wait_for_the_imei_flag) {
 
   IMEI_flag = 1;
   EXPECT_EQ(fwr("IMEI", "IMEI"), 0);
-  EXPECT_EQ(*handset_file("/gsm/rf/IMEI"), bytes({8, 7, 6, 5, 4, 3, 2, 1}));
+  EXPECT_EQ(handset_bytes("/gsm/rf/IMEI"), bytes({8, 7, 6, 5, 4, 3, 2, 1}));
   EXPECT_EQ(log(), std::vector<std::string>{"fwr IMEI IMEI , 8bytes => 0 (1)"});
+}
+
+TEST_F(Download, an_imei_file_of_any_size_but_eight_never_reaches_the_handset) {
+  IMEI_flag = 1;
+  for (std::size_t size : {0u, 7u, 9u}) {
+    SCOPED_TRACE(size);
+    line.clear_requests();
+    pc_file("IMEI", std::vector<std::uint8_t>(size, 0x35));
+    EXPECT_EQ(fwr("IMEI", "IMEI"), fs::kStatusImeiFileSize);
+    EXPECT_TRUE(requests().empty());
+    EXPECT_EQ(handset_file("/gsm/rf/IMEI"), nullptr);
+    EXPECT_EQ(Filename, nullptr);
+  }
+  EXPECT_EQ(log().back(), "fwr IMEI IMEI  => 57 (0): IMEI holds 9 bytes; an IMEI file holds 8");
 }
 
 TEST_F(Download, a_missing_pc_file_shows_the_message_box_and_logs_nothing) {
@@ -276,7 +296,7 @@ TEST_F(Download, a_retry_sends_the_file_again_from_its_first_byte) {
   ASSERT_EQ(writes.size(), 6u);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(writes[i], writes[i + 3]);
   EXPECT_EQ(log(), std::vector<std::string>{"fwr f data , 100bytes => 0 (2)"});
-  EXPECT_EQ(*handset_file("/gsm/rf/f"), pattern(100));
+  EXPECT_EQ(handset_bytes("/gsm/rf/f"), pattern(100));
 }
 
 TEST_F(Download, a_hang_up_mid_download_is_a_failure) {
@@ -285,7 +305,7 @@ TEST_F(Download, a_hang_up_mid_download_is_a_failure) {
   fault("hang-up:0x70/0x1B:5:1");
   EXPECT_EQ(fwr("f", "data"), 100);
   EXPECT_EQ(log(), std::vector<std::string>{"fwr f data , 1000bytes => 100 (5)"});
-  EXPECT_EQ(*handset_file("/gsm/rf/f"), bytes({0xAA}));  // the old file was never replaced
+  EXPECT_EQ(handset_bytes("/gsm/rf/f"), bytes({0xAA}));  // the old file was never replaced
 }
 
 TEST_F(Download, a_missing_handset_directory_fails_the_open_request) {

@@ -1,10 +1,14 @@
 #include "fs/readback.h"
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <string>
 #include <vector>
 
 #include "file_command_fixture.h"
 #include "fs/compare.h"
+#include "fs/imei_guard.h"
 #include "fs/refusals.h"
 
 using testing_support::bytes;
@@ -177,6 +181,27 @@ TEST_F(ReadBack, reports_a_pc_file_it_cannot_write) {
   EXPECT_TRUE(pc_files().empty());
 }
 
+TEST_F(ReadBack, a_write_that_the_disk_refuses_leaves_no_partial_file_and_fails) {
+  put_handset_file("/gsm/rf/afcdac", pattern(200));
+  // A file-size limit makes the write fail as a full disk does.
+  rlimit previous{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = previous;
+  small.rlim_cur = 100;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const int status = read_back("afcdac", "pc");
+  setrlimit(RLIMIT_FSIZE, &previous);
+  EXPECT_EQ(status, fs::kStatusPcFileNotWritten);
+  EXPECT_EQ(pc_files(), std::vector<std::string>{"pc"});  // no "pc.part"
+  EXPECT_EQ(read_pc_file("pc"), std::vector<std::uint8_t>{});
+
+  put_handset_file("/gsm/rf/afcdac", pattern(2));
+  EXPECT_EQ(read_back("afcdac", "pc"), 0);
+  EXPECT_EQ(pc_files(), std::vector<std::string>{"pc"});  // renamed into place
+  EXPECT_EQ(read_pc_file("pc"), pattern(2));
+}
+
 // The IMEI backup.
 
 TEST_F(ReadBack, backs_up_an_eight_byte_imei_under_the_port_name) {
@@ -215,6 +240,18 @@ TEST_F(ReadBack, one_refused_imei_query_is_retried_not_taken_for_a_missing_imei)
   EXPECT_EQ(IMEI_flag, 1);
   EXPECT_EQ(read_pc_file("IMEI"), pattern(8));
   EXPECT_EQ(log(), std::vector<std::string>{"frd IMEI IMEI, 8Bytes=> 0(2)"});
+}
+
+TEST_F(ReadBack, points_out_an_imei_left_on_the_pc_by_an_earlier_run) {
+  static std::vector<std::string> notices;
+  fs::set_operator_notice_sink([](const std::string& text) { notices.push_back(text); });
+  write_pc_file("IMEI", pattern(8));  // an earlier run's backup; the handset has none
+  EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 0);
+  fs::set_operator_notice_sink(nullptr);
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_NE(notices[0].find("IMEI holds an 8-byte IMEI from an earlier run"), std::string::npos);
+  EXPECT_EQ(read_pc_file("IMEI"), pattern(8));  // left as it was
+  EXPECT_TRUE(log().empty());                   // the run log's lines stay as they are
 }
 
 TEST_F(ReadBack, does_not_take_a_silent_or_garbled_line_for_a_missing_imei) {

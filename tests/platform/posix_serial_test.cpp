@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -62,6 +63,10 @@ TEST(PosixSerial, second_opener_of_a_port_is_refused_as_busy) {
   std::string error;
   auto first = open_device(pty.path, &error);
   ASSERT_TRUE(first) << error;
+  // Exclusive mode shuts out programs that do not take the lock (root aside).
+  int exclusive = 0;
+  ASSERT_EQ(ioctl(pty.slave, TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 1);
   auto second = open_device(pty.path, &error);
   EXPECT_FALSE(second);
   EXPECT_NE(error.find("busy"), std::string::npos) << error;

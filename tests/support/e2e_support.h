@@ -44,4 +44,33 @@ struct RunResult {
 // Runs ffsload with args in the folder cwd and collects its output.
 RunResult run_ffsload(const std::vector<std::string>& args, const std::string& cwd);
 
+// ffsload running in the background with its stdout and stderr on pipes, so
+// that a test can wait for a run-log line, send signals or close stdout.
+class FfsloadProcess {
+ public:
+  FfsloadProcess() = default;
+  ~FfsloadProcess();
+  FfsloadProcess(const FfsloadProcess&) = delete;
+  FfsloadProcess& operator=(const FfsloadProcess&) = delete;
+
+  // shell_prefix, when given, runs before exec in /bin/sh (e.g. "ulimit -f 0").
+  bool start(const std::vector<std::string>& args, const std::string& cwd,
+             const std::string& shell_prefix = "");
+  // Reads stdout until a line containing `text` has arrived (false on timeout or end).
+  bool wait_for_line(const std::string& text, int timeout_ms = 20'000);
+  // Closes the reading end of stdout: the process's later writes fail.
+  void close_stdout();
+  void signal(int signal_number);
+  // Waits for the end; the output read so far and the rest.
+  RunResult finish();
+
+ private:
+  void pump(int timeout_ms);
+  pid_t pid_ = -1;
+  int out_fd_ = -1;
+  int err_fd_ = -1;
+  std::string out_;
+  std::string err_;
+};
+
 }  // namespace e2e
