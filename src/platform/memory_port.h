@@ -42,6 +42,7 @@ class MemorySerialDevice final : public SerialDevice {
   int input_length() override;
   int read_byte() override;
   void wait_for_input(long max_ms) override;
+  bool gone() const override { return hung_up_; }
 
  private:
   struct Pending {

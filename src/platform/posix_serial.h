@@ -26,6 +26,7 @@ class PosixSerialDevice final : public SerialDevice {
   int input_length() override;
   int read_byte() override;
   void wait_for_input(long max_ms) override;
+  bool gone() const override { return hung_up_; }
 
  private:
   explicit PosixSerialDevice(int fd) : fd_(fd) {}

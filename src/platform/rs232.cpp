@@ -44,6 +44,11 @@ void close_all_ports() {
   for (auto& s : g_ports) s = PortSlot{};
 }
 
+bool port_needs_opening(int port) {
+  const SerialDevice* d = device(port);
+  return d == nullptr || d->gone();
+}
+
 std::string last_open_error(int port) {
   PortSlot* s = slot(port);
   return s ? s->open_error : std::string("port number out of range");

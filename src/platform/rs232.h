@@ -41,6 +41,10 @@ void set_device_opener(DeviceOpener opener);
 void install_port(int port, std::shared_ptr<SerialDevice> device);
 // Closes every port (tests, and the end of a process).
 void close_all_ports();
+// True when the port has no usable device: it never opened, or its device
+// has gone (hung up). Opening it again may bring it back.
+bool port_needs_opening(int port);
+
 // Why the last OpenComConfig on this port failed; empty when it succeeded.
 std::string last_open_error(int port);
 

@@ -21,6 +21,9 @@ class SerialDevice {
   // Blocks until input is waiting, the line fails, or max_ms have passed.
   // Never spins: this is what keeps the CPU idle while a reply is awaited.
   virtual void wait_for_input(long max_ms) = 0;
+  // True once the line has gone dead (a USB adapter pulled out, the other end
+  // closed): nothing more will pass until the device is opened again.
+  virtual bool gone() const { return false; }
 };
 
 }  // namespace platform

@@ -79,12 +79,8 @@ int run(const RunOptions& o) {
   if (customer) std::fprintf(stderr, ", MA_NO \"%s\"", ma_no.c_str());
   std::fprintf(stderr, "\n");
 
-  config_comport(comport);
-  if (std::string why = platform::last_open_error(comport); !why.empty()) {
-    // The run still goes ahead: its exchanges fail and the log says which.
-    std::fprintf(stderr, "Error: cannot open port %d: %s\n", comport, why.c_str());
-  }
-
+  // The run opens the port; one that cannot be opened is named on stderr and
+  // the run still goes ahead: its exchanges fail and the log says which.
   const RunResult result = run_script();
   int status = result.outcome == RunOutcome::kGreen ? kExitGreen
                : result.outcome == RunOutcome::kRed ? kExitRed

@@ -8,6 +8,8 @@
 #include <ctime>
 
 #include "fs/imei_guard.h"
+#include "link/link.h"
+#include "platform/rs232.h"
 #include "platform/run_panel.h"
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
@@ -78,6 +80,15 @@ SavedLog write_log_file(const std::string& base, const std::string& text) {
 
 RunResult run_script() {
   using namespace platform;
+  // A pulled USB adapter hangs its device up for good; opening it again at
+  // the next run lets the station work on once the adapter is back, without a
+  // restart. A port that is open and well is never touched.
+  if (port_needs_opening(comport)) {
+    config_comport(comport);
+    if (std::string why = last_open_error(comport); !why.empty()) {
+      fs::operator_notice(strprintf("cannot open port %d: %s", comport, why.c_str()));
+    }
+  }
   SetCtrlVal(runPanel, kElapsedTimeControl, "");
   const std::time_t start = std::time(nullptr);
   ResetTextBox(runPanel, kRunLogControl, "");
