@@ -53,6 +53,7 @@ int comparefile(const std::string& line, const std::string& directory,
   if (names_agree(handset_name, pc_name) && !append_port_suffix(pc_name, comport)) {
     return refuse(line, kStatusNameTooLongForSuffix, "PC file name too long for its port suffix");
   }
+  if (int held = refuse_if_held_elsewhere(line, pc_name)) return held;
 
   long pc_size = -1;
   Filename = std::fopen(pc_name.c_str(), "rb");

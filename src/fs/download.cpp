@@ -85,6 +85,8 @@ int writefile(const std::string& line, const std::string& directory,
                                       kLongestSuffixedName));
   }
 
+  if (int held = refuse_if_held_elsewhere(line, pc_name)) return held;
+
   Filename = std::fopen(pc_name.c_str(), "rb");
   if (!Filename) {
     platform::MessagePopup("Error", "Fail to open file");

@@ -12,6 +12,7 @@
 #include "fs/refusals.h"
 #include "fs/request.h"
 #include "link/link.h"
+#include "platform/file_claims.h"
 #include "platform/files.h"
 #include "platform/run_panel.h"
 #include "platform/text_format.h"
@@ -73,6 +74,12 @@ int read_back(const std::string& line, const std::string& directory,
   std::string suffixed = pc_name;
   if (!append_port_suffix(suffixed, comport)) {
     return refuse(line, kStatusNameTooLongForSuffix, "PC file name too long for its port suffix");
+  }
+  // The file this read-back writes stays this run's until the run ends.
+  if (auto holder = platform::claim_file(suffixed, comport)) {
+    return refuse(
+        line, kStatusPcFileHeldElsewhere,
+        platform::strprintf("%s is held by the run on %s", suffixed.c_str(), holder->c_str()));
   }
 
   // An IMEI-named read-back is the backup of the handset's identity: it

@@ -24,6 +24,12 @@ constexpr int kStatusPcFileNotWritten = 55;
 constexpr int kStatusMissingName = 56;
 // An IMEI file to be written to the handset does not hold exactly 8 bytes.
 constexpr int kStatusImeiFileSize = 57;
+// The PC file belongs to another station's run (it read it back from its
+// handset): taking it would mix up two handsets' files.
+constexpr int kStatusPcFileHeldElsewhere = 58;
+
+// Refuses with 58 when another process's run holds pc_name; 0 when free.
+int refuse_if_held_elsewhere(const std::string& line, const std::string& pc_name);
 
 // The size of a handset's IMEI file.
 constexpr int kImeiFileSize = 8;

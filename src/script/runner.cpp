@@ -5,6 +5,7 @@
 #include <csignal>
 
 #include "fs/imei_guard.h"
+#include "platform/file_claims.h"
 #include "platform/run_panel.h"
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
@@ -116,6 +117,7 @@ void download() {
   }
   std::fclose(DownloadFile);
   DownloadFile = nullptr;
+  platform::release_file_claims();
   // A stopped run did not do every command: it must not look green.
   const bool green = status == 0 && !end.stopped;
   SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, green ? kColorGreen : kColorRed);

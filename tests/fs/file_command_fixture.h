@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fs/readback.h"
+#include "platform/file_claims.h"
 #include "support/sim_fixture.h"
 #include "support/temp_dir.h"
 
@@ -27,6 +28,7 @@ class FileCommandTest : public SimulatedHandsetTest {
 
   void TearDown() override {
     IMEI_flag = 0;
+    platform::release_file_claims();
     SimulatedHandsetTest::TearDown();
   }
 
@@ -53,9 +55,11 @@ class FileCommandTest : public SimulatedHandsetTest {
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
   }
 
+  // The PC files in the folder; the lock files of the run's claims aside.
   static std::vector<std::string> pc_files() {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(".")) {
+      if (entry.path().extension() == ".lock") continue;
       names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());

@@ -1,0 +1,25 @@
+// A run's hold on the PC files it wrote by read-back, so that two stations
+// working in one folder never take each other's files: ports 3 to 8 share PC
+// names, and one handset must never receive another's IMEI backup. A claim is
+// a lock on "NAME.lock" beside the file (the port and process inside), held
+// until the run ends; the system drops it when a process dies.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace platform {
+
+// Claims `path` for this process's run on `port`. Returns nullopt when the
+// claim is held (or already was), else who holds it ("port 3, process 1234").
+// A folder where the lock cannot be made gives no claim and no refusal: the
+// write that follows fails there on its own.
+std::optional<std::string> claim_file(const std::string& path, int port);
+
+// Who holds `path` when another process's run does; nullopt when it is free or ours.
+std::optional<std::string> file_held_elsewhere(const std::string& path);
+
+// Ends every claim of this process (the end of a run).
+void release_file_claims();
+
+}  // namespace platform

@@ -1,0 +1,59 @@
+// Two stations in one folder: a PC file that one run read back from its
+// handset is never taken by another station's run.
+#include "platform/file_claims.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "file_command_fixture.h"
+#include "fs/compare.h"
+#include "fs/download.h"
+#include "fs/readback.h"
+#include "fs/refusals.h"
+
+class FileClaims : public testing_support::FileCommandTest {
+ protected:
+  // Another station's run holding `name`, as its process would.
+  int hold_elsewhere(const std::string& name) {
+    const int fd = open((name + ".lock").c_str(), O_RDWR | O_CREAT, 0644);
+    EXPECT_GE(fd, 0);
+    // A separate open file description: the lock conflicts with this process's own.
+    EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(write(fd, "port 3, process 4242\n", 21), 21);
+    return fd;
+  }
+  int run(const std::string& keyword, const std::string& pc) {
+    std::string name = pc;
+    const std::string text = keyword + " IMEI " + pc;
+    if (keyword == "frd") return fs::frd(text, "/gsm", "IMEI", name);
+    if (keyword == "fwr") return fs::writefile(text, "/gsm", "IMEI", name);
+    return fs::comparefile(text, "/gsm", "IMEI", name);
+  }
+};
+
+TEST_F(FileClaims, a_file_held_by_another_run_is_neither_written_nor_read) {
+  attach(4);
+  put_handset_file("/gsm/IMEI", pattern(8, 2));
+  write_pc_file("IMEI", pattern(8, 1));  // the other handset's IMEI
+  const int other = hold_elsewhere("IMEI");
+  for (const std::string keyword : {"frd", "fwr", "compare"}) {
+    SCOPED_TRACE(keyword);
+    IMEI_flag = 1;  // as after this run's own backup
+    EXPECT_EQ(run(keyword, "IMEI"), fs::kStatusPcFileHeldElsewhere);
+    EXPECT_EQ(log().back(), keyword +
+                                " IMEI IMEI  => 58 (0): IMEI is held by the run on port 3, "
+                                "process 4242");
+  }
+  EXPECT_TRUE(requests().empty());
+  EXPECT_EQ(read_pc_file("IMEI"), pattern(8, 1));
+  EXPECT_EQ(state().fs.files["/gsm/IMEI"], pattern(8, 2));
+
+  // Once the other run has ended (or died), the file is free again.
+  close(other);
+  EXPECT_EQ(run("frd", "IMEI"), 0);
+  EXPECT_EQ(read_pc_file("IMEI"), pattern(8, 2));
+  // This run's own claim never stands in its way.
+  EXPECT_EQ(run("compare", "IMEI"), 0);
+  EXPECT_EQ(platform::file_held_elsewhere("IMEI"), std::nullopt);
+}
