@@ -1,5 +1,7 @@
 #include "fs/readback.h"
 
+#include <sys/stat.h>
+
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -23,11 +25,6 @@ namespace fs {
 
 namespace {
 
-// Creates the PC file, or empties it: what a failed read-back leaves behind.
-void leave_empty(const std::string& name) {
-  if (std::FILE* file = std::fopen(name.c_str(), "wb")) std::fclose(file);
-}
-
 // Writes the PC file through a temporary file renamed into place, so that a
 // failed write never leaves a partial file under the real name. The next
 // command may format the handset, so the file and the folder entry are on
@@ -47,6 +44,17 @@ bool write_pc_file(const std::string& name, std::span<const std::uint8_t> bytes)
   if (!written) std::remove(temporary.c_str());
   platform::note_partial_file("");
   return written && platform::sync_folder_of(name);
+}
+
+// Creates the PC file, or empties it: what a failed read-back leaves behind.
+// Through a temporary file and a rename, so that a name that is a link to
+// another folder's file (a station port's folder) is replaced, never the file
+// it points to; only a plain file is emptied in place when that fails.
+void leave_empty(const std::string& name) {
+  if (write_pc_file(name, {})) return;
+  struct stat st {};
+  if (::lstat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return;
+  if (std::FILE* file = std::fopen(name.c_str(), "wb")) std::fclose(file);
 }
 
 // A handset without an IMEI file while the PC still holds an 8-byte backup of

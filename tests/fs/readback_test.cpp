@@ -202,6 +202,18 @@ TEST_F(ReadBack, a_write_that_the_disk_refuses_leaves_no_partial_file_and_fails)
   EXPECT_EQ(read_pc_file("pc"), pattern(2));
 }
 
+TEST_F(ReadBack, a_pc_name_that_links_to_another_folder_is_replaced_never_written_through) {
+  // A port's folder links to the station's files: a read-back must not reach
+  // through the link into the file every port shares.
+  write_pc_file("shared", pattern(5));
+  std::filesystem::create_symlink("shared", "pc");
+  fault("silent:0x70/0x0D");
+  EXPECT_EQ(read_back("afcdac", "pc"), 100);
+  EXPECT_FALSE(std::filesystem::is_symlink("pc"));
+  EXPECT_EQ(read_pc_file("pc"), std::vector<std::uint8_t>{});
+  EXPECT_EQ(read_pc_file("shared"), pattern(5));
+}
+
 // The IMEI backup.
 
 TEST_F(ReadBack, backs_up_an_eight_byte_imei_under_the_port_name) {
