@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "link/link.h"
 #include "platform/clock.h"
@@ -18,6 +19,7 @@
 #include "platform/user_interface.h"
 #include "script/runner.h"
 #include "ui/customer_choice.h"
+#include "ui/multi_port_run.h"
 #include "ui/run_interruption.h"
 #include "ui/run_session.h"
 
@@ -27,6 +29,7 @@ namespace {
 
 struct RunOptions {
   int port = 0;
+  std::string ports;  // "1,2,5-8": several ports at once
   std::string script;
   std::string customer;  // "N" or "N.S" as given
   std::string device;
@@ -122,28 +125,48 @@ int run(const RunOptions& o) {
 void add_run_command(CLI::App& app, int* status) {
   auto options = std::make_shared<RunOptions>();
   CLI::App* sub = app.add_subcommand("run", "run one script against the handset on one port");
-  sub->add_option("--port", options->port,
-                  "serial port 1..8 (its device: a line \"N PATH\" of the file \"comports\" "
-                  "in the current folder, else /dev/ttyS<N-1>)")
-      ->required()
-      ->check(CLI::Range(platform::kLowestPort, platform::kHighestPort));
+  auto* port = sub->add_option("--port", options->port,
+                               "serial port 1..8 (its device: a line \"N PATH\" of the file "
+                               "\"comports\" in the current folder, else /dev/ttyS<N-1>)")
+                   ->check(CLI::Range(platform::kLowestPort, platform::kHighestPort));
+  auto* ports = sub->add_option("--ports", options->ports,
+                                "several ports at once, e.g. 1,2,5-8: each in its own process "
+                                "and its own folder ports/N; lines show as \"[N] LINE\"");
+  port->excludes(ports);
   auto* script = sub->add_option("--script", options->script, "the .tms script to run");
   auto* customer = sub->add_option("--customer", options->customer,
                                    "the script of customer N, sub-number S (which counts only "
                                    "for the customer of the \"qm\" line), from \"custdefine\"");
   script->excludes(customer);
-  sub->add_option("--device", options->device, "the device of the port, overriding the above");
+  auto* device =
+      sub->add_option("--device", options->device, "the device of the port, overriding the above");
+  device->excludes(ports);
   sub->add_flag("--save", options->save,
                 "also save the run log to Download_MMDD-HHMMSS.txt (exit status 3 when it "
                 "cannot be written)");
   sub->add_flag("--trace", options->trace,
                 "print every frame on stderr, with the time since the last one");
   sub->footer("Exit status: 0 green, 1 red, 2 no run happened, 3 the log could not be saved.");
-  sub->callback([options, script, customer, status] {
+  sub->callback([options, script, customer, port, ports, status] {
     if (script->count() + customer->count() != 1) {
       throw CLI::ValidationError("run", "needs one of --script and --customer");
     }
-    *status = run(*options);
+    if (port->count() + ports->count() != 1) {
+      throw CLI::ValidationError("run", "needs one of --port and --ports");
+    }
+    if (ports->count() == 0) {
+      *status = run(*options);
+      return;
+    }
+    std::string error;
+    const auto list = parse_port_list(options->ports, &error);
+    if (!list) throw CLI::ValidationError("--ports", error);
+    std::vector<std::string> child_args;
+    if (script->count()) child_args = {"--script", options->script};
+    if (customer->count()) child_args = {"--customer", options->customer};
+    if (options->save) child_args.push_back("--save");
+    if (options->trace) child_args.push_back("--trace");
+    *status = run_on_ports(*list, child_args);
   });
 }
 
