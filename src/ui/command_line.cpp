@@ -18,6 +18,8 @@
 #include "platform/user_interface.h"
 #include "script/runner.h"
 #include "ui/customer_choice.h"
+#include "ui/frame_trace.h"
+#include "ui/repeat_mode.h"
 #include "ui/run_session.h"
 
 namespace ui {
@@ -31,17 +33,16 @@ struct RunOptions {
   std::string device;
   bool save = false;
   bool trace = false;
+  std::string trace_file;  // empty: stderr
+  bool check_reply_checksum = false;
+  bool repeat = false;
 };
 
-void install_trace() {
-  static long last = platform::clock();
-  wire::set_trace_sink([](bool outgoing, std::span<const std::uint8_t> bytes) {
-    long now = platform::clock();
-    std::string hex;
-    for (std::uint8_t b : bytes) hex += platform::strprintf(" %02X", b);
-    std::fprintf(stderr, "%s%s  (+%ld ms)\n", outgoing ? ">" : "<", hex.c_str(), now - last);
-    last = now;
-  });
+// ", 2 replies with a wrong checksum" while tracing or when there were some.
+std::string checksum_note(bool tracing) {
+  const int wrong = wire::reply_checksum_mismatches();
+  if (!tracing && wrong == 0) return {};
+  return platform::strprintf(", %d %s with a wrong checksum", wrong, wrong == 1 ? "reply" : "replies");
 }
 
 int run(const RunOptions& o) {
@@ -61,7 +62,18 @@ int run(const RunOptions& o) {
   ui.echo_run_log(platform::runPanel, platform::kRunLogControl, stdout);
   ui.echo_popups(stderr);
   platform::set_user_interface(&ui);
-  if (o.trace) install_trace();
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> trace_out(nullptr, std::fclose);
+  if (o.trace && !o.trace_file.empty()) {
+    trace_out.reset(std::fopen(o.trace_file.c_str(), "w"));
+    if (!trace_out) {
+      std::fprintf(stderr, "ffsload: cannot write the trace file %s\n", o.trace_file.c_str());
+      platform::set_user_interface(nullptr);
+      return kExitNoRun;
+    }
+  }
+  if (o.trace) start_frame_trace(trace_out ? trace_out.get() : stderr);
+  wire::set_check_reply_checksum(o.check_reply_checksum ||
+                                 platform::comports_checks_reply_checksum());
 
   if (!o.device.empty()) platform::set_device_override(o.port, o.device);
   comport = o.port;
@@ -83,30 +95,44 @@ int run(const RunOptions& o) {
     std::fprintf(stderr, "Error: cannot open port %d: %s\n", comport, why.c_str());
   }
 
-  const RunResult result = run_script();
-  int status = result.outcome == RunOutcome::kGreen ? kExitGreen
-               : result.outcome == RunOutcome::kRed ? kExitRed
-                                                    : kExitNoRun;
-  if (o.save) {
-    const SavedLog saved = save_run_log();
-    if (saved.saved) {
-      std::fprintf(stderr, "ffsload: run log saved to %s\n", saved.name.c_str());
-    } else {
-      std::fprintf(stderr, "Error: cannot write the run log file %s: %s\n", saved.name.c_str(),
-                   saved.error.c_str());
-      status = kExitNotSaved;
+  RepeatMode repeat(o.repeat, stdin, stdout, stderr);
+  const std::string script = tmsfile;
+  RunResult result;
+  int status = kExitNoRun;
+  do {
+    // Every run starts from the same options; the process keeps IMEI_flag.
+    if (repeat.run_number() > 1) reopen_lost_port();
+    tmsfile = script;
+    if (o.trace) restart_frame_trace(repeat.run_number());
+    wire::reset_reply_checksum_mismatches();
+    result = run_script();
+    status = result.outcome == RunOutcome::kGreen ? kExitGreen
+             : result.outcome == RunOutcome::kRed ? kExitRed
+                                                  : kExitNoRun;
+    if (o.save) {
+      const SavedLog saved = save_run_log();
+      if (saved.saved) {
+        std::fprintf(stderr, "ffsload: run log saved to %s\n", saved.name.c_str());
+      } else {
+        std::fprintf(stderr, "Error: cannot write the run log file %s: %s\n",
+                     saved.name.c_str(), saved.error.c_str());
+        status = kExitNotSaved;
+      }
     }
-  }
+    repeat.summarise(result);
+  } while (repeat.next());
+  if (o.trace) stop_frame_trace();
+  const std::string checksums = checksum_note(o.trace);
   platform::set_user_interface(nullptr);
   platform::close_all_ports();
   switch (result.outcome) {
     case RunOutcome::kGreen:
-      std::fprintf(stderr, "ffsload: green: every command succeeded (%ld s)\n",
-                   result.elapsed_seconds);
+      std::fprintf(stderr, "ffsload: green: every command succeeded (%ld s%s)\n",
+                   result.elapsed_seconds, checksums.c_str());
       break;
     case RunOutcome::kRed:
-      std::fprintf(stderr, "ffsload: red: a command failed and stopped the script (%ld s)\n",
-                   result.elapsed_seconds);
+      std::fprintf(stderr, "ffsload: red: a command failed and stopped the script (%ld s%s)\n",
+                   result.elapsed_seconds, checksums.c_str());
       break;
     case RunOutcome::kNoRun:
       std::fprintf(stderr, "ffsload: no run: the script could not be opened\n");
@@ -134,13 +160,21 @@ void add_run_command(CLI::App& app, int* status) {
   sub->add_flag("--save", options->save,
                 "also save the run log to Download_MMDD-HHMMSS.txt (exit status 3 when it "
                 "cannot be written)");
-  sub->add_flag("--trace", options->trace,
-                "print every frame on stderr, with the time since the last one");
+  auto* trace = sub->add_option("--trace", options->trace_file,
+                                "write every frame out and in, decoded, to FILE (no FILE: stderr)");
+  trace->expected(0, 1)->type_name("[FILE]");
+  sub->add_flag("--check-reply-checksum", options->check_reply_checksum,
+                "fail a reply whose checksum breaks the XOR rule of requests, like a garbled one "
+                "(also on with a line \"check-reply-checksum\" in \"comports\")");
+  sub->add_flag("--repeat", options->repeat,
+                "after each run, wait for Enter to run again on the next handset (q or end of "
+                "input quits); exit status of the last run");
   sub->footer("Exit status: 0 green, 1 red, 2 no run happened, 3 the log could not be saved.");
-  sub->callback([options, script, customer, status] {
+  sub->callback([options, script, customer, trace, status] {
     if (script->count() + customer->count() != 1) {
       throw CLI::ValidationError("run", "needs one of --script and --customer");
     }
+    options->trace = trace->count() > 0;
     *status = run(*options);
   });
 }
