@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "check/check_command.h"
 #include "ffsload_version.h"
 #include "ui/command_line.h"
 
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(0, 1);
   int status = ui::kExitNoRun;
   ui::add_run_command(app, &status);
+  check::add_check_command(app, &status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -32,15 +32,15 @@ constexpr int kHuntLimit = 30;
 // this is for the few callers that must tell a handset's refusal (it answered,
 // with a non-zero reply status) apart from a line that said nothing useful.
 enum class ReplyFault {
-  kNone,           // complete reply, status 0
-  kTimeout,        // no byte within the timeout
-  kReadError,      // the port reported an error (hang-up, not open)
-  kNoise,          // too many bytes before the start pair
-  kWrongId,        // a reply to some other request
-  kRefused,        // right id, non-zero reply status
-  kBadEnd,         // no end byte where the layout puts it, or a broken escape
-  kRequestRefused, // the request did not fit a frame and was never sent
-  kBadChecksum     // complete, but the checksum breaks the XOR rule (only when asked to test it)
+  kNone,            // complete reply, status 0
+  kTimeout,         // no byte within the timeout
+  kReadError,       // the port reported an error (hang-up, not open)
+  kNoise,           // too many bytes before the start pair
+  kWrongId,         // a reply to some other request
+  kRefused,         // right id, non-zero reply status
+  kBadEnd,          // no end byte where the layout puts it, or a broken escape
+  kRequestRefused,  // the request did not fit a frame and was never sent
+  kBadChecksum      // complete, but the checksum breaks the XOR rule (only when asked to test it)
 };
 ReplyFault last_reply_fault();
 std::string_view describe(ReplyFault fault);

@@ -42,7 +42,8 @@ struct RunOptions {
 std::string checksum_note(bool tracing) {
   const int wrong = wire::reply_checksum_mismatches();
   if (!tracing && wrong == 0) return {};
-  return platform::strprintf(", %d %s with a wrong checksum", wrong, wrong == 1 ? "reply" : "replies");
+  return platform::strprintf(", %d %s with a wrong checksum", wrong,
+                             wrong == 1 ? "reply" : "replies");
 }
 
 int run(const RunOptions& o) {
@@ -114,8 +115,8 @@ int run(const RunOptions& o) {
       if (saved.saved) {
         std::fprintf(stderr, "ffsload: run log saved to %s\n", saved.name.c_str());
       } else {
-        std::fprintf(stderr, "Error: cannot write the run log file %s: %s\n",
-                     saved.name.c_str(), saved.error.c_str());
+        std::fprintf(stderr, "Error: cannot write the run log file %s: %s\n", saved.name.c_str(),
+                     saved.error.c_str());
         status = kExitNotSaved;
       }
     }

@@ -198,8 +198,8 @@ std::string FrameDecoder::reply(const wire::TraceEvent& e) const {
   text += ": status 0";
   const Bytes& d = parts.data;
   if (e.request_id == fs::kFsRequest && last_fs_operation_ == fs::kOpFileQuery && d.size() >= 4) {
-    text += platform::strprintf(", file reference %02X %02X, size %d", d[0], d[1],
-                                d[2] + 256 * d[3]);
+    text +=
+        platform::strprintf(", file reference %02X %02X, size %d", d[0], d[1], d[2] + 256 * d[3]);
   } else if (e.request_id == fs::kFsRequest && last_fs_operation_ == fs::kOpBlockRead) {
     text += platform::strprintf(", %zu file bytes", d.size());
   } else if (!d.empty()) {

@@ -56,14 +56,14 @@ void RepeatMode::summarise(const RunResult& result) {
   if (colour_ && result.outcome != RunOutcome::kNoRun) {
     outcome = (result.outcome == RunOutcome::kGreen ? kGreenColour : kRedColour) + outcome + kPlain;
   }
-  std::string line = platform::strprintf("run %d: %s, %ld s", runs_, outcome.c_str(),
-                                         result.elapsed_seconds);
+  std::string line =
+      platform::strprintf("run %d: %s, %ld s", runs_, outcome.c_str(), result.elapsed_seconds);
   const script::RunEnd& end = script::last_run_end();
   if (result.outcome == RunOutcome::kRed && end.stopped) {
     line += ", stopped on request";
   } else if (result.outcome == RunOutcome::kRed) {
-    line += platform::strprintf(", line %d: %s => %d", end.line_number, end.line.c_str(),
-                                end.status);
+    line +=
+        platform::strprintf(", line %d: %s => %d", end.line_number, end.line.c_str(), end.status);
   } else if (result.outcome == RunOutcome::kNoRun) {
     line += ", the script could not be opened";
   }
@@ -86,8 +86,7 @@ bool RepeatMode::next() {
 }
 
 void reopen_lost_port() {
-  const bool lost =
-      !platform::last_open_error(comport).empty() || platform::GetInQLen(comport) < 0;
+  const bool lost = !platform::last_open_error(comport).empty() || platform::GetInQLen(comport) < 0;
   if (!lost) return;
   config_comport(comport);
   if (std::string why = platform::last_open_error(comport); !why.empty()) {
