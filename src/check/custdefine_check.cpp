@@ -116,6 +116,7 @@ class CustdefineChecker {
       struct stat st {};
       if (::stat(name.c_str(), &st) != 0) {
         error(line, strprintf("script %s is missing", quoted(name).c_str()));
+        return;  // its folder says nothing more then
       } else if (!S_ISREG(st.st_mode)) {
         error(line, strprintf("script %s is a folder", quoted(name).c_str()));
       } else {

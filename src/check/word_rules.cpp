@@ -91,8 +91,10 @@ WordUse parameter_use(const std::string& keyword, const std::string& sub_word) {
   } else {
     use.unserved = true;
     use.unserved_text = platform::strprintf(
-        "\"%s %s\": sub-command %d is not served: the run stops here with status %d",
-        keyword.c_str(), sub_word.c_str(), number, commands::kStatusUnknownSubCommand);
+        "\"%s %s\": the sub-command \"%s\" makes the number %d, which \"%s\" does not serve: "
+        "the run stops here with status %d",
+        keyword.c_str(), sub_word.c_str(), sub_word.c_str(), number, keyword.c_str(),
+        commands::kStatusUnknownSubCommand);
   }
   return use;
 }
