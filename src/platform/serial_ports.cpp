@@ -61,8 +61,8 @@ std::string permission_advice(const struct stat& st) {
     return "permission denied: the user is in the " + group +
            " group, but this login started before that: log in again";
   }
-  return "permission denied: add the user to the " + group +
-         " group (sudo usermod -aG " + group + " $USER), then log in again";
+  return "permission denied: add the user to the " + group + " group (sudo usermod -aG " + group +
+         " $USER), then log in again";
 }
 
 // "1: FLOCK  ADVISORY  WRITE 1234 08:02:131 0 EOF": the holder of a lock on this file.
@@ -71,8 +71,8 @@ std::string lock_holder(const struct stat& st) {
   std::string line;
   // The lock names the file system and inode of the device node.
   char wanted[64];
-  std::snprintf(wanted, sizeof wanted, "%02x:%02x:%lu", major(st.st_dev),
-                minor(st.st_dev), static_cast<unsigned long>(st.st_ino));
+  std::snprintf(wanted, sizeof wanted, "%02x:%02x:%lu", major(st.st_dev), minor(st.st_dev),
+                static_cast<unsigned long>(st.st_ino));
   while (std::getline(in, line)) {
     if (line.find("->") != std::string::npos) continue;  // a waiter, not the holder
     std::istringstream fields(line);

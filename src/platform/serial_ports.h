@@ -8,8 +8,8 @@
 namespace platform {
 
 struct SerialDeviceInfo {
-  std::string path;                 // /dev/ttyUSB0
-  std::vector<std::string> by_id;   // its stable names under /dev/serial/by-id/
+  std::string path;                // /dev/ttyUSB0
+  std::vector<std::string> by_id;  // its stable names under /dev/serial/by-id/
 };
 
 // The tty devices that stand for hardware (/sys/class/tty/*/device), without
