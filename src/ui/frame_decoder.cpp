@@ -95,7 +95,7 @@ std::string describe_fs(const Bytes& p, std::optional<std::uint8_t>* op) {
     i += 3;
   }
   // p ends with the checksum, so the tail's last byte sits before it.
-  const std::size_t tail = p.size() >= 1 ? p.size() - 1 - i : 0;
+  const std::size_t tail = i < p.size() ? p.size() - 1 - i : 0;  // a text item may claim too much
   const std::uint8_t operation = tail >= 2 ? p[i] : 0;
   *op = operation;
   // Only the read set-up's value item says something of this file.

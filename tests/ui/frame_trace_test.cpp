@@ -8,6 +8,7 @@
 #include "script/runner.h"
 #include "support/sim_fixture.h"
 #include "support/temp_dir.h"
+#include "ui/frame_decoder.h"
 
 namespace {
 
@@ -92,6 +93,24 @@ TEST_F(FrameTrace, an_opted_in_checksum_test_fails_the_reply_like_a_garbled_one)
   fault("bad-checksum:0x20");
   traced_run("ti\n");
   EXPECT_EQ(log(), std::vector<std::string>{"ti  => 0 (1)"});
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FrameDecoder, a_frame_that_claims_more_than_it_holds_is_decoded_without_overrun) {
+  ui::FrameDecoder decoder;
+  const auto frame = testing_support::bytes({0x02, 0x14, 0x70, 0x01, 0x26, 0xFF, 0x41, 0x00, 0x02});
+  EXPECT_EQ(decoder.request(frame), "id 0x70 file system: open \"A\"");
+  wire::TraceEvent reply;
+  reply.request_id = 0x70;
+  reply.head_count = 40;
+  reply.data_count = 40;
+  const auto cut = testing_support::bytes({0x02, 0x14, 0x70, 0x00, 0x10});
+  reply.bytes = cut;
+  reply.fault = wire::ReplyFault::kTimeout;
+  EXPECT_EQ(decoder.reply(reply), "reply to 0x70: failed, no reply within the timeout");
 }
 
 }  // namespace
