@@ -88,9 +88,9 @@ int main(int argc, char** argv) {
 
   long wire_bytes = 0;
   long frames = 0;
-  wire::set_trace_sink([&](bool outgoing, std::span<const std::uint8_t> bytes) {
-    wire_bytes += static_cast<long>(bytes.size());
-    if (outgoing) ++frames;
+  wire::set_trace_sink([&](const wire::TraceEvent& e) {
+    wire_bytes += static_cast<long>(e.bytes.size());
+    if (e.outgoing) ++frames;
   });
 
   auto one = [] {

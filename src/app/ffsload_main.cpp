@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <exception>
 
+#include "check/check_command.h"
 #include "ffsload_version.h"
 #include "ui/command_line.h"
+#include "ui/ports_command.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"ffsload: loads and checks a GSM handset's flash file system over a serial line.",
@@ -16,6 +18,8 @@ int main(int argc, char** argv) {
   app.require_subcommand(0, 1);
   int status = ui::kExitNoRun;
   ui::add_run_command(app, &status);
+  check::add_check_command(app, &status);
+  ui::add_ports_command(app, &status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -50,7 +50,12 @@ void send_packet(std::uint8_t request_id, std::span<const std::uint8_t> head,
 
   wire::set_request_refused(!fits);
   if (!fits) return;
-  wire::trace(true, frame.bytes());
+  if (wire::tracing()) {
+    wire::TraceEvent event;
+    event.outgoing = true;
+    event.bytes = frame.bytes();
+    wire::trace(event);
+  }
   platform::ComWrt(comport, frame.bytes());
 }
 

@@ -32,21 +32,51 @@ constexpr int kHuntLimit = 30;
 // this is for the few callers that must tell a handset's refusal (it answered,
 // with a non-zero reply status) apart from a line that said nothing useful.
 enum class ReplyFault {
-  kNone,           // complete reply, status 0
-  kTimeout,        // no byte within the timeout
-  kReadError,      // the port reported an error (hang-up, not open)
-  kNoise,          // too many bytes before the start pair
-  kWrongId,        // a reply to some other request
-  kRefused,        // right id, non-zero reply status
-  kBadEnd,         // no end byte where the layout puts it, or a broken escape
-  kRequestRefused  // the request did not fit a frame and was never sent
+  kNone,            // complete reply, status 0
+  kTimeout,         // no byte within the timeout
+  kReadError,       // the port reported an error (hang-up, not open)
+  kNoise,           // too many bytes before the start pair
+  kWrongId,         // a reply to some other request
+  kRefused,         // right id, non-zero reply status
+  kBadEnd,          // no end byte where the layout puts it, or a broken escape
+  kRequestRefused,  // the request did not fit a frame and was never sent
+  kBadChecksum      // complete, but the checksum breaks the XOR rule (only when asked to test it)
 };
 ReplyFault last_reply_fault();
 std::string_view describe(ReplyFault fault);
 
-// Optional observer of every frame written and every reply byte read (trace).
-using TraceSink = std::function<void(bool outgoing, std::span<const std::uint8_t> bytes)>;
+// How a complete reply's checksum compares with the rule requests follow
+// (XOR of the id, the status and every head and data byte, escapes removed).
+enum class ReplyChecksum { kNotRead, kMatches, kDiffers };
+
+// One frame for an observer: a request as written, or what one reply wait
+// read (possibly nothing) and how it ended.
+struct TraceEvent {
+  bool outgoing = false;
+  std::span<const std::uint8_t> bytes;
+  // Replies only: what the caller asked for, and the outcome.
+  std::uint8_t request_id = 0;
+  std::size_t head_count = 0;
+  std::size_t data_count = 0;
+  ReplyFault fault = ReplyFault::kNone;
+  ReplyChecksum checksum = ReplyChecksum::kNotRead;
+};
+
+// Optional observer of every frame written and every reply wait (trace).
+// Without one the link collects nothing.
+using TraceSink = std::function<void(const TraceEvent& event)>;
 void set_trace_sink(TraceSink sink);
+
+// Off by default: the reply checksum is not tested, and a reply with a wrong
+// checksum but the right layout succeeds. On: such a reply fails like a
+// garbled one (kBadChecksum), for handsets known to follow the XOR rule.
+void set_check_reply_checksum(bool on);
+bool check_reply_checksum();
+
+// Complete replies whose checksum broke the XOR rule since the last reset,
+// counted whether or not the checksum is tested.
+int reply_checksum_mismatches();
+void reset_reply_checksum_mismatches();
 
 }  // namespace wire
 

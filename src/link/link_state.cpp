@@ -8,6 +8,8 @@ namespace {
 ReplyFault g_last_fault = ReplyFault::kNone;
 bool g_request_refused = false;
 TraceSink g_trace;
+bool g_check_reply_checksum = false;
+int g_checksum_mismatches = 0;
 }  // namespace
 
 ReplyFault last_reply_fault() {
@@ -44,6 +46,8 @@ std::string_view describe(ReplyFault fault) {
       return "broken reply frame";
     case ReplyFault::kRequestRefused:
       return "request too long for a frame";
+    case ReplyFault::kBadChecksum:
+      return "wrong reply checksum";
   }
   return "unknown";
 }
@@ -52,11 +56,28 @@ void set_trace_sink(TraceSink sink) {
   g_trace = std::move(sink);
 }
 
-void trace(bool outgoing, std::span<const std::uint8_t> bytes) {
-  if (g_trace) g_trace(outgoing, bytes);
+void trace(const TraceEvent& event) {
+  if (g_trace) g_trace(event);
 }
 bool tracing() {
   return static_cast<bool>(g_trace);
+}
+
+void set_check_reply_checksum(bool on) {
+  g_check_reply_checksum = on;
+}
+bool check_reply_checksum() {
+  return g_check_reply_checksum;
+}
+
+int reply_checksum_mismatches() {
+  return g_checksum_mismatches;
+}
+void reset_reply_checksum_mismatches() {
+  g_checksum_mismatches = 0;
+}
+void count_reply_checksum_mismatch() {
+  ++g_checksum_mismatches;
 }
 
 }  // namespace wire

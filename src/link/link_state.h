@@ -9,7 +9,8 @@ void set_last_reply_fault(ReplyFault fault);
 // Set by the writer when it refuses a request; read once by the next reply wait.
 void set_request_refused(bool refused);
 bool take_request_refused();
-void trace(bool outgoing, std::span<const std::uint8_t> bytes);
+void trace(const TraceEvent& event);
 bool tracing();
+void count_reply_checksum_mismatch();
 
 }  // namespace wire

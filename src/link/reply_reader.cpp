@@ -81,6 +81,12 @@ int receive_next_packet(const std::uint8_t& expected_id, std::span<std::uint8_t>
   std::size_t data_left = data.size();
   bool escape_pending = false;  // a lone 0x10 waits at data_pos for its partner
   bool checksum_escaped = false;
+  // The XOR rule requests follow, applied to the reply: id, status, head and
+  // data bytes with their escapes removed. Reply head bytes are stored as
+  // they arrive, so the rule skips the escape byte of a pair there itself.
+  std::uint8_t sum = expected_id;
+  bool head_escape = false;
+  std::uint8_t checksum = 0;
   ReplyFault fault = ReplyFault::kNone;
   std::vector<std::uint8_t> seen;  // only filled while tracing
 
@@ -128,6 +134,7 @@ int receive_next_packet(const std::uint8_t& expected_id, std::span<std::uint8_t>
         break;
       case State::kExpectStatus:
         status = b;
+        sum ^= b;
         if (b != 0) {
           fail(ReplyFault::kRefused);
         } else {
@@ -136,7 +143,16 @@ int receive_next_packet(const std::uint8_t& expected_id, std::span<std::uint8_t>
         break;
       case State::kHeadBytes:
         head[head_pos++] = b;  // taken as it arrives, escape pairs included
-        if (--head_left == 0) state = data.empty() ? State::kChecksum : State::kDataBytes;
+        if (b == wire::kEscape && !head_escape) {
+          head_escape = true;
+        } else {
+          head_escape = false;
+          sum ^= b;
+        }
+        if (--head_left == 0) {
+          if (head_escape) sum ^= wire::kEscape;  // a pair cut by the layout: taken literally
+          state = data.empty() ? State::kChecksum : State::kDataBytes;
+        }
         break;
       case State::kDataBytes:
         if (escape_pending) {
@@ -147,6 +163,7 @@ int receive_next_packet(const std::uint8_t& expected_id, std::span<std::uint8_t>
             fail(ReplyFault::kBadEnd);  // an escape with no valid partner
             break;
           }
+          sum ^= b;
           ++data_pos;  // the stored 0x10 stays when the partner is 0x10
           --data_left;
         } else if (b == wire::kEscape) {
@@ -157,6 +174,7 @@ int receive_next_packet(const std::uint8_t& expected_id, std::span<std::uint8_t>
           break;
         } else {
           data[data_pos++] = b;
+          sum ^= b;
           --data_left;
         }
         if (data_left == 0) state = State::kChecksum;
@@ -165,7 +183,8 @@ int receive_next_packet(const std::uint8_t& expected_id, std::span<std::uint8_t>
         if (b == wire::kEscape && !checksum_escaped) {
           checksum_escaped = true;
         } else {
-          state = State::kEnd;  // the checksum itself is not tested
+          checksum = b;
+          state = State::kEnd;  // tested only once the frame is complete
         }
         break;
       case State::kEnd:
@@ -180,7 +199,26 @@ int receive_next_packet(const std::uint8_t& expected_id, std::span<std::uint8_t>
         break;
     }
   }
-  if (!seen.empty()) wire::trace(false, seen);
+  auto checksum_state = wire::ReplyChecksum::kNotRead;
+  if (state == State::kComplete) {
+    checksum_state =
+        checksum == sum ? wire::ReplyChecksum::kMatches : wire::ReplyChecksum::kDiffers;
+    if (checksum_state == wire::ReplyChecksum::kDiffers) {
+      wire::count_reply_checksum_mismatch();
+      // A bit flipped on the cable must not slip into a read-back file.
+      if (wire::check_reply_checksum()) fail(ReplyFault::kBadChecksum);
+    }
+  }
+  if (wire::tracing()) {
+    wire::TraceEvent event;
+    event.bytes = seen;
+    event.request_id = expected_id;
+    event.head_count = head.size();
+    event.data_count = data.size();
+    event.fault = fault;
+    event.checksum = checksum_state;
+    wire::trace(event);
+  }
   wire::set_last_reply_fault(fault);
   return state == State::kComplete ? wire::kReaderComplete : wire::kReaderFailed;
 }
@@ -189,6 +227,12 @@ std::uint8_t handle_response(std::span<std::uint8_t> data, std::span<std::uint8_
                              std::uint8_t request_id, double timeout) {
   if (wire::take_request_refused()) {
     wire::set_last_reply_fault(wire::ReplyFault::kRequestRefused);
+    if (wire::tracing()) {
+      wire::TraceEvent event;
+      event.request_id = request_id;
+      event.fault = wire::ReplyFault::kRequestRefused;
+      wire::trace(event);
+    }
     return wire::kExchangeFailed;
   }
   if (head.size() > 255 || data.size() > 255) {

@@ -24,6 +24,20 @@ std::string from_comports_file(int port) {
 }
 }  // namespace
 
+bool comports_checks_reply_checksum() {
+  std::ifstream in("comports");
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    std::string key;
+    std::string value;
+    if (!(words >> key) || key != "check-reply-checksum") continue;
+    words >> value;
+    return value.empty() || value == "on";
+  }
+  return false;
+}
+
 void set_device_override(int port, const std::string& path) {
   g_overrides[port] = path;
 }

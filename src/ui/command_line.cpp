@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <span>
@@ -19,7 +20,9 @@
 #include "platform/user_interface.h"
 #include "script/runner.h"
 #include "ui/customer_choice.h"
+#include "ui/frame_trace.h"
 #include "ui/multi_port_run.h"
+#include "ui/repeat_mode.h"
 #include "ui/run_interruption.h"
 #include "ui/run_session.h"
 
@@ -35,17 +38,17 @@ struct RunOptions {
   std::string device;
   bool save = false;
   bool trace = false;
+  std::string trace_file;  // empty: stderr
+  bool check_reply_checksum = false;
+  bool repeat = false;
 };
 
-void install_trace() {
-  static long last = platform::clock();
-  wire::set_trace_sink([](bool outgoing, std::span<const std::uint8_t> bytes) {
-    long now = platform::clock();
-    std::string hex;
-    for (std::uint8_t b : bytes) hex += platform::strprintf(" %02X", b);
-    std::fprintf(stderr, "%s%s  (+%ld ms)\n", outgoing ? ">" : "<", hex.c_str(), now - last);
-    last = now;
-  });
+// ", 2 replies with a wrong checksum" while tracing or when there were some.
+std::string checksum_note(bool tracing) {
+  const int wrong = wire::reply_checksum_mismatches();
+  if (!tracing && wrong == 0) return {};
+  return platform::strprintf(", %d %s with a wrong checksum", wrong,
+                             wrong == 1 ? "reply" : "replies");
 }
 
 int run(const RunOptions& o) {
@@ -66,7 +69,18 @@ int run(const RunOptions& o) {
   ui.echo_run_log(platform::runPanel, platform::kRunLogControl, stdout);
   ui.echo_popups(stderr);
   platform::set_user_interface(&ui);
-  if (o.trace) install_trace();
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> trace_out(nullptr, std::fclose);
+  if (o.trace && !o.trace_file.empty()) {
+    trace_out.reset(std::fopen(o.trace_file.c_str(), "w"));
+    if (!trace_out) {
+      std::fprintf(stderr, "ffsload: cannot write the trace file %s\n", o.trace_file.c_str());
+      platform::set_user_interface(nullptr);
+      return kExitNoRun;
+    }
+  }
+  if (o.trace) start_frame_trace(trace_out ? trace_out.get() : stderr);
+  wire::set_check_reply_checksum(o.check_reply_checksum ||
+                                 platform::comports_checks_reply_checksum());
 
   if (!o.device.empty()) platform::set_device_override(o.port, o.device);
   comport = o.port;
@@ -82,22 +96,36 @@ int run(const RunOptions& o) {
   if (customer) std::fprintf(stderr, ", MA_NO \"%s\"", ma_no.c_str());
   std::fprintf(stderr, "\n");
 
-  // The run opens the port; one that cannot be opened is named on stderr and
-  // the run still goes ahead: its exchanges fail and the log says which.
-  const RunResult result = run_script();
-  int status = result.outcome == RunOutcome::kGreen ? kExitGreen
-               : result.outcome == RunOutcome::kRed ? kExitRed
-                                                    : kExitNoRun;
-  if (o.save) {
-    const SavedLog saved = save_run_log();
-    if (saved.saved) {
-      std::fprintf(stderr, "ffsload: run log saved to %s\n", saved.name.c_str());
-    } else {
-      std::fprintf(stderr, "Error: cannot write the run log file %s: %s\n", saved.name.c_str(),
-                   saved.error.c_str());
-      status = kExitNotSaved;
+  // Each run opens the port when it has no working device (the first run,
+  // or after an adapter was pulled); one that cannot be opened is named on
+  // stderr and the run still goes ahead: its exchanges fail and the log says which.
+  RepeatMode repeat(o.repeat, stdin, stdout, stderr);
+  const std::string script = tmsfile;
+  RunResult result;
+  int status = kExitNoRun;
+  do {
+    // Every run starts from the same options; the process keeps IMEI_flag.
+    tmsfile = script;
+    if (o.trace) restart_frame_trace(repeat.run_number());
+    wire::reset_reply_checksum_mismatches();
+    result = run_script();
+    status = result.outcome == RunOutcome::kGreen ? kExitGreen
+             : result.outcome == RunOutcome::kRed ? kExitRed
+                                                  : kExitNoRun;
+    if (o.save) {
+      const SavedLog saved = save_run_log();
+      if (saved.saved) {
+        std::fprintf(stderr, "ffsload: run log saved to %s\n", saved.name.c_str());
+      } else {
+        std::fprintf(stderr, "Error: cannot write the run log file %s: %s\n", saved.name.c_str(),
+                     saved.error.c_str());
+        status = kExitNotSaved;
+      }
     }
-  }
+    repeat.summarise(result);
+  } while (repeat.next());
+  if (o.trace) stop_frame_trace();
+  const std::string checksums = checksum_note(o.trace);
   platform::set_user_interface(nullptr);
   platform::close_all_ports();
   if (const int signal_number = stop_signal(); signal_number != 0) {
@@ -106,12 +134,12 @@ int run(const RunOptions& o) {
   }
   switch (result.outcome) {
     case RunOutcome::kGreen:
-      std::fprintf(stderr, "ffsload: green: every command succeeded (%ld s)\n",
-                   result.elapsed_seconds);
+      std::fprintf(stderr, "ffsload: green: every command succeeded (%ld s%s)\n",
+                   result.elapsed_seconds, checksums.c_str());
       break;
     case RunOutcome::kRed:
-      std::fprintf(stderr, "ffsload: red: a command failed and stopped the script (%ld s)\n",
-                   result.elapsed_seconds);
+      std::fprintf(stderr, "ffsload: red: a command failed and stopped the script (%ld s%s)\n",
+                   result.elapsed_seconds, checksums.c_str());
       break;
     case RunOutcome::kNoRun:
       std::fprintf(stderr, "ffsload: no run: the script could not be opened\n");
@@ -144,16 +172,28 @@ void add_run_command(CLI::App& app, int* status) {
   sub->add_flag("--save", options->save,
                 "also save the run log to Download_MMDD-HHMMSS.txt (exit status 3 when it "
                 "cannot be written)");
-  sub->add_flag("--trace", options->trace,
-                "print every frame on stderr, with the time since the last one");
-  sub->footer("Exit status: 0 green, 1 red, 2 no run happened, 3 the log could not be saved.");
-  sub->callback([options, script, customer, port, ports, status] {
+  auto* trace = sub->add_option("--trace", options->trace_file,
+                                "write every frame out and in, decoded, to FILE (no FILE: stderr)");
+  trace->expected(0, 1)->type_name("[FILE]");
+  sub->add_flag("--check-reply-checksum", options->check_reply_checksum,
+                "fail a reply whose checksum breaks the XOR rule of requests, like a garbled one "
+                "(also on with a line \"check-reply-checksum\" in \"comports\")");
+  auto* repeat =
+      sub->add_flag("--repeat", options->repeat,
+                    "after each run, wait for Enter to run again on the next handset (q or end of "
+                    "input quits); exit status of the last run");
+  sub->footer(
+      "Exit status: 0 green, 1 red, 2 no run happened, 3 the log could not be saved, 130 or 143\n"
+      "stopped by SIGINT or SIGTERM (the first stops after the current command, but never\n"
+      "between a format and the IMEI write-back; a second ends at once).");
+  sub->callback([options, script, customer, port, ports, trace, repeat, status] {
     if (script->count() + customer->count() != 1) {
       throw CLI::ValidationError("run", "needs one of --script and --customer");
     }
     if (port->count() + ports->count() != 1) {
       throw CLI::ValidationError("run", "needs one of --port and --ports");
     }
+    options->trace = trace->count() > 0;
     if (ports->count() == 0) {
       *status = run(*options);
       return;
@@ -165,8 +205,13 @@ void add_run_command(CLI::App& app, int* status) {
     if (script->count()) child_args = {"--script", options->script};
     if (customer->count()) child_args = {"--customer", options->customer};
     if (options->save) child_args.push_back("--save");
-    if (options->trace) child_args.push_back("--trace");
-    *status = run_on_ports(*list, child_args);
+    if (repeat->count()) throw CLI::ValidationError("--repeat", "works on one port at a time");
+    if (options->trace && options->trace_file.empty()) child_args.push_back("--trace");
+    if (options->check_reply_checksum) child_args.push_back("--check-reply-checksum");
+    // Each port traces into a file of its own, beside the one named.
+    const std::string trace_base =
+        options->trace_file.empty() ? "" : std::filesystem::absolute(options->trace_file).string();
+    *status = run_on_ports(*list, child_args, trace_base);
   });
 }
 

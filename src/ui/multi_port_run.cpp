@@ -95,7 +95,8 @@ std::optional<std::vector<int>> parse_port_list(const std::string& text, std::st
   return ports;
 }
 
-int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& child_args) {
+int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& child_args,
+                 const std::string& trace_base) {
   const std::string station = std::filesystem::current_path().string();
   std::map<int, PortOutcome> outcomes;
   PortSupervisor supervisor(
@@ -123,6 +124,7 @@ int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& 
     const std::string folder = prepare_port_folder(station, port, &error);
     std::vector<std::string> args = {"run", "--port", std::to_string(port)};
     args.insert(args.end(), child_args.begin(), child_args.end());
+    if (!trace_base.empty()) args.push_back("--trace=" + trace_base + "." + std::to_string(port));
     if (folder.empty() || !supervisor.start(port, program, args, folder, &error)) {
       std::fprintf(stderr, "[%d] Error: cannot start the port's run: %s\n", port, error.c_str());
       outcomes[port] = PortOutcome{true, ChildEnd{kExitNoRun, 0, false}};

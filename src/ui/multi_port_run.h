@@ -17,6 +17,8 @@ std::optional<std::vector<int>> parse_port_list(const std::string& text, std::st
 // line as "[N] LINE" on stdout and its stderr lines the same way on stderr,
 // then one summary line per port. Returns 0 when every port ended green, 1
 // when one did not, 2 when no run happened on any port.
-int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& child_args);
+// trace_base, when not empty, gives each port the trace file "TRACE_BASE.N".
+int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& child_args,
+                 const std::string& trace_base = "");
 
 }  // namespace ui

@@ -107,6 +107,9 @@ RunResult run_ffsload(const std::vector<std::string>& args, const std::string& c
     if (chdir(cwd.c_str()) != 0) _exit(126);
     int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    // Never the test runner's terminal: a program that asks waits for nobody.
+    int in = open("/dev/null", O_RDONLY);
+    dup2(in, STDIN_FILENO);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
     auto argv = argv_of(program, args);
