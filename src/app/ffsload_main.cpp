@@ -5,6 +5,7 @@
 
 #include "ffsload_version.h"
 #include "ui/command_line.h"
+#include "ui/report_command.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"ffsload: loads and checks a GSM handset's flash file system over a serial line.",
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(0, 1);
   int status = ui::kExitNoRun;
   ui::add_run_command(app, &status);
+  ui::add_report_command(app, &status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

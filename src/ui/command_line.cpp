@@ -18,6 +18,7 @@
 #include "platform/user_interface.h"
 #include "script/runner.h"
 #include "ui/customer_choice.h"
+#include "ui/run_record.h"
 #include "ui/run_session.h"
 
 namespace ui {
@@ -31,6 +32,7 @@ struct RunOptions {
   std::string device;
   bool save = false;
   bool trace = false;
+  std::string records;
 };
 
 void install_trace() {
@@ -66,8 +68,13 @@ int run(const RunOptions& o) {
   if (!o.device.empty()) platform::set_device_override(o.port, o.device);
   comport = o.port;
   tmsfile = o.script;
+  set_records_option(o.records);
   std::string ma_no;
-  if (customer && !choose_customer(customer->first, customer->second, &ma_no)) {
+  const bool chosen = !customer || choose_customer(customer->first, customer->second, &ma_no);
+  set_run_context(customer ? customer_key(customer->first, customer->second) : "", ma_no);
+  if (!chosen) {
+    const auto now = now_utc_ms();
+    record_run(now, now, outcome_name(RunOutcome::kNoRun));
     platform::set_user_interface(nullptr);
     return kExitNoRun;
   }
@@ -136,6 +143,9 @@ void add_run_command(CLI::App& app, int* status) {
                 "cannot be written)");
   sub->add_flag("--trace", options->trace,
                 "print every frame on stderr, with the time since the last one");
+  sub->add_option("--records", options->records,
+                  "where the run's record goes: a SQLite file or a postgresql:// URL (default: "
+                  "$FFSLOAD_RECORDS, else \"records = URL\" in ffsload.conf, else runs.sqlite)");
   sub->footer("Exit status: 0 green, 1 red, 2 no run happened, 3 the log could not be saved.");
   sub->callback([options, script, customer, status] {
     if (script->count() + customer->count() != 1) {
