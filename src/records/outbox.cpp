@@ -12,7 +12,8 @@ namespace records {
 namespace {
 
 std::unique_ptr<Store> open_for_writing(const std::string& location, int busy_timeout_ms) {
-  if (is_postgres_url(location)) return std::make_unique<PostgresStore>(location, OpenFor::kWriting);
+  if (is_postgres_url(location))
+    return std::make_unique<PostgresStore>(location, OpenFor::kWriting);
   return std::make_unique<SqliteStore>(location, OpenFor::kWriting, busy_timeout_ms);
 }
 

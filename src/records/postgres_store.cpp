@@ -80,7 +80,8 @@ PostgresStore::PostgresStore(const std::string& url, OpenFor purpose) {
   const char* port = conn_ ? PQport(conn_) : nullptr;
   const char* db = conn_ ? PQdb(conn_) : nullptr;
   where_ = std::string("records database ") + (db ? db : "?") + " on " +
-           (host && *host ? host : "the local server") + (port && *port ? std::string(":") + port : "");
+           (host && *host ? host : "the local server") +
+           (port && *port ? std::string(":") + port : "");
   if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
     const std::string why = conn_ ? trimmed(PQerrorMessage(conn_)) : "out of memory";
     PQfinish(conn_);
@@ -165,8 +166,8 @@ void PostgresStore::upgrade() {
     for (; version < kSchemaVersion; ++version) {
       for (const std::string& sql : upgrade_step(Dialect::kPostgres, version)) execute(sql);
     }
-    execute(std::string("UPDATE ") + kVersionTable + " SET version = " +
-            std::to_string(kSchemaVersion));
+    execute(std::string("UPDATE ") + kVersionTable +
+            " SET version = " + std::to_string(kSchemaVersion));
     execute("COMMIT");
   } catch (...) {
     PQclear(PQexec(conn_, "ROLLBACK"));

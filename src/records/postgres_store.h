@@ -31,7 +31,8 @@ class PostgresStore final : public Store {
 
  private:
   void execute(const std::string& sql);
-  std::vector<Row> run(const std::string& sql, const std::vector<std::optional<std::string>>& params);
+  std::vector<Row> run(const std::string& sql,
+                       const std::vector<std::optional<std::string>>& params);
   int schema_version();
   void upgrade();
 

@@ -33,8 +33,8 @@ constexpr const char* kFailingSql =
 
 std::optional<std::tm> day_of(const std::string& text) {
   int year = 0, month = 0, day = 0, used = 0;
-  if (text.size() != 10 || std::sscanf(text.c_str(), "%4d-%2d-%2d%n", &year, &month, &day, &used) != 3 ||
-      used != 10) {
+  if (text.size() != 10 ||
+      std::sscanf(text.c_str(), "%4d-%2d-%2d%n", &year, &month, &day, &used) != 3 || used != 10) {
     return std::nullopt;
   }
   std::tm tm{};

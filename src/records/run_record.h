@@ -19,9 +19,9 @@ struct RunRecord {
   std::string customer;  // "12.3" as chosen, empty for a script given by name
   std::string script;
   std::string ma_no;
-  std::optional<std::string> imei;  // lower-case hex of the bytes read back
-  std::string outcome;              // "green", "red" or "no run"
-  std::optional<int> failed_line;   // red runs: the line number that stopped the run
+  std::optional<std::string> imei;         // lower-case hex of the bytes read back
+  std::string outcome;                     // "green", "red" or "no run"
+  std::optional<int> failed_line;          // red runs: the line number that stopped the run
   std::optional<std::string> failed_text;  // and its text
   std::optional<int> failed_status;
   std::string log;  // run-log lines joined by "\n"

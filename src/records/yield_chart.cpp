@@ -12,10 +12,11 @@ namespace {
 constexpr int kLeft = 60;
 constexpr int kTop = 40;
 constexpr int kPlotHeight = 240;
-constexpr int kBottom = 70;
+constexpr int kBottom = 40;
 constexpr int kLegendWidth = 160;
-constexpr int kMinGroupWidth = 40;
+constexpr int kMinGroupWidth = 80;
 constexpr int kMaxBarWidth = 28;
+constexpr int kDayLabelWidth = 76;
 
 const char* const kColours[] = {"#1f77b4", "#ff7f0e", "#2ca02c", "#d62728", "#9467bd",
                                 "#8c564b", "#e377c2", "#7f7f7f", "#bcbd22", "#17becf"};
@@ -62,7 +63,9 @@ std::string yield_chart_svg(const std::vector<ReportRow>& rows) {
     cell[{row.day, row.customer}] = &row;
   }
   const int series = std::max<int>(1, static_cast<int>(customers.size()));
-  const int group = std::max(kMinGroupWidth, series * 14 + 16);
+  // Wide groups for a few days; a year stays a picture a screen can hold.
+  const int group =
+      days.size() <= 12 ? std::max(kMinGroupWidth, series * 14 + 16) : std::max(12, series * 6 + 4);
   const int plot_width = std::max(240, group * static_cast<int>(days.size()));
   const int width = kLeft + plot_width + 20 + kLegendWidth;
   const int height = kTop + kPlotHeight + kBottom;
@@ -73,13 +76,13 @@ std::string yield_chart_svg(const std::vector<ReportRow>& rows) {
       "viewBox=\"0 0 %.0f %.0f\" font-family=\"sans-serif\" font-size=\"12\">\n",
       width, height, width, height);
   svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-  svg += format("<text x=\"%.0f\" y=\"24\" font-size=\"16\">First-pass yield per day</text>\n",
-                kLeft);
+  svg +=
+      format("<text x=\"%.0f\" y=\"24\" font-size=\"16\">First-pass yield per day</text>\n", kLeft);
   // Axis and grid: 0 to 100 %.
   for (int percent = 0; percent <= 100; percent += 20) {
     const double y = kTop + kPlotHeight * (1.0 - percent / 100.0);
-    svg += format("<line x1=\"%.0f\" y1=\"%.1f\" x2=\"%.0f\" y2=\"%.1f\" stroke=\"#ddd\"/>\n", kLeft,
-                  y, kLeft + plot_width, y);
+    svg += format("<line x1=\"%.0f\" y1=\"%.1f\" x2=\"%.0f\" y2=\"%.1f\" stroke=\"#ddd\"/>\n",
+                  kLeft, y, kLeft + plot_width, y);
     svg += format("<text x=\"%.0f\" y=\"%.1f\" text-anchor=\"end\">%.0f%%</text>\n", kLeft - 6,
                   y + 4, percent);
   }
@@ -98,9 +101,8 @@ std::string yield_chart_svg(const std::vector<ReportRow>& rows) {
       if (it != cell.end()) {
         if (auto yield = it->second->yield_percent()) {
           const double h = kPlotHeight * *yield / 100.0;
-          svg += format(
-              "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" ",
-              x0 + bar * s, kTop + kPlotHeight - h, bar - 2, h);
+          svg += format("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" ", x0 + bar * s,
+                        kTop + kPlotHeight - h, bar - 2, h);
           svg += std::string("fill=\"") + kColours[s % 10] + "\"><title>" + escaped(day) + " " +
                  escaped(customer.empty() ? "-" : customer) +
                  format(": %.1f%% of %.0f handsets</title></rect>\n", *yield,
@@ -109,10 +111,14 @@ std::string yield_chart_svg(const std::vector<ReportRow>& rows) {
       }
       ++s;
     }
-    const double cx = kLeft + group * d + group / 2.0;
-    svg += format("<text x=\"%.1f\" y=\"%.0f\" text-anchor=\"end\" transform=\"rotate(-45 %.1f %.0f)\">",
-                  cx, kTop + kPlotHeight + 16, cx, kTop + kPlotHeight + 16);
-    svg += escaped(day) + "</text>\n";
+    // Horizontal labels, every day's when they fit, else every n-th day's.
+    const int every = (kDayLabelWidth + group - 1) / group;
+    if (d % every == 0) {
+      const double cx = kLeft + group * d + group / 2.0;
+      svg += format("<text x=\"%.1f\" y=\"%.0f\" text-anchor=\"middle\">", cx,
+                    kTop + kPlotHeight + 18);
+      svg += escaped(day) + "</text>\n";
+    }
     ++d;
   }
   // Legend: one colour per customer.

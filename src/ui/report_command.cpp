@@ -47,8 +47,8 @@ bool write_file(const std::string& name, const std::string& text) {
 
 int report(const ReportOptions& o) {
   records::ReportFilter filter;
-  for (const auto& [name, value, slot] :
-       {std::tuple{"--since", &o.since, &filter.since}, std::tuple{"--until", &o.until, &filter.until}}) {
+  for (const auto& [name, value, slot] : {std::tuple{"--since", &o.since, &filter.since},
+                                          std::tuple{"--until", &o.until, &filter.until}}) {
     if (value->empty()) continue;
     if (!records::valid_day(*value)) {
       std::fprintf(stderr, "ffsload: %s takes a day as YYYY-MM-DD, not \"%s\"\n", name,

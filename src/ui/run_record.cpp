@@ -113,8 +113,8 @@ records::KeepResult record_run(std::int64_t started_ms, std::int64_t ended_ms,
     if (!kept.outbox_error.empty()) tell_once("records: " + kept.outbox_error);
     if (location.warnings.empty()) g_told = false;
   } else if (kept.kept_locally) {
-    tell_once("records: " + kept.error + "; this run's record is kept in " +
-              records::kOutboxFile + " and sent when the records can be written again");
+    tell_once("records: " + kept.error + "; this run's record is kept in " + records::kOutboxFile +
+              " and sent when the records can be written again");
   } else {
     tell_once("records: this run's record is lost: " + kept.error + "; " + kept.outbox_error);
   }

@@ -26,8 +26,8 @@ TEST(EndToEndRecords, runs_leave_records_that_the_report_counts_and_draws) {
   testing_support::TempDir::write("t.tms", "tms 1\nti\n");
   e2e::SimProcess sim;
   ASSERT_TRUE(sim.start({}));
-  const std::vector<std::string> run{"run", "--port", "3", "--device", sim.device(),
-                                     "--customer", "1"};
+  const std::vector<std::string> run{"run",        "--port",     "3", "--device",
+                                     sim.device(), "--customer", "1"};
   EXPECT_EQ(e2e::run_ffsload(run, dir.path()).exit_code, 0);
   EXPECT_TRUE(std::filesystem::exists("runs.sqlite"));
 

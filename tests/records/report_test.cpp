@@ -103,8 +103,7 @@ TEST_F(YieldReport, prints_a_table_csv_and_a_chart) {
             std::string::npos)
       << table;
   const std::string csv = records::format_csv(rows);
-  EXPECT_NE(csv.find("2024-03-02,1,6,2,1,0,0.0,7,compare IMEI IMEI,2\n"), std::string::npos)
-      << csv;
+  EXPECT_NE(csv.find("2024-03-02,1,6,2,1,0,0.0,7,compare IMEI IMEI,2\n"), std::string::npos) << csv;
   EXPECT_NE(csv.find("2024-03-03,\"4,\"\"x\"\"\",1,1,1,1,100.0,,,\n"), std::string::npos) << csv;
 
   const std::string svg = records::yield_chart_svg(rows);

@@ -8,8 +8,8 @@
 #include <filesystem>
 
 #include "records/outbox.h"
-#include "records/schema.h"
 #include "records/record_samples.h"
+#include "records/schema.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -55,15 +55,22 @@ TEST_F(SqliteRecords, a_record_keeps_every_column_as_other_tools_query_them) {
       "FROM runs",
       {});
   ASSERT_EQ(rows.size(), 1u);
-  const records::Row expected{"1",       "2024-03-01T01:30:00.000Z",
+  const records::Row expected{"1",
+                              "2024-03-01T01:30:00.000Z",
                               "2024-03-01T01:30:01.500Z",
-                              "station-a", "3",
-                              "/dev/ttyS2",  "12.3",
-                              "main.tms",  "ORD4711",
-                              "0035ff0a",  "red",
-                              "7",         "100",
+                              "station-a",
+                              "3",
+                              "/dev/ttyS2",
+                              "12.3",
+                              "main.tms",
+                              "ORD4711",
+                              "0035ff0a",
+                              "red",
+                              "7",
+                              "100",
                               "tms 1  => 0 (1)\nmkfs  => 0 (1)",
-                              "0.9.0",     "integer",
+                              "0.9.0",
+                              "integer",
                               "integer"};
   EXPECT_EQ(rows[0], expected);
 
@@ -131,11 +138,10 @@ TEST_F(SqliteRecords, processes_writing_one_file_at_once_lose_no_record) {
 
 TEST_F(SqliteRecords, a_store_that_cannot_take_the_record_leaves_it_in_the_outbox) {
   TempDir::write("garbage.sqlite", std::string(4096, 'x'));
-  raw_sql("newer.sqlite", "CREATE TABLE ffsload_schema (version INTEGER); "
-                          "INSERT INTO ffsload_schema VALUES (99)");
-  {
-    SqliteStore ready("locked.sqlite", OpenFor::kWriting);
-  }
+  raw_sql("newer.sqlite",
+          "CREATE TABLE ffsload_schema (version INTEGER); "
+          "INSERT INTO ffsload_schema VALUES (99)");
+  { SqliteStore ready("locked.sqlite", OpenFor::kWriting); }
   sqlite3* holder = nullptr;
   ASSERT_EQ(sqlite3_open("locked.sqlite", &holder), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
@@ -148,8 +154,8 @@ TEST_F(SqliteRecords, a_store_that_cannot_take_the_record_leaves_it_in_the_outbo
   };
   int kept_so_far = 0;
   for (const auto& [path, why] : cases) {
-    const auto kept = records::keep_record(path, "outbox.sqlite",
-                                           sample_record("1", "aa", "green"), /*busy ms*/ 50);
+    const auto kept = records::keep_record(path, "outbox.sqlite", sample_record("1", "aa", "green"),
+                                           /*busy ms*/ 50);
     EXPECT_FALSE(kept.stored) << path;
     EXPECT_TRUE(kept.kept_locally) << path << ": " << kept.outbox_error;
     EXPECT_NE(kept.error.find(why), std::string::npos) << kept.error;
@@ -188,8 +194,8 @@ TEST_F(SqliteRecords, kept_records_reach_the_store_with_the_next_record_once_eac
     SqliteStore outbox("outbox.sqlite", OpenFor::kWriting);
     outbox.append(std::span(&first, 1));
   }
-  const auto again = records::keep_record("runs.sqlite", "outbox.sqlite",
-                                          sample_record("1", "bb", "green", 0, 3));
+  const auto again =
+      records::keep_record("runs.sqlite", "outbox.sqlite", sample_record("1", "bb", "green", 0, 3));
   EXPECT_EQ(again.forwarded, 1);
   EXPECT_EQ(count_runs("runs.sqlite"), 3);
   EXPECT_EQ(count_runs("outbox.sqlite"), 0);

@@ -72,9 +72,10 @@ class Server {
     std::ofstream(dir_ + "/pw") << kPassword << "\n";
     if (!as_.empty()) std::system(("chown postgres " + dir_ + "/pw").c_str());
     port_ = free_port();
-    const std::string initdb = as_ + kBin + "initdb -D " + dir_ + "/data -U postgres -E UTF8 " +
-                               "--auth-local=trust --auth-host=scram-sha-256 --no-sync --pwfile=" +
-                               dir_ + "/pw > " + dir_ + "/initdb.log 2>&1";
+    const std::string initdb =
+        as_ + kBin + "initdb -D " + dir_ + "/data -U postgres -E UTF8 " +
+        "--auth-local=trust --auth-host=scram-sha-256 --no-sync --pwfile=" + dir_ + "/pw > " +
+        dir_ + "/initdb.log 2>&1";
     if (std::system(initdb.c_str()) != 0) {
       error_ = "initdb failed (is postgresql-15 installed?): " + slurp(dir_ + "/initdb.log");
       return;
@@ -153,8 +154,9 @@ TEST_F(PostgresRecords, records_and_the_report_go_through_the_server) {
   EXPECT_EQ(count(server->url()), 4);
 
   auto store = records::open_store(server->url(), records::OpenFor::kReading);
-  EXPECT_EQ(store->query("SELECT imei, failed_line, started_at FROM runs ORDER BY id LIMIT 1", {})[0],
-            (records::Row{"aa", "5", "2024-03-01T00:01:00.000Z"}));
+  EXPECT_EQ(
+      store->query("SELECT imei, failed_line, started_at FROM runs ORDER BY id LIMIT 1", {})[0],
+      (records::Row{"aa", "5", "2024-03-01T00:01:00.000Z"}));
   records::ReportFilter filter;
   filter.customer = "1";
   const auto rows = records::build_report(*store, filter);
@@ -194,8 +196,8 @@ TEST_F(PostgresRecords, bad_urls_and_credentials_say_why_and_keep_the_record) {
   };
   int kept = 0;
   for (const auto& [url, why] : cases) {
-    const auto result =
-        records::keep_record(url, "outbox.sqlite", testing_support::sample_record("1", "ee", "green"));
+    const auto result = records::keep_record(url, "outbox.sqlite",
+                                             testing_support::sample_record("1", "ee", "green"));
     EXPECT_FALSE(result.stored) << url;
     EXPECT_TRUE(result.kept_locally) << url;
     EXPECT_NE(result.error.find(why), std::string::npos) << result.error;

@@ -39,8 +39,8 @@ TEST_F(RunRecords, a_green_and_a_red_run_each_leave_their_record) {
   tmsfile = "t.tms";
   EXPECT_EQ(ui::run_script().outcome, ui::RunOutcome::kGreen);
   EXPECT_EQ(last_record("outcome, customer, ma_no, script, port, log, failed_line"),
-            (records::Row{"green", "12.3", "ORD4711", "t.tms", "3",
-                          "tms 1  => 0 (1)\nti  => 0 (1)", std::nullopt}));
+            (records::Row{"green", "12.3", "ORD4711", "t.tms", "3", "tms 1  => 0 (1)\nti  => 0 (1)",
+                          std::nullopt}));
 
   fault("refuse:0x20");
   EXPECT_EQ(ui::run_script().outcome, ui::RunOutcome::kRed);
@@ -60,6 +60,5 @@ TEST_F(RunRecords, a_record_that_cannot_be_written_leaves_the_run_as_it_was) {
   tmsfile = "t.tms";
   EXPECT_EQ(ui::run_script().outcome, ui::RunOutcome::kGreen);
   records::SqliteStore outbox(records::kOutboxFile, records::OpenFor::kReading);
-  EXPECT_EQ(outbox.query("SELECT outcome FROM runs", {}),
-            (std::vector<records::Row>{{"green"}}));
+  EXPECT_EQ(outbox.query("SELECT outcome FROM runs", {}), (std::vector<records::Row>{{"green"}}));
 }
