@@ -7,6 +7,7 @@
 #include "ffsload_version.h"
 #include "ui/command_line.h"
 #include "ui/ports_command.h"
+#include "ui/report_command.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"ffsload: loads and checks a GSM handset's flash file system over a serial line.",
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
   ui::add_run_command(app, &status);
   check::add_check_command(app, &status);
   ui::add_ports_command(app, &status);
+  ui::add_report_command(app, &status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

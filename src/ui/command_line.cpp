@@ -18,12 +18,14 @@
 #include "platform/run_panel.h"
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
+#include "records/location.h"
 #include "script/runner.h"
 #include "ui/customer_choice.h"
 #include "ui/frame_trace.h"
 #include "ui/multi_port_run.h"
 #include "ui/repeat_mode.h"
 #include "ui/run_interruption.h"
+#include "ui/run_record.h"
 #include "ui/run_session.h"
 
 namespace ui {
@@ -41,6 +43,7 @@ struct RunOptions {
   std::string trace_file;  // empty: stderr
   bool check_reply_checksum = false;
   bool repeat = false;
+  std::string records;
 };
 
 // ", 2 replies with a wrong checksum" while tracing or when there were some.
@@ -85,8 +88,13 @@ int run(const RunOptions& o) {
   if (!o.device.empty()) platform::set_device_override(o.port, o.device);
   comport = o.port;
   tmsfile = o.script;
+  set_records_option(o.records);
   std::string ma_no;
-  if (customer && !choose_customer(customer->first, customer->second, &ma_no)) {
+  const bool chosen = !customer || choose_customer(customer->first, customer->second, &ma_no);
+  set_run_context(customer ? customer_key(customer->first, customer->second) : "", ma_no);
+  if (!chosen) {
+    const auto now = now_utc_ms();
+    record_run(now, now, outcome_name(RunOutcome::kNoRun));
     platform::set_user_interface(nullptr);
     return kExitNoRun;
   }
@@ -182,6 +190,9 @@ void add_run_command(CLI::App& app, int* status) {
       sub->add_flag("--repeat", options->repeat,
                     "after each run, wait for Enter to run again on the next handset (q or end of "
                     "input quits); exit status of the last run");
+  sub->add_option("--records", options->records,
+                  "where the run's record goes: a SQLite file or a postgresql:// URL (default: "
+                  "$FFSLOAD_RECORDS, else \"records = URL\" in ffsload.conf, else runs.sqlite)");
   sub->footer(
       "Exit status: 0 green, 1 red, 2 no run happened, 3 the log could not be saved, 130 or 143\n"
       "stopped by SIGINT or SIGTERM (the first stops after the current command, but never\n"
@@ -208,6 +219,12 @@ void add_run_command(CLI::App& app, int* status) {
     if (repeat->count()) throw CLI::ValidationError("--repeat", "works on one port at a time");
     if (options->trace && options->trace_file.empty()) child_args.push_back("--trace");
     if (options->check_reply_checksum) child_args.push_back("--check-reply-checksum");
+    // Every port records where the station does, not in its own folder.
+    records::Location records = records::resolve_location(options->records);
+    if (!records.url.starts_with("postgres") && !records.url.empty()) {
+      records.url = std::filesystem::absolute(records.url).string();
+    }
+    child_args.push_back("--records=" + records.url);
     // Each port traces into a file of its own, beside the one named.
     const std::string trace_base =
         options->trace_file.empty() ? "" : std::filesystem::absolute(options->trace_file).string();

@@ -73,11 +73,11 @@ TEST(RepeatMode, runs_again_on_enter_with_a_coloured_summary_and_quits_on_q) {
       {"run", "--port", "3", "--device", sim.device(), "--script", "testmode.tms", "--repeat"},
       e2e::examples_dir() + "/station");
   ASSERT_TRUE(t.wait_for(kPrompt)) << t.seen();
-  EXPECT_NE(t.seen().find("run 1: \033[1;32mgreen\033[0m, 0 s"), std::string::npos) << t.seen();
+  EXPECT_NE(t.seen().find("run 1: \033[1;32mgreen\033[0m, "), std::string::npos) << t.seen();
   t.type("\n");
   ASSERT_TRUE(t.wait_for("run 2: ")) << t.seen();
   ASSERT_TRUE(t.wait_for(kPrompt)) << t.seen();
-  EXPECT_NE(t.seen().find("run 2: \033[1;31mred\033[0m, 0 s, line 2: ti => 100"), std::string::npos)
+  EXPECT_NE(t.seen().find("run 2: \033[1;31mred\033[0m, "), std::string::npos)
       << t.seen();
   t.type("\n");
   ASSERT_TRUE(t.wait_for("run 3: \033[1;32mgreen")) << t.seen();

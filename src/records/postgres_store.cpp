@@ -1,0 +1,196 @@
+#include "records/postgres_store.h"
+
+#include <libpq-fe.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "records/schema.h"
+
+namespace records {
+
+namespace {
+
+// Any number, the same in every station: it serialises the schema upgrade.
+constexpr long long kUpgradeLockKey = 0x6666736C6F6164;  // "ffsload"
+
+struct ResultDeleter {
+  void operator()(PGresult* r) const { PQclear(r); }
+};
+using Result = std::unique_ptr<PGresult, ResultDeleter>;
+
+std::string trimmed(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+// "?" placeholders as the server numbers them; no "?" occurs in our SQL
+// outside placeholders.
+std::string numbered(const std::string& sql) {
+  std::string out;
+  int n = 0;
+  for (char c : sql) {
+    if (c == '?') {
+      out += "$" + std::to_string(++n);
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+bool parse_postgres_url(const std::string& url, bool* has_password, std::string* error) {
+  char* message = nullptr;
+  PQconninfoOption* options = PQconninfoParse(url.c_str(), &message);
+  if (!options) {
+    *error = message ? trimmed(message) : "cannot be parsed";
+    PQfreemem(message);
+    return false;
+  }
+  *has_password = false;
+  for (PQconninfoOption* o = options; o->keyword; ++o) {
+    if (std::string(o->keyword) == "password" && o->val && *o->val) *has_password = true;
+  }
+  PQconninfoFree(options);
+  return true;
+}
+
+PostgresStore::PostgresStore(const std::string& url, OpenFor purpose) {
+  bool has_password = false;
+  std::string error;
+  if (!parse_postgres_url(url, &has_password, &error)) {
+    throw StoreError("records database URL is malformed: " + error);
+  }
+  // Keywords before "dbname" are defaults that the URL's own settings override.
+  const std::string timeout = std::to_string(kConnectTimeoutSeconds);
+  std::vector<const char*> keys{"fallback_application_name"};
+  std::vector<const char*> values{"ffsload"};
+  if (!std::getenv("PGCONNECT_TIMEOUT")) {
+    keys.push_back("connect_timeout");
+    values.push_back(timeout.c_str());
+  }
+  keys.push_back("dbname");
+  values.push_back(url.c_str());
+  keys.push_back(nullptr);
+  values.push_back(nullptr);
+  conn_ = PQconnectdbParams(keys.data(), values.data(), 1);
+  const char* host = conn_ ? PQhost(conn_) : nullptr;
+  const char* port = conn_ ? PQport(conn_) : nullptr;
+  const char* db = conn_ ? PQdb(conn_) : nullptr;
+  where_ = std::string("records database ") + (db ? db : "?") + " on " +
+           (host && *host ? host : "the local server") +
+           (port && *port ? std::string(":") + port : "");
+  if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
+    const std::string why = conn_ ? trimmed(PQerrorMessage(conn_)) : "out of memory";
+    PQfinish(conn_);
+    conn_ = nullptr;
+    throw StoreError(where_ + " cannot be reached: " + why);
+  }
+  try {
+    if (purpose == OpenFor::kWriting) {
+      upgrade();
+    } else {
+      const int version = schema_version();
+      if (version == 0) throw StoreError(where_ + " holds no run records");
+      if (version > kSchemaVersion) {
+        throw StoreError(where_ + " has records schema " + std::to_string(version) +
+                         ", newer than this ffsload knows (" + std::to_string(kSchemaVersion) +
+                         ")");
+      }
+    }
+  } catch (...) {
+    PQfinish(conn_);
+    conn_ = nullptr;
+    throw;
+  }
+}
+
+PostgresStore::~PostgresStore() {
+  PQfinish(conn_);
+}
+
+std::vector<Row> PostgresStore::run(const std::string& sql,
+                                    const std::vector<std::optional<std::string>>& params) {
+  std::vector<const char*> values;
+  values.reserve(params.size());
+  for (const auto& p : params) values.push_back(p ? p->c_str() : nullptr);
+  Result result(PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr,
+                             values.data(), nullptr, nullptr, 0));
+  const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+    throw StoreError(where_ + ": " + trimmed(PQerrorMessage(conn_)));
+  }
+  std::vector<Row> rows;
+  const int count = PQntuples(result.get());
+  const int columns = PQnfields(result.get());
+  for (int r = 0; r < count; ++r) {
+    Row row;
+    for (int c = 0; c < columns; ++c) {
+      if (PQgetisnull(result.get(), r, c)) {
+        row.emplace_back(std::nullopt);
+      } else {
+        row.emplace_back(std::string(PQgetvalue(result.get(), r, c),
+                                     static_cast<std::size_t>(PQgetlength(result.get(), r, c))));
+      }
+    }
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+void PostgresStore::execute(const std::string& sql) {
+  run(sql, {});
+}
+
+int PostgresStore::schema_version() {
+  auto rows = run("SELECT to_regclass($1) IS NOT NULL", {std::string(kVersionTable)});
+  if (rows.empty() || rows[0][0] != "t") return 0;
+  rows = run(std::string("SELECT max(version) FROM ") + kVersionTable, {});
+  return rows.empty() || !rows[0][0] ? 0 : std::stoi(*rows[0][0]);
+}
+
+void PostgresStore::upgrade() {
+  if (schema_version() == kSchemaVersion) return;
+  execute("BEGIN");
+  try {
+    // Stations that meet an old or empty database upgrade it one at a time.
+    execute("SELECT pg_advisory_xact_lock(" + std::to_string(kUpgradeLockKey) + ")");
+    int version = schema_version();
+    if (version > kSchemaVersion) {
+      throw StoreError(where_ + " has records schema " + std::to_string(version) +
+                       ", newer than this ffsload knows (" + std::to_string(kSchemaVersion) +
+                       "); nothing is written to it");
+    }
+    for (; version < kSchemaVersion; ++version) {
+      for (const std::string& sql : upgrade_step(Dialect::kPostgres, version)) execute(sql);
+    }
+    execute(std::string("UPDATE ") + kVersionTable +
+            " SET version = " + std::to_string(kSchemaVersion));
+    execute("COMMIT");
+  } catch (...) {
+    PQclear(PQexec(conn_, "ROLLBACK"));
+    throw;
+  }
+}
+
+void PostgresStore::append(std::span<const RunRecord> records) {
+  execute("BEGIN");
+  try {
+    const std::string insert = insert_statement(Dialect::kPostgres);
+    for (const RunRecord& record : records) run(insert, record_values(record));
+    execute("COMMIT");
+  } catch (...) {
+    PQclear(PQexec(conn_, "ROLLBACK"));
+    throw;
+  }
+}
+
+std::vector<Row> PostgresStore::query(const std::string& sql,
+                                      const std::vector<std::string>& params) {
+  std::vector<std::optional<std::string>> values(params.begin(), params.end());
+  return run(numbered(sql), values);
+}
+
+}  // namespace records

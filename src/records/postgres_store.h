@@ -1,0 +1,47 @@
+// Records in a PostgreSQL database, for a line that outgrows one PC. The
+// connection takes the client library's own conventions: ~/.pgpass or
+// PGPASSFILE for passwords, pg_service.conf, PGHOST, PGUSER, ...
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "records/store.h"
+
+struct pg_conn;
+
+namespace records {
+
+// A server that does not answer within this many seconds is taken as away,
+// so that a station waits no longer for it (unless the URL or
+// PGCONNECT_TIMEOUT says otherwise).
+constexpr int kConnectTimeoutSeconds = 3;
+
+class PostgresStore final : public Store {
+ public:
+  // Connects (for writing: creates or upgrades the table); throws StoreError
+  // naming the server and the reason, never the password.
+  PostgresStore(const std::string& url, OpenFor purpose);
+  ~PostgresStore() override;
+  PostgresStore(const PostgresStore&) = delete;
+  PostgresStore& operator=(const PostgresStore&) = delete;
+
+  void append(std::span<const RunRecord> records) override;
+  std::vector<Row> query(const std::string& sql, const std::vector<std::string>& params) override;
+
+ private:
+  void execute(const std::string& sql);
+  std::vector<Row> run(const std::string& sql,
+                       const std::vector<std::optional<std::string>>& params);
+  int schema_version();
+  void upgrade();
+
+  std::string where_;  // the server, for messages
+  pg_conn* conn_ = nullptr;
+};
+
+// A URL's parts as the client library reads them; false with *error when it
+// cannot be parsed. has_password tells whether the URL itself holds one.
+bool parse_postgres_url(const std::string& url, bool* has_password, std::string* error);
+
+}  // namespace records

@@ -1,0 +1,46 @@
+// The yield report: per customer and day, runs, handsets, first-pass yield and
+// the most frequent failing line. Plain rows, so that the command line prints
+// them and a window can show them.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "records/store.h"
+
+namespace records {
+
+struct ReportFilter {
+  std::optional<std::string> since;     // first day, "YYYY-MM-DD" (UTC), inclusive
+  std::optional<std::string> until;     // last day, inclusive
+  std::optional<std::string> customer;  // the customer key as recorded
+};
+
+struct ReportRow {
+  std::string customer;
+  std::string day;  // "YYYY-MM-DD", UTC
+  long runs = 0;
+  long handsets = 0;    // distinct IMEIs among the day's runs
+  long first_runs = 0;  // handsets whose first run ever was on this day
+  long first_pass = 0;  // ... and was green
+  // The line that stopped most red runs of the day (the lower line number on a tie).
+  std::optional<long> failing_line;
+  std::string failing_text;
+  long failing_count = 0;
+
+  // first_pass / first_runs in percent; nullopt when no handset had its first run.
+  std::optional<double> yield_percent() const;
+};
+
+// "YYYY-MM-DD" that names a real day.
+bool valid_day(const std::string& text);
+
+// Rows ordered by day, then customer. Throws StoreError.
+std::vector<ReportRow> build_report(Store& store, const ReportFilter& filter);
+
+// An aligned text table, and CSV (RFC 4180 quoting) with a header line.
+std::string format_table(const std::vector<ReportRow>& rows);
+std::string format_csv(const std::vector<ReportRow>& rows);
+
+}  // namespace records

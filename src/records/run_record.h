@@ -1,0 +1,43 @@
+// One run as the records keep it: one row of the table "runs".
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace records {
+
+struct RunRecord {
+  // Unique over every station, so that a record sent twice (a station that
+  // forwards what it kept while its server was away) is stored once.
+  std::string uid;
+  std::int64_t started_at_ms = 0;  // UTC, milliseconds since 1970
+  std::int64_t ended_at_ms = 0;
+  std::string station;   // host name
+  int port = 0;          // 1..8
+  std::string device;    // the device path of the port
+  std::string customer;  // "12.3" as chosen, empty for a script given by name
+  std::string script;
+  std::string ma_no;
+  std::optional<std::string> imei;         // lower-case hex of the bytes read back
+  std::string outcome;                     // "green", "red" or "no run"
+  std::optional<int> failed_line;          // red runs: the line number that stopped the run
+  std::optional<std::string> failed_text;  // and its text
+  std::optional<int> failed_status;
+  std::string log;  // run-log lines joined by "\n"
+  std::string tool_version;
+};
+
+// "2024-05-01T12:34:56.789Z"
+std::string iso8601_utc(std::int64_t ms);
+
+// The reverse of iso8601_utc; nullopt for any other text.
+std::optional<std::int64_t> parse_iso8601_utc(const std::string& text);
+
+// Lower-case hex, two digits a byte, whatever the bytes are.
+std::string hex_bytes(const std::string& bytes);
+
+// A fresh uid: host, process, time and 64 random bits.
+std::string make_uid(const std::string& station, std::int64_t started_at_ms);
+
+}  // namespace records

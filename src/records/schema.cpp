@@ -1,0 +1,139 @@
+#include "records/schema.h"
+
+namespace records {
+
+namespace {
+
+// Version 1: the table and the indexes of the report.
+std::vector<std::string> version_1(Dialect dialect) {
+  const std::string id = dialect == Dialect::kSqlite
+                             ? "id INTEGER PRIMARY KEY"
+                             : "id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY";
+  return {
+      "CREATE TABLE runs (" + id +
+          ",\n"
+          "  uid TEXT NOT NULL UNIQUE,\n"
+          "  started_at TEXT NOT NULL,\n"
+          "  ended_at TEXT NOT NULL,\n"
+          "  station TEXT NOT NULL,\n"
+          "  port INTEGER NOT NULL,\n"
+          "  device TEXT NOT NULL,\n"
+          "  customer TEXT NOT NULL,\n"
+          "  script TEXT NOT NULL,\n"
+          "  ma_no TEXT NOT NULL,\n"
+          "  imei TEXT,\n"
+          "  outcome TEXT NOT NULL CHECK (outcome IN ('green', 'red', 'no run')),\n"
+          "  failed_line INTEGER,\n"
+          "  failed_text TEXT,\n"
+          "  failed_status INTEGER,\n"
+          "  log TEXT NOT NULL,\n"
+          "  tool_version TEXT NOT NULL)",
+      // The report reads these three indexes alone, never the table with its
+      // logs: the day range with what it counts, each handset's runs in
+      // order, and the red runs' failing lines.
+      "CREATE INDEX runs_by_start ON runs (started_at, customer, outcome, imei)",
+      "CREATE INDEX runs_by_handset ON runs (imei, started_at, id)",
+      "CREATE INDEX runs_red_by_start ON runs (started_at, customer, failed_line, failed_text) "
+      "WHERE outcome = 'red'",
+      std::string("CREATE TABLE ") + kVersionTable + " (version INTEGER NOT NULL)",
+      std::string("INSERT INTO ") + kVersionTable + " (version) VALUES (0)",
+  };
+}
+
+}  // namespace
+
+std::vector<std::string> upgrade_step(Dialect dialect, int from) {
+  // A later version adds its step here; a store is taken through every step
+  // between its version and kSchemaVersion, each in the same transaction as
+  // the version's new number.
+  switch (from) {
+    case 0:
+      return version_1(dialect);
+    default:
+      return {};
+  }
+}
+
+const char* const kRecordColumns =
+    "uid, started_at, ended_at, station, port, device, customer, script, ma_no, imei, outcome, "
+    "failed_line, failed_text, failed_status, log, tool_version";
+
+namespace {
+
+constexpr int kRecordColumnCount = 16;
+
+std::optional<std::string> number(const std::optional<int>& value) {
+  if (!value) return std::nullopt;
+  return std::to_string(*value);
+}
+
+std::optional<int> number(const std::optional<std::string>& text) {
+  if (!text) return std::nullopt;
+  return std::stoi(*text);
+}
+
+std::int64_t milliseconds(const std::optional<std::string>& text);
+
+}  // namespace
+
+std::string insert_statement(Dialect dialect) {
+  std::string values;
+  for (int n = 1; n <= kRecordColumnCount; ++n) {
+    if (n > 1) values += ", ";
+    values += (dialect == Dialect::kSqlite ? "?" : "$") + std::to_string(n);
+  }
+  return std::string("INSERT INTO runs (") + kRecordColumns + ") VALUES (" + values +
+         ") ON CONFLICT (uid) DO NOTHING";
+}
+
+std::vector<std::optional<std::string>> record_values(const RunRecord& r) {
+  return {r.uid,
+          iso8601_utc(r.started_at_ms),
+          iso8601_utc(r.ended_at_ms),
+          r.station,
+          std::to_string(r.port),
+          r.device,
+          r.customer,
+          r.script,
+          r.ma_no,
+          r.imei,
+          r.outcome,
+          number(r.failed_line),
+          r.failed_text,
+          number(r.failed_status),
+          r.log,
+          r.tool_version};
+}
+
+RunRecord record_from_values(const std::vector<std::optional<std::string>>& v) {
+  RunRecord r;
+  if (v.size() != kRecordColumnCount) return r;
+  auto text = [&](int i) { return v[i].value_or(""); };
+  r.uid = text(0);
+  r.started_at_ms = milliseconds(v[1]);
+  r.ended_at_ms = milliseconds(v[2]);
+  r.station = text(3);
+  r.port = number(v[4]).value_or(0);
+  r.device = text(5);
+  r.customer = text(6);
+  r.script = text(7);
+  r.ma_no = text(8);
+  r.imei = v[9];
+  r.outcome = text(10);
+  r.failed_line = number(v[11]);
+  r.failed_text = v[12];
+  r.failed_status = number(v[13]);
+  r.log = text(14);
+  r.tool_version = text(15);
+  return r;
+}
+
+namespace {
+
+std::int64_t milliseconds(const std::optional<std::string>& text) {
+  return text ? parse_iso8601_utc(*text).value_or(0) : 0;
+}
+
+}  // namespace
+
+}  // namespace records

@@ -1,0 +1,36 @@
+// The layout of the records: the table "runs", its indexes and the schema
+// version that a newer program upgrades from, step by step.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "records/run_record.h"
+
+namespace records {
+
+// The version this program writes. A store with a higher one was written by
+// a newer program and is not touched.
+constexpr int kSchemaVersion = 1;
+
+enum class Dialect { kSqlite, kPostgres };
+
+// The statements that take a store from version `from` to from + 1.
+std::vector<std::string> upgrade_step(Dialect dialect, int from);
+
+// The table that holds the version: one row, one column "version".
+constexpr const char* kVersionTable = "ffsload_schema";
+
+// The columns a record fills, in the order of insert_statement's parameters
+// and of record_values.
+extern const char* const kRecordColumns;
+
+// The insert of one record; a uid already stored is skipped.
+std::string insert_statement(Dialect dialect);
+
+// A record's values as text, in kRecordColumns order (NULL as nullopt), and back.
+std::vector<std::optional<std::string>> record_values(const RunRecord& record);
+RunRecord record_from_values(const std::vector<std::optional<std::string>>& values);
+
+}  // namespace records

@@ -1,0 +1,220 @@
+#include "records/sqlite_store.h"
+
+#include <sqlite3.h>
+
+#include <filesystem>
+
+#include "records/schema.h"
+
+namespace records {
+
+namespace {
+
+// Finalises a statement on every road out.
+class Statement {
+ public:
+  Statement(sqlite3* db, const std::string& sql) {
+    status_ = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, nullptr);
+  }
+  ~Statement() { sqlite3_finalize(stmt_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  bool ok() const { return status_ == SQLITE_OK; }
+  sqlite3_stmt* get() { return stmt_; }
+
+  void bind(int index, const std::optional<std::string>& value) {
+    if (value) {
+      sqlite3_bind_text(stmt_, index, value->data(), static_cast<int>(value->size()),
+                        SQLITE_TRANSIENT);
+    } else {
+      sqlite3_bind_null(stmt_, index);
+    }
+  }
+
+ private:
+  sqlite3_stmt* stmt_ = nullptr;
+  int status_ = SQLITE_OK;
+};
+
+Row row_of(sqlite3_stmt* stmt) {
+  Row row;
+  const int columns = sqlite3_column_count(stmt);
+  row.reserve(static_cast<std::size_t>(columns));
+  for (int c = 0; c < columns; ++c) {
+    if (sqlite3_column_type(stmt, c) == SQLITE_NULL) {
+      row.emplace_back(std::nullopt);
+    } else {
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
+      row.emplace_back(std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, c))));
+    }
+  }
+  return row;
+}
+
+}  // namespace
+
+SqliteStore::SqliteStore(const std::string& path, OpenFor purpose, int busy_timeout_ms)
+    : path_(path) {
+  if (purpose == OpenFor::kReading && !std::filesystem::exists(path)) {
+    throw StoreError("records file " + path + ": no such file");
+  }
+  const int flags = purpose == OpenFor::kWriting ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
+                                                 : SQLITE_OPEN_READONLY;
+  if (sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+    const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw StoreError("records file " + path + ": " + why);
+  }
+  sqlite3_busy_timeout(db_, busy_timeout_ms);
+  try {
+    if (purpose == OpenFor::kWriting) {
+      // WAL lets the processes of one station write the same file, and a
+      // reader never blocks them; FULL makes each committed record durable.
+      // Turning a new file to WAL takes an exclusive lock for which SQLite's
+      // busy handler is not called: processes starting at once on a new
+      // file wait for one another here instead of giving up.
+      for (int waited_ms = 0;; waited_ms += 10) {
+        const int rc = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) break;
+        if ((rc & 0xFF) != SQLITE_BUSY || waited_ms >= busy_timeout_ms) {
+          fail("cannot turn on write-ahead logging");
+        }
+        sqlite3_sleep(10);
+      }
+      execute("PRAGMA synchronous=FULL");
+      // A station writes one record a run and closes: the checkpoint then
+      // waits for the WAL's automatic one instead of costing every run two
+      // more syncs.
+      sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+      upgrade();
+    } else {
+      const int version = schema_version();
+      if (version == 0) throw StoreError("records file " + path_ + ": holds no run records");
+      if (version > kSchemaVersion) {
+        throw StoreError("records file " + path_ + " has records schema " +
+                         std::to_string(version) + ", newer than this ffsload knows (" +
+                         std::to_string(kSchemaVersion) + ")");
+      }
+    }
+  } catch (...) {
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw;
+  }
+}
+
+SqliteStore::~SqliteStore() {
+  sqlite3_close(db_);
+}
+
+void SqliteStore::fail(const std::string& what) {
+  throw StoreError("records file " + path_ + ": " + what + ": " + sqlite3_errmsg(db_));
+}
+
+void SqliteStore::execute(const std::string& sql) {
+  char* error = nullptr;
+  if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+    const std::string why = error ? error : sqlite3_errmsg(db_);
+    sqlite3_free(error);
+    throw StoreError("records file " + path_ + ": " + why);
+  }
+}
+
+int SqliteStore::schema_version() {
+  Statement has_table(db_, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1");
+  if (!has_table.ok()) fail("cannot read");
+  has_table.bind(1, std::string(kVersionTable));
+  const int step = sqlite3_step(has_table.get());
+  if (step == SQLITE_DONE) return 0;
+  if (step != SQLITE_ROW) fail("cannot read");
+  Statement version(db_, std::string("SELECT max(version) FROM ") + kVersionTable);
+  if (!version.ok() || sqlite3_step(version.get()) != SQLITE_ROW) fail("cannot read its version");
+  return sqlite3_column_int(version.get(), 0);
+}
+
+void SqliteStore::upgrade() {
+  if (schema_version() == kSchemaVersion) return;  // the usual case: no write lock taken
+  // IMMEDIATE: two processes that find an old file upgrade it one after the other.
+  execute("BEGIN IMMEDIATE");
+  try {
+    int version = schema_version();
+    if (version > kSchemaVersion) {
+      throw StoreError("records file " + path_ + " has records schema " + std::to_string(version) +
+                       ", newer than this ffsload knows (" + std::to_string(kSchemaVersion) +
+                       "); nothing is written to it");
+    }
+    for (; version < kSchemaVersion; ++version) {
+      for (const std::string& sql : upgrade_step(Dialect::kSqlite, version)) execute(sql);
+    }
+    execute(std::string("UPDATE ") + kVersionTable +
+            " SET version = " + std::to_string(kSchemaVersion));
+    execute("COMMIT");
+  } catch (...) {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+}
+
+void SqliteStore::append(std::span<const RunRecord> records) {
+  execute("BEGIN IMMEDIATE");
+  try {
+    Statement insert(db_, insert_statement(Dialect::kSqlite));
+    if (!insert.ok()) fail("cannot add a record");
+    for (const RunRecord& record : records) {
+      const auto values = record_values(record);
+      sqlite3_reset(insert.get());
+      for (std::size_t i = 0; i < values.size(); ++i) {
+        insert.bind(static_cast<int>(i + 1), values[i]);
+      }
+      if (sqlite3_step(insert.get()) != SQLITE_DONE) fail("cannot add a record");
+    }
+    execute("COMMIT");
+  } catch (...) {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+}
+
+std::vector<Row> SqliteStore::query(const std::string& sql,
+                                    const std::vector<std::string>& params) {
+  Statement statement(db_, sql);
+  if (!statement.ok()) fail("cannot query");
+  for (std::size_t i = 0; i < params.size(); ++i) {
+    statement.bind(static_cast<int>(i + 1), params[i]);
+  }
+  std::vector<Row> rows;
+  int step = 0;
+  while ((step = sqlite3_step(statement.get())) == SQLITE_ROW)
+    rows.push_back(row_of(statement.get()));
+  if (step != SQLITE_DONE) fail("cannot query");
+  return rows;
+}
+
+std::vector<RunRecord> SqliteStore::all_records() {
+  std::vector<RunRecord> records;
+  for (const Row& row :
+       query(std::string("SELECT ") + kRecordColumns + " FROM runs ORDER BY id", {})) {
+    records.push_back(record_from_values(row));
+  }
+  return records;
+}
+
+void SqliteStore::remove(const std::vector<std::string>& uids) {
+  execute("BEGIN IMMEDIATE");
+  try {
+    Statement erase(db_, "DELETE FROM runs WHERE uid = ?1");
+    if (!erase.ok()) fail("cannot remove a record");
+    for (const std::string& uid : uids) {
+      sqlite3_reset(erase.get());
+      erase.bind(1, uid);
+      if (sqlite3_step(erase.get()) != SQLITE_DONE) fail("cannot remove a record");
+    }
+    execute("COMMIT");
+  } catch (...) {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+}
+
+}  // namespace records

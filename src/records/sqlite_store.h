@@ -1,0 +1,46 @@
+// Records in a SQLite file: the station's default, and the outbox that keeps
+// records while a records server cannot be reached.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "records/store.h"
+
+struct sqlite3;
+
+namespace records {
+
+// How long a writer waits for another process (a station's grid writes the
+// same file) before it gives up on a locked file.
+constexpr int kDefaultBusyTimeoutMs = 5000;
+
+class SqliteStore final : public Store {
+ public:
+  // Opens (for writing: creates and upgrades) the file at path; throws
+  // StoreError with the file's name and the reason.
+  SqliteStore(const std::string& path, OpenFor purpose,
+              int busy_timeout_ms = kDefaultBusyTimeoutMs);
+  ~SqliteStore() override;
+  SqliteStore(const SqliteStore&) = delete;
+  SqliteStore& operator=(const SqliteStore&) = delete;
+
+  void append(std::span<const RunRecord> records) override;
+  std::vector<Row> query(const std::string& sql, const std::vector<std::string>& params) override;
+
+  // Every record in the file, oldest first (the outbox sends them all).
+  std::vector<RunRecord> all_records();
+  // Removes the records of these uids, in one transaction.
+  void remove(const std::vector<std::string>& uids);
+
+ private:
+  void execute(const std::string& sql);
+  [[noreturn]] void fail(const std::string& what);
+  int schema_version();
+  void upgrade();
+
+  std::string path_;
+  sqlite3* db_ = nullptr;
+};
+
+}  // namespace records

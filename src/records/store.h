@@ -1,0 +1,48 @@
+// Where run records are kept: a SQLite file on the station or a PostgreSQL
+// database for a whole factory, behind one small interface.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "records/run_record.h"
+
+namespace records {
+
+// A store that cannot be opened, read or written; what() says why in words
+// an operator can act on.
+class StoreError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// One result row, every value as text (NULL as nullopt).
+using Row = std::vector<std::optional<std::string>>;
+
+class Store {
+ public:
+  virtual ~Store() = default;
+  // Appends the records in one transaction: all of them or none. A record
+  // whose uid is already stored is left as it is (a record sent twice).
+  virtual void append(std::span<const RunRecord> records) = 0;
+  // A read-only query whose parameters are written "?", all bound as text.
+  virtual std::vector<Row> query(const std::string& sql,
+                                 const std::vector<std::string>& params) = 0;
+};
+
+enum class OpenFor { kWriting, kReading };
+
+// "postgresql://..." or "postgres://..." is a PostgreSQL database; anything
+// else is the path of a SQLite file.
+bool is_postgres_url(const std::string& location);
+
+// Opens the store at `location`. For writing, a store without the records
+// table gets it and an older schema is upgraded in place; a newer schema is
+// refused. For reading nothing is created or changed.
+std::unique_ptr<Store> open_store(const std::string& location, OpenFor purpose);
+
+}  // namespace records

@@ -1,0 +1,139 @@
+#include "records/yield_chart.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <set>
+
+namespace records {
+
+namespace {
+
+constexpr int kLeft = 60;
+constexpr int kTop = 40;
+constexpr int kPlotHeight = 240;
+constexpr int kBottom = 40;
+constexpr int kLegendWidth = 160;
+constexpr int kMinGroupWidth = 80;
+constexpr int kMaxBarWidth = 28;
+constexpr int kDayLabelWidth = 76;
+
+const char* const kColours[] = {"#1f77b4", "#ff7f0e", "#2ca02c", "#d62728", "#9467bd",
+                                "#8c564b", "#e377c2", "#7f7f7f", "#bcbd22", "#17becf"};
+
+std::string escaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        // Control characters are not allowed in XML.
+        if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') out += c;
+    }
+  }
+  return out;
+}
+
+std::string format(const char* fmt, double a, double b = 0, double c = 0, double d = 0) {
+  char text[256];
+  std::snprintf(text, sizeof text, fmt, a, b, c, d);
+  return text;
+}
+
+}  // namespace
+
+std::string yield_chart_svg(const std::vector<ReportRow>& rows) {
+  std::set<std::string> days;
+  std::set<std::string> customers;
+  std::map<std::pair<std::string, std::string>, const ReportRow*> cell;
+  for (const ReportRow& row : rows) {
+    days.insert(row.day);
+    customers.insert(row.customer);
+    cell[{row.day, row.customer}] = &row;
+  }
+  const int series = std::max<int>(1, static_cast<int>(customers.size()));
+  // Wide groups for a few days; a year stays a picture a screen can hold.
+  const int group =
+      days.size() <= 12 ? std::max(kMinGroupWidth, series * 14 + 16) : std::max(12, series * 6 + 4);
+  const int plot_width = std::max(240, group * static_cast<int>(days.size()));
+  const int width = kLeft + plot_width + 20 + kLegendWidth;
+  const int height = kTop + kPlotHeight + kBottom;
+  const double bar = std::min<double>(kMaxBarWidth, static_cast<double>(group - 10) / series);
+
+  std::string svg = format(
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
+      "viewBox=\"0 0 %.0f %.0f\" font-family=\"sans-serif\" font-size=\"12\">\n",
+      width, height, width, height);
+  svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+  svg +=
+      format("<text x=\"%.0f\" y=\"24\" font-size=\"16\">First-pass yield per day</text>\n", kLeft);
+  // Axis and grid: 0 to 100 %.
+  for (int percent = 0; percent <= 100; percent += 20) {
+    const double y = kTop + kPlotHeight * (1.0 - percent / 100.0);
+    svg += format("<line x1=\"%.0f\" y1=\"%.1f\" x2=\"%.0f\" y2=\"%.1f\" stroke=\"#ddd\"/>\n",
+                  kLeft, y, kLeft + plot_width, y);
+    svg += format("<text x=\"%.0f\" y=\"%.1f\" text-anchor=\"end\">%.0f%%</text>\n", kLeft - 6,
+                  y + 4, percent);
+  }
+  svg += format("<line x1=\"%.0f\" y1=\"%.0f\" x2=\"%.0f\" y2=\"%.0f\" stroke=\"black\"/>\n", kLeft,
+                kTop + kPlotHeight, kLeft + plot_width, kTop + kPlotHeight);
+  if (days.empty()) {
+    svg += format("<text x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\">no runs</text>\n",
+                  kLeft + plot_width / 2.0, kTop + kPlotHeight / 2.0);
+  }
+  int d = 0;
+  for (const std::string& day : days) {
+    const double x0 = kLeft + group * d + (group - bar * series) / 2.0;
+    int s = 0;
+    for (const std::string& customer : customers) {
+      auto it = cell.find({day, customer});
+      if (it != cell.end()) {
+        if (auto yield = it->second->yield_percent()) {
+          const double h = kPlotHeight * *yield / 100.0;
+          svg += format("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" ", x0 + bar * s,
+                        kTop + kPlotHeight - h, bar - 2, h);
+          svg += std::string("fill=\"") + kColours[s % 10] + "\"><title>" + escaped(day) + " " +
+                 escaped(customer.empty() ? "-" : customer) +
+                 format(": %.1f%% of %.0f handsets</title></rect>\n", *yield,
+                        static_cast<double>(it->second->first_runs));
+        }
+      }
+      ++s;
+    }
+    // Horizontal labels, every day's when they fit, else every n-th day's.
+    const int every = (kDayLabelWidth + group - 1) / group;
+    if (d % every == 0) {
+      const double cx = kLeft + group * d + group / 2.0;
+      svg += format("<text x=\"%.1f\" y=\"%.0f\" text-anchor=\"middle\">", cx,
+                    kTop + kPlotHeight + 18);
+      svg += escaped(day) + "</text>\n";
+    }
+    ++d;
+  }
+  // Legend: one colour per customer.
+  int s = 0;
+  for (const std::string& customer : customers) {
+    const double y = kTop + 10 + 20 * s;
+    const double x = kLeft + plot_width + 20;
+    svg += format("<rect x=\"%.0f\" y=\"%.0f\" width=\"12\" height=\"12\" ", x, y - 10);
+    svg += std::string("fill=\"") + kColours[s % 10] + "\"/>\n";
+    svg += format("<text x=\"%.0f\" y=\"%.0f\">customer ", x + 18, y);
+    svg += escaped(customer.empty() ? "- (script by name)" : customer) + "</text>\n";
+    ++s;
+  }
+  svg += "</svg>\n";
+  return svg;
+}
+
+}  // namespace records

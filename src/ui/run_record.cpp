@@ -1,0 +1,124 @@
+#include "ui/run_record.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+
+#include "ffsload_version.h"
+#include "fs/imei_guard.h"
+#include "link/link.h"
+#include "platform/port_names.h"
+#include "platform/run_panel.h"
+#include "platform/user_interface.h"
+#include "records/location.h"
+#include "script/run_control.h"
+#include "script/runner.h"
+#include "ui/customer_definition.h"
+
+namespace ui {
+
+namespace {
+
+std::string g_customer;
+std::string g_ma_no;
+std::string g_records_option;
+// The operator hears of a records problem once, not after every run, until
+// records go through again.
+bool g_told = false;
+
+std::string host_name() {
+  char name[HOST_NAME_MAX + 1] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) return "unknown";
+  return name;
+}
+
+std::string run_log_lines() {
+  using namespace platform;
+  int count = 0;
+  GetNumTextBoxLines(runPanel, kRunLogControl, &count);
+  std::string text;
+  for (int i = 0; i < count; ++i) {
+    std::string line;
+    GetTextBoxLine(runPanel, kRunLogControl, i, &line);
+    if (i) text += '\n';
+    text += line;
+  }
+  return text;
+}
+
+void tell_once(const std::string& text) {
+  if (g_told) return;
+  g_told = true;
+  fs::operator_notice(text);
+}
+
+}  // namespace
+
+void set_run_context(const std::string& customer_key, const std::string& ma_no) {
+  g_customer = customer_key;
+  g_ma_no = ma_no;
+}
+
+std::string customer_key(int customer, int sub_number) {
+  if (customer == index_qm) return std::to_string(customer) + "." + std::to_string(sub_number);
+  return std::to_string(customer);
+}
+
+void set_records_option(const std::string& option) {
+  g_records_option = option;
+}
+
+std::int64_t now_utc_ms() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+records::KeepResult record_run(std::int64_t started_ms, std::int64_t ended_ms,
+                               const std::string& outcome) {
+  records::RunRecord r;
+  r.started_at_ms = started_ms;
+  r.ended_at_ms = ended_ms;
+  r.station = host_name();
+  r.uid = records::make_uid(r.station, started_ms);
+  r.port = comport;
+  r.device = platform::device_path_for_port(comport);
+  r.customer = g_customer;
+  r.script = tmsfile;
+  r.ma_no = g_ma_no;
+  r.outcome = outcome;
+  r.log = run_log_lines();
+  r.tool_version = FFSLOAD_VERSION;
+  // A run that never started left the previous run's IMEI and end behind.
+  if (outcome != "no run") {
+    if (const auto& imei = fs::imei_read_back()) {
+      r.imei = records::hex_bytes(std::string(imei->begin(), imei->end()));
+    }
+  }
+  if (outcome == "red") {
+    const script::RunEnd& end = script::last_run_end();
+    r.failed_line = end.line_number;
+    r.failed_text = end.line;
+    r.failed_status = end.status;
+  }
+
+  const records::Location location = records::resolve_location(g_records_option);
+  for (const std::string& warning : location.warnings) tell_once("records: " + warning);
+  const records::KeepResult kept = records::keep_record(location.url, records::kOutboxFile, r);
+  if (kept.stored) {
+    if (kept.forwarded > 0) {
+      fs::operator_notice("records: " + std::to_string(kept.forwarded) + " record(s) kept in " +
+                          records::kOutboxFile + " are now stored with the others");
+    }
+    if (!kept.outbox_error.empty()) tell_once("records: " + kept.outbox_error);
+    if (location.warnings.empty()) g_told = false;
+  } else if (kept.kept_locally) {
+    tell_once("records: " + kept.error + "; this run's record is kept in " + records::kOutboxFile +
+              " and sent when the records can be written again");
+  } else {
+    tell_once("records: this run's record is lost: " + kept.error + "; " + kept.outbox_error);
+  }
+  return kept;
+}
+
+}  // namespace ui

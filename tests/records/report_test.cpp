@@ -1,0 +1,120 @@
+#include "records/report.h"
+
+#include <gtest/gtest.h>
+
+#include "records/record_samples.h"
+#include "records/sqlite_store.h"
+#include "records/yield_chart.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testing_support::red_record;
+using testing_support::sample_record;
+
+class YieldReport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    records::SqliteStore store("runs.sqlite", records::OpenFor::kWriting);
+    const std::vector<records::RunRecord> runs{
+        // Day 0, customer 1: handset A fails at line 5, then passes; B passes.
+        red_record("1", "aa", 5, "fwr rf/afcdac /gsm/rf/afcdac", 0, 10),
+        sample_record("1", "aa", "green", 0, 20),
+        sample_record("1", "bb", "green", 0, 30),
+        // Day 1: C fails twice at line 7 and once at 3, then passes; A comes
+        // back (not a first run); a run without an IMEI counts as a run only.
+        red_record("1", "cc", 7, "compare IMEI IMEI", 1, 10),
+        red_record("1", "cc", 7, "compare IMEI IMEI", 1, 11),
+        red_record("1", "cc", 3, "mkfs", 1, 12),
+        sample_record("1", "cc", "green", 1, 20),
+        sample_record("1", "aa", "green", 1, 30),
+        sample_record("1", nullptr, "no run", 1, 40),
+        // Day 1, customer 4.1, a name that needs quoting in CSV.
+        sample_record("4.1", "dd", "green", 1, 50),
+        sample_record("4,\"x\"", "ee", "green", 2, 0),
+    };
+    store.append(runs);
+  }
+
+  std::vector<records::ReportRow> report(const records::ReportFilter& filter = {}) {
+    records::SqliteStore store("runs.sqlite", records::OpenFor::kReading);
+    return records::build_report(store, filter);
+  }
+
+  testing_support::TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(YieldReport, counts_a_handset_at_its_first_run_only) {
+  const auto rows = report();
+  ASSERT_EQ(rows.size(), 4u);
+  const auto& day0 = rows[0];
+  EXPECT_EQ(day0.day, "2024-03-01");
+  EXPECT_EQ(day0.customer, "1");
+  EXPECT_EQ(day0.runs, 3);
+  EXPECT_EQ(day0.handsets, 2);
+  EXPECT_EQ(day0.first_runs, 2);
+  EXPECT_EQ(day0.first_pass, 1);  // B; A failed at its first run
+  EXPECT_DOUBLE_EQ(*day0.yield_percent(), 50.0);
+  EXPECT_EQ(day0.failing_line, 5);
+  EXPECT_EQ(day0.failing_text, "fwr rf/afcdac /gsm/rf/afcdac");
+
+  const auto& day1 = rows[1];
+  EXPECT_EQ(day1.day, "2024-03-02");
+  EXPECT_EQ(day1.customer, "1");
+  EXPECT_EQ(day1.runs, 6);
+  EXPECT_EQ(day1.handsets, 2);  // C and A
+  EXPECT_EQ(day1.first_runs, 1);
+  EXPECT_EQ(day1.first_pass, 0);
+  EXPECT_EQ(day1.failing_line, 7);
+  EXPECT_EQ(day1.failing_count, 2);
+  EXPECT_EQ(rows[2].customer, "4.1");
+  EXPECT_DOUBLE_EQ(*rows[2].yield_percent(), 100.0);
+}
+
+TEST_F(YieldReport, filters_by_day_range_and_customer_without_changing_first_runs) {
+  records::ReportFilter since;
+  since.since = "2024-03-02";
+  since.until = "2024-03-02";
+  auto rows = report(since);
+  ASSERT_EQ(rows.size(), 2u);
+  // A's first run was before the range: its run on day 1 is still no first run.
+  EXPECT_EQ(rows[0].first_runs, 1);
+  records::ReportFilter customer;
+  customer.customer = "4.1";
+  rows = report(customer);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].customer, "4.1");
+  customer.since = "2024-03-03";
+  EXPECT_TRUE(report(customer).empty());
+
+  EXPECT_TRUE(records::valid_day("2024-02-29"));
+  EXPECT_FALSE(records::valid_day("2023-02-29"));
+  EXPECT_FALSE(records::valid_day("2024-3-1"));
+  EXPECT_FALSE(records::valid_day("2024-03-01x"));
+}
+
+TEST_F(YieldReport, prints_a_table_csv_and_a_chart) {
+  const auto rows = report();
+  const std::string table = records::format_table(rows);
+  EXPECT_NE(table.find("2024-03-01  1            3         2             50.0%  "
+                       "5: fwr rf/afcdac /gsm/rf/afcdac (1x)"),
+            std::string::npos)
+      << table;
+  const std::string csv = records::format_csv(rows);
+  EXPECT_NE(csv.find("2024-03-02,1,6,2,1,0,0.0,7,compare IMEI IMEI,2\n"), std::string::npos) << csv;
+  EXPECT_NE(csv.find("2024-03-03,\"4,\"\"x\"\"\",1,1,1,1,100.0,,,\n"), std::string::npos) << csv;
+
+  const std::string svg = records::yield_chart_svg(rows);
+  EXPECT_TRUE(svg.starts_with("<svg xmlns=\"http://www.w3.org/2000/svg\""));
+  EXPECT_NE(svg.find("customer 4,&quot;x&quot;"), std::string::npos);
+  EXPECT_EQ(svg.find("\"x\""), std::string::npos);  // quotes escaped in text
+  // One bar per customer and day with a first run: four.
+  std::size_t bars = 0;
+  for (auto at = svg.find("<title>"); at != std::string::npos; at = svg.find("<title>", at + 1)) {
+    ++bars;
+  }
+  EXPECT_EQ(bars, 4u);
+  EXPECT_NE(records::yield_chart_svg({}).find("no runs"), std::string::npos);
+}

@@ -1,0 +1,202 @@
+#include "records/sqlite_store.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "records/outbox.h"
+#include "records/record_samples.h"
+#include "records/schema.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using records::OpenFor;
+using records::SqliteStore;
+using testing_support::sample_record;
+using testing_support::TempDir;
+
+long count_runs(const std::string& path) {
+  SqliteStore store(path, OpenFor::kReading);
+  return std::stol(*store.query("SELECT count(*) FROM runs", {})[0][0]);
+}
+
+// Runs SQL on the file as another program would.
+void raw_sql(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+      << sqlite3_errmsg(db);
+  sqlite3_close(db);
+}
+
+class SqliteRecords : public ::testing::Test {
+ protected:
+  TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(SqliteRecords, a_record_keeps_every_column_as_other_tools_query_them) {
+  records::RunRecord red = testing_support::red_record("12.3", nullptr, 7, "fwr a /b", 0, 90);
+  red.imei = records::hex_bytes(std::string("\x00\x35\xff\n", 4));  // not printable
+  {
+    SqliteStore store("runs.sqlite", OpenFor::kWriting);
+    store.append(std::span(&red, 1));
+    store.append(std::span(&red, 1));  // sent twice: stored once
+  }
+  SqliteStore store("runs.sqlite", OpenFor::kReading);
+  auto rows = store.query(
+      "SELECT id, started_at, ended_at, station, port, device, customer, script, ma_no, imei, "
+      "outcome, failed_line, failed_status, log, tool_version, typeof(port), typeof(failed_line) "
+      "FROM runs",
+      {});
+  ASSERT_EQ(rows.size(), 1u);
+  const records::Row expected{"1",
+                              "2024-03-01T01:30:00.000Z",
+                              "2024-03-01T01:30:01.500Z",
+                              "station-a",
+                              "3",
+                              "/dev/ttyS2",
+                              "12.3",
+                              "main.tms",
+                              "ORD4711",
+                              "0035ff0a",
+                              "red",
+                              "7",
+                              "100",
+                              "tms 1  => 0 (1)\nmkfs  => 0 (1)",
+                              "0.9.0",
+                              "integer",
+                              "integer"};
+  EXPECT_EQ(rows[0], expected);
+
+  // A green run has no failing line and, without a read-back, no IMEI.
+  records::RunRecord green = sample_record("", nullptr, "green");
+  {
+    SqliteStore writer("runs.sqlite", OpenFor::kWriting);
+    writer.append(std::span(&green, 1));
+  }
+  rows = store.query("SELECT imei, failed_line, failed_status FROM runs WHERE id = 2", {});
+  EXPECT_EQ(rows[0], (records::Row{std::nullopt, std::nullopt, std::nullopt}));
+  EXPECT_EQ(records::record_from_values(
+                store.query(std::string("SELECT ") + records::kRecordColumns + " FROM runs", {})[0])
+                .started_at_ms,
+            red.started_at_ms);
+}
+
+TEST_F(SqliteRecords, reading_creates_nothing_and_writing_creates_the_current_schema) {
+  EXPECT_THROW(SqliteStore("runs.sqlite", OpenFor::kReading), records::StoreError);
+  EXPECT_FALSE(std::filesystem::exists("runs.sqlite"));
+
+  raw_sql("other.sqlite", "CREATE TABLE notes (text TEXT)");  // a database, not ours yet
+  try {
+    SqliteStore reader("other.sqlite", OpenFor::kReading);
+    ADD_FAILURE() << "a file without records opened for reading";
+  } catch (const records::StoreError& e) {
+    EXPECT_NE(std::string(e.what()).find("holds no run records"), std::string::npos) << e.what();
+  }
+  SqliteStore writer("other.sqlite", OpenFor::kWriting);
+  EXPECT_EQ(writer.query("SELECT version FROM ffsload_schema", {})[0][0],
+            std::to_string(records::kSchemaVersion));
+  EXPECT_EQ(writer.query("PRAGMA journal_mode", {})[0][0], "wal");
+  EXPECT_EQ(writer.query("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND "
+                         "name IN ('runs_by_start', 'runs_by_handset')",
+                         {})[0][0],
+            "2");
+}
+
+TEST_F(SqliteRecords, processes_writing_one_file_at_once_lose_no_record) {
+  constexpr int kProcesses = 4;
+  constexpr int kEach = 25;
+  std::vector<pid_t> children;
+  for (int p = 0; p < kProcesses; ++p) {
+    pid_t pid = fork();
+    if (pid == 0) {
+      int failures = 0;
+      for (int i = 0; i < kEach; ++i) {
+        records::RunRecord r = sample_record("1", "aa", "green", 0, i);
+        r.uid = "p" + std::to_string(p) + "-" + std::to_string(i);
+        const auto kept = records::keep_record("runs.sqlite", "outbox.sqlite", r);
+        if (!kept.stored) ++failures;
+      }
+      _exit(failures);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "records fell back: " << status;
+  }
+  EXPECT_EQ(count_runs("runs.sqlite"), kProcesses * kEach);
+  EXPECT_FALSE(std::filesystem::exists("outbox.sqlite"));
+}
+
+TEST_F(SqliteRecords, a_store_that_cannot_take_the_record_leaves_it_in_the_outbox) {
+  TempDir::write("garbage.sqlite", std::string(4096, 'x'));
+  raw_sql("newer.sqlite",
+          "CREATE TABLE ffsload_schema (version INTEGER); "
+          "INSERT INTO ffsload_schema VALUES (99)");
+  { SqliteStore ready("locked.sqlite", OpenFor::kWriting); }
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open("locked.sqlite", &holder), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+
+  const std::pair<std::string, std::string> cases[] = {
+      {"garbage.sqlite", "not a database"},
+      {"newer.sqlite", "newer than this ffsload knows"},
+      {"locked.sqlite", "locked"},
+      {"no-such-folder/runs.sqlite", "unable to open"},
+  };
+  int kept_so_far = 0;
+  for (const auto& [path, why] : cases) {
+    const auto kept = records::keep_record(path, "outbox.sqlite", sample_record("1", "aa", "green"),
+                                           /*busy ms*/ 50);
+    EXPECT_FALSE(kept.stored) << path;
+    EXPECT_TRUE(kept.kept_locally) << path << ": " << kept.outbox_error;
+    EXPECT_NE(kept.error.find(why), std::string::npos) << kept.error;
+    EXPECT_NE(kept.error.find(path), std::string::npos) << kept.error;
+    EXPECT_EQ(count_runs("outbox.sqlite"), ++kept_so_far);
+  }
+  sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(holder);
+  EXPECT_EQ(count_runs("locked.sqlite"), 0);
+  // The newer file was not touched.
+  sqlite3* newer = nullptr;
+  ASSERT_EQ(sqlite3_open("newer.sqlite", &newer), SQLITE_OK);
+  EXPECT_NE(sqlite3_exec(newer, "SELECT 1 FROM runs", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(newer);
+}
+
+TEST_F(SqliteRecords, kept_records_reach_the_store_with_the_next_record_once_each) {
+  TempDir::write("broken.sqlite", "not a database at all, but long enough to be read as one....");
+  const auto first = sample_record("1", "aa", "red", 0, 1);
+  ASSERT_TRUE(records::keep_record("broken.sqlite", "outbox.sqlite", first).kept_locally);
+
+  const auto second = sample_record("1", "aa", "green", 0, 2);
+  const auto kept = records::keep_record("runs.sqlite", "outbox.sqlite", second);
+  EXPECT_TRUE(kept.stored);
+  EXPECT_EQ(kept.forwarded, 1);
+  EXPECT_EQ(count_runs("outbox.sqlite"), 0);
+  SqliteStore store("runs.sqlite", OpenFor::kReading);
+  EXPECT_EQ(store.query("SELECT group_concat(outcome, ',') FROM (SELECT outcome FROM runs "
+                        "ORDER BY id)",
+                        {})[0][0],
+            "red,green");
+
+  // A station killed after the store took the kept records but before the
+  // outbox forgot them sends them again: the store keeps one of each.
+  {
+    SqliteStore outbox("outbox.sqlite", OpenFor::kWriting);
+    outbox.append(std::span(&first, 1));
+  }
+  const auto again =
+      records::keep_record("runs.sqlite", "outbox.sqlite", sample_record("1", "bb", "green", 0, 3));
+  EXPECT_EQ(again.forwarded, 1);
+  EXPECT_EQ(count_runs("runs.sqlite"), 3);
+  EXPECT_EQ(count_runs("outbox.sqlite"), 0);
+}

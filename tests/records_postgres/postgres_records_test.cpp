@@ -1,0 +1,207 @@
+// The records against a real PostgreSQL server: a throwaway one that this
+// test starts as the "postgres" system user (the server refuses root) in a
+// folder under /tmp, on a free port. A server that cannot start fails every
+// test with the reason.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "records/outbox.h"
+#include "records/record_samples.h"
+#include "records/report.h"
+#include "records/store.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+constexpr const char* kBin = "/usr/lib/postgresql/15/bin/";
+constexpr const char* kPassword = "line-secret";
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+int free_port() {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+    close(fd);
+    return -1;
+  }
+  close(fd);
+  return ntohs(addr.sin_port);
+}
+
+class Server {
+ public:
+  Server() {
+    char name[] = "/tmp/ffsload-pg-XXXXXX";
+    if (!mkdtemp(name)) {
+      error_ = "cannot make a folder under /tmp";
+      return;
+    }
+    dir_ = name;
+    // root may not run the server: the "postgres" user does, in its own folder.
+    if (geteuid() == 0) {
+      const passwd* pg = getpwnam("postgres");
+      if (!pg) {
+        error_ = "no \"postgres\" system user: install the postgresql package";
+        return;
+      }
+      if (chown(dir_.c_str(), pg->pw_uid, pg->pw_gid) != 0) {
+        error_ = "cannot give " + dir_ + " to postgres";
+        return;
+      }
+      as_ = "runuser -u postgres -- ";
+    }
+    std::ofstream(dir_ + "/pw") << kPassword << "\n";
+    if (!as_.empty()) std::system(("chown postgres " + dir_ + "/pw").c_str());
+    port_ = free_port();
+    const std::string initdb =
+        as_ + kBin + "initdb -D " + dir_ + "/data -U postgres -E UTF8 " +
+        "--auth-local=trust --auth-host=scram-sha-256 --no-sync --pwfile=" + dir_ + "/pw > " +
+        dir_ + "/initdb.log 2>&1";
+    if (std::system(initdb.c_str()) != 0) {
+      error_ = "initdb failed (is postgresql-15 installed?): " + slurp(dir_ + "/initdb.log");
+      return;
+    }
+    if (!start()) error_ = "the server did not start: " + slurp(dir_ + "/server.log");
+  }
+
+  ~Server() {
+    if (!dir_.empty()) {
+      stop();
+      std::error_code ignored;
+      std::filesystem::remove_all(dir_, ignored);
+    }
+  }
+
+  bool start() {
+    const std::string cmd = as_ + kBin + "pg_ctl -D " + dir_ + "/data -l " + dir_ +
+                            "/server.log -w -t 30 -o \"-p " + std::to_string(port_) + " -k " +
+                            dir_ + " -c listen_addresses=127.0.0.1 -c fsync=off\" start" +
+                            " > /dev/null 2>&1";
+    return std::system(cmd.c_str()) == 0;
+  }
+  bool stop() {
+    const std::string cmd =
+        as_ + kBin + "pg_ctl -D " + dir_ + "/data -m fast -w stop > /dev/null 2>&1";
+    return std::system(cmd.c_str()) == 0;
+  }
+
+  const std::string& error() const { return error_; }
+  std::string url(const std::string& password = kPassword) const {
+    return "postgresql://postgres:" + password + "@127.0.0.1:" + std::to_string(port_) +
+           "/postgres";
+  }
+
+ private:
+  std::string dir_;
+  std::string as_;
+  std::string error_;
+  int port_ = 0;
+};
+
+class PostgresRecords : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { server = new Server; }
+  static void TearDownTestSuite() {
+    delete server;
+    server = nullptr;
+  }
+  void SetUp() override { ASSERT_TRUE(server->error().empty()) << server->error(); }
+
+  static long count(const std::string& location) {
+    auto store = records::open_store(location, records::OpenFor::kReading);
+    return std::stol(*store->query("SELECT count(*) FROM runs", {})[0][0]);
+  }
+
+  static Server* server;
+  testing_support::TempDir dir;
+};
+
+Server* PostgresRecords::server = nullptr;
+
+}  // namespace
+
+TEST_F(PostgresRecords, records_and_the_report_go_through_the_server) {
+  using testing_support::red_record;
+  using testing_support::sample_record;
+  const records::RunRecord runs[] = {
+      red_record("1", "aa", 5, "mkfs", 0, 1), sample_record("1", "aa", "green", 0, 2),
+      sample_record("1", "bb", "green", 0, 3), sample_record("2", "cc", "green", 1, 0)};
+  for (const auto& r : runs) {
+    const auto kept = records::keep_record(server->url(), "outbox.sqlite", r);
+    ASSERT_TRUE(kept.stored) << kept.error;
+  }
+  // Sent twice (a station that died before its outbox forgot it): kept once.
+  ASSERT_TRUE(records::keep_record(server->url(), "outbox.sqlite", runs[0]).stored);
+  EXPECT_EQ(count(server->url()), 4);
+
+  auto store = records::open_store(server->url(), records::OpenFor::kReading);
+  EXPECT_EQ(
+      store->query("SELECT imei, failed_line, started_at FROM runs ORDER BY id LIMIT 1", {})[0],
+      (records::Row{"aa", "5", "2024-03-01T00:01:00.000Z"}));
+  records::ReportFilter filter;
+  filter.customer = "1";
+  const auto rows = records::build_report(*store, filter);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].runs, 3);
+  EXPECT_EQ(rows[0].handsets, 2);
+  EXPECT_EQ(rows[0].first_runs, 2);
+  EXPECT_EQ(rows[0].first_pass, 1);
+  EXPECT_EQ(rows[0].failing_line, 5);
+}
+
+TEST_F(PostgresRecords, a_server_away_keeps_records_locally_until_it_answers) {
+  const long before = count(server->url());
+  ASSERT_TRUE(server->stop());
+  const auto away = records::keep_record(server->url(), "outbox.sqlite",
+                                         testing_support::sample_record("3", "dd", "red"));
+  const bool restarted = server->start();
+  ASSERT_TRUE(restarted) << "the server did not start again";
+  EXPECT_FALSE(away.stored);
+  EXPECT_TRUE(away.kept_locally) << away.outbox_error;
+  EXPECT_NE(away.error.find("cannot be reached"), std::string::npos) << away.error;
+  EXPECT_EQ(away.error.find(kPassword), std::string::npos) << away.error;
+
+  const auto back = records::keep_record(server->url(), "outbox.sqlite",
+                                         testing_support::sample_record("3", "dd", "green"));
+  EXPECT_TRUE(back.stored) << back.error;
+  EXPECT_EQ(back.forwarded, 1);
+  EXPECT_EQ(count(server->url()), before + 2);
+  EXPECT_EQ(count("outbox.sqlite"), 0);
+}
+
+TEST_F(PostgresRecords, bad_urls_and_credentials_say_why_and_keep_the_record) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"postgresql://[::1/postgres", "malformed"},
+      {"postgresql://postgres@no-such-host.invalid/postgres", "no-such-host.invalid"},
+      {server->url("wrong"), "password authentication failed"},
+  };
+  int kept = 0;
+  for (const auto& [url, why] : cases) {
+    const auto result = records::keep_record(url, "outbox.sqlite",
+                                             testing_support::sample_record("1", "ee", "green"));
+    EXPECT_FALSE(result.stored) << url;
+    EXPECT_TRUE(result.kept_locally) << url;
+    EXPECT_NE(result.error.find(why), std::string::npos) << result.error;
+    EXPECT_EQ(result.error.find("wrong"), std::string::npos) << result.error;
+    EXPECT_EQ(count("outbox.sqlite"), ++kept);
+  }
+}
