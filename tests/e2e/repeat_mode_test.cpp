@@ -94,7 +94,8 @@ TEST(RepeatMode, end_of_input_quits_and_plain_output_when_not_a_terminal) {
       {"run", "--port", "3", "--device", sim.device(), "--script", "testmode.tms", "--repeat"},
       e2e::examples_dir() + "/station");
   EXPECT_EQ(result.exit_code, 0) << result.err;
-  EXPECT_NE(result.out.find("\nrun 1: green, 0 s\n"), std::string::npos) << result.out;
+  // The seconds depend on where the clock's second falls.
+  EXPECT_NE(result.out.find("\nrun 1: green, "), std::string::npos) << result.out;
   EXPECT_EQ(result.out.find("\033["), std::string::npos);
 }
 
