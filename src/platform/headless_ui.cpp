@@ -2,6 +2,45 @@
 
 namespace platform {
 
+namespace {
+constexpr int kSelectionPanelNumber = 1;
+constexpr int kRunPanelNumber = 2;
+}  // namespace
+
+int HeadlessUserInterface::load_panel(int, const std::string&, int panel_number) {
+  if (panel_number != kSelectionPanelNumber && panel_number != kRunPanelNumber) return -1;
+  return panel_number;
+}
+
+int HeadlessUserInterface::display_panel(int panel) {
+  displayed_.insert(panel);
+  return 0;
+}
+
+int HeadlessUserInterface::discard_panel(int panel) {
+  displayed_.erase(panel);
+  for (auto it = controls_.begin(); it != controls_.end();) {
+    it = it->first.first == panel ? controls_.erase(it) : std::next(it);
+  }
+  return 0;
+}
+
+int HeadlessUserInterface::run_user_interface() {
+  ++depth_;
+  ++loops_run_;
+  if (driver_) driver_(depth_);
+  --depth_;
+  return 0;
+}
+
+void HeadlessUserInterface::quit_user_interface(int) {
+  ++quit_requests_;
+}
+
+std::string HeadlessUserInterface::value(int panel, int control) {
+  return controls_[{panel, control}].value;
+}
+
 void HeadlessUserInterface::insert_text_box_line(int panel, int control, int index,
                                                  const std::string& text) {
   auto& lines = controls_[{panel, control}].lines;

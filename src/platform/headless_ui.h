@@ -1,10 +1,15 @@
 // A user interface without windows: every panel control is kept in memory.
+// Panels 1 and 2 exist without a panel file (their handles are their
+// numbers); an event loop has no input of its own and returns at once, after
+// running the driver a test gives it.
 // Lines appended to the run log can be echoed to a stream as they come (the
 // command line prints them on stdout), message boxes to another (stderr).
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,6 +40,18 @@ class HeadlessUserInterface final : public UserInterface {
   const Control& control(int panel, int control) { return controls_[{panel, control}]; }
   const std::vector<Popup>& popups() const { return popups_; }
   int draw_event_calls() const { return draw_events_; }
+  const std::set<int>& displayed_panels() const { return displayed_; }
+  int quit_requests() const { return quit_requests_; }
+  int loops_run() const { return loops_run_; }
+  // Called inside each event loop with its depth (1 for the outermost).
+  void drive_event_loops(std::function<void(int depth)> driver) { driver_ = std::move(driver); }
+
+  int load_panel(int parent, const std::string& file, int panel_number) override;
+  int display_panel(int panel) override;
+  int discard_panel(int panel) override;
+  int run_user_interface() override;
+  void quit_user_interface(int code) override;
+  std::string value(int panel, int control) override;
 
   void insert_text_box_line(int panel, int control, int index, const std::string& text) override;
   void reset_text_box(int panel, int control) override;
@@ -53,6 +70,11 @@ class HeadlessUserInterface final : public UserInterface {
   std::FILE* echo_lines_ = nullptr;
   std::FILE* echo_popups_ = nullptr;
   int draw_events_ = 0;
+  std::set<int> displayed_;
+  std::function<void(int)> driver_;
+  int depth_ = 0;
+  int loops_run_ = 0;
+  int quit_requests_ = 0;
 };
 
 }  // namespace platform
