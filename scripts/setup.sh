@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build needs on Debian 12, if it is missing. Idempotent.
 set -euo pipefail
-needed=(cmake ninja-build g++ libgtest-dev)
+needed=(cmake ninja-build g++ libgtest-dev libcli11-dev)
 # "scripts/setup.sh fuzz" also brings clang with libFuzzer.
 [ "${1:-}" = fuzz ] && needed+=(clang libclang-rt-14-dev)
 missing=()

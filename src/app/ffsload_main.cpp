@@ -1,21 +1,39 @@
 // ffsload: loads and checks a handset's flash file system over a serial line.
+#include <CLI/CLI.hpp>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 
+#include "ffsload_version.h"
 #include "ui/command_line.h"
 
 int main(int argc, char** argv) {
+  CLI::App app{"ffsload: loads and checks a GSM handset's flash file system over a serial line.",
+               "ffsload"};
+  app.set_version_flag("--version", "ffsload " FFSLOAD_VERSION "\n");
+  app.footer(
+      "Without a subcommand ffsload opens the operator panels in the current folder.\n"
+      "\"ffsload SUBCOMMAND --help\" shows a subcommand's options; see also ffsload(1).");
+  app.require_subcommand(0, 1);
+  int status = ui::kExitNoRun;
+  ui::add_run_command(app, &status);
   try {
-    if (argc >= 2 && std::strcmp(argv[1], "run") == 0) {
-      return ui::run_command(argc - 2, argv + 2);
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    // --help and --version end here with 0; a usage error with the usage.
+    const int rc = app.exit(e);
+    if (rc != 0) {
+      CLI::App* sub = app.get_subcommands().empty() ? &app : app.get_subcommands().front();
+      std::fprintf(stderr, "%s", sub->help().c_str());
     }
-    std::fprintf(stderr,
-                 "usage: ffsload run --port N --script FILE [--device PATH] [--save] [--trace]\n"
-                 "(the operator panels are not part of this build)\n");
-    return 2;
+    return rc == 0 ? 0 : ui::kExitNoRun;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "ffsload: %s\n", e.what());
-    return 2;
+    return ui::kExitNoRun;
   }
+  if (app.get_subcommands().empty()) {
+    std::fprintf(stderr, "%s(the operator panels are not part of this build)\n",
+                 app.help().c_str());
+    return ui::kExitNoRun;
+  }
+  return status;
 }

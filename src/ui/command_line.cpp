@@ -1,12 +1,12 @@
 #include "ui/command_line.h"
 
+#include <CLI/CLI.hpp>
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "link/link.h"
 #include "platform/clock.h"
@@ -17,143 +17,21 @@
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
 #include "script/runner.h"
-#include "ui/customer_definition.h"
+#include "ui/customer_choice.h"
+#include "ui/run_session.h"
 
 namespace ui {
 
 namespace {
 
-constexpr int kExitGreen = 0;
-constexpr int kExitRed = 1;
-constexpr int kExitNoRun = 2;
-
-void usage() {
-  std::fprintf(stderr,
-               "usage: ffsload run --port N (--script FILE | --customer N[.S]) [--device PATH]\n"
-               "                   [--save] [--trace]\n"
-               "  --port N       serial port 1..8 (the device comes from the \"comports\" file\n"
-               "                 of the current folder, else /dev/ttyS<N-1>)\n"
-               "  --script FILE  the .tms script to run\n"
-               "  --customer N[.S]  the script of customer N (sub-number S, which counts only\n"
-               "                 for the customer of the \"qm\" line), from \"custdefine\"\n"
-               "  --device PATH  the device of the port, overriding the above\n"
-               "  --save         also save the run log to Download_MMDD-HHMMSS.txt\n"
-               "  --trace        print every frame on stderr, with the time since the last one\n");
-}
-
-struct Options {
+struct RunOptions {
   int port = 0;
   std::string script;
-  std::optional<std::pair<int, int>> customer;  // customer number, sub-number
+  std::string customer;  // "N" or "N.S" as given
   std::string device;
   bool save = false;
   bool trace = false;
 };
-
-// "N" or "N.S": a customer number (signed 8 bits, as the panel holds it)
-// and a one-digit sub-number.
-std::optional<std::pair<int, int>> parse_customer(const std::string& text) {
-  const auto point = text.find('.');
-  const std::string number = text.substr(0, point);
-  const std::string sub = point == std::string::npos ? "0" : text.substr(point + 1);
-  char* end = nullptr;
-  const long n = std::strtol(number.c_str(), &end, 10);
-  if (number.empty() || *end != '\0' || n < -128 || n > 127) return std::nullopt;
-  if (sub.size() != 1 || sub[0] < '0' || sub[0] > '9') return std::nullopt;
-  return std::pair{static_cast<int>(n), sub[0] - '0'};
-}
-
-// Finds the customer's script as the selection panel does. Returns false
-// (after telling the operator) when no run can happen.
-bool choose_customer(const Options& o, std::string* ma_no) {
-  if (!read_index_qm()) {
-    platform::MessagePopup("Error", "Fail to open file <custdefine>");
-    return false;
-  }
-  auto [customer, sub_number] = *o.customer;
-  if (customer != index_qm) sub_number = 0;  // the sub-number control is hidden
-  std::string script;
-  switch (find_customer(customer, sub_number, &script)) {
-    case CustomerLookup::kNoFile:
-      platform::MessagePopup("Error", "Fail to open file <custdefine>");
-      return false;
-    case CustomerLookup::kNotFound:
-      platform::MessagePopup("Error", "Fail to find the customer");
-      return false;
-    case CustomerLookup::kFound:
-      break;
-  }
-  tmsfile = script;
-  *ma_no = read_ma_no(script);
-  return true;
-}
-
-bool parse(int argc, char** argv, Options* o) {
-  std::vector<std::string> args(argv, argv + argc);
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](std::string* out) {
-      if (i + 1 >= args.size()) return false;
-      *out = args[++i];
-      return true;
-    };
-    std::string v;
-    if (a == "--port" && value(&v)) {
-      char* end = nullptr;
-      long port = std::strtol(v.c_str(), &end, 10);
-      if (v.empty() || *end != '\0' || port < platform::kLowestPort ||
-          port > platform::kHighestPort) {
-        std::fprintf(stderr, "ffsload: --port takes a number from 1 to 8, not \"%s\"\n", v.c_str());
-        return false;
-      }
-      o->port = static_cast<int>(port);
-    } else if (a == "--script" && value(&o->script)) {
-    } else if (a == "--device" && value(&o->device)) {
-    } else if (a == "--save") {
-      o->save = true;
-    } else if (a == "--trace") {
-      o->trace = true;
-    } else if (a == "--customer" && value(&v)) {
-      o->customer = parse_customer(v);
-      if (!o->customer) {
-        std::fprintf(stderr,
-                     "ffsload: --customer takes N or N.S (N from -128 to 127, S one digit), "
-                     "not \"%s\"\n",
-                     v.c_str());
-        return false;
-      }
-    } else {
-      std::fprintf(stderr, "ffsload: unknown or incomplete option \"%s\"\n", a.c_str());
-      return false;
-    }
-  }
-  if (o->port == 0 || o->script.empty() == !o->customer) {
-    std::fprintf(stderr, "ffsload: run needs --port and one of --script and --customer\n");
-    return false;
-  }
-  return true;
-}
-
-// Writes the run log as the operator's Save button does.
-void save_run_log(platform::HeadlessUserInterface& ui) {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  std::string name = platform::strprintf("Download_%02d%02d-%02d%02d%02d.txt", local.tm_mon + 1,
-                                         local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-  std::FILE* f = std::fopen(name.c_str(), "wb");
-  bool ok = f != nullptr;
-  for (const std::string& line : ui.control(platform::runPanel, platform::kRunLogControl).lines) {
-    // The station's saved logs have always had CR LF line ends.
-    if (ok) ok = std::fprintf(f, "%s\r\n", line.c_str()) >= 0;
-  }
-  if (f && std::fclose(f) != 0) ok = false;
-  if (ok) {
-    std::fprintf(stderr, "ffsload: run log saved to %s\n", name.c_str());
-  } else {
-    std::fprintf(stderr, "Error: cannot write the run log file %s\n", name.c_str());
-  }
-}
 
 void install_trace() {
   static long last = platform::clock();
@@ -166,13 +44,17 @@ void install_trace() {
   });
 }
 
-}  // namespace
-
-int run_command(int argc, char** argv) {
-  Options o;
-  if (!parse(argc, argv, &o)) {
-    usage();
-    return kExitNoRun;
+int run(const RunOptions& o) {
+  std::optional<std::pair<int, int>> customer;
+  if (!o.customer.empty()) {
+    customer = parse_customer_key(o.customer);
+    if (!customer) {
+      std::fprintf(stderr,
+                   "ffsload: --customer takes N or N.S (N from -128 to 127, S one digit), "
+                   "not \"%s\"\n",
+                   o.customer.c_str());
+      return kExitNoRun;
+    }
   }
 
   platform::HeadlessUserInterface ui;
@@ -185,14 +67,14 @@ int run_command(int argc, char** argv) {
   comport = o.port;
   tmsfile = o.script;
   std::string ma_no;
-  if (o.customer && !choose_customer(o, &ma_no)) {
+  if (customer && !choose_customer(customer->first, customer->second, &ma_no)) {
     platform::set_user_interface(nullptr);
     return kExitNoRun;
   }
   const std::string device = platform::device_path_for_port(o.port);
   std::fprintf(stderr, "ffsload: port %d, device %s, script %s", o.port, device.c_str(),
                tmsfile.c_str());
-  if (o.customer) std::fprintf(stderr, ", MA_NO \"%s\"", ma_no.c_str());
+  if (customer) std::fprintf(stderr, ", MA_NO \"%s\"", ma_no.c_str());
   std::fprintf(stderr, "\n");
 
   config_comport(comport);
@@ -201,31 +83,66 @@ int run_command(int argc, char** argv) {
     std::fprintf(stderr, "Error: cannot open port %d: %s\n", comport, why.c_str());
   }
 
-  using namespace platform;
-  SetCtrlVal(runPanel, kElapsedTimeControl, "");
-  const std::time_t start = std::time(nullptr);
-  ResetTextBox(runPanel, kRunLogControl, "");
-  SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, kColorYellow);
-  download();
-  const long elapsed = static_cast<long>(std::time(nullptr) - start);
-  SetCtrlVal(runPanel, kElapsedTimeControl, strprintf("%ld", elapsed));
+  const RunResult result = run_script();
+  int status = result.outcome == RunOutcome::kGreen ? kExitGreen
+               : result.outcome == RunOutcome::kRed ? kExitRed
+                                                    : kExitNoRun;
+  if (o.save) {
+    const SavedLog saved = save_run_log();
+    if (saved.saved) {
+      std::fprintf(stderr, "ffsload: run log saved to %s\n", saved.name.c_str());
+    } else {
+      std::fprintf(stderr, "Error: cannot write the run log file %s: %s\n", saved.name.c_str(),
+                   saved.error.c_str());
+      status = kExitNotSaved;
+    }
+  }
+  platform::set_user_interface(nullptr);
+  platform::close_all_ports();
+  switch (result.outcome) {
+    case RunOutcome::kGreen:
+      std::fprintf(stderr, "ffsload: green: every command succeeded (%ld s)\n",
+                   result.elapsed_seconds);
+      break;
+    case RunOutcome::kRed:
+      std::fprintf(stderr, "ffsload: red: a command failed and stopped the script (%ld s)\n",
+                   result.elapsed_seconds);
+      break;
+    case RunOutcome::kNoRun:
+      std::fprintf(stderr, "ffsload: no run: the script could not be opened\n");
+      break;
+  }
+  return status;
+}
 
-  int colour = 0;
-  GetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, &colour);
-  if (o.save) save_run_log(ui);
-  set_user_interface(nullptr);
-  close_all_ports();
-  if (colour == kColorGreen) {
-    std::fprintf(stderr, "ffsload: green: every command succeeded (%ld s)\n", elapsed);
-    return kExitGreen;
-  }
-  if (colour == kColorRed) {
-    std::fprintf(stderr, "ffsload: red: a command failed and stopped the script (%ld s)\n",
-                 elapsed);
-    return kExitRed;
-  }
-  std::fprintf(stderr, "ffsload: no run: the script could not be opened\n");
-  return kExitNoRun;
+}  // namespace
+
+void add_run_command(CLI::App& app, int* status) {
+  auto options = std::make_shared<RunOptions>();
+  CLI::App* sub = app.add_subcommand("run", "run one script against the handset on one port");
+  sub->add_option("--port", options->port,
+                  "serial port 1..8 (its device: a line \"N PATH\" of the file \"comports\" "
+                  "in the current folder, else /dev/ttyS<N-1>)")
+      ->required()
+      ->check(CLI::Range(platform::kLowestPort, platform::kHighestPort));
+  auto* script = sub->add_option("--script", options->script, "the .tms script to run");
+  auto* customer = sub->add_option("--customer", options->customer,
+                                   "the script of customer N, sub-number S (which counts only "
+                                   "for the customer of the \"qm\" line), from \"custdefine\"");
+  script->excludes(customer);
+  sub->add_option("--device", options->device, "the device of the port, overriding the above");
+  sub->add_flag("--save", options->save,
+                "also save the run log to Download_MMDD-HHMMSS.txt (exit status 3 when it "
+                "cannot be written)");
+  sub->add_flag("--trace", options->trace,
+                "print every frame on stderr, with the time since the last one");
+  sub->footer("Exit status: 0 green, 1 red, 2 no run happened, 3 the log could not be saved.");
+  sub->callback([options, script, customer, status] {
+    if (script->count() + customer->count() != 1) {
+      throw CLI::ValidationError("run", "needs one of --script and --customer");
+    }
+    *status = run(*options);
+  });
 }
 
 }  // namespace ui

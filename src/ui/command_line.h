@@ -2,10 +2,21 @@
 // handset and prints the run log, for terminals, scripts and CI.
 #pragma once
 
+namespace CLI {
+class App;
+}
+
 namespace ui {
 
-// argv without the program name and the word "run". Returns the exit status:
-// 0 green, 1 red, 2 no run happened.
-int run_command(int argc, char** argv);
+// Exit statuses of "ffsload run".
+constexpr int kExitGreen = 0;
+constexpr int kExitRed = 1;
+constexpr int kExitNoRun = 2;
+// The run happened but its log could not be saved as --save asked.
+constexpr int kExitNotSaved = 3;
+
+// Registers the "run" subcommand on the program's command line. When it is
+// the one chosen, parsing runs it and leaves its exit status in *status.
+void add_run_command(CLI::App& app, int* status);
 
 }  // namespace ui

@@ -45,7 +45,7 @@ TEST(EndToEnd, no_run_for_bad_usage_or_a_missing_script) {
   testing_support::TempDir dir;
   auto usage = e2e::run_ffsload({"run", "--port", "9", "--script", "x.tms"}, dir.path());
   EXPECT_EQ(usage.exit_code, 2);
-  EXPECT_NE(usage.err.find("usage"), std::string::npos) << usage.err;
+  EXPECT_NE(usage.err.find("Usage"), std::string::npos) << usage.err;
   EXPECT_EQ(e2e::run_ffsload({"run", "--script", "x.tms"}, dir.path()).exit_code, 2);
   EXPECT_EQ(e2e::run_ffsload({"fly"}, dir.path()).exit_code, 2);
 

@@ -1,0 +1,121 @@
+#include "ui/run_session.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+#include "platform/run_panel.h"
+#include "platform/text_format.h"
+#include "platform/user_interface.h"
+#include "script/runner.h"
+
+namespace ui {
+
+namespace {
+
+// Two stations in one folder may save in the same second; beyond this many
+// names something else is wrong and the save reports it.
+constexpr int kMaxSaveNames = 100;
+
+bool write_all(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+std::string run_log_text() {
+  using namespace platform;
+  int count = 0;
+  GetNumTextBoxLines(runPanel, kRunLogControl, &count);
+  std::string text;
+  for (int i = 0; i < count; ++i) {
+    std::string line;
+    GetTextBoxLine(runPanel, kRunLogControl, i, &line);
+    // The station's saved logs have always had CR LF line ends. A line is
+    // saved whole, however long.
+    text += line;
+    text += "\r\n";
+  }
+  return text;
+}
+
+SavedLog write_log_file(const std::string& base, const std::string& text) {
+  SavedLog result;
+  for (int n = 1; n <= kMaxSaveNames; ++n) {
+    result.name = n == 1 ? base + ".txt" : platform::strprintf("%s-%d.txt", base.c_str(), n);
+    // O_EXCL: another station's log of the same second is never emptied.
+    int fd = ::open(result.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EEXIST) continue;
+    if (fd < 0) {
+      result.error = std::strerror(errno);
+      return result;
+    }
+    bool ok = write_all(fd, text);
+    int saved_errno = errno;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok) {
+      result.error = std::strerror(saved_errno ? saved_errno : EIO);
+      ::unlink(result.name.c_str());  // no half-written log under the name
+      return result;
+    }
+    result.saved = true;
+    return result;
+  }
+  result.error = "too many logs saved in the same second";
+  return result;
+}
+
+}  // namespace
+
+RunResult run_script() {
+  using namespace platform;
+  SetCtrlVal(runPanel, kElapsedTimeControl, "");
+  const std::time_t start = std::time(nullptr);
+  ResetTextBox(runPanel, kRunLogControl, "");
+  SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, kColorYellow);
+  download();
+  RunResult result;
+  result.elapsed_seconds = static_cast<long>(std::time(nullptr) - start);
+  SetCtrlVal(runPanel, kElapsedTimeControl, strprintf("%ld", result.elapsed_seconds));
+  int colour = 0;
+  GetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, &colour);
+  result.outcome = colour == kColorGreen ? RunOutcome::kGreen
+                   : colour == kColorRed ? RunOutcome::kRed
+                                         : RunOutcome::kNoRun;
+  return result;
+}
+
+const char* outcome_name(RunOutcome outcome) {
+  switch (outcome) {
+    case RunOutcome::kGreen:
+      return "green";
+    case RunOutcome::kRed:
+      return "red";
+    case RunOutcome::kNoRun:
+      break;
+  }
+  return "no run";
+}
+
+SavedLog save_run_log() {
+  using namespace platform;
+  SetCtrlAttribute(runPanel, kSaveButtonControl, kAttrVisible, 0);
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  const std::string base = strprintf("Download_%02d%02d-%02d%02d%02d", local.tm_mon + 1,
+                                     local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+  SavedLog result = write_log_file(base, run_log_text());
+  SetCtrlAttribute(runPanel, kSaveButtonControl, kAttrVisible, 1);
+  return result;
+}
+
+}  // namespace ui
