@@ -449,6 +449,10 @@ void QtPanels::set_attribute(int panel, int control, int attribute, int value) {
   c->attributes[attribute] = value;
   if (attribute == kAttrVisible) {
     w->setVisible(value != 0);
+    // A field's caption comes and goes with it.
+    for (QLabel* label : w->window()->findChildren<QLabel*>()) {
+      if (label->buddy() == w) label->setVisible(value != 0);
+    }
   } else if (attribute == kAttrBackColor) {
     QPalette palette = w->palette();
     palette.setColor(QPalette::Base, rgb(value));
