@@ -214,3 +214,26 @@ TEST_F(GuiTest, save_writes_a_new_file_per_save_and_reports_one_it_cannot_write)
   });
   EXPECT_EQ(status, 0);
 }
+
+TEST_F(GuiTest, a_port_that_cannot_be_opened_is_explained_and_the_run_fails) {
+  station("1 t.tms\n");
+  TempDir::write("t.tms", kScript);
+  platform::set_device_opener([](int, const platform::SerialSettings&, std::string* error) {
+    *error = "/dev/ttyS7: busy (another program is using this port)";
+    return std::unique_ptr<platform::SerialDevice>();
+  });
+  const int status = run_gui([&] {
+    choose(1, 8);
+    in_next_loop([&] {
+      const int run = platform::runPanel;
+      EXPECT_EQ(value(run, ui::kPortStatusControl),
+                "Port 8 cannot be opened: /dev/ttyS7: busy (another program is using this port)");
+      press(run, kRunButton);
+      EXPECT_EQ(log(), std::vector<std::string>{"tms 1  => 100 (5)"});
+      EXPECT_EQ(log_colour(), platform::kColorRed);
+      press(run, kExitButton);
+    });
+    press(selectPanel, kOpenButton);
+  });
+  EXPECT_EQ(status, 0);
+}
