@@ -12,13 +12,11 @@ int HeadlessUserInterface::load_panel(int, const std::string&, int panel_number)
   return panel_number;
 }
 
-int HeadlessUserInterface::display_panel(int panel) {
-  displayed_.insert(panel);
+int HeadlessUserInterface::display_panel(int) {
   return 0;
 }
 
 int HeadlessUserInterface::discard_panel(int panel) {
-  displayed_.erase(panel);
   for (auto it = controls_.begin(); it != controls_.end();) {
     it = it->first.first == panel ? controls_.erase(it) : std::next(it);
   }
@@ -26,16 +24,10 @@ int HeadlessUserInterface::discard_panel(int panel) {
 }
 
 int HeadlessUserInterface::run_user_interface() {
-  ++depth_;
-  ++loops_run_;
-  if (driver_) driver_(depth_);
-  --depth_;
   return 0;
 }
 
-void HeadlessUserInterface::quit_user_interface(int) {
-  ++quit_requests_;
-}
+void HeadlessUserInterface::quit_user_interface(int) {}
 
 std::string HeadlessUserInterface::value(int panel, int control) {
   return controls_[{panel, control}].value;

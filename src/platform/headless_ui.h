@@ -1,15 +1,12 @@
 // A user interface without windows: every panel control is kept in memory.
 // Panels 1 and 2 exist without a panel file (their handles are their
-// numbers); an event loop has no input of its own and returns at once, after
-// running the driver a test gives it.
+// numbers); an event loop has no input of its own and returns at once.
 // Lines appended to the run log can be echoed to a stream as they come (the
 // command line prints them on stdout), message boxes to another (stderr).
 #pragma once
 
 #include <cstdio>
-#include <functional>
 #include <map>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,11 +37,6 @@ class HeadlessUserInterface final : public UserInterface {
   const Control& control(int panel, int control) { return controls_[{panel, control}]; }
   const std::vector<Popup>& popups() const { return popups_; }
   int draw_event_calls() const { return draw_events_; }
-  const std::set<int>& displayed_panels() const { return displayed_; }
-  int quit_requests() const { return quit_requests_; }
-  int loops_run() const { return loops_run_; }
-  // Called inside each event loop with its depth (1 for the outermost).
-  void drive_event_loops(std::function<void(int depth)> driver) { driver_ = std::move(driver); }
 
   int load_panel(int parent, const std::string& file, int panel_number) override;
   int display_panel(int panel) override;
@@ -70,11 +62,6 @@ class HeadlessUserInterface final : public UserInterface {
   std::FILE* echo_lines_ = nullptr;
   std::FILE* echo_popups_ = nullptr;
   int draw_events_ = 0;
-  std::set<int> displayed_;
-  std::function<void(int)> driver_;
-  int depth_ = 0;
-  int loops_run_ = 0;
-  int quit_requests_ = 0;
 };
 
 }  // namespace platform
