@@ -2,6 +2,9 @@
 # Installs what the build needs on Debian 12, if it is missing. Idempotent.
 set -euo pipefail
 needed=(cmake ninja-build g++ pkg-config libgtest-dev libcli11-dev libsqlite3-dev libpq-dev postgresql)
+# The operator panels (Qt 6 Widgets, and UiTools to load the panel file), and
+# for their end-to-end test a virtual display, keystrokes and screenshots.
+needed+=(qt6-base-dev qt6-tools-dev xvfb xdotool imagemagick)
 # "scripts/setup.sh fuzz" also brings clang with libFuzzer.
 [ "${1:-}" = fuzz ] && needed+=(clang libclang-rt-14-dev)
 missing=()

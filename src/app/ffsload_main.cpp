@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "app/operator_gui.h"
 #include "check/check_command.h"
 #include "ffsload_version.h"
 #include "ui/command_line.h"
@@ -36,10 +37,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "ffsload: %s\n", e.what());
     return ui::kExitNoRun;
   }
-  if (app.get_subcommands().empty()) {
-    std::fprintf(stderr, "%s(the operator panels are not part of this build)\n",
-                 app.help().c_str());
-    return ui::kExitNoRun;
-  }
+  if (app.get_subcommands().empty()) return run_operator_gui(argc, argv);
   return status;
 }

@@ -2,6 +2,37 @@
 
 namespace platform {
 
+namespace {
+constexpr int kSelectionPanelNumber = 1;
+constexpr int kRunPanelNumber = 2;
+}  // namespace
+
+int HeadlessUserInterface::load_panel(int, const std::string&, int panel_number) {
+  if (panel_number != kSelectionPanelNumber && panel_number != kRunPanelNumber) return -1;
+  return panel_number;
+}
+
+int HeadlessUserInterface::display_panel(int) {
+  return 0;
+}
+
+int HeadlessUserInterface::discard_panel(int panel) {
+  for (auto it = controls_.begin(); it != controls_.end();) {
+    it = it->first.first == panel ? controls_.erase(it) : std::next(it);
+  }
+  return 0;
+}
+
+int HeadlessUserInterface::run_user_interface() {
+  return 0;
+}
+
+void HeadlessUserInterface::quit_user_interface(int) {}
+
+std::string HeadlessUserInterface::value(int panel, int control) {
+  return controls_[{panel, control}].value;
+}
+
 void HeadlessUserInterface::insert_text_box_line(int panel, int control, int index,
                                                  const std::string& text) {
   auto& lines = controls_[{panel, control}].lines;

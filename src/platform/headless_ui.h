@@ -1,4 +1,6 @@
 // A user interface without windows: every panel control is kept in memory.
+// Panels 1 and 2 exist without a panel file (their handles are their
+// numbers); an event loop has no input of its own and returns at once.
 // Lines appended to the run log can be echoed to a stream as they come (the
 // command line prints them on stdout), message boxes to another (stderr).
 #pragma once
@@ -35,6 +37,13 @@ class HeadlessUserInterface final : public UserInterface {
   const Control& control(int panel, int control) { return controls_[{panel, control}]; }
   const std::vector<Popup>& popups() const { return popups_; }
   int draw_event_calls() const { return draw_events_; }
+
+  int load_panel(int parent, const std::string& file, int panel_number) override;
+  int display_panel(int panel) override;
+  int discard_panel(int panel) override;
+  int run_user_interface() override;
+  void quit_user_interface(int code) override;
+  std::string value(int panel, int control) override;
 
   void insert_text_box_line(int panel, int control, int index, const std::string& text) override;
   void reset_text_box(int panel, int control) override;

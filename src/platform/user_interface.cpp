@@ -1,5 +1,8 @@
 #include "platform/user_interface.h"
 
+#include <cstdlib>
+#include <vector>
+
 #include "platform/headless_ui.h"
 
 namespace platform {
@@ -7,7 +10,19 @@ namespace platform {
 namespace {
 HeadlessUserInterface g_default_ui;
 UserInterface* g_ui = &g_default_ui;
+std::vector<CallbackEntry> g_callbacks;
 }  // namespace
+
+void set_callback_table(std::span<const CallbackEntry> table) {
+  g_callbacks.assign(table.begin(), table.end());
+}
+
+CtrlCallback find_callback(std::string_view name) {
+  for (const CallbackEntry& entry : g_callbacks) {
+    if (entry.name && name == entry.name) return entry.function;
+  }
+  return nullptr;
+}
 
 UserInterface& user_interface() {
   return *g_ui;
@@ -15,6 +30,43 @@ UserInterface& user_interface() {
 
 void set_user_interface(UserInterface* ui) {
   g_ui = ui ? ui : &g_default_ui;
+}
+
+int LoadPanel(int parent, const std::string& file, int panel_number) {
+  return g_ui->load_panel(parent, file, panel_number);
+}
+
+int DisplayPanel(int panel) {
+  return g_ui->display_panel(panel);
+}
+
+int DiscardPanel(int panel) {
+  return g_ui->discard_panel(panel);
+}
+
+int RunUserInterface() {
+  return g_ui->run_user_interface();
+}
+
+int QuitUserInterface(int code) {
+  g_ui->quit_user_interface(code);
+  return 0;
+}
+
+int GetCtrlVal(int panel, int control, int* value) {
+  const std::string text = g_ui->value(panel, control);
+  if (value) *value = static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
+  return 0;
+}
+
+int GetCtrlVal(int panel, int control, std::string* value) {
+  if (value) *value = g_ui->value(panel, control);
+  return 0;
+}
+
+int SetCtrlVal(int panel, int control, int value) {
+  g_ui->set_value(panel, control, std::to_string(value));
+  return 0;
 }
 
 int InsertTextBoxLine(int panel, int control, int index, const std::string& text) {

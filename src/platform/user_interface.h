@@ -3,9 +3,14 @@
 // run log of the command line and the tests, or the GUI's panels.
 #pragma once
 
+#include <span>
 #include <string>
+#include <string_view>
 
 namespace platform {
+
+// The event a control's callback acts on: the operator confirmed its value.
+constexpr int kEventCommit = 1;
 
 // Control attributes, by the numbers the panels use.
 constexpr int kAttrVisible = 530;
@@ -20,9 +25,34 @@ constexpr int kColorRed = 0xFF0000;
 // Position argument of InsertTextBoxLine that appends after the last line.
 constexpr int kAppendLine = -1;
 
+// A control's callback: panel, control, event and the event's data.
+using CtrlCallback = int (*)(int panel, int control, int event, void* callback_data,
+                             int event_data1, int event_data2);
+
+// The program's callbacks by name; panel files name them.
+struct CallbackEntry {
+  const char* name;
+  CtrlCallback function;
+};
+void set_callback_table(std::span<const CallbackEntry> table);
+// nullptr when the program has no callback of that name.
+CtrlCallback find_callback(std::string_view name);
+
 class UserInterface {
  public:
   virtual ~UserInterface() = default;
+  // A panel from a panel file by its number: a handle, or negative (see last_error).
+  virtual int load_panel(int parent, const std::string& file, int panel_number) = 0;
+  virtual int display_panel(int panel) = 0;
+  virtual int discard_panel(int panel) = 0;
+  // Runs an event loop until a quit request; loops nest, and each request
+  // ends the innermost loop still running.
+  virtual int run_user_interface() = 0;
+  virtual void quit_user_interface(int code) = 0;
+  // Why the last failing operation failed, in plain words.
+  virtual std::string last_error() { return {}; }
+  // A control's value as text (a number control gives its number).
+  virtual std::string value(int panel, int control) = 0;
   virtual void insert_text_box_line(int panel, int control, int index, const std::string& text) = 0;
   virtual void reset_text_box(int panel, int control) = 0;
   virtual int num_text_box_lines(int panel, int control) = 0;
@@ -38,6 +68,14 @@ class UserInterface {
 UserInterface& user_interface();
 void set_user_interface(UserInterface* ui);  // nullptr restores the default
 
+int LoadPanel(int parent, const std::string& file, int panel_number);
+int DisplayPanel(int panel);
+int DiscardPanel(int panel);
+int RunUserInterface();
+int QuitUserInterface(int code);
+int GetCtrlVal(int panel, int control, int* value);
+int GetCtrlVal(int panel, int control, std::string* value);
+int SetCtrlVal(int panel, int control, int value);
 int InsertTextBoxLine(int panel, int control, int index, const std::string& text);
 int ResetTextBox(int panel, int control, const std::string& text);
 int GetNumTextBoxLines(int panel, int control, int* count);

@@ -5,11 +5,12 @@
 
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 
 #include "fs/imei_guard.h"
 #include "link/link.h"
 #include "platform/rs232.h"
+#include "platform/clock.h"
+#include "platform/date_time.h"
 #include "platform/run_panel.h"
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
@@ -91,8 +92,10 @@ RunResult run_script() {
     }
   }
   SetCtrlVal(runPanel, kElapsedTimeControl, "");
-  const std::time_t start = std::time(nullptr);
   const std::int64_t started_ms = now_utc_ms();
+  // Whole seconds as a calendar clock counts them, from the clock the rest of
+  // the run uses (so a run on the tests' fake clock takes its simulated time).
+  const long start = platform::clock() / 1000;
   ResetTextBox(runPanel, kRunLogControl, "");
   SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, kColorYellow);
   download();
@@ -103,7 +106,7 @@ RunResult run_script() {
         fs::imei_backup_file().c_str()));
   }
   RunResult result;
-  result.elapsed_seconds = static_cast<long>(std::time(nullptr) - start);
+  result.elapsed_seconds = platform::clock() / 1000 - start;
   SetCtrlVal(runPanel, kElapsedTimeControl, strprintf("%ld", result.elapsed_seconds));
   int colour = 0;
   GetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, &colour);
@@ -131,11 +134,11 @@ const char* outcome_name(RunOutcome outcome) {
 SavedLog save_run_log() {
   using namespace platform;
   SetCtrlAttribute(runPanel, kSaveButtonControl, kAttrVisible, 0);
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  const std::string base = strprintf("Download_%02d%02d-%02d%02d%02d", local.tm_mon + 1,
-                                     local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+  int month = 0, day = 0, year = 0, hours = 0, minutes = 0, seconds = 0;
+  GetSystemDate(&month, &day, &year);
+  CVI_GetSystemTime(&hours, &minutes, &seconds);
+  const std::string base =
+      strprintf("Download_%02d%02d-%02d%02d%02d", month, day, hours, minutes, seconds);
   SavedLog result = write_log_file(base, run_log_text());
   SetCtrlAttribute(runPanel, kSaveButtonControl, kAttrVisible, 1);
   return result;

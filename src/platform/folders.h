@@ -1,0 +1,16 @@
+// The current folder of the run-time, and where the program itself lies.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// 0 on success, negative when the folder cannot be read or entered.
+int GetDir(std::string* folder);
+int SetDir(const std::string& folder);
+
+// The folder of the running program (where its panel file lies); "." when
+// it cannot be found.
+std::string program_folder();
+
+}  // namespace platform

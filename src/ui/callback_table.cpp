@@ -1,0 +1,21 @@
+#include <array>
+
+#include "ui/operator_callbacks.h"
+
+namespace ui {
+
+namespace {
+constexpr std::array<platform::CallbackEntry, 5> kCallbacks{{
+    {"customer", customer},
+    {"COMPORT", COMPORT},
+    {"RUN", RUN},
+    {"EXIT", EXIT},
+    {"Save", Save},
+}};
+}  // namespace
+
+std::span<const platform::CallbackEntry> callback_table() {
+  return kCallbacks;
+}
+
+}  // namespace ui

@@ -1,0 +1,44 @@
+// The operator's two panels as the program addresses them: the panel file,
+// the panel numbers and the control numbers. The layout, captions and look
+// are the panel file's; only these numbers are the program's.
+#pragma once
+
+#include <string>
+
+// Handle of the selection panel.
+extern int selectPanel;
+
+namespace ui {
+
+constexpr const char* kPanelFileName = "download.uir";
+constexpr int kSelectionPanelNumber = 1;
+constexpr int kRunPanelNumber = 2;
+
+// Selection panel.
+constexpr int kSubNumberControl = 2;
+constexpr int kCustomerControl = 3;
+constexpr int kPortControl = 4;
+
+// Run panel (the run log, save button, elapsed time and line counter are in
+// platform/run_panel.h, for the logic writes them too).
+constexpr int kPortLabelControl = 5;
+constexpr int kScriptNameControl = 6;
+constexpr int kMaNoControl = 11;
+constexpr int kIndicatorDov = 13;
+constexpr int kIndicatorPyrel = 14;
+constexpr int kIndicatorSubNumber = 15;
+constexpr int kIndicatorUnused1 = 16;
+constexpr int kIndicatorUnused2 = 17;
+constexpr int kIndicatorZu4 = 18;
+// Plain words for the operator beyond the run log, read by no code: the
+// port's device or why it did not open, and where the log was saved.
+constexpr int kPortStatusControl = 20;
+constexpr int kSaveStatusControl = 21;
+
+// Ports whose label the run panel shows ("COM 1" to "COM 6").
+constexpr int kLastLabelledPort = 6;
+
+// The panel file in use (beside the program); set by start-up.
+extern std::string panel_file;
+
+}  // namespace ui

@@ -1,0 +1,36 @@
+// The run panel's buttons: Run, Exit and Save.
+#include "platform/run_panel.h"
+#include "platform/user_interface.h"
+#include "ui/operator_callbacks.h"
+#include "ui/panels.h"
+#include "ui/run_session.h"
+
+using namespace platform;
+
+int RUN(int, int, int event, void*, int, int) {
+  if (event != kEventCommit) return 0;
+  ui::run_script();
+  return 0;
+}
+
+int EXIT(int, int, int event, void*, int, int) {
+  if (event != kEventCommit) return 0;
+  // The first request ends the run panel's loop (inside COMPORT), the second
+  // the selection panel's loop (inside main).
+  QuitUserInterface(0);
+  QuitUserInterface(0);
+  return 0;
+}
+
+int Save(int, int, int event, void*, int, int) {
+  if (event != kEventCommit) return 0;
+  const ui::SavedLog saved = ui::save_run_log();
+  if (saved.saved) {
+    SetCtrlVal(runPanel, ui::kSaveStatusControl, "Run log saved to " + saved.name);
+  } else {
+    // A log the operator believes saved must not go missing unnoticed.
+    SetCtrlVal(runPanel, ui::kSaveStatusControl, "Run log NOT saved");
+    MessagePopup("Error", "Fail to write file <" + saved.name + ">: " + saved.error);
+  }
+  return 0;
+}

@@ -1,0 +1,115 @@
+// From the selection panel to the run panel: the port, the customer's script
+// and "MA_NO", and the run panel's nested event loop.
+#include <cstdint>
+#include <cstdio>
+
+#include "fs/imei_guard.h"
+#include "link/link.h"
+#include "platform/port_names.h"
+#include "platform/rs232.h"
+#include "platform/run_panel.h"
+#include "platform/text_format.h"
+#include "platform/user_interface.h"
+#include "script/runner.h"
+#include "ui/customer_definition.h"
+#include "ui/operator_callbacks.h"
+#include "ui/panels.h"
+#include "ui/run_record.h"
+
+namespace {
+
+using namespace platform;
+
+// Hidden in this order, then one is shown.
+constexpr int kIndicators[] = {ui::kIndicatorSubNumber, ui::kIndicatorPyrel,   ui::kIndicatorDov,
+                               ui::kIndicatorUnused1,   ui::kIndicatorUnused2, ui::kIndicatorZu4};
+
+int indicator_for(int sub_number, const std::string& script) {
+  if (sub_number != 0) return ui::kIndicatorSubNumber;
+  if (script == "dov.tms") return ui::kIndicatorDov;
+  if (script == "pyrel.tms") return ui::kIndicatorPyrel;
+  if (script == "zu4.tms") return ui::kIndicatorZu4;
+  return ui::kIndicatorDov;
+}
+
+// What the operator must know about the port beyond the run log: the run
+// still goes, and its exchanges fail, but the reason is told in plain words.
+std::string port_status(int port) {
+  if (port < kLowestPort || port > kHighestPort) {
+    return strprintf("Port %d is not a port from %d to %d: the run cannot reach a handset", port,
+                     kLowestPort, kHighestPort);
+  }
+  const std::string why = last_open_error(port);
+  if (why.empty()) return strprintf("Port %d: %s", port, device_path_for_port(port).c_str());
+  return strprintf("Port %d cannot be opened: %s", port, why.c_str());
+}
+
+// What the operator must know beside the run log during the runs (an IMEI
+// left only on the PC, a port that cannot be opened again): on the panel's
+// port status line, and on stderr for the station's own log.
+void notice_on_run_panel(const std::string& text) {
+  SetCtrlVal(runPanel, ui::kPortStatusControl, text);
+  std::fprintf(stderr, "ffsload: %s\n", text.c_str());
+}
+
+bool custdefine_opens() {
+  std::FILE* f = std::fopen(ui::kCustDefineFile, "rb");
+  if (!f) return false;
+  std::fclose(f);
+  return true;
+}
+
+}  // namespace
+
+int COMPORT(int, int, int event, void*, int, int) {
+  if (event != kEventCommit) return 0;
+  int port = 0, number = 0, shown = 0, sub = 0;
+  GetCtrlVal(selectPanel, ui::kPortControl, &port);
+  GetCtrlVal(selectPanel, ui::kCustomerControl, &number);
+  GetCtrlAttribute(selectPanel, ui::kSubNumberControl, kAttrVisible, &shown);
+  if (shown == 1) GetCtrlVal(selectPanel, ui::kSubNumberControl, &sub);
+  // Both are signed 8-bit values on the panel.
+  const int customer_number = static_cast<std::int8_t>(number);
+  const int sub_number = static_cast<std::int8_t>(sub);
+  comport = port;
+
+  if (!custdefine_opens()) {
+    MessagePopup("Error", "Fail to open file <custdefine>");
+    return 0;
+  }
+  runPanel = LoadPanel(0, ui::panel_file, ui::kRunPanelNumber);
+  if (runPanel < 0) {
+    std::fprintf(stderr, "ffsload: cannot load the run panel: %s\n",
+                 user_interface().last_error().c_str());
+    return -1;
+  }
+  config_comport(port);
+  for (int indicator : kIndicators) SetCtrlAttribute(runPanel, indicator, kAttrVisible, 0);
+  if (port >= kLowestPort && port <= ui::kLastLabelledPort) {
+    SetCtrlVal(runPanel, ui::kPortLabelControl, strprintf("COM %d", port));
+  }
+
+  std::string script;
+  const ui::CustomerLookup found = ui::find_customer(customer_number, sub_number, &script);
+  if (found != ui::CustomerLookup::kFound) {
+    // The run panel loaded for nothing is released; the port stays configured.
+    DiscardPanel(runPanel);
+    MessagePopup("Error", found == ui::CustomerLookup::kNoFile ? "Fail to open file <custdefine>"
+                                                               : "Fail to find the customer");
+    return 0;
+  }
+  tmsfile = script;
+  const std::string ma_no = ui::read_ma_no(script);
+  ui::set_run_context(ui::customer_key(customer_number, sub_number), ma_no);
+  wire::set_check_reply_checksum(comports_checks_reply_checksum());
+  fs::set_operator_notice_sink(notice_on_run_panel);
+  SetCtrlVal(runPanel, ui::kMaNoControl, ma_no);
+  SetCtrlVal(runPanel, ui::kScriptNameControl, tmsfile);
+  SetCtrlAttribute(runPanel, indicator_for(sub_number, script), kAttrVisible, 1);
+  SetCtrlVal(runPanel, ui::kPortStatusControl, port_status(port));
+
+  DiscardPanel(selectPanel);
+  DisplayPanel(runPanel);
+  RunUserInterface();
+  return 0;
+}

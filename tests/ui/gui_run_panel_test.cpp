@@ -1,0 +1,239 @@
+// The run panel: its set-up, Run against the simulated handset, Save and Exit.
+#include <QApplication>
+#include <QMouseEvent>
+#include <fstream>
+#include <sstream>
+
+#include "script/runner.h"
+#include "ui/gui_fixture.h"
+
+using testing_support::GuiTest;
+using testing_support::TempDir;
+
+namespace {
+
+// Buttons of the panel file that the program does not address by number.
+constexpr int kOpenButton = 5;
+constexpr int kRunButton = 4;
+constexpr int kExitButton = 7;
+
+const std::string kScript = "tms 1\nti\nsleep 2500\n";
+
+std::string content(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void post_click(QWidget* w) {
+  const QPointF at(w->width() / 2.0, w->height() / 2.0);
+  const QPointF global = w->mapToGlobal(at);
+  QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonPress, at, global,
+                                                 Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+  QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonRelease, at, global,
+                                                 Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+}
+
+// A fake clock that calls a hook the first time something sleeps.
+class HookedTime final : public platform::TimeSource {
+ public:
+  explicit HookedTime(platform::FakeTime& inner) : inner_(inner) {}
+  long now_ms() override { return inner_.now_ms(); }
+  void sleep_ms(long ms) override { sleep_us(static_cast<long long>(ms) * 1000); }
+  void sleep_us(long long us) override {
+    if (hook_) std::exchange(hook_, nullptr)();
+    inner_.sleep_us(us);
+  }
+  std::function<void()> hook_;
+
+ private:
+  platform::FakeTime& inner_;
+};
+
+}  // namespace
+
+TEST_F(GuiTest, the_run_panel_shows_port_script_ma_no_and_one_indicator) {
+  station("7 pyrel.tms\n12 zu4.tms\n5 qm\n5.2 dov.tms\n3 plain\n");
+  customer_folder("pyrel", "ABCDEFGHIJKLMNOP");
+  customer_folder("plain", "P1\n");
+  struct Case {
+    int customer, sub_number, port;
+    std::string script, label, ma_no;
+    int indicator;
+  };
+  const std::vector<Case> cases = {
+      {7, 0, 3, "pyrel.tms", "COM 3", "ABCDEFGHIJ", ui::kIndicatorPyrel},  // 10 bytes shown
+      {5, 2, 6, "dov.tms", "COM 6", "", ui::kIndicatorSubNumber},          // a sub-number wins
+      {12, 4, 7, "zu4.tms", "COM", "", ui::kIndicatorZu4},   // port 7: the panel's own label
+      {3, 0, 1, "plain", "COM 1", "P1", ui::kIndicatorDov},  // no point: folder "plain"
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    const int status = run_gui([&] {
+      choose(c.customer, c.port, c.sub_number);
+      in_next_loop([&] {
+        const int run = platform::runPanel;
+        EXPECT_EQ(comport, c.port);
+        EXPECT_EQ(value(run, ui::kScriptNameControl), c.script);
+        EXPECT_EQ(value(run, ui::kPortLabelControl), c.label);
+        EXPECT_EQ(value(run, ui::kMaNoControl), c.ma_no);
+        for (int indicator = ui::kIndicatorDov; indicator <= ui::kIndicatorZu4; ++indicator) {
+          EXPECT_EQ(attribute(run, indicator, platform::kAttrVisible), indicator == c.indicator)
+              << "indicator " << indicator;
+        }
+        press(run, kExitButton);
+      });
+      press(selectPanel, kOpenButton);
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(tmsfile, c.script);
+  }
+}
+
+TEST_F(GuiTest, an_unknown_customer_keeps_the_selection_panel_for_another_choice) {
+  station("1 a.tms\n");
+  const int status = run_gui([&] {
+    choose(99, 2);
+    EXPECT_EQ(COMPORT(selectPanel, ui::kPortControl, platform::kEventCommit, nullptr, 0, 0), 0);
+    ASSERT_EQ(panels.popups().size(), 1u);
+    EXPECT_EQ(panels.popups()[0].message, "Fail to find the customer");
+    EXPECT_EQ(value(selectPanel, ui::kCustomerControl), "99");  // still there
+    std::filesystem::remove("custdefine");
+    COMPORT(selectPanel, ui::kPortControl, platform::kEventCommit, nullptr, 0, 0);
+    EXPECT_EQ(panels.popups().back().message, "Fail to open file <custdefine>");
+    platform::QuitUserInterface(0);
+  });
+  EXPECT_EQ(status, 0);
+}
+
+TEST_F(GuiTest, run_turns_the_log_green_or_red_and_counts_lines_and_seconds) {
+  station("1 t.tms\n");
+  TempDir::write("t.tms", kScript);
+  const int status = run_gui([&] {
+    choose(1, 3);
+    in_next_loop([&] {
+      const int run = platform::runPanel;
+      // The port opened: the status line names its device.
+      EXPECT_EQ(value(run, ui::kPortStatusControl).find("cannot"), std::string::npos);
+      press(run, kRunButton);
+      EXPECT_EQ(log_colour(), platform::kColorGreen);
+      EXPECT_EQ(log(), (std::vector<std::string>{"tms 1  => 0 (1)", "ti  => 0 (1)", "sleep 2500"}));
+      EXPECT_EQ(value(run, platform::kLineCounterControl), "3");
+      EXPECT_EQ(value(run, platform::kElapsedTimeControl), "2");
+
+      fault("silent:0x20");  // "ti" goes unanswered
+      press(run, kRunButton);
+      EXPECT_EQ(log_colour(), platform::kColorRed);
+      EXPECT_EQ(log(), (std::vector<std::string>{"tms 1  => 0 (1)", "ti  => 100 (5)"}));
+      EXPECT_EQ(value(run, platform::kLineCounterControl), "2");
+
+      // A script that cannot be opened leaves the log empty and yellow.
+      std::filesystem::remove("t.tms");
+      press(run, kRunButton);
+      EXPECT_EQ(log_colour(), platform::kColorYellow);
+      EXPECT_TRUE(log().empty());
+      EXPECT_EQ(value(run, platform::kElapsedTimeControl), "0");
+      EXPECT_EQ(panels.popups().back().message, "Fail to open file <*.tms>");
+      press(run, kExitButton);
+    });
+    press(selectPanel, kOpenButton);
+  });
+  EXPECT_EQ(status, 0);
+}
+
+TEST_F(GuiTest, input_during_a_run_is_dropped_not_replayed) {
+  station("1 t.tms\n");
+  TempDir::write("t.tms", kScript);
+  HookedTime time(clock);
+  platform::set_time_source(&time);
+  const int status = run_gui([&] {
+    choose(1, 3);
+    in_next_loop([&] {
+      QWidget* run_button = widget(platform::runPanel, kRunButton);
+      time.hook_ = [&] {
+        // Mid-run (the sleep line): Run pressed again, and Exit.
+        EXPECT_TRUE(panels.input_blocked());
+        post_click(run_button);
+        post_click(widget(platform::runPanel, kExitButton));
+        QApplication::processEvents();  // as a repaint would
+      };
+      press(platform::runPanel, kRunButton);
+      const std::size_t one_run = line.requests().size();
+      QApplication::processEvents();
+      EXPECT_EQ(line.requests().size(), one_run);  // no second run
+      EXPECT_FALSE(panels.input_blocked());
+      // The same click once the run is over does run: the test would notice.
+      post_click(run_button);
+      QApplication::processEvents();
+      EXPECT_EQ(line.requests().size(), 2 * one_run);
+      press(platform::runPanel, kExitButton);
+    });
+    press(selectPanel, kOpenButton);
+  });
+  EXPECT_EQ(status, 0);
+}
+
+TEST_F(GuiTest, save_writes_a_new_file_per_save_and_reports_one_it_cannot_write) {
+  station("1 t.tms\n");
+  TempDir::write("t.tms", kScript);
+  std::tm moment{};
+  moment.tm_mon = 0;  // 3 January, 09:05:07
+  moment.tm_mday = 3;
+  moment.tm_hour = 9;
+  moment.tm_min = 5;
+  moment.tm_sec = 7;
+  platform::set_fixed_local_time(&moment);
+  const int status = run_gui([&] {
+    choose(1, 3);
+    in_next_loop([&] {
+      const int run = platform::runPanel;
+      press(run, kRunButton);
+      press(run, platform::kSaveButtonControl);
+      const std::string lines = "tms 1  => 0 (1)\r\nti  => 0 (1)\r\nsleep 2500\r\n";
+      EXPECT_EQ(content("Download_0103-090507.txt"), lines);
+      // The same second again: a new name, never the first file emptied.
+      press(run, platform::kSaveButtonControl);
+      EXPECT_EQ(content("Download_0103-090507-2.txt"), lines);
+      EXPECT_EQ(content("Download_0103-090507.txt"), lines);
+      EXPECT_EQ(value(run, ui::kSaveStatusControl), "Run log saved to Download_0103-090507-2.txt");
+      EXPECT_EQ(attribute(run, platform::kSaveButtonControl, platform::kAttrVisible), 1);
+      EXPECT_TRUE(panels.popups().empty());
+
+      std::filesystem::remove_all(dir.path());  // the start folder is gone
+      press(run, platform::kSaveButtonControl);
+      ASSERT_EQ(panels.popups().size(), 1u);
+      EXPECT_EQ(panels.popups()[0].title, "Error");
+      EXPECT_NE(panels.popups()[0].message.find("<Download_0103-090507.txt>"), std::string::npos)
+          << panels.popups()[0].message;
+      EXPECT_EQ(log().size(), 3u);  // the log stays as it was
+      EXPECT_EQ(log_colour(), platform::kColorGreen);
+      press(run, kExitButton);
+    });
+    press(selectPanel, kOpenButton);
+  });
+  EXPECT_EQ(status, 0);
+}
+
+TEST_F(GuiTest, a_port_that_cannot_be_opened_is_explained_and_the_run_fails) {
+  station("1 t.tms\n");
+  TempDir::write("t.tms", kScript);
+  platform::set_device_opener([](int, const platform::SerialSettings&, std::string* error) {
+    *error = "/dev/ttyS7: busy (another program is using this port)";
+    return std::unique_ptr<platform::SerialDevice>();
+  });
+  const int status = run_gui([&] {
+    choose(1, 8);
+    in_next_loop([&] {
+      const int run = platform::runPanel;
+      EXPECT_EQ(value(run, ui::kPortStatusControl),
+                "Port 8 cannot be opened: /dev/ttyS7: busy (another program is using this port)");
+      press(run, kRunButton);
+      EXPECT_EQ(log(), std::vector<std::string>{"tms 1  => 100 (5)"});
+      EXPECT_EQ(log_colour(), platform::kColorRed);
+      press(run, kExitButton);
+    });
+    press(selectPanel, kOpenButton);
+  });
+  EXPECT_EQ(status, 0);
+}
