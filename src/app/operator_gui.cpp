@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "platform/folders.h"
 #include "platform/qt_panels.h"
 #include "platform/rs232.h"
 #include "ui/operator_callbacks.h"
+#include "ui/panel_location.h"
 #include "ui/panels.h"
 
 namespace {
@@ -37,7 +39,17 @@ int run_operator_gui(int argc, char** argv) {
   {
     platform::QtPanels panels;
     platform::set_user_interface(&panels);
-    status = ui::main(platform::program_folder() + "/" + ui::kPanelFileName);
+    std::string panel_file = ui::find_panel_file();
+    if (panel_file.empty()) {
+      std::string places;
+      for (const std::string& candidate : ui::panel_file_candidates()) {
+        places += (places.empty() ? "" : ", ") + candidate;
+      }
+      std::fprintf(stderr, "ffsload: the panel file %s is missing: looked for %s\n",
+                   ui::kPanelFileName, places.c_str());
+    } else {
+      status = ui::main(panel_file);
+    }
     platform::set_user_interface(nullptr);
   }
   platform::close_all_ports();

@@ -1,0 +1,57 @@
+# Installing ffsload as a Debian system expects it, and the Debian package.
+include(GNUInstallDirs)
+
+install(TARGETS ffsload ffsload-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The panel file: found at ../share/ffsload beside the installed program.
+install(FILES ${PROJECT_SOURCE_DIR}/src/ui/download.uir DESTINATION ${CMAKE_INSTALL_DATADIR}/ffsload)
+
+# Man pages carry the version; Debian keeps them compressed.
+set(man_pages)
+foreach(page ffsload.1 ffsload-sim.1)
+  configure_file(${PROJECT_SOURCE_DIR}/docs/man/${page} ${CMAKE_BINARY_DIR}/man/${page} @ONLY)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/${page}.gz
+    COMMAND gzip -9nf -k ${CMAKE_BINARY_DIR}/man/${page}
+    DEPENDS ${CMAKE_BINARY_DIR}/man/${page} ${PROJECT_SOURCE_DIR}/docs/man/${page}
+    COMMENT "Compressing the man page ${page}")
+  list(APPEND man_pages ${CMAKE_BINARY_DIR}/man/${page}.gz)
+endforeach()
+add_custom_target(man_pages ALL DEPENDS ${man_pages})
+install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+set(completions ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+install(FILES ${PROJECT_SOURCE_DIR}/data/completion/ffsload DESTINATION ${completions})
+install(FILES ${PROJECT_SOURCE_DIR}/data/completion/ffsload DESTINATION ${completions}
+  RENAME ffsload-sim)
+
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/data/udev/99-ffsload-fixtures.rules
+  DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/station ${PROJECT_SOURCE_DIR}/examples/handset
+  DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
+  PATTERN "runs*.sqlite*" EXCLUDE PATTERN "IMEI" EXCLUDE PATTERN "Download_*" EXCLUDE
+  PATTERN "ports" EXCLUDE)
+# The example handset's IMEI file is part of the example, unlike a station's backups.
+install(FILES ${PROJECT_SOURCE_DIR}/examples/handset/IMEI DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples/handset)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME ffsload)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "ffsload developers")
+set(CPACK_PACKAGE_CONTACT "ffsload developers <ffsload@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+  "loads and checks a GSM handset's flash file system over a serial line")
+set(CPACK_PACKAGE_DESCRIPTION
+  "A production-line tool: the operator picks a customer and a serial port and presses Run; \
+the customer's script puts the handset in test mode, formats its flash file system, downloads \
+calibration and identity files, reads them back and checks them. Includes ffsload-sim, a \
+simulated handset on a pseudo-terminal.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The libraries' packages, as dpkg-shlibdeps finds them; the Qt platform
+# plugins the panels need at run time are not linked, so they are named.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "bash-completion, man-db")
+include(CPack)

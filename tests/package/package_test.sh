@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Builds the Debian package from this build tree, unpacks it into a fresh
+# folder tree (not the system), and uses what it installs: the version, a
+# short run of the installed ffsload against the installed ffsload-sim, the
+# panel file where the program looks for it, and the man pages rendered
+# without warnings.
+#   package_test.sh BUILD-DIR
+set -euo pipefail
+build=$1
+work=$(mktemp -d /tmp/ffsload-package-test.XXXXXX)
+sim_pid=
+cleanup() {
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "package test: $*" >&2; exit 1; }
+
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >/dev/null
+deb=$(ls "$work"/out/ffsload_*_amd64.deb) || fail "no ffsload_VERSION_amd64.deb was made"
+info=$(dpkg-deb -I "$deb")
+grep -q '^ Depends:.*libqt6widgets6' <<<"$info" || fail "the package does not depend on Qt"
+dpkg-deb -x "$deb" "$work/root"
+usr=$work/root/usr
+
+version=$("$usr/bin/ffsload" --version)
+[[ $version =~ ^ffsload\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "ffsload --version printed \"$version\""
+[ -f "$usr/share/ffsload/download.uir" ] || fail "no panel file in share/ffsload"
+[ -f "$usr/share/bash-completion/completions/ffsload" ] || fail "no bash completion"
+
+for page in "$usr"/share/man/man1/ffsload.1.gz "$usr"/share/man/man1/ffsload-sim.1.gz; do
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "man page $(basename "$page"): $warnings"
+done
+
+cp -r "$usr/share/doc/ffsload/examples/station" "$work/station"
+"$usr/bin/ffsload-sim" --link "$work/handset" >"$work/sim.out" 2>"$work/sim.err" &
+sim_pid=$!
+for _ in $(seq 100); do [ -s "$work/sim.out" ] && break; sleep 0.05; done
+[ -s "$work/sim.out" ] || fail "the installed ffsload-sim did not start: $(cat "$work/sim.err")"
+(cd "$work/station" && "$usr/bin/ffsload" run --port 3 --device "$work/handset" \
+  --script testmode.tms >"$work/run.out" 2>"$work/run.err") ||
+  fail "the installed ffsload did not run green: $(cat "$work/run.err")"
+grep -q '^tms 1  => 0 (1)$' "$work/run.out" || fail "unexpected run log: $(cat "$work/run.out")"
+echo "package test: $(basename "$deb") installs and runs"
