@@ -52,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string custdefine = rest.substr(0, split);
   const std::string ma_no = split == std::string::npos ? std::string() : rest.substr(split + 1);
 
-  static platform::HeadlessUserInterface ui;
+  // A fresh one per input: message boxes are kept, and would pile up.
+  platform::HeadlessUserInterface ui;
   platform::set_user_interface(&ui);
   write_file(ui::kCustDefineFile, custdefine);
 
@@ -83,5 +84,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
   }
+  platform::set_user_interface(nullptr);
   return 0;
 }
