@@ -27,15 +27,22 @@ void on_signal(int) {
 void usage(std::FILE* out) {
   std::fprintf(out,
                "usage: ffsload-sim [--link PATH] [--load DIR] [--dump DIR] [--fault FAULT]...\n"
-               "                   [--set KEY=VALUE]... [--verbose]\n"
+               "                   [--random-faults RATE:SEED] [--set KEY=VALUE]... [--verbose]\n"
                "  Creates a pseudo-terminal, prints its path and answers the tool's requests\n"
                "  as a handset in test mode, until SIGINT or SIGTERM.\n"
                "  --link PATH     also make PATH a symbolic link to the pseudo-terminal\n"
                "  --load DIR      start with the files of DIR on the handset's flash\n"
                "  --dump DIR      write the handset's flash into DIR (new or empty) when stopping\n"
                "  --fault FAULT   KIND[:WHERE[:FIRST[:TIMES]]]; KIND is silent, refuse,\n"
-               "                  wrong-id, noise, bad-checksum, trickle, missing-end or\n"
-               "                  hang-up; WHERE is *, a request number, 0xID or 0xID/0xOP\n"
+               "                  wrong-id, noise, bad-checksum, trickle, missing-end,\n"
+               "                  hang-up (the line goes dead), broken-escape or reset (half\n"
+               "                  a reply, then the handset restarts and answers again);\n"
+               "                  WHERE is *, a request number, 0xID or 0xID/0xOP\n"
+               "  --random-faults RATE:SEED\n"
+               "                  also spoil each request with probability RATE (0..1) by a\n"
+               "                  kind drawn at random (noise then passes the hunt limit);\n"
+               "                  the same SEED gives the same faults; the count of faults\n"
+               "                  committed goes to stderr when the simulator stops\n"
                "  --set KEY=VALUE handset settings:\n%s"
                "  --verbose       log every request on stderr\n",
                sim::settings_help().c_str());
@@ -46,6 +53,7 @@ void usage(std::FILE* out) {
 int main(int argc, char** argv) {
   std::string link_path, load_dir, dump_dir;
   bool verbose = false;
+  bool random_faults = false;
   sim::Handset handset;
   sim::SimulatedLine line(handset);
 
@@ -73,6 +81,14 @@ int main(int argc, char** argv) {
         return 2;
       }
       line.faults().add(*rule);
+    } else if (a == "--random-faults" && value(&v)) {
+      auto random = sim::parse_random_faults(v, &error);
+      if (!random) {
+        std::fprintf(stderr, "ffsload-sim: %s\n", error.c_str());
+        return 2;
+      }
+      line.faults().set_random(*random);
+      random_faults = true;
     } else if (a == "--set" && value(&v)) {
       auto eq = v.find('=');
       if (eq == std::string::npos ||
@@ -131,6 +147,19 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
 
   server.serve(g_stop, verbose ? stderr : nullptr);
+
+  if (random_faults) {
+    std::string counts;
+    for (sim::FaultKind kind : sim::kAllFaultKinds) {
+      if (int n = line.faults().committed(kind)) {
+        counts += std::string(counts.empty() ? "" : ", ") + sim::fault_kind_name(kind) + " " +
+                  std::to_string(n);
+      }
+    }
+    std::fprintf(stderr, "ffsload-sim: %d requests, %d faults committed%s%s%s\n",
+                 static_cast<int>(line.requests().size()), line.faults().committed_total(),
+                 counts.empty() ? "" : " (", counts.c_str(), counts.empty() ? "" : ")");
+  }
 
   int rc = 0;
   if (!dump_dir.empty() && !sim::dump_file_system(handset.state().fs, dump_dir, &error)) {

@@ -30,12 +30,14 @@ constexpr std::uint8_t kTestModeAgain = 0x01;  // test-mode entry after a failed
 using DownloadBuffer = std::array<std::uint8_t, kLargestFile>;
 
 // Reads the whole PC file from its first byte. False unless exactly `size`
-// bytes arrived: a short read must never go out as file contents.
+// bytes arrived and nothing follows them: a short read must never go out as
+// file contents, nor the first `size` bytes of a file rewritten longer after
+// its size was taken.
 bool read_pc_file(DownloadBuffer& buffer, std::size_t size) {
   if (!Filename || size > buffer.size()) return false;
   if (std::fseek(Filename, 0, SEEK_SET) != 0) return false;
   std::clearerr(Filename);
-  return std::fread(buffer.data(), 1, size, Filename) == size;
+  return std::fread(buffer.data(), 1, size, Filename) == size && std::fgetc(Filename) == EOF;
 }
 
 bool is_imei_name(std::string_view pc_name) {
@@ -118,7 +120,7 @@ int writefile(const std::string& line, const std::string& directory,
   if (!read_pc_file(probe, static_cast<std::size_t>(size))) {
     close_pc_file();
     return refuse(line, kStatusShortRead,
-                  platform::strprintf("%s gave fewer than %ld bytes", pc_name.c_str(), size));
+                  platform::strprintf("%s did not give exactly %ld bytes", pc_name.c_str(), size));
   }
 
   int status = 1;
@@ -138,7 +140,7 @@ int writefile(const std::string& line, const std::string& directory,
   std::string result =
       platform::strprintf("%s , %dbytes => %d (%d)", line.c_str(), static_cast<int>(size), status,
                           commands::kAttemptCount - left);
-  if (status == kStatusShortRead) result += ": the PC file shrank during the download";
+  if (status == kStatusShortRead) result += ": the PC file changed size during the download";
   if (status == 0 && is_imei_name(pc_name)) imei_guard_note_restore();
   platform::append_run_log_line(result.c_str());
   close_pc_file();

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,15 +13,28 @@
 namespace sim {
 
 enum class FaultKind {
-  kSilent,       // no reply at all
-  kRefuse,       // reply with a non-zero status
-  kWrongId,      // reply carrying another request id
-  kNoise,        // noise bytes before the reply
-  kBadChecksum,  // reply with a wrong checksum byte
-  kTrickle,      // reply bytes with a pause between each
-  kMissingEnd,   // reply without its end byte
-  kHangUp,       // half a reply, then the line goes dead
+  kSilent,        // no reply at all
+  kRefuse,        // reply with a non-zero status
+  kWrongId,       // reply carrying another request id
+  kNoise,         // noise bytes before the reply
+  kBadChecksum,   // reply with a wrong checksum byte
+  kTrickle,       // reply bytes with a pause between each
+  kMissingEnd,    // reply without its end byte
+  kHangUp,        // half a reply, then the line goes dead
+  kBrokenEscape,  // an escape byte followed by neither 0x02 nor 0x10, before the checksum
+  kReset,         // half a reply, then the handset restarts: it forgets its open files
+                  // and answers the next request (the cable stays, so the PC sees silence)
 };
+
+// Every kind, in the order the simulator's help lists them.
+inline constexpr FaultKind kAllFaultKinds[] = {
+    FaultKind::kSilent,       FaultKind::kRefuse,  FaultKind::kWrongId,    FaultKind::kNoise,
+    FaultKind::kBadChecksum,  FaultKind::kTrickle, FaultKind::kMissingEnd, FaultKind::kHangUp,
+    FaultKind::kBrokenEscape, FaultKind::kReset};
+const char* fault_kind_name(FaultKind kind);
+
+// Noise that the tool's reader must give up on: one byte past its hunt limit.
+inline constexpr int kNoisePastHuntLimit = 31;
 
 struct FaultRule {
   FaultKind kind = FaultKind::kSilent;
@@ -45,15 +60,38 @@ struct FaultRule {
 // "trickle:*". WHERE is "*", a request number, an id "0xID" or "0xID/0xOP".
 std::optional<FaultRule> parse_fault(const std::string& text, std::string* error);
 
+// Rare faults at random requests, the same ones again for the same seed: each
+// request is spoiled with probability `rate` by a kind drawn from `kinds`.
+struct RandomFaults {
+  double rate = 0.0;
+  std::uint64_t seed = 0;
+  std::vector<FaultKind> kinds{std::begin(kAllFaultKinds), std::end(kAllFaultKinds)};
+};
+// Parses "RATE:SEED" as --random-faults takes it, RATE in 0..1 ("0.002:7").
+std::optional<RandomFaults> parse_random_faults(const std::string& text, std::string* error);
+
 class FaultPlan {
  public:
+  FaultPlan();
+  ~FaultPlan();
+  FaultPlan(const FaultPlan&) = delete;
+  FaultPlan& operator=(const FaultPlan&) = delete;
+
   void add(FaultRule rule) { rules_.push_back(rule); }
-  void clear() { rules_.clear(); }
-  // The fault to commit for this request (the first rule that matches), if any.
+  void clear();
+  void set_random(const RandomFaults& random);
+  // The fault to commit for this request (the first rule that matches, else
+  // a random one), if any.
   std::optional<FaultRule> for_request(const Request& request, int request_number);
+  // How many faults of each kind were committed (rules and random alike).
+  int committed(FaultKind kind) const;
+  int committed_total() const;
 
  private:
+  struct Random;
   std::vector<FaultRule> rules_;
+  std::unique_ptr<Random> random_;
+  std::vector<int> committed_;
 };
 
 }  // namespace sim

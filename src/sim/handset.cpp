@@ -8,6 +8,15 @@ namespace {
 constexpr std::uint8_t kNvmResetHead = 0x3C;
 }  // namespace
 
+void Handset::restart() {
+  FlashFs& fs = state_.fs;
+  fs.open_for_write.reset();
+  fs.write_buffer.clear();
+  fs.open_for_read.reset();
+  fs.read_position = 0;
+  fs.format_armed = false;
+}
+
 std::optional<Reply> Handset::answer(const Request& request) {
   switch (request.id) {
     case 0x20:

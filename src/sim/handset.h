@@ -14,6 +14,10 @@ class Handset {
   // The reply to a request, or nothing when the handset ignores it.
   std::optional<Reply> answer(const Request& request);
 
+  // A restart (power dip, watchdog): the flash keeps its files, but files
+  // open for writing or reading and a half-done format are forgotten.
+  void restart();
+
   HandsetState& state() { return state_; }
   const HandsetState& state() const { return state_; }
 

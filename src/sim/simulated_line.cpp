@@ -21,7 +21,13 @@ std::vector<Transmission> SimulatedLine::receive(std::span<const std::uint8_t> b
 std::vector<Transmission> SimulatedLine::respond(const Request& request) {
   const int number = static_cast<int>(requests_.size());
   std::optional<FaultRule> fault = faults_.for_request(request, number);
+  // A request lost on the way is never acted on; a refusal means the handset
+  // did not do it.
   if (fault && fault->kind == FaultKind::kSilent) return {};
+  if (fault && fault->kind == FaultKind::kRefuse) {
+    return {Transmission{encode_reply(
+        request.id, Reply{fault->status == 0 ? std::uint8_t{1} : fault->status, {}, {}})}};
+  }
   // The handset acts on a request even when its reply is then spoiled.
   std::optional<Reply> reply = handset_.answer(request);
   if (!reply) return {};
@@ -29,9 +35,19 @@ std::vector<Transmission> SimulatedLine::respond(const Request& request) {
 
   Transmission t;
   switch (fault->kind) {
-    case FaultKind::kRefuse:
-      t.bytes = encode_reply(request.id,
-                             Reply{fault->status == 0 ? std::uint8_t{1} : fault->status, {}, {}});
+    case FaultKind::kBrokenEscape: {
+      t.bytes = encode_reply(request.id, *reply);
+      // Before the checksum (or its escape pair) and the end byte.
+      const std::uint8_t sum = reply_checksum(request.id, *reply);
+      const bool escaped_sum = sum == 0x02 || sum == 0x10;
+      t.bytes.insert(t.bytes.end() - (escaped_sum ? 3 : 2),
+                     {std::uint8_t{0x10}, std::uint8_t{0x41}});
+      break;
+    }
+    case FaultKind::kReset:
+      t.bytes = encode_reply(request.id, *reply);
+      t.bytes.resize(t.bytes.size() / 2);
+      handset_.restart();
       break;
     case FaultKind::kWrongId:
       t.bytes = encode_reply(static_cast<std::uint8_t>(request.id ^ 0x01), *reply);
@@ -66,6 +82,7 @@ std::vector<Transmission> SimulatedLine::respond(const Request& request) {
       hung_up_ = true;
       break;
     case FaultKind::kSilent:
+    case FaultKind::kRefuse:
       break;
   }
   return {std::move(t)};

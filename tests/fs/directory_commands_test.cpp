@@ -33,8 +33,10 @@ TEST_F(DirectoryCommands, mkfs_sends_both_format_frames_once_and_pauses_two_seco
   EXPECT_EQ(state().fs.files.count("/old"), 0u);
 }
 
-TEST_F(DirectoryCommands, mkfs_repeats_both_requests_while_the_first_is_refused) {
-  fault("refuse:0x70/0x03");
+TEST_F(DirectoryCommands, mkfs_repeats_both_requests_while_the_first_fails) {
+  // The handset arms its format, but the reply to the first request is lost
+  // (a wrong id), so the second request succeeds each time.
+  fault("wrong-id:0x70/0x03");
   const long start = now();
   EXPECT_EQ(fs::mkfs("mkfs"), 100);
   ASSERT_EQ(requests().size(), 10u);
@@ -42,7 +44,7 @@ TEST_F(DirectoryCommands, mkfs_repeats_both_requests_while_the_first_is_refused)
     const auto& payload = requests()[i].payload;  // the operation byte comes before 0x00
     EXPECT_EQ(payload[payload.size() - 2], i % 2 == 0 ? 0x03 : 0x04) << i;
   }
-  EXPECT_EQ(now() - start, 5 * 2000);  // the refusals come at once: pauses only
+  EXPECT_EQ(now() - start, 5 * 2000);  // the wrong ids fail at once: pauses only
   EXPECT_EQ(log(), std::vector<std::string>{"mkfs  => 100 (5)"});
 }
 

@@ -332,6 +332,17 @@ TEST_F(Download, the_pc_file_is_left_unchanged) {
   EXPECT_EQ(read_back, content);
 }
 
+TEST_F(Download, the_chunk_writer_sends_nothing_when_the_file_holds_more_than_its_size) {
+  // Rewritten longer between the size and the read: its first bytes are not the file.
+  pc_file("grown", pattern(30));
+  Filename = std::fopen("grown", "rb");
+  ASSERT_NE(Filename, nullptr);
+  EXPECT_EQ(fs::fwr(20), fs::kStatusShortRead);
+  EXPECT_TRUE(requests().empty());
+  std::fclose(Filename);
+  Filename = nullptr;
+}
+
 TEST_F(Download, the_chunk_writer_sends_nothing_when_the_file_gives_fewer_bytes) {
   pc_file("short", pattern(10));
   Filename = std::fopen("short", "rb");
