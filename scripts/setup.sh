@@ -4,7 +4,7 @@ set -euo pipefail
 needed=(cmake ninja-build g++ pkg-config libgtest-dev libcli11-dev libsqlite3-dev libpq-dev postgresql)
 # The operator panels (Qt 6 Widgets, and UiTools to load the panel file), and
 # for their end-to-end test a virtual display, keystrokes and screenshots.
-needed+=(qt6-base-dev qt6-tools-dev xvfb xdotool imagemagick)
+needed+=(qt6-base-dev qt6-tools-dev qt6-svg-dev xvfb xdotool imagemagick)
 # The package's dependencies are found by dpkg-shlibdeps (dpkg-dev); its
 # test renders the man pages (man-db).
 needed+=(dpkg-dev man-db)

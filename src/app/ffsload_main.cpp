@@ -4,20 +4,23 @@
 #include <exception>
 
 #include "app/operator_gui.h"
+#include "app/report_window_qt.h"
 #include "check/check_command.h"
 #include "ffsload_version.h"
 #include "ui/command_line.h"
 #include "ui/ports_command.h"
 #include "ui/report_command.h"
+#include "ui/report_window.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"ffsload: loads and checks a GSM handset's flash file system over a serial line.",
                "ffsload"};
-  app.set_version_flag("--version", "ffsload " FFSLOAD_VERSION "\n");
+  app.set_version_flag("--version", "ffsload " FFSLOAD_VERSION);
   app.footer(
       "Without a subcommand ffsload opens the operator panels in the current folder.\n"
       "\"ffsload SUBCOMMAND --help\" shows a subcommand's options; see also ffsload(1).");
   app.require_subcommand(0, 1);
+  if (display_available()) ui::set_report_window(show_report_window_qt);
   int status = ui::kExitNoRun;
   ui::add_run_command(app, &status);
   check::add_check_command(app, &status);

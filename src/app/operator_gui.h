@@ -4,3 +4,6 @@
 // Opens the selection panel in the current folder and runs until the
 // operator exits. Returns main's status: -1 when the panels cannot be shown.
 int run_operator_gui(int argc, char** argv);
+
+// Whether Qt can show windows here; without one it would end the process.
+bool display_available();

@@ -17,6 +17,7 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QUiLoader>
+#include <QXmlStreamReader>
 #include <map>
 
 namespace platform {
@@ -272,6 +273,36 @@ bool QtPanels::input_blocked() const {
   return state_->input_closed;
 }
 
+namespace {
+
+// The loader trusts the panel file's class names: a layout or widget class it
+// does not know (a typo in a hand-edited file) leaves it with nothing where it
+// expects an object, and the process crashes. Such a file is refused with
+// the line of the fault instead.
+std::string unknown_class_in(QIODevice& device, QUiLoader& loader) {
+  const QStringList widgets = loader.availableWidgets();
+  const QStringList layouts = loader.availableLayouts();
+  QXmlStreamReader xml(&device);
+  while (!xml.atEnd()) {
+    if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+    const auto name = xml.name();
+    if (name != QLatin1String("widget") && name != QLatin1String("layout")) continue;
+    const QString cls = xml.attributes().value(QLatin1String("class")).toString();
+    const bool layout = name == QLatin1String("layout");
+    if (!(layout ? layouts : widgets).contains(cls)) {
+      return "line " + std::to_string(xml.lineNumber()) + ": unknown " +
+             (layout ? "layout" : "widget") + " class \"" + cls.toStdString() + "\"";
+    }
+  }
+  if (xml.hasError()) {
+    return "line " + std::to_string(xml.lineNumber()) +
+           ": XML error: " + xml.errorString().toStdString();
+  }
+  return "";
+}
+
+}  // namespace
+
 int QtPanels::load_panel(int, const std::string& file, int panel_number) {
   State& s = *state_;
   const auto fail = [&s, &file](const std::string& why) {
@@ -281,6 +312,8 @@ int QtPanels::load_panel(int, const std::string& file, int panel_number) {
   QFile f(QString::fromStdString(file));
   if (!f.open(QIODevice::ReadOnly)) return fail(f.errorString().toStdString());
   QUiLoader loader;
+  if (const std::string fault = unknown_class_in(f, loader); !fault.empty()) return fail(fault);
+  f.seek(0);
   std::unique_ptr<QWidget> form(loader.load(&f));
   if (!form) return fail(loader.errorString().toStdString());
 
@@ -484,6 +517,11 @@ void QtPanels::message_popup(const std::string& title, const std::string& messag
                   QApplication::activeWindow());
   FlagSetting open(state_->input_closed, false);  // the operator must close the box
   box.exec();
+}
+
+void QtPanels::run_modal(const std::function<void()>& show) {
+  FlagSetting open(state_->input_closed, false);  // the operator must close the window
+  show();
 }
 
 void QtPanels::process_draw_events() {

@@ -57,6 +57,7 @@ class QtPanels final : public UserInterface {
   int attribute(int panel, int control, int attribute) override;
   void message_popup(const std::string& title, const std::string& message) override;
   void process_draw_events() override;
+  void run_modal(const std::function<void()>& show) override;
 
  private:
   struct State;

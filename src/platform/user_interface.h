@@ -3,6 +3,7 @@
 // run log of the command line and the tests, or the GUI's panels.
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -62,6 +63,9 @@ class UserInterface {
   virtual int attribute(int panel, int control, int attribute) = 0;
   virtual void message_popup(const std::string& title, const std::string& message) = 0;
   virtual void process_draw_events() = 0;
+  // Shows a window of the front end's own (the yield report) and returns when
+  // the operator has closed it; the operator's input reaches it meanwhile.
+  virtual void run_modal(const std::function<void()>& show) { show(); }
 };
 
 // The front end in use; a headless run log (silent) until one is installed.

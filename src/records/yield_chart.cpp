@@ -67,7 +67,14 @@ std::string yield_chart_svg(const std::vector<ReportRow>& rows) {
   const int group =
       days.size() <= 12 ? std::max(kMinGroupWidth, series * 14 + 16) : std::max(12, series * 6 + 4);
   const int plot_width = std::max(240, group * static_cast<int>(days.size()));
-  const int width = kLeft + plot_width + 20 + kLegendWidth;
+  // The legend as wide as its longest label needs (about 7 units a character).
+  std::size_t longest = 0;
+  for (const std::string& customer : customers) {
+    longest =
+        std::max(longest, (customer.empty() ? std::string("- (script by name)") : customer).size());
+  }
+  const int legend_width = std::max(kLegendWidth, 18 + 7 * static_cast<int>(longest + 9) + 10);
+  const int width = kLeft + plot_width + 20 + legend_width;
   const int height = kTop + kPlotHeight + kBottom;
   const double bar = std::min<double>(kMaxBarWidth, static_cast<double>(group - 10) / series);
 
@@ -75,7 +82,8 @@ std::string yield_chart_svg(const std::vector<ReportRow>& rows) {
       "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
       "viewBox=\"0 0 %.0f %.0f\" font-family=\"sans-serif\" font-size=\"12\">\n",
       width, height, width, height);
-  svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+  // The background in units, not percent: not every renderer takes percent.
+  svg += format("<rect width=\"%.0f\" height=\"%.0f\" fill=\"white\"/>\n", width, height);
   svg +=
       format("<text x=\"%.0f\" y=\"24\" font-size=\"16\">First-pass yield per day</text>\n", kLeft);
   // Axis and grid: 0 to 100 %.

@@ -5,12 +5,13 @@
 namespace ui {
 
 namespace {
-constexpr std::array<platform::CallbackEntry, 5> kCallbacks{{
+constexpr std::array<platform::CallbackEntry, 6> kCallbacks{{
     {"customer", customer},
     {"COMPORT", COMPORT},
     {"RUN", RUN},
     {"EXIT", EXIT},
     {"Save", Save},
+    {"YIELD", YIELD},
 }};
 }  // namespace
 

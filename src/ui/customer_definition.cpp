@@ -44,8 +44,10 @@ bool read_index_qm() {
   if (!read_entries(&entries)) return false;
   for (const Entry& e : entries) {
     if (e.name == "qm") {
-      // Cut toward zero, as an integer conversion of the decimal key does.
-      index_qm = static_cast<int>(std::trunc(commands::to_decimal(e.key)));
+      // Cut toward zero, as an integer conversion of the decimal key does. A
+      // key beyond any int (or not a number at all) names no customer.
+      const double key = std::trunc(commands::to_decimal(e.key));
+      index_qm = key > -2147483648.0 && key < 2147483648.0 ? static_cast<int>(key) : 0;
       break;
     }
   }

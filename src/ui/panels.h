@@ -34,6 +34,8 @@ constexpr int kIndicatorZu4 = 18;
 // port's device or why it did not open, and where the log was saved.
 constexpr int kPortStatusControl = 20;
 constexpr int kSaveStatusControl = 21;
+// Our addition: the Yield button, which shows the station's first-pass yield.
+constexpr int kYieldButtonControl = 22;
 
 // Ports whose label the run panel shows ("COM 1" to "COM 6").
 constexpr int kLastLabelledPort = 6;

@@ -10,6 +10,7 @@
 #include "records/report.h"
 #include "records/store.h"
 #include "records/yield_chart.h"
+#include "ui/report_window.h"
 
 namespace ui {
 
@@ -26,6 +27,7 @@ struct ReportOptions {
   std::string customer;
   std::string chart;
   bool csv = false;
+  bool window = false;
 };
 
 // Written under a temporary name and renamed, so a browser never shows half a chart.
@@ -71,6 +73,13 @@ int report(const ReportOptions& o) {
     std::fprintf(stderr, "ffsload: %s\n", e.what());
     return kReportFailed;
   }
+  if (o.window) {
+    if (!show_report_window(rows, "First-pass yield (" + location.url + ")")) {
+      std::fprintf(stderr, "ffsload: no window to show the report in (no display)\n");
+      return kReportFailed;
+    }
+    return kReportOk;
+  }
   const std::string text = o.csv ? records::format_csv(rows) : records::format_table(rows);
   std::fputs(text.c_str(), stdout);
   if (!o.chart.empty()) {
@@ -99,6 +108,8 @@ void add_report_command(CLI::App& app, int* status) {
   sub->add_option("--customer", options->customer, "one customer key as recorded (\"4.1\")");
   sub->add_option("--chart", options->chart, "also write the yield per day as an SVG chart");
   sub->add_flag("--csv", options->csv, "print the table as CSV");
+  sub->add_flag("--window", options->window,
+                "show the table and the chart in a window instead (needs a display)");
   sub->footer("Exit status: 0 printed, 1 the records cannot be read, 2 bad usage.");
   sub->callback([options, status] { *status = report(*options); });
 }

@@ -3,6 +3,7 @@
 #include "platform/user_interface.h"
 #include "ui/operator_callbacks.h"
 #include "ui/panels.h"
+#include "ui/report_window.h"
 #include "ui/run_session.h"
 
 using namespace platform;
@@ -31,6 +32,18 @@ int Save(int, int, int event, void*, int, int) {
     // A log the operator believes saved must not go missing unnoticed.
     SetCtrlVal(runPanel, ui::kSaveStatusControl, "Run log NOT saved");
     MessagePopup("Error", "Fail to write file <" + saved.name + ">: " + saved.error);
+  }
+  return 0;
+}
+
+int YIELD(int, int, int event, void*, int, int) {
+  if (event != kEventCommit) return 0;
+  // The last fortnight is what a shift looks back on; "ffsload report"
+  // reaches any period.
+  constexpr int kYieldDays = 14;
+  std::string error;
+  if (!ui::show_recent_yield(kYieldDays, &error)) {
+    MessagePopup("Error", "Fail to show the yield: " + error);
   }
   return 0;
 }

@@ -33,6 +33,12 @@ TEST_F(CustomerDefinition, qm_line_names_the_customer_with_sub_numbers) {
   TempDir::write("custdefine", "5.9 qm\n");
   EXPECT_TRUE(ui::read_index_qm());
   EXPECT_EQ(index_qm, 5);  // cut toward zero
+  // A key beyond any customer number names none (and is no overflow).
+  for (const char* huge : {"1e300 qm\n", "-9e18 qm\n"}) {
+    TempDir::write("custdefine", huge);
+    EXPECT_TRUE(ui::read_index_qm());
+    EXPECT_EQ(index_qm, 0) << huge;
+  }
   index_qm = 0;
   TempDir::write("custdefine", "5 QM\n5 qmx\n");
   EXPECT_TRUE(ui::read_index_qm());

@@ -35,6 +35,12 @@ TEST_F(GuiTest, a_missing_or_broken_panel_file_fails_start_up_naming_file_and_re
        "<property name=\"callback\" stdset=\"0\"><string>LAUNCH</string></property>"
        "</widget></widget></ui>",
        "\"LAUNCH\""},
+      // A misspelt layout class crashed the loader itself.
+      {"<ui version=\"4.0\"><widget class=\"QWidget\" name=\"w\">"
+       "<property name=\"panel\" stdset=\"0\"><number>1</number></property>"
+       "<layout class=\"QVooLayBxut\" name=\"l\"><item>"
+       "<widget class=\"QPushButton\" name=\"b\"/></item></layout></widget></ui>",
+       "unknown layout class \"QVooLayBxut\""},
   };
   for (const Case& c : cases) {
     const std::string file = dir.path() + "/download.uir";
