@@ -10,9 +10,6 @@
 #include "ui/operator_callbacks.h"
 #include "ui/panels.h"
 
-namespace {
-
-// Qt ends the process when it finds no display; say so and return instead.
 bool display_available() {
   for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
     const char* value = std::getenv(name);
@@ -20,8 +17,6 @@ bool display_available() {
   }
   return false;
 }
-
-}  // namespace
 
 int run_operator_gui(int argc, char** argv) {
   if (!display_available()) {

@@ -143,6 +143,11 @@ void PortSupervisor::signal_all(int signal_number) {
   for (auto& [port, child] : children_) ::kill(child.pid, signal_number);
 }
 
+void PortSupervisor::signal_port(int port, int signal_number) {
+  auto it = children_.find(port);
+  if (it != children_.end()) ::kill(it->second.pid, signal_number);
+}
+
 void PortSupervisor::kill_port(int port) {
   auto it = children_.find(port);
   if (it != children_.end()) ::kill(it->second.pid, SIGKILL);
