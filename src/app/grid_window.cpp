@@ -120,8 +120,9 @@ GridWindow::GridWindow(ui::StationGrid& grid, const std::vector<std::string>& pr
     frame->installEventFilter(this);
     auto* box = new QVBoxLayout(frame);
     auto* head = new QHBoxLayout;
-    w.title = new QLabel(text("<b>Port " + std::to_string(port) + "</b>  " + t.device()));
+    w.title = new QLabel(text("<b>Port " + std::to_string(port) + "</b><br>" + t.device()));
     w.title->setTextFormat(Qt::RichText);
+    w.title->setToolTip(text(t.device()));
     w.run = new QPushButton("Run");
     w.save = new QPushButton("Save");
     // Tab walks the tiles; the buttons are for the mouse (Enter and Ctrl+S
@@ -176,6 +177,14 @@ GridWindow::GridWindow(ui::StationGrid& grid, const std::vector<std::string>& pr
     customer_label_->setText("type the customer number and press Enter");
   }
   refresh_controls();
+  // The keyboard starts where the operator does: the customer, or once one
+  // is chosen, the first tile.
+  if (grid_.customer_chosen() && !tiles_.empty()) {
+    tiles_.begin()->second.frame->setFocus();
+  } else {
+    customer_->setFocus();
+    customer_->selectAll();
+  }
 
   timer_ = new QTimer(this);
   connect(timer_, &QTimer::timeout, this, [this] { poll(); });
