@@ -59,7 +59,8 @@ struct Timing {
   double wall_s = 0;
   double cpu_s = 0;
   int status = -1;
-  std::map<int, double> last_line_s;  // port -> when its last stdout line came
+  std::map<int, double> first_line_s;  // port -> when its first stdout line came
+  std::map<int, double> last_line_s;   // port -> when its last stdout line came
 };
 
 // Runs the tool to its end, timestamping every "[N] LINE" of its stdout.
@@ -82,7 +83,10 @@ Timing timed_run(const std::vector<std::string>& args, const std::string& cwd) {
     while ((end = partial.find('\n')) != std::string::npos) {
       const std::string line = partial.substr(0, end);
       partial.erase(0, end + 1);
-      if (line.size() > 2 && line[0] == '[') t.last_line_s[std::atoi(line.c_str() + 1)] = at;
+      // A single port's lines come without "[N] ": port 0.
+      const int port = line.size() > 2 && line[0] == '[' ? std::atoi(line.c_str() + 1) : 0;
+      if (!t.first_line_s.count(port)) t.first_line_s[port] = at;
+      t.last_line_s[port] = at;
     }
   }
   ::close(pipe_fds[0]);
@@ -145,13 +149,18 @@ int main(int argc, char** argv) {
     const std::vector<std::string> eight = {ffsload, "run", "--ports", "1-8", "--customer", "1"};
     std::vector<double> one_wall, one_cpu, eight_wall, eight_cpu, silent_wall, silent_others,
         silent_cpu;
-    std::vector<double> eight_others;
+    std::vector<double> eight_others, one_first, one_last, eight_first;
     int bad = 0;
     for (int r = 0; r < rounds; ++r) {
-      const Timing a = timed_run(one, station);
+      Timing a = timed_run(one, station);
       Timing b = timed_run(eight, station);
       bad += a.status != 0 || b.status != 0;
       one_wall.push_back(a.wall_s);
+      one_first.push_back(a.first_line_s[0]);
+      one_last.push_back(a.last_line_s[0]);
+      double first = 0;
+      for (int port = 1; port <= 8; ++port) first = std::max(first, b.first_line_s[port]);
+      eight_first.push_back(first);
       one_cpu.push_back(a.cpu_s);
       eight_wall.push_back(b.wall_s);
       eight_cpu.push_back(b.cpu_s);
@@ -176,7 +185,11 @@ int main(int argc, char** argv) {
         "  eight ports (run --ports 1-8): wall %6.2f s, CPU %5.2f s (%.0f%% of one core "
         "over the wall time), %+.1f%% wall against one port\n",
         w8, median(eight_cpu), 100 * median(eight_cpu) / w8, 100 * (w8 / w1 - 1));
-    std::printf("  ports 1-7's last log line:    %6.2f s\n", median(eight_others));
+    std::printf("  one port's first and last log line: %5.2f s, %5.2f s\n", median(one_first),
+                median(one_last));
+    std::printf(
+        "  eight ports' latest first log line: %5.2f s; ports 1-7's last log line %5.2f s\n",
+        median(eight_first), median(eight_others));
     std::printf(
         "  port 8 silent:                 wall %6.2f s, CPU %5.2f s; ports 1-7's last log "
         "line %6.2f s (%+.1f%% against no silent port)\n",

@@ -215,8 +215,9 @@ void PortSupervisor::poll_once(int timeout_ms) {
       }
     }
   } else if (!children_.empty() && timeout_ms > 0) {
-    // Both pipes closed: only the exit is left to wait for.
-    ::usleep(static_cast<useconds_t>(std::min(timeout_ms, 50)) * 1000);
+    // Both pipes closed: only the exit is left to wait for, and it follows
+    // within moments; a short nap keeps a finished port's end from waiting.
+    ::usleep(static_cast<useconds_t>(std::min(timeout_ms, 5)) * 1000);
   }
 
   const long now = monotonic_ms();
