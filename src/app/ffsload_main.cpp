@@ -3,11 +3,13 @@
 #include <cstdio>
 #include <exception>
 
+#include "app/grid_window.h"
 #include "app/operator_gui.h"
 #include "app/report_window_qt.h"
 #include "check/check_command.h"
 #include "ffsload_version.h"
 #include "ui/command_line.h"
+#include "ui/grid_command.h"
 #include "ui/ports_command.h"
 #include "ui/report_command.h"
 #include "ui/report_window.h"
@@ -26,6 +28,7 @@ int main(int argc, char** argv) {
   check::add_check_command(app, &status);
   ui::add_ports_command(app, &status);
   ui::add_report_command(app, &status);
+  ui::add_grid_command(app, &status, run_grid_window);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -5,5 +5,6 @@
 // operator exits. Returns main's status: -1 when the panels cannot be shown.
 int run_operator_gui(int argc, char** argv);
 
-// Whether Qt can show windows here; without one it would end the process.
+// Whether Qt has a display to show windows on; without one Qt would end the
+// process, so the front ends say so and return instead.
 bool display_available();

@@ -1,8 +1,11 @@
 #include "platform/port_names.h"
 
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
+
+#include "platform/rs232.h"
 
 namespace platform {
 
@@ -44,6 +47,57 @@ void set_device_override(int port, const std::string& path) {
 
 void clear_device_overrides() {
   g_overrides.clear();
+}
+
+ComportsListing list_comports_ports(const std::string& file) {
+  ComportsListing listing;
+  std::ifstream in(file);
+  listing.file_found = static_cast<bool>(in);
+  std::map<int, int> line_of_port;            // port -> its line
+  std::map<std::string, int> port_of_device;  // device as found on disk -> its port
+  std::string line;
+  for (int number = 1; std::getline(in, line); ++number) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::string where = "comports line " + std::to_string(number) + ": ";
+    std::istringstream words(line);
+    std::string first;
+    std::string device;
+    if (!(words >> first) || first.starts_with('#') || first == "check-reply-checksum") continue;
+    words >> device;
+    if (first.find_first_not_of("0123456789") != std::string::npos) {
+      listing.problems.push_back(where + "\"" + line +
+                                 "\" is not \"N PATH\" (a port 1 to 8 and its device): left out");
+      continue;
+    }
+    const int port = first.size() > 2 ? 0 : std::stoi(first);
+    if (port < kLowestPort || port > kHighestPort) {
+      listing.problems.push_back(where + "port " + first + " is not a port 1 to 8: left out");
+      continue;
+    }
+    if (device.empty()) {
+      listing.problems.push_back(where + "port " + first + " names no device: left out");
+      continue;
+    }
+    if (auto seen = line_of_port.find(port); seen != line_of_port.end()) {
+      listing.problems.push_back(where + "port " + first + " is listed again (line " +
+                                 std::to_string(seen->second) + " gives its device): left out");
+      continue;
+    }
+    line_of_port[port] = number;
+    std::error_code ec;
+    const auto real = std::filesystem::canonical(device, ec);
+    const std::string key = ec ? device : real.string();
+    if (auto other = port_of_device.find(key); other != port_of_device.end()) {
+      // Kept: the exclusive open lets one of the two have it and says so on the other.
+      listing.problems.push_back(where + "port " + first + " names the device of port " +
+                                 std::to_string(other->second) + " (" + key +
+                                 "): only one of them can open it");
+    } else {
+      port_of_device[key] = port;
+    }
+    listing.ports.push_back({port, device});
+  }
+  return listing;
 }
 
 std::string device_path_for_port(int port) {

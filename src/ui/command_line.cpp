@@ -18,7 +18,6 @@
 #include "platform/run_panel.h"
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
-#include "records/location.h"
 #include "script/runner.h"
 #include "ui/customer_choice.h"
 #include "ui/frame_trace.h"
@@ -219,12 +218,7 @@ void add_run_command(CLI::App& app, int* status) {
     if (repeat->count()) throw CLI::ValidationError("--repeat", "works on one port at a time");
     if (options->trace && options->trace_file.empty()) child_args.push_back("--trace");
     if (options->check_reply_checksum) child_args.push_back("--check-reply-checksum");
-    // Every port records where the station does, not in its own folder.
-    records::Location records = records::resolve_location(options->records);
-    if (!records.url.starts_with("postgres") && !records.url.empty()) {
-      records.url = std::filesystem::absolute(records.url).string();
-    }
-    child_args.push_back("--records=" + records.url);
+    child_args.push_back(station_records_argument(options->records));
     // Each port traces into a file of its own, beside the one named.
     const std::string trace_base =
         options->trace_file.empty() ? "" : std::filesystem::absolute(options->trace_file).string();

@@ -5,6 +5,7 @@
 #include "platform/user_interface.h"
 #include "script/runner.h"
 #include "ui/customer_definition.h"
+#include "ui/run_record.h"
 
 namespace ui {
 
@@ -19,25 +20,36 @@ std::optional<std::pair<int, int>> parse_customer_key(const std::string& text) {
   return std::pair{static_cast<int>(n), sub[0] - '0'};
 }
 
-bool choose_customer(int customer, int sub_number, std::string* ma_no) {
+CustomerChoice look_up_customer(int customer, int sub_number) {
+  CustomerChoice choice;
   if (!read_index_qm()) {
-    platform::MessagePopup("Error", "Fail to open file <custdefine>");
-    return false;
+    choice.error = "Fail to open file <custdefine>";
+    return choice;
   }
   if (customer != index_qm) sub_number = 0;  // the sub-number control is hidden
-  std::string script;
-  switch (find_customer(customer, sub_number, &script)) {
+  choice.key = customer_key(customer, sub_number);
+  switch (find_customer(customer, sub_number, &choice.script)) {
     case CustomerLookup::kNoFile:
-      platform::MessagePopup("Error", "Fail to open file <custdefine>");
-      return false;
+      choice.error = "Fail to open file <custdefine>";
+      return choice;
     case CustomerLookup::kNotFound:
-      platform::MessagePopup("Error", "Fail to find the customer");
-      return false;
+      choice.error = "Fail to find the customer";
+      return choice;
     case CustomerLookup::kFound:
       break;
   }
-  tmsfile = script;
-  *ma_no = read_ma_no(script);
+  choice.ma_no = read_ma_no(choice.script);
+  return choice;
+}
+
+bool choose_customer(int customer, int sub_number, std::string* ma_no) {
+  const CustomerChoice choice = look_up_customer(customer, sub_number);
+  if (!choice.error.empty()) {
+    platform::MessagePopup("Error", choice.error);
+    return false;
+  }
+  tmsfile = choice.script;
+  *ma_no = choice.ma_no;
   return true;
 }
 

@@ -12,6 +12,21 @@ namespace ui {
 // a one-digit sub-number.
 std::optional<std::pair<int, int>> parse_customer_key(const std::string& text);
 
+// What choosing a customer finds: the customer key as the records and the
+// command line write it ("N", or "N.S" for the customer of the "qm" line),
+// the script, the "MA_NO" text; or, when no run can happen, the message
+// box's text in `error`.
+struct CustomerChoice {
+  std::string key;
+  std::string script;
+  std::string ma_no;
+  std::string error;  // empty when found
+};
+
+// The selection panel's rules without the panels: the sub-number counts only
+// for the customer of the "qm" line.
+CustomerChoice look_up_customer(int customer, int sub_number);
+
 // Chooses customer `customer` with `sub_number` as the selection panel does
 // (the sub-number counts only for the customer of the "qm" line): sets tmsfile
 // and reads "MA_NO" into *ma_no. Returns false after telling the operator with

@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 
+#include "records/location.h"
 #include "ui/command_line.h"
 #include "ui/port_folders.h"
 #include "ui/port_supervisor.h"
@@ -25,10 +26,6 @@ void on_signal(int signal_number) {
   g_pending_signal = signal_number;
   g_signal_count = g_signal_count + 1;
 }
-
-// A hung child is one whose run prints nothing for this long: longer than
-// any command's retries and pauses, shorter than an operator's patience.
-constexpr long kSilenceLimitMs = 10 * 60 * 1000;
 
 std::optional<int> port_number(const std::string& text) {
   if (text.empty() || text.size() > 2) return std::nullopt;
@@ -95,6 +92,14 @@ std::optional<std::vector<int>> parse_port_list(const std::string& text, std::st
   return ports;
 }
 
+std::string station_records_argument(const std::string& option) {
+  records::Location records = records::resolve_location(option);
+  if (!records.url.starts_with("postgres") && !records.url.empty()) {
+    records.url = std::filesystem::absolute(records.url).string();
+  }
+  return "--records=" + records.url;
+}
+
 int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& child_args,
                  const std::string& trace_base) {
   const std::string station = std::filesystem::current_path().string();
@@ -107,7 +112,7 @@ int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& 
       [&](int port, const ChildEnd& end) {
         outcomes[port] = PortOutcome{true, end};
       });
-  supervisor.set_silence_limit_ms(kSilenceLimitMs);
+  supervisor.set_silence_limit_ms(kPortSilenceLimitMs);
 
   // The children decide for themselves how to stop safely (never between a
   // format and the IMEI write-back); the supervisor hands signals on.

@@ -12,6 +12,12 @@ namespace ui {
 // 1..8, a port named twice, or anything else.
 std::optional<std::vector<int>> parse_port_list(const std::string& text, std::string* error);
 
+// "--records=URL" for a port's child: where the station's own runs record
+// (`option` as --records gave it, else the usual precedence), resolved in the
+// start folder and made absolute, so that every port records where the
+// station does and not in its own folder.
+std::string station_records_argument(const std::string& option);
+
 // Runs `child_args` (the run options without --port) on every port, each as
 // "ffsload run --port N ARGS" in station/ports/N. Prints each child's stdout
 // line as "[N] LINE" on stdout and its stderr lines the same way on stderr,

@@ -143,6 +143,11 @@ void PortSupervisor::signal_all(int signal_number) {
   for (auto& [port, child] : children_) ::kill(child.pid, signal_number);
 }
 
+void PortSupervisor::signal_port(int port, int signal_number) {
+  auto it = children_.find(port);
+  if (it != children_.end()) ::kill(it->second.pid, signal_number);
+}
+
 void PortSupervisor::kill_port(int port) {
   auto it = children_.find(port);
   if (it != children_.end()) ::kill(it->second.pid, SIGKILL);
@@ -210,8 +215,9 @@ void PortSupervisor::poll_once(int timeout_ms) {
       }
     }
   } else if (!children_.empty() && timeout_ms > 0) {
-    // Both pipes closed: only the exit is left to wait for.
-    ::usleep(static_cast<useconds_t>(std::min(timeout_ms, 50)) * 1000);
+    // Both pipes closed: only the exit is left to wait for, and it follows
+    // within moments; a short nap keeps a finished port's end from waiting.
+    ::usleep(static_cast<useconds_t>(std::min(timeout_ms, 5)) * 1000);
   }
 
   const long now = monotonic_ms();

@@ -19,6 +19,10 @@ struct ChildEnd {
   bool hung = false;      // ended by the supervisor after too long a silence
 };
 
+// A hung child is one whose run prints nothing for this long: longer than
+// any command's retries and pauses, shorter than an operator's patience.
+constexpr long kPortSilenceLimitMs = 10 * 60 * 1000;
+
 // A short text for the operator: "exit status 1", "crashed (signal 11)", ...
 std::string describe_end(const ChildEnd& end);
 
@@ -46,6 +50,7 @@ class PortSupervisor {
   void watch_silence(int port, bool on);
 
   void signal_all(int signal_number);
+  void signal_port(int port, int signal_number);
   void kill_port(int port);
   bool running(int port) const { return children_.count(port) != 0; }
   std::size_t running_count() const { return children_.size(); }

@@ -8,9 +8,9 @@
 
 #include "fs/imei_guard.h"
 #include "link/link.h"
-#include "platform/rs232.h"
 #include "platform/clock.h"
 #include "platform/date_time.h"
+#include "platform/rs232.h"
 #include "platform/run_panel.h"
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
@@ -36,14 +36,22 @@ bool write_all(int fd, const std::string& bytes) {
   return true;
 }
 
-std::string run_log_text() {
+std::vector<std::string> run_log_lines() {
   using namespace platform;
   int count = 0;
   GetNumTextBoxLines(runPanel, kRunLogControl, &count);
-  std::string text;
+  std::vector<std::string> lines;
   for (int i = 0; i < count; ++i) {
     std::string line;
     GetTextBoxLine(runPanel, kRunLogControl, i, &line);
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+std::string log_file_text(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) {
     // The station's saved logs have always had CR LF line ends. A line is
     // saved whole, however long.
     text += line;
@@ -131,15 +139,21 @@ const char* outcome_name(RunOutcome outcome) {
   return "no run";
 }
 
-SavedLog save_run_log() {
+SavedLog save_log_lines(const std::vector<std::string>& lines, const std::string& folder) {
   using namespace platform;
-  SetCtrlAttribute(runPanel, kSaveButtonControl, kAttrVisible, 0);
   int month = 0, day = 0, year = 0, hours = 0, minutes = 0, seconds = 0;
   GetSystemDate(&month, &day, &year);
   CVI_GetSystemTime(&hours, &minutes, &seconds);
   const std::string base =
-      strprintf("Download_%02d%02d-%02d%02d%02d", month, day, hours, minutes, seconds);
-  SavedLog result = write_log_file(base, run_log_text());
+      strprintf("%sDownload_%02d%02d-%02d%02d%02d", folder.empty() ? "" : (folder + "/").c_str(),
+                month, day, hours, minutes, seconds);
+  return write_log_file(base, log_file_text(lines));
+}
+
+SavedLog save_run_log() {
+  using namespace platform;
+  SetCtrlAttribute(runPanel, kSaveButtonControl, kAttrVisible, 0);
+  SavedLog result = save_log_lines(run_log_lines(), "");
   SetCtrlAttribute(runPanel, kSaveButtonControl, kAttrVisible, 1);
   return result;
 }

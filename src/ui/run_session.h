@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace ui {
 
@@ -37,5 +38,10 @@ struct SavedLog {
 // "Download_MMDD-HHMMSS-2.txt", "-3", ... The file is created exclusively and
 // written completely, or removed again.
 SavedLog save_run_log();
+
+// The same file, named and written the same way, for a log the caller holds
+// (a station grid's tile): `lines` into `folder` ("" for the current folder,
+// whose files are then named without a folder, as save_run_log() names them).
+SavedLog save_log_lines(const std::vector<std::string>& lines, const std::string& folder);
 
 }  // namespace ui

@@ -1,0 +1,335 @@
+#include "app/grid_window.h"
+
+#include <signal.h>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <csignal>
+#include <cstdio>
+
+#include "app/operator_gui.h"
+#include "ui/command_line.h"
+#include "ui/customer_choice.h"
+#include "ui/customer_definition.h"
+#include "ui/station_grid.h"
+
+namespace {
+
+// The run panel's colours, so that a tile reads as the single station does.
+const char* colour_name(ui::TileColour colour) {
+  switch (colour) {
+    case ui::TileColour::kYellow:
+      return "#FFFF00";
+    case ui::TileColour::kGreen:
+      return "#00FF00";
+    case ui::TileColour::kRed:
+      return "#FF0000";
+    case ui::TileColour::kWhite:
+      break;
+  }
+  return "#FFFFFF";
+}
+
+QString text(const std::string& s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// How often the children's output is fetched: quick enough for a log that
+// scrolls as it comes, rare enough to leave the machine to the runs.
+constexpr int kPollIntervalMs = 40;
+
+volatile std::sig_atomic_t g_stop_signal = 0;
+void on_stop_signal(int signal_number) {
+  g_stop_signal = signal_number;
+}
+
+}  // namespace
+
+GridWindow::GridWindow(ui::StationGrid& grid, const std::vector<std::string>& problems)
+    : grid_(grid) {
+  setWindowTitle("ffsload: station grid");
+  setStyleSheet(
+      "QFrame#tile { border: 2px solid #B0B0B0; border-radius: 4px; }"
+      "QFrame#tile:focus { border: 3px solid #2060D0; }");
+  auto* layout = new QVBoxLayout(this);
+
+  // The customer, once for the whole grid, with the selection panel's rules.
+  ui::read_index_qm();
+  auto* row = new QHBoxLayout;
+  auto* customer_caption = new QLabel("&Customer:");
+  customer_ = new QSpinBox;
+  customer_->setRange(-128, 127);
+  customer_caption->setBuddy(customer_);
+  sub_number_label_ = new QLabel("Sub-number:");
+  sub_number_ = new QSpinBox;
+  sub_number_->setRange(0, 9);
+  customer_label_ = new QLabel;
+  customer_label_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  run_all_ = new QPushButton("Run &all");
+  auto* exit_button = new QPushButton("E&xit");
+  for (QWidget* w : {static_cast<QWidget*>(customer_caption), static_cast<QWidget*>(customer_),
+                     static_cast<QWidget*>(sub_number_label_), static_cast<QWidget*>(sub_number_),
+                     static_cast<QWidget*>(customer_label_)})
+    row->addWidget(w);
+  row->addStretch(1);
+  row->addWidget(run_all_);
+  row->addWidget(exit_button);
+  layout->addLayout(row);
+  if (grid_.customer_chosen()) {
+    if (auto key = ui::parse_customer_key(grid_.customer().key)) {
+      customer_->setValue(key->first);
+      sub_number_->setValue(key->second);
+    }
+  }
+  connect(customer_, &QSpinBox::editingFinished, this, [this] { choose_customer(); });
+  connect(sub_number_, &QSpinBox::editingFinished, this, [this] { choose_customer(); });
+  connect(customer_, &QSpinBox::valueChanged, this, [this] { refresh_controls(); });
+  connect(run_all_, &QPushButton::clicked, this, [this] { grid_.run_all(); });
+  connect(exit_button, &QPushButton::clicked, this, [this] { close(); });
+
+  status_ = new QLabel;
+  status_->setWordWrap(true);
+  std::string problem_text;
+  for (const auto& p : problems) problem_text += (problem_text.empty() ? "" : "\n") + p;
+  status_->setText(text(problem_text));
+  status_->setStyleSheet("color: #A00000;");
+  status_->setVisible(!problems.empty());
+  layout->addWidget(status_);
+
+  auto* tiles = new QGridLayout;
+  const int count = static_cast<int>(grid_.tiles().size());
+  const int columns = count <= 4 ? count : (count + 1) / 2;
+  int index = 0;
+  for (const ui::GridTile& t : grid_.tiles()) {
+    const int port = t.port();
+    TileWidgets w;
+    auto* frame = new QFrame;
+    frame->setObjectName("tile");
+    frame->setFocusPolicy(Qt::StrongFocus);
+    frame->installEventFilter(this);
+    auto* box = new QVBoxLayout(frame);
+    auto* head = new QHBoxLayout;
+    w.title = new QLabel(text("<b>Port " + std::to_string(port) + "</b><br>" + t.device()));
+    w.title->setTextFormat(Qt::RichText);
+    w.title->setToolTip(text(t.device()));
+    w.run = new QPushButton("Run");
+    w.save = new QPushButton("Save");
+    // Tab walks the tiles; the buttons are for the mouse (Enter and Ctrl+S
+    // do the same on a focused tile).
+    w.run->setFocusPolicy(Qt::NoFocus);
+    w.save->setFocusPolicy(Qt::NoFocus);
+    head->addWidget(w.title, 1);
+    head->addWidget(w.run);
+    head->addWidget(w.save);
+    box->addLayout(head);
+    w.log = new QPlainTextEdit;
+    w.log->setReadOnly(true);
+    w.log->setFocusPolicy(Qt::NoFocus);
+    w.log->setLineWrapMode(QPlainTextEdit::NoWrap);
+    w.log->setMinimumSize(200, 140);
+    box->addWidget(w.log, 1);
+    auto* foot = new QHBoxLayout;
+    w.elapsed = new QLabel;
+    w.counts = new QLabel;
+    foot->addWidget(w.elapsed);
+    foot->addStretch(1);
+    foot->addWidget(w.counts);
+    box->addLayout(foot);
+    w.message = new QLabel;
+    w.message->setWordWrap(true);
+    w.message->setStyleSheet("color: #A00000;");
+    box->addWidget(w.message);
+    w.frame = frame;
+    connect(w.run, &QPushButton::clicked, this, [this, port] { grid_.run(port); });
+    connect(w.save, &QPushButton::clicked, this, [this, port] { save(port); });
+    tiles->addWidget(frame, index / columns, index % columns);
+    tiles_[port] = w;
+    ++index;
+  }
+  layout->addLayout(tiles, 1);
+  QWidget* previous = sub_number_;
+  for (auto& [port, w] : tiles_) {
+    setTabOrder(previous, w.frame);
+    previous = w.frame;
+  }
+  resize(columns <= 2 ? 640 : 1000, count <= 4 && columns <= 2 ? 420 : 700);
+
+  grid_.on_change([this](int port) {
+    refresh(port);
+    refresh_controls();
+  });
+  for (const auto& t : grid_.tiles()) refresh(t.port());
+  if (grid_.customer_chosen()) {
+    customer_label_->setText(
+        text("script " + grid_.customer().script + ", MA_NO \"" + grid_.customer().ma_no + "\""));
+  } else {
+    customer_label_->setText("type the customer number and press Enter");
+  }
+  refresh_controls();
+  // The keyboard starts where the operator does: the customer, or once one
+  // is chosen, the first tile.
+  if (grid_.customer_chosen() && !tiles_.empty()) {
+    tiles_.begin()->second.frame->setFocus();
+  } else {
+    customer_->setFocus();
+    customer_->selectAll();
+  }
+
+  timer_ = new QTimer(this);
+  connect(timer_, &QTimer::timeout, this, [this] { poll(); });
+  timer_->start(kPollIntervalMs);
+}
+
+void GridWindow::poll() {
+  if (g_stop_signal != 0) {
+    g_stop_signal = 0;
+    close();
+  }
+  grid_.poll(0);
+  if (grid_.closing() && grid_.finished()) {
+    timer_->stop();
+    close();
+  }
+}
+
+void GridWindow::refresh(int port) {
+  auto found = tiles_.find(port);
+  const ui::GridTile* t = grid_.tile(port);
+  if (found == tiles_.end() || !t) return;
+  TileWidgets& w = found->second;
+  const auto& lines = t->log();
+  if (static_cast<int>(lines.size()) < w.lines_shown) {
+    w.log->clear();
+    w.lines_shown = 0;
+  }
+  for (; w.lines_shown < static_cast<int>(lines.size()); ++w.lines_shown)
+    w.log->appendPlainText(text(lines[static_cast<std::size_t>(w.lines_shown)]));
+  w.log->setStyleSheet(
+      QString("QPlainTextEdit { background: %1; color: black; }").arg(colour_name(t->colour())));
+  const bool running = t->stage() == ui::TileStage::kRunning;
+  w.elapsed->setText(running                ? "running"
+                     : t->elapsed().empty() ? ""
+                                            : text("elapsed " + t->elapsed() + " s"));
+  w.counts->setText(text("runs " + std::to_string(t->runs()) + "   green " +
+                         std::to_string(t->green()) + "   red " + std::to_string(t->red())));
+  w.message->setText(text(t->message()));
+  w.message->setVisible(!t->message().empty());
+}
+
+void GridWindow::refresh_controls() {
+  const bool chosen = grid_.customer_chosen() && !grid_.closing();
+  const bool busy = grid_.any_run_under_way();
+  for (auto& [port, w] : tiles_) {
+    const ui::GridTile* t = grid_.tile(port);
+    w.run->setEnabled(chosen && t && t->stage() != ui::TileStage::kRunning);
+    w.save->setEnabled(t && !t->log().empty());
+  }
+  run_all_->setEnabled(chosen);
+  customer_->setEnabled(!busy && !grid_.closing());
+  sub_number_->setEnabled(!busy && !grid_.closing());
+  const bool qm = customer_->value() == index_qm;
+  sub_number_label_->setVisible(qm);
+  sub_number_->setVisible(qm);
+}
+
+void GridWindow::choose_customer() {
+  if (grid_.closing()) return;
+  std::string error;
+  const std::string before = grid_.customer_chosen() ? grid_.customer().key : "";
+  if (grid_.choose_customer(customer_->value(), sub_number_->value(), &error)) {
+    customer_label_->setStyleSheet("");
+    customer_label_->setText(
+        text("script " + grid_.customer().script + ", MA_NO \"" + grid_.customer().ma_no + "\""));
+    // Enter on the customer leads on to the first tile, ready for Run.
+    if (grid_.customer().key != before && !tiles_.empty() &&
+        QApplication::focusWidget() == customer_)
+      tiles_.begin()->second.frame->setFocus();
+  } else {
+    customer_label_->setStyleSheet("color: #A00000;");
+    customer_label_->setText(text("Error: " + error));
+  }
+  refresh_controls();
+}
+
+void GridWindow::save(int port) {
+  const ui::SavedLog saved = grid_.save(port);
+  TileWidgets& w = tiles_.at(port);
+  if (saved.saved) {
+    w.message->setText(text("log saved to " + saved.name));
+  } else {
+    w.message->setText(
+        text("Error: cannot write the run log file " + saved.name + ": " + saved.error));
+  }
+  w.message->setVisible(true);
+}
+
+bool GridWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    for (auto& [port, w] : tiles_) {
+      if (w.frame != watched) continue;
+      auto* key = static_cast<QKeyEvent*>(event);
+      if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        grid_.run(port);
+        return true;
+      }
+      if (key->key() == Qt::Key_S && key->modifiers() == Qt::ControlModifier) {
+        save(port);
+        return true;
+      }
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void GridWindow::closeEvent(QCloseEvent* event) {
+  if (grid_.finished()) {
+    event->accept();
+    return;
+  }
+  // Every child ends on its own terms first: a run under way stops only
+  // where the handset is safe to leave.
+  event->ignore();
+  grid_.close();
+  status_->setStyleSheet("");
+  status_->setText(grid_.any_run_under_way()
+                       ? "Closing: the runs under way stop after their current command (close "
+                         "again to end them at once)"
+                       : "Closing: the ports' processes are ending");
+  status_->setVisible(true);
+  refresh_controls();
+}
+
+int run_grid_window(ui::StationGrid& grid, const std::vector<std::string>& problems) {
+  if (!display_available()) {
+    std::fprintf(stderr,
+                 "ffsload: no display to show the grid on (DISPLAY is not set); "
+                 "\"ffsload run --ports\" works without one\n");
+    return ui::kExitNoRun;
+  }
+  static int argc = 1;
+  static char name[] = "ffsload";
+  static char* argv[] = {name, nullptr};
+  QApplication app(argc, argv);
+  struct sigaction action {};
+  action.sa_handler = on_stop_signal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+  GridWindow window(grid, problems);
+  window.show();
+  QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
+  app.exec();
+  return 0;
+}

@@ -1,0 +1,71 @@
+// The station grid's window over Qt Widgets: a customer row, a tile per port
+// (port and device, Run, Save, the run log in its colour, the seconds, the
+// counts, a message) and Run all. Everything it shows comes from
+// ui::StationGrid; the window only draws it and forwards the operator's input.
+#pragma once
+
+#include <QWidget>
+#include <map>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+class QTimer;
+
+namespace ui {
+class StationGrid;
+}
+
+class GridWindow : public QWidget {
+ public:
+  GridWindow(ui::StationGrid& grid, const std::vector<std::string>& problems);
+
+  struct TileWidgets {
+    QWidget* frame = nullptr;
+    QLabel* title = nullptr;
+    QPushButton* run = nullptr;
+    QPushButton* save = nullptr;
+    QPlainTextEdit* log = nullptr;
+    QLabel* elapsed = nullptr;
+    QLabel* counts = nullptr;
+    QLabel* message = nullptr;
+    int lines_shown = 0;
+  };
+  TileWidgets& tile(int port) { return tiles_.at(port); }
+  QPushButton* run_all_button() { return run_all_; }
+  QSpinBox* customer_box() { return customer_; }
+  QSpinBox* sub_number_box() { return sub_number_; }
+  QLabel* customer_label() { return customer_label_; }
+  QLabel* status_label() { return status_; }
+
+  // Asks the window to close as the operator's close does (a signal's way in).
+  void request_close() { close(); }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void poll();
+  void refresh(int port);
+  void refresh_controls();
+  void choose_customer();
+  void save(int port);
+
+  ui::StationGrid& grid_;
+  std::map<int, TileWidgets> tiles_;
+  QSpinBox* customer_ = nullptr;
+  QLabel* sub_number_label_ = nullptr;
+  QSpinBox* sub_number_ = nullptr;
+  QLabel* customer_label_ = nullptr;
+  QPushButton* run_all_ = nullptr;
+  QLabel* status_ = nullptr;
+  QTimer* timer_ = nullptr;
+};
+
+// The Qt application around the window; returns the exit status: 0 once the
+// window has closed and every port's process has ended, 2 without a display.
+int run_grid_window(ui::StationGrid& grid, const std::vector<std::string>& problems);

@@ -1,0 +1,106 @@
+// The station grid's window on the offscreen platform, over fake repeat-mode
+// children: the customer chosen with the keyboard, Enter on a focused tile,
+// Run all, Ctrl+S, and closing, which waits for every child.
+#include <QApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "app/grid_window.h"
+#include "gtest/gtest.h"
+#include "support/temp_dir.h"
+#include "ui/customer_definition.h"
+#include "ui/station_grid.h"
+
+using testing_support::TempDir;
+
+namespace {
+
+// Port 2's handset fails; the others load.
+const char* const kChild = R"(n=0
+while :; do
+  n=$((n+1)); echo "port $1 run $n"
+  if [ "$1" = 2 ]; then echo "run $n: red, 3 s, line 1: ti => 100"; else echo "run $n: green, 5 s"; fi
+  read a || exit 0; [ "$a" = q ] && exit 0
+done)";
+
+bool until(const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    QApplication::processEvents();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+bool coloured(GridWindow& w, int port, const char* colour) {
+  return w.tile(port).log->styleSheet().contains(colour);
+}
+
+}  // namespace
+
+TEST(GridWindow, keyboard_and_buttons_drive_the_tiles_and_closing_waits_for_the_children) {
+  TempDir dir;
+  index_qm = 0;
+  TempDir::write("custdefine", "1 main.tms\n5 qm\n");
+  std::filesystem::create_directory("main");
+  TempDir::write("main/MA_NO", "MA-0001");
+  ui::StationGrid grid(dir.path(), {{1, "/dev/fake1"}, {2, "/dev/fake2"}, {3, "/dev/fake3"}},
+                       dir.path() + "/runs.sqlite");
+  grid.set_child_command([](int port, const std::string&) {
+    return std::vector<std::string>{"/bin/sh", "-c", kChild, "sh", std::to_string(port)};
+  });
+  GridWindow window(grid, {"comports line 4: port 9 is not a port 1 to 8: left out"});
+  window.show();
+  window.activateWindow();
+  EXPECT_TRUE(window.status_label()->text().contains("port 9"));
+  EXPECT_FALSE(window.tile(1).run->isEnabled());  // no customer yet
+
+  // The customer, typed and confirmed; the sub-number shows for "qm" only.
+  window.customer_box()->setFocus();
+  QApplication::processEvents();
+  window.customer_box()->selectAll();
+  QTest::keyClicks(window.customer_box(), "5");
+  EXPECT_TRUE(window.sub_number_box()->isVisible());
+  window.customer_box()->selectAll();
+  QTest::keyClicks(window.customer_box(), "1");
+  EXPECT_FALSE(window.sub_number_box()->isVisible());
+  QTest::keyClick(window.customer_box(), Qt::Key_Return);
+  EXPECT_TRUE(window.customer_label()->text().contains("MA-0001"))
+      << window.customer_label()->text().toStdString();
+  ASSERT_EQ(QApplication::focusWidget(), window.tile(1).frame);
+
+  // Enter on the focused tile runs it alone.
+  QTest::keyClick(window.tile(1).frame, Qt::Key_Return);
+  ASSERT_TRUE(until([&] { return coloured(window, 1, "#00FF00"); }));
+  EXPECT_EQ(window.tile(1).log->toPlainText(), "port 1 run 1");
+  EXPECT_EQ(window.tile(1).elapsed->text(), "elapsed 5 s");
+  EXPECT_TRUE(coloured(window, 2, "#FFFFFF"));
+
+  window.run_all_button()->click();
+  ASSERT_TRUE(
+      until([&] { return coloured(window, 2, "#FF0000") && coloured(window, 3, "#00FF00"); }));
+  ASSERT_TRUE(until([&] { return coloured(window, 1, "#00FF00"); }));
+  EXPECT_EQ(window.tile(1).log->toPlainText(), "port 1 run 2");
+  EXPECT_EQ(window.tile(1).counts->text(), "runs 2   green 2   red 0");
+  EXPECT_EQ(window.tile(2).counts->text(), "runs 1   green 0   red 1");
+
+  // Ctrl+S on a tile saves its log into its port's folder.
+  window.tile(2).frame->setFocus();
+  QTest::keyClick(window.tile(2).frame, Qt::Key_S, Qt::ControlModifier);
+  EXPECT_TRUE(window.tile(2).message->text().contains("/ports/2/Download_"))
+      << window.tile(2).message->text().toStdString();
+
+  window.close();
+  EXPECT_TRUE(window.isVisible());  // until every child has ended
+  ASSERT_TRUE(until([&] { return !window.isVisible(); }));
+  EXPECT_TRUE(grid.finished());
+  index_qm = 0;
+}
