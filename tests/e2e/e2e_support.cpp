@@ -52,7 +52,7 @@ SimProcess::~SimProcess() {
 
 bool SimProcess::start(const std::vector<std::string>& args) {
   int out_pipe[2];
-  if (pipe(out_pipe) != 0) return false;
+  if (pipe2(out_pipe, O_CLOEXEC) != 0) return false;
   err_path_ = temp_path("sim-err");
   const std::string program = FFSLOAD_SIM_BIN;
   pid_ = fork();
@@ -137,12 +137,19 @@ bool FfsloadProcess::start(const std::vector<std::string>& args, const std::stri
                            const std::string& shell_prefix) {
   int out_pipe[2];
   int err_pipe[2];
-  if (pipe(out_pipe) != 0) return false;
-  if (pipe(err_pipe) != 0) return false;
+  int in_pipe[2];
+  // Close-on-exec: a program the test starts later (a simulator) must not
+  // hold these ends, or the tool would never see the end of its input.
+  if (pipe2(out_pipe, O_CLOEXEC) != 0) return false;
+  if (pipe2(err_pipe, O_CLOEXEC) != 0) return false;
+  if (pipe2(in_pipe, O_CLOEXEC) != 0) return false;
   const std::string program = FFSLOAD_BIN;
   pid_ = fork();
   if (pid_ == 0) {
     if (chdir(cwd.c_str()) != 0) _exit(126);
+    dup2(in_pipe[0], STDIN_FILENO);
+    close(in_pipe[0]);
+    close(in_pipe[1]);
     dup2(out_pipe[1], STDOUT_FILENO);
     dup2(err_pipe[1], STDERR_FILENO);
     close(out_pipe[0]);
@@ -163,8 +170,10 @@ bool FfsloadProcess::start(const std::vector<std::string>& args, const std::stri
   }
   close(out_pipe[1]);
   close(err_pipe[1]);
+  close(in_pipe[0]);
   out_fd_ = out_pipe[0];
   err_fd_ = err_pipe[0];
+  in_fd_ = in_pipe[1];
   return pid_ > 0;
 }
 
@@ -206,12 +215,18 @@ void FfsloadProcess::close_stdout() {
   out_fd_ = -1;
 }
 
+void FfsloadProcess::type(const std::string& text) {
+  if (in_fd_ >= 0) (void)!write(in_fd_, text.data(), text.size());
+}
+
 void FfsloadProcess::signal(int signal_number) {
   if (pid_ > 0) kill(pid_, signal_number);
 }
 
 RunResult FfsloadProcess::finish() {
   RunResult result;
+  if (in_fd_ >= 0) close(in_fd_);  // the end of input quits a repeat mode
+  in_fd_ = -1;
   while (out_fd_ >= 0 || err_fd_ >= 0) pump(1000);
   int status = 0;
   if (pid_ > 0) waitpid(pid_, &status, 0);

@@ -77,8 +77,7 @@ TEST(RepeatMode, runs_again_on_enter_with_a_coloured_summary_and_quits_on_q) {
   t.type("\n");
   ASSERT_TRUE(t.wait_for("run 2: ")) << t.seen();
   ASSERT_TRUE(t.wait_for(kPrompt)) << t.seen();
-  EXPECT_NE(t.seen().find("run 2: \033[1;31mred\033[0m, "), std::string::npos)
-      << t.seen();
+  EXPECT_NE(t.seen().find("run 2: \033[1;31mred\033[0m, "), std::string::npos) << t.seen();
   t.type("\n");
   ASSERT_TRUE(t.wait_for("run 3: \033[1;32mgreen")) << t.seen();
   ASSERT_TRUE(t.wait_for(kPrompt));

@@ -60,6 +60,8 @@ class FfsloadProcess {
   bool wait_for_line(const std::string& text, int timeout_ms = 20'000);
   // Closes the reading end of stdout: the process's later writes fail.
   void close_stdout();
+  // Types text on the process's standard input.
+  void type(const std::string& text);
   void signal(int signal_number);
   // Waits for the end; the output read so far and the rest.
   RunResult finish();
@@ -69,6 +71,7 @@ class FfsloadProcess {
   pid_t pid_ = -1;
   int out_fd_ = -1;
   int err_fd_ = -1;
+  int in_fd_ = -1;
   std::string out_;
   std::string err_;
 };
