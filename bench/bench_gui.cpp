@@ -69,7 +69,9 @@ void press(platform::QtPanels& panels, int control) {
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   const int runs = argc > 1 ? std::atoi(argv[1]) : 1000;
-  const std::string panel_file = argc > 2 ? argv[2] : FFSLOAD_PANEL_FILE;
+  const std::string panel_file = argc > 2 && *argv[2] ? argv[2] : FFSLOAD_PANEL_FILE;
+  // A third argument spoils that share of the requests at random (seed 1).
+  const double fault_rate = argc > 3 ? std::atof(argv[3]) : 0.0;
 
   // A station of its own: the example's test-mode script with a sleep.
   const auto folder = std::filesystem::temp_directory_path() / "ffsload-bench-gui";
@@ -84,10 +86,24 @@ int main(int argc, char** argv) {
   platform::FakeTime fake;
   platform::set_time_source(&fake);
   sim::Handset handset;
-  sim::SimulatedLine line{handset};
-  platform::set_device_opener([&line](int, const platform::SerialSettings&, std::string*) {
+  // A line per opening of the port: a hang-up leaves that line dead, and the
+  // next run opens the port again, as after a re-plugged adapter.
+  std::vector<std::unique_ptr<sim::SimulatedLine>> lines;
+  int committed = 0;
+  const auto new_line = [&]() -> sim::SimulatedLine& {
+    if (!lines.empty()) committed += lines.back()->faults().committed_total();
+    lines.push_back(std::make_unique<sim::SimulatedLine>(handset));
+    if (fault_rate > 0) {
+      sim::RandomFaults random;
+      random.rate = fault_rate;
+      random.seed = lines.size();
+      lines.back()->faults().set_random(random);
+    }
+    return *lines.back();
+  };
+  platform::set_device_opener([&](int, const platform::SerialSettings&, std::string*) {
     auto port = std::make_unique<platform::MemorySerialDevice>();
-    sim::connect(line, *port);
+    sim::connect(new_line(), *port);
     return std::unique_ptr<platform::SerialDevice>(std::move(port));
   });
   platform::QtPanels panels;
@@ -95,6 +111,7 @@ int main(int argc, char** argv) {
 
   double shown_ms = 0;
   long rss_first = 0, rss_last = 0, fds_first = 0, fds_last = 0;
+  int green = 0, red = 0;
   double runs_ms = 0;
   QTimer::singleShot(0, [&] {
     shown_ms = ms_since_start();  // the selection panel is up and its loop runs
@@ -104,7 +121,12 @@ int main(int argc, char** argv) {
       const auto t0 = Clock::now();
       for (int i = 0; i < runs; ++i) {
         press(panels, kRunButton);
-        line.clear_requests();
+        lines.back()->clear_requests();
+        int colour = 0;
+        platform::GetCtrlAttribute(platform::runPanel, platform::kRunLogControl,
+                                   platform::kAttrBackColor, &colour);
+        if (colour == platform::kColorGreen) ++green;
+        if (colour == platform::kColorRed) ++red;
         if (i == 0) {
           rss_first = status_kb("VmRSS:");
           fds_first = open_descriptors();
@@ -125,6 +147,11 @@ int main(int argc, char** argv) {
               shown_ms);
   std::printf("%d presses of Run: %.1f ms, %.3f ms per run (4-line script, fake clock)\n", runs,
               runs_ms, runs > 0 ? runs_ms / runs : 0.0);
+  std::printf(
+      "outcomes: %d green, %d red (random faults on %.2f%% of the requests, %d committed)\n", green,
+      red, fault_rate * 100,
+      committed + (lines.empty() ? 0 : lines.back()->faults().committed_total()));
+  std::printf("port opened %zu times (again after each hang-up)\n", lines.size());
   std::printf("memory (RSS) after the first run: %ld kB, after the last: %ld kB\n", rss_first,
               rss_last);
   std::printf("open descriptors after the first run: %ld, after the last: %ld\n", fds_first,
