@@ -2,9 +2,12 @@
 // scripts it names and their PC files, and must end with its report, never a
 // crash, an overrun or a hang.
 //
+// The other files a person edits in a station are read here too: "comports"
+// (port devices, the checksum line) and "ffsload.conf" (the records location).
+//
 // Input: "custdefine" up to the first 0xFF byte, then the script "a.tms"
 // (which custdefine may or may not name) up to the next 0xFF, then a PC file
-// "pc" that the script may name.
+// "pc" that the script may name, then "comports", then "ffsload.conf".
 #include <unistd.h>
 
 #include <cstdint>
@@ -15,6 +18,8 @@
 #include "check/custdefine_check.h"
 #include "check/report.h"
 #include "check/script_check.h"
+#include "platform/port_names.h"
+#include "records/location.h"
 
 namespace {
 
@@ -49,6 +54,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   write_file("custdefine", next_part(all, at));
   write_file("a.tms", next_part(all, at));
   write_file("pc", next_part(all, at));
+  write_file("comports", next_part(all, at));
+  write_file("ffsload.conf", next_part(all, at));
+  (void)platform::list_comports_ports();
+  (void)platform::comports_checks_reply_checksum();
+  for (int port = 1; port <= 8; ++port) (void)platform::device_path_for_port(port);
+  (void)records::resolve_location("");
   check::Report report(g_sink);
   for (const std::string& script : check::check_custdefine(report)) {
     // Only the scratch folder's own script: a name from the input could be

@@ -18,9 +18,6 @@ int main(int argc, char** argv) {
   CLI::App app{"ffsload: loads and checks a GSM handset's flash file system over a serial line.",
                "ffsload"};
   app.set_version_flag("--version", "ffsload " FFSLOAD_VERSION);
-  app.footer(
-      "Without a subcommand ffsload opens the operator panels in the current folder.\n"
-      "\"ffsload SUBCOMMAND --help\" shows a subcommand's options; see also ffsload(1).");
   app.require_subcommand(0, 1);
   if (display_available()) ui::set_report_window(show_report_window_qt);
   int status = ui::kExitNoRun;
@@ -29,6 +26,18 @@ int main(int argc, char** argv) {
   ui::add_ports_command(app, &status);
   ui::add_report_command(app, &status);
   ui::add_grid_command(app, &status, run_grid_window);
+  // Set after the subcommands, which would otherwise take it as their own.
+  app.footer(
+      "Forms:\n"
+      "  ffsload                       the operator panels, in the current folder\n"
+      "  ffsload run --port N (--script FILE | --customer N[.S]) [options]\n"
+      "  ffsload run --ports LIST (--script FILE | --customer N[.S]) [options]\n"
+      "  ffsload grid [--ports LIST] [--customer N[.S]]\n"
+      "  ffsload check [--explain] [FILE ...]\n"
+      "  ffsload ports\n"
+      "  ffsload report [--since DAY] [--until DAY] [--customer KEY] [--chart FILE.svg]\n"
+      "                 [--csv | --window]\n"
+      "\"ffsload SUBCOMMAND --help\" shows a subcommand's options; the manual is ffsload(1).");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
