@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QHeaderView>
+#include <QPointer>
 #include <QSvgRenderer>
 #include <QSvgWidget>
 #include <QTableWidget>
@@ -29,7 +30,10 @@ void show_report_window_qt(const std::vector<records::ReportRow>& rows,
   static char* argv[] = {name, nullptr};
   if (!QApplication::instance()) own_app = std::make_unique<QApplication>(argc, argv);
 
-  QDialog dialog(QApplication::activeWindow());
+  // The operator goes on with the keyboard where they were once the window
+  // is closed: without a window manager nothing would give the focus back.
+  const QPointer<QWidget> focus = QApplication::focusWidget();
+  QDialog dialog(focus ? focus->window() : QApplication::activeWindow());
   dialog.setWindowTitle(QString::fromStdString(title));
   auto* layout = new QVBoxLayout(&dialog);
 
@@ -69,4 +73,8 @@ void show_report_window_qt(const std::vector<records::ReportRow>& rows,
   layout->addWidget(buttons);
   dialog.resize(720, 640);
   dialog.exec();
+  if (focus) {
+    focus->window()->activateWindow();
+    focus->setFocus(Qt::OtherFocusReason);
+  }
 }
