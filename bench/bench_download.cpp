@@ -18,6 +18,7 @@
 
 #include "fs/download.h"
 #include "link/link.h"
+#include "platform/folders.h"
 #include "platform/headless_ui.h"
 #include "platform/port_names.h"
 #include "platform/rs232.h"
@@ -30,9 +31,9 @@ constexpr double kBitsPerByte = 10.0;  // start, 8 data, stop
 constexpr double kBaud = 115200.0;
 
 std::string default_sim_path() {
-  std::error_code ec;
-  auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return (self.parent_path() / ".." / "src" / "ffsload-sim").lexically_normal().string();
+  return (std::filesystem::path(platform::program_folder()) / ".." / "src" / "ffsload-sim")
+      .lexically_normal()
+      .string();
 }
 
 double cpu_seconds() {

@@ -43,6 +43,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/folders.h"
+
 namespace stdfs = std::filesystem;
 
 namespace {
@@ -308,9 +310,7 @@ class Station {
 };
 
 std::string beside_self(const std::string& relative) {
-  std::error_code ec;
-  auto self = stdfs::read_symlink("/proc/self/exe", ec);
-  return (self.parent_path() / relative).lexically_normal().string();
+  return (stdfs::path(platform::program_folder()) / relative).lexically_normal().string();
 }
 
 void usage() {

@@ -27,12 +27,9 @@ fail() {
   exit 1
 }
 
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.err")"
-export DISPLAY=":$(cat "$work/display")"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+# A display of its own.
+source "$(dirname "$0")/xvfb_display.sh"
+start_xvfb "$work" 1280x800x24
 
 cp -r "$examples/station" "$work/station"
 cd "$work/station"

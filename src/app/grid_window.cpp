@@ -321,12 +321,7 @@ int run_grid_window(ui::StationGrid& grid, const std::vector<std::string>& probl
   static char name[] = "ffsload";
   static char* argv[] = {name, nullptr};
   QApplication app(argc, argv);
-  struct sigaction action {};
-  action.sa_handler = on_stop_signal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
+  ui::catch_stop_signals(on_stop_signal);
   GridWindow window(grid, problems);
   window.show();
   QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);

@@ -26,6 +26,18 @@ int CVI_GetFileSize(const char* path, long* size) {
   return 0;
 }
 
+bool write_all(int fd, const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const char*>(data);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::write(fd, bytes + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
 bool sync_file(int fd) {
   while (::fsync(fd) != 0) {
     if (errno != EINTR) return false;

@@ -1,6 +1,7 @@
 // File operations of the run-time that the file commands call.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace platform {
@@ -12,6 +13,10 @@ int CVI_GetFileSize(const char* path, long* size);
 }  // namespace platform
 
 namespace platform {
+
+// Writes every byte to fd, carrying on after interruptions; false when the
+// file refuses (a full disk, a closed pipe).
+bool write_all(int fd, const void* data, std::size_t size);
 
 // Flushes an open file's data to the disk; false when the disk refuses.
 bool sync_file(int fd);

@@ -19,11 +19,15 @@ int SetDir(const std::string& folder) {
   return ::chdir(folder.c_str()) == 0 ? 0 : -1;
 }
 
-std::string program_folder() {
+std::string program_path() {
   std::error_code error;
   const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error || !self.has_parent_path()) return ".";
-  return self.parent_path().string();
+  return error || self.empty() ? "ffsload" : self.string();
+}
+
+std::string program_folder() {
+  const std::filesystem::path self = program_path();
+  return self.has_parent_path() ? self.parent_path().string() : ".";
 }
 
 }  // namespace platform

@@ -9,6 +9,10 @@ namespace platform {
 int GetDir(std::string* folder);
 int SetDir(const std::string& folder);
 
+// The running program's own file ("ffsload" when it cannot be found), for
+// starting children of the same build.
+std::string program_path();
+
 // The folder of the running program (where its panel file lies); "." when
 // it cannot be found.
 std::string program_folder();

@@ -11,6 +11,8 @@
 #include <iterator>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace sim {
 
 namespace stdfs = std::filesystem;
@@ -60,17 +62,6 @@ std::optional<std::vector<std::string>> safe_parts(const std::string& handset_pa
 Fd enter(const Fd& dir, const std::string& name) {
   if (::mkdirat(dir.get(), name.c_str(), 0755) != 0 && errno != EEXIST) return Fd{};
   return Fd{::openat(dir.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
-}
-
-bool write_all(int fd, const std::vector<std::uint8_t>& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 std::string printable(const std::string& path) {
@@ -170,7 +161,7 @@ bool dump_file_system(const FlashFs& fs, const std::string& folder, std::string*
     Fd file{dir.ok() ? ::openat(dir.get(), parts->back().c_str(),
                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644)
                      : -1};
-    if (!file.ok() || !write_all(file.get(), bytes)) {
+    if (!file.ok() || !platform::write_all(file.get(), bytes.data(), bytes.size())) {
       problems.push_back("cannot write " + printable(path));
     }
   }

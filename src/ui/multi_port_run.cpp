@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 
+#include "platform/folders.h"
 #include "records/location.h"
 #include "ui/command_line.h"
 #include "ui/port_folders.h"
@@ -116,14 +117,9 @@ int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& 
 
   // The children decide for themselves how to stop safely (never between a
   // format and the IMEI write-back); the supervisor hands signals on.
-  struct sigaction action {};
-  action.sa_handler = on_signal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
+  catch_stop_signals(on_signal);
 
-  const std::string program = own_program_path();
+  const std::string program = platform::program_path();
   for (int port : ports) {
     std::string error;
     const std::string folder = prepare_port_folder(station, port, &error);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <climits>
 #include <cstring>
 
@@ -45,11 +46,13 @@ std::string describe_end(const ChildEnd& end) {
   return "exit status " + std::to_string(end.exit_code);
 }
 
-std::string own_program_path() {
-  char path[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return "ffsload";
-  return std::string(path, static_cast<std::size_t>(n));
+void catch_stop_signals(void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
 }
 
 PortSupervisor::PortSupervisor(LineSink on_line, EndSink on_end)

@@ -26,6 +26,10 @@ constexpr long kPortSilenceLimitMs = 10 * 60 * 1000;
 // A short text for the operator: "exit status 1", "crashed (signal 11)", ...
 std::string describe_end(const ChildEnd& end);
 
+// A supervisor's own SIGINT and SIGTERM go to `handler` (which hands them on
+// to the children, each of which stops safely); a closed pipe is ignored.
+void catch_stop_signals(void (*handler)(int));
+
 class PortSupervisor {
  public:
   using LineSink = std::function<void(int port, bool from_stderr, const std::string& line)>;
@@ -78,8 +82,5 @@ class PortSupervisor {
   std::map<int, Child> children_;
   long silence_limit_ms_ = 0;
 };
-
-// The running program's own path, for starting children of the same build.
-std::string own_program_path();
 
 }  // namespace ui

@@ -10,6 +10,7 @@
 #include "link/link.h"
 #include "platform/clock.h"
 #include "platform/date_time.h"
+#include "platform/files.h"
 #include "platform/rs232.h"
 #include "platform/run_panel.h"
 #include "platform/text_format.h"
@@ -24,17 +25,6 @@ namespace {
 // Two stations in one folder may save in the same second; beyond this many
 // names something else is wrong and the save reports it.
 constexpr int kMaxSaveNames = 100;
-
-bool write_all(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
 
 std::vector<std::string> run_log_lines() {
   using namespace platform;
@@ -71,7 +61,7 @@ SavedLog write_log_file(const std::string& base, const std::string& text) {
       result.error = std::strerror(errno);
       return result;
     }
-    bool ok = write_all(fd, text);
+    bool ok = platform::write_all(fd, text.data(), text.size());
     int saved_errno = errno;
     ok = ::close(fd) == 0 && ok;
     if (!ok) {

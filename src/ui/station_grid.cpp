@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/folders.h"
 #include "ui/multi_port_run.h"
 #include "ui/port_folders.h"
 
@@ -36,8 +37,14 @@ StationGrid::StationGrid(std::string station, const std::vector<platform::Compor
           }) {
   for (const auto& p : ports) tiles_.emplace_back(p.port, p.device);
   command_ = [this](int port, const std::string& key) {
-    return std::vector<std::string>{own_program_path(), "run", "--port",   std::to_string(port),
-                                    "--customer",       key,   "--repeat", records_argument_};
+    return std::vector<std::string>{platform::program_path(),
+                                    "run",
+                                    "--port",
+                                    std::to_string(port),
+                                    "--customer",
+                                    key,
+                                    "--repeat",
+                                    records_argument_};
   };
   supervisor_.set_silence_limit_ms(kPortSilenceLimitMs);
 }
