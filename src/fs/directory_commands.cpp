@@ -31,6 +31,11 @@ int exchange_and_log(const std::string& line, const FsRequest& request, ReplyLay
 int mkfs(const std::string& line) {
   const FsRequest first = format_first_request();
   const FsRequest second = format_second_request();
+  // The journal notes the format before the handset hears of it: a power cut
+  // in the pause that follows must leave the IMEI pending, not forgotten.
+  if (ImeiKeeper* keeper = imei_keeper(); keeper && !keeper->formatting()) {
+    return refuse(line, kStatusJournalNotWritten, "cannot write the run journal; no format");
+  }
   // From the first format request on, the handset may have lost its files,
   // whatever the replies say.
   imei_guard_note_format();

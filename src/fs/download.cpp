@@ -141,7 +141,10 @@ int writefile(const std::string& line, const std::string& directory,
       platform::strprintf("%s , %dbytes => %d (%d)", line.c_str(), static_cast<int>(size), status,
                           commands::kAttemptCount - left);
   if (status == kStatusShortRead) result += ": the PC file changed size during the download";
-  if (status == 0 && is_imei_name(pc_name)) imei_guard_note_restore();
+  if (status == 0 && is_imei_name(pc_name)) {
+    imei_guard_note_restore();
+    if (ImeiKeeper* keeper = imei_keeper()) keeper->written_back();
+  }
   platform::append_run_log_line(result.c_str());
   close_pc_file();
   return status;

@@ -27,6 +27,7 @@ void notice_to_stderr(const std::string& text) {
 }
 
 void (*g_notice_sink)(const std::string&) = notice_to_stderr;
+ImeiKeeper* g_keeper = nullptr;
 
 }  // namespace
 
@@ -72,6 +73,14 @@ const std::string& imei_backup_file() {
 
 const std::optional<std::vector<std::uint8_t>>& imei_read_back() {
   return g_guard.read_back;
+}
+
+void set_imei_keeper(ImeiKeeper* keeper) {
+  g_keeper = keeper;
+}
+
+ImeiKeeper* imei_keeper() {
+  return g_keeper;
 }
 
 void set_operator_notice_sink(void (*sink)(const std::string& text)) {

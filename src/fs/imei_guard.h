@@ -33,6 +33,49 @@ const char* imei_backup_file_for_signal();
 // The IMEI bytes this run read back, if it read one.
 const std::optional<std::vector<std::uint8_t>>& imei_read_back();
 
+// An IMEI that a run on this port backed up and formatted away without a
+// confirmed write-back: the process that ran it may have died (a power cut,
+// kill -9), so only a journal on disk still knows it.
+struct PendingImei {
+  std::string run_uid;             // the run that backed it up
+  std::int64_t started_at_ms = 0;  // when that run started (UTC)
+  int port = 0;
+  std::vector<std::uint8_t> imei;  // the 8 bytes read back
+  std::string pc_file;             // where that run saved them
+};
+
+// The operator's answer about a pending IMEI while the handset on the
+// fixture has no IMEI file: it is that handset (restore), it is not (keep
+// aside), or nobody answered (the run must stop before any format).
+enum class PendingAnswer { kRestore, kKeepAside, kNoAnswer };
+
+// What makes the handset's identity outlive the process. The front end's run
+// installs one (a journal on disk); without one nothing is durable beyond
+// the PC file itself. Every "true" means flushed to disk.
+class ImeiKeeper {
+ public:
+  virtual ~ImeiKeeper() = default;
+  // A read-back saved the handset's IMEI into pc_file; false when it cannot
+  // be made durable (the read-back then fails before any format).
+  virtual bool backed_up(const std::string& pc_file, std::span<const std::uint8_t> imei) = 0;
+  // The first format request is about to go out; false stops it.
+  virtual bool formatting() = 0;
+  // The handset confirmed the IMEI write-back.
+  virtual void written_back() = 0;
+  // The IMEIs pending on this port, newest first.
+  virtual std::vector<PendingImei> pending() = 0;
+  // The handset answered with this pending IMEI: its write-back had happened.
+  virtual void found_on_handset(const PendingImei& pending) = 0;
+  virtual PendingAnswer ask(const PendingImei& pending) = 0;
+  // The answer Yes: the pending IMEI becomes this run's backup in pc_file.
+  virtual bool restore(const PendingImei& pending, const std::string& pc_file) = 0;
+  // The answer No: the IMEI is kept aside for good.
+  virtual void keep_aside(const PendingImei& pending) = 0;
+};
+
+void set_imei_keeper(ImeiKeeper* keeper);  // nullptr: none
+ImeiKeeper* imei_keeper();
+
 // Tells the operator something beside the run log (whose lines stay as they
 // are): stderr for the command line, the run panel for the GUI.
 void set_operator_notice_sink(void (*sink)(const std::string& text));

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -57,17 +58,78 @@ void leave_empty(const std::string& name) {
   if (std::FILE* file = std::fopen(name.c_str(), "wb")) std::fclose(file);
 }
 
-// A handset without an IMEI file while the PC still holds an 8-byte backup of
-// one: an earlier run may have stopped between the format and the write-back.
-void point_out_stranded_imei(const std::string& pc_name) {
-  long size = 0;
-  if (platform::CVI_GetFileSize(pc_name.c_str(), &size) == 0 && size == kImeiFileSize) {
-    operator_notice(platform::strprintf(
-        "the handset has no IMEI file, but %s holds an 8-byte IMEI from an earlier run: that run "
-        "may have stopped between the format and the write-back, and that IMEI is now only on "
-        "the PC",
-        pc_name.c_str()));
+std::string imei_hex(const std::vector<std::uint8_t>& bytes) {
+  std::string text;
+  for (std::uint8_t b : bytes) text += platform::strprintf("%02x", b);
+  return text;
+}
+
+bool holds_pending_imei(const std::string& pc_name, const std::vector<PendingImei>& pending) {
+  std::array<std::uint8_t, kImeiFileSize + 1> bytes{};
+  std::size_t got = 0;
+  if (std::FILE* file = std::fopen(pc_name.c_str(), "rb")) {
+    got = std::fread(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
   }
+  for (const PendingImei& p : pending) {
+    if (p.pc_file == pc_name) return true;
+    if (got == p.imei.size() && std::equal(p.imei.begin(), p.imei.end(), bytes.begin())) return true;
+  }
+  return false;
+}
+
+// The handset on the fixture answered with its own IMEI: a pending one that
+// matches was written back after all; the others wait for their handsets.
+void sort_out_pending(const std::vector<PendingImei>& pending,
+                      std::span<const std::uint8_t> handset_imei) {
+  ImeiKeeper* keeper = imei_keeper();
+  for (const PendingImei& p : pending) {
+    if (std::equal(p.imei.begin(), p.imei.end(), handset_imei.begin(), handset_imei.end())) {
+      keeper->found_on_handset(p);
+      operator_notice(platform::strprintf(
+          "IMEI %s, pending since the run on port %d stopped after the format, is on this "
+          "handset: it had been written back",
+          imei_hex(p.imei).c_str(), p.port));
+    } else {
+      operator_notice(platform::strprintf(
+          "this handset has its own IMEI; IMEI %s of the run on port %d that stopped after the "
+          "format stays pending and waits for its handset",
+          imei_hex(p.imei).c_str(), p.port));
+    }
+  }
+}
+
+enum class PendingOutcome { kNoneRestored, kRestored, kUnanswered, kNotWritten };
+
+// The handset has no IMEI file and IMEIs are pending: the operator says,
+// newest first, whether this is the handset of each.
+PendingOutcome settle_pending(const std::vector<PendingImei>& pending, const std::string& pc_name,
+                              std::vector<std::uint8_t>* restored) {
+  ImeiKeeper* keeper = imei_keeper();
+  for (const PendingImei& p : pending) {
+    switch (keeper->ask(p)) {
+      case PendingAnswer::kNoAnswer:
+        return PendingOutcome::kUnanswered;
+      case PendingAnswer::kKeepAside:
+        keeper->keep_aside(p);
+        operator_notice(platform::strprintf(
+            "IMEI %s is kept aside: it is not this handset's; \"ffsload report --interrupted\" "
+            "lists it",
+            imei_hex(p.imei).c_str()));
+        continue;
+      case PendingAnswer::kRestore:
+        // The PC file first, then the journal's note that this run holds the
+        // IMEI now: a crash in between leaves it pending, never lost.
+        if (!write_pc_file(pc_name, p.imei)) return PendingOutcome::kNotWritten;
+        if (!keeper->restore(p, pc_name)) return PendingOutcome::kNotWritten;
+        *restored = p.imei;
+        operator_notice(platform::strprintf(
+            "IMEI %s is this run's backup in %s: the script's write-back gives it back",
+            imei_hex(p.imei).c_str(), pc_name.c_str()));
+        return PendingOutcome::kRestored;
+    }
+  }
+  return PendingOutcome::kNoneRestored;
 }
 
 int read_back(const std::string& line, const std::string& directory,
@@ -93,6 +155,8 @@ int read_back(const std::string& line, const std::string& directory,
   // An IMEI-named read-back is the backup of the handset's identity: it
   // finds out whether there is one before anything on the PC is touched.
   const bool imei = pc_name.starts_with("IMEI");
+  ImeiKeeper* keeper = imei ? imei_keeper() : nullptr;
+  const std::vector<PendingImei> pending = keeper ? keeper->pending() : std::vector<PendingImei>{};
   FileFacts facts;
   std::array<std::uint8_t, kLargestFile> buffer{};
   int status = 1;
@@ -108,6 +172,30 @@ int read_back(const std::string& line, const std::string& directory,
       // IMEI" would let the format erase the identity.
       if (status != 0 && wire::last_reply_fault() == wire::ReplyFault::kRefused) ++refusals;
       const bool refused_every_time = refusals == commands::kAttemptCount;
+      if (refused_every_time && !pending.empty()) {
+        std::vector<std::uint8_t> restored;
+        switch (settle_pending(pending, suffixed, &restored)) {
+          case PendingOutcome::kUnanswered:
+            IMEI_flag = 0;
+            operator_notice(
+                "an IMEI is pending on this port and this handset has none: say whether it is "
+                "that handset with --pending-imei restore (it gets the pending IMEI back) or "
+                "--pending-imei keep-aside (it is another handset; the IMEI is kept aside)");
+            return refuse(line, kStatusPendingImeiUnanswered,
+                          "an IMEI is pending and nobody said whether this is its handset");
+          case PendingOutcome::kNotWritten:
+            IMEI_flag = 0;
+            return refuse(line, kStatusPcFileNotWritten,
+                          "cannot make the pending IMEI this run's backup in " + suffixed);
+          case PendingOutcome::kRestored:
+            IMEI_flag = 1;
+            pc_name = suffixed;
+            imei_guard_note_backup(pc_name, restored);
+            return 0;
+          case PendingOutcome::kNoneRestored:
+            break;
+        }
+      }
       if (refused_every_time || (status == 0 && facts.size != kImeiFileSize)) {
         IMEI_flag = 0;
         suffixed_name_out = suffixed;
@@ -128,17 +216,29 @@ int read_back(const std::string& line, const std::string& directory,
   pc_name = suffixed;
   int result = status + size_error;
   bool pc_file_written = true;
+  bool journal_written = true;
   if (result == 0) {
+    if (imei && !pending.empty()) sort_out_pending(pending, std::span(buffer).first(facts.size));
     pc_file_written = write_pc_file(pc_name, std::span(buffer).first(facts.size));
     if (!pc_file_written) result = kStatusPcFileNotWritten;
+    // The journal keeps the IMEI beyond this process before a format can
+    // follow; if it cannot, no format may.
+    if (result == 0 && keeper &&
+        !keeper->backed_up(pc_name, std::span(buffer).first(facts.size))) {
+      journal_written = false;
+      result = kStatusJournalNotWritten;
+    }
   }
-  if (result != 0) leave_empty(pc_name);
+  // A failed read-back empties its PC file, except one that holds a pending
+  // IMEI: that may be the only copy of another handset's identity.
+  if (result != 0 && !(imei && holds_pending_imei(pc_name, pending))) leave_empty(pc_name);
 
   std::string entry = platform::strprintf("%s, %dBytes=> %d(%d)", line.c_str(), facts.size, result,
                                           commands::kAttemptCount - left);
   if (!pc_file_written) {
     entry += platform::strprintf(": cannot write PC file \"%s\"", pc_name.c_str());
   }
+  if (!journal_written) entry += ": cannot write the run journal";
   if (imei && result == 0) imei_guard_note_backup(pc_name, std::span(buffer).first(facts.size));
   platform::append_run_log_line(entry.c_str());
   return result;
@@ -154,9 +254,6 @@ int frd(const std::string& line, const std::string& directory, const std::string
   std::string no_imei_name;
   const int result = read_back(line, directory, handset_name, pc_name, no_imei_name);
   if (imei && result != 0) IMEI_flag = 0;
-  if (imei && result == 0 && IMEI_flag == 0 && !no_imei_name.empty()) {
-    point_out_stranded_imei(no_imei_name);
-  }
   return result;
 }
 

@@ -27,6 +27,12 @@ constexpr int kStatusImeiFileSize = 57;
 // The PC file belongs to another station's run (it read it back from its
 // handset): taking it would mix up two handsets' files.
 constexpr int kStatusPcFileHeldElsewhere = 58;
+// The run journal, which keeps the IMEI across a crash or power cut, cannot
+// be written: no format may follow.
+constexpr int kStatusJournalNotWritten = 59;
+// A handset without an IMEI file while an IMEI is pending on this port, and
+// nobody said whether this is that handset: the run stops before any format.
+constexpr int kStatusPendingImeiUnanswered = 60;
 
 // Refuses with 58 when another process's run holds pc_name; 0 when free.
 int refuse_if_held_elsewhere(const std::string& line, const std::string& pc_name);

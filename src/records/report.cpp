@@ -1,6 +1,7 @@
 #include "records/report.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <map>
 #include <utility>
@@ -22,7 +23,8 @@ constexpr const char* kCountsSql =
     "  FROM runs r WHERE started_at >= ? AND started_at < ? AND (? = '' OR customer = ?))\n"
     "SELECT customer, day, count(*), count(DISTINCT imei),\n"
     "  sum(CASE WHEN first_run THEN 1 ELSE 0 END),\n"
-    "  sum(CASE WHEN first_run AND outcome = 'green' THEN 1 ELSE 0 END)\n"
+    "  sum(CASE WHEN first_run AND outcome = 'green' THEN 1 ELSE 0 END),\n"
+    "  sum(CASE WHEN outcome = 'interrupted' THEN 1 ELSE 0 END)\n"
     "FROM f GROUP BY customer, day";
 
 constexpr const char* kFailingSql =
@@ -113,6 +115,7 @@ std::vector<ReportRow> build_report(Store& store, const ReportFilter& filter) {
     row.handsets = number(r[3]);
     row.first_runs = number(r[4]);
     row.first_pass = number(r[5]);
+    row.interrupted = number(r[6]);
     rows[{row.day, row.customer}] = row;
   }
   for (const Row& r : store.query(kFailingSql, params)) {
@@ -133,13 +136,11 @@ std::vector<ReportRow> build_report(Store& store, const ReportFilter& filter) {
   return out;
 }
 
-std::string format_table(const std::vector<ReportRow>& rows) {
-  std::vector<std::vector<std::string>> cells{
-      {"day", "customer", "runs", "handsets", "first-pass yield", "most frequent failing line"}};
-  for (const ReportRow& row : rows) {
-    cells.push_back({row.day, row.customer.empty() ? "-" : row.customer, std::to_string(row.runs),
-                     std::to_string(row.handsets), yield_text(row), failing_text(row)});
-  }
+namespace {
+
+// Columns numeric_from..numeric_to are right-aligned.
+std::string aligned(const std::vector<std::vector<std::string>>& cells, std::size_t numeric_from,
+                    std::size_t numeric_to) {
   std::vector<std::size_t> width(cells[0].size(), 0);
   for (const auto& line : cells) {
     for (std::size_t c = 0; c < line.size(); ++c) width[c] = std::max(width[c], line[c].size());
@@ -148,7 +149,7 @@ std::string format_table(const std::vector<ReportRow>& rows) {
   for (const auto& line : cells) {
     std::string text;
     for (std::size_t c = 0; c < line.size(); ++c) {
-      const bool numeric = c >= 2 && c <= 4;
+      const bool numeric = c >= numeric_from && c <= numeric_to;
       const std::string pad(width[c] - line[c].size(), ' ');
       text += numeric ? pad + line[c] : line[c] + (c + 1 < line.size() ? pad : "");
       if (c + 1 < line.size()) text += "  ";
@@ -159,10 +160,57 @@ std::string format_table(const std::vector<ReportRow>& rows) {
   return out;
 }
 
+}  // namespace
+
+std::vector<InterruptedRun> list_interrupted(Store& store, const ReportFilter& filter) {
+  const std::string from = filter.since.value_or("0000-01-01");
+  const std::string to = filter.until ? day_after(*filter.until) : "9999-12-31";
+  const std::string customer = filter.customer.value_or("");
+  std::vector<InterruptedRun> out;
+  for (const Row& r : store.query(
+           "SELECT started_at, station, port, customer, imei, imei_fate FROM runs\n"
+           "WHERE outcome = 'interrupted' AND started_at >= ? AND started_at < ?\n"
+           "  AND (? = '' OR customer = ?) ORDER BY started_at, id",
+           {from, to, customer, customer})) {
+    InterruptedRun run;
+    run.started_at = r[0].value_or("");
+    run.station = r[1].value_or("");
+    run.port = std::strtol(r[2].value_or("0").c_str(), nullptr, 10);
+    run.customer = r[3].value_or("");
+    run.imei = r[4].value_or("");
+    run.fate = r[5].value_or("");
+    out.push_back(std::move(run));
+  }
+  return out;
+}
+
+std::string format_interrupted(const std::vector<InterruptedRun>& runs) {
+  std::vector<std::vector<std::string>> cells{
+      {"started", "station", "port", "customer", "IMEI", "what became of the IMEI"}};
+  for (const InterruptedRun& r : runs) {
+    cells.push_back({r.started_at, r.station, std::to_string(r.port),
+                     r.customer.empty() ? "-" : r.customer, r.imei.empty() ? "-" : r.imei,
+                     r.imei.empty() ? "no IMEI backed up" : (r.fate.empty() ? "-" : r.fate)});
+  }
+  return aligned(cells, 2, 2);
+}
+
+std::string format_table(const std::vector<ReportRow>& rows) {
+  std::vector<std::vector<std::string>> cells{{"day", "customer", "runs", "interrupted",
+                                               "handsets", "first-pass yield",
+                                               "most frequent failing line"}};
+  for (const ReportRow& row : rows) {
+    cells.push_back({row.day, row.customer.empty() ? "-" : row.customer, std::to_string(row.runs),
+                     std::to_string(row.interrupted), std::to_string(row.handsets),
+                     yield_text(row), failing_text(row)});
+  }
+  return aligned(cells, 2, 5);
+}
+
 std::string format_csv(const std::vector<ReportRow>& rows) {
   std::string out =
       "day,customer,runs,handsets,first_runs,first_pass,first_pass_yield,failing_line,"
-      "failing_text,failing_count\n";
+      "failing_text,failing_count,interrupted\n";
   for (const ReportRow& row : rows) {
     char yield[16] = "";
     if (auto y = row.yield_percent()) std::snprintf(yield, sizeof yield, "%.1f", *y);
@@ -171,7 +219,8 @@ std::string format_csv(const std::vector<ReportRow>& rows) {
            std::to_string(row.first_pass) + "," + yield + "," +
            (row.failing_line ? std::to_string(*row.failing_line) : "") + "," +
            csv_field(row.failing_text) + "," +
-           (row.failing_line ? std::to_string(row.failing_count) : "") + "\n";
+           (row.failing_line ? std::to_string(row.failing_count) : "") + "," +
+           std::to_string(row.interrupted) + "\n";
   }
   return out;
 }

@@ -21,6 +21,7 @@ struct ReportRow {
   std::string customer;
   std::string day;  // "YYYY-MM-DD", UTC
   long runs = 0;
+  long interrupted = 0;  // runs that never ended: a power cut, kill -9, a crash
   long handsets = 0;    // distinct IMEIs among the day's runs
   long first_runs = 0;  // handsets whose first run ever was on this day
   long first_pass = 0;  // ... and was green
@@ -38,6 +39,20 @@ bool valid_day(const std::string& text);
 
 // Rows ordered by day, then customer. Throws StoreError.
 std::vector<ReportRow> build_report(Store& store, const ReportFilter& filter);
+
+// A run that never ended, and what became of the IMEI it had backed up.
+struct InterruptedRun {
+  std::string started_at;  // ISO 8601 UTC
+  std::string station;
+  long port = 0;
+  std::string customer;
+  std::string imei;  // hex, "" when none was backed up
+  std::string fate;  // "pending", "restored", "kept aside", "written back", "not at risk", ""
+};
+
+// Interrupted runs in the filter's range, oldest first. Throws StoreError.
+std::vector<InterruptedRun> list_interrupted(Store& store, const ReportFilter& filter);
+std::string format_interrupted(const std::vector<InterruptedRun>& runs);
 
 // An aligned text table, and CSV (RFC 4180 quoting) with a header line.
 std::string format_table(const std::vector<ReportRow>& rows);

@@ -20,12 +20,21 @@ struct RunRecord {
   std::string script;
   std::string ma_no;
   std::optional<std::string> imei;         // lower-case hex of the bytes read back
-  std::string outcome;                     // "green", "red" or "no run"
+  // "green", "red" or "no run"; "running" from the run's start until its end,
+  // "interrupted" when a later run found it never ended (a power cut, kill -9).
+  std::string outcome;
   std::optional<int> failed_line;          // red runs: the line number that stopped the run
   std::optional<std::string> failed_text;  // and its text
   std::optional<int> failed_status;
   std::string log;  // run-log lines joined by "\n"
   std::string tool_version;
+  // What became of an IMEI that the run formatted away: "pending", "written
+  // back", "restored", "kept aside"; "not at risk" when no format followed
+  // the backup; nullopt without an IMEI.
+  std::optional<std::string> imei_fate;
+  // A record is kept again as its run goes on; the store keeps the highest
+  // revision of each uid, whatever order the copies arrive in.
+  std::int64_t revision = 0;
 };
 
 // "2024-05-01T12:34:56.789Z"

@@ -1,5 +1,7 @@
 #include "records/schema.h"
 
+#include <cstdlib>
+
 namespace records {
 
 namespace {
@@ -40,6 +42,66 @@ std::vector<std::string> version_1(Dialect dialect) {
   };
 }
 
+const char* const kOutcomesV2 = "('green', 'red', 'no run', 'running', 'interrupted')";
+
+std::vector<std::string> report_indexes() {
+  return {
+      "CREATE INDEX runs_by_start ON runs (started_at, customer, outcome, imei)",
+      "CREATE INDEX runs_by_handset ON runs (imei, started_at, id)",
+      "CREATE INDEX runs_red_by_start ON runs (started_at, customer, failed_line, failed_text) "
+      "WHERE outcome = 'red'",
+  };
+}
+
+// Version 2: a record is kept from its run's start ("running") and replaced
+// as the run goes on (revision); runs that never ended are "interrupted", and
+// the fate of an IMEI they formatted away is kept.
+std::vector<std::string> version_2(Dialect dialect) {
+  if (dialect == Dialect::kPostgres) {
+    return {
+        "ALTER TABLE runs DROP CONSTRAINT IF EXISTS runs_outcome_check",
+        std::string("ALTER TABLE runs ADD CONSTRAINT runs_outcome_check CHECK (outcome IN ") +
+            kOutcomesV2 + ")",
+        "ALTER TABLE runs ADD COLUMN imei_fate TEXT",
+        "ALTER TABLE runs ADD COLUMN revision BIGINT NOT NULL DEFAULT 0",
+        "CREATE INDEX runs_interrupted ON runs (started_at) WHERE outcome = 'interrupted'",
+    };
+  }
+  // SQLite cannot change a CHECK constraint: the table is built anew.
+  const std::string v1_columns =
+      "id, uid, started_at, ended_at, station, port, device, customer, script, ma_no, imei, "
+      "outcome, failed_line, failed_text, failed_status, log, tool_version";
+  std::vector<std::string> steps = {
+      "CREATE TABLE runs_v2 (id INTEGER PRIMARY KEY,\n"
+      "  uid TEXT NOT NULL UNIQUE,\n"
+      "  started_at TEXT NOT NULL,\n"
+      "  ended_at TEXT NOT NULL,\n"
+      "  station TEXT NOT NULL,\n"
+      "  port INTEGER NOT NULL,\n"
+      "  device TEXT NOT NULL,\n"
+      "  customer TEXT NOT NULL,\n"
+      "  script TEXT NOT NULL,\n"
+      "  ma_no TEXT NOT NULL,\n"
+      "  imei TEXT,\n"
+      "  outcome TEXT NOT NULL CHECK (outcome IN " +
+          std::string(kOutcomesV2) +
+          "),\n"
+          "  failed_line INTEGER,\n"
+          "  failed_text TEXT,\n"
+          "  failed_status INTEGER,\n"
+          "  log TEXT NOT NULL,\n"
+          "  tool_version TEXT NOT NULL,\n"
+          "  imei_fate TEXT,\n"
+          "  revision INTEGER NOT NULL DEFAULT 0)",
+      "INSERT INTO runs_v2 (" + v1_columns + ") SELECT " + v1_columns + " FROM runs",
+      "DROP TABLE runs",
+      "ALTER TABLE runs_v2 RENAME TO runs",
+  };
+  for (std::string& index : report_indexes()) steps.push_back(std::move(index));
+  steps.push_back("CREATE INDEX runs_interrupted ON runs (started_at) WHERE outcome = 'interrupted'");
+  return steps;
+}
+
 }  // namespace
 
 std::vector<std::string> upgrade_step(Dialect dialect, int from) {
@@ -49,6 +111,8 @@ std::vector<std::string> upgrade_step(Dialect dialect, int from) {
   switch (from) {
     case 0:
       return version_1(dialect);
+    case 1:
+      return version_2(dialect);
     default:
       return {};
   }
@@ -56,11 +120,11 @@ std::vector<std::string> upgrade_step(Dialect dialect, int from) {
 
 const char* const kRecordColumns =
     "uid, started_at, ended_at, station, port, device, customer, script, ma_no, imei, outcome, "
-    "failed_line, failed_text, failed_status, log, tool_version";
+    "failed_line, failed_text, failed_status, log, tool_version, imei_fate, revision";
 
 namespace {
 
-constexpr int kRecordColumnCount = 16;
+constexpr int kRecordColumnCount = 18;
 
 std::optional<std::string> number(const std::optional<int>& value) {
   if (!value) return std::nullopt;
@@ -82,8 +146,34 @@ std::string insert_statement(Dialect dialect) {
     if (n > 1) values += ", ";
     values += (dialect == Dialect::kSqlite ? "?" : "$") + std::to_string(n);
   }
+  std::string update;
+  std::string columns = kRecordColumns;
+  for (std::size_t start = 0; start < columns.size();) {
+    std::size_t comma = columns.find(',', start);
+    if (comma == std::string::npos) comma = columns.size();
+    std::string column = columns.substr(start, comma - start);
+    column.erase(0, column.find_first_not_of(' '));
+    if (column == "uid") {
+      start = comma + 1;
+      continue;
+    }
+    // A later copy that does not know something (a run's log or failing
+    // line, when the copy comes from the journal of a run that died) keeps
+    // what the store knows.
+    std::string value = "excluded." + column;
+    if (column == "log") {
+      value = "CASE WHEN excluded.log = '' THEN runs.log ELSE excluded.log END";
+    } else if (column == "ended_at") {
+      value = "CASE WHEN excluded.ended_at > runs.ended_at THEN excluded.ended_at ELSE "
+              "runs.ended_at END";
+    } else if (column == "imei" || column == "imei_fate" || column.starts_with("failed_")) {
+      value = "COALESCE(excluded." + column + ", runs." + column + ")";
+    }
+    update += (update.empty() ? "" : ", ") + column + " = " + value;
+    start = comma + 1;
+  }
   return std::string("INSERT INTO runs (") + kRecordColumns + ") VALUES (" + values +
-         ") ON CONFLICT (uid) DO NOTHING";
+         ") ON CONFLICT (uid) DO UPDATE SET " + update + " WHERE excluded.revision > runs.revision";
 }
 
 std::vector<std::optional<std::string>> record_values(const RunRecord& r) {
@@ -102,7 +192,9 @@ std::vector<std::optional<std::string>> record_values(const RunRecord& r) {
           r.failed_text,
           number(r.failed_status),
           r.log,
-          r.tool_version};
+          r.tool_version,
+          r.imei_fate,
+          std::to_string(r.revision)};
 }
 
 RunRecord record_from_values(const std::vector<std::optional<std::string>>& v) {
@@ -125,6 +217,8 @@ RunRecord record_from_values(const std::vector<std::optional<std::string>>& v) {
   r.failed_status = number(v[13]);
   r.log = text(14);
   r.tool_version = text(15);
+  r.imei_fate = v[16];
+  r.revision = v[17] ? std::strtoll(v[17]->c_str(), nullptr, 10) : 0;
   return r;
 }
 

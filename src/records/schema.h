@@ -12,7 +12,7 @@ namespace records {
 
 // The version this program writes. A store with a higher one was written by
 // a newer program and is not touched.
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 
 enum class Dialect { kSqlite, kPostgres };
 
@@ -26,7 +26,8 @@ constexpr const char* kVersionTable = "ffsload_schema";
 // and of record_values.
 extern const char* const kRecordColumns;
 
-// The insert of one record; a uid already stored is skipped.
+// The insert of one record; a uid already stored is replaced when the new
+// copy has a higher revision, and skipped otherwise.
 std::string insert_statement(Dialect dialect);
 
 // A record's values as text, in kRecordColumns order (NULL as nullopt), and back.

@@ -21,6 +21,7 @@
 #include "script/runner.h"
 #include "ui/customer_choice.h"
 #include "ui/frame_trace.h"
+#include "ui/imei_journal.h"
 #include "ui/multi_port_run.h"
 #include "ui/repeat_mode.h"
 #include "ui/run_interruption.h"
@@ -43,6 +44,7 @@ struct RunOptions {
   bool check_reply_checksum = false;
   bool repeat = false;
   std::string records;
+  std::string pending_imei;  // "restore", "keep-aside" or empty
 };
 
 // ", 2 replies with a wrong checksum" while tracing or when there were some.
@@ -107,6 +109,18 @@ int run(const RunOptions& o) {
   // or after an adapter was pulled); one that cannot be opened is named on
   // stderr and the run still goes ahead: its exchanges fail and the log says which.
   RepeatMode repeat(o.repeat, stdin, stdout, stderr);
+  // An IMEI left pending by a run that died, on a handset without one: the
+  // option answers for this one run; the repeat mode asks at the terminal.
+  if (o.repeat) {
+    set_pending_imei_answer([&repeat](const fs::PendingImei&, const std::string& question) {
+      return repeat.ask_pending_imei(question);
+    });
+  } else if (!o.pending_imei.empty()) {
+    const fs::PendingAnswer answer = o.pending_imei == "restore" ? fs::PendingAnswer::kRestore
+                                                                 : fs::PendingAnswer::kKeepAside;
+    set_pending_imei_answer(
+        [answer](const fs::PendingImei&, const std::string&) { return answer; });
+  }
   const std::string script = tmsfile;
   RunResult result;
   int status = kExitNoRun;
@@ -131,6 +145,7 @@ int run(const RunOptions& o) {
     }
     repeat.summarise(result);
   } while (repeat.next());
+  set_pending_imei_answer(nullptr);
   if (o.trace) stop_frame_trace();
   const std::string checksums = checksum_note(o.trace);
   platform::set_user_interface(nullptr);
@@ -189,6 +204,15 @@ void add_run_command(CLI::App& app, int* status) {
       sub->add_flag("--repeat", options->repeat,
                     "after each run, wait for Enter to run again on the next handset (q or end of "
                     "input quits); exit status of the last run");
+  auto* pending = sub->add_option(
+      "--pending-imei", options->pending_imei,
+      "when an IMEI is pending on the port (a run stopped after the format, before the IMEI "
+      "write-back, by a power cut or kill -9) and this handset has no IMEI: \"restore\" says it "
+      "is that handset and gives the IMEI back; \"keep-aside\" says it is another and keeps the "
+      "IMEI aside. Without it such a run stops before any format. No effect when none is "
+      "pending");
+  pending->check(CLI::IsMember({"restore", "keep-aside"}));
+  pending->excludes(repeat);
   sub->add_option("--records", options->records,
                   "where the run's record goes: a SQLite file or a postgresql:// URL (default: "
                   "$FFSLOAD_RECORDS, else \"records = URL\" in ffsload.conf, else runs.sqlite)");
@@ -218,6 +242,7 @@ void add_run_command(CLI::App& app, int* status) {
     if (repeat->count()) throw CLI::ValidationError("--repeat", "works on one port at a time");
     if (options->trace && options->trace_file.empty()) child_args.push_back("--trace");
     if (options->check_reply_checksum) child_args.push_back("--check-reply-checksum");
+    if (!options->pending_imei.empty()) child_args.push_back("--pending-imei=" + options->pending_imei);
     child_args.push_back(station_records_argument(options->records));
     // Each port traces into a file of its own, beside the one named.
     const std::string trace_base =

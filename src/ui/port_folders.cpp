@@ -13,7 +13,8 @@ namespace stdfs = std::filesystem;
 bool written_by_runs(const std::string& name) {
   return name == kPortFoldersName || name.starts_with("IMEI") || name.starts_with("Download_") ||
          name.ends_with(".part") || name.ends_with(".lock") || name.starts_with("runs.sqlite") ||
-         name.starts_with("runs-outbox.sqlite");
+         name.starts_with("runs-outbox.sqlite") ||
+         name.starts_with("run-journal");
 }
 
 }  // namespace

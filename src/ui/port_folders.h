@@ -15,7 +15,7 @@ constexpr const char* kPortFoldersName = "ports";
 // has none yet, dangling links removed, the port's own files kept. Files
 // that runs write are never linked, so a port starts without another's: the
 // IMEI backups ("IMEI..."), saved logs ("Download_..."), temporary and lock
-// files, and the run records. Returns the folder, or "" with *error set.
+// files, the run records and the run journals. Returns the folder, or "" with *error set.
 std::string prepare_port_folder(const std::string& station, int port, std::string* error);
 
 }  // namespace ui

@@ -71,6 +71,24 @@ void RepeatMode::summarise(const RunResult& result) {
   std::fflush(out_);
 }
 
+fs::PendingAnswer RepeatMode::ask_pending_imei(const std::string& question) {
+  for (;;) {
+    if (script::stop_requested()) return fs::PendingAnswer::kNoAnswer;
+    // The question on a line of its own, so that a grid tile reading the
+    // child's stderr line by line sees it before the prompt.
+    std::fprintf(prompt_out_, "ffsload: %s\nAnswer yes or no: ", question.c_str());
+    std::fflush(prompt_out_);
+    std::string answer;
+    if (!read_answer(in_, &answer)) {
+      std::fprintf(prompt_out_, "\n");
+      return fs::PendingAnswer::kNoAnswer;
+    }
+    const std::string word = trimmed(answer);
+    if (word == "yes" || word == "y" || word == "YES" || word == "Y") return fs::PendingAnswer::kRestore;
+    if (word == "no" || word == "n" || word == "NO" || word == "N") return fs::PendingAnswer::kKeepAside;
+  }
+}
+
 bool RepeatMode::next() {
   if (!on_ || script::stop_requested()) return false;
   std::fprintf(prompt_out_, "Next handset: Enter to run again, q and Enter to quit: ");

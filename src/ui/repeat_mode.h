@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "fs/imei_guard.h"
 #include "ui/run_session.h"
 
 namespace ui {
@@ -21,6 +22,11 @@ class RepeatMode {
 
   // "run 3: red, 4 s, line 12: fwr afcdac rf/afcdac => 100".
   void summarise(const RunResult& result);
+
+  // Asks the operator about a pending IMEI until the answer is yes or no (an
+  // empty line, a blind Enter, asks again); no answer at the end of the
+  // input or when the process is asked to stop.
+  fs::PendingAnswer ask_pending_imei(const std::string& question);
 
   // Asks for the next handset. False when not repeating, on "q", at the end
   // of the input, or when the process was asked to stop.

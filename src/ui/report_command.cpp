@@ -28,6 +28,7 @@ struct ReportOptions {
   std::string chart;
   bool csv = false;
   bool window = false;
+  bool interrupted = false;
 };
 
 // Written under a temporary name and renamed, so a browser never shows half a chart.
@@ -68,6 +69,11 @@ int report(const ReportOptions& o) {
   std::vector<records::ReportRow> rows;
   try {
     auto store = records::open_store(location.url, records::OpenFor::kReading);
+    if (o.interrupted) {
+      std::fputs(records::format_interrupted(records::list_interrupted(*store, filter)).c_str(),
+                 stdout);
+      return kReportOk;
+    }
     rows = records::build_report(*store, filter);
   } catch (const records::StoreError& e) {
     std::fprintf(stderr, "ffsload: %s\n", e.what());
@@ -98,7 +104,7 @@ void add_report_command(CLI::App& app, int* status) {
   auto options = std::make_shared<ReportOptions>();
   CLI::App* sub = app.add_subcommand(
       "report",
-      "per customer and day: runs, handsets (distinct IMEIs), first-pass yield and the most "
+      "per customer and day: runs, interrupted runs, handsets (distinct IMEIs), first-pass yield and the most "
       "frequent failing line");
   sub->add_option("--records", options->records,
                   "the records: a SQLite file or a postgresql:// URL (default: "
@@ -110,6 +116,9 @@ void add_report_command(CLI::App& app, int* status) {
   sub->add_flag("--csv", options->csv, "print the table as CSV");
   sub->add_flag("--window", options->window,
                 "show the table and the chart in a window instead (needs a display)");
+  sub->add_flag("--interrupted", options->interrupted,
+                "list the runs that never ended (a power cut, kill -9) and what became of the "
+                "IMEI each had backed up: pending, restored, kept aside, written back");
   sub->footer("Exit status: 0 printed, 1 the records cannot be read, 2 bad usage.");
   sub->callback([options, status] { *status = report(*options); });
 }

@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <algorithm>
 #include <climits>
+#include <optional>
 
 #include "ffsload_version.h"
 #include "fs/imei_guard.h"
@@ -53,11 +55,91 @@ void tell_once(const std::string& text) {
   fs::operator_notice(text);
 }
 
+// The run under way, between start_run_record() and record_run().
+struct CurrentRun {
+  bool started = false;
+  std::string uid;
+  std::int64_t started_ms = 0;
+  std::optional<std::string> imei;
+  std::optional<std::string> imei_fate;
+};
+CurrentRun g_current;
+
+// Each copy of a record outranks the ones before it, also within one millisecond.
+std::int64_t next_revision() {
+  static std::int64_t last = 0;
+  using namespace std::chrono;
+  const std::int64_t now =
+      duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+  last = std::max(now, last + 1);
+  return last;
+}
+
+records::RunRecord base_record(std::int64_t started_ms) {
+  records::RunRecord r;
+  r.started_at_ms = started_ms;
+  r.ended_at_ms = started_ms;
+  r.station = host_name();
+  r.port = comport;
+  r.device = platform::device_path_for_port(comport);
+  r.customer = g_customer;
+  r.script = tmsfile;
+  r.ma_no = g_ma_no;
+  r.tool_version = FFSLOAD_VERSION;
+  return r;
+}
+
+records::KeepResult keep(records::RunRecord r);
+
 }  // namespace
+
+std::string start_run_record(std::int64_t started_ms) {
+  g_current = CurrentRun{};
+  g_current.started = true;
+  g_current.started_ms = started_ms;
+  records::RunRecord r = base_record(started_ms);
+  g_current.uid = r.uid = records::make_uid(r.station, started_ms);
+  r.outcome = "running";
+  keep(r);
+  return g_current.uid;
+}
+
+void record_run_imei(const std::vector<std::uint8_t>& imei, const std::string& fate) {
+  if (!g_current.started) return;
+  g_current.imei = records::hex_bytes(std::string(imei.begin(), imei.end()));
+  g_current.imei_fate = fate;
+  records::RunRecord r = base_record(g_current.started_ms);
+  r.uid = g_current.uid;
+  r.outcome = "running";
+  r.imei = g_current.imei;
+  r.imei_fate = g_current.imei_fate;
+  r.log = run_log_lines();
+  keep(r);
+}
+
+void note_run_imei_fate(const std::string& fate) {
+  if (g_current.started) g_current.imei_fate = fate;
+}
+
+void record_earlier_run(const records::RunRecord& record) {
+  keep(record);
+}
 
 void set_run_context(const std::string& customer_key, const std::string& ma_no) {
   g_customer = customer_key;
   g_ma_no = ma_no;
+}
+
+const std::string& run_customer_key() {
+  return g_customer;
+}
+
+const std::string& run_ma_no() {
+  return g_ma_no;
+}
+
+std::string station_name() {
+  return host_name();
 }
 
 std::string customer_key(int customer, int sub_number) {
@@ -76,19 +158,17 @@ std::int64_t now_utc_ms() {
 
 records::KeepResult record_run(std::int64_t started_ms, std::int64_t ended_ms,
                                const std::string& outcome) {
-  records::RunRecord r;
-  r.started_at_ms = started_ms;
+  records::RunRecord r = base_record(started_ms);
   r.ended_at_ms = ended_ms;
-  r.station = host_name();
-  r.uid = records::make_uid(r.station, started_ms);
-  r.port = comport;
-  r.device = platform::device_path_for_port(comport);
-  r.customer = g_customer;
-  r.script = tmsfile;
-  r.ma_no = g_ma_no;
+  if (g_current.started && g_current.started_ms == started_ms) {
+    r.uid = g_current.uid;
+    r.imei_fate = g_current.imei_fate;
+  } else {
+    r.uid = records::make_uid(r.station, started_ms);
+  }
+  g_current.started = false;
   r.outcome = outcome;
   r.log = run_log_lines();
-  r.tool_version = FFSLOAD_VERSION;
   // A run that never started left the previous run's IMEI and end behind.
   if (outcome != "no run") {
     if (const auto& imei = fs::imei_read_back()) {
@@ -102,6 +182,13 @@ records::KeepResult record_run(std::int64_t started_ms, std::int64_t ended_ms,
     r.failed_status = end.status;
   }
 
+  return keep(std::move(r));
+}
+
+namespace {
+
+records::KeepResult keep(records::RunRecord r) {
+  r.revision = next_revision();
   const records::Location location = records::resolve_location(g_records_option);
   for (const std::string& warning : location.warnings) tell_once("records: " + warning);
   const records::KeepResult kept = records::keep_record(location.url, records::kOutboxFile, r);
@@ -120,5 +207,7 @@ records::KeepResult record_run(std::int64_t started_ms, std::int64_t ended_ms,
   }
   return kept;
 }
+
+}  // namespace
 
 }  // namespace ui

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "records/outbox.h"
 
@@ -22,8 +23,25 @@ std::string customer_key(int customer, int sub_number);
 // FFSLOAD_RECORDS, the station file and the default (records::resolve_location).
 void set_records_option(const std::string& option);
 
+// What set_run_context() was given, and this station's name (the host's).
+const std::string& run_customer_key();
+const std::string& run_ma_no();
+std::string station_name();
+
 // Milliseconds since 1970, UTC.
 std::int64_t now_utc_ms();
+
+// A run starts: its record is kept at once with outcome "running", so that a
+// run that dies where nothing can be caught still leaves one. Returns its uid.
+std::string start_run_record(std::int64_t started_ms);
+// The run under way backed up an IMEI: its record holds it from now on.
+// fate: see records::RunRecord::imei_fate.
+void record_run_imei(const std::vector<std::uint8_t>& imei, const std::string& fate);
+// What became of the run's IMEI, for its last record.
+void note_run_imei_fate(const std::string& fate);
+// A record for a run of an earlier process that the journal knows of (one
+// found interrupted, or whose pending IMEI was settled now).
+void record_earlier_run(const records::RunRecord& record);
 
 // Records the run that ended: outcome "green", "red" or "no run". The run log,
 // port, script, IMEI and failing line are read from where the run left them.

@@ -16,6 +16,10 @@
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
 #include "script/runner.h"
+#include "ffsload_version.h"
+#include "platform/port_names.h"
+#include "station/run_journal.h"
+#include "ui/imei_journal.h"
 #include "ui/run_record.h"
 
 namespace ui {
@@ -91,12 +95,28 @@ RunResult run_script() {
   }
   SetCtrlVal(runPanel, kElapsedTimeControl, "");
   const std::int64_t started_ms = now_utc_ms();
+  // The record exists from the start, and the journal knows the run before
+  // anything touches the handset: either survives a process that dies.
+  station::JournalRun journal_run;
+  journal_run.uid = start_run_record(started_ms);
+  journal_run.started_at_ms = started_ms;
+  journal_run.port = comport;
+  journal_run.device = device_path_for_port(comport);
+  journal_run.customer = run_customer_key();
+  journal_run.script = tmsfile;
+  journal_run.ma_no = run_ma_no();
+  journal_run.station = station_name();
+  journal_run.tool_version = FFSLOAD_VERSION;
+  ImeiJournal journal(station::journal_file_name(comport), journal_run);
+  journal.begin();
+  fs::set_imei_keeper(&journal);
   // Whole seconds as a calendar clock counts them, from the clock the rest of
   // the run uses (so a run on the tests' fake clock takes its simulated time).
   const long start = platform::clock() / 1000;
   ResetTextBox(runPanel, kRunLogControl, "");
   SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, kColorYellow);
   download();
+  fs::set_imei_keeper(nullptr);
   if (fs::imei_at_risk()) {
     fs::operator_notice(strprintf(
         "the handset was formatted after its IMEI backup and the IMEI was not written back: it "
@@ -111,8 +131,10 @@ RunResult run_script() {
   result.outcome = colour == kColorGreen ? RunOutcome::kGreen
                    : colour == kColorRed ? RunOutcome::kRed
                                          : RunOutcome::kNoRun;
+  journal.end(outcome_name(result.outcome));
   // After the outcome is on the panel: the operator sees it without waiting
   // for the record, and a record that fails changes nothing of the run.
+  if (const std::string fate = journal.fate(); !fate.empty()) note_run_imei_fate(fate);
   record_run(started_ms, now_utc_ms(), outcome_name(result.outcome));
   return result;
 }

@@ -254,16 +254,155 @@ TEST_F(ReadBack, one_refused_imei_query_is_retried_not_taken_for_a_missing_imei)
   EXPECT_EQ(log(), std::vector<std::string>{"frd IMEI IMEI, 8Bytes=> 0(2)"});
 }
 
-TEST_F(ReadBack, points_out_an_imei_left_on_the_pc_by_an_earlier_run) {
-  static std::vector<std::string> notices;
-  fs::set_operator_notice_sink([](const std::string& text) { notices.push_back(text); });
-  write_pc_file("IMEI", pattern(8));  // an earlier run's backup; the handset has none
+// A journal in memory: what the read-back tells it and asks of it.
+class FakeKeeper final : public fs::ImeiKeeper {
+ public:
+  bool backed_up(const std::string& pc_file, std::span<const std::uint8_t> imei) override {
+    backups.push_back({pc_file, std::vector<std::uint8_t>(imei.begin(), imei.end())});
+    return writable;
+  }
+  bool formatting() override { return writable; }
+  void written_back() override {}
+  std::vector<fs::PendingImei> pending() override { return waiting; }
+  void found_on_handset(const fs::PendingImei& p) override { found.push_back(p.run_uid); }
+  fs::PendingAnswer ask(const fs::PendingImei& p) override {
+    asked.push_back(p.run_uid);
+    if (answers.empty()) return fs::PendingAnswer::kNoAnswer;
+    const auto a = answers.front();
+    answers.erase(answers.begin());
+    return a;
+  }
+  bool restore(const fs::PendingImei& p, const std::string& pc_file) override {
+    restored.push_back(p.run_uid + " " + pc_file);
+    return writable;
+  }
+  void keep_aside(const fs::PendingImei& p) override { kept_aside.push_back(p.run_uid); }
+
+  bool writable = true;
+  std::vector<fs::PendingImei> waiting;
+  std::vector<fs::PendingAnswer> answers;
+  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> backups;
+  std::vector<std::string> found, asked, restored, kept_aside;
+};
+
+fs::PendingImei pending_imei(const std::string& uid, std::vector<std::uint8_t> imei) {
+  fs::PendingImei p;
+  p.run_uid = uid;
+  p.port = 3;
+  p.imei = std::move(imei);
+  p.pc_file = "IMEI";
+  return p;
+}
+
+class PendingImeiReadBack : public ReadBack {
+ protected:
+  void SetUp() override {
+    ReadBack::SetUp();
+    fs::set_imei_keeper(&keeper);
+    fs::set_operator_notice_sink([](const std::string& text) { notices().push_back(text); });
+    notices().clear();
+    comport = 3;
+  }
+  void TearDown() override {
+    fs::set_imei_keeper(nullptr);
+    fs::set_operator_notice_sink(nullptr);
+    ReadBack::TearDown();
+  }
+  static std::vector<std::string>& notices() {
+    static std::vector<std::string> n;
+    return n;
+  }
+  std::vector<std::uint8_t> lost = bytes({1, 2, 3, 4, 5, 6, 7, 8});
+  FakeKeeper keeper;
+};
+
+TEST_F(PendingImeiReadBack, an_imei_backed_up_by_a_finished_run_is_never_called_stranded) {
+  write_pc_file("IMEI", pattern(8));  // an earlier, finished run's backup; the handset has none
   EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 0);
-  fs::set_operator_notice_sink(nullptr);
-  ASSERT_EQ(notices.size(), 1u);
-  EXPECT_NE(notices[0].find("IMEI holds an 8-byte IMEI from an earlier run"), std::string::npos);
+  EXPECT_TRUE(notices().empty());
+  EXPECT_TRUE(keeper.asked.empty());
+  EXPECT_EQ(IMEI_flag, 0);
   EXPECT_EQ(read_pc_file("IMEI"), pattern(8));  // left as it was
   EXPECT_TRUE(log().empty());                   // the run log's lines stay as they are
+}
+
+TEST_F(PendingImeiReadBack, the_journal_holds_the_imei_before_the_read_back_succeeds) {
+  put_handset_file("/gsm/IMEI", pattern(8));
+  EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 0);
+  ASSERT_EQ(keeper.backups.size(), 1u);
+  EXPECT_EQ(keeper.backups[0].first, "IMEI");
+  EXPECT_EQ(keeper.backups[0].second, pattern(8));
+
+  // A journal that cannot be written fails the read-back: no format may follow.
+  keeper.writable = false;
+  EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), fs::kStatusJournalNotWritten);
+  EXPECT_EQ(IMEI_flag, 0);
+  EXPECT_EQ(log().back(), "frd IMEI IMEI, 8Bytes=> 59(1): cannot write the run journal");
+}
+
+TEST_F(PendingImeiReadBack, the_same_handset_answering_with_the_pending_imei_settles_it) {
+  put_handset_file("/gsm/IMEI", lost);
+  keeper.waiting = {pending_imei("killed", lost)};
+  EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 0);
+  EXPECT_EQ(keeper.found, std::vector<std::string>{"killed"});
+  EXPECT_TRUE(keeper.asked.empty());
+  EXPECT_EQ(read_pc_file("IMEI"), lost);
+}
+
+TEST_F(PendingImeiReadBack, another_handset_keeps_its_own_imei_and_the_pending_one_waits) {
+  put_handset_file("/gsm/IMEI", pattern(8));
+  keeper.waiting = {pending_imei("killed", lost)};
+  EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 0);
+  EXPECT_TRUE(keeper.found.empty());
+  EXPECT_TRUE(keeper.asked.empty());
+  EXPECT_TRUE(keeper.kept_aside.empty());
+  EXPECT_EQ(read_pc_file("IMEI"), pattern(8));  // this handset's backup
+  ASSERT_EQ(notices().size(), 1u);
+  EXPECT_NE(notices()[0].find("stays pending and waits for its handset"), std::string::npos);
+}
+
+TEST_F(PendingImeiReadBack, a_handset_without_imei_is_asked_about_newest_first) {
+  // No answer: the line fails before any format, the PC file untouched.
+  keeper.waiting = {pending_imei("newer", pattern(8)), pending_imei("older", lost)};
+  write_pc_file("IMEI", lost);
+  EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), fs::kStatusPendingImeiUnanswered);
+  EXPECT_EQ(keeper.asked, std::vector<std::string>{"newer"});
+  EXPECT_EQ(read_pc_file("IMEI"), lost);
+  EXPECT_EQ(IMEI_flag, 0);
+  EXPECT_NE(notices().back().find("--pending-imei restore"), std::string::npos);
+
+  // No to the newer, yes to the older: the older becomes this run's backup.
+  keeper.asked.clear();
+  keeper.answers = {fs::PendingAnswer::kKeepAside, fs::PendingAnswer::kRestore};
+  EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 0);
+  EXPECT_EQ(keeper.asked, (std::vector<std::string>{"newer", "older"}));
+  EXPECT_EQ(keeper.kept_aside, std::vector<std::string>{"newer"});
+  EXPECT_EQ(keeper.restored, std::vector<std::string>{"older IMEI"});
+  EXPECT_EQ(IMEI_flag, 1);
+  EXPECT_EQ(read_pc_file("IMEI"), lost);
+  ASSERT_TRUE(fs::imei_read_back().has_value());
+  EXPECT_EQ(*fs::imei_read_back(), lost);
+
+  // No to every one: the run goes on without an IMEI.
+  keeper.answers = {fs::PendingAnswer::kKeepAside, fs::PendingAnswer::kKeepAside};
+  EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 0);
+  EXPECT_EQ(IMEI_flag, 0);
+}
+
+TEST_F(PendingImeiReadBack, a_failed_query_never_empties_a_pc_file_holding_a_pending_imei) {
+  write_pc_file("IMEI", lost);
+  keeper.waiting = {pending_imei("killed", lost)};
+  fault("silent:0x70/0x0D");
+  EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 100);
+  EXPECT_EQ(read_pc_file("IMEI"), lost);
+  EXPECT_TRUE(keeper.asked.empty());
+
+  // Any other PC file is emptied by a failed read-back, as always.
+  write_pc_file("IMEI", pattern(8));
+  keeper.waiting = {pending_imei("killed", lost)};
+  keeper.waiting[0].pc_file = "elsewhere";
+  EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 100);
+  EXPECT_EQ(read_pc_file("IMEI"), std::vector<std::uint8_t>{});
 }
 
 TEST_F(ReadBack, does_not_take_a_silent_or_garbled_line_for_a_missing_imei) {

@@ -98,13 +98,13 @@ TEST_F(YieldReport, filters_by_day_range_and_customer_without_changing_first_run
 TEST_F(YieldReport, prints_a_table_csv_and_a_chart) {
   const auto rows = report();
   const std::string table = records::format_table(rows);
-  EXPECT_NE(table.find("2024-03-01  1            3         2             50.0%  "
+  EXPECT_NE(table.find("2024-03-01  1            3            0         2             50.0%  "
                        "5: fwr rf/afcdac /gsm/rf/afcdac (1x)"),
             std::string::npos)
       << table;
   const std::string csv = records::format_csv(rows);
-  EXPECT_NE(csv.find("2024-03-02,1,6,2,1,0,0.0,7,compare IMEI IMEI,2\n"), std::string::npos) << csv;
-  EXPECT_NE(csv.find("2024-03-03,\"4,\"\"x\"\"\",1,1,1,1,100.0,,,\n"), std::string::npos) << csv;
+  EXPECT_NE(csv.find("2024-03-02,1,6,2,1,0,0.0,7,compare IMEI IMEI,2,0\n"), std::string::npos) << csv;
+  EXPECT_NE(csv.find("2024-03-03,\"4,\"\"x\"\"\",1,1,1,1,100.0,,,,0\n"), std::string::npos) << csv;
 
   const std::string svg = records::yield_chart_svg(rows);
   EXPECT_TRUE(svg.starts_with("<svg xmlns=\"http://www.w3.org/2000/svg\""));

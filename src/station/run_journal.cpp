@@ -1,0 +1,457 @@
+#include "station/run_journal.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/files.h"
+
+namespace station {
+
+namespace {
+
+// A line is "KIND FIELD... *CHECK": fields are percent-encoded (so that a
+// space, a line end or any byte of a station file cannot break the line), an
+// empty field is "-", and CHECK is the FNV-1a hash of everything before " *",
+// which finds a line that a power cut tore or a disk damaged.
+std::uint32_t fnv1a(const std::string& text) {
+  std::uint32_t hash = 2166136261u;
+  for (unsigned char c : text) {
+    hash ^= c;
+    hash *= 16777619u;
+  }
+  return hash;
+}
+
+std::string encode(const std::string& field) {
+  if (field.empty()) return "-";
+  std::string out;
+  for (unsigned char c : field) {
+    if (c <= ' ' || c >= 0x7F || c == '%' || c == '*' || (c == '-' && field.size() == 1)) {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", c);
+      out += hex;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+int hex_digit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+std::optional<std::string> decode(const std::string& field) {
+  if (field == "-") return std::string();
+  std::string out;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] != '%') {
+      out += field[i];
+      continue;
+    }
+    if (i + 2 >= field.size()) return std::nullopt;
+    const int high = hex_digit(field[i + 1]);
+    const int low = hex_digit(field[i + 2]);
+    if (high < 0 || low < 0) return std::nullopt;
+    out += static_cast<char>(high * 16 + low);
+    i += 2;
+  }
+  return out;
+}
+
+std::string hex_of(const std::vector<std::uint8_t>& bytes) {
+  std::string out;
+  for (std::uint8_t b : bytes) {
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02x", b);
+    out += hex;
+  }
+  return out;
+}
+
+std::optional<std::vector<std::uint8_t>> bytes_of(const std::string& hex) {
+  if (hex.size() % 2 != 0) return std::nullopt;
+  std::vector<std::uint8_t> out;
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    const int high = hex_digit(hex[i]);
+    const int low = hex_digit(hex[i + 1]);
+    if (high < 0 || low < 0) return std::nullopt;
+    out.push_back(static_cast<std::uint8_t>(high * 16 + low));
+  }
+  return out;
+}
+
+std::optional<std::int64_t> number_of(const std::string& text) {
+  if (text.empty() || text.size() > 18) return std::nullopt;
+  std::int64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+std::string line_of(const std::vector<std::string>& fields) {
+  std::string body;
+  for (const std::string& f : fields) {
+    if (!body.empty()) body += ' ';
+    body += encode(f);
+  }
+  char check[16];
+  std::snprintf(check, sizeof check, " *%08x", fnv1a(body));
+  return body + check + "\n";
+}
+
+// Splits a line and checks it; nullopt for a damaged one.
+std::optional<std::vector<std::string>> fields_of(const std::string& line) {
+  const auto star = line.rfind(" *");
+  if (star == std::string::npos || line.size() - star != 10) return std::nullopt;
+  const std::string body = line.substr(0, star);
+  char check[16];
+  std::snprintf(check, sizeof check, "%08x", fnv1a(body));
+  if (line.compare(star + 2, 8, check) != 0) return std::nullopt;
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  while (start <= body.size()) {
+    const auto space = body.find(' ', start);
+    auto field = decode(body.substr(start, space - start));
+    if (!field) return std::nullopt;
+    fields.push_back(std::move(*field));
+    if (space == std::string::npos) break;
+    start = space + 1;
+  }
+  return fields;
+}
+
+std::optional<ImeiFate> fate_of(const std::string& word) {
+  if (word == "written-back") return ImeiFate::kWrittenBack;
+  if (word == "restored") return ImeiFate::kRestored;
+  if (word == "kept-aside") return ImeiFate::kKeptAside;
+  return std::nullopt;
+}
+
+const char* fate_word(ImeiFate fate) {
+  switch (fate) {
+    case ImeiFate::kWrittenBack:
+      return "written-back";
+    case ImeiFate::kRestored:
+      return "restored";
+    case ImeiFate::kKeptAside:
+      return "kept-aside";
+    case ImeiFate::kNone:
+      break;
+  }
+  return "";
+}
+
+// The lines that give back a run as it stands.
+std::vector<std::vector<std::string>> lines_for(const JournalRun& r) {
+  std::vector<std::vector<std::string>> lines;
+  lines.push_back({"start", r.uid, std::to_string(r.started_at_ms), std::to_string(r.port),
+                   r.device, r.customer, r.script, r.ma_no, r.station, r.tool_version});
+  if (r.imei) lines.push_back({"imei", r.uid, hex_of(*r.imei), r.pc_file});
+  if (r.formatted) lines.push_back({"format", r.uid});
+  if (r.written_back) lines.push_back({"written", r.uid});
+  if (r.ended) lines.push_back({"end", r.uid, r.outcome});
+  if (r.interrupted) lines.push_back({"interrupted", r.uid});
+  if (r.fate != ImeiFate::kNone) lines.push_back({"settled", r.uid, fate_word(r.fate)});
+  return lines;
+}
+
+bool write_durably(int fd, const std::string& text) {
+  return platform::write_all(fd, text.data(), text.size()) && ::fdatasync(fd) == 0;
+}
+
+}  // namespace
+
+const char* fate_name(ImeiFate fate) {
+  switch (fate) {
+    case ImeiFate::kWrittenBack:
+      return "written back";
+    case ImeiFate::kRestored:
+      return "restored";
+    case ImeiFate::kKeptAside:
+      return "kept aside";
+    case ImeiFate::kNone:
+      break;
+  }
+  return "";
+}
+
+std::string journal_file_name(int port) {
+  return "run-journal_" + std::to_string(port);
+}
+
+RunJournal::~RunJournal() {
+  if (lock_fd_ >= 0) ::close(lock_fd_);
+}
+
+bool RunJournal::lock() {
+  if (lock_fd_ >= 0) return true;
+  const std::string name = path_ + ".lock";
+  const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    error_ = name + ": " + std::strerror(errno);
+    return false;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    error_ = errno == EWOULDBLOCK ? path_ + " is in use by another run on this port"
+                                  : name + ": " + std::strerror(errno);
+    ::close(fd);
+    return false;
+  }
+  lock_fd_ = fd;
+  return true;
+}
+
+const JournalRun* RunJournal::find(const std::string& uid) const {
+  for (const JournalRun& r : runs_) {
+    if (r.uid == uid) return &r;
+  }
+  return nullptr;
+}
+
+JournalRun& RunJournal::entry(const std::string& uid) {
+  for (JournalRun& r : runs_) {
+    if (r.uid == uid) return r;
+  }
+  runs_.push_back(JournalRun{});
+  runs_.back().uid = uid;
+  return runs_.back();
+}
+
+bool RunJournal::load() {
+  runs_.clear();
+  damaged_.clear();
+  damaged_lines_.clear();
+  size_ = 0;
+  torn_end_ = false;
+  const int fd = ::open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return true;
+    error_ = path_ + ": " + std::strerror(errno);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    error_ = path_ + ": not a regular file";
+    ::close(fd);
+    return false;
+  }
+  std::string text;
+  char buffer[8192];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      error_ = path_ + ": " + std::strerror(errno);
+      ::close(fd);
+      return false;
+    }
+    if (got == 0) break;
+    text.append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(fd);
+  size_ = text.size();
+  torn_end_ = !text.empty() && text.back() != '\n';
+  std::size_t start = 0;
+  int number = 0;
+  while (start < text.size()) {
+    auto end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    ++number;
+    start = end + 1;
+    if (line.empty()) continue;
+    const auto fields = fields_of(line);
+    if (!fields || fields->size() < 2) {
+      damaged_.push_back("line " + std::to_string(number) + " does not read back whole");
+      damaged_lines_.push_back(line);
+      continue;
+    }
+    apply(*fields, line);
+  }
+  return true;
+}
+
+void RunJournal::apply(const std::vector<std::string>& f, const std::string& raw) {
+  const std::string& kind = f[0];
+  auto damaged = [&] {
+    damaged_.push_back("a \"" + kind + "\" line that does not make sense");
+    damaged_lines_.push_back(raw);
+  };
+  if (kind == "start" && f.size() == 10) {
+    const auto started = number_of(f[2]);
+    const auto port = number_of(f[3]);
+    if (!started || !port) return damaged();
+    JournalRun& r = entry(f[1]);
+    r.started_at_ms = *started;
+    r.port = static_cast<int>(*port);
+    r.device = f[4];
+    r.customer = f[5];
+    r.script = f[6];
+    r.ma_no = f[7];
+    r.station = f[8];
+    r.tool_version = f[9];
+  } else if (kind == "imei" && f.size() == 4) {
+    auto bytes = bytes_of(f[2]);
+    if (!bytes) return damaged();
+    JournalRun& r = entry(f[1]);
+    r.imei = std::move(*bytes);
+    r.pc_file = f[3];
+    // A new backup within the same run starts its risk anew.
+    r.formatted = false;
+    r.written_back = false;
+  } else if (kind == "format" && f.size() == 2) {
+    JournalRun& r = entry(f[1]);
+    if (r.imei) {
+      r.formatted = true;
+      r.written_back = false;
+    }
+  } else if (kind == "written" && f.size() == 2) {
+    entry(f[1]).written_back = true;
+  } else if (kind == "end" && f.size() == 3) {
+    JournalRun& r = entry(f[1]);
+    r.ended = true;
+    r.outcome = f[2];
+  } else if (kind == "interrupted" && f.size() == 2) {
+    entry(f[1]).interrupted = true;
+  } else if (kind == "settled" && f.size() == 3) {
+    const auto fate = fate_of(f[2]);
+    if (!fate) return damaged();
+    entry(f[1]).fate = *fate;
+  } else {
+    damaged();
+  }
+}
+
+bool RunJournal::append(const std::vector<std::string>& fields) {
+  std::string text = line_of(fields);
+  // A torn last line keeps its own line: the new entry never joins it.
+  if (torn_end_) text = "\n" + text;
+  bool created = false;
+  int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0 && errno == ENOENT) {
+    fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                0644);
+    created = fd >= 0;
+  }
+  if (fd < 0) {
+    error_ = path_ + ": " + std::strerror(errno);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    error_ = path_ + ": not a regular file";
+    return false;
+  }
+  const bool ok = write_durably(fd, text);
+  const int saved_errno = errno;
+  ::close(fd);
+  if (!ok) {
+    error_ = path_ + ": " + std::strerror(saved_errno ? saved_errno : EIO);
+    return false;
+  }
+  // A new file's name is on the disk too, not only its contents.
+  if (created && !platform::sync_folder_of(path_)) {
+    error_ = path_ + ": cannot flush its folder";
+    return false;
+  }
+  torn_end_ = false;
+  size_ += text.size();
+  apply(fields, text);
+  return true;
+}
+
+bool RunJournal::started(const JournalRun& r) {
+  return append({"start", r.uid, std::to_string(r.started_at_ms), std::to_string(r.port), r.device,
+                 r.customer, r.script, r.ma_no, r.station, r.tool_version});
+}
+
+bool RunJournal::backed_up(const std::string& uid, const std::vector<std::uint8_t>& imei,
+                           const std::string& pc_file) {
+  return append({"imei", uid, hex_of(imei), pc_file});
+}
+
+bool RunJournal::formatting(const std::string& uid) {
+  return append({"format", uid});
+}
+
+bool RunJournal::written_back(const std::string& uid) {
+  return append({"written", uid});
+}
+
+bool RunJournal::ended(const std::string& uid, const std::string& outcome) {
+  return append({"end", uid, outcome});
+}
+
+bool RunJournal::interrupted(const std::string& uid) {
+  return append({"interrupted", uid});
+}
+
+bool RunJournal::settled(const std::string& uid, ImeiFate fate) {
+  if (fate == ImeiFate::kNone) return false;
+  return append({"settled", uid, fate_word(fate)});
+}
+
+bool RunJournal::compact(std::size_t max_bytes, std::string* damaged_file) {
+  if (size_ <= max_bytes && damaged_lines_.empty()) return true;
+  if (!damaged_lines_.empty()) {
+    const std::string side = path_ + ".damaged";
+    const int fd =
+        ::open(side.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+    std::string text;
+    for (const std::string& line : damaged_lines_) text += line + "\n";
+    const bool ok = fd >= 0 && write_durably(fd, text);
+    if (fd >= 0) ::close(fd);
+    if (!ok || !platform::sync_folder_of(side)) {
+      error_ = side + ": cannot keep the damaged lines";
+      return false;
+    }
+    if (damaged_file) *damaged_file = side;
+  }
+  std::string text;
+  std::vector<JournalRun> kept;
+  for (const JournalRun& r : runs_) {
+    if (!r.open() && !r.imei_pending() && r.fate != ImeiFate::kKeptAside) continue;
+    for (const auto& fields : lines_for(r)) text += line_of(fields);
+    kept.push_back(r);
+  }
+  const std::string temporary = path_ + ".part";
+  ::unlink(temporary.c_str());
+  const int fd =
+      ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    error_ = temporary + ": " + std::strerror(errno);
+    return false;
+  }
+  bool ok = platform::write_all(fd, text.data(), text.size()) && ::fsync(fd) == 0;
+  ok = ::close(fd) == 0 && ok;
+  ok = ok && std::rename(temporary.c_str(), path_.c_str()) == 0;
+  if (!ok) {
+    ::unlink(temporary.c_str());
+    error_ = path_ + ": cannot rewrite it";
+    return false;
+  }
+  if (!platform::sync_folder_of(path_)) {
+    error_ = path_ + ": cannot flush its folder";
+    return false;
+  }
+  runs_ = std::move(kept);
+  damaged_lines_.clear();
+  size_ = text.size();
+  torn_end_ = false;
+  return true;
+}
+
+}  // namespace station

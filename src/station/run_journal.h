@@ -1,0 +1,110 @@
+// The run journal: one small append-only file per port in the start folder
+// ("run-journal_N") that outlives the process. It holds what must not be
+// lost when a run dies where nothing can be caught (a power cut, kill -9, the
+// out-of-memory killer): which run backed up which IMEI, whether the handset
+// was formatted after that and whether the IMEI went back. Every entry is on
+// the disk (fdatasync) before the call that wrote it returns true.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace station {
+
+// What happened to an IMEI that a run formatted away without a confirmed
+// write-back, once the station knew more.
+enum class ImeiFate {
+  kNone,         // still pending, or never at risk
+  kWrittenBack,  // the handset answered with it: the write-back had happened
+  kRestored,     // the operator said it is this handset: a later run gave it back
+  kKeptAside,    // the operator said it is not: kept for good, never given to a handset
+};
+
+const char* fate_name(ImeiFate fate);  // "written back", "restored", "kept aside", ""
+
+struct JournalRun {
+  std::string uid;  // the run's record uid
+  std::int64_t started_at_ms = 0;
+  int port = 0;
+  std::string device;
+  std::string customer;
+  std::string script;
+  std::string ma_no;
+  std::string station;
+  std::string tool_version;
+  std::optional<std::vector<std::uint8_t>> imei;  // backed up by this run
+  std::string pc_file;                            // where
+  bool formatted = false;                         // a format request went out after the backup
+  bool written_back = false;                      // the handset confirmed the write-back
+  bool ended = false;                             // the process saw the run end
+  std::string outcome;                            // then: "green", "red", ...
+  bool interrupted = false;                       // a later run found it open
+  ImeiFate fate = ImeiFate::kNone;
+
+  // Formatted away and not (known to be) back on its handset.
+  bool imei_pending() const {
+    return imei && formatted && !written_back && fate == ImeiFate::kNone;
+  }
+  // Neither closed by its own process nor yet noted by a later run.
+  bool open() const { return !ended && !interrupted; }
+};
+
+// "run-journal_N".
+std::string journal_file_name(int port);
+
+class RunJournal {
+ public:
+  explicit RunJournal(std::string path) : path_(std::move(path)) {}
+  ~RunJournal();
+  RunJournal(const RunJournal&) = delete;
+  RunJournal& operator=(const RunJournal&) = delete;
+
+  // Takes the journal for this process until it is destroyed (or the process
+  // dies): a second process on the same port and folder must not take a live
+  // run for an interrupted one. False when another process holds it.
+  bool lock();
+
+  // Reads the file (none yet is an empty journal). Lines that do not read
+  // back whole (a torn last line, a damaged disk block) are listed in
+  // damaged() and never dropped silently. False when it cannot be read.
+  bool load();
+  const std::vector<JournalRun>& runs() const { return runs_; }
+  const JournalRun* find(const std::string& uid) const;
+  const std::vector<std::string>& damaged() const { return damaged_; }
+  // Why the last load or write failed.
+  const std::string& error() const { return error_; }
+
+  bool started(const JournalRun& run);
+  bool backed_up(const std::string& uid, const std::vector<std::uint8_t>& imei,
+                 const std::string& pc_file);
+  bool formatting(const std::string& uid);
+  bool written_back(const std::string& uid);
+  bool ended(const std::string& uid, const std::string& outcome);
+  bool interrupted(const std::string& uid);
+  bool settled(const std::string& uid, ImeiFate fate);
+
+  // Rewrites the journal with only what is still needed (runs that are open,
+  // pending or kept aside) when it has grown past `max_bytes` or holds
+  // damaged lines. Damaged lines are first appended, flushed, to
+  // "<journal>.damaged", whose name goes into *damaged_file. False when the
+  // journal could not be rewritten (it is then left as it was).
+  bool compact(std::size_t max_bytes, std::string* damaged_file);
+
+ private:
+  bool append(const std::vector<std::string>& fields);
+  void apply(const std::vector<std::string>& fields, const std::string& raw);
+  JournalRun& entry(const std::string& uid);
+
+  std::string path_;
+  int lock_fd_ = -1;
+  std::vector<JournalRun> runs_;
+  std::vector<std::string> damaged_;
+  std::vector<std::string> damaged_lines_;
+  std::size_t size_ = 0;
+  bool torn_end_ = false;  // the file does not end with a line end
+  std::string error_;
+};
+
+}  // namespace station
