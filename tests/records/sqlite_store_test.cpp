@@ -200,3 +200,52 @@ TEST_F(SqliteRecords, kept_records_reach_the_store_with_the_next_record_once_eac
   EXPECT_EQ(count_runs("runs.sqlite"), 3);
   EXPECT_EQ(count_runs("outbox.sqlite"), 0);
 }
+
+TEST_F(SqliteRecords, a_version_one_file_is_upgraded_in_place_and_keeps_every_record) {
+  // A station's file as the first records release left it.
+  std::string v1;
+  for (const std::string& sql : records::upgrade_step(records::Dialect::kSqlite, 0)) v1 += sql + ";";
+  raw_sql("old.sqlite", v1 +
+                            "UPDATE ffsload_schema SET version = 1;"
+                            "INSERT INTO runs (uid, started_at, ended_at, station, port, device, "
+                            "customer, script, ma_no, imei, outcome, log, tool_version) VALUES "
+                            "('old-1', '2024-03-01T00:00:00.000Z', '2024-03-01T00:00:09.000Z', "
+                            "'st', 3, '/dev/ttyS2', '1', 'main.tms', 'MA', 'aa', 'green', 'l', '0.9')");
+  {
+    SqliteStore store("old.sqlite", OpenFor::kWriting);
+    EXPECT_EQ(store.query("SELECT version FROM ffsload_schema", {})[0][0],
+              std::to_string(records::kSchemaVersion));
+    EXPECT_EQ(store.query("SELECT uid, outcome, imei, revision FROM runs", {}),
+              (std::vector<records::Row>{{"old-1", "green", "aa", "0"}}));
+    EXPECT_EQ(store.query("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND "
+                          "name IN ('runs_by_start', 'runs_by_handset', 'runs_red_by_start')",
+                          {})[0][0],
+              "3");
+  }
+  EXPECT_EQ(count_runs("old.sqlite"), 1);
+}
+
+TEST_F(SqliteRecords, a_later_copy_of_a_record_replaces_an_earlier_one_in_any_order) {
+  records::RunRecord running = sample_record("1", "aa", "running");
+  running.revision = 10;
+  running.log = "tms 1  => 0 (1)";
+  records::RunRecord red = testing_support::red_record("1", "aa", 7, "fwr a /b", 0, 90);
+  red.uid = running.uid;
+  red.revision = 20;
+  records::RunRecord interrupted = running;  // from the journal: no log, no end
+  interrupted.outcome = "interrupted";
+  interrupted.imei_fate = "pending";
+  interrupted.log.clear();
+  interrupted.revision = 30;
+  records::RunRecord settled = interrupted;
+  settled.imei_fate = "kept aside";
+  settled.revision = 40;
+
+  SqliteStore store("runs.sqlite", OpenFor::kWriting);
+  store.append(std::span(&running, 1));
+  store.append(std::span(&interrupted, 1));
+  store.append(std::span(&settled, 1));
+  store.append(std::span(&red, 1));  // an older copy arriving late changes nothing
+  EXPECT_EQ(store.query("SELECT outcome, imei_fate, log, revision FROM runs", {}),
+            (std::vector<records::Row>{{"interrupted", "kept aside", "tms 1  => 0 (1)", "40"}}));
+}

@@ -14,9 +14,12 @@
 #include <fstream>
 #include <sstream>
 
+#include <libpq-fe.h>
+
 #include "records/outbox.h"
 #include "records/record_samples.h"
 #include "records/report.h"
+#include "records/schema.h"
 #include "records/store.h"
 #include "support/temp_dir.h"
 
@@ -204,4 +207,40 @@ TEST_F(PostgresRecords, bad_urls_and_credentials_say_why_and_keep_the_record) {
     EXPECT_EQ(result.error.find("wrong"), std::string::npos) << result.error;
     EXPECT_EQ(count("outbox.sqlite"), ++kept);
   }
+}
+
+TEST_F(PostgresRecords, a_version_one_database_is_upgraded_in_place_and_keeps_every_record) {
+  auto sql = [](const std::string& url, const std::string& text) {
+    PGconn* conn = PQconnectdb(url.c_str());
+    PGresult* result = PQexec(conn, text.c_str());
+    const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
+    const std::string why = PQerrorMessage(conn);
+    PQclear(result);
+    PQfinish(conn);
+    return ok ? std::string() : why;
+  };
+  ASSERT_EQ(sql(server->url(), "CREATE DATABASE records_v1"), "");
+  std::string old_url = server->url();
+  old_url.replace(old_url.rfind('/'), std::string::npos, "/records_v1");
+  std::string v1 = "BEGIN;";
+  for (const std::string& step : records::upgrade_step(records::Dialect::kPostgres, 0))
+    v1 += step + ";";
+  v1 +=
+      "UPDATE ffsload_schema SET version = 1;"
+      "INSERT INTO runs (uid, started_at, ended_at, station, port, device, customer, script, "
+      "ma_no, imei, outcome, log, tool_version) VALUES ('old-1', '2024-03-01T00:00:00.000Z', "
+      "'2024-03-01T00:00:09.000Z', 'st', 3, '/dev/ttyS2', '1', 'main.tms', 'MA', 'aa', 'green', "
+      "'l', '0.9');COMMIT";
+  ASSERT_EQ(sql(old_url, v1), "");
+
+  records::RunRecord interrupted = testing_support::sample_record("1", "bb", "interrupted");
+  interrupted.imei_fate = "pending";
+  const auto kept = records::keep_record(old_url, "outbox.sqlite", interrupted);
+  ASSERT_TRUE(kept.stored) << kept.error;
+  auto store = records::open_store(old_url, records::OpenFor::kReading);
+  EXPECT_EQ(store->query("SELECT uid, outcome, imei_fate FROM runs ORDER BY id", {}),
+            (std::vector<records::Row>{{"old-1", "green", std::nullopt},
+                                       {interrupted.uid, "interrupted", "pending"}}));
+  EXPECT_EQ(store->query("SELECT version FROM ffsload_schema", {})[0][0],
+            std::to_string(records::kSchemaVersion));
 }
