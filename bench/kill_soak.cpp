@@ -1,0 +1,258 @@
+// Kill soak: what a line's power cuts do to its handsets' identities. Each
+// round, a new handset (a simulator with an IMEI of its own) is run with the
+// example station's main script by the real `ffsload run`, which is killed
+// with SIGKILL (nothing can be caught: a power cut, a crash) at a random
+// point, most often in the two-second pause after the format, where a line's
+// crashes land most. Every fourth round another handset, with an IMEI of its
+// own, is run next on the same fixture; then the killed handset comes back
+// with `--pending-imei restore`. After each round every handset's flash is
+// read back.
+//
+//   kill_soak [--kills N] [--seed S] [--ffsload PATH] [--sim PATH] [--examples DIR] [--keep]
+//
+// It prints the kills, the IMEIs intact, lost, on a wrong handset, and the
+// re-runs that ended green with an IMEI missing. Exit status 0 when nothing
+// was lost, given to a wrong handset or passed silently.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/folders.h"
+
+extern char** environ;
+
+namespace stdfs = std::filesystem;
+
+namespace {
+
+struct Options {
+  int kills = 200;
+  unsigned seed = 1;
+  std::string ffsload, sim, examples;
+  bool keep = false;
+};
+
+std::string slurp(const stdfs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+pid_t spawn(const std::vector<std::string>& args, const std::string& cwd, const std::string& out,
+            const std::string& err) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+int wait_exit(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// One handset on the fixture: a simulator with its own flash.
+class Handset {
+ public:
+  Handset(const Options& o, const stdfs::path& work, const std::string& name,
+          const std::string& imei)
+      : load_(work / (name + "-load")), flash_(work / (name + "-flash")) {
+    stdfs::remove_all(load_);
+    stdfs::remove_all(flash_);
+    stdfs::copy(o.examples + "/handset", load_, stdfs::copy_options::recursive);
+    std::ofstream(load_ / "IMEI", std::ios::binary | std::ios::trunc) << imei;
+    const std::string out = (work / (name + "-sim.out")).string();
+    link_ = (work / (name + "-tty")).string();
+    stdfs::remove(link_);
+    pid_ = spawn({o.sim, "--link", link_, "--load", load_.string(), "--dump", flash_.string()},
+                 work.string(), out, (work / (name + "-sim.err")).string());
+    for (int i = 0; i < 200 && !stdfs::exists(link_); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  ~Handset() { stop(); }
+  const std::string& device() const { return link_; }
+  // Stops the simulator; returns the IMEI file on its flash ("" when none).
+  std::string stop() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      wait_exit(pid_);
+      pid_ = -1;
+    }
+    return stdfs::exists(flash_ / "IMEI") ? slurp(flash_ / "IMEI") : std::string();
+  }
+
+ private:
+  stdfs::path load_, flash_;
+  std::string link_;
+  pid_t pid_ = -1;
+};
+
+std::string imei_for(std::mt19937_64& random) {
+  std::string imei(8, '\0');
+  const std::uint64_t value = random();
+  std::memcpy(imei.data(), &value, 8);
+  return imei;
+}
+
+struct Counts {
+  int kills = 0;
+  int in_format_pause = 0;
+  int finished_before_kill = 0;
+  int intact = 0;
+  int lost = 0;
+  int wrong = 0;
+  int silent_green = 0;
+  int others = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  const std::string here = stdfs::path(platform::program_path()).parent_path().string();
+  o.ffsload = here + "/../src/ffsload";
+  o.sim = here + "/../src/ffsload-sim";
+  o.examples = FFSLOAD_EXAMPLES_DIR;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "kill_soak: %s needs a value\n", a.c_str());
+        std::exit(2);
+      }
+      return argv[++i];
+    };
+    if (a == "--kills") o.kills = std::atoi(value().c_str());
+    else if (a == "--seed") o.seed = static_cast<unsigned>(std::atoi(value().c_str()));
+    else if (a == "--ffsload") o.ffsload = value();
+    else if (a == "--sim") o.sim = value();
+    else if (a == "--examples") o.examples = value();
+    else if (a == "--keep") o.keep = true;
+    else {
+      std::fprintf(stderr,
+                   "usage: kill_soak [--kills N] [--seed S] [--ffsload PATH] [--sim PATH] "
+                   "[--examples DIR] [--keep]\n");
+      return 2;
+    }
+  }
+
+  char name[] = "/tmp/ffsload-kill-soak-XXXXXX";
+  const stdfs::path work = mkdtemp(name);
+  const stdfs::path station = work / "station";
+  stdfs::copy(o.examples + "/station", station, stdfs::copy_options::recursive);
+  const stdfs::path journal = station / "run-journal_3";
+  const std::string out = (work / "run.out").string();
+  const std::string err = (work / "run.err").string();
+  std::mt19937_64 random(o.seed);
+  Counts c;
+
+  auto run = [&](const Handset& h, std::vector<std::string> extra) {
+    std::vector<std::string> args = {o.ffsload,  "run",      "--port",    "3",
+                                     "--device", h.device(), "--script",  "main.tms",
+                                     "--records", "soak.sqlite"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return wait_exit(spawn(args, station.string(), out, err));
+  };
+
+  for (int k = 1; k <= o.kills; ++k) {
+    const std::string imei = imei_for(random);
+    Handset unit(o, work, "unit", imei);
+    // Kill: seven in ten in the pause after the format, the rest anywhere.
+    const pid_t pid = spawn({o.ffsload, "run", "--port", "3", "--device", unit.device(),
+                             "--script", "main.tms", "--records", "soak.sqlite"},
+                            station.string(), out, err);
+    const bool in_pause = std::uniform_real_distribution<>(0, 1)(random) < 0.7;
+    const auto started = std::chrono::steady_clock::now();
+    if (in_pause) {
+      // This run's format note is the journal's last line until the write-back.
+      for (int i = 0; i < 2000; ++i) {
+        const std::string text = slurp(journal);
+        const auto last = text.rfind('\n', text.size() >= 2 ? text.size() - 2 : 0);
+        if (text.compare(last == std::string::npos ? 0 : last + 1, 7, "format ") == 0) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+      std::this_thread::sleep_for(
+          std::chrono::milliseconds(std::uniform_int_distribution<>(0, 1990)(random)));
+    } else {
+      std::this_thread::sleep_until(
+          started + std::chrono::milliseconds(std::uniform_int_distribution<>(0, 3200)(random)));
+    }
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) {
+      ++c.finished_before_kill;
+    } else {
+      ::kill(pid, SIGKILL);
+      wait_exit(pid);
+      ++c.kills;
+      c.in_format_pause += in_pause;
+    }
+
+    if (k % 4 == 0) {
+      // Another handset on the fixture before the killed one comes back.
+      const std::string own = imei_for(random);
+      Handset other(o, work, "other", own);
+      const int rc = run(other, {});
+      const std::string left = other.stop();
+      ++c.others;
+      if (left != own) {
+        if (left.empty()) ++c.lost;
+        else ++c.wrong;
+        if (rc == 0) ++c.silent_green;
+        std::fprintf(stderr, "round %d: the other handset ended with a wrong IMEI (exit %d)\n", k,
+                     rc);
+      }
+    }
+
+    const int rc = run(unit, {"--pending-imei", "restore"});
+    const std::string left = unit.stop();
+    if (left == imei) {
+      ++c.intact;
+    } else {
+      if (left.empty()) ++c.lost;
+      else ++c.wrong;
+      if (rc == 0) ++c.silent_green;
+      std::fprintf(stderr, "round %d: the handset ended %s (re-run exit %d): %s\n", k,
+                   left.empty() ? "without IMEI" : "with another IMEI", rc, slurp(err).c_str());
+    }
+  }
+
+  std::printf("kills                              %d (%d in the format pause; %d runs ended before "
+              "their kill)\n",
+              c.kills, c.in_format_pause, c.finished_before_kill);
+  std::printf("IMEIs intact                       %d of %d handsets killed\n", c.intact,
+              o.kills);
+  std::printf("other handsets run in between      %d\n", c.others);
+  std::printf("IMEIs lost                         %d\n", c.lost);
+  std::printf("IMEIs on a wrong handset           %d\n", c.wrong);
+  std::printf("green re-runs with an IMEI missing %d\n", c.silent_green);
+  if (o.keep) {
+    std::printf("files kept in %s\n", work.c_str());
+  } else {
+    stdfs::remove_all(work);
+  }
+  return c.lost + c.wrong + c.silent_green == 0 ? 0 : 1;
+}
