@@ -67,13 +67,23 @@ std::string read_file(const stdfs::path& p) {
   return s.str();
 }
 
+// Files the station keeps for itself, not PC files a script reads or writes:
+// the run records, their outbox and the run journal (with SQLite's -wal and
+// -shm beside them, and the journal's lock).
+bool station_own_file(const std::string& name) {
+  return name.starts_with("runs.sqlite") || name.starts_with("runs-outbox.sqlite") ||
+         name.starts_with("run-journal_");
+}
+
 // Every regular file below root, by its path relative to root.
 std::map<std::string, std::string> files_below(const stdfs::path& root) {
   std::map<std::string, std::string> out;
   std::error_code ec;
   if (!stdfs::exists(root, ec)) return out;
   for (const auto& e : stdfs::recursive_directory_iterator(root, ec)) {
-    if (e.is_regular_file()) out[stdfs::relative(e.path(), root).string()] = read_file(e.path());
+    if (!e.is_regular_file()) continue;
+    const std::string name = stdfs::relative(e.path(), root).string();
+    if (!station_own_file(name)) out[name] = read_file(e.path());
   }
   return out;
 }
