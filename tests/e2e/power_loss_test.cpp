@@ -201,3 +201,24 @@ TEST_F(PowerLoss, a_finished_runs_backup_is_never_called_pending) {
   EXPECT_FALSE(contains(next.err, "pending")) << next.err;
   EXPECT_FALSE(contains(next.err, "only on the PC")) << next.err;
 }
+
+TEST_F(PowerLoss, the_repeat_mode_asks_at_the_terminal_and_a_blind_enter_gives_nothing) {
+  Handset a(work, "a", e2e::examples_dir() + "/handset");
+  ASSERT_TRUE(a.started());
+  kill_in_format_pause(a);
+
+  e2e::FfsloadProcess tool;
+  ASSERT_TRUE(tool.start(run_args(a, {"--repeat"}), station.string()));
+  tool.type("\n");  // a blind Enter: asked again, nothing decided
+  tool.type("yes\n");
+  ASSERT_TRUE(tool.wait_for_line("run 1: green"));
+  tool.type("q\n");
+  const e2e::RunResult r = tool.finish();
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  // The question came twice: once for the blind Enter, once answered.
+  const std::string question = "Is this that handset?";
+  const auto first = r.err.find(question);
+  ASSERT_NE(first, std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(question, first + 1), std::string::npos) << r.err;
+  EXPECT_EQ(read(a.stop() / "IMEI"), kImeiA);
+}
