@@ -17,8 +17,8 @@
 #include "platform/headless_ui.h"
 #include "platform/user_interface.h"
 #include "script/runner.h"
-#include "ui/customer_choice.h"
-#include "ui/customer_definition.h"
+#include "station/customer_choice.h"
+#include "station/customer_definition.h"
 
 namespace {
 
@@ -55,15 +55,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // A fresh one per input: message boxes are kept, and would pile up.
   platform::HeadlessUserInterface ui;
   platform::set_user_interface(&ui);
-  write_file(ui::kCustDefineFile, custdefine);
+  write_file(station::kCustDefineFile, custdefine);
 
   // Put "MA_NO" where the chosen customer's folder is, when the name is one
   // this scratch folder can hold.
   std::string script;
   std::string folder;
-  if (ui::find_customer(customer, sub_number, &script) == ui::CustomerLookup::kFound) {
-    if (script.size() >= ui::kCustDefineReadLimit) std::abort();  // longer than a read gives
-    folder = ui::customer_folder(script);
+  if (station::find_customer(customer, sub_number, &script) == station::CustomerLookup::kFound) {
+    if (script.size() >= station::kCustDefineReadLimit) std::abort();  // longer than a read gives
+    folder = station::customer_folder(script);
     if (plain_folder_name(folder) && ::mkdir(folder.c_str(), 0700) == 0) {
       write_file(folder + "/MA_NO", ma_no);
     } else {
@@ -72,11 +72,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   index_qm = 0;
-  if (ui::read_index_qm() != true) std::abort();  // the file is there
+  if (station::read_index_qm() != true) std::abort();  // the file is there
   std::string shown;
-  if (ui::choose_customer(customer, sub_number, &shown)) {
-    if (tmsfile.empty() || tmsfile.size() >= ui::kCustDefineReadLimit) std::abort();
-    if (shown.size() > ui::kMaNoLength) std::abort();
+  if (multiport::choose_customer(customer, sub_number, &shown)) {
+    if (tmsfile.empty() || tmsfile.size() >= station::kCustDefineReadLimit) std::abort();
+    if (shown.size() > station::kMaNoLength) std::abort();
   }
   if (CustDefine != nullptr) std::abort();  // every read closes the file
 

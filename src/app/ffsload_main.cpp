@@ -6,26 +6,26 @@
 #include "app/grid_window.h"
 #include "app/operator_gui.h"
 #include "app/report_window_qt.h"
-#include "check/check_command.h"
+#include "cli/check_command.h"
 #include "ffsload_version.h"
-#include "ui/command_line.h"
-#include "ui/grid_command.h"
-#include "ui/ports_command.h"
-#include "ui/report_command.h"
-#include "ui/report_window.h"
+#include "cli/run_command.h"
+#include "cli/grid_command.h"
+#include "cli/ports_command.h"
+#include "cli/report_command.h"
+#include "records/yield_window.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"ffsload: loads and checks a GSM handset's flash file system over a serial line.",
                "ffsload"};
   app.set_version_flag("--version", "ffsload " FFSLOAD_VERSION);
   app.require_subcommand(0, 1);
-  if (display_available()) ui::set_report_window(show_report_window_qt);
-  int status = ui::kExitNoRun;
-  ui::add_run_command(app, &status);
-  check::add_check_command(app, &status);
-  ui::add_ports_command(app, &status);
-  ui::add_report_command(app, &status);
-  ui::add_grid_command(app, &status, run_grid_window);
+  if (display_available()) records::set_report_window(show_report_window_qt);
+  int status = cli::kExitNoRun;
+  cli::add_run_command(app, &status);
+  cli::add_check_command(app, &status);
+  cli::add_ports_command(app, &status);
+  cli::add_report_command(app, &status);
+  cli::add_grid_command(app, &status, run_grid_window);
   // Set after the subcommands, which would otherwise take it as their own.
   app.footer(
       "Forms:\n"
@@ -47,10 +47,10 @@ int main(int argc, char** argv) {
       CLI::App* sub = app.get_subcommands().empty() ? &app : app.get_subcommands().front();
       std::fprintf(stderr, "%s", sub->help().c_str());
     }
-    return rc == 0 ? 0 : ui::kExitNoRun;
+    return rc == 0 ? 0 : cli::kExitNoRun;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "ffsload: %s\n", e.what());
-    return ui::kExitNoRun;
+    return cli::kExitNoRun;
   }
   if (app.get_subcommands().empty()) return run_operator_gui(argc, argv);
   return status;

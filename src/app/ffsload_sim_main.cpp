@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/stop_signals.h"
 #include "sim/faults.h"
 #include "sim/fs_folder.h"
 #include "sim/handset.h"
@@ -137,11 +138,7 @@ int main(int argc, char** argv) {
     }
   }
 
-  struct sigaction sa {};
-  sa.sa_handler = on_signal;
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGTERM, &sa, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
+  platform::catch_stop_signals(on_signal, /*restart=*/false);
 
   std::printf("%s\n", server.device_path().c_str());
   std::fflush(stdout);

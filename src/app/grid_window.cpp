@@ -19,23 +19,23 @@
 #include <cstdio>
 
 #include "app/operator_gui.h"
-#include "ui/command_line.h"
-#include "ui/customer_choice.h"
-#include "ui/customer_definition.h"
-#include "ui/station_grid.h"
+#include "cli/run_command.h"
+#include "station/customer_choice.h"
+#include "station/customer_definition.h"
+#include "multiport/station_grid.h"
 
 namespace {
 
 // The run panel's colours, so that a tile reads as the single station does.
-const char* colour_name(ui::TileColour colour) {
+const char* colour_name(multiport::TileColour colour) {
   switch (colour) {
-    case ui::TileColour::kYellow:
+    case multiport::TileColour::kYellow:
       return "#FFFF00";
-    case ui::TileColour::kGreen:
+    case multiport::TileColour::kGreen:
       return "#00FF00";
-    case ui::TileColour::kRed:
+    case multiport::TileColour::kRed:
       return "#FF0000";
-    case ui::TileColour::kWhite:
+    case multiport::TileColour::kWhite:
       break;
   }
   return "#FFFFFF";
@@ -56,7 +56,7 @@ void on_stop_signal(int signal_number) {
 
 }  // namespace
 
-GridWindow::GridWindow(ui::StationGrid& grid, const std::vector<std::string>& problems)
+GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::string>& problems)
     : grid_(grid) {
   setWindowTitle("ffsload: station grid");
   setStyleSheet(
@@ -65,7 +65,7 @@ GridWindow::GridWindow(ui::StationGrid& grid, const std::vector<std::string>& pr
   auto* layout = new QVBoxLayout(this);
 
   // The customer, once for the whole grid, with the selection panel's rules.
-  ui::read_index_qm();
+  station::read_index_qm();
   auto* row = new QHBoxLayout;
   auto* customer_caption = new QLabel("&Customer:");
   customer_ = new QSpinBox;
@@ -87,7 +87,7 @@ GridWindow::GridWindow(ui::StationGrid& grid, const std::vector<std::string>& pr
   row->addWidget(exit_button);
   layout->addLayout(row);
   if (grid_.customer_chosen()) {
-    if (auto key = ui::parse_customer_key(grid_.customer().key)) {
+    if (auto key = station::parse_customer_key(grid_.customer().key)) {
       customer_->setValue(key->first);
       sub_number_->setValue(key->second);
     }
@@ -111,7 +111,7 @@ GridWindow::GridWindow(ui::StationGrid& grid, const std::vector<std::string>& pr
   const int count = static_cast<int>(grid_.tiles().size());
   const int columns = count <= 4 ? count : (count + 1) / 2;
   int index = 0;
-  for (const ui::GridTile& t : grid_.tiles()) {
+  for (const multiport::GridTile& t : grid_.tiles()) {
     const int port = t.port();
     TileWidgets w;
     auto* frame = new QFrame;
@@ -205,7 +205,7 @@ void GridWindow::poll() {
 
 void GridWindow::refresh(int port) {
   auto found = tiles_.find(port);
-  const ui::GridTile* t = grid_.tile(port);
+  const multiport::GridTile* t = grid_.tile(port);
   if (found == tiles_.end() || !t) return;
   TileWidgets& w = found->second;
   const auto& lines = t->log();
@@ -217,7 +217,7 @@ void GridWindow::refresh(int port) {
     w.log->appendPlainText(text(lines[static_cast<std::size_t>(w.lines_shown)]));
   w.log->setStyleSheet(
       QString("QPlainTextEdit { background: %1; color: black; }").arg(colour_name(t->colour())));
-  const bool running = t->stage() == ui::TileStage::kRunning;
+  const bool running = t->stage() == multiport::TileStage::kRunning;
   w.elapsed->setText(running                ? "running"
                      : t->elapsed().empty() ? ""
                                             : text("elapsed " + t->elapsed() + " s"));
@@ -231,8 +231,8 @@ void GridWindow::refresh_controls() {
   const bool chosen = grid_.customer_chosen() && !grid_.closing();
   const bool busy = grid_.any_run_under_way();
   for (auto& [port, w] : tiles_) {
-    const ui::GridTile* t = grid_.tile(port);
-    w.run->setEnabled(chosen && t && t->stage() != ui::TileStage::kRunning);
+    const multiport::GridTile* t = grid_.tile(port);
+    w.run->setEnabled(chosen && t && t->stage() != multiport::TileStage::kRunning);
     w.save->setEnabled(t && !t->log().empty());
   }
   run_all_->setEnabled(chosen);
@@ -263,7 +263,7 @@ void GridWindow::choose_customer() {
 }
 
 void GridWindow::save(int port) {
-  const ui::SavedLog saved = grid_.save(port);
+  const run::SavedLog saved = grid_.save(port);
   TileWidgets& w = tiles_.at(port);
   if (saved.saved) {
     w.message->setText(text("log saved to " + saved.name));
@@ -310,18 +310,18 @@ void GridWindow::closeEvent(QCloseEvent* event) {
   refresh_controls();
 }
 
-int run_grid_window(ui::StationGrid& grid, const std::vector<std::string>& problems) {
+int run_grid_window(multiport::StationGrid& grid, const std::vector<std::string>& problems) {
   if (!display_available()) {
     std::fprintf(stderr,
                  "ffsload: no display to show the grid on (DISPLAY is not set); "
                  "\"ffsload run --ports\" works without one\n");
-    return ui::kExitNoRun;
+    return cli::kExitNoRun;
   }
   static int argc = 1;
   static char name[] = "ffsload";
   static char* argv[] = {name, nullptr};
   QApplication app(argc, argv);
-  ui::catch_stop_signals(on_stop_signal);
+  multiport::catch_stop_signals(on_stop_signal);
   GridWindow window(grid, problems);
   window.show();
   QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);

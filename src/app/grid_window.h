@@ -1,7 +1,7 @@
 // The station grid's window over Qt Widgets: a customer row, a tile per port
 // (port and device, Run, Save, the run log in its colour, the seconds, the
 // counts, a message) and Run all. Everything it shows comes from
-// ui::StationGrid; the window only draws it and forwards the operator's input.
+// multiport::StationGrid; the window only draws it and forwards the operator's input.
 #pragma once
 
 #include <QWidget>
@@ -15,13 +15,13 @@ class QPushButton;
 class QSpinBox;
 class QTimer;
 
-namespace ui {
+namespace multiport {
 class StationGrid;
 }
 
 class GridWindow : public QWidget {
  public:
-  GridWindow(ui::StationGrid& grid, const std::vector<std::string>& problems);
+  GridWindow(multiport::StationGrid& grid, const std::vector<std::string>& problems);
 
   struct TileWidgets {
     QWidget* frame = nullptr;
@@ -55,7 +55,7 @@ class GridWindow : public QWidget {
   void choose_customer();
   void save(int port);
 
-  ui::StationGrid& grid_;
+  multiport::StationGrid& grid_;
   std::map<int, TileWidgets> tiles_;
   QSpinBox* customer_ = nullptr;
   QLabel* sub_number_label_ = nullptr;
@@ -68,4 +68,4 @@ class GridWindow : public QWidget {
 
 // The Qt application around the window; returns the exit status: 0 once the
 // window has closed and every port's process has ended, 2 without a display.
-int run_grid_window(ui::StationGrid& grid, const std::vector<std::string>& problems);
+int run_grid_window(multiport::StationGrid& grid, const std::vector<std::string>& problems);

@@ -9,7 +9,7 @@
 #include "platform/qt_panels.h"
 #include "platform/rs232.h"
 #include "ui/operator_callbacks.h"
-#include "ui/panel_location.h"
+#include "station/panel_location.h"
 #include "ui/panels.h"
 
 bool display_available() {
@@ -34,10 +34,10 @@ int run_operator_gui(int argc, char** argv) {
   {
     platform::QtPanels panels;
     platform::set_user_interface(&panels);
-    std::string panel_file = ui::find_panel_file();
+    std::string panel_file = station::find_panel_file();
     if (panel_file.empty()) {
       std::string places;
-      for (const std::string& candidate : ui::panel_file_candidates()) {
+      for (const std::string& candidate : station::panel_file_candidates()) {
         places += (places.empty() ? "" : ", ") + candidate;
       }
       std::fprintf(stderr, "ffsload: the panel file %s is missing: looked for %s\n",

@@ -10,10 +10,10 @@
 
 #include "check/line_parts.h"
 #include "check/word_rules.h"
-#include "commands/command_support.h"
+#include "link/command_support.h"
 #include "platform/text_format.h"
 #include "script/script_line.h"
-#include "ui/customer_definition.h"
+#include "station/customer_definition.h"
 
 namespace check {
 
@@ -44,16 +44,16 @@ class CustdefineChecker {
   }
 
  private:
-  void error(int line, const std::string& text) { report_.error(ui::kCustDefineFile, line, text); }
+  void error(int line, const std::string& text) { report_.error(station::kCustDefineFile, line, text); }
   void warning(int line, const std::string& text) {
-    report_.warning(ui::kCustDefineFile, line, text);
+    report_.warning(station::kCustDefineFile, line, text);
   }
 
   void check_line(const FileLine& fl) {
-    if (fl.first_read > ui::kCustDefineReads) {
+    if (fl.first_read > station::kCustDefineReads) {
       if (fl.parts[0].find_first_not_of(" \t") != std::string::npos) {
         error(fl.number, strprintf("never read: the tool reads only the first %d lines",
-                                   ui::kCustDefineReads));
+                                   station::kCustDefineReads));
       }
       return;
     }
@@ -62,10 +62,10 @@ class CustdefineChecker {
       for (const auto& p : fl.parts) parts += (parts.empty() ? "" : " and ") + quoted(p);
       error(fl.number, strprintf("line longer than %zu characters: the tool reads it as %zu "
                                  "lines, %s",
-                                 ui::kCustDefineReadLimit - 1, fl.parts.size(), parts.c_str()));
+                                 station::kCustDefineReadLimit - 1, fl.parts.size(), parts.c_str()));
     }
     for (std::size_t i = 0; i < fl.parts.size(); ++i) {
-      if (fl.first_read + static_cast<int>(i) > ui::kCustDefineReads) break;
+      if (fl.first_read + static_cast<int>(i) > station::kCustDefineReads) break;
       check_entry(fl.number, fl.parts[i]);
     }
   }
@@ -77,7 +77,7 @@ class CustdefineChecker {
     if (key.empty()) return;  // a blank line
     if (!is_decimal_number(key)) {
       warning(line, strprintf("key %s is not a number: it reads as %g", quoted(key).c_str(),
-                              commands::to_decimal(key)));
+                              wire::to_decimal(key)));
     }
     if (name.empty()) {
       warning(line, strprintf("key %s names no script", quoted(key).c_str()));
@@ -95,7 +95,7 @@ class CustdefineChecker {
   }
 
   void check_key(int line, const std::string& key) {
-    const double tenths = commands::to_decimal(key) * 10.0;
+    const double tenths = wire::to_decimal(key) * 10.0;
     const long rounded = std::lround(tenths);
     if (std::fabs(tenths - static_cast<double>(rounded)) > 1e-6 || rounded / 10 < kLowestCustomer ||
         rounded / 10 > kHighestCustomer) {
@@ -123,7 +123,7 @@ class CustdefineChecker {
         scripts_.push_back(name);
       }
     }
-    const std::string folder = ui::customer_folder(name);
+    const std::string folder = station::customer_folder(name);
     if (!folders_.insert(folder).second) return;
     if (!is_folder(folder)) {
       warning(line, strprintf("customer folder %s is missing: the run panel shows no MA_NO",
@@ -138,11 +138,11 @@ class CustdefineChecker {
     }
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    if (text.size() > ui::kMaNoLength) {
+    if (text.size() > station::kMaNoLength) {
       warning(line, strprintf("%s holds %zu characters: the run panel shows only the first %zu, "
                               "%s",
-                              quoted(folder + "/MA_NO").c_str(), text.size(), ui::kMaNoLength,
-                              quoted(ui::read_ma_no(name)).c_str()));
+                              quoted(folder + "/MA_NO").c_str(), text.size(), station::kMaNoLength,
+                              quoted(station::read_ma_no(name)).c_str()));
     }
   }
 
@@ -158,13 +158,13 @@ class CustdefineChecker {
 
 std::vector<std::string> check_custdefine(Report& report) {
   report.file_checked();
-  std::FILE* file = std::fopen(ui::kCustDefineFile, "rb");
+  std::FILE* file = std::fopen(station::kCustDefineFile, "rb");
   if (!file) {
-    report.error(ui::kCustDefineFile, 0,
+    report.error(station::kCustDefineFile, 0,
                  "cannot be opened: the tool shows \"Fail to open file <custdefine>\"");
     return {};
   }
-  const std::vector<FileLine> lines = read_line_parts(file, ui::kCustDefineReadLimit);
+  const std::vector<FileLine> lines = read_line_parts(file, station::kCustDefineReadLimit);
   std::fclose(file);
   return CustdefineChecker(report).run(lines);
 }

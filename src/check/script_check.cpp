@@ -11,7 +11,7 @@
 
 #include "check/line_parts.h"
 #include "check/word_rules.h"
-#include "commands/command_support.h"
+#include "link/command_support.h"
 #include "commands/parameter_words.h"
 #include "fs/pc_file.h"
 #include "fs/request.h"
@@ -235,7 +235,7 @@ class ScriptChecker {
     } else if (keyword == "sleep") {
       if (!is_decimal_number(w[1])) {
         warning(line, strprintf("%s is not a decimal number of milliseconds: the run waits %g ms",
-                                quoted(w[1]).c_str(), commands::to_decimal(w[1])));
+                                quoted(w[1]).c_str(), wire::to_decimal(w[1])));
       }
     }
   }

@@ -1,6 +1,6 @@
 #include "commands/parameter_words.h"
 
-#include "commands/command_support.h"
+#include "link/command_support.h"
 
 namespace commands {
 
@@ -46,13 +46,13 @@ TextBytes text_bytes(const std::string& word) {
 }
 
 std::uint8_t number_byte(const std::string& word) {
-  return static_cast<std::uint8_t>(to_int(word) & 0xFF);
+  return static_cast<std::uint8_t>(wire::to_int(word) & 0xFF);
 }
 
 std::uint8_t register_address(const std::string& row, const std::string& column) {
   // Unsigned arithmetic: a clamped huge number must wrap, not overflow.
   const auto value =
-      static_cast<unsigned>(to_int(row)) * 32U + static_cast<unsigned>(to_int(column));
+      static_cast<unsigned>(wire::to_int(row)) * 32U + static_cast<unsigned>(wire::to_int(column));
   return static_cast<std::uint8_t>(value & 0xFFU);
 }
 

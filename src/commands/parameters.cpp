@@ -4,7 +4,7 @@
 #include <array>
 #include <span>
 
-#include "commands/command_support.h"
+#include "link/command_support.h"
 #include "commands/parameter_words.h"
 #include "link/link.h"
 #include "platform/run_panel.h"
@@ -49,16 +49,16 @@ int exchange_status(std::uint8_t request_id, std::span<const std::uint8_t> head,
                     std::span<const std::uint8_t> body, std::size_t reply_head_count = 1) {
   std::array<std::uint8_t, 2> reply_head{};
   return exchange(request_id, head, body, {}, std::span(reply_head).first(reply_head_count),
-                  kReplyTimeout);
+                  wire::kReplyTimeout);
 }
 
-int log_and_return(const std::string& line, const RetryOutcome& outcome) {
-  log_result(line, outcome.status, outcome.attempts_used);
+int log_and_return(const std::string& line, const wire::RetryOutcome& outcome) {
+  wire::log_result(line, outcome.status, outcome.attempts_used);
   return outcome.status;
 }
 
 int unknown_sub_command(const std::string& line) {
-  log_result(line, kStatusUnknownSubCommand, 0);
+  wire::log_result(line, kStatusUnknownSubCommand, 0);
   return kStatusUnknownSubCommand;
 }
 
@@ -67,7 +67,7 @@ int read_digits(const DigitBytes& expected) {
   const std::array<std::uint8_t, 1> head{kHeadReadDigits};
   std::array<std::uint8_t, 1> reply_head{};
   std::array<std::uint8_t, kDigitsReplyLength> data{};
-  const int status = exchange(kParameterReadRequest, head, {}, data, reply_head, kReplyTimeout);
+  const int status = exchange(kParameterReadRequest, head, {}, data, reply_head, wire::kReplyTimeout);
   if (status != 0) return status;
   for (std::size_t i = 0; i < kDigitCount; ++i) {
     if (data[i] != expected[i]) return kStatusDigitsDiffer;
@@ -81,7 +81,7 @@ int read_text(const TextBytes& expected) {
   const std::array<std::uint8_t, 1> head{kHeadReadText};
   std::array<std::uint8_t, 1> reply_head{};
   std::array<std::uint8_t, kTextReplyLength> data{};
-  const int status = exchange(kParameterReadRequest, head, {}, data, reply_head, kReplyTimeout);
+  const int status = exchange(kParameterReadRequest, head, {}, data, reply_head, wire::kReplyTimeout);
   if (status != 0) return status;
   for (std::size_t i = 0; i < kTextLength; ++i) {
     if (data[i] != 0 && data[i] != expected[i]) return kStatusTextDiffers;
@@ -117,7 +117,7 @@ int stw(const std::string& line, const std::string& w2, const std::string& w3,
     default:
       return unknown_sub_command(line);
   }
-  return log_and_return(line, retry(kAttemptCount, [&] {
+  return log_and_return(line, wire::retry(wire::kAttemptCount, [&] {
                           return exchange_status(kParameterWriteRequest, head, body);
                         }));
 }
@@ -129,11 +129,11 @@ int str(const std::string& line, const std::string& w2, const std::string& w3,
     case kSubCommandText: {
       const std::array<const std::string*, kDigitCount> words{&w3, &w4, &w5, &w6, &w7, &w8};
       const DigitBytes expected = digit_bytes(words);
-      return log_and_return(line, retry(kAttemptCount, [&] { return read_digits(expected); }));
+      return log_and_return(line, wire::retry(wire::kAttemptCount, [&] { return read_digits(expected); }));
     }
     case kSubCommandReadText: {
       const TextBytes expected = text_bytes(w3);
-      return log_and_return(line, retry(kAttemptCount, [&] { return read_text(expected); }));
+      return log_and_return(line, wire::retry(wire::kAttemptCount, [&] { return read_text(expected); }));
     }
     default:
       return unknown_sub_command(line);
@@ -147,7 +147,7 @@ int cw(const std::string& line, const std::string& w2, const std::string& w3,
   if (!value) return kStatusMalformedValue;  // nothing sent, no log line
   const std::array<std::uint8_t, 2> head{address, 0x00};
   const std::array<std::uint8_t, 2> body{low_byte(*value), high_byte(*value)};
-  return log_and_return(line, retry(kAttemptCount, [&] {
+  return log_and_return(line, wire::retry(wire::kAttemptCount, [&] {
                           return exchange_status(kRegisterWriteRequest, head, body, 0);
                         }));
 }
@@ -156,8 +156,8 @@ int cr(const std::string& line, const std::string& w2, const std::string& w3) {
   const std::array<std::uint8_t, 2> head{register_address(w2, w3), 0x00};
   // Set once: the flag below looks at whatever the last attempt left here.
   std::array<std::uint8_t, 2> reply_head{0x00, 0x00};
-  const auto outcome = retry(kAttemptCount, [&] {
-    return exchange(kRegisterReadRequest, head, {}, {}, reply_head, kReplyTimeout);
+  const auto outcome = wire::retry(wire::kAttemptCount, [&] {
+    return exchange(kRegisterReadRequest, head, {}, {}, reply_head, wire::kReplyTimeout);
   });
   const bool expected = reply_head[0] == low_byte(kExpectedRegisterValue) &&
                         reply_head[1] == high_byte(kExpectedRegisterValue);
@@ -175,7 +175,7 @@ int spw(const std::string& line, const std::string& w2, const std::string& w3) {
   // Decided by the byte on the wire: "spw 258" sends what "spw 2" sends and
   // gets the same reply.
   const std::size_t reply_head_count = head[0] == kSpwDoubledHead ? 2 : 1;
-  return log_and_return(line, retry(kAttemptCount, [&] {
+  return log_and_return(line, wire::retry(wire::kAttemptCount, [&] {
                           return exchange_status(kSpwRequest, head, body, reply_head_count);
                         }));
 }
@@ -183,7 +183,7 @@ int spw(const std::string& line, const std::string& w2, const std::string& w3) {
 int rfe(const std::string& line, const std::string& w2) {
   const std::array<std::uint8_t, 2> head{number_byte(w2), 0x00};
   return log_and_return(
-      line, retry(kAttemptCount, [&] { return exchange_status(kRfeRequest, head, {}); }));
+      line, wire::retry(wire::kAttemptCount, [&] { return exchange_status(kRfeRequest, head, {}); }));
 }
 
 int agcdac(const std::string& line) {
@@ -191,8 +191,8 @@ int agcdac(const std::string& line) {
   std::array<std::uint8_t, 1> reply_head{};
   std::array<std::uint8_t, kAgcReplyLength> data{};
   std::uint16_t value = 0;
-  const auto outcome = retry(kAttemptCount, [&] {
-    const int read_status = exchange(kAgcReadRequest, head, {}, data, reply_head, kReplyTimeout);
+  const auto outcome = wire::retry(wire::kAttemptCount, [&] {
+    const int read_status = exchange(kAgcReadRequest, head, {}, data, reply_head, wire::kReplyTimeout);
     // Taken after every read, so the log shows what the last read left.
     value = static_cast<std::uint16_t>(data[0] | (data[1] << 8U));
     if (read_status != 0) return read_status;

@@ -2,19 +2,21 @@
 // "agcdcs". Each returns its command status (0 = success).
 #pragma once
 
+#include "link/request_ids.h"
+
 #include <cstdint>
 #include <string>
 
 namespace commands {
 
-constexpr std::uint8_t kParameterWriteRequest = 0x52;
-constexpr std::uint8_t kParameterReadRequest = 0x53;
-constexpr std::uint8_t kRegisterWriteRequest = 0x42;
-constexpr std::uint8_t kRegisterReadRequest = 0x43;
-constexpr std::uint8_t kSpwRequest = 0x50;
-constexpr std::uint8_t kRfeRequest = 0x23;
-constexpr std::uint8_t kAgcReadRequest = 0x33;
-constexpr std::uint8_t kAgcWriteRequest = 0x32;
+using wire::kParameterWriteRequest;
+using wire::kParameterReadRequest;
+using wire::kRegisterWriteRequest;
+using wire::kRegisterReadRequest;
+using wire::kSpwRequest;
+using wire::kRfeRequest;
+using wire::kAgcReadRequest;
+using wire::kAgcWriteRequest;
 
 // Statuses the parameter commands make themselves.
 constexpr int kStatusMalformedValue = 1;      // "cw" value not four hexadecimal digits

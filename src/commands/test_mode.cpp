@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "commands/command_support.h"
+#include "link/command_support.h"
 #include "link/link.h"
 #include "platform/clock.h"
 #include "platform/run_panel.h"
@@ -18,20 +18,15 @@ int exchange_and_log(const std::string& line, std::uint8_t request_id,
                      std::span<const std::uint8_t> head, std::size_t reply_head_count,
                      double timeout) {
   std::array<std::uint8_t, 1> reply_head{};
-  auto outcome = retry(kAttemptCount, [&] {
+  auto outcome = wire::retry(wire::kAttemptCount, [&] {
     return exchange(request_id, head, {}, {}, std::span(reply_head).first(reply_head_count),
                     timeout);
   });
-  log_result(line, outcome.status, outcome.attempts_used);
+  wire::log_result(line, outcome.status, outcome.attempts_used);
   return outcome.status;
 }
 
 }  // namespace
-
-void send_test_mode_request(std::uint8_t mode) {
-  const std::array<std::uint8_t, 2> head{mode, 0x00};
-  send_packet(kTestModeRequest, head, {});
-}
 
 int entertestmode(const std::string& line) {
   // "tms 0..." asks for mode 0; anything else is mode 1.
@@ -41,17 +36,17 @@ int entertestmode(const std::string& line) {
 }
 
 int ti(const std::string& line) {
-  return exchange_and_log(line, kTiRequest, {}, 0, kReplyTimeout);
+  return exchange_and_log(line, kTiRequest, {}, 0, wire::kReplyTimeout);
 }
 
 int se(const std::string& line, const std::string& value) {
-  const auto byte = static_cast<std::uint8_t>(to_int(value) & 0xFF);
+  const auto byte = static_cast<std::uint8_t>(wire::to_int(value) & 0xFF);
   const std::array<std::uint8_t, 2> head{byte, 0x00};
-  return exchange_and_log(line, kSeRequest, head, 1, kReplyTimeout);
+  return exchange_and_log(line, kSeRequest, head, 1, wire::kReplyTimeout);
 }
 
 int sleep(const std::string& line, const std::string& delay) {
-  platform::Delay(to_decimal(delay) / 1000.0);
+  platform::Delay(wire::to_decimal(delay) / 1000.0);
   platform::append_run_log_line(line.c_str());
   return 0;
 }

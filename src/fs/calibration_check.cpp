@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "commands/command_support.h"
+#include "link/command_support.h"
 #include "fs/handset_file_read.h"
 #include "fs/refusals.h"
 #include "fs/request.h"
@@ -17,7 +17,7 @@ namespace fs {
 
 namespace {
 
-constexpr std::uint8_t kCalibrationRequest = 0x45;
+using wire::kCalibrationRequest;
 constexpr std::uint8_t kFirstBatteryValue = 0x32;
 constexpr std::uint8_t kSecondBatteryValue = 0x3C;
 // Values a handset without battery calibration reports.
@@ -45,7 +45,7 @@ std::optional<std::uint16_t> read_battery_value(std::uint8_t which, std::uint8_t
   const std::array<std::uint8_t, 2> head{which, 0x00};
   std::array<std::uint8_t, 1> reply_head{};
   std::array<std::uint8_t, 2> data{};
-  status = exchange(kCalibrationRequest, head, {}, data, reply_head, commands::kReplyTimeout);
+  status = exchange(kCalibrationRequest, head, {}, data, reply_head, wire::kReplyTimeout);
   if (status != wire::kExchangeOk) return std::nullopt;
   return static_cast<std::uint16_t>(data[0] | (data[1] << 8));
 }
@@ -55,7 +55,7 @@ std::optional<std::uint16_t> read_battery_value(std::uint8_t which, std::uint8_t
 int checkcalibration(const std::string&) {
   std::optional<std::uint16_t> first;
   std::optional<std::uint16_t> second;
-  const auto outcome = commands::retry(commands::kAttemptCount, [&] {
+  const auto outcome = wire::retry(wire::kAttemptCount, [&] {
     std::uint8_t status = wire::kExchangeFailed;
     if (auto value = read_battery_value(kFirstBatteryValue, status)) {
       first = value;
@@ -84,7 +84,7 @@ int checklength(const std::string& path, int expected) {
   FileFacts facts;
   int reported = 0;
   int mismatch = 0;
-  const auto outcome = commands::retry(kLengthAttemptCount, [&] {
+  const auto outcome = wire::retry(kLengthAttemptCount, [&] {
     const bool answered = query_file(*query, facts) == wire::kExchangeOk;
     if (answered) reported = facts.size;
     mismatch = answered && reported == expected ? 0 : 1;

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <span>
 
-#include "commands/command_support.h"
+#include "link/command_support.h"
 #include "fs/handset_file_read.h"
 #include "fs/pc_file.h"
 #include "fs/readback.h"
@@ -63,7 +63,7 @@ int comparefile(const std::string& line, const std::string& directory,
   std::array<std::uint8_t, kLargestFile> handset_bytes{};
   int status = 1;
   int match = 0;
-  std::int8_t left = commands::kAttemptCount;
+  std::int8_t left = wire::kAttemptCount;
   while (status != 0 && left > 0) {
     status = query_file(*query, facts);
     if (status == 0) {

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "commands/command_support.h"
+#include "link/command_support.h"
 #include "fs/imei_guard.h"
 #include "fs/refusals.h"
 #include "fs/request.h"
@@ -19,10 +19,10 @@ constexpr double kFormatPause = 2.0;  // seconds after every format attempt
 
 // Up to five attempts of one request, then the usual log line.
 int exchange_and_log(const std::string& line, const FsRequest& request, ReplyLayout layout) {
-  auto outcome = commands::retry(commands::kAttemptCount, [&] {
-    return exchange_fs_request(request, layout, commands::kReplyTimeout);
+  auto outcome = wire::retry(wire::kAttemptCount, [&] {
+    return exchange_fs_request(request, layout, wire::kReplyTimeout);
   });
-  commands::log_result(line, outcome.status, outcome.attempts_used);
+  wire::log_result(line, outcome.status, outcome.attempts_used);
   return outcome.status;
 }
 
@@ -39,14 +39,14 @@ int mkfs(const std::string& line) {
   // From the first format request on, the handset may have lost its files,
   // whatever the replies say.
   imei_guard_note_format();
-  auto outcome = commands::retry(commands::kAttemptCount, [&] {
+  auto outcome = wire::retry(wire::kAttemptCount, [&] {
     // The second request goes out whatever became of the first.
-    const int s1 = exchange_fs_request(first, kFormatReply, commands::kReplyTimeout);
-    const int s2 = exchange_fs_request(second, kFormatReply, commands::kReplyTimeout);
+    const int s1 = exchange_fs_request(first, kFormatReply, wire::kReplyTimeout);
+    const int s2 = exchange_fs_request(second, kFormatReply, wire::kReplyTimeout);
     platform::Delay(kFormatPause);
     return s1 + s2;
   });
-  commands::log_result(line, outcome.status, outcome.attempts_used);
+  wire::log_result(line, outcome.status, outcome.attempts_used);
   return outcome.status;
 }
 

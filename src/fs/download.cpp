@@ -5,8 +5,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "commands/command_support.h"
-#include "commands/test_mode.h"
+#include "link/command_support.h"
 #include "fs/imei_guard.h"
 #include "fs/pc_file.h"
 #include "fs/readback.h"
@@ -60,10 +59,10 @@ int fwr(int size) {
   for (std::size_t offset = 0; offset < length; offset += kWriteChunk) {
     const std::size_t m = std::min(kWriteChunk, length - offset);
     auto request = write_request(std::span(buffer).subspan(offset, m));
-    const int status = exchange_fs_request(*request, kWriteReply, commands::kReplyTimeout);
+    const int status = exchange_fs_request(*request, kWriteReply, wire::kReplyTimeout);
     if (status != 0) return status;  // no further chunk and no close request
   }
-  return exchange_fs_request(close_request(), kCloseReply, commands::kReplyTimeout);
+  return exchange_fs_request(close_request(), kCloseReply, wire::kReplyTimeout);
 }
 
 int writefile(const std::string& line, const std::string& directory,
@@ -124,22 +123,22 @@ int writefile(const std::string& line, const std::string& directory,
   }
 
   int status = 1;
-  int left = commands::kAttemptCount;
+  int left = wire::kAttemptCount;
   while (status != 0 && left > 0) {
-    status = exchange_fs_request(*open, kOpenReply, commands::kReplyTimeout);
+    status = exchange_fs_request(*open, kOpenReply, wire::kReplyTimeout);
     if (status == 0) status = fwr(static_cast<int>(size));
     --left;
     // The PC file, not the line, failed: another attempt would fail alike.
     if (status == kStatusShortRead) break;
     if (status != 0) {
-      commands::send_test_mode_request(kTestModeAgain);
+      wire::send_test_mode_request(kTestModeAgain);
       platform::Delay(kRetryPause);
     }
   }
 
   std::string result =
       platform::strprintf("%s , %dbytes => %d (%d)", line.c_str(), static_cast<int>(size), status,
-                          commands::kAttemptCount - left);
+                          wire::kAttemptCount - left);
   if (status == kStatusShortRead) result += ": the PC file changed size during the download";
   if (status == 0 && is_imei_name(pc_name)) {
     imei_guard_note_restore();

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "commands/command_support.h"
+#include "link/command_support.h"
 #include "fs/request.h"
 #include "link/link.h"
 #include "platform/clock.h"
@@ -11,7 +11,8 @@ namespace fs {
 
 namespace {
 
-constexpr std::uint8_t kNvmResetRequest = 0x52;
+// The NVM reset is a parameter write with a head of its own.
+constexpr std::uint8_t kNvmResetRequest = wire::kParameterWriteRequest;
 constexpr std::uint8_t kNvmResetHead = 0x3C;
 constexpr double kDirectoryTimeout = 0.5;
 constexpr double kRemoveTimeout = 2.0;
@@ -23,7 +24,7 @@ int five_attempts(std::uint8_t request_id, std::span<const std::uint8_t> head,
                   std::span<const std::uint8_t> body, ReplyLayout layout, double timeout) {
   std::array<std::uint8_t, 4> reply_head{};
   std::array<std::uint8_t, 4> reply_data{};
-  return commands::retry(commands::kAttemptCount,
+  return wire::retry(wire::kAttemptCount,
                          [&] {
                            return exchange(request_id, head, body,
                                            std::span(reply_data).first(layout.data),

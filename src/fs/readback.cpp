@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <span>
 
-#include "commands/command_support.h"
+#include "link/command_support.h"
 #include "fs/handset_file_read.h"
 #include "fs/imei_guard.h"
 #include "fs/pc_file.h"
@@ -161,7 +161,7 @@ int read_back(const std::string& line, const std::string& directory,
   std::array<std::uint8_t, kLargestFile> buffer{};
   int status = 1;
   int size_error = 0;
-  std::int8_t left = commands::kAttemptCount;
+  std::int8_t left = wire::kAttemptCount;
   int refusals = 0;
   while (status != 0 && left > 0) {
     status = query_file(*query, facts);
@@ -171,7 +171,7 @@ int read_back(const std::string& line, const std::string& directory,
       // line, or one refusal among answers, is retried: taking it for "no
       // IMEI" would let the format erase the identity.
       if (status != 0 && wire::last_reply_fault() == wire::ReplyFault::kRefused) ++refusals;
-      const bool refused_every_time = refusals == commands::kAttemptCount;
+      const bool refused_every_time = refusals == wire::kAttemptCount;
       if (refused_every_time && !pending.empty()) {
         std::vector<std::uint8_t> restored;
         switch (settle_pending(pending, suffixed, &restored)) {
@@ -234,7 +234,7 @@ int read_back(const std::string& line, const std::string& directory,
   if (result != 0 && !(imei && holds_pending_imei(pc_name, pending))) leave_empty(pc_name);
 
   std::string entry = platform::strprintf("%s, %dBytes=> %d(%d)", line.c_str(), facts.size, result,
-                                          commands::kAttemptCount - left);
+                                          wire::kAttemptCount - left);
   if (!pc_file_written) {
     entry += platform::strprintf(": cannot write PC file \"%s\"", pc_name.c_str());
   }

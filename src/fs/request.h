@@ -5,6 +5,8 @@
 // size the handset protocol allows; a text that would not fit is refused.
 #pragma once
 
+#include "link/request_ids.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -14,24 +16,24 @@
 
 namespace fs {
 
-constexpr std::uint8_t kFsRequest = 0x70;
+using wire::kFsRequest;
 
-constexpr std::uint8_t kMarker = 0x01;
-constexpr std::uint8_t kTextItem = 0x26;
-constexpr std::uint8_t kValueItemWord = 0x21;   // followed by two bytes
-constexpr std::uint8_t kValueItemShort = 0x23;  // followed by two bytes
+using wire::kMarker;
+using wire::kTextItem;
+using wire::kValueItemWord;
+using wire::kValueItemShort;
 
 // Operation bytes.
-constexpr std::uint8_t kOpFormatFirst = 0x03;
-constexpr std::uint8_t kOpFormatSecond = 0x04;
-constexpr std::uint8_t kOpClose = 0x07;
-constexpr std::uint8_t kOpReadSetup = 0x08;
-constexpr std::uint8_t kOpRemove = 0x09;
-constexpr std::uint8_t kOpMakeDirectory = 0x0A;
-constexpr std::uint8_t kOpDirectory = 0x0B;
-constexpr std::uint8_t kOpFileQuery = 0x0D;
-constexpr std::uint8_t kOpBlockRead = 0x1A;
-constexpr std::uint8_t kOpWrite = 0x1B;
+using wire::kOpFormatFirst;
+using wire::kOpFormatSecond;
+using wire::kOpClose;
+using wire::kOpReadSetup;
+using wire::kOpRemove;
+using wire::kOpMakeDirectory;
+using wire::kOpDirectory;
+using wire::kOpFileQuery;
+using wire::kOpBlockRead;
+using wire::kOpWrite;
 
 // Body areas of the requests that carry a text, in bytes.
 constexpr std::size_t kDirectoryArea = 40;

@@ -5,12 +5,14 @@
 
 #include <string>
 
+#include "station/panel_location.h"
+
 // Handle of the selection panel.
 extern int selectPanel;
 
 namespace ui {
 
-constexpr const char* kPanelFileName = "download.uir";
+using station::kPanelFileName;
 constexpr int kSelectionPanelNumber = 1;
 constexpr int kRunPanelNumber = 2;
 

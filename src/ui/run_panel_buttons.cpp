@@ -3,14 +3,14 @@
 #include "platform/user_interface.h"
 #include "ui/operator_callbacks.h"
 #include "ui/panels.h"
-#include "ui/report_window.h"
-#include "ui/run_session.h"
+#include "records/yield_window.h"
+#include "run/run_session.h"
 
 using namespace platform;
 
 int RUN(int, int, int event, void*, int, int) {
   if (event != kEventCommit) return 0;
-  ui::run_script();
+  run::run_script();
   return 0;
 }
 
@@ -25,7 +25,7 @@ int EXIT(int, int, int event, void*, int, int) {
 
 int Save(int, int, int event, void*, int, int) {
   if (event != kEventCommit) return 0;
-  const ui::SavedLog saved = ui::save_run_log();
+  const run::SavedLog saved = run::save_run_log();
   if (saved.saved) {
     SetCtrlVal(runPanel, ui::kSaveStatusControl, "Run log saved to " + saved.name);
   } else {
@@ -42,7 +42,7 @@ int YIELD(int, int, int event, void*, int, int) {
   // reaches any period.
   constexpr int kYieldDays = 14;
   std::string error;
-  if (!ui::show_recent_yield(kYieldDays, &error)) {
+  if (!records::show_recent_yield(kYieldDays, &error)) {
     MessagePopup("Error", "Fail to show the yield: " + error);
   }
   return 0;

@@ -11,10 +11,11 @@
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
 #include "script/runner.h"
-#include "ui/customer_definition.h"
+#include "station/customer_choice.h"
+#include "station/customer_definition.h"
 #include "ui/operator_callbacks.h"
 #include "ui/panels.h"
-#include "ui/run_record.h"
+#include "run/run_record.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ void notice_on_run_panel(const std::string& text) {
 }
 
 bool custdefine_opens() {
-  std::FILE* f = std::fopen(ui::kCustDefineFile, "rb");
+  std::FILE* f = std::fopen(station::kCustDefineFile, "rb");
   if (!f) return false;
   std::fclose(f);
   return true;
@@ -90,17 +91,17 @@ int COMPORT(int, int, int event, void*, int, int) {
   }
 
   std::string script;
-  const ui::CustomerLookup found = ui::find_customer(customer_number, sub_number, &script);
-  if (found != ui::CustomerLookup::kFound) {
+  const station::CustomerLookup found = station::find_customer(customer_number, sub_number, &script);
+  if (found != station::CustomerLookup::kFound) {
     // The run panel loaded for nothing is released; the port stays configured.
     DiscardPanel(runPanel);
-    MessagePopup("Error", found == ui::CustomerLookup::kNoFile ? "Fail to open file <custdefine>"
+    MessagePopup("Error", found == station::CustomerLookup::kNoFile ? "Fail to open file <custdefine>"
                                                                : "Fail to find the customer");
     return 0;
   }
   tmsfile = script;
-  const std::string ma_no = ui::read_ma_no(script);
-  ui::set_run_context(ui::customer_key(customer_number, sub_number), ma_no);
+  const std::string ma_no = station::read_ma_no(script);
+  run::set_run_context(station::customer_key(customer_number, sub_number), ma_no);
   wire::set_check_reply_checksum(comports_checks_reply_checksum());
   fs::set_operator_notice_sink(notice_on_run_panel);
   SetCtrlVal(runPanel, ui::kMaNoControl, ma_no);

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "platform/user_interface.h"
-#include "ui/customer_definition.h"
+#include "station/customer_definition.h"
 #include "ui/operator_callbacks.h"
 #include "ui/panels.h"
 
@@ -25,7 +25,7 @@ int main(const std::string& panel_file_path) {
   }
   DisplayPanel(selectPanel);
   SetCtrlAttribute(selectPanel, kSubNumberControl, kAttrVisible, 0);
-  if (!read_index_qm()) {
+  if (!station::read_index_qm()) {
     MessagePopup("Error", "Fail to open file <custdefine>");
     return 0;
   }

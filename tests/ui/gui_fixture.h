@@ -26,7 +26,7 @@
 #include "sim/in_process.h"
 #include "sim/simulated_line.h"
 #include "support/temp_dir.h"
-#include "ui/customer_definition.h"
+#include "station/customer_definition.h"
 #include "ui/operator_callbacks.h"
 #include "ui/panels.h"
 

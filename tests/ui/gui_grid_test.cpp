@@ -15,8 +15,8 @@
 #include "app/grid_window.h"
 #include "gtest/gtest.h"
 #include "support/temp_dir.h"
-#include "ui/customer_definition.h"
-#include "ui/station_grid.h"
+#include "station/customer_definition.h"
+#include "multiport/station_grid.h"
 
 using testing_support::TempDir;
 
@@ -52,7 +52,7 @@ TEST(GridWindow, keyboard_and_buttons_drive_the_tiles_and_closing_waits_for_the_
   TempDir::write("custdefine", "1 main.tms\n5 qm\n");
   std::filesystem::create_directory("main");
   TempDir::write("main/MA_NO", "MA-0001");
-  ui::StationGrid grid(dir.path(), {{1, "/dev/fake1"}, {2, "/dev/fake2"}, {3, "/dev/fake3"}},
+  multiport::StationGrid grid(dir.path(), {{1, "/dev/fake1"}, {2, "/dev/fake2"}, {3, "/dev/fake3"}},
                        dir.path() + "/runs.sqlite");
   grid.set_child_command([](int port, const std::string&) {
     return std::vector<std::string>{"/bin/sh", "-c", kChild, "sh", std::to_string(port)};

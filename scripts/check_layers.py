@@ -1,0 +1,137 @@
+#!/usr/bin/env python3
+"""Checks the house rules of src/ that the compiler cannot:
+
+- a room includes only the rooms below it (and its own), as docs/architecture.md
+  draws them;
+- Qt headers appear only in the panel back end (src/platform/qt_*) and src/app/;
+- process, signal and terminal calls (fork, exec, pipe, poll, waitpid,
+  sigaction, termios) appear only in src/platform/ (and in the simulated
+  handset, which owns its pseudo-terminal as a device does).
+
+  scripts/check_layers.py [SRC]    (default: the src folder beside scripts/)
+
+Prints each breach as FILE:LINE: WHAT and exits 1 when there is one.
+"""
+import os
+import re
+import sys
+
+# What each room may include besides itself. A room absent from another's
+# list is above it or beside it.
+BELOW = {
+    "platform": set(),
+    "link": {"platform"},
+    "commands": {"platform", "link"},
+    "fs": {"platform", "link"},
+    "script": {"platform", "link", "commands", "fs"},
+    "sim": {"platform"},
+    "records": {"platform"},
+    "station": {"platform", "link", "commands", "fs", "script"},
+    "check": {"platform", "link", "commands", "fs", "script", "station"},
+    "run": {"platform", "link", "commands", "fs", "script", "records", "station"},
+    "multiport": {"platform", "link", "commands", "fs", "script", "records", "station", "run"},
+    "ui": {"platform", "link", "commands", "fs", "script", "records", "station", "run"},
+    "cli": {"platform", "link", "commands", "fs", "script", "records", "station", "run",
+            "multiport", "ui", "check"},
+}
+# The programs sit on top of everything.
+BELOW["app"] = set(BELOW) | {"app"}
+# Generated into the build tree; the rooms that say which version ran.
+GENERATED = {"ffsload_version.h": {"run", "cli", "app"}}
+
+INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
+QT_HEADER = re.compile(r"^Q[A-Za-z]+$|^Qt[A-Za-z]*/")
+# poll and pipe are also ordinary method names: only the global call counts.
+SYSTEM_CALL = re.compile(
+    r"(?<![\w:.>])(?:::)?(fork|vfork|execv|execvp|execve|execl|execlp|posix_spawnp?"
+    r"|waitpid|wait4|sigaction|tcsetattr|tcgetattr|cfmakeraw|cfsetspeed)\s*\(|(?<![\w>])::(poll|pipe2?)\s*\(")
+SYSTEM_HEADERS = {"termios.h", "sys/wait.h", "spawn.h", "poll.h"}
+
+
+def strip_comments_and_strings(line, in_block):
+    out = []
+    i = 0
+    while i < len(line):
+        if in_block:
+            end = line.find("*/", i)
+            if end < 0:
+                return "".join(out), True
+            i = end + 2
+            in_block = False
+        elif line.startswith("//", i):
+            break
+        elif line.startswith("/*", i):
+            in_block = True
+            i += 2
+        elif line[i] == '"':
+            j = i + 1
+            while j < len(line) and line[j] != '"':
+                j += 2 if line[j] == "\\" else 1
+            out.append('""')
+            i = j + 1
+        else:
+            out.append(line[i])
+            i += 1
+    return "".join(out), in_block
+
+
+def check_file(src, path):
+    rel = os.path.relpath(path, src)
+    room = rel.split(os.sep)[0]
+    name = os.path.basename(rel)
+    allowed = BELOW.get(room)
+    breaches = []
+    if allowed is None:
+        return [f"{rel}:1: the room \"{room}\" is not in the layering table"]
+    may_use_qt = room == "app" or (room == "platform" and name.startswith("qt_"))
+    may_call_system = room in ("platform", "sim")
+    in_block = False
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for number, line in enumerate(f, 1):
+            m = INCLUDE.match(line)
+            if m:
+                kind, header = m.groups()
+                first = header.split("/")[0]
+                if kind == '"':
+                    if header in GENERATED:
+                        if room not in GENERATED[header]:
+                            breaches.append(f"{rel}:{number}: {room}/ includes {header}")
+                    elif first not in BELOW:
+                        breaches.append(f"{rel}:{number}: includes \"{header}\", no room of src/")
+                    elif first != room and first not in allowed:
+                        breaches.append(
+                            f"{rel}:{number}: {room}/ includes {header}, a room above or beside it")
+                else:
+                    if QT_HEADER.match(header) and not may_use_qt:
+                        breaches.append(f"{rel}:{number}: Qt header <{header}> outside the panel "
+                                        "back end and app/")
+                    if header in SYSTEM_HEADERS and not may_call_system:
+                        breaches.append(f"{rel}:{number}: <{header}> above platform/")
+                continue
+            code, in_block = strip_comments_and_strings(line, in_block)
+            if not may_call_system:
+                call = SYSTEM_CALL.search(code)
+                if call:
+                    breaches.append(f"{rel}:{number}: {call.group(1) or call.group(2)}() above platform/")
+    return breaches
+
+
+def main(argv):
+    here = os.path.dirname(os.path.abspath(__file__))
+    src = argv[1] if len(argv) > 1 else os.path.join(here, "..", "src")
+    src = os.path.abspath(src)
+    breaches = []
+    for folder, _, files in os.walk(src):
+        for name in sorted(files):
+            if name.endswith((".h", ".cpp")):
+                breaches += check_file(src, os.path.join(folder, name))
+    for b in sorted(breaches):
+        print(b)
+    if breaches:
+        print(f"check_layers: {len(breaches)} breach(es) of the layering in {src}")
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

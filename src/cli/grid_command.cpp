@@ -1,0 +1,85 @@
+#include "cli/grid_command.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "platform/port_names.h"
+#include "cli/run_command.h"
+#include "station/customer_choice.h"
+#include "multiport/multi_port_run.h"
+#include "multiport/station_grid.h"
+
+namespace cli {
+
+namespace {
+
+struct GridOptions {
+  std::string ports;
+  std::string customer;
+  std::string records;
+};
+
+int open_grid(const GridOptions& o, bool ports_given, const GridWindowOpener& open_window) {
+  const platform::ComportsListing listing = platform::list_comports_ports();
+  for (const auto& problem : listing.problems)
+    std::fprintf(stderr, "ffsload: %s\n", problem.c_str());
+  std::vector<platform::ComportsPort> ports;
+  if (ports_given) {
+    std::string error;
+    const auto list = multiport::parse_port_list(o.ports, &error);
+    if (!list) {
+      std::fprintf(stderr, "ffsload: --ports: %s\n", error.c_str());
+      return kExitNoRun;
+    }
+    for (int port : *list) ports.push_back({port, platform::device_path_for_port(port)});
+  } else {
+    ports = listing.ports;
+  }
+  if (ports.empty()) {
+    std::fprintf(stderr,
+                 "ffsload: no port to show: %s; list them as lines \"N PATH\" there or give "
+                 "--ports\n",
+                 listing.file_found ? "the file \"comports\" in this folder lists no usable port"
+                                    : "this folder has no file \"comports\"");
+    return kExitNoRun;
+  }
+  multiport::StationGrid grid(std::filesystem::current_path().string(), ports, o.records);
+  if (!o.customer.empty()) {
+    const auto key = station::parse_customer_key(o.customer);
+    std::string error = "--customer takes N or N.S (N from -128 to 127, S one digit)";
+    if (!key || !grid.choose_customer(key->first, key->second, &error)) {
+      std::fprintf(stderr, "ffsload: customer \"%s\": %s\n", o.customer.c_str(), error.c_str());
+      return kExitNoRun;
+    }
+  }
+  return open_window(grid, listing.problems);
+}
+
+}  // namespace
+
+void add_grid_command(CLI::App& app, int* status, GridWindowOpener open_window) {
+  auto options = std::make_shared<GridOptions>();
+  CLI::App* sub = app.add_subcommand(
+      "grid",
+      "one window with a tile per port, each port's runs in its own process and folder ports/N");
+  auto* ports = sub->add_option("--ports", options->ports,
+                                "the ports to show, e.g. 1,2,5-8 (default: every port that "
+                                "\"comports\" in the current folder lists)");
+  sub->add_option("--customer", options->customer,
+                  "choose customer N, sub-number S, at the start (it can be changed in the "
+                  "window between runs)");
+  sub->add_option("--records", options->records,
+                  "where every port's runs record (default: where \"ffsload run\" records in "
+                  "this folder)");
+  sub->footer(
+      "Keys: Tab moves between the tiles, Enter runs the focused tile, Ctrl+S saves its log,\n"
+      "Alt+A runs every idle tile, Alt+X or closing the window quits (runs under way stop\n"
+      "after their current command, never between a format and the IMEI write-back).");
+  sub->callback([options, ports, status, open_window] {
+    *status = open_grid(*options, ports->count() > 0, open_window);
+  });
+}
+
+}  // namespace cli

@@ -1,0 +1,126 @@
+#include "cli/report_command.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "records/location.h"
+#include "records/report.h"
+#include "records/store.h"
+#include "records/yield_chart.h"
+#include "records/yield_window.h"
+
+namespace cli {
+
+namespace {
+
+constexpr int kReportOk = 0;
+constexpr int kReportFailed = 1;
+constexpr int kReportUsage = 2;
+
+struct ReportOptions {
+  std::string records;
+  std::string since;
+  std::string until;
+  std::string customer;
+  std::string chart;
+  bool csv = false;
+  bool window = false;
+  bool interrupted = false;
+};
+
+// Written under a temporary name and renamed, so a browser never shows half a chart.
+bool write_file(const std::string& name, const std::string& text) {
+  const std::string part = name + ".part";
+  {
+    std::ofstream out(part, std::ios::binary | std::ios::trunc);
+    if (!(out << text) || !out.flush()) {
+      std::remove(part.c_str());
+      return false;
+    }
+  }
+  if (std::rename(part.c_str(), name.c_str()) != 0) {
+    std::remove(part.c_str());
+    return false;
+  }
+  return true;
+}
+
+int report(const ReportOptions& o) {
+  records::ReportFilter filter;
+  for (const auto& [name, value, slot] : {std::tuple{"--since", &o.since, &filter.since},
+                                          std::tuple{"--until", &o.until, &filter.until}}) {
+    if (value->empty()) continue;
+    if (!records::valid_day(*value)) {
+      std::fprintf(stderr, "ffsload: %s takes a day as YYYY-MM-DD, not \"%s\"\n", name,
+                   value->c_str());
+      return kReportUsage;
+    }
+    *slot = *value;
+  }
+  if (!o.customer.empty()) filter.customer = o.customer;
+
+  const records::Location location = records::resolve_location(o.records);
+  for (const std::string& warning : location.warnings) {
+    std::fprintf(stderr, "ffsload: %s\n", warning.c_str());
+  }
+  std::vector<records::ReportRow> rows;
+  try {
+    auto store = records::open_store(location.url, records::OpenFor::kReading);
+    if (o.interrupted) {
+      std::fputs(records::format_interrupted(records::list_interrupted(*store, filter)).c_str(),
+                 stdout);
+      return kReportOk;
+    }
+    rows = records::build_report(*store, filter);
+  } catch (const records::StoreError& e) {
+    std::fprintf(stderr, "ffsload: %s\n", e.what());
+    return kReportFailed;
+  }
+  if (o.window) {
+    if (!records::show_report_window(rows, "First-pass yield (" + location.url + ")")) {
+      std::fprintf(stderr, "ffsload: no window to show the report in (no display)\n");
+      return kReportFailed;
+    }
+    return kReportOk;
+  }
+  const std::string text = o.csv ? records::format_csv(rows) : records::format_table(rows);
+  std::fputs(text.c_str(), stdout);
+  if (!o.chart.empty()) {
+    if (!write_file(o.chart, records::yield_chart_svg(rows))) {
+      std::fprintf(stderr, "ffsload: cannot write the chart %s\n", o.chart.c_str());
+      return kReportFailed;
+    }
+    std::fprintf(stderr, "ffsload: chart written to %s\n", o.chart.c_str());
+  }
+  return kReportOk;
+}
+
+}  // namespace
+
+void add_report_command(CLI::App& app, int* status) {
+  auto options = std::make_shared<ReportOptions>();
+  CLI::App* sub = app.add_subcommand(
+      "report",
+      "per customer and day: runs, interrupted runs, handsets (distinct IMEIs), first-pass yield and the most "
+      "frequent failing line");
+  sub->add_option("--records", options->records,
+                  "the records: a SQLite file or a postgresql:// URL (default: "
+                  "$FFSLOAD_RECORDS, else \"records = URL\" in ffsload.conf, else runs.sqlite)");
+  sub->add_option("--since", options->since, "first day, YYYY-MM-DD (UTC)");
+  sub->add_option("--until", options->until, "last day, YYYY-MM-DD (UTC), included");
+  sub->add_option("--customer", options->customer, "one customer key as recorded (\"4.1\")");
+  sub->add_option("--chart", options->chart, "also write the yield per day as an SVG chart");
+  sub->add_flag("--csv", options->csv, "print the table as CSV");
+  sub->add_flag("--window", options->window,
+                "show the table and the chart in a window instead (needs a display)");
+  sub->add_flag("--interrupted", options->interrupted,
+                "list the runs that never ended (a power cut, kill -9) and what became of the "
+                "IMEI each had backed up: pending, restored, kept aside, written back");
+  sub->footer("Exit status: 0 printed, 1 the records cannot be read, 2 bad usage.");
+  sub->callback([options, status] { *status = report(*options); });
+}
+
+}  // namespace cli

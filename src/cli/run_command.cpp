@@ -1,0 +1,254 @@
+#include "cli/run_command.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "link/link.h"
+#include "platform/clock.h"
+#include "platform/headless_ui.h"
+#include "platform/port_names.h"
+#include "platform/rs232.h"
+#include "platform/run_panel.h"
+#include "platform/text_format.h"
+#include "platform/user_interface.h"
+#include "script/runner.h"
+#include "station/customer_choice.h"
+#include "link/frame_trace.h"
+#include "run/imei_journal.h"
+#include "multiport/multi_port_run.h"
+#include "cli/repeat_mode.h"
+#include "cli/stop_on_signals.h"
+#include "run/run_record.h"
+#include "run/run_session.h"
+
+namespace cli {
+
+namespace {
+
+struct RunOptions {
+  int port = 0;
+  std::string ports;  // "1,2,5-8": several ports at once
+  std::string script;
+  std::string customer;  // "N" or "N.S" as given
+  std::string device;
+  bool save = false;
+  bool trace = false;
+  std::string trace_file;  // empty: stderr
+  bool check_reply_checksum = false;
+  bool repeat = false;
+  std::string records;
+  std::string pending_imei;  // "restore", "keep-aside" or empty
+};
+
+// ", 2 replies with a wrong checksum" while tracing or when there were some.
+std::string checksum_note(bool tracing) {
+  const int wrong = wire::reply_checksum_mismatches();
+  if (!tracing && wrong == 0) return {};
+  return platform::strprintf(", %d %s with a wrong checksum", wrong,
+                             wrong == 1 ? "reply" : "replies");
+}
+
+int run(const RunOptions& o) {
+  std::optional<std::pair<int, int>> customer;
+  if (!o.customer.empty()) {
+    customer = station::parse_customer_key(o.customer);
+    if (!customer) {
+      std::fprintf(stderr,
+                   "ffsload: --customer takes N or N.S (N from -128 to 127, S one digit), "
+                   "not \"%s\"\n",
+                   o.customer.c_str());
+      return kExitNoRun;
+    }
+  }
+
+  install_run_interruption();
+  platform::HeadlessUserInterface ui;
+  ui.echo_run_log(platform::runPanel, platform::kRunLogControl, stdout);
+  ui.echo_popups(stderr);
+  platform::set_user_interface(&ui);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> trace_out(nullptr, std::fclose);
+  if (o.trace && !o.trace_file.empty()) {
+    trace_out.reset(std::fopen(o.trace_file.c_str(), "w"));
+    if (!trace_out) {
+      std::fprintf(stderr, "ffsload: cannot write the trace file %s\n", o.trace_file.c_str());
+      platform::set_user_interface(nullptr);
+      return kExitNoRun;
+    }
+  }
+  if (o.trace) wire::start_frame_trace(trace_out ? trace_out.get() : stderr);
+  wire::set_check_reply_checksum(o.check_reply_checksum ||
+                                 platform::comports_checks_reply_checksum());
+
+  if (!o.device.empty()) platform::set_device_override(o.port, o.device);
+  comport = o.port;
+  tmsfile = o.script;
+  run::set_records_option(o.records);
+  std::string ma_no;
+  const bool chosen = !customer || station::choose_customer(customer->first, customer->second, &ma_no);
+  run::set_run_context(customer ? station::customer_key(customer->first, customer->second) : "", ma_no);
+  if (!chosen) {
+    const auto now = run::now_utc_ms();
+    run::record_run(now, now, run::outcome_name(run::RunOutcome::kNoRun));
+    platform::set_user_interface(nullptr);
+    return kExitNoRun;
+  }
+  const std::string device = platform::device_path_for_port(o.port);
+  std::fprintf(stderr, "ffsload: port %d, device %s, script %s", o.port, device.c_str(),
+               tmsfile.c_str());
+  if (customer) std::fprintf(stderr, ", MA_NO \"%s\"", ma_no.c_str());
+  std::fprintf(stderr, "\n");
+
+  // Each run opens the port when it has no working device (the first run,
+  // or after an adapter was pulled); one that cannot be opened is named on
+  // stderr and the run still goes ahead: its exchanges fail and the log says which.
+  RepeatMode repeat(o.repeat, stdin, stdout, stderr);
+  // An IMEI left pending by a run that died, on a handset without one: the
+  // option answers for this one run; the repeat mode asks at the terminal.
+  if (o.repeat) {
+    run::set_pending_imei_answer([&repeat](const fs::PendingImei&, const std::string& question) {
+      return repeat.ask_pending_imei(question);
+    });
+  } else if (!o.pending_imei.empty()) {
+    const fs::PendingAnswer answer = o.pending_imei == "restore" ? fs::PendingAnswer::kRestore
+                                                                 : fs::PendingAnswer::kKeepAside;
+    run::set_pending_imei_answer(
+        [answer](const fs::PendingImei&, const std::string&) { return answer; });
+  }
+  const std::string script = tmsfile;
+  run::RunResult result;
+  int status = kExitNoRun;
+  do {
+    // Every run starts from the same options; the process keeps IMEI_flag.
+    tmsfile = script;
+    if (o.trace) wire::restart_frame_trace(repeat.run_number());
+    wire::reset_reply_checksum_mismatches();
+    result = run::run_script();
+    status = result.outcome == run::RunOutcome::kGreen ? kExitGreen
+             : result.outcome == run::RunOutcome::kRed ? kExitRed
+                                                  : kExitNoRun;
+    if (o.save) {
+      const run::SavedLog saved = run::save_run_log();
+      if (saved.saved) {
+        std::fprintf(stderr, "ffsload: run log saved to %s\n", saved.name.c_str());
+      } else {
+        std::fprintf(stderr, "Error: cannot write the run log file %s: %s\n", saved.name.c_str(),
+                     saved.error.c_str());
+        status = kExitNotSaved;
+      }
+    }
+    repeat.summarise(result);
+  } while (repeat.next());
+  run::set_pending_imei_answer(nullptr);
+  if (o.trace) wire::stop_frame_trace();
+  const std::string checksums = checksum_note(o.trace);
+  platform::set_user_interface(nullptr);
+  platform::close_all_ports();
+  if (const int signal_number = stop_signal(); signal_number != 0) {
+    std::fprintf(stderr, "%s\n", stopped_run_report(signal_number).c_str());
+    return exit_status_for_signal(signal_number);
+  }
+  switch (result.outcome) {
+    case run::RunOutcome::kGreen:
+      std::fprintf(stderr, "ffsload: green: every command succeeded (%ld s%s)\n",
+                   result.elapsed_seconds, checksums.c_str());
+      break;
+    case run::RunOutcome::kRed:
+      std::fprintf(stderr, "ffsload: red: a command failed and stopped the script (%ld s%s)\n",
+                   result.elapsed_seconds, checksums.c_str());
+      break;
+    case run::RunOutcome::kNoRun:
+      std::fprintf(stderr, "ffsload: no run: the script could not be opened\n");
+      break;
+  }
+  return status;
+}
+
+}  // namespace
+
+void add_run_command(CLI::App& app, int* status) {
+  auto options = std::make_shared<RunOptions>();
+  CLI::App* sub = app.add_subcommand("run", "run one script against the handset on one port");
+  auto* port = sub->add_option("--port", options->port,
+                               "serial port 1..8 (its device: a line \"N PATH\" of the file "
+                               "\"comports\" in the current folder, else /dev/ttyS<N-1>)")
+                   ->check(CLI::Range(platform::kLowestPort, platform::kHighestPort));
+  auto* ports = sub->add_option("--ports", options->ports,
+                                "several ports at once, e.g. 1,2,5-8: each in its own process "
+                                "and its own folder ports/N; lines show as \"[N] LINE\"");
+  port->excludes(ports);
+  auto* script = sub->add_option("--script", options->script, "the .tms script to run");
+  auto* customer = sub->add_option("--customer", options->customer,
+                                   "the script of customer N, sub-number S (which counts only "
+                                   "for the customer of the \"qm\" line), from \"custdefine\"");
+  script->excludes(customer);
+  auto* device =
+      sub->add_option("--device", options->device, "the device of the port, overriding the above");
+  device->excludes(ports);
+  sub->add_flag("--save", options->save,
+                "also save the run log to Download_MMDD-HHMMSS.txt (exit status 3 when it "
+                "cannot be written)");
+  auto* trace = sub->add_option("--trace", options->trace_file,
+                                "write every frame out and in, decoded, to FILE (no FILE: stderr)");
+  trace->expected(0, 1)->type_name("[FILE]");
+  sub->add_flag("--check-reply-checksum", options->check_reply_checksum,
+                "fail a reply whose checksum breaks the XOR rule of requests, like a garbled one "
+                "(also on with a line \"check-reply-checksum\" in \"comports\")");
+  auto* repeat =
+      sub->add_flag("--repeat", options->repeat,
+                    "after each run, wait for Enter to run again on the next handset (q or end of "
+                    "input quits); exit status of the last run");
+  auto* pending = sub->add_option(
+      "--pending-imei", options->pending_imei,
+      "when an IMEI is pending on the port (a run stopped after the format, before the IMEI "
+      "write-back, by a power cut or kill -9) and this handset has no IMEI: \"restore\" says it "
+      "is that handset and gives the IMEI back; \"keep-aside\" says it is another and keeps the "
+      "IMEI aside. Without it such a run stops before any format. No effect when none is "
+      "pending");
+  pending->check(CLI::IsMember({"restore", "keep-aside"}));
+  pending->excludes(repeat);
+  sub->add_option("--records", options->records,
+                  "where the run's record goes: a SQLite file or a postgresql:// URL (default: "
+                  "$FFSLOAD_RECORDS, else \"records = URL\" in ffsload.conf, else runs.sqlite)");
+  sub->footer(
+      "Exit status: 0 green, 1 red, 2 no run happened, 3 the log could not be saved, 130 or 143\n"
+      "stopped by SIGINT or SIGTERM (the first stops after the current command, but never\n"
+      "between a format and the IMEI write-back; a second ends at once).");
+  sub->callback([options, script, customer, port, ports, trace, repeat, status] {
+    if (script->count() + customer->count() != 1) {
+      throw CLI::ValidationError("run", "needs one of --script and --customer");
+    }
+    if (port->count() + ports->count() != 1) {
+      throw CLI::ValidationError("run", "needs one of --port and --ports");
+    }
+    options->trace = trace->count() > 0;
+    if (ports->count() == 0) {
+      *status = run(*options);
+      return;
+    }
+    std::string error;
+    const auto list = multiport::parse_port_list(options->ports, &error);
+    if (!list) throw CLI::ValidationError("--ports", error);
+    std::vector<std::string> child_args;
+    if (script->count()) child_args = {"--script", options->script};
+    if (customer->count()) child_args = {"--customer", options->customer};
+    if (options->save) child_args.push_back("--save");
+    if (repeat->count()) throw CLI::ValidationError("--repeat", "works on one port at a time");
+    if (options->trace && options->trace_file.empty()) child_args.push_back("--trace");
+    if (options->check_reply_checksum) child_args.push_back("--check-reply-checksum");
+    if (!options->pending_imei.empty()) child_args.push_back("--pending-imei=" + options->pending_imei);
+    child_args.push_back(multiport::station_records_argument(options->records));
+    // Each port traces into a file of its own, beside the one named.
+    const std::string trace_base =
+        options->trace_file.empty() ? "" : std::filesystem::absolute(options->trace_file).string();
+    *status = multiport::run_on_ports(*list, child_args, trace_base);
+  });
+}
+
+}  // namespace cli

@@ -1,0 +1,102 @@
+#include "cli/stop_on_signals.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+
+#include "fs/imei_guard.h"
+#include "platform/files.h"
+#include "platform/stop_signals.h"
+#include "platform/text_format.h"
+#include "script/run_control.h"
+
+namespace cli {
+
+namespace {
+
+volatile std::sig_atomic_t g_signal = 0;
+
+void write_text(const char* text) {
+  std::size_t left = std::strlen(text);
+  while (left > 0) {
+    const ssize_t n = ::write(STDERR_FILENO, text, left);
+    if (n <= 0) return;
+    text += n;
+    left -= static_cast<std::size_t>(n);
+  }
+}
+
+// Decimal digits of n into buf (async-signal-safe).
+const char* decimal(int n, char (&buf)[16]) {
+  char* p = buf + sizeof buf - 1;
+  *p = '\0';
+  unsigned value = n < 0 ? 0u : static_cast<unsigned>(n);
+  do {
+    *--p = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0 && p > buf);
+  return p;
+}
+
+void on_signal(int signal_number) {
+  if (g_signal == 0) {
+    g_signal = signal_number;
+    script::request_stop();
+    return;
+  }
+  // The second signal: end now, but leave no half-written PC file and say
+  // what the handset was left with.
+  const int saved_errno = errno;
+  platform::remove_partial_file_now();
+  char line[16];
+  write_text("ffsload: ended at once by a second signal at script line ");
+  write_text(decimal(script::current_line_number(), line));
+  if (fs::imei_at_risk()) {
+    write_text("; the handset was formatted and has no IMEI: it is only in the PC file ");
+    write_text(fs::imei_backup_file_for_signal());
+  }
+  write_text("\n");
+  errno = saved_errno;
+  ::_exit(exit_status_for_signal(signal_number));
+}
+
+}  // namespace
+
+void install_run_interruption() {
+  // Interrupted waits and writes carry on where they were; a reader that goes
+  // away, or a file-size limit, makes a write fail instead of ending a run.
+  platform::catch_stop_signals(on_signal, /*restart=*/true);
+}
+
+int stop_signal() {
+  return g_signal;
+}
+
+int exit_status_for_signal(int signal_number) {
+  return 128 + signal_number;
+}
+
+std::string stopped_run_report(int signal_number) {
+  const script::RunEnd& end = script::last_run_end();
+  const char* name = signal_number == SIGINT    ? "SIGINT"
+                     : signal_number == SIGTERM ? "SIGTERM"
+                                                : "a signal";
+  std::string report;
+  if (end.stopped) {
+    report = platform::strprintf("ffsload: stopped by %s after script line %d (\"%s\")", name,
+                                 end.line_number, end.line.c_str());
+  } else {
+    report = platform::strprintf("ffsload: %s arrived; the run ended by itself at script line %d",
+                                 name, end.line_number);
+  }
+  if (fs::imei_at_risk()) {
+    report += platform::strprintf(
+        "; the handset was formatted and has no IMEI: it is only in the PC file %s",
+        fs::imei_backup_file().c_str());
+  }
+  return report;
+}
+
+}  // namespace cli

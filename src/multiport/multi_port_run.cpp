@@ -1,0 +1,165 @@
+#include "multiport/multi_port_run.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "platform/folders.h"
+#include "records/location.h"
+#include "run/exit_status.h"
+#include "station/port_folders.h"
+#include "multiport/port_supervisor.h"
+
+namespace multiport {
+
+using run::kExitGreen;
+using run::kExitNoRun;
+using run::kExitNotSaved;
+using run::kExitRed;
+
+namespace {
+
+volatile std::sig_atomic_t g_pending_signal = 0;
+volatile std::sig_atomic_t g_signal_count = 0;
+
+void on_signal(int signal_number) {
+  g_pending_signal = signal_number;
+  g_signal_count = g_signal_count + 1;
+}
+
+std::optional<int> port_number(const std::string& text) {
+  if (text.empty() || text.size() > 2) return std::nullopt;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+  }
+  const int n = std::atoi(text.c_str());
+  if (n < 1 || n > 8) return std::nullopt;
+  return n;
+}
+
+struct PortOutcome {
+  bool ended = false;
+  ChildEnd end;
+};
+
+std::string summary(const PortOutcome& o) {
+  if (!o.ended) return "not started";
+  if (o.end.signal_number != 0 || o.end.hung)
+    return "red: the port's process " + describe_end(o.end);
+  switch (o.end.exit_code) {
+    case kExitGreen:
+      return "green";
+    case kExitRed:
+      return "red";
+    case kExitNoRun:
+      return "no run";
+    case kExitNotSaved:
+      return "ran, but its log could not be saved";
+    default:
+      if (o.end.exit_code == 128 + SIGINT || o.end.exit_code == 128 + SIGTERM) {
+        return "stopped by a signal";
+      }
+      return "red: the port's process ended with " + describe_end(o.end);
+  }
+}
+
+}  // namespace
+
+std::optional<std::vector<int>> parse_port_list(const std::string& text, std::string* error) {
+  std::vector<int> ports;
+  std::set<int> seen;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t comma = text.find(',', start);
+    const std::string item = text.substr(start, comma - start);
+    const std::size_t dash = item.find('-');
+    auto first = port_number(item.substr(0, dash));
+    auto last = dash == std::string::npos ? first : port_number(item.substr(dash + 1));
+    if (!first || !last || *last < *first) {
+      *error = "\"" + item + "\" is not a port from 1 to 8 or a range such as 5-8";
+      return std::nullopt;
+    }
+    for (int p = *first; p <= *last; ++p) {
+      if (!seen.insert(p).second) {
+        *error = "port " + std::to_string(p) + " is named twice";
+        return std::nullopt;
+      }
+      ports.push_back(p);
+    }
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return ports;
+}
+
+std::string station_records_argument(const std::string& option) {
+  records::Location records = records::resolve_location(option);
+  if (!records.url.starts_with("postgres") && !records.url.empty()) {
+    records.url = std::filesystem::absolute(records.url).string();
+  }
+  return "--records=" + records.url;
+}
+
+int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& child_args,
+                 const std::string& trace_base) {
+  const std::string station = std::filesystem::current_path().string();
+  std::map<int, PortOutcome> outcomes;
+  PortSupervisor supervisor(
+      [](int port, bool from_stderr, const std::string& line) {
+        std::fprintf(from_stderr ? stderr : stdout, "[%d] %s\n", port, line.c_str());
+        std::fflush(from_stderr ? stderr : stdout);
+      },
+      [&](int port, const ChildEnd& end) {
+        outcomes[port] = PortOutcome{true, end};
+      });
+  supervisor.set_silence_limit_ms(kPortSilenceLimitMs);
+
+  // The children decide for themselves how to stop safely (never between a
+  // format and the IMEI write-back); the supervisor hands signals on.
+  catch_stop_signals(on_signal);
+
+  const std::string program = platform::program_path();
+  for (int port : ports) {
+    std::string error;
+    const std::string folder = station::prepare_port_folder(station, port, &error);
+    std::vector<std::string> args = {"run", "--port", std::to_string(port)};
+    args.insert(args.end(), child_args.begin(), child_args.end());
+    if (!trace_base.empty()) args.push_back("--trace=" + trace_base + "." + std::to_string(port));
+    if (folder.empty() || !supervisor.start(port, program, args, folder, &error)) {
+      std::fprintf(stderr, "[%d] Error: cannot start the port's run: %s\n", port, error.c_str());
+      outcomes[port] = PortOutcome{true, ChildEnd{kExitNoRun, 0, false}};
+    }
+  }
+  int forwarded = 0;
+  while (supervisor.running_count() > 0) {
+    supervisor.poll_once(200);
+    while (forwarded < g_signal_count) {
+      ++forwarded;
+      supervisor.signal_all(g_pending_signal);
+    }
+  }
+
+  bool all_green = true;
+  bool any_run = false;
+  for (int port : ports) {
+    const PortOutcome& o = outcomes[port];
+    const bool no_run =
+        o.ended && o.end.signal_number == 0 && !o.end.hung && o.end.exit_code == kExitNoRun;
+    any_run = any_run || !no_run;
+    all_green = all_green && o.ended && o.end.signal_number == 0 && !o.end.hung &&
+                o.end.exit_code == kExitGreen;
+    std::fprintf(stderr, "ffsload: port %d: %s (files in %s/%d)\n", port, summary(o).c_str(),
+                 station::kPortFoldersName, port);
+  }
+  if (g_signal_count > 0) return 128 + g_pending_signal;
+  if (all_green) return kExitGreen;
+  return any_run ? kExitRed : kExitNoRun;
+}
+
+}  // namespace multiport

@@ -1,0 +1,177 @@
+#include "multiport/station_grid.h"
+
+#include <signal.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "platform/folders.h"
+#include "multiport/multi_port_run.h"
+#include "station/port_folders.h"
+
+namespace multiport {
+
+StationGrid::StationGrid(std::string station, const std::vector<platform::ComportsPort>& ports,
+                         const std::string& records_option)
+    : station_(std::move(station)),
+      records_argument_(station_records_argument(records_option)),
+      supervisor_(
+          [this](int port, bool from_stderr, const std::string& line) {
+            GridTile* tile = find(port);
+            if (!tile) return;
+            // Between runs the child waits for the operator, not for the wire.
+            if (tile->child_line(from_stderr, line)) supervisor_.watch_silence(port, false);
+            changed(port);
+          },
+          [this](int port, const ChildEnd& end) {
+            GridTile* tile = find(port);
+            if (!tile) return;
+            if (closing_) tile->quitting();
+            tile->child_ended(end);
+            auto pending = std::find(pending_runs_.begin(), pending_runs_.end(), port);
+            if (pending != pending_runs_.end()) {
+              pending_runs_.erase(pending);
+              start_child(*tile);
+            }
+            changed(port);
+          }) {
+  for (const auto& p : ports) tiles_.emplace_back(p.port, p.device);
+  command_ = [this](int port, const std::string& key) {
+    return std::vector<std::string>{platform::program_path(),
+                                    "run",
+                                    "--port",
+                                    std::to_string(port),
+                                    "--customer",
+                                    key,
+                                    "--repeat",
+                                    records_argument_};
+  };
+  supervisor_.set_silence_limit_ms(kPortSilenceLimitMs);
+}
+
+GridTile* StationGrid::find(int port) {
+  for (auto& t : tiles_) {
+    if (t.port() == port) return &t;
+  }
+  return nullptr;
+}
+
+const GridTile* StationGrid::tile(int port) const {
+  for (const auto& t : tiles_) {
+    if (t.port() == port) return &t;
+  }
+  return nullptr;
+}
+
+void StationGrid::changed(int port) {
+  if (changed_) changed_(port);
+}
+
+bool StationGrid::any_run_under_way() const {
+  return std::any_of(tiles_.begin(), tiles_.end(),
+                     [](const GridTile& t) { return t.stage() == TileStage::kRunning; });
+}
+
+bool StationGrid::choose_customer(int customer, int sub_number, std::string* error) {
+  if (any_run_under_way()) {
+    *error = "the customer stays until the runs under way have ended";
+    return false;
+  }
+  customer_ = station::look_up_customer(customer, sub_number);
+  if (!customer_.error.empty()) {
+    *error = customer_.error;
+    return false;
+  }
+  if (customer_.key != children_key_) {
+    children_key_ = customer_.key;
+    // A waiting child runs the customer it was started with: it makes way.
+    for (auto& t : tiles_) {
+      if (t.stage() != TileStage::kWaiting) continue;
+      supervisor_.send(t.port(), "q\n");
+      t.quitting();
+      changed(t.port());
+    }
+  }
+  return true;
+}
+
+std::string StationGrid::port_folder(int port) const {
+  return (std::filesystem::path(station_) / station::kPortFoldersName / std::to_string(port)).string();
+}
+
+bool StationGrid::start_child(GridTile& tile) {
+  tile.run_started();
+  std::string error;
+  const std::string folder = station::prepare_port_folder(station_, tile.port(), &error);
+  std::vector<std::string> args = command_(tile.port(), customer_.key);
+  const std::string program = args.front();
+  args.erase(args.begin());
+  if (folder.empty() || !supervisor_.start(tile.port(), program, args, folder, &error)) {
+    tile.start_failed(error);
+    return false;
+  }
+  supervisor_.watch_silence(tile.port(), true);
+  return true;
+}
+
+bool StationGrid::run(int port) {
+  GridTile* tile = find(port);
+  if (!tile || closing_ || !customer_chosen()) return false;
+  bool started = false;
+  switch (tile->stage()) {
+    case TileStage::kRunning:
+      return false;
+    case TileStage::kQuitting:
+      if (std::find(pending_runs_.begin(), pending_runs_.end(), port) != pending_runs_.end())
+        return false;
+      pending_runs_.push_back(port);
+      tile->run_pending();
+      started = true;
+      break;
+    case TileStage::kNoChild:
+      started = start_child(*tile);
+      break;
+    case TileStage::kWaiting:
+      tile->run_started();
+      supervisor_.watch_silence(port, true);
+      // A child that is gone already shows as ended at the next poll.
+      supervisor_.send(port, "\n");
+      started = true;
+      break;
+  }
+  changed(port);
+  return started;
+}
+
+int StationGrid::run_all() {
+  int started = 0;
+  for (auto& t : tiles_) {
+    if (t.stage() != TileStage::kRunning && run(t.port())) ++started;
+  }
+  return started;
+}
+
+run::SavedLog StationGrid::save(int port) {
+  const GridTile* t = tile(port);
+  const std::string folder = port_folder(port);
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  return run::save_log_lines(t ? t->log() : std::vector<std::string>{}, folder);
+}
+
+void StationGrid::poll(int timeout_ms) {
+  supervisor_.poll_once(timeout_ms);
+}
+
+void StationGrid::close() {
+  closing_ = true;
+  pending_runs_.clear();
+  for (auto& t : tiles_) {
+    if (!supervisor_.running(t.port())) continue;
+    // The child stops its run where it is safe to, then leaves the repeat.
+    if (t.stage() == TileStage::kRunning) supervisor_.signal_port(t.port(), SIGINT);
+    supervisor_.send(t.port(), "q\n");
+  }
+}
+
+}  // namespace multiport

@@ -1,0 +1,89 @@
+// The station grid without a toolkit: one tile per port, each port's runs in
+// its own "ffsload run --port N --customer KEY --repeat" child started in the
+// port's folder (port_folders.h) and watched by a PortSupervisor. A front end
+// shows the tiles, forwards Run, Run all, Save and closing, and calls poll()
+// often; nothing here ever waits for a child.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/port_names.h"
+#include "station/customer_choice.h"
+#include "multiport/grid_tile.h"
+#include "multiport/port_supervisor.h"
+#include "run/run_session.h"
+
+namespace multiport {
+
+class StationGrid {
+ public:
+  // How a port's child is started: the program and its arguments for a port
+  // and a customer key. The default runs this program's repeat mode.
+  using ChildCommand =
+      std::function<std::vector<std::string>(int port, const std::string& customer_key)>;
+
+  // station: the start folder; ports: the tiles, in order; records_option:
+  // --records as given (empty: where the station's runs record).
+  StationGrid(std::string station, const std::vector<platform::ComportsPort>& ports,
+              const std::string& records_option = "");
+
+  // Replaces the child (tests start fake children): argv[0] is the program.
+  void set_child_command(ChildCommand command) { command_ = std::move(command); }
+  void set_silence_limit_ms(long ms) { supervisor_.set_silence_limit_ms(ms); }
+
+  // Chooses the customer for every tile, as the selection panel does. While
+  // a run is under way the choice stays as it is. Children waiting with
+  // another customer are asked to quit; the next Run starts them anew.
+  // False with the reason in *error (the customer is then unset).
+  bool choose_customer(int customer, int sub_number, std::string* error);
+  const station::CustomerChoice& customer() const { return customer_; }
+  bool customer_chosen() const { return !customer_.script.empty() && customer_.error.empty(); }
+
+  std::vector<GridTile>& tiles() { return tiles_; }
+  const GridTile* tile(int port) const;
+
+  // Run on one tile: starts its child (the child's first run) or lets the
+  // waiting child run again. False when the tile is busy or no customer is
+  // chosen; a tile whose child is still ending runs once it has ended.
+  bool run(int port);
+  // Run on every tile that is not running; returns how many started.
+  int run_all();
+  bool any_run_under_way() const;
+
+  // The tile's log into its port's folder, named as the run panel's Save names it.
+  run::SavedLog save(int port);
+  std::string port_folder(int port) const;
+
+  // Hands on the children's output and ends, waiting at most timeout_ms.
+  void poll(int timeout_ms);
+  // Called after every change a front end should show.
+  void on_change(std::function<void(int port)> callback) { changed_ = std::move(callback); }
+
+  // Closing: every child is asked to quit; a run under way is stopped as a
+  // SIGINT stops it (after the current command, never between a format and
+  // the IMEI write-back). A second call asks again (the child's second SIGINT
+  // ends it at once). finished() once every child has ended.
+  void close();
+  bool closing() const { return closing_; }
+  bool finished() const { return supervisor_.running_count() == 0; }
+
+ private:
+  GridTile* find(int port);
+  bool start_child(GridTile& tile);
+  void changed(int port);
+
+  std::string station_;
+  std::vector<GridTile> tiles_;
+  std::vector<int> pending_runs_;  // ports whose Run waits for a child to end
+  station::CustomerChoice customer_;
+  std::string children_key_;  // the customer the children were started with
+  std::string records_argument_;
+  ChildCommand command_;
+  PortSupervisor supervisor_;
+  std::function<void(int)> changed_;
+  bool closing_ = false;
+};
+
+}  // namespace multiport

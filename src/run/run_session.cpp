@@ -1,0 +1,173 @@
+#include "run/run_session.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "fs/imei_guard.h"
+#include "link/link.h"
+#include "platform/clock.h"
+#include "platform/date_time.h"
+#include "platform/files.h"
+#include "platform/rs232.h"
+#include "platform/run_panel.h"
+#include "platform/text_format.h"
+#include "platform/user_interface.h"
+#include "script/runner.h"
+#include "ffsload_version.h"
+#include "platform/port_names.h"
+#include "station/run_journal.h"
+#include "run/imei_journal.h"
+#include "run/run_record.h"
+
+namespace run {
+
+namespace {
+
+// Two stations in one folder may save in the same second; beyond this many
+// names something else is wrong and the save reports it.
+constexpr int kMaxSaveNames = 100;
+
+std::vector<std::string> run_log_lines() {
+  using namespace platform;
+  int count = 0;
+  GetNumTextBoxLines(runPanel, kRunLogControl, &count);
+  std::vector<std::string> lines;
+  for (int i = 0; i < count; ++i) {
+    std::string line;
+    GetTextBoxLine(runPanel, kRunLogControl, i, &line);
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+std::string log_file_text(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) {
+    // The station's saved logs have always had CR LF line ends. A line is
+    // saved whole, however long.
+    text += line;
+    text += "\r\n";
+  }
+  return text;
+}
+
+SavedLog write_log_file(const std::string& base, const std::string& text) {
+  SavedLog result;
+  for (int n = 1; n <= kMaxSaveNames; ++n) {
+    result.name = n == 1 ? base + ".txt" : platform::strprintf("%s-%d.txt", base.c_str(), n);
+    // O_EXCL: another station's log of the same second is never emptied.
+    int fd = ::open(result.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EEXIST) continue;
+    if (fd < 0) {
+      result.error = std::strerror(errno);
+      return result;
+    }
+    bool ok = platform::write_all(fd, text.data(), text.size());
+    int saved_errno = errno;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok) {
+      result.error = std::strerror(saved_errno ? saved_errno : EIO);
+      ::unlink(result.name.c_str());  // no half-written log under the name
+      return result;
+    }
+    result.saved = true;
+    return result;
+  }
+  result.error = "too many logs saved in the same second";
+  return result;
+}
+
+}  // namespace
+
+RunResult run_script() {
+  using namespace platform;
+  // A pulled USB adapter hangs its device up for good; opening it again at
+  // the next run lets the station work on once the adapter is back, without a
+  // restart. A port that is open and well is never touched.
+  if (port_needs_opening(comport)) {
+    config_comport(comport);
+    if (std::string why = last_open_error(comport); !why.empty()) {
+      fs::operator_notice(strprintf("cannot open port %d: %s", comport, why.c_str()));
+    }
+  }
+  SetCtrlVal(runPanel, kElapsedTimeControl, "");
+  const std::int64_t started_ms = now_utc_ms();
+  // The record exists from the start, and the journal knows the run before
+  // anything touches the handset: either survives a process that dies.
+  station::JournalRun journal_run;
+  journal_run.uid = start_run_record(started_ms);
+  journal_run.started_at_ms = started_ms;
+  journal_run.port = comport;
+  journal_run.device = device_path_for_port(comport);
+  journal_run.customer = run_customer_key();
+  journal_run.script = tmsfile;
+  journal_run.ma_no = run_ma_no();
+  journal_run.station = station_name();
+  journal_run.tool_version = FFSLOAD_VERSION;
+  ImeiJournal journal(station::journal_file_name(comport), journal_run);
+  journal.begin();
+  fs::set_imei_keeper(&journal);
+  // Whole seconds as a calendar clock counts them, from the clock the rest of
+  // the run uses (so a run on the tests' fake clock takes its simulated time).
+  const long start = platform::clock() / 1000;
+  ResetTextBox(runPanel, kRunLogControl, "");
+  SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, kColorYellow);
+  download();
+  fs::set_imei_keeper(nullptr);
+  if (fs::imei_at_risk()) {
+    fs::operator_notice(strprintf(
+        "the handset was formatted after its IMEI backup and the IMEI was not written back: it "
+        "is only in the PC file %s; write it back before the handset leaves the station",
+        fs::imei_backup_file().c_str()));
+  }
+  RunResult result;
+  result.elapsed_seconds = platform::clock() / 1000 - start;
+  SetCtrlVal(runPanel, kElapsedTimeControl, strprintf("%ld", result.elapsed_seconds));
+  int colour = 0;
+  GetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, &colour);
+  result.outcome = colour == kColorGreen ? RunOutcome::kGreen
+                   : colour == kColorRed ? RunOutcome::kRed
+                                         : RunOutcome::kNoRun;
+  journal.end(outcome_name(result.outcome));
+  // After the outcome is on the panel: the operator sees it without waiting
+  // for the record, and a record that fails changes nothing of the run.
+  if (const std::string fate = journal.fate(); !fate.empty()) note_run_imei_fate(fate);
+  record_run(started_ms, now_utc_ms(), outcome_name(result.outcome));
+  return result;
+}
+
+const char* outcome_name(RunOutcome outcome) {
+  switch (outcome) {
+    case RunOutcome::kGreen:
+      return "green";
+    case RunOutcome::kRed:
+      return "red";
+    case RunOutcome::kNoRun:
+      break;
+  }
+  return "no run";
+}
+
+SavedLog save_log_lines(const std::vector<std::string>& lines, const std::string& folder) {
+  using namespace platform;
+  int month = 0, day = 0, year = 0, hours = 0, minutes = 0, seconds = 0;
+  GetSystemDate(&month, &day, &year);
+  CVI_GetSystemTime(&hours, &minutes, &seconds);
+  const std::string base =
+      strprintf("%sDownload_%02d%02d-%02d%02d%02d", folder.empty() ? "" : (folder + "/").c_str(),
+                month, day, hours, minutes, seconds);
+  return write_log_file(base, log_file_text(lines));
+}
+
+SavedLog save_run_log() {
+  using namespace platform;
+  SetCtrlAttribute(runPanel, kSaveButtonControl, kAttrVisible, 0);
+  SavedLog result = save_log_lines(run_log_lines(), "");
+  SetCtrlAttribute(runPanel, kSaveButtonControl, kAttrVisible, 1);
+  return result;
+}
+
+}  // namespace run

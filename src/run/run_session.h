@@ -1,0 +1,47 @@
+// What every front end does around one run of the script, and the saving of
+// the run log: one implementation for the GUI's Run and Save buttons and for
+// "ffsload run".
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace run {
+
+enum class RunOutcome { kGreen, kRed, kNoRun };
+
+struct RunResult {
+  RunOutcome outcome = RunOutcome::kNoRun;
+  long elapsed_seconds = 0;
+};
+
+// The Run button: empties the elapsed time, empties the run log and colours it
+// yellow, runs the script named by tmsfile, and shows the whole seconds it
+// took. The outcome is read off the run log's colour, as the operator reads
+// it: green, red, or still yellow when the script could not be opened.
+// Every run, a run that could not start included, then leaves its record
+// (ui/run_record.h).
+RunResult run_script();
+
+// "green", "red" or "no run".
+const char* outcome_name(RunOutcome outcome);
+
+struct SavedLog {
+  bool saved = false;
+  std::string name;   // the file written, or the one that could not be
+  std::string error;  // why not, when saved is false
+};
+
+// The Save button: writes every run-log line, each followed by CR LF, into
+// "Download_MMDD-HHMMSS.txt" in the current folder; the save button is hidden
+// while it writes. A file of that name is never emptied: the log then goes to
+// "Download_MMDD-HHMMSS-2.txt", "-3", ... The file is created exclusively and
+// written completely, or removed again.
+SavedLog save_run_log();
+
+// The same file, named and written the same way, for a log the caller holds
+// (a station grid's tile): `lines` into `folder` ("" for the current folder,
+// whose files are then named without a folder, as save_run_log() names them).
+SavedLog save_log_lines(const std::vector<std::string>& lines, const std::string& folder);
+
+}  // namespace run

@@ -1,0 +1,60 @@
+#include "station/customer_choice.h"
+
+#include <cstdlib>
+
+#include "platform/user_interface.h"
+#include "script/runner.h"
+#include "station/customer_definition.h"
+
+namespace station {
+
+std::string customer_key(int customer, int sub_number) {
+  if (customer == index_qm) return std::to_string(customer) + "." + std::to_string(sub_number);
+  return std::to_string(customer);
+}
+
+std::optional<std::pair<int, int>> parse_customer_key(const std::string& text) {
+  const auto point = text.find('.');
+  const std::string number = text.substr(0, point);
+  const std::string sub = point == std::string::npos ? "0" : text.substr(point + 1);
+  char* end = nullptr;
+  const long n = std::strtol(number.c_str(), &end, 10);
+  if (number.empty() || *end != '\0' || n < -128 || n > 127) return std::nullopt;
+  if (sub.size() != 1 || sub[0] < '0' || sub[0] > '9') return std::nullopt;
+  return std::pair{static_cast<int>(n), sub[0] - '0'};
+}
+
+CustomerChoice look_up_customer(int customer, int sub_number) {
+  CustomerChoice choice;
+  if (!read_index_qm()) {
+    choice.error = "Fail to open file <custdefine>";
+    return choice;
+  }
+  if (customer != index_qm) sub_number = 0;  // the sub-number control is hidden
+  choice.key = customer_key(customer, sub_number);
+  switch (find_customer(customer, sub_number, &choice.script)) {
+    case CustomerLookup::kNoFile:
+      choice.error = "Fail to open file <custdefine>";
+      return choice;
+    case CustomerLookup::kNotFound:
+      choice.error = "Fail to find the customer";
+      return choice;
+    case CustomerLookup::kFound:
+      break;
+  }
+  choice.ma_no = read_ma_no(choice.script);
+  return choice;
+}
+
+bool choose_customer(int customer, int sub_number, std::string* ma_no) {
+  const CustomerChoice choice = look_up_customer(customer, sub_number);
+  if (!choice.error.empty()) {
+    platform::MessagePopup("Error", choice.error);
+    return false;
+  }
+  tmsfile = choice.script;
+  *ma_no = choice.ma_no;
+  return true;
+}
+
+}  // namespace station

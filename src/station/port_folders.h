@@ -1,0 +1,21 @@
+// Each port of a multi-port station runs in a folder of its own, "ports/N"
+// under the start folder, that links to the station's entries: every port
+// reads the station's scripts, customer folders and PC files, while what a
+// port's run writes (read-back PC files, whose write-and-rename replaces the
+// link; saved logs) lands in its own folder, where no other port looks.
+#pragma once
+
+#include <string>
+
+namespace station {
+
+constexpr const char* kPortFoldersName = "ports";
+
+// Makes or refreshes station/ports/N: a link for every station entry that
+// has none yet, dangling links removed, the port's own files kept. Files
+// that runs write are never linked, so a port starts without another's: the
+// IMEI backups ("IMEI..."), saved logs ("Download_..."), temporary and lock
+// files, the run records and the run journals. Returns the folder, or "" with *error set.
+std::string prepare_port_folder(const std::string& station, int port, std::string* error);
+
+}  // namespace station

@@ -1,0 +1,78 @@
+// The supervisor of per-port children, against fake children (shell
+// one-liners) that succeed, fail, crash, hang or print without line ends.
+#include "multiport/port_supervisor.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <map>
+
+#include "multiport/multi_port_run.h"
+
+namespace {
+
+struct Watch {
+  std::map<int, std::vector<std::string>> lines;
+  std::map<int, multiport::ChildEnd> ends;
+  multiport::PortSupervisor supervisor{
+      [this](int port, bool, const std::string& line) { lines[port].push_back(line); },
+      [this](int port, const multiport::ChildEnd& end) { ends[port] = end; }};
+
+  void start(int port, const std::string& shell) {
+    std::string error;
+    ASSERT_TRUE(supervisor.start(port, "/bin/sh", {"-c", shell}, "", &error)) << error;
+  }
+  void run_out(int limit_ms = 10'000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
+    while (supervisor.running_count() > 0 && std::chrono::steady_clock::now() < deadline) {
+      supervisor.poll_once(50);
+    }
+  }
+};
+
+}  // namespace
+
+TEST(PortSupervisor, each_child_ends_on_its_own_and_a_bad_one_harms_no_other) {
+  Watch w;
+  w.supervisor.set_silence_limit_ms(1500);
+  w.start(1, "echo one; echo two; exit 0");
+  w.start(2, "echo red; exit 1");
+  w.start(3, "echo boom; kill -SEGV $$");
+  w.start(4, "echo waiting; sleep 30");
+  w.start(5, "printf 'no line end'; exit 0");
+  w.run_out();
+  EXPECT_EQ(w.supervisor.running_count(), 0u);
+  EXPECT_EQ(w.lines[1], (std::vector<std::string>{"one", "two"}));
+  EXPECT_EQ(w.ends[1].exit_code, 0);
+  EXPECT_EQ(w.ends[2].exit_code, 1);
+  EXPECT_EQ(w.ends[3].signal_number, SIGSEGV);
+  EXPECT_NE(multiport::describe_end(w.ends[3]).find("crashed"), std::string::npos);
+  EXPECT_TRUE(w.ends[4].hung);
+  EXPECT_EQ(w.lines[5], std::vector<std::string>{"no line end"});
+  std::string error;
+  EXPECT_TRUE(w.supervisor.start(3, "/bin/sh", {"-c", "exit 0"}, "", &error)) << error;
+  w.run_out();
+  EXPECT_EQ(w.ends[3].exit_code, 0);  // a port starts a new child after a crash
+}
+
+TEST(PortSupervisor, a_child_waiting_for_the_operator_is_not_taken_for_hung) {
+  Watch w;
+  w.supervisor.set_silence_limit_ms(200);
+  w.start(1, "read line; echo got $line");
+  w.supervisor.watch_silence(1, false);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+  while (std::chrono::steady_clock::now() < until) w.supervisor.poll_once(50);
+  EXPECT_TRUE(w.supervisor.running(1));
+  EXPECT_TRUE(w.supervisor.send(1, "go\n"));
+  w.run_out();
+  EXPECT_EQ(w.lines[1], std::vector<std::string>{"got go"});
+}
+
+TEST(PortList, ranges_and_lists_within_one_to_eight_each_port_once) {
+  std::string error;
+  EXPECT_EQ(multiport::parse_port_list("1,2,5-8", &error), (std::vector<int>{1, 2, 5, 6, 7, 8}));
+  for (const char* bad : {"0", "9", "1,1", "3-2", "1-3,2", "", "a", "1,,2", "-3", "12"}) {
+    EXPECT_FALSE(multiport::parse_port_list(bad, &error)) << bad;
+  }
+}

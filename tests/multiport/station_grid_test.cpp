@@ -1,0 +1,219 @@
+// The station grid's tiles against fake children: shell one-liners that
+// behave as "ffsload run --repeat" does (log lines, a summary line per run,
+// then a wait for Enter), and ones that fail, crash, hang or cannot open
+// their device. Also the "comports" listing the grid starts from.
+#include "multiport/station_grid.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/port_names.h"
+#include "support/temp_dir.h"
+#include "station/customer_definition.h"
+
+using testing_support::TempDir;
+
+namespace {
+
+// A repeat-mode child: each run prints its port, customer and run number,
+// then the summary `outcome` gives; Enter runs again, q or the end quits.
+const char* const kRepeatChild = R"(n=0; port=$1; key=$2; outcome=$3
+while :; do
+  n=$((n+1)); echo "port $port customer $key run $n"; echo "run $n: $outcome"
+  printf 'Next handset: Enter to run again, q and Enter to quit: ' >&2
+  read a || exit 0; [ "$a" = q ] && exit 0
+done)";
+
+class Grid : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    index_qm = 0;
+    TempDir::write("custdefine", "1 main.tms\n5 qm\n5.2 sub.tms\n");
+    std::filesystem::create_directory("main");
+    TempDir::write("main/MA_NO", "MAIN-12345678");
+  }
+  void TearDown() override { index_qm = 0; }
+
+  // Each port's child is the shell `script` with port, key and the port's
+  // word from `words` as $1, $2, $3.
+  void make(const std::vector<int>& ports, const std::string& script,
+            std::map<int, std::string> words = {}) {
+    std::vector<platform::ComportsPort> list;
+    for (int p : ports) list.push_back({p, "/dev/fake" + std::to_string(p)});
+    grid = std::make_unique<multiport::StationGrid>(dir.path(), list, dir.path() + "/runs.sqlite");
+    grid->set_child_command([script, words](int port, const std::string& key) {
+      auto w = words.count(port) ? words.at(port) : std::string("green, 2 s");
+      return std::vector<std::string>{"/bin/sh", "-c", script, "sh", std::to_string(port), key, w};
+    });
+    std::string error;
+    ASSERT_TRUE(grid->choose_customer(1, 0, &error)) << error;
+  }
+  // Polls until `done` or five seconds have passed.
+  bool until(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      grid->poll(20);
+    }
+    return true;
+  }
+  const multiport::GridTile& tile(int port) { return *grid->tile(port); }
+  bool idle(int port) { return tile(port).stage() != multiport::TileStage::kRunning; }
+
+  TempDir dir;
+  std::unique_ptr<multiport::StationGrid> grid;
+};
+
+}  // namespace
+
+TEST(RunSummary, the_repeat_modes_summary_lines_and_nothing_else) {
+  auto green = multiport::parse_run_summary("run 3: green, 41 s");
+  ASSERT_TRUE(green);
+  EXPECT_EQ(green->run, 3);
+  EXPECT_EQ(green->outcome, run::RunOutcome::kGreen);
+  EXPECT_EQ(green->seconds, 41);
+  auto red = multiport::parse_run_summary("run 1: red, 4 s, line 12: fwr a b => 100");
+  ASSERT_TRUE(red);
+  EXPECT_EQ(red->outcome, run::RunOutcome::kRed);
+  EXPECT_EQ(red->detail, "line 12: fwr a b => 100");
+  auto none = multiport::parse_run_summary("run 2: no run, 0 s, the script could not be opened");
+  ASSERT_TRUE(none);
+  EXPECT_EQ(none->outcome, run::RunOutcome::kNoRun);
+  for (const char* other : {"run 3: blue, 4 s", "run x: green, 4 s", "run 3: green, 4", "running",
+                            "run 3: green, 4 s;", "ti => 0", "run 99999999999: green, 1 s"}) {
+    EXPECT_FALSE(multiport::parse_run_summary(other)) << other;
+  }
+}
+
+TEST_F(Grid, runs_count_per_tile_and_run_again_reuses_the_waiting_child) {
+  make({1, 2, 3}, kRepeatChild, {{2, "red, 4 s, line 7: fwr a b => 100"}});
+  EXPECT_EQ(grid->run_all(), 3);
+  for (int p : {1, 2, 3}) EXPECT_EQ(tile(p).colour(), multiport::TileColour::kYellow);
+  ASSERT_TRUE(until([&] { return idle(1) && idle(2) && idle(3); }));
+  EXPECT_EQ(tile(1).colour(), multiport::TileColour::kGreen);
+  EXPECT_EQ(tile(1).elapsed(), "2");
+  EXPECT_EQ(tile(1).log(), std::vector<std::string>{"port 1 customer 1 run 1"});
+  EXPECT_EQ(tile(2).colour(), multiport::TileColour::kRed);
+  EXPECT_EQ(tile(2).red(), 1);
+  EXPECT_EQ(tile(2).message(), "");  // the prompt is not a message
+  // Run on a waiting tile lets the same child run again: its run 2.
+  EXPECT_TRUE(grid->run(1));
+  EXPECT_FALSE(grid->run(1));  // a tile runs once at a time
+  ASSERT_TRUE(until([&] { return idle(1); }));
+  EXPECT_EQ(tile(1).log(), std::vector<std::string>{"port 1 customer 1 run 2"});
+  EXPECT_EQ(tile(1).runs(), 2);
+  EXPECT_EQ(tile(1).green(), 2);
+  EXPECT_EQ(tile(3).runs(), 1);
+  // Closing asks every child to quit; each ends without a fault shown.
+  grid->close();
+  ASSERT_TRUE(until([&] { return grid->finished(); }));
+  EXPECT_EQ(tile(1).colour(), multiport::TileColour::kGreen);
+  EXPECT_EQ(tile(1).message(), "");
+  EXPECT_FALSE(grid->run(1));
+}
+
+TEST_F(Grid, a_crash_a_hang_or_an_unopened_device_turns_only_that_tile_red) {
+  make({1, 2, 3, 4},
+       R"(case $1 in
+            1) echo "run 1: green, 1 s"; read a ;;
+            2) echo "ti => 0"; kill -SEGV $$ ;;
+            3) echo "ti => 0"; sleep 30 ;;
+            4) echo "ffsload: cannot open port 4: no such device" >&2
+               echo "ti => 100"; echo "run 1: red, 0 s, line 1: ti => 100"; read a ;;
+          esac)");
+  grid->set_silence_limit_ms(300);
+  grid->run_all();
+  ASSERT_TRUE(until([&] { return idle(1) && idle(2) && idle(3) && idle(4); }));
+  EXPECT_EQ(tile(1).colour(), multiport::TileColour::kGreen);
+  EXPECT_EQ(tile(2).colour(), multiport::TileColour::kRed);
+  EXPECT_NE(tile(2).message().find("crashed"), std::string::npos) << tile(2).message();
+  EXPECT_EQ(tile(2).log(), std::vector<std::string>{"ti => 0"});
+  EXPECT_EQ(tile(2).red(), 1);
+  EXPECT_EQ(tile(3).colour(), multiport::TileColour::kRed);
+  EXPECT_NE(tile(3).message().find("hung"), std::string::npos) << tile(3).message();
+  EXPECT_EQ(tile(4).message(), "cannot open port 4: no such device");
+  // The crashed port's next Run starts a child of its own again.
+  EXPECT_TRUE(grid->run(2));
+  EXPECT_EQ(tile(2).stage(), multiport::TileStage::kRunning);
+  ASSERT_TRUE(until([&] { return idle(2); }));
+  EXPECT_EQ(tile(2).runs(), 2);
+  EXPECT_EQ(tile(1).stage(), multiport::TileStage::kWaiting);  // untouched all along
+}
+
+TEST_F(Grid, closing_during_a_run_stops_it_with_sigint_and_waits_for_the_child) {
+  make({1}, R"(trap 'echo "run 1: red, 0 s, stopped on request"; exit 130' INT
+               echo "ti => 0"; while :; do sleep 0.05; done)");
+  grid->run(1);
+  ASSERT_TRUE(until([&] { return !tile(1).log().empty(); }));
+  grid->close();
+  EXPECT_FALSE(grid->finished());
+  ASSERT_TRUE(until([&] { return grid->finished(); }));
+  EXPECT_EQ(tile(1).colour(), multiport::TileColour::kRed);
+  EXPECT_EQ(tile(1).runs(), 1);
+}
+
+TEST_F(Grid, the_customer_follows_the_selection_panels_rules_and_a_new_one_restarts_children) {
+  make({1}, kRepeatChild);
+  std::string error;
+  EXPECT_EQ(grid->customer().ma_no, "MAIN-12345");  // the first 10 characters
+  EXPECT_FALSE(grid->choose_customer(7, 0, &error));
+  EXPECT_EQ(error, "Fail to find the customer");
+  EXPECT_FALSE(grid->run(1));  // no customer, no run
+  ASSERT_TRUE(grid->choose_customer(1, 3, &error));
+  EXPECT_EQ(grid->customer().key, "1");  // the sub-number counts only for the qm customer
+  grid->run(1);
+  ASSERT_TRUE(until([&] { return idle(1); }));
+  ASSERT_TRUE(grid->choose_customer(5, 2, &error)) << error;
+  EXPECT_EQ(grid->customer().key, "5.2");
+  EXPECT_EQ(grid->customer().script, "sub.tms");
+  // The waiting child of customer 1 makes way; Run starts one for 5.2.
+  EXPECT_TRUE(grid->run(1));
+  ASSERT_TRUE(until([&] { return tile(1).stage() == multiport::TileStage::kWaiting; }));
+  EXPECT_EQ(tile(1).log(), std::vector<std::string>{"port 1 customer 5.2 run 1"});
+  std::filesystem::remove("custdefine");
+  EXPECT_FALSE(grid->choose_customer(1, 0, &error));
+  EXPECT_EQ(error, "Fail to open file <custdefine>");
+}
+
+TEST_F(Grid, save_writes_the_tiles_log_into_its_port_folder_never_over_another) {
+  make({3}, kRepeatChild);
+  grid->run(3);
+  ASSERT_TRUE(until([&] { return idle(3); }));
+  const run::SavedLog one = grid->save(3);
+  const run::SavedLog two = grid->save(3);
+  ASSERT_TRUE(one.saved && two.saved) << one.error << two.error;
+  EXPECT_NE(one.name, two.name);
+  EXPECT_TRUE(one.name.starts_with(dir.path() + "/ports/3/Download_")) << one.name;
+  std::ifstream in(one.name, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_EQ(text.str(), "port 3 customer 1 run 1\r\n");
+  grid->close();
+  ASSERT_TRUE(until([&] { return grid->finished(); }));
+}
+
+TEST(ComportsListing, bad_lines_are_named_and_left_out_the_good_ports_kept) {
+  TempDir dir;
+  EXPECT_FALSE(platform::list_comports_ports().file_found);
+  TempDir::write("comports",
+                 "# station 4\n1 /dev/a\ncheck-reply-checksum\n\n9 /dev/b\n3\n1 /dev/c\n"
+                 "two /dev/d\n4 /dev/a\r\n5 /dev/e\n");
+  const auto listing = platform::list_comports_ports();
+  EXPECT_TRUE(listing.file_found);
+  std::vector<int> ports;
+  for (const auto& p : listing.ports) ports.push_back(p.port);
+  EXPECT_EQ(ports, (std::vector<int>{1, 4, 5}));
+  ASSERT_EQ(listing.problems.size(), 5u);
+  EXPECT_EQ(listing.problems[0], "comports line 5: port 9 is not a port 1 to 8: left out");
+  EXPECT_EQ(listing.problems[1], "comports line 6: port 3 names no device: left out");
+  EXPECT_EQ(listing.problems[2],
+            "comports line 7: port 1 is listed again (line 2 gives its device): left out");
+  EXPECT_NE(listing.problems[3].find("\"two /dev/d\" is not \"N PATH\""), std::string::npos);
+  EXPECT_EQ(listing.problems[4],
+            "comports line 9: port 4 names the device of port 1 (/dev/a): only one of them can "
+            "open it");
+}
