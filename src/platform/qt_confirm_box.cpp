@@ -64,7 +64,7 @@ int ask_yes_no(QWidget* parent, const std::string& title, const std::string& que
   text->setMinimumWidth(380);
   // The keyboard starts here, where Space and Enter choose nothing; the
   // operator can still select the IMEI to copy it.
-  text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  text->setTextInteractionFlags(Qt::TextSelectableByMouse);
   text->setFocusPolicy(Qt::StrongFocus);
   auto* hint = new QLabel("Click Yes or No, or press Y or N. Enter alone does nothing.", &box);
   hint->setStyleSheet("color: #505050;");
