@@ -1,7 +1,7 @@
 // The station grid's window over Qt Widgets: a customer row, a tile per port
 // (port and device, Run, Save, the run log in its colour, the seconds, the
-// counts, a message, a pending-IMEI question with Yes and No) and Run all. Everything it shows comes from
-// ui::StationGrid; the window only draws it and forwards the operator's input.
+// counts, a message, a pending-IMEI question with Yes and No) and Run all. Everything it shows
+// comes from ui::StationGrid; the window only draws it and forwards the operator's input.
 #pragma once
 
 #include <QWidget>

@@ -28,9 +28,12 @@ class KeyGuard final : public QObject {
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) return true;
     if (event->type() != QEvent::KeyPress || (key->modifiers() & ~Qt::KeypadModifier) != 0)
       return false;
-    if (key->key() == Qt::Key_Y) box_.done(kChoseYes);
-    else if (key->key() == Qt::Key_N) box_.done(kChoseNo);
-    else return false;
+    if (key->key() == Qt::Key_Y)
+      box_.done(kChoseYes);
+    else if (key->key() == Qt::Key_N)
+      box_.done(kChoseNo);
+    else
+      return false;
     return true;
   }
 

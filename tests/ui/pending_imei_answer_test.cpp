@@ -14,7 +14,9 @@ class PendingImeiAnswer : public ::testing::Test {
  protected:
   void SetUp() override { platform::set_user_interface(&ui); }
   void TearDown() override { platform::set_user_interface(nullptr); }
-  fs::PendingAnswer ask() { return ui::ask_in_confirm_popup(fs::PendingImei{}, "Is this that handset?"); }
+  fs::PendingAnswer ask() {
+    return ui::ask_in_confirm_popup(fs::PendingImei{}, "Is this that handset?");
+  }
   platform::HeadlessUserInterface ui;
 };
 
