@@ -12,6 +12,7 @@
 #include "platform/user_interface.h"
 #include "script/runner.h"
 #include "ui/customer_definition.h"
+#include "ui/imei_journal.h"
 #include "ui/operator_callbacks.h"
 #include "ui/panels.h"
 #include "ui/run_record.h"
@@ -103,6 +104,9 @@ int COMPORT(int, int, int event, void*, int, int) {
   ui::set_run_context(ui::customer_key(customer_number, sub_number), ma_no);
   wire::set_check_reply_checksum(comports_checks_reply_checksum());
   fs::set_operator_notice_sink(notice_on_run_panel);
+  // An IMEI left pending by a run that died, on a handset without one: only
+  // the operator at the fixture can say whether this is its handset.
+  ui::set_pending_imei_answer(ui::ask_in_confirm_popup);
   SetCtrlVal(runPanel, ui::kMaNoControl, ma_no);
   SetCtrlVal(runPanel, ui::kScriptNameControl, tmsfile);
   SetCtrlAttribute(runPanel, indicator_for(sub_number, script), kAttrVisible, 1);
@@ -111,5 +115,6 @@ int COMPORT(int, int, int event, void*, int, int) {
   DiscardPanel(selectPanel);
   DisplayPanel(runPanel);
   RunUserInterface();
+  ui::set_pending_imei_answer(nullptr);
   return 0;
 }

@@ -51,6 +51,10 @@ class StationGrid {
   // Run on every tile that is not running; returns how many started.
   int run_all();
   bool any_run_under_way() const;
+  // The operator's answer to the tile's pending-IMEI question: Yes gives the
+  // handset the pending IMEI, No keeps it aside. While the question waits the
+  // child is not taken for hung. False when no question waits on that tile.
+  bool answer(int port, bool yes);
 
   // The tile's log into its port's folder, named as the run panel's Save names it.
   SavedLog save(int port);
