@@ -153,10 +153,26 @@ int PostgresStore::schema_version() {
 
 void PostgresStore::upgrade() {
   if (schema_version() == kSchemaVersion) return;
+  // Stations that meet an old or empty database upgrade it one at a time.
+  // The lock is taken before the transaction begins, not inside it: a
+  // transaction that began before another station's upgrade committed may
+  // still see the tables as missing after waiting for the lock (the
+  // server's catalog cache is refreshed when a transaction starts), and
+  // would then create them again ("relation already exists").
+  const std::string key = std::to_string(kUpgradeLockKey);
+  execute("SELECT pg_advisory_lock(" + key + ")");
+  try {
+    upgrade_locked();
+  } catch (...) {
+    PQclear(PQexec(conn_, ("SELECT pg_advisory_unlock(" + key + ")").c_str()));
+    throw;
+  }
+  execute("SELECT pg_advisory_unlock(" + key + ")");
+}
+
+void PostgresStore::upgrade_locked() {
   execute("BEGIN");
   try {
-    // Stations that meet an old or empty database upgrade it one at a time.
-    execute("SELECT pg_advisory_xact_lock(" + std::to_string(kUpgradeLockKey) + ")");
     int version = schema_version();
     if (version > kSchemaVersion) {
       throw StoreError(where_ + " has records schema " + std::to_string(version) +

@@ -9,10 +9,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <libpq-fe.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 #include "records/outbox.h"
 #include "records/record_samples.h"
@@ -105,9 +109,29 @@ class Server {
   }
 
   const std::string& error() const { return error_; }
-  std::string url(const std::string& password = kPassword) const {
-    return "postgresql://postgres:" + password + "@127.0.0.1:" + std::to_string(port_) +
-           "/postgres";
+  std::string url(const std::string& password = kPassword,
+                  const std::string& database = "postgres") const {
+    return "postgresql://postgres:" + password + "@127.0.0.1:" + std::to_string(port_) + "/" +
+           database;
+  }
+
+  // Runs SQL as the administrator would; "" or the server's message.
+  std::string admin(const std::string& sql) const {
+    PGconn* conn = PQconnectdb(url().c_str());
+    PGresult* result = PQexec(conn, sql.c_str());
+    const ExecStatusType status = PQresultStatus(result);
+    std::string error = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK
+                            ? ""
+                            : std::string(PQerrorMessage(conn));
+    PQclear(result);
+    PQfinish(conn);
+    return error;
+  }
+
+  // A new, empty database of this name.
+  std::string fresh_database(const std::string& name) const {
+    const std::string error = admin("CREATE DATABASE " + name);
+    return error.empty() ? url(kPassword, name) : "";
   }
 
  private:
@@ -204,4 +228,22 @@ TEST_F(PostgresRecords, bad_urls_and_credentials_say_why_and_keep_the_record) {
     EXPECT_EQ(result.error.find("wrong"), std::string::npos) << result.error;
     EXPECT_EQ(count("outbox.sqlite"), ++kept);
   }
+}
+
+TEST_F(PostgresRecords, stations_starting_together_on_a_new_database_store_every_record) {
+  const std::string url = server->fresh_database("fresh_line");
+  ASSERT_FALSE(url.empty());
+  constexpr int kStations = 8;
+  std::vector<records::KeepResult> results(kStations);
+  std::vector<std::thread> stations;
+  for (int i = 0; i < kStations; ++i) {
+    stations.emplace_back([&, i] {
+      results[static_cast<std::size_t>(i)] = records::keep_record(
+          url, dir.path() + "/outbox" + std::to_string(i) + ".sqlite",
+          testing_support::sample_record("1", "aa", "green", 0, i));
+    });
+  }
+  for (auto& s : stations) s.join();
+  for (const auto& r : results) EXPECT_TRUE(r.stored) << r.error;
+  EXPECT_EQ(count(url), kStations);
 }
