@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "records/location.h"
 #include "records/schema.h"
 
 namespace records {
@@ -61,7 +62,9 @@ PostgresStore::PostgresStore(const std::string& url, OpenFor purpose) {
   bool has_password = false;
   std::string error;
   if (!parse_postgres_url(url, &has_password, &error)) {
-    throw StoreError("records database URL is malformed: " + error);
+    // The library quotes the part it cannot read, which may be the password.
+    throw StoreError("records database URL " + shown_location(url) +
+                     " is malformed: " + without_password(error, url));
   }
   // Keywords before "dbname" are defaults that the URL's own settings override.
   const std::string timeout = std::to_string(kConnectTimeoutSeconds);
@@ -83,7 +86,8 @@ PostgresStore::PostgresStore(const std::string& url, OpenFor purpose) {
            (host && *host ? host : "the local server") +
            (port && *port ? std::string(":") + port : "");
   if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
-    const std::string why = conn_ ? trimmed(PQerrorMessage(conn_)) : "out of memory";
+    const std::string why =
+        conn_ ? without_password(trimmed(PQerrorMessage(conn_)), url) : "out of memory";
     PQfinish(conn_);
     conn_ = nullptr;
     throw StoreError(where_ + " cannot be reached: " + why);

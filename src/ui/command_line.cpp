@@ -218,11 +218,10 @@ void add_run_command(CLI::App& app, int* status) {
     if (repeat->count()) throw CLI::ValidationError("--repeat", "works on one port at a time");
     if (options->trace && options->trace_file.empty()) child_args.push_back("--trace");
     if (options->check_reply_checksum) child_args.push_back("--check-reply-checksum");
-    child_args.push_back(station_records_argument(options->records));
     // Each port traces into a file of its own, beside the one named.
     const std::string trace_base =
         options->trace_file.empty() ? "" : std::filesystem::absolute(options->trace_file).string();
-    *status = run_on_ports(*list, child_args, trace_base);
+    *status = run_on_ports(*list, child_args, trace_base, options->records);
   });
 }
 
