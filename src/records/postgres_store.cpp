@@ -124,7 +124,17 @@ std::vector<Row> PostgresStore::run(const std::string& sql,
                              values.data(), nullptr, nullptr, 0));
   const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-    throw StoreError(where_ + ": " + trimmed(PQerrorMessage(conn_)));
+    const std::string why = where_ + ": " + trimmed(PQerrorMessage(conn_));
+    // Data exceptions (22: bad encoding, a value too long), integrity rules
+    // (23) and program limits (54) are the record's; anything else is the
+    // server's or the connection's.
+    const char* state = result ? PQresultErrorField(result.get(), PG_DIAG_SQLSTATE) : nullptr;
+    const std::string sqlstate = state ? state : "";
+    if (PQstatus(conn_) == CONNECTION_OK &&
+        (sqlstate.starts_with("22") || sqlstate.starts_with("23") || sqlstate.starts_with("54"))) {
+      throw RecordRefused(why);
+    }
+    throw StoreError(why);
   }
   std::vector<Row> rows;
   const int count = PQntuples(result.get());

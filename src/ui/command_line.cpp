@@ -18,6 +18,7 @@
 #include "platform/run_panel.h"
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
+#include "records/location.h"
 #include "script/runner.h"
 #include "ui/customer_choice.h"
 #include "ui/frame_trace.h"
@@ -157,6 +158,15 @@ int run(const RunOptions& o) {
 
 }  // namespace
 
+bool records_usable(const std::string& option) {
+  const records::Location location = records::resolve_location(option);
+  const std::string problem =
+      records::location_problem(location.url, records::outbox_location());
+  if (problem.empty()) return true;
+  std::fprintf(stderr, "ffsload: %s\n", problem.c_str());
+  return false;
+}
+
 void add_run_command(CLI::App& app, int* status) {
   auto options = std::make_shared<RunOptions>();
   CLI::App* sub = app.add_subcommand("run", "run one script against the handset on one port");
@@ -204,6 +214,10 @@ void add_run_command(CLI::App& app, int* status) {
       throw CLI::ValidationError("run", "needs one of --port and --ports");
     }
     options->trace = trace->count() > 0;
+    if (!records_usable(options->records)) {
+      *status = kExitNoRun;
+      return;
+    }
     if (ports->count() == 0) {
       *status = run(*options);
       return;
