@@ -72,16 +72,6 @@ int run(const RunOptions& o) {
   ui.echo_run_log(platform::runPanel, platform::kRunLogControl, stdout);
   ui.echo_popups(stderr);
   platform::set_user_interface(&ui);
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> trace_out(nullptr, std::fclose);
-  if (o.trace && !o.trace_file.empty()) {
-    trace_out.reset(std::fopen(o.trace_file.c_str(), "w"));
-    if (!trace_out) {
-      std::fprintf(stderr, "ffsload: cannot write the trace file %s\n", o.trace_file.c_str());
-      platform::set_user_interface(nullptr);
-      return kExitNoRun;
-    }
-  }
-  if (o.trace) start_frame_trace(trace_out ? trace_out.get() : stderr);
   wire::set_check_reply_checksum(o.check_reply_checksum ||
                                  platform::comports_checks_reply_checksum());
 
@@ -98,6 +88,20 @@ int run(const RunOptions& o) {
     platform::set_user_interface(nullptr);
     return kExitNoRun;
   }
+  // Opened once the script is known: a trace must not be the script or a
+  // file it names.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> trace_out(nullptr, std::fclose);
+  if (o.trace && !o.trace_file.empty()) {
+    std::string why;
+    trace_out.reset(open_trace_file(o.trace_file, tmsfile, o.port, &why));
+    if (!trace_out) {
+      std::fprintf(stderr, "ffsload: cannot write the trace file %s: %s\n",
+                   o.trace_file.c_str(), why.c_str());
+      platform::set_user_interface(nullptr);
+      return kExitNoRun;
+    }
+  }
+  if (o.trace) start_frame_trace(trace_out ? trace_out.get() : stderr);
   const std::string device = platform::device_path_for_port(o.port);
   std::fprintf(stderr, "ffsload: port %d, device %s, script %s", o.port, device.c_str(),
                tmsfile.c_str());

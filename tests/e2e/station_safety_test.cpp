@@ -1,0 +1,48 @@
+// What an operator or a line engineer can get wrong on the command line must
+// never cost the station its script, its records or a day of yield.
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "support/e2e_support.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testing_support::TempDir;
+
+class StationSafety : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    unsetenv("FFSLOAD_RECORDS");
+    TempDir::write("t.tms", "tms 1\nti\n");
+    ASSERT_TRUE(sim.start({}));
+  }
+  std::vector<std::string> run(std::initializer_list<std::string> more = {}) const {
+    std::vector<std::string> args{"run", "--port", "3", "--device", sim.device(), "--script",
+                                  "t.tms"};
+    args.insert(args.end(), more);
+    return args;
+  }
+  TempDir dir;
+  e2e::SimProcess sim;
+};
+
+}  // namespace
+
+TEST_F(StationSafety, a_trace_file_that_is_the_script_or_a_fifo_is_refused_before_the_run) {
+  const auto script = e2e::run_ffsload(run({"--trace=t.tms"}), dir.path());
+  EXPECT_EQ(script.exit_code, 2) << script.err;
+  EXPECT_NE(script.err.find("it is the script"), std::string::npos) << script.err;
+  EXPECT_EQ(script.out, "");
+  EXPECT_EQ(TempDir::read("t.tms"), "tms 1\nti\n");
+
+  ASSERT_EQ(mkfifo("fifo", 0600), 0);
+  const auto fifo = e2e::run_ffsload(run({"--trace=fifo"}), dir.path());
+  EXPECT_EQ(fifo.exit_code, 2) << fifo.err;
+  EXPECT_NE(fifo.err.find("not a plain file"), std::string::npos) << fifo.err;
+
+  EXPECT_EQ(e2e::run_ffsload(run({"--trace=trace.txt"}), dir.path()).exit_code, 0);
+  EXPECT_NE(TempDir::read("trace.txt").find("# run 1"), std::string::npos);
+}
