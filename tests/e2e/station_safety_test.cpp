@@ -46,3 +46,25 @@ TEST_F(StationSafety, a_trace_file_that_is_the_script_or_a_fifo_is_refused_befor
   EXPECT_EQ(e2e::run_ffsload(run({"--trace=trace.txt"}), dir.path()).exit_code, 0);
   EXPECT_NE(TempDir::read("trace.txt").find("# run 1"), std::string::npos);
 }
+
+TEST_F(StationSafety, records_never_go_to_the_outbox_file_and_the_report_reads_days_strictly) {
+  EXPECT_EQ(e2e::run_ffsload(run(), dir.path()).exit_code, 0);
+  for (const char* outbox : {"runs-outbox.sqlite", "./runs-outbox.sqlite"}) {
+    const auto refused = e2e::run_ffsload(run({"--records", outbox}), dir.path());
+    EXPECT_EQ(refused.exit_code, 2) << outbox;
+    EXPECT_NE(refused.err.find("is the outbox"), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.out, "");
+  }
+  EXPECT_FALSE(std::filesystem::exists("runs-outbox.sqlite"));
+
+  for (const char* day : {"2024- 1-10", "2024-01-+9"}) {
+    EXPECT_EQ(e2e::run_ffsload({"report", "--since", day}, dir.path()).exit_code, 2) << day;
+  }
+  ASSERT_EQ(std::system("sqlite3 runs.sqlite \"UPDATE runs SET failed_line = 'x', "
+                        "outcome = 'red'\""),
+            0);
+  const auto bad = e2e::run_ffsload({"report"}, dir.path());
+  EXPECT_EQ(bad.exit_code, 1);
+  EXPECT_NE(bad.err.find("records runs.sqlite holds \"x\" as failed_line"), std::string::npos)
+      << bad.err;
+}
