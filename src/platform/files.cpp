@@ -21,8 +21,7 @@ volatile std::sig_atomic_t g_partial_noted = 0;
 
 std::FILE* create_new_file(const std::string& path) {
   for (int tries = 0; tries < 3; ++tries) {
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd >= 0) {
       std::FILE* file = ::fdopen(fd, "wb");
       if (!file) ::close(fd);

@@ -72,7 +72,8 @@ long number(const std::optional<std::string>& text, const char* what) {
     if (used == text->size()) return value;
   } catch (const std::logic_error&) {  // not a number, or out of range
   }
-  throw BadStoredValue(std::string("holds \"") + *text + "\" as " + what + ", which is not a number");
+  throw BadStoredValue(std::string("holds \"") + *text + "\" as " + what +
+                       ", which is not a number");
 }
 
 std::string csv_field(const std::string& text) {

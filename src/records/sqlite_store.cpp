@@ -232,7 +232,8 @@ void SqliteStore::set_aside(const std::string& uid, const std::string& reason) {
                         "reason TEXT NOT NULL, ") +
             kRecordColumns + ")");
     Statement move(db_, std::string("INSERT INTO set_aside (set_aside_at, reason, ") +
-                            kRecordColumns + ") SELECT strftime('%Y-%m-%dT%H:%M:%fZ', 'now'), ?1, " +
+                            kRecordColumns +
+                            ") SELECT strftime('%Y-%m-%dT%H:%M:%fZ', 'now'), ?1, " +
                             kRecordColumns + " FROM runs WHERE uid = ?2");
     if (!move.ok()) fail("cannot set a record aside");
     move.bind(1, reason);

@@ -95,8 +95,8 @@ int run(const RunOptions& o) {
     std::string why;
     trace_out.reset(open_trace_file(o.trace_file, tmsfile, o.port, &why));
     if (!trace_out) {
-      std::fprintf(stderr, "ffsload: cannot write the trace file %s: %s\n",
-                   o.trace_file.c_str(), why.c_str());
+      std::fprintf(stderr, "ffsload: cannot write the trace file %s: %s\n", o.trace_file.c_str(),
+                   why.c_str());
       platform::set_user_interface(nullptr);
       return kExitNoRun;
     }
@@ -164,8 +164,7 @@ int run(const RunOptions& o) {
 
 bool records_usable(const std::string& option) {
   const records::Location location = records::resolve_location(option);
-  const std::string problem =
-      records::location_problem(location.url, records::outbox_location());
+  const std::string problem = records::location_problem(location.url, records::outbox_location());
   if (problem.empty()) return true;
   std::fprintf(stderr, "ffsload: %s\n", problem.c_str());
   return false;

@@ -11,8 +11,8 @@
 #include <memory>
 #include <vector>
 
-#include "link/link.h"
 #include "fs/pc_file.h"
+#include "link/link.h"
 #include "platform/clock.h"
 #include "ui/frame_decoder.h"
 
@@ -97,8 +97,8 @@ std::FILE* open_trace_file(const std::string& path, const std::string& script, i
       }
     }
   }
-  if (why.empty() && (::ftruncate(fd, 0) != 0 ||
-                      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)) {
+  if (why.empty() &&
+      (::ftruncate(fd, 0) != 0 || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)) {
     why = std::strerror(errno);
   }
   std::FILE* out = why.empty() ? ::fdopen(fd, "w") : nullptr;

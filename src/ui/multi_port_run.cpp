@@ -100,8 +100,9 @@ std::vector<std::pair<std::string, std::string>> station_records_environment(
   if (!records::is_postgres_url(records.url) && !records.url.empty()) {
     records.url = std::filesystem::absolute(records.url).string();
   }
-  return {{records::kRecordsVariable, records.url},
-          {records::kOutboxVariable, std::filesystem::absolute(records::outbox_location()).string()}};
+  return {
+      {records::kRecordsVariable, records.url},
+      {records::kOutboxVariable, std::filesystem::absolute(records::outbox_location()).string()}};
 }
 
 int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& child_args,

@@ -106,7 +106,8 @@ int report(const ReportOptions& o) {
   }
   note_outbox();
   if (o.window) {
-    if (!show_report_window(rows, "First-pass yield (" + records::shown_location(location.url) + ")")) {
+    if (!show_report_window(rows,
+                            "First-pass yield (" + records::shown_location(location.url) + ")")) {
       std::fprintf(stderr, "ffsload: no window to show the report in (no display)\n");
       return kReportFailed;
     }

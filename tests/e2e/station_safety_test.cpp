@@ -20,8 +20,8 @@ class StationSafety : public ::testing::Test {
     ASSERT_TRUE(sim.start({}));
   }
   std::vector<std::string> run(std::initializer_list<std::string> more = {}) const {
-    std::vector<std::string> args{"run", "--port", "3", "--device", sim.device(), "--script",
-                                  "t.tms"};
+    std::vector<std::string> args{"run",        "--port",   "3",    "--device",
+                                  sim.device(), "--script", "t.tms"};
     args.insert(args.end(), more);
     return args;
   }

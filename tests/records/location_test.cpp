@@ -55,7 +55,8 @@ TEST_F(RecordsLocation, a_shown_url_never_holds_its_password) {
             "postgres://ffs@db/line?sslmode=require&password=***");
   EXPECT_EQ(records::shown_location("postgresql://ffs:s3cret@[::1/line"),
             "postgresql://ffs:***@[::1/line");
-  EXPECT_EQ(records::shown_location("postgresql://db.factory/line"), "postgresql://db.factory/line");
+  EXPECT_EQ(records::shown_location("postgresql://db.factory/line"),
+            "postgresql://db.factory/line");
   EXPECT_EQ(records::shown_location("/srv/a:b@c.sqlite"), "/srv/a:b@c.sqlite");
 
   // Malformed URLs: the client library quotes what it cannot read, and the

@@ -133,7 +133,6 @@ TEST_F(YieldReport, days_are_exactly_yyyy_mm_dd_and_a_bad_stored_number_is_named
     report();
     ADD_FAILURE() << "a failed_line that is no number was read";
   } catch (const records::BadStoredValue& e) {
-    EXPECT_NE(std::string(e.what()).find("\"five\" as failed_line"), std::string::npos)
-        << e.what();
+    EXPECT_NE(std::string(e.what()).find("\"five\" as failed_line"), std::string::npos) << e.what();
   }
 }

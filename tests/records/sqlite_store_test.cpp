@@ -7,9 +7,9 @@
 
 #include <filesystem>
 
+#include "records/location.h"
 #include "records/outbox.h"
 #include "records/record_samples.h"
-#include "records/location.h"
 #include "records/schema.h"
 #include "records/station_text.h"
 #include "support/temp_dir.h"
@@ -213,8 +213,8 @@ TEST_F(SqliteRecords, a_record_the_store_refuses_is_set_aside_and_holds_back_no_
   TempDir::write("away.sqlite", std::string(4096, 'x'));
   auto bad = sample_record("1", "aa", "green", 0, 1);
   bad.ma_no = "REFUSED";
-  for (const auto& r : {sample_record("1", "bb", "green", 0, 0), bad,
-                        sample_record("1", "cc", "green", 0, 2)}) {
+  for (const auto& r :
+       {sample_record("1", "bb", "green", 0, 0), bad, sample_record("1", "cc", "green", 0, 2)}) {
     ASSERT_TRUE(records::keep_record("away.sqlite", "outbox.sqlite", r).kept_locally);
   }
   // Two kept records and the new one are stored; the refused one waits aside.
@@ -247,13 +247,18 @@ TEST_F(SqliteRecords, a_record_the_store_refuses_is_set_aside_and_holds_back_no_
 
 TEST_F(SqliteRecords, latin1_station_text_is_stored_as_utf8_and_utf8_as_it_is) {
   auto r = sample_record("1", "aa", "green");
-  r.ma_no = "ORD\xC4NDERT";            // Latin-1, as older station PCs wrote it
-  r.script = "pr\xC3\xBC" "fung.tms";  // already UTF-8
+  r.ma_no = "ORD\xC4NDERT";  // Latin-1, as older station PCs wrote it
+  r.script =
+      "pr\xC3\xBC"
+      "fung.tms";                      // already UTF-8
   r.log = std::string("tms 1\0x", 7);  // a NUL no text column can hold
   ASSERT_TRUE(records::keep_record("runs.sqlite", "outbox.sqlite", r).stored);
   SqliteStore store("runs.sqlite", OpenFor::kReading);
   EXPECT_EQ(store.query("SELECT ma_no, script, log FROM runs", {})[0],
-            (records::Row{"ORD\xC3\x84NDERT", "pr\xC3\xBC" "fung.tms", "tms 1\xEF\xBF\xBDx"}));
+            (records::Row{"ORD\xC3\x84NDERT",
+                          "pr\xC3\xBC"
+                          "fung.tms",
+                          "tms 1\xEF\xBF\xBDx"}));
   // Overlong forms and surrogates are not UTF-8 either.
   EXPECT_EQ(records::utf8_text("\xC0\xAF"), "\xC3\x80\xC2\xAF");
   EXPECT_EQ(records::utf8_text("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xC2\x80");
@@ -261,9 +266,9 @@ TEST_F(SqliteRecords, latin1_station_text_is_stored_as_utf8_and_utf8_as_it_is) {
 }
 
 TEST_F(SqliteRecords, a_store_that_is_the_outbox_is_refused_and_the_record_kept) {
-  ASSERT_TRUE(records::keep_record("runs.sqlite", "runs-outbox.sqlite",
-                                   sample_record("1", "aa", "green"))
-                  .stored);
+  ASSERT_TRUE(
+      records::keep_record("runs.sqlite", "runs-outbox.sqlite", sample_record("1", "aa", "green"))
+          .stored);
   for (const std::string location : {"runs-outbox.sqlite", "./runs-outbox.sqlite"}) {
     EXPECT_NE(records::location_problem(location, "runs-outbox.sqlite"), "") << location;
     const auto kept =

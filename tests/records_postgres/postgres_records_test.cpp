@@ -4,12 +4,11 @@
 // test with the reason.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <libpq-fe.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -239,9 +238,9 @@ TEST_F(PostgresRecords, stations_starting_together_on_a_new_database_store_every
   std::vector<std::thread> stations;
   for (int i = 0; i < kStations; ++i) {
     stations.emplace_back([&, i] {
-      results[static_cast<std::size_t>(i)] = records::keep_record(
-          url, dir.path() + "/outbox" + std::to_string(i) + ".sqlite",
-          testing_support::sample_record("1", "aa", "green", 0, i));
+      results[static_cast<std::size_t>(i)] =
+          records::keep_record(url, dir.path() + "/outbox" + std::to_string(i) + ".sqlite",
+                               testing_support::sample_record("1", "aa", "green", 0, i));
     });
   }
   for (auto& s : stations) s.join();
@@ -268,9 +267,9 @@ TEST_F(PostgresRecords, latin1_text_is_stored_and_a_refused_record_holds_back_no
   bad.ma_no = "REFUSED";
   for (const auto& r : {testing_support::sample_record("1", "cc", "green", 0, 1), bad,
                         testing_support::sample_record("1", "dd", "green", 0, 3)}) {
-    ASSERT_TRUE(records::keep_record("postgresql://postgres@no-such-host.invalid/x",
-                                     "outbox.sqlite", r)
-                    .kept_locally);
+    ASSERT_TRUE(
+        records::keep_record("postgresql://postgres@no-such-host.invalid/x", "outbox.sqlite", r)
+            .kept_locally);
   }
   const auto back = records::keep_record(url, "outbox.sqlite",
                                          testing_support::sample_record("1", "ee", "green", 0, 4));

@@ -1,10 +1,11 @@
 // The decoded trace of a short run against the simulated handset.
 #include "ui/frame_trace.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <sys/stat.h>
 
 #include "link/link.h"
 #include "script/runner.h"
