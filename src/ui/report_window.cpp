@@ -41,6 +41,9 @@ bool show_recent_yield(int days, std::string* error) {
   try {
     auto store = records::open_store(location.url, records::OpenFor::kReading);
     rows = records::build_report(*store, filter);
+  } catch (const records::BadStoredValue& e) {
+    *error = "the records " + records::shown_location(location.url) + " " + e.what();
+    return false;
   } catch (const records::StoreError& e) {
     *error = e.what();
     return false;
