@@ -3,10 +3,10 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 
+#include "platform/files.h"
 #include "records/location.h"
 #include "records/report.h"
 #include "records/sqlite_store.h"
@@ -35,12 +35,13 @@ struct ReportOptions {
 // Written under a temporary name and renamed, so a browser never shows half a chart.
 bool write_file(const std::string& name, const std::string& text) {
   const std::string part = name + ".part";
-  {
-    std::ofstream out(part, std::ios::binary | std::ios::trunc);
-    if (!(out << text) || !out.flush()) {
-      std::remove(part.c_str());
-      return false;
-    }
+  // Never through a link planted under the temporary name.
+  std::FILE* out = platform::create_new_file(part);
+  if (!out) return false;
+  const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+  if (std::fclose(out) != 0 || !written) {
+    std::remove(part.c_str());
+    return false;
   }
   if (std::rename(part.c_str(), name.c_str()) != 0) {
     std::remove(part.c_str());

@@ -57,6 +57,12 @@ TEST_F(StationSafety, records_never_go_to_the_outbox_file_and_the_report_reads_d
   }
   EXPECT_FALSE(std::filesystem::exists("runs-outbox.sqlite"));
 
+  // The chart's temporary file is never written through a planted link.
+  TempDir::write("victim", "kept");
+  std::filesystem::create_symlink("victim", "yield.svg.part");
+  EXPECT_EQ(e2e::run_ffsload({"report", "--chart", "yield.svg"}, dir.path()).exit_code, 1);
+  EXPECT_EQ(TempDir::read("victim"), "kept");
+
   for (const char* day : {"2024- 1-10", "2024-01-+9"}) {
     EXPECT_EQ(e2e::run_ffsload({"report", "--since", day}, dir.path()).exit_code, 2) << day;
   }
