@@ -33,7 +33,7 @@ namespace {
 // format cannot take the only copy of an IMEI.
 bool write_pc_file(const std::string& name, std::span<const std::uint8_t> bytes) {
   const std::string temporary = name + ".part";
-  Filename = std::fopen(temporary.c_str(), "wb");
+  Filename = platform::create_new_file(temporary);
   if (!Filename) return false;
   platform::note_partial_file(temporary);
   bool written =

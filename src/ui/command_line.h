@@ -2,6 +2,8 @@
 // handset and prints the run log, for terminals, scripts and CI.
 #pragma once
 
+#include <string>
+
 namespace CLI {
 class App;
 }
@@ -14,6 +16,11 @@ constexpr int kExitRed = 1;
 constexpr int kExitNoRun = 2;
 // The run happened but its log could not be saved as --save asked.
 constexpr int kExitNotSaved = 3;
+
+// False, with the reason on stderr, when the records location that `option`
+// (--records, or else the usual precedence) chooses cannot take records: it
+// is the outbox file itself. A run then does not start (exit status 2).
+bool records_usable(const std::string& option);
 
 // Registers the "run" subcommand on the program's command line. When it is
 // the one chosen, parsing runs it and leaves its exit status in *status.

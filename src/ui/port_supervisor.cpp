@@ -8,8 +8,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <climits>
+#include <csignal>
 #include <cstring>
 
 namespace ui {
@@ -89,6 +89,20 @@ bool PortSupervisor::start(int port, const std::string& program,
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
+  // Built before the fork: the child only calls what is safe after it.
+  std::vector<std::string> environment;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    bool replaced = false;
+    for (const auto& [name, value] : child_environment_) {
+      replaced = replaced || entry.starts_with(name + "=");
+    }
+    if (!replaced) environment.push_back(entry);
+  }
+  for (const auto& [name, value] : child_environment_) environment.push_back(name + "=" + value);
+  std::vector<char*> envp;
+  for (auto& e : environment) envp.push_back(e.data());
+  envp.push_back(nullptr);
 
   const pid_t pid = ::fork();
   if (pid == 0) {
@@ -100,7 +114,7 @@ bool PortSupervisor::start(int port, const std::string& program,
     ::setpgid(0, 0);
     ::signal(SIGPIPE, SIG_DFL);
     if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
-    ::execv(program.c_str(), argv.data());
+    ::execve(program.c_str(), argv.data(), envp.data());
     ::_exit(127);
   }
   ::close(out[1]);

@@ -14,7 +14,6 @@ namespace ui {
 StationGrid::StationGrid(std::string station, const std::vector<platform::ComportsPort>& ports,
                          const std::string& records_option)
     : station_(std::move(station)),
-      records_argument_(station_records_argument(records_option)),
       supervisor_(
           [this](int port, bool from_stderr, const std::string& line) {
             GridTile* tile = find(port);
@@ -46,10 +45,10 @@ StationGrid::StationGrid(std::string station, const std::vector<platform::Compor
                                     std::to_string(port),
                                     "--customer",
                                     key,
-                                    "--repeat",
-                                    records_argument_};
+                                    "--repeat"};
   };
   supervisor_.set_silence_limit_ms(kPortSilenceLimitMs);
+  supervisor_.set_child_environment(station_records_environment(records_option));
 }
 
 GridTile* StationGrid::find(int port) {

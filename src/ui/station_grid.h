@@ -83,7 +83,6 @@ class StationGrid {
   std::vector<int> pending_runs_;  // ports whose Run waits for a child to end
   CustomerChoice customer_;
   std::string children_key_;  // the customer the children were started with
-  std::string records_argument_;
   ChildCommand command_;
   PortSupervisor supervisor_;
   std::function<void(int)> changed_;
