@@ -178,7 +178,9 @@ int main(int argc, char** argv) {
     return wait_exit(spawn(args, station.string(), out, err));
   };
 
-  for (int k = 1; k <= o.kills; ++k) {
+  // Rounds go on until N runs were killed: a run that ended before its kill
+  // point is counted apart and does not count as a kill.
+  for (int k = 1; c.kills < o.kills; ++k) {
     const std::string imei = imei_for(random);
     Handset unit(o, work, "unit", imei);
     // Kill: seven in ten in the pause after the format, the rest anywhere.
@@ -243,8 +245,8 @@ int main(int argc, char** argv) {
   std::printf("kills                              %d (%d in the format pause; %d runs ended before "
               "their kill)\n",
               c.kills, c.in_format_pause, c.finished_before_kill);
-  std::printf("IMEIs intact                       %d of %d handsets killed\n", c.intact,
-              o.kills);
+  std::printf("IMEIs intact                       %d of %d handsets\n", c.intact,
+              c.kills + c.finished_before_kill);
   std::printf("other handsets run in between      %d\n", c.others);
   std::printf("IMEIs lost                         %d\n", c.lost);
   std::printf("IMEIs on a wrong handset           %d\n", c.wrong);

@@ -61,7 +61,8 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
   setWindowTitle("ffsload: station grid");
   setStyleSheet(
       "QFrame#tile { border: 2px solid #B0B0B0; border-radius: 4px; }"
-      "QFrame#tile:focus { border: 3px solid #2060D0; }");
+      "QFrame#tile:focus { border: 3px solid #2060D0; }"
+      "QFrame#question { background: #FFF4C0; border: 2px solid #C08000; border-radius: 4px; }");
   auto* layout = new QVBoxLayout(this);
 
   // The customer, once for the whole grid, with the selection panel's rules.
@@ -150,9 +151,33 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
     w.message->setWordWrap(true);
     w.message->setStyleSheet("color: #A00000;");
     box->addWidget(w.message);
+    // The pending-IMEI question. Neither button is a default and neither
+    // takes the focus, so Enter on the tile (Run) never answers it; the
+    // operator clicks, or presses Y or N on the focused tile.
+    w.question_box = new QFrame;
+    w.question_box->setObjectName("question");
+    auto* ask = new QVBoxLayout(w.question_box);
+    w.question = new QLabel;
+    w.question->setWordWrap(true);
+    ask->addWidget(w.question);
+    auto* choices = new QHBoxLayout;
+    choices->addWidget(new QLabel("Y or N, or click:"), 1);
+    w.yes = new QPushButton("Yes");
+    w.no = new QPushButton("No");
+    for (QPushButton* b : {w.yes, w.no}) {
+      b->setFocusPolicy(Qt::NoFocus);
+      b->setAutoDefault(false);
+      b->setDefault(false);
+      choices->addWidget(b);
+    }
+    ask->addLayout(choices);
+    w.question_box->setVisible(false);
+    box->addWidget(w.question_box);
     w.frame = frame;
     connect(w.run, &QPushButton::clicked, this, [this, port] { grid_.run(port); });
     connect(w.save, &QPushButton::clicked, this, [this, port] { save(port); });
+    connect(w.yes, &QPushButton::clicked, this, [this, port] { answer(port, true); });
+    connect(w.no, &QPushButton::clicked, this, [this, port] { answer(port, false); });
     tiles->addWidget(frame, index / columns, index % columns);
     tiles_[port] = w;
     ++index;
@@ -218,13 +243,17 @@ void GridWindow::refresh(int port) {
   w.log->setStyleSheet(
       QString("QPlainTextEdit { background: %1; color: black; }").arg(colour_name(t->colour())));
   const bool running = t->stage() == multiport::TileStage::kRunning;
-  w.elapsed->setText(running                ? "running"
+  const bool asking = !t->question().empty();
+  w.elapsed->setText(asking                 ? "waiting for your answer"
+                     : running              ? "running"
                      : t->elapsed().empty() ? ""
                                             : text("elapsed " + t->elapsed() + " s"));
   w.counts->setText(text("runs " + std::to_string(t->runs()) + "   green " +
                          std::to_string(t->green()) + "   red " + std::to_string(t->red())));
   w.message->setText(text(t->message()));
   w.message->setVisible(!t->message().empty());
+  w.question->setText(text(t->question()));
+  w.question_box->setVisible(asking);
 }
 
 void GridWindow::refresh_controls() {
@@ -262,6 +291,10 @@ void GridWindow::choose_customer() {
   refresh_controls();
 }
 
+void GridWindow::answer(int port, bool yes) {
+  grid_.answer(port, yes);
+}
+
 void GridWindow::save(int port) {
   const run::SavedLog saved = grid_.save(port);
   TileWidgets& w = tiles_.at(port);
@@ -285,6 +318,12 @@ bool GridWindow::eventFilter(QObject* watched, QEvent* event) {
       }
       if (key->key() == Qt::Key_S && key->modifiers() == Qt::ControlModifier) {
         save(port);
+        return true;
+      }
+      const multiport::GridTile* t = grid_.tile(port);
+      if (t && !t->question().empty() && key->modifiers() == Qt::NoModifier &&
+          (key->key() == Qt::Key_Y || key->key() == Qt::Key_N)) {
+        answer(port, key->key() == Qt::Key_Y);
         return true;
       }
     }

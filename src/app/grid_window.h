@@ -1,7 +1,7 @@
 // The station grid's window over Qt Widgets: a customer row, a tile per port
 // (port and device, Run, Save, the run log in its colour, the seconds, the
-// counts, a message) and Run all. Everything it shows comes from
-// multiport::StationGrid; the window only draws it and forwards the operator's input.
+// counts, a message, a pending-IMEI question with Yes and No) and Run all. Everything it shows
+// comes from multiport::StationGrid; the window only draws it and forwards the operator's input.
 #pragma once
 
 #include <QWidget>
@@ -32,6 +32,10 @@ class GridWindow : public QWidget {
     QLabel* elapsed = nullptr;
     QLabel* counts = nullptr;
     QLabel* message = nullptr;
+    QWidget* question_box = nullptr;  // shown while the port's child asks
+    QLabel* question = nullptr;
+    QPushButton* yes = nullptr;
+    QPushButton* no = nullptr;
     int lines_shown = 0;
   };
   TileWidgets& tile(int port) { return tiles_.at(port); }
@@ -54,6 +58,7 @@ class GridWindow : public QWidget {
   void refresh_controls();
   void choose_customer();
   void save(int port);
+  void answer(int port, bool yes);
 
   multiport::StationGrid& grid_;
   std::map<int, TileWidgets> tiles_;

@@ -45,6 +45,7 @@ int open_grid(const GridOptions& o, bool ports_given, const GridWindowOpener& op
                                     : "this folder has no file \"comports\"");
     return kExitNoRun;
   }
+  if (!records_usable(o.records)) return kExitNoRun;
   multiport::StationGrid grid(std::filesystem::current_path().string(), ports, o.records);
   if (!o.customer.empty()) {
     const auto key = station::parse_customer_key(o.customer);

@@ -2,12 +2,14 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
 #include <memory>
 #include <string>
 
+#include "platform/files.h"
 #include "records/location.h"
 #include "records/report.h"
+#include "records/sqlite_store.h"
 #include "records/store.h"
 #include "records/yield_chart.h"
 #include "records/yield_window.h"
@@ -34,18 +36,44 @@ struct ReportOptions {
 // Written under a temporary name and renamed, so a browser never shows half a chart.
 bool write_file(const std::string& name, const std::string& text) {
   const std::string part = name + ".part";
-  {
-    std::ofstream out(part, std::ios::binary | std::ios::trunc);
-    if (!(out << text) || !out.flush()) {
-      std::remove(part.c_str());
-      return false;
-    }
+  // Never through a link planted under the temporary name.
+  std::FILE* out = platform::create_new_file(part);
+  if (!out) return false;
+  const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+  if (std::fclose(out) != 0 || !written) {
+    std::remove(part.c_str());
+    return false;
   }
   if (std::rename(part.c_str(), name.c_str()) != 0) {
     std::remove(part.c_str());
     return false;
   }
   return true;
+}
+
+// Records that are not in the store yet, or never will be without help, are
+// counted too: a yield without them would mislead.
+void note_outbox() {
+  const std::string outbox = records::outbox_location();
+  std::error_code ignored;
+  if (!std::filesystem::exists(outbox, ignored)) return;
+  try {
+    records::SqliteStore kept(outbox, records::OpenFor::kReading);
+    if (const long waiting = kept.waiting_count(); waiting > 0) {
+      std::fprintf(stderr,
+                   "ffsload: %ld record(s) wait in %s and are not counted above; the next run "
+                   "that reaches the records sends them\n",
+                   waiting, outbox.c_str());
+    }
+    if (const long aside = kept.set_aside_count(); aside > 0) {
+      std::fprintf(stderr,
+                   "ffsload: %ld record(s) that the records refused for what they hold are set "
+                   "aside in %s (table set_aside, with the reason) and are not counted above\n",
+                   aside, outbox.c_str());
+    }
+  } catch (const records::StoreError& e) {
+    std::fprintf(stderr, "ffsload: %s\n", e.what());
+  }
 }
 
 int report(const ReportOptions& o) {
@@ -75,12 +103,18 @@ int report(const ReportOptions& o) {
       return kReportOk;
     }
     rows = records::build_report(*store, filter);
+  } catch (const records::BadStoredValue& e) {
+    std::fprintf(stderr, "ffsload: the records %s %s\n",
+                 records::shown_location(location.url).c_str(), e.what());
+    return kReportFailed;
   } catch (const records::StoreError& e) {
     std::fprintf(stderr, "ffsload: %s\n", e.what());
     return kReportFailed;
   }
+  note_outbox();
   if (o.window) {
-    if (!records::show_report_window(rows, "First-pass yield (" + location.url + ")")) {
+    if (!records::show_report_window(rows,
+                            "First-pass yield (" + records::shown_location(location.url) + ")")) {
       std::fprintf(stderr, "ffsload: no window to show the report in (no display)\n");
       return kReportFailed;
     }

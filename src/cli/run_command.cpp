@@ -18,8 +18,10 @@
 #include "platform/run_panel.h"
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
+#include "records/location.h"
 #include "script/runner.h"
 #include "station/customer_choice.h"
+#include "cli/trace_file.h"
 #include "link/frame_trace.h"
 #include "run/imei_journal.h"
 #include "multiport/multi_port_run.h"
@@ -73,16 +75,6 @@ int run(const RunOptions& o) {
   ui.echo_run_log(platform::runPanel, platform::kRunLogControl, stdout);
   ui.echo_popups(stderr);
   platform::set_user_interface(&ui);
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> trace_out(nullptr, std::fclose);
-  if (o.trace && !o.trace_file.empty()) {
-    trace_out.reset(std::fopen(o.trace_file.c_str(), "w"));
-    if (!trace_out) {
-      std::fprintf(stderr, "ffsload: cannot write the trace file %s\n", o.trace_file.c_str());
-      platform::set_user_interface(nullptr);
-      return kExitNoRun;
-    }
-  }
-  if (o.trace) wire::start_frame_trace(trace_out ? trace_out.get() : stderr);
   wire::set_check_reply_checksum(o.check_reply_checksum ||
                                  platform::comports_checks_reply_checksum());
 
@@ -99,6 +91,20 @@ int run(const RunOptions& o) {
     platform::set_user_interface(nullptr);
     return kExitNoRun;
   }
+  // Opened once the script is known: a trace must not be the script or a
+  // file it names.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> trace_out(nullptr, std::fclose);
+  if (o.trace && !o.trace_file.empty()) {
+    std::string why;
+    trace_out.reset(cli::open_trace_file(o.trace_file, tmsfile, o.port, &why));
+    if (!trace_out) {
+      std::fprintf(stderr, "ffsload: cannot write the trace file %s: %s\n", o.trace_file.c_str(),
+                   why.c_str());
+      platform::set_user_interface(nullptr);
+      return kExitNoRun;
+    }
+  }
+  if (o.trace) wire::start_frame_trace(trace_out ? trace_out.get() : stderr);
   const std::string device = platform::device_path_for_port(o.port);
   std::fprintf(stderr, "ffsload: port %d, device %s, script %s", o.port, device.c_str(),
                tmsfile.c_str());
@@ -172,6 +178,14 @@ int run(const RunOptions& o) {
 
 }  // namespace
 
+bool records_usable(const std::string& option) {
+  const records::Location location = records::resolve_location(option);
+  const std::string problem = records::location_problem(location.url, records::outbox_location());
+  if (problem.empty()) return true;
+  std::fprintf(stderr, "ffsload: %s\n", problem.c_str());
+  return false;
+}
+
 void add_run_command(CLI::App& app, int* status) {
   auto options = std::make_shared<RunOptions>();
   CLI::App* sub = app.add_subcommand("run", "run one script against the handset on one port");
@@ -228,6 +242,10 @@ void add_run_command(CLI::App& app, int* status) {
       throw CLI::ValidationError("run", "needs one of --port and --ports");
     }
     options->trace = trace->count() > 0;
+    if (!records_usable(options->records)) {
+      *status = kExitNoRun;
+      return;
+    }
     if (ports->count() == 0) {
       *status = run(*options);
       return;
@@ -243,11 +261,10 @@ void add_run_command(CLI::App& app, int* status) {
     if (options->trace && options->trace_file.empty()) child_args.push_back("--trace");
     if (options->check_reply_checksum) child_args.push_back("--check-reply-checksum");
     if (!options->pending_imei.empty()) child_args.push_back("--pending-imei=" + options->pending_imei);
-    child_args.push_back(multiport::station_records_argument(options->records));
     // Each port traces into a file of its own, beside the one named.
     const std::string trace_base =
         options->trace_file.empty() ? "" : std::filesystem::absolute(options->trace_file).string();
-    *status = multiport::run_on_ports(*list, child_args, trace_base);
+    *status = multiport::run_on_ports(*list, child_args, trace_base, options->records);
   });
 }
 

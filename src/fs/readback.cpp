@@ -33,7 +33,7 @@ namespace {
 // format cannot take the only copy of an IMEI.
 bool write_pc_file(const std::string& name, std::span<const std::uint8_t> bytes) {
   const std::string temporary = name + ".part";
-  Filename = std::fopen(temporary.c_str(), "wb");
+  Filename = platform::create_new_file(temporary);
   if (!Filename) return false;
   platform::note_partial_file(temporary);
   bool written =
@@ -178,9 +178,10 @@ int read_back(const std::string& line, const std::string& directory,
           case PendingOutcome::kUnanswered:
             IMEI_flag = 0;
             operator_notice(
-                "an IMEI is pending on this port and this handset has none: say whether it is "
-                "that handset with --pending-imei restore (it gets the pending IMEI back) or "
-                "--pending-imei keep-aside (it is another handset; the IMEI is kept aside)");
+                "an IMEI is pending on this port and this handset has none, and nobody said "
+                "whether it is that handset: nothing was formatted. Run again and answer the "
+                "question (on the command line: --pending-imei restore gives it the pending "
+                "IMEI back, --pending-imei keep-aside keeps the IMEI aside)");
             return refuse(line, kStatusPendingImeiUnanswered,
                           "an IMEI is pending and nobody said whether this is its handset");
           case PendingOutcome::kNotWritten:

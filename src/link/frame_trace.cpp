@@ -1,6 +1,15 @@
 #include "link/frame_trace.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <vector>
 
 #include "link/link.h"
 #include "platform/clock.h"
@@ -26,7 +35,9 @@ void write_event(TraceFile& t, const wire::TraceEvent& e) {
                text.c_str());
 }
 
+
 }  // namespace
+
 
 void start_frame_trace(std::FILE* out) {
   auto t = std::make_shared<TraceFile>();

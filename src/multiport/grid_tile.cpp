@@ -9,6 +9,24 @@ namespace {
 // The repeat mode asks for the next handset on stderr without a line end, so
 // the prompt begins the next line the child prints there.
 constexpr std::string_view kPrompt = "Next handset: Enter to run again, q and Enter to quit: ";
+// The same for the prompt after the pending-IMEI question.
+constexpr std::string_view kAnswerPrompt = "Answer yes or no: ";
+constexpr std::string_view kQuestionStart = "ffsload: The run on port ";
+constexpr std::string_view kQuestionEnd = "Is this that handset?";
+
+std::string without_prompts(const std::string& line) {
+  std::string text = line;
+  for (bool again = true; again;) {
+    again = false;
+    for (std::string_view prompt : {kPrompt, kAnswerPrompt}) {
+      if (text.starts_with(prompt)) {
+        text.erase(0, prompt.size());
+        again = true;
+      }
+    }
+  }
+  return text;
+}
 
 // Notes kept on a tile: the latest few, so that a chatty child cannot grow it.
 constexpr std::size_t kMessagesKept = 4;
@@ -64,6 +82,7 @@ void GridTile::run_pending() {
   log_.clear();
   elapsed_.clear();
   messages_.clear();
+  question_.clear();
 }
 
 void GridTile::start_failed(const std::string& why) {
@@ -95,8 +114,11 @@ bool GridTile::child_line(bool from_stderr, const std::string& line) {
     log_.push_back(line);
     return false;
   }
-  std::string text = line;
-  while (text.starts_with(kPrompt)) text.erase(0, kPrompt.size());
+  std::string text = without_prompts(line);
+  if (text.starts_with(kQuestionStart) && text.ends_with(kQuestionEnd)) {
+    question_ = text.substr(9);  // without "ffsload: "
+    return false;
+  }
   // The header and the closing outcome repeat what the tile shows already.
   if (text.empty() || text.starts_with("ffsload: port ") || text.starts_with("ffsload: green: ") ||
       text.starts_with("ffsload: red: ") || text.starts_with("ffsload: no run: "))
@@ -112,6 +134,7 @@ void GridTile::quitting() {
 
 void GridTile::child_ended(const ChildEnd& end) {
   const TileStage was = stage_;
+  question_.clear();
   stage_ = TileStage::kNoChild;
   if (was == TileStage::kQuitting) return;
   if (was == TileStage::kRunning) {

@@ -46,6 +46,12 @@ class GridTile {
   // be opened, a crash, the IMEI left only on the PC; the latest few, one a
   // line. "" when nothing.
   std::string message() const;
+  // The question of a child that found an IMEI pending on a handset without
+  // one ("The run on port 3 at ... Is this that handset?"), waiting for Yes
+  // or No; "" when none waits. The run goes on only once it is answered.
+  const std::string& question() const { return question_; }
+  // The question was answered, or its child is going away: it is no longer shown.
+  void clear_question() { question_.clear(); }
 
   // Run pressed: the log is emptied and turns yellow.
   void run_started();
@@ -75,6 +81,7 @@ class GridTile {
   int green_ = 0;
   int red_ = 0;
   std::vector<std::string> messages_;
+  std::string question_;
 };
 
 }  // namespace multiport

@@ -12,9 +12,10 @@
 
 #include "platform/folders.h"
 #include "records/location.h"
+#include "multiport/port_supervisor.h"
+#include "records/store.h"
 #include "run/exit_status.h"
 #include "station/port_folders.h"
-#include "multiport/port_supervisor.h"
 
 namespace multiport {
 
@@ -98,16 +99,19 @@ std::optional<std::vector<int>> parse_port_list(const std::string& text, std::st
   return ports;
 }
 
-std::string station_records_argument(const std::string& option) {
+std::vector<std::pair<std::string, std::string>> station_records_environment(
+    const std::string& option) {
   records::Location records = records::resolve_location(option);
-  if (!records.url.starts_with("postgres") && !records.url.empty()) {
+  if (!records::is_postgres_url(records.url) && !records.url.empty()) {
     records.url = std::filesystem::absolute(records.url).string();
   }
-  return "--records=" + records.url;
+  return {
+      {records::kRecordsVariable, records.url},
+      {records::kOutboxVariable, std::filesystem::absolute(records::outbox_location()).string()}};
 }
 
 int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& child_args,
-                 const std::string& trace_base) {
+                 const std::string& trace_base, const std::string& records_option) {
   const std::string station = std::filesystem::current_path().string();
   std::map<int, PortOutcome> outcomes;
   PortSupervisor supervisor(
@@ -119,6 +123,7 @@ int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& 
         outcomes[port] = PortOutcome{true, end};
       });
   supervisor.set_silence_limit_ms(kPortSilenceLimitMs);
+  supervisor.set_child_environment(station_records_environment(records_option));
 
   // The children decide for themselves how to stop safely (never between a
   // format and the IMEI write-back); the supervisor hands signals on.

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace multiport {
@@ -12,19 +13,23 @@ namespace multiport {
 // 1..8, a port named twice, or anything else.
 std::optional<std::vector<int>> parse_port_list(const std::string& text, std::string* error);
 
-// "--records=URL" for a port's child: where the station's own runs record
-// (`option` as --records gave it, else the usual precedence), resolved in the
-// start folder and made absolute, so that every port records where the
-// station does and not in its own folder.
-std::string station_records_argument(const std::string& option);
+// The environment of a port's child: where the station's own runs record
+// (`option` as --records gave it, else the usual precedence) and the
+// station's one outbox, resolved in the start folder and made absolute, so
+// that every port records where the station does and not in its own folder.
+// In the environment, not on the command line: other users of the PC can
+// read a process's arguments (ps), and a database URL may hold a password.
+std::vector<std::pair<std::string, std::string>> station_records_environment(
+    const std::string& option);
 
 // Runs `child_args` (the run options without --port) on every port, each as
 // "ffsload run --port N ARGS" in station/ports/N. Prints each child's stdout
 // line as "[N] LINE" on stdout and its stderr lines the same way on stderr,
 // then one summary line per port. Returns 0 when every port ended green, 1
 // when one did not, 2 when no run happened on any port.
-// trace_base, when not empty, gives each port the trace file "TRACE_BASE.N".
+// trace_base, when not empty, gives each port the trace file "TRACE_BASE.N";
+// records_option is the --records value (see station_records_environment).
 int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& child_args,
-                 const std::string& trace_base = "");
+                 const std::string& trace_base = "", const std::string& records_option = "");
 
 }  // namespace multiport

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstring>
 
@@ -56,7 +57,7 @@ bool PortSupervisor::start(int port, const std::string& program,
     *error = "port " + std::to_string(port) + " is already running";
     return false;
   }
-  const auto pipes = platform::start_child(program, args, cwd, error);
+  const auto pipes = platform::start_child(program, args, cwd, child_environment_, error);
   if (!pipes) return false;
   Child child;
   child.pid = pipes->pid;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace multiport {
@@ -46,6 +47,12 @@ class PortSupervisor {
   // when it cannot be started or the port already has a child.
   bool start(int port, const std::string& program, const std::vector<std::string>& args,
              const std::string& cwd, std::string* error);
+  // Variables that every child started from now on gets in its environment,
+  // beside the supervisor's own (replacing any of the same name): what must
+  // not be seen on a command line, which every user of the PC can read.
+  void set_child_environment(std::vector<std::pair<std::string, std::string>> variables) {
+    child_environment_ = std::move(variables);
+  }
   // Sends text to the child's standard input (the repeat mode's Enter).
   bool send(int port, const std::string& text);
   // A watched child silent (no output) for longer than this is taken as hung
@@ -80,6 +87,7 @@ class PortSupervisor {
   void reap(int port, Child& child, const platform::ChildExit& exit);
 
   LineSink on_line_;
+  std::vector<std::pair<std::string, std::string>> child_environment_;
   EndSink on_end_;
   std::map<int, Child> children_;
   long silence_limit_ms_ = 0;

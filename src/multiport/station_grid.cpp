@@ -14,13 +14,15 @@ namespace multiport {
 StationGrid::StationGrid(std::string station, const std::vector<platform::ComportsPort>& ports,
                          const std::string& records_option)
     : station_(std::move(station)),
-      records_argument_(station_records_argument(records_option)),
       supervisor_(
           [this](int port, bool from_stderr, const std::string& line) {
             GridTile* tile = find(port);
             if (!tile) return;
-            // Between runs the child waits for the operator, not for the wire.
+            const bool was_asking = !tile->question().empty();
+            // Between runs, or with a question on the tile, the child waits
+            // for the operator, not for the wire.
             if (tile->child_line(from_stderr, line)) supervisor_.watch_silence(port, false);
+            if (!was_asking && !tile->question().empty()) supervisor_.watch_silence(port, false);
             changed(port);
           },
           [this](int port, const ChildEnd& end) {
@@ -43,10 +45,10 @@ StationGrid::StationGrid(std::string station, const std::vector<platform::Compor
                                     std::to_string(port),
                                     "--customer",
                                     key,
-                                    "--repeat",
-                                    records_argument_};
+                                    "--repeat"};
   };
   supervisor_.set_silence_limit_ms(kPortSilenceLimitMs);
+  supervisor_.set_child_environment(station_records_environment(records_option));
 }
 
 GridTile* StationGrid::find(int port) {
@@ -151,6 +153,16 @@ int StationGrid::run_all() {
   return started;
 }
 
+bool StationGrid::answer(int port, bool yes) {
+  GridTile* tile = find(port);
+  if (!tile || tile->question().empty() || closing_) return false;
+  if (!supervisor_.send(port, yes ? "yes\n" : "no\n")) return false;
+  tile->clear_question();
+  supervisor_.watch_silence(port, true);
+  changed(port);
+  return true;
+}
+
 run::SavedLog StationGrid::save(int port) {
   const GridTile* t = tile(port);
   const std::string folder = port_folder(port);
@@ -168,6 +180,8 @@ void StationGrid::close() {
   pending_runs_.clear();
   for (auto& t : tiles_) {
     if (!supervisor_.running(t.port())) continue;
+    // A question left unanswered is no answer: the child stops before any format.
+    t.clear_question();
     // The child stops its run where it is safe to, then leaves the repeat.
     if (t.stage() == TileStage::kRunning) supervisor_.signal_port(t.port(), SIGINT);
     supervisor_.send(t.port(), "q\n");

@@ -51,6 +51,10 @@ class StationGrid {
   // Run on every tile that is not running; returns how many started.
   int run_all();
   bool any_run_under_way() const;
+  // The operator's answer to the tile's pending-IMEI question: Yes gives the
+  // handset the pending IMEI, No keeps it aside. While the question waits the
+  // child is not taken for hung. False when no question waits on that tile.
+  bool answer(int port, bool yes);
 
   // The tile's log into its port's folder, named as the run panel's Save names it.
   run::SavedLog save(int port);
@@ -79,7 +83,6 @@ class StationGrid {
   std::vector<int> pending_runs_;  // ports whose Run waits for a child to end
   station::CustomerChoice customer_;
   std::string children_key_;  // the customer the children were started with
-  std::string records_argument_;
   ChildCommand command_;
   PortSupervisor supervisor_;
   std::function<void(int)> changed_;

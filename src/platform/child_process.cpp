@@ -11,11 +11,13 @@
 #include <csignal>
 #include <cstring>
 
+extern char** environ;
+
 namespace platform {
 
-std::optional<ChildPipes> start_child(const std::string& program,
-                                      const std::vector<std::string>& args,
-                                      const std::string& cwd, std::string* error) {
+std::optional<ChildPipes> start_child(
+    const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
+    const std::vector<std::pair<std::string, std::string>>& environment, std::string* error) {
   int out[2], err[2], in[2];
   if (::pipe2(out, O_CLOEXEC) != 0) return *error = std::strerror(errno), std::nullopt;
   if (::pipe2(err, O_CLOEXEC) != 0) {
@@ -30,6 +32,18 @@ std::optional<ChildPipes> start_child(const std::string& program,
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
+  // Built before the fork: the child only calls what is safe after it.
+  std::vector<std::string> variables;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    bool replaced = false;
+    for (const auto& [name, value] : environment) replaced = replaced || entry.starts_with(name + "=");
+    if (!replaced) variables.push_back(entry);
+  }
+  for (const auto& [name, value] : environment) variables.push_back(name + "=" + value);
+  std::vector<char*> envp;
+  for (auto& v : variables) envp.push_back(v.data());
+  envp.push_back(nullptr);
 
   const pid_t pid = ::fork();
   if (pid == 0) {
@@ -39,7 +53,7 @@ std::optional<ChildPipes> start_child(const std::string& program,
     ::setpgid(0, 0);
     ::signal(SIGPIPE, SIG_DFL);
     if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
-    ::execv(program.c_str(), argv.data());
+    ::execve(program.c_str(), argv.data(), envp.data());
     ::_exit(127);
   }
   ::close(out[1]);

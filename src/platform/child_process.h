@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -23,9 +24,12 @@ struct ChildPipes {
 // Starts program with args (argv[0] is program) in the folder cwd ("" for
 // this one), in a process group of its own so that a Ctrl-C at the terminal
 // reaches the caller alone. nullopt with *error set when it cannot start.
-std::optional<ChildPipes> start_child(const std::string& program,
-                                      const std::vector<std::string>& args,
-                                      const std::string& cwd, std::string* error);
+// `environment` holds variables set (or replaced) in the child's environment,
+// so that what a child must know need not stand in its arguments, which
+// every user of the machine can read.
+std::optional<ChildPipes> start_child(
+    const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
+    const std::vector<std::pair<std::string, std::string>>& environment, std::string* error);
 
 // Waits up to timeout_ms until some of fds can be read (or were closed);
 // returns their indexes. Negative fds are skipped.

@@ -37,14 +37,28 @@ bool still_named(int fd, const std::string& name) {
          by_fd.st_ino == by_name.st_ino && by_fd.st_dev == by_name.st_dev;
 }
 
+// Read after "NAME is held by the run on ".
+std::string link_refusal(const std::string& name) {
+  return "no run: its lock file " + name +
+         " is not a plain file (a link?) and is refused; remove it";
+}
+
 }  // namespace
 
 std::optional<std::string> claim_file(const std::string& path, int port) {
   const std::string name = lock_path(path);
   if (g_claims.count(name)) return std::nullopt;
   for (int tries = 0; tries < 5; ++tries) {
-    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // Never through a link planted under the lock's name: the claim's text
+    // would land in whatever file it points to.
+    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == ELOOP) return link_refusal(name);
     if (fd < 0) return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {  // a FIFO, a device
+      ::close(fd);
+      return link_refusal(name);
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       std::string holder = holder_of(fd);
       ::close(fd);
@@ -68,7 +82,8 @@ std::optional<std::string> claim_file(const std::string& path, int port) {
 std::optional<std::string> file_held_elsewhere(const std::string& path) {
   const std::string name = lock_path(path);
   if (g_claims.count(name)) return std::nullopt;
-  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0 && errno == ELOOP) return link_refusal(name);
   if (fd < 0) return std::nullopt;
   std::optional<std::string> holder;
   if (::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) holder = holder_of(fd);

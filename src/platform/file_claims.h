@@ -13,7 +13,8 @@ namespace platform {
 // Claims `path` for this process's run on `port`. Returns nullopt when the
 // claim is held (or already was), else who holds it ("port 3, process 1234").
 // A folder where the lock cannot be made gives no claim and no refusal: the
-// write that follows fails there on its own.
+// write that follows fails there on its own. A lock name that is a symbolic
+// link (or not a plain file) is refused: it is never opened through.
 std::optional<std::string> claim_file(const std::string& path, int port);
 
 // Who holds `path` when another process's run does; nullopt when it is free or ours.

@@ -19,6 +19,27 @@ volatile std::sig_atomic_t g_partial_noted = 0;
 
 }  // namespace
 
+std::FILE* create_new_file(const std::string& path) {
+  for (int tries = 0; tries < 3; ++tries) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+      std::FILE* file = ::fdopen(fd, "wb");
+      if (!file) ::close(fd);
+      return file;
+    }
+    if (errno != EEXIST) return nullptr;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) continue;  // gone meanwhile: try again
+    if (!S_ISREG(st.st_mode)) {
+      errno = ELOOP;
+      return nullptr;
+    }
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return nullptr;
+  }
+  errno = EEXIST;
+  return nullptr;
+}
+
 int CVI_GetFileSize(const char* path, long* size) {
   struct stat st {};
   if (!path || ::stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return -1;

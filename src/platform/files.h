@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 
 namespace platform {
@@ -22,6 +23,13 @@ bool write_all(int fd, const void* data, std::size_t size);
 bool sync_file(int fd);
 // Flushes the folder that holds `path` (its new or renamed entry) to the disk.
 bool sync_folder_of(const std::string& path);
+
+// Creates `path` as a new file of this process, for writing: never through
+// a symbolic link (or anything but a plain file) found under its name, which
+// is refused (nullptr, errno ELOOP), so that a planted link cannot steer the
+// write into a file elsewhere. A plain file left there (by a run that was
+// cut off) is replaced. nullptr with errno set when it cannot be created.
+std::FILE* create_new_file(const std::string& path);
 
 // The temporary file being written right now ("" when none), so that a
 // process ended at once by a signal can remove it: a ".part" file is never left.

@@ -86,4 +86,16 @@ void HeadlessUserInterface::message_popup(const std::string& title, const std::s
   }
 }
 
+int HeadlessUserInterface::confirm_popup(const std::string& title, const std::string& message) {
+  confirms_.push_back({title, message});
+  if (echo_popups_) {
+    std::fprintf(echo_popups_, "%s: %s\n", title.c_str(), message.c_str());
+    std::fflush(echo_popups_);
+  }
+  if (confirm_answers_.empty()) return -1;
+  const int answer = confirm_answers_.front();
+  confirm_answers_.pop_front();
+  return answer;
+}
+
 }  // namespace platform

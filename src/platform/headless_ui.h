@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdio>
+#include <deque>
 #include <map>
 #include <string>
 #include <utility>
@@ -36,6 +37,10 @@ class HeadlessUserInterface final : public UserInterface {
 
   const Control& control(int panel, int control) { return controls_[{panel, control}]; }
   const std::vector<Popup>& popups() const { return popups_; }
+  // Yes/No questions: answered in turn from the queue (1 Yes, 0 No, -1 no
+  // answer); with the queue empty nobody answers. Each question is kept.
+  void queue_confirm_answer(int answer) { confirm_answers_.push_back(answer); }
+  const std::vector<Popup>& confirms() const { return confirms_; }
   int draw_event_calls() const { return draw_events_; }
 
   int load_panel(int parent, const std::string& file, int panel_number) override;
@@ -53,11 +58,14 @@ class HeadlessUserInterface final : public UserInterface {
   void set_attribute(int panel, int control, int attribute, int value) override;
   int attribute(int panel, int control, int attribute) override;
   void message_popup(const std::string& title, const std::string& message) override;
+  int confirm_popup(const std::string& title, const std::string& message) override;
   void process_draw_events() override { ++draw_events_; }
 
  private:
   std::map<std::pair<int, int>, Control> controls_;
   std::vector<Popup> popups_;
+  std::vector<Popup> confirms_;
+  std::deque<int> confirm_answers_;
   std::pair<int, int> echo_key_{-1, -1};
   std::FILE* echo_lines_ = nullptr;
   std::FILE* echo_popups_ = nullptr;

@@ -20,6 +20,8 @@
 #include <QXmlStreamReader>
 #include <map>
 
+#include "platform/qt_confirm_box.h"
+
 namespace platform {
 
 namespace {
@@ -517,6 +519,11 @@ void QtPanels::message_popup(const std::string& title, const std::string& messag
                   QApplication::activeWindow());
   FlagSetting open(state_->input_closed, false);  // the operator must close the box
   box.exec();
+}
+
+int QtPanels::confirm_popup(const std::string& title, const std::string& message) {
+  FlagSetting open(state_->input_closed, false);  // the operator must answer
+  return ask_yes_no(QApplication::activeWindow(), title, message);
 }
 
 void QtPanels::run_modal(const std::function<void()>& show) {

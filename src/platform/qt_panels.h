@@ -56,6 +56,9 @@ class QtPanels final : public UserInterface {
   void set_attribute(int panel, int control, int attribute, int value) override;
   int attribute(int panel, int control, int attribute) override;
   void message_popup(const std::string& title, const std::string& message) override;
+  // Always shown, even when message boxes are only recorded: a question must
+  // be answered (tests answer it through QApplication::activeModalWidget()).
+  int confirm_popup(const std::string& title, const std::string& message) override;
   void process_draw_events() override;
   void run_modal(const std::function<void()>& show) override;
 

@@ -110,6 +110,11 @@ int MessagePopup(const std::string& title, const std::string& message) {
   return 0;
 }
 
+int ConfirmPopup(const std::string& title, const std::string& message) {
+  const int answer = g_ui->confirm_popup(title, message);
+  return answer == 0 || answer == 1 ? answer : -1;
+}
+
 int ProcessDrawEvents() {
   g_ui->process_draw_events();
   return 0;

@@ -62,6 +62,11 @@ class UserInterface {
   virtual void set_attribute(int panel, int control, int attribute, int value) = 0;
   virtual int attribute(int panel, int control, int attribute) = 0;
   virtual void message_popup(const std::string& title, const std::string& message) = 0;
+  // A Yes/No question: 1 for Yes, 0 for No, -1 when nobody answered (no one
+  // to ask, or the operator closed the question without choosing).
+  virtual int confirm_popup(const std::string& /*title*/, const std::string& /*message*/) {
+    return -1;
+  }
   virtual void process_draw_events() = 0;
   // Shows a window of the front end's own (the yield report) and returns when
   // the operator has closed it; the operator's input reaches it meanwhile.
@@ -88,6 +93,8 @@ int SetCtrlVal(int panel, int control, const std::string& text);
 int SetCtrlAttribute(int panel, int control, int attribute, int value);
 int GetCtrlAttribute(int panel, int control, int attribute, int* value);
 int MessagePopup(const std::string& title, const std::string& message);
+// 1 Yes, 0 No, -1 no answer (see UserInterface::confirm_popup).
+int ConfirmPopup(const std::string& title, const std::string& message);
 int ProcessDrawEvents();
 
 }  // namespace platform

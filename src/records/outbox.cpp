@@ -4,7 +4,9 @@
 #include <memory>
 #include <vector>
 
+#include "records/location.h"
 #include "records/postgres_store.h"
+#include "records/station_text.h"
 #include "records/store.h"
 
 namespace records {
@@ -17,64 +19,126 @@ std::unique_ptr<Store> open_for_writing(const std::string& location, int busy_ti
   return std::make_unique<SqliteStore>(location, OpenFor::kWriting, busy_timeout_ms);
 }
 
+void append_one(Store& store, const RunRecord& record) {
+  store.append(std::span<const RunRecord>(&record, 1));
+}
+
+// Sends what the outbox kept, oldest first, each record on its own so that
+// one the store refuses stops nothing. False when the store stopped taking
+// records (result.error says why): the rest waits for the next time.
+bool forward_kept(Store& store, const std::string& outbox_path, int busy_timeout_ms,
+                  KeepResult& result) {
+  std::error_code ignored;
+  if (!std::filesystem::exists(outbox_path, ignored)) return true;
+  std::unique_ptr<SqliteStore> outbox;
+  std::vector<RunRecord> kept;
+  try {
+    outbox = std::make_unique<SqliteStore>(outbox_path, OpenFor::kWriting, busy_timeout_ms);
+    kept = outbox->all_records();
+  } catch (const StoreError& e) {
+    result.outbox_error = e.what();
+    return true;  // this run's record may still go through
+  }
+  bool store_works = true;
+  std::vector<std::string> sent;
+  for (const RunRecord& record : kept) {
+    try {
+      append_one(store, with_utf8_text(record));
+      sent.push_back(record.uid);
+    } catch (const RecordRefused& e) {
+      try {
+        outbox->set_aside(record.uid, e.what());
+        ++result.set_aside;
+        result.refusal = e.what();
+      } catch (const StoreError& aside) {
+        result.outbox_error = aside.what();
+      }
+    } catch (const StoreError& e) {
+      result.error = e.what();
+      store_works = false;
+      break;
+    }
+  }
+  // Removed only after the store committed them; a crash in between sends
+  // them again next time, and the store skips uids it holds.
+  try {
+    if (!sent.empty()) outbox->remove(sent);
+  } catch (const StoreError& e) {
+    result.outbox_error = e.what();
+  }
+  result.forwarded = static_cast<int>(sent.size());
+  return store_works;
+}
+
 }  // namespace
 
 KeepResult keep_record(const std::string& location, const std::string& outbox_path,
-                       const RunRecord& record, int busy_timeout_ms) {
+                       const RunRecord& original, int busy_timeout_ms) {
+  const RunRecord record = with_utf8_text(original);
   KeepResult result;
   std::unique_ptr<Store> store;
-  try {
-    store = open_for_writing(location, busy_timeout_ms);
-  } catch (const StoreError& e) {
-    result.error = e.what();
-  }
-
-  if (store) {
-    // What the outbox kept goes first, so that ids follow the runs' order.
-    std::unique_ptr<SqliteStore> outbox;
-    std::vector<RunRecord> batch;
-    std::error_code ignored;
-    if (std::filesystem::exists(outbox_path, ignored)) {
-      try {
-        outbox = std::make_unique<SqliteStore>(outbox_path, OpenFor::kWriting, busy_timeout_ms);
-        batch = outbox->all_records();
-      } catch (const StoreError& e) {
-        result.outbox_error = e.what();
-        outbox.reset();
-        batch.clear();
-      }
-    }
-    const std::size_t kept = batch.size();
-    batch.push_back(record);
+  if (std::string problem = location_problem(location, outbox_path); !problem.empty()) {
+    result.error = problem;
+  } else {
     try {
-      store->append(batch);
-      result.stored = true;
-      result.forwarded = static_cast<int>(kept);
+      store = open_for_writing(location, busy_timeout_ms);
     } catch (const StoreError& e) {
       result.error = e.what();
     }
-    if (result.stored && outbox && kept > 0) {
-      // Removed only after the store committed them; a crash in between sends
-      // them again next time, and the store skips uids it holds.
-      std::vector<std::string> uids;
-      for (std::size_t i = 0; i < kept; ++i) uids.push_back(batch[i].uid);
-      try {
-        outbox->remove(uids);
-      } catch (const StoreError& e) {
-        result.outbox_error = e.what();
-      }
+  }
+
+  bool refused = false;
+  // What the outbox kept goes first, so that ids follow the runs' order.
+  if (store && forward_kept(*store, outbox_path, busy_timeout_ms, result)) {
+    try {
+      append_one(*store, record);
+      result.stored = true;
+      return result;
+    } catch (const RecordRefused& e) {
+      result.error = e.what();
+      refused = true;
+    } catch (const StoreError& e) {
+      result.error = e.what();
     }
-    if (result.stored) return result;
   }
 
   try {
     SqliteStore outbox(outbox_path, OpenFor::kWriting, busy_timeout_ms);
-    outbox.append(std::span<const RunRecord>(&record, 1));
+    append_one(outbox, record);
     result.kept_locally = true;
+    if (refused) {
+      outbox.set_aside(record.uid, result.error);
+      ++result.set_aside;
+      result.refusal = result.error;
+    }
   } catch (const StoreError& e) {
     result.outbox_error = e.what();
   }
   return result;
+}
+
+bool merge_outbox(const std::string& from, const std::string& into, std::string* error) {
+  try {
+    std::vector<RunRecord> waiting;
+    {
+      SqliteStore old(from, OpenFor::kWriting);
+      waiting = old.all_records();
+    }
+    if (!waiting.empty()) {
+      SqliteStore outbox(into, OpenFor::kWriting);
+      outbox.append(waiting);  // a uid already there is skipped
+    }
+  } catch (const StoreError& e) {
+    *error = e.what();
+    return false;
+  }
+  std::error_code ec;
+  for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(from + suffix, ec);
+  if (ec) {
+    *error = "cannot remove " + from + ": " + ec.message();
+    return false;
+  }
+  return true;
 }
 
 }  // namespace records

@@ -1,7 +1,9 @@
 // Keeping a run's record whatever happens to its store: a store that cannot
 // take it (a server away, a locked or broken file) leaves it in a local
-// SQLite outbox, and the next record that reaches the store takes everything
-// the outbox kept along, in the same transaction.
+// SQLite outbox, and the next record that reaches the store sends what the
+// outbox kept first, one record at a time. A record that the store refuses
+// for what it holds is set aside in the outbox (kept, counted, reported),
+// never holding back the records after it.
 #pragma once
 
 #include <string>
@@ -15,12 +17,21 @@ struct KeepResult {
   bool stored = false;        // the store has it
   bool kept_locally = false;  // the outbox has it, to be sent later
   int forwarded = 0;          // records from the outbox that the store took now
+  int set_aside = 0;          // records the store refused for their content, set aside now
+  std::string refusal;        // why the store refused the last one set aside
   std::string error;          // why the store did not take it
   std::string outbox_error;   // why the outbox could not take it or give back
 };
 
-// Adds `record` to the store at `location`, or else to the outbox file.
+// Adds `record` to the store at `location`, or else to the outbox file. Text
+// that is not UTF-8 is read as Latin-1 first (utf8_text). A location that is
+// the outbox file itself is refused (location_problem) and the record kept.
 KeepResult keep_record(const std::string& location, const std::string& outbox_path,
                        const RunRecord& record, int busy_timeout_ms = kDefaultBusyTimeoutMs);
+
+// Moves the records waiting in the outbox file `from` into
+// the outbox `into` and removes `from`: an outbox that an older ffsload left
+// in a port's folder joins the station's. False with *error when it cannot.
+bool merge_outbox(const std::string& from, const std::string& into, std::string* error);
 
 }  // namespace records

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "records/location.h"
 #include "records/schema.h"
 
 namespace records {
@@ -61,7 +62,9 @@ PostgresStore::PostgresStore(const std::string& url, OpenFor purpose) {
   bool has_password = false;
   std::string error;
   if (!parse_postgres_url(url, &has_password, &error)) {
-    throw StoreError("records database URL is malformed: " + error);
+    // The library quotes the part it cannot read, which may be the password.
+    throw StoreError("records database URL " + shown_location(url) +
+                     " is malformed: " + without_password(error, url));
   }
   // Keywords before "dbname" are defaults that the URL's own settings override.
   const std::string timeout = std::to_string(kConnectTimeoutSeconds);
@@ -83,7 +86,8 @@ PostgresStore::PostgresStore(const std::string& url, OpenFor purpose) {
            (host && *host ? host : "the local server") +
            (port && *port ? std::string(":") + port : "");
   if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
-    const std::string why = conn_ ? trimmed(PQerrorMessage(conn_)) : "out of memory";
+    const std::string why =
+        conn_ ? without_password(trimmed(PQerrorMessage(conn_)), url) : "out of memory";
     PQfinish(conn_);
     conn_ = nullptr;
     throw StoreError(where_ + " cannot be reached: " + why);
@@ -120,7 +124,17 @@ std::vector<Row> PostgresStore::run(const std::string& sql,
                              values.data(), nullptr, nullptr, 0));
   const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-    throw StoreError(where_ + ": " + trimmed(PQerrorMessage(conn_)));
+    const std::string why = where_ + ": " + trimmed(PQerrorMessage(conn_));
+    // Data exceptions (22: bad encoding, a value too long), integrity rules
+    // (23) and program limits (54) are the record's; anything else is the
+    // server's or the connection's.
+    const char* state = result ? PQresultErrorField(result.get(), PG_DIAG_SQLSTATE) : nullptr;
+    const std::string sqlstate = state ? state : "";
+    if (PQstatus(conn_) == CONNECTION_OK &&
+        (sqlstate.starts_with("22") || sqlstate.starts_with("23") || sqlstate.starts_with("54"))) {
+      throw RecordRefused(why);
+    }
+    throw StoreError(why);
   }
   std::vector<Row> rows;
   const int count = PQntuples(result.get());
@@ -153,10 +167,26 @@ int PostgresStore::schema_version() {
 
 void PostgresStore::upgrade() {
   if (schema_version() == kSchemaVersion) return;
+  // Stations that meet an old or empty database upgrade it one at a time.
+  // The lock is taken before the transaction begins, not inside it: a
+  // transaction that began before another station's upgrade committed may
+  // still see the tables as missing after waiting for the lock (the
+  // server's catalog cache is refreshed when a transaction starts), and
+  // would then create them again ("relation already exists").
+  const std::string key = std::to_string(kUpgradeLockKey);
+  execute("SELECT pg_advisory_lock(" + key + ")");
+  try {
+    upgrade_locked();
+  } catch (...) {
+    PQclear(PQexec(conn_, ("SELECT pg_advisory_unlock(" + key + ")").c_str()));
+    throw;
+  }
+  execute("SELECT pg_advisory_unlock(" + key + ")");
+}
+
+void PostgresStore::upgrade_locked() {
   execute("BEGIN");
   try {
-    // Stations that meet an old or empty database upgrade it one at a time.
-    execute("SELECT pg_advisory_xact_lock(" + std::to_string(kUpgradeLockKey) + ")");
     int version = schema_version();
     if (version > kSchemaVersion) {
       throw StoreError(where_ + " has records schema " + std::to_string(version) +

@@ -35,6 +35,7 @@ class PostgresStore final : public Store {
                        const std::vector<std::optional<std::string>>& params);
   int schema_version();
   void upgrade();
+  void upgrade_locked();
 
   std::string where_;  // the server, for messages
   pg_conn* conn_ = nullptr;

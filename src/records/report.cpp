@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <map>
+#include <stdexcept>
 #include <utility>
 
 namespace records {
@@ -33,12 +34,17 @@ constexpr const char* kFailingSql =
     "  AND outcome = 'red' AND failed_line IS NOT NULL\n"
     "GROUP BY customer, day, failed_line, failed_text";
 
+// Exactly "YYYY-MM-DD", digits where digits belong: sscanf alone would take
+// " 1" or "+9" for a month or a day, and the range would silently widen.
 std::optional<std::tm> day_of(const std::string& text) {
-  int year = 0, month = 0, day = 0, used = 0;
-  if (text.size() != 10 ||
-      std::sscanf(text.c_str(), "%4d-%2d-%2d%n", &year, &month, &day, &used) != 3 || used != 10) {
-    return std::nullopt;
+  if (text.size() != 10) return std::nullopt;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool dash = i == 4 || i == 7;
+    if (dash ? text[i] != '-' : (text[i] < '0' || text[i] > '9')) return std::nullopt;
   }
+  const int year = std::stoi(text.substr(0, 4));
+  const int month = std::stoi(text.substr(5, 2));
+  const int day = std::stoi(text.substr(8, 2));
   std::tm tm{};
   tm.tm_year = year - 1900;
   tm.tm_mon = month - 1;
@@ -60,8 +66,16 @@ std::string day_after(const std::string& text) {
   return out;
 }
 
-long number(const std::optional<std::string>& text) {
-  return text ? std::stol(*text) : 0;
+long number(const std::optional<std::string>& text, const char* what) {
+  if (!text) return 0;
+  std::size_t used = 0;
+  try {
+    const long value = std::stol(*text, &used);
+    if (used == text->size()) return value;
+  } catch (const std::logic_error&) {  // not a number, or out of range
+  }
+  throw BadStoredValue(std::string("holds \"") + *text + "\" as " + what +
+                       ", which is not a number");
 }
 
 std::string csv_field(const std::string& text) {
@@ -111,19 +125,19 @@ std::vector<ReportRow> build_report(Store& store, const ReportFilter& filter) {
     ReportRow row;
     row.customer = r[0].value_or("");
     row.day = r[1].value_or("");
-    row.runs = number(r[2]);
-    row.handsets = number(r[3]);
-    row.first_runs = number(r[4]);
-    row.first_pass = number(r[5]);
-    row.interrupted = number(r[6]);
+    row.runs = number(r[2], "a count");
+    row.handsets = number(r[3], "a count");
+    row.first_runs = number(r[4], "a count");
+    row.first_pass = number(r[5], "a count");
+    row.interrupted = number(r[6], "a count");
     rows[{row.day, row.customer}] = row;
   }
   for (const Row& r : store.query(kFailingSql, params)) {
     auto it = rows.find({r[1].value_or(""), r[0].value_or("")});
     if (it == rows.end()) continue;
     ReportRow& row = it->second;
-    const long line = number(r[2]);
-    const long count = number(r[4]);
+    const long line = number(r[2], "failed_line");
+    const long count = number(r[4], "a count");
     if (count > row.failing_count || (count == row.failing_count && line < *row.failing_line)) {
       row.failing_line = line;
       row.failing_text = r[3].value_or("");

@@ -34,10 +34,18 @@ struct ReportRow {
   std::optional<double> yield_percent() const;
 };
 
+// A value in the store that the report cannot read (a failing line that is
+// not a number): the store's own text, without its name.
+class BadStoredValue : public StoreError {
+ public:
+  using StoreError::StoreError;
+};
+
 // "YYYY-MM-DD" that names a real day.
 bool valid_day(const std::string& text);
 
-// Rows ordered by day, then customer. Throws StoreError.
+// Rows ordered by day, then customer. Throws StoreError (BadStoredValue for
+// a value it cannot read).
 std::vector<ReportRow> build_report(Store& store, const ReportFilter& filter);
 
 // A run that never ended, and what became of the IMEI it had backed up.

@@ -109,7 +109,13 @@ SqliteStore::~SqliteStore() {
 }
 
 void SqliteStore::fail(const std::string& what) {
-  throw StoreError("records file " + path_ + ": " + what + ": " + sqlite3_errmsg(db_));
+  const std::string why = "records file " + path_ + ": " + what + ": " + sqlite3_errmsg(db_);
+  // A rule of the table (a CHECK, NOT NULL) or a value too big: the record's fault.
+  const int code = sqlite3_errcode(db_);
+  if (code == SQLITE_CONSTRAINT || code == SQLITE_TOOBIG || code == SQLITE_MISMATCH) {
+    throw RecordRefused(why);
+  }
+  throw StoreError(why);
 }
 
 void SqliteStore::execute(const std::string& sql) {
@@ -215,6 +221,45 @@ void SqliteStore::remove(const std::vector<std::string>& uids) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     throw;
   }
+}
+
+void SqliteStore::set_aside(const std::string& uid, const std::string& reason) {
+  execute("BEGIN IMMEDIATE");
+  try {
+    // Untyped columns named as the records' own: the outbox is our file, and
+    // its set-aside table follows whatever columns this program writes.
+    execute(std::string("CREATE TABLE IF NOT EXISTS set_aside (set_aside_at TEXT NOT NULL, "
+                        "reason TEXT NOT NULL, ") +
+            kRecordColumns + ")");
+    Statement move(db_, std::string("INSERT INTO set_aside (set_aside_at, reason, ") +
+                            kRecordColumns +
+                            ") SELECT strftime('%Y-%m-%dT%H:%M:%fZ', 'now'), ?1, " +
+                            kRecordColumns + " FROM runs WHERE uid = ?2");
+    if (!move.ok()) fail("cannot set a record aside");
+    move.bind(1, reason);
+    move.bind(2, uid);
+    if (sqlite3_step(move.get()) != SQLITE_DONE) fail("cannot set a record aside");
+    Statement erase(db_, "DELETE FROM runs WHERE uid = ?1");
+    if (!erase.ok()) fail("cannot set a record aside");
+    erase.bind(1, uid);
+    if (sqlite3_step(erase.get()) != SQLITE_DONE) fail("cannot set a record aside");
+    execute("COMMIT");
+  } catch (...) {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+}
+
+long SqliteStore::waiting_count() {
+  const auto rows = query("SELECT count(*) FROM runs", {});
+  return rows.empty() || !rows[0][0] ? 0 : std::stol(*rows[0][0]);
+}
+
+long SqliteStore::set_aside_count() {
+  if (query("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'set_aside'", {}).empty())
+    return 0;
+  const auto rows = query("SELECT count(*) FROM set_aside", {});
+  return rows.empty() || !rows[0][0] ? 0 : std::stol(*rows[0][0]);
 }
 
 }  // namespace records

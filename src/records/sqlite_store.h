@@ -33,6 +33,15 @@ class SqliteStore final : public Store {
   // Removes the records of these uids, in one transaction.
   void remove(const std::vector<std::string>& uids);
 
+  // For an outbox: moves the record of `uid` out of "runs" into the table
+  // "set_aside" of this file (made when first needed), with the reason the
+  // store gave. A record a store refused for what it holds waits there,
+  // counted and reported, instead of being sent again before every record.
+  void set_aside(const std::string& uid, const std::string& reason);
+  // The records in "runs" (waiting to be sent) and in "set_aside".
+  long waiting_count();
+  long set_aside_count();
+
  private:
   void execute(const std::string& sql);
   [[noreturn]] void fail(const std::string& what);

@@ -20,6 +20,14 @@ class StoreError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A store that is there and working but refuses a record for what it holds
+// (text it cannot take, a value outside the table's rules): sending it again
+// cannot help, and it must not hold back the records after it.
+class RecordRefused : public StoreError {
+ public:
+  using StoreError::StoreError;
+};
+
 // One result row, every value as text (NULL as nullopt).
 using Row = std::vector<std::optional<std::string>>;
 

@@ -41,12 +41,16 @@ bool show_recent_yield(int days, std::string* error) {
   try {
     auto store = records::open_store(location.url, records::OpenFor::kReading);
     rows = records::build_report(*store, filter);
+  } catch (const records::BadStoredValue& e) {
+    *error = "the records " + records::shown_location(location.url) + " " + e.what();
+    return false;
   } catch (const records::StoreError& e) {
     *error = e.what();
     return false;
   }
-  const std::string title = platform::strprintf("First-pass yield since %s (%s)",
-                                                filter.since->c_str(), location.url.c_str());
+  const std::string title =
+      platform::strprintf("First-pass yield since %s (%s)", filter.since->c_str(),
+                          records::shown_location(location.url).c_str());
   if (!show_report_window(rows, title)) {
     *error = "no window to show the report in";
     return false;

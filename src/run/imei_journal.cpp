@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "platform/text_format.h"
+#include "platform/user_interface.h"
 #include "records/run_record.h"
 #include "run/run_record.h"
 
@@ -66,6 +67,17 @@ std::string pending_question(const fs::PendingImei& p) {
 
 void set_pending_imei_answer(PendingImeiAnswer answer) {
   g_answer = std::move(answer);
+}
+
+fs::PendingAnswer ask_in_confirm_popup(const fs::PendingImei&, const std::string& question) {
+  switch (platform::ConfirmPopup("Pending IMEI", question)) {
+    case 1:
+      return fs::PendingAnswer::kRestore;
+    case 0:
+      return fs::PendingAnswer::kKeepAside;
+    default:
+      return fs::PendingAnswer::kNoAnswer;
+  }
 }
 
 std::string record_fate(const station::JournalRun& r) {

@@ -25,6 +25,11 @@ using PendingImeiAnswer =
 // any format.
 void set_pending_imei_answer(PendingImeiAnswer answer);
 
+// The operator GUI's answer: the question in a Yes/No box (ConfirmPopup).
+// Yes restores, No keeps aside; a box closed without a choice, or no one to
+// ask, is no answer.
+fs::PendingAnswer ask_in_confirm_popup(const fs::PendingImei& pending, const std::string& question);
+
 // The IMEI's fate as records name it.
 std::string record_fate(const station::JournalRun& run);
 

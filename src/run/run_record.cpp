@@ -187,18 +187,26 @@ records::KeepResult keep(records::RunRecord r) {
   r.revision = next_revision();
   const records::Location location = records::resolve_location(g_records_option);
   for (const std::string& warning : location.warnings) tell_once("records: " + warning);
-  const records::KeepResult kept = records::keep_record(location.url, records::kOutboxFile, r);
+  const std::string outbox = records::outbox_location();
+  const records::KeepResult kept = records::keep_record(location.url, outbox, r);
   if (kept.stored) {
     if (kept.forwarded > 0) {
       fs::operator_notice("records: " + std::to_string(kept.forwarded) + " record(s) kept in " +
-                          records::kOutboxFile + " are now stored with the others");
+                          outbox + " are now stored with the others");
     }
     if (!kept.outbox_error.empty()) tell_once("records: " + kept.outbox_error);
     if (location.warnings.empty()) g_told = false;
-  } else if (kept.kept_locally) {
-    tell_once("records: " + kept.error + "; this run's record is kept in " + records::kOutboxFile +
+  } else if (kept.kept_locally && kept.set_aside == 0) {
+    tell_once("records: " + kept.error + "; this run's record is kept in " + outbox +
               " and sent when the records can be written again");
-  } else {
+  }
+  if (kept.set_aside > 0) {
+    // Said every time: each is a record that will not reach the store alone.
+    fs::operator_notice("records: " + std::to_string(kept.set_aside) +
+                        " record(s) refused by the records for what they hold are set aside in " +
+                        outbox + " (ffsload report counts them): " + kept.refusal);
+  }
+  if (!kept.stored && !kept.kept_locally) {
     tell_once("records: this run's record is lost: " + kept.error + "; " + kept.outbox_error);
   }
   return kept;

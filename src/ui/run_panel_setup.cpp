@@ -11,6 +11,7 @@
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
 #include "script/runner.h"
+#include "run/imei_journal.h"
 #include "station/customer_choice.h"
 #include "station/customer_definition.h"
 #include "ui/operator_callbacks.h"
@@ -104,6 +105,9 @@ int COMPORT(int, int, int event, void*, int, int) {
   run::set_run_context(station::customer_key(customer_number, sub_number), ma_no);
   wire::set_check_reply_checksum(comports_checks_reply_checksum());
   fs::set_operator_notice_sink(notice_on_run_panel);
+  // An IMEI left pending by a run that died, on a handset without one: only
+  // the operator at the fixture can say whether this is its handset.
+  run::set_pending_imei_answer(run::ask_in_confirm_popup);
   SetCtrlVal(runPanel, ui::kMaNoControl, ma_no);
   SetCtrlVal(runPanel, ui::kScriptNameControl, tmsfile);
   SetCtrlAttribute(runPanel, indicator_for(sub_number, script), kAttrVisible, 1);
@@ -112,5 +116,6 @@ int COMPORT(int, int, int event, void*, int, int) {
   DiscardPanel(selectPanel);
   DisplayPanel(runPanel);
   RunUserInterface();
+  run::set_pending_imei_answer(nullptr);
   return 0;
 }

@@ -57,3 +57,35 @@ TEST_F(FileClaims, a_file_held_by_another_run_is_neither_written_nor_read) {
   EXPECT_EQ(run("compare", "IMEI"), 0);
   EXPECT_EQ(platform::file_held_elsewhere("IMEI"), std::nullopt);
 }
+
+TEST_F(FileClaims, planted_links_for_the_temporary_and_lock_files_are_refused_not_followed) {
+  attach(1);
+  put_handset_file("/gsm/IMEI", pattern(8, 2));
+  write_pc_file("elsewhere-a", pattern(3, 7));
+  write_pc_file("elsewhere-b", pattern(3, 7));
+  std::filesystem::create_symlink("elsewhere-a", "IMEI_1.part");
+  // The IMEI never lands in the file the link names; the read-back fails.
+  std::string name = "IMEI";
+  EXPECT_EQ(fs::frd("frd IMEI IMEI", "/gsm", "IMEI", name), fs::kStatusPcFileNotWritten);
+  EXPECT_EQ(read_pc_file("elsewhere-a"), pattern(3, 7));
+  EXPECT_TRUE(std::filesystem::is_symlink("IMEI_1.part"));
+  platform::release_file_claims();
+
+  std::filesystem::remove("IMEI_1.part");
+  std::filesystem::remove("IMEI_1.lock");
+  std::filesystem::create_symlink("elsewhere-b", "IMEI_1.lock");
+  name = "IMEI";
+  EXPECT_EQ(fs::frd("frd IMEI IMEI", "/gsm", "IMEI", name), fs::kStatusPcFileHeldElsewhere);
+  EXPECT_NE(log().back().find("IMEI_1.lock is not a plain file"), std::string::npos)
+      << log().back();
+  EXPECT_EQ(read_pc_file("elsewhere-b"), pattern(3, 7));  // no claim text in it
+  EXPECT_NE(platform::file_held_elsewhere("IMEI_1"), std::nullopt);
+
+  // A plain temporary file left by a run that was cut off is replaced.
+  std::filesystem::remove("IMEI_1.lock");
+  write_pc_file("IMEI_1.part", pattern(2, 1));
+  name = "IMEI";
+  EXPECT_EQ(fs::frd("frd IMEI IMEI", "/gsm", "IMEI", name), 0);
+  EXPECT_EQ(read_pc_file("IMEI_1"), pattern(8, 2));
+  EXPECT_FALSE(std::filesystem::exists("IMEI_1.part"));
+}

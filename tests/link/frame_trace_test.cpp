@@ -1,8 +1,12 @@
 // The decoded trace of a short run against the simulated handset.
+#include "cli/trace_file.h"
 #include "link/frame_trace.h"
+
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "link/link.h"
 #include "script/runner.h"
@@ -114,3 +118,34 @@ TEST(FrameDecoder, a_frame_that_claims_more_than_it_holds_is_decoded_without_ove
 }
 
 }  // namespace
+
+TEST(TraceFile, never_the_script_a_file_it_names_a_fifo_or_a_link) {
+  TempDir dir;
+  TempDir::write("t.tms", "tms 1\nfrd IMEI IMEI\nfwr afcdac afc , 2bytes\n");
+  TempDir::write("afc", "12");
+  std::string why;
+  const std::pair<std::string, std::string> refused[] = {
+      {"t.tms", "the script"}, {"./afc", "PC file afc"}, {"IMEI_1", "PC file IMEI_1"}};
+  for (const auto& [name, reason] : refused) {
+    EXPECT_EQ(cli::open_trace_file(name, "t.tms", 1, &why), nullptr) << name;
+    EXPECT_NE(why.find(reason), std::string::npos) << why;
+  }
+  EXPECT_EQ(TempDir::read("t.tms"), "tms 1\nfrd IMEI IMEI\nfwr afcdac afc , 2bytes\n");
+  EXPECT_EQ(TempDir::read("afc"), "12");
+  EXPECT_FALSE(std::filesystem::exists("IMEI_1"));  // not left behind empty
+
+  // Opening never blocks on a FIFO without a reader, nor writes through a link.
+  ASSERT_EQ(mkfifo("fifo", 0600), 0);
+  std::filesystem::create_symlink("afc", "link");
+  for (const char* name : {"fifo", "link"}) {
+    EXPECT_EQ(cli::open_trace_file(name, "t.tms", 3, &why), nullptr) << name;
+    EXPECT_NE(why.find("not a plain file"), std::string::npos) << why;
+  }
+
+  TempDir::write("trace.txt", "an earlier trace");
+  std::FILE* out = cli::open_trace_file("trace.txt", "t.tms", 3, &why);
+  ASSERT_NE(out, nullptr) << why;
+  std::fputs("new\n", out);
+  std::fclose(out);
+  EXPECT_EQ(TempDir::read("trace.txt"), "new\n");
+}

@@ -196,6 +196,50 @@ TEST_F(Grid, save_writes_the_tiles_log_into_its_port_folder_never_over_another) 
   ASSERT_TRUE(until([&] { return grid->finished(); }));
 }
 
+// A child whose handset has no IMEI while one is pending: it asks as the
+// repeat mode asks, echoes the answer, then (port 2) goes silent for good.
+const char* const kAskingChild = R"(echo "frd IMEI IMEI"
+q="The run on port $1 at 10:00:00 stopped after the format, before IMEI 0102030405060708 was written back. Is this that handset?"
+echo "ffsload: $q" >&2; printf 'Answer yes or no: ' >&2
+read a || exit 0
+echo "answer $a"; echo "ffsload: IMEI 0102030405060708 answered $a" >&2
+[ "$1" = 2 ] && exec sleep 30
+echo "run 1: green, 1 s"; read a)";
+
+TEST_F(Grid, a_pending_imei_question_waits_on_its_tile_without_the_hang_watch_until_answered) {
+  make({1, 2}, kAskingChild);
+  grid->set_silence_limit_ms(150);
+  EXPECT_FALSE(grid->answer(1, true));  // nothing asked yet
+  grid->run_all();
+  ASSERT_TRUE(until([&] { return !tile(1).question().empty() && !tile(2).question().empty(); }));
+  EXPECT_EQ(tile(1).question(),
+            "The run on port 1 at 10:00:00 stopped after the format, before IMEI "
+            "0102030405060708 was written back. Is this that handset?");
+  EXPECT_EQ(tile(1).message(), "");  // the question is not one of the messages
+  // Far past the silence limit, nobody has answered: no child is taken for hung.
+  const auto later = std::chrono::steady_clock::now() + std::chrono::milliseconds(450);
+  while (std::chrono::steady_clock::now() < later) grid->poll(20);
+  EXPECT_EQ(tile(1).stage(), multiport::TileStage::kRunning);
+  EXPECT_EQ(tile(2).stage(), multiport::TileStage::kRunning);
+  EXPECT_FALSE(grid->run(1));  // Run (Enter on the tile) answers nothing
+  EXPECT_FALSE(tile(1).question().empty());
+
+  ASSERT_TRUE(grid->answer(1, true));
+  ASSERT_TRUE(grid->answer(2, false));
+  EXPECT_TRUE(tile(1).question().empty());
+  EXPECT_FALSE(grid->answer(1, false));  // answered once only
+  ASSERT_TRUE(until([&] { return idle(1) && idle(2); }));
+  EXPECT_EQ(tile(1).colour(), multiport::TileColour::kGreen);
+  EXPECT_EQ(tile(1).log(), (std::vector<std::string>{"frd IMEI IMEI", "answer yes"}));
+  EXPECT_EQ(tile(1).message(), "IMEI 0102030405060708 answered yes");
+  // Once answered the watch is back: port 2's child, silent after "no", is hung.
+  EXPECT_EQ(tile(2).log(), (std::vector<std::string>{"frd IMEI IMEI", "answer no"}));
+  EXPECT_EQ(tile(2).colour(), multiport::TileColour::kRed);
+  EXPECT_NE(tile(2).message().find("hung"), std::string::npos) << tile(2).message();
+  grid->close();
+  ASSERT_TRUE(until([&] { return grid->finished(); }));
+}
+
 TEST(ComportsListing, bad_lines_are_named_and_left_out_the_good_ports_kept) {
   TempDir dir;
   EXPECT_FALSE(platform::list_comports_ports().file_found);

@@ -118,3 +118,21 @@ TEST_F(YieldReport, prints_a_table_csv_and_a_chart) {
   EXPECT_EQ(bars, 4u);
   EXPECT_NE(records::yield_chart_svg({}).find("no runs"), std::string::npos);
 }
+
+TEST_F(YieldReport, days_are_exactly_yyyy_mm_dd_and_a_bad_stored_number_is_named) {
+  for (const char* day : {"2024-01-10", "2024-02-29"}) EXPECT_TRUE(records::valid_day(day)) << day;
+  for (const char* day : {"2024- 1-10", "2024-01-+9", "2024-01- 9", " 2024-1-10", "+024-01-10",
+                          "2024-1-100", "2023-02-29", "2024/01/10", "2024-01-10 "}) {
+    EXPECT_FALSE(records::valid_day(day)) << day;
+  }
+  {
+    records::SqliteStore store("runs.sqlite", records::OpenFor::kWriting);
+    store.query("UPDATE runs SET failed_line = 'five' WHERE failed_line = 5", {});
+  }
+  try {
+    report();
+    ADD_FAILURE() << "a failed_line that is no number was read";
+  } catch (const records::BadStoredValue& e) {
+    EXPECT_NE(std::string(e.what()).find("\"five\" as failed_line"), std::string::npos) << e.what();
+  }
+}

@@ -7,9 +7,11 @@
 
 #include <filesystem>
 
+#include "records/location.h"
 #include "records/outbox.h"
 #include "records/record_samples.h"
 #include "records/schema.h"
+#include "records/station_text.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -248,4 +250,82 @@ TEST_F(SqliteRecords, a_later_copy_of_a_record_replaces_an_earlier_one_in_any_or
   store.append(std::span(&red, 1));  // an older copy arriving late changes nothing
   EXPECT_EQ(store.query("SELECT outcome, imei_fate, log, revision FROM runs", {}),
             (std::vector<records::Row>{{"interrupted", "kept aside", "tms 1  => 0 (1)", "40"}}));
+}
+
+TEST_F(SqliteRecords, a_record_the_store_refuses_is_set_aside_and_holds_back_no_other) {
+  // A store that refuses one record for what it holds, as a database refuses
+  // text it cannot take.
+  { SqliteStore ready("runs.sqlite", OpenFor::kWriting); }
+  raw_sql("runs.sqlite",
+          "CREATE TRIGGER refuse BEFORE INSERT ON runs WHEN NEW.ma_no = 'REFUSED' "
+          "BEGIN SELECT RAISE(ABORT, 'no such order'); END");
+  TempDir::write("away.sqlite", std::string(4096, 'x'));
+  auto bad = sample_record("1", "aa", "green", 0, 1);
+  bad.ma_no = "REFUSED";
+  for (const auto& r :
+       {sample_record("1", "bb", "green", 0, 0), bad, sample_record("1", "cc", "green", 0, 2)}) {
+    ASSERT_TRUE(records::keep_record("away.sqlite", "outbox.sqlite", r).kept_locally);
+  }
+  // Two kept records and the new one are stored; the refused one waits aside.
+  const auto kept =
+      records::keep_record("runs.sqlite", "outbox.sqlite", sample_record("1", "dd", "green", 0, 3));
+  EXPECT_TRUE(kept.stored) << kept.error;
+  EXPECT_EQ(kept.forwarded, 2);
+  EXPECT_EQ(kept.set_aside, 1);
+  EXPECT_NE(kept.refusal.find("no such order"), std::string::npos) << kept.refusal;
+  EXPECT_EQ(count_runs("runs.sqlite"), 3);
+  SqliteStore outbox("outbox.sqlite", OpenFor::kReading);
+  EXPECT_EQ(outbox.waiting_count(), 0);
+  EXPECT_EQ(outbox.set_aside_count(), 1);
+  EXPECT_EQ(outbox.query("SELECT ma_no, reason LIKE '%no such order%' FROM set_aside", {})[0],
+            (records::Row{"REFUSED", "1"}));
+
+  // A new record that is refused is set aside at once; the next is stored.
+  bad.uid = "refused-again";
+  const auto refused = records::keep_record("runs.sqlite", "outbox.sqlite", bad);
+  EXPECT_FALSE(refused.stored);
+  EXPECT_TRUE(refused.kept_locally);
+  EXPECT_EQ(refused.set_aside, 1);
+  EXPECT_EQ(outbox.set_aside_count(), 2);
+  const auto next =
+      records::keep_record("runs.sqlite", "outbox.sqlite", sample_record("1", "ee", "green", 0, 4));
+  EXPECT_TRUE(next.stored);
+  EXPECT_EQ(next.forwarded + next.set_aside, 0);
+  EXPECT_EQ(count_runs("runs.sqlite"), 4);
+}
+
+TEST_F(SqliteRecords, latin1_station_text_is_stored_as_utf8_and_utf8_as_it_is) {
+  auto r = sample_record("1", "aa", "green");
+  r.ma_no = "ORD\xC4NDERT";  // Latin-1, as older station PCs wrote it
+  r.script =
+      "pr\xC3\xBC"
+      "fung.tms";                      // already UTF-8
+  r.log = std::string("tms 1\0x", 7);  // a NUL no text column can hold
+  ASSERT_TRUE(records::keep_record("runs.sqlite", "outbox.sqlite", r).stored);
+  SqliteStore store("runs.sqlite", OpenFor::kReading);
+  EXPECT_EQ(store.query("SELECT ma_no, script, log FROM runs", {})[0],
+            (records::Row{"ORD\xC3\x84NDERT",
+                          "pr\xC3\xBC"
+                          "fung.tms",
+                          "tms 1\xEF\xBF\xBDx"}));
+  // Overlong forms and surrogates are not UTF-8 either.
+  EXPECT_EQ(records::utf8_text("\xC0\xAF"), "\xC3\x80\xC2\xAF");
+  EXPECT_EQ(records::utf8_text("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xC2\x80");
+  EXPECT_EQ(records::utf8_text("\xF0\x9F\x93\xB1"), "\xF0\x9F\x93\xB1");
+}
+
+TEST_F(SqliteRecords, a_store_that_is_the_outbox_is_refused_and_the_record_kept) {
+  ASSERT_TRUE(
+      records::keep_record("runs.sqlite", "runs-outbox.sqlite", sample_record("1", "aa", "green"))
+          .stored);
+  for (const std::string location : {"runs-outbox.sqlite", "./runs-outbox.sqlite"}) {
+    EXPECT_NE(records::location_problem(location, "runs-outbox.sqlite"), "") << location;
+    const auto kept =
+        records::keep_record(location, "runs-outbox.sqlite", sample_record("1", "bb", "green"));
+    EXPECT_FALSE(kept.stored);
+    EXPECT_TRUE(kept.kept_locally);
+    EXPECT_NE(kept.error.find("is the outbox"), std::string::npos) << kept.error;
+  }
+  EXPECT_EQ(count_runs("runs-outbox.sqlite"), 2);
+  EXPECT_EQ(records::location_problem("runs.sqlite", "runs-outbox.sqlite"), "");
 }

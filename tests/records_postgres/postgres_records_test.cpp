@@ -4,6 +4,7 @@
 // test with the reason.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <sys/socket.h>
@@ -13,6 +14,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 #include <libpq-fe.h>
 
@@ -20,6 +23,7 @@
 #include "records/record_samples.h"
 #include "records/report.h"
 #include "records/schema.h"
+#include "records/sqlite_store.h"
 #include "records/store.h"
 #include "support/temp_dir.h"
 
@@ -108,9 +112,29 @@ class Server {
   }
 
   const std::string& error() const { return error_; }
-  std::string url(const std::string& password = kPassword) const {
-    return "postgresql://postgres:" + password + "@127.0.0.1:" + std::to_string(port_) +
-           "/postgres";
+  std::string url(const std::string& password = kPassword,
+                  const std::string& database = "postgres") const {
+    return "postgresql://postgres:" + password + "@127.0.0.1:" + std::to_string(port_) + "/" +
+           database;
+  }
+
+  // Runs SQL as the administrator would; "" or the server's message.
+  std::string admin(const std::string& sql) const {
+    PGconn* conn = PQconnectdb(url().c_str());
+    PGresult* result = PQexec(conn, sql.c_str());
+    const ExecStatusType status = PQresultStatus(result);
+    std::string error = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK
+                            ? ""
+                            : std::string(PQerrorMessage(conn));
+    PQclear(result);
+    PQfinish(conn);
+    return error;
+  }
+
+  // A new, empty database of this name.
+  std::string fresh_database(const std::string& name) const {
+    const std::string error = admin("CREATE DATABASE " + name);
+    return error.empty() ? url(kPassword, name) : "";
   }
 
  private:
@@ -243,4 +267,57 @@ TEST_F(PostgresRecords, a_version_one_database_is_upgraded_in_place_and_keeps_ev
                                        {interrupted.uid, "interrupted", "pending"}}));
   EXPECT_EQ(store->query("SELECT version FROM ffsload_schema", {})[0][0],
             std::to_string(records::kSchemaVersion));
+}
+
+TEST_F(PostgresRecords, stations_starting_together_on_a_new_database_store_every_record) {
+  const std::string url = server->fresh_database("fresh_line");
+  ASSERT_FALSE(url.empty());
+  constexpr int kStations = 8;
+  std::vector<records::KeepResult> results(kStations);
+  std::vector<std::thread> stations;
+  for (int i = 0; i < kStations; ++i) {
+    stations.emplace_back([&, i] {
+      results[static_cast<std::size_t>(i)] =
+          records::keep_record(url, dir.path() + "/outbox" + std::to_string(i) + ".sqlite",
+                               testing_support::sample_record("1", "aa", "green", 0, i));
+    });
+  }
+  for (auto& s : stations) s.join();
+  for (const auto& r : results) EXPECT_TRUE(r.stored) << r.error;
+  EXPECT_EQ(count(url), kStations);
+}
+
+TEST_F(PostgresRecords, latin1_text_is_stored_and_a_refused_record_holds_back_no_other) {
+  const std::string url = server->fresh_database("refusing_line");
+  ASSERT_FALSE(url.empty());
+  auto latin1 = testing_support::sample_record("1", "aa", "green", 0, 0);
+  latin1.ma_no = "ORD\xC4NDERT";
+  const auto stored = records::keep_record(url, "outbox.sqlite", latin1);
+  ASSERT_TRUE(stored.stored) << stored.error;
+  auto store = records::open_store(url, records::OpenFor::kReading);
+  EXPECT_EQ(store->query("SELECT ma_no FROM runs", {})[0][0], "ORD\xC3\x84NDERT");
+
+  // The database refuses one record for what it holds; the records kept
+  // before and after it still go through, each on its own.
+  PGconn* conn = PQconnectdb(url.c_str());
+  PQclear(PQexec(conn, "ALTER TABLE runs ADD CONSTRAINT no_refused CHECK (ma_no <> 'REFUSED')"));
+  PQfinish(conn);
+  auto bad = testing_support::sample_record("1", "bb", "green", 0, 2);
+  bad.ma_no = "REFUSED";
+  for (const auto& r : {testing_support::sample_record("1", "cc", "green", 0, 1), bad,
+                        testing_support::sample_record("1", "dd", "green", 0, 3)}) {
+    ASSERT_TRUE(
+        records::keep_record("postgresql://postgres@no-such-host.invalid/x", "outbox.sqlite", r)
+            .kept_locally);
+  }
+  const auto back = records::keep_record(url, "outbox.sqlite",
+                                         testing_support::sample_record("1", "ee", "green", 0, 4));
+  EXPECT_TRUE(back.stored) << back.error;
+  EXPECT_EQ(back.forwarded, 2);
+  EXPECT_EQ(back.set_aside, 1);
+  EXPECT_NE(back.refusal.find("no_refused"), std::string::npos) << back.refusal;
+  EXPECT_EQ(count(url), 4);
+  records::SqliteStore outbox("outbox.sqlite", records::OpenFor::kReading);
+  EXPECT_EQ(outbox.waiting_count(), 0);
+  EXPECT_EQ(outbox.set_aside_count(), 1);
 }

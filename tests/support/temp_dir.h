@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace testing_support {
@@ -33,6 +34,10 @@ class TempDir {
   static void write(const std::string& name, const std::string& content) {
     std::ofstream out(name, std::ios::binary);
     out << content;
+  }
+  static std::string read(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
  private:

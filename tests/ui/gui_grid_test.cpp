@@ -104,3 +104,56 @@ TEST(GridWindow, keyboard_and_buttons_drive_the_tiles_and_closing_waits_for_the_
   EXPECT_TRUE(grid.finished());
   index_qm = 0;
 }
+
+TEST(GridWindow, a_tile_asks_about_a_pending_imei_and_only_y_n_or_a_click_answers) {
+  TempDir dir;
+  index_qm = 0;
+  TempDir::write("custdefine", "1 main.tms\n");
+  std::filesystem::create_directory("main");
+  TempDir::write("main/MA_NO", "MA-0001");
+  multiport::StationGrid grid(dir.path(), {{1, "/dev/fake1"}, {2, "/dev/fake2"}},
+                       dir.path() + "/runs.sqlite");
+  grid.set_child_command([](int port, const std::string&) {
+    return std::vector<std::string>{"/bin/sh", "-c", R"(
+q="The run on port $1 at 10:00:00 stopped after the format, before IMEI 0102030405060708 was written back. Is this that handset?"
+echo "ffsload: $q" >&2; printf 'Answer yes or no: ' >&2
+read a || exit 0; echo "answer $a"; echo "run 1: green, 1 s"; read a)",
+                                    "sh", std::to_string(port)};
+  });
+  std::string error;
+  ASSERT_TRUE(grid.choose_customer(1, 0, &error)) << error;
+  GridWindow window(grid, {});
+  window.show();
+  window.activateWindow();
+  EXPECT_FALSE(window.tile(1).question_box->isVisible());
+  window.run_all_button()->click();
+  ASSERT_TRUE(until([&] {
+    return window.tile(1).question_box->isVisible() && window.tile(2).question_box->isVisible();
+  }));
+  EXPECT_TRUE(window.tile(1).question->text().contains("Is this that handset?"));
+  EXPECT_EQ(window.tile(1).elapsed->text(), "waiting for your answer");
+
+  // Enter on the asking tile, even on its buttons, answers nothing.
+  window.tile(1).frame->setFocus();
+  QTest::keyClick(window.tile(1).frame, Qt::Key_Return);
+  QTest::keyClick(window.tile(1).yes, Qt::Key_Return);
+  QTest::keyClick(window.tile(1).no, Qt::Key_Enter);
+  for (int i = 0; i < 10; ++i) {
+    QApplication::processEvents();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_TRUE(window.tile(1).question_box->isVisible());
+  EXPECT_TRUE(window.tile(1).log->toPlainText().isEmpty());
+
+  QTest::keyClick(window.tile(1).frame, Qt::Key_Y);  // Y on the focused tile
+  window.tile(2).no->click();                        // or a click
+  ASSERT_TRUE(
+      until([&] { return coloured(window, 1, "#00FF00") && coloured(window, 2, "#00FF00"); }));
+  EXPECT_EQ(window.tile(1).log->toPlainText(), "answer yes");
+  EXPECT_EQ(window.tile(2).log->toPlainText(), "answer no");
+  EXPECT_FALSE(window.tile(1).question_box->isVisible());
+
+  window.close();
+  ASSERT_TRUE(until([&] { return !window.isVisible(); }));
+  index_qm = 0;
+}

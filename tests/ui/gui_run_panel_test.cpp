@@ -1,10 +1,14 @@
-// The run panel: its set-up, Run against the simulated handset, Save and Exit.
+// The run panel: its set-up, Run against the simulated handset, Save and
+// Exit, and the question about an IMEI that a killed run left pending.
 #include <QApplication>
+#include <QLabel>
 #include <QMouseEvent>
+#include <QTest>
 #include <fstream>
 #include <sstream>
 
 #include "script/runner.h"
+#include "station/run_journal.h"
 #include "ui/gui_fixture.h"
 
 using testing_support::GuiTest;
@@ -231,6 +235,122 @@ TEST_F(GuiTest, a_port_that_cannot_be_opened_is_explained_and_the_run_fails) {
       press(run, kRunButton);
       EXPECT_EQ(log(), std::vector<std::string>{"tms 1  => 100 (5)"});
       EXPECT_EQ(log_colour(), platform::kColorRed);
+      press(run, kExitButton);
+    });
+    press(selectPanel, kOpenButton);
+  });
+  EXPECT_EQ(status, 0);
+}
+
+namespace {
+
+// A run on port 3 that backed up `imei`, sent the format and was killed
+// before its write-back: its journal entry is left open, so the IMEI is pending.
+void leave_pending_imei(const std::string& uid, const std::vector<std::uint8_t>& imei) {
+  station::RunJournal journal(station::journal_file_name(3));
+  station::JournalRun run;
+  run.uid = uid;
+  run.started_at_ms = 1'700'000'000'000;
+  run.port = 3;
+  ASSERT_TRUE(journal.load());
+  ASSERT_TRUE(journal.started(run));
+  ASSERT_TRUE(journal.backed_up(uid, imei, "IMEI"));
+  ASSERT_TRUE(journal.formatting(uid));
+}
+
+station::ImeiFate journal_fate(const std::string& uid) {
+  station::RunJournal journal(station::journal_file_name(3));
+  EXPECT_TRUE(journal.load());
+  const station::JournalRun* run = journal.find(uid);
+  return run ? run->fate : station::ImeiFate::kNone;
+}
+
+// Once the next modal box is up, hands it to `answer`.
+void when_asked(std::function<void(QWidget* box)> answer) {
+  auto* poll = new QTimer;
+  QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (!box) return;
+    poll->stop();
+    poll->deleteLater();
+    answer(box);
+  });
+  poll->start(5);
+}
+
+QAbstractButton* button_named(QWidget* box, const QString& text) {
+  for (auto* b : box->findChildren<QAbstractButton*>()) {
+    if (b->text() == text) return b;
+  }
+  ADD_FAILURE() << "no button " << text.toStdString();
+  return nullptr;
+}
+
+}  // namespace
+
+TEST_F(GuiTest, a_pending_imei_on_a_handset_without_one_is_asked_with_yes_and_no) {
+  station("1 t.tms\n");
+  TempDir::write("t.tms", "tms 1\nfrd IMEI IMEI\nmkfs\nfwr IMEI IMEI\n");
+  const std::vector<std::uint8_t> lost = {0x35, 0x12, 0x34, 0x56, 0x78, 0x90, 0x12, 0x34};
+  leave_pending_imei("killed-1", lost);
+  TempDir::write("IMEI", std::string(lost.begin(), lost.end()));
+  auto& files = handset.state().fs.files;
+  files["/marker"] = {1};  // gone once the handset is formatted
+  const int status = run_gui([&] {
+    choose(1, 3);
+    in_next_loop([&] {
+      const int run = platform::runPanel;
+      // Closed without a choice: no answer, red at the read-back, no format.
+      std::string question;
+      when_asked([&](QWidget* box) {
+        // The keyboard starts on the question, not on a button.
+        auto* label = qobject_cast<QLabel*>(box->focusWidget());
+        if (label) question = label->text().toStdString();
+        QTest::keyClick(box, Qt::Key_Escape);
+      });
+      press(run, kRunButton);
+      EXPECT_NE(question.find("The run on port 3 at "), std::string::npos) << question;
+      EXPECT_NE(question.find("before IMEI 3512345678901234 was written back. Is this that "
+                              "handset?"),
+                std::string::npos)
+          << question;
+      EXPECT_EQ(log_colour(), platform::kColorRed);
+      ASSERT_EQ(log().size(), 2u);
+      EXPECT_NE(log().back().find("=> 60"), std::string::npos) << log().back();
+      EXPECT_TRUE(files.count("/marker"));
+      EXPECT_EQ(journal_fate("killed-1"), station::ImeiFate::kNone);  // still pending
+
+      // Asked again; Enter and Return alone answer nothing, on any button;
+      // Tab to Yes and Space restores the IMEI.
+      bool still_open_after_enter = false;
+      when_asked([&](QWidget* box) {
+        QTest::keyClick(box, Qt::Key_Return);
+        for (auto* b : box->findChildren<QAbstractButton*>()) {
+          QTest::keyClick(b, Qt::Key_Return);
+          QTest::keyClick(b, Qt::Key_Enter);
+        }
+        QApplication::processEvents();
+        still_open_after_enter = box->isVisible();
+        EXPECT_EQ(qobject_cast<QAbstractButton*>(box->focusWidget()), nullptr);
+        QTest::keyClick(box->focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(box->focusWidget(), button_named(box, "&Yes"));
+        QTest::keyClick(box->focusWidget(), Qt::Key_Space);
+      });
+      press(run, kRunButton);
+      EXPECT_TRUE(still_open_after_enter);
+      EXPECT_EQ(log_colour(), platform::kColorGreen);
+      EXPECT_EQ(files["/IMEI"], lost);
+      EXPECT_EQ(journal_fate("killed-1"), station::ImeiFate::kRestored);
+
+      // Another killed run; another handset without IMEI: No keeps it aside.
+      const std::vector<std::uint8_t> other = {1, 2, 3, 4, 5, 6, 7, 8};
+      leave_pending_imei("killed-2", other);
+      files.erase("/IMEI");
+      when_asked([&](QWidget* box) { button_named(box, "&No")->click(); });
+      press(run, kRunButton);
+      EXPECT_EQ(log_colour(), platform::kColorGreen);
+      EXPECT_FALSE(files.count("/IMEI"));
+      EXPECT_EQ(journal_fate("killed-2"), station::ImeiFate::kKeptAside);
       press(run, kExitButton);
     });
     press(selectPanel, kOpenButton);

@@ -1,0 +1,106 @@
+#include "platform/qt_confirm_box.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace platform {
+
+namespace {
+
+// Result codes of the dialog beside QDialog::Rejected (0).
+constexpr int kChoseYes = 2;
+constexpr int kChoseNo = 3;
+
+// Watches the box and its children: Enter and Return are swallowed wherever
+// the focus is, Y and N choose.
+class KeyGuard final : public QObject {
+ public:
+  explicit KeyGuard(QDialog& box) : QObject(&box), box_(box) {}
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) return true;
+    if (event->type() != QEvent::KeyPress || (key->modifiers() & ~Qt::KeypadModifier) != 0)
+      return false;
+    if (key->key() == Qt::Key_Y)
+      box_.done(kChoseYes);
+    else if (key->key() == Qt::Key_N)
+      box_.done(kChoseNo);
+    else
+      return false;
+    return true;
+  }
+
+ private:
+  QDialog& box_;
+};
+
+QPushButton* choice_button(const QString& text, QDialog& box, int result) {
+  auto* button = new QPushButton(text, &box);
+  // Neither button is ever the one that Enter presses.
+  button->setAutoDefault(false);
+  button->setDefault(false);
+  button->setMinimumWidth(90);
+  QObject::connect(button, &QPushButton::clicked, &box, [&box, result] { box.done(result); });
+  return button;
+}
+
+}  // namespace
+
+int ask_yes_no(QWidget* parent, const std::string& title, const std::string& question) {
+  QDialog box(parent);
+  box.setWindowTitle(QString::fromStdString(title));
+  box.setModal(true);
+
+  auto* icon = new QLabel(&box);
+  const int size = box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &box);
+  icon->setPixmap(box.style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(size, size));
+  icon->setAlignment(Qt::AlignTop);
+  auto* text = new QLabel(QString::fromStdString(question), &box);
+  text->setWordWrap(true);
+  text->setMinimumWidth(380);
+  // The keyboard starts here, where Space and Enter choose nothing; the
+  // operator can still select the IMEI to copy it.
+  text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  text->setFocusPolicy(Qt::StrongFocus);
+  auto* hint = new QLabel("Click Yes or No, or press Y or N. Enter alone does nothing.", &box);
+  hint->setStyleSheet("color: #505050;");
+
+  QPushButton* yes = choice_button("&Yes", box, kChoseYes);
+  QPushButton* no = choice_button("&No", box, kChoseNo);
+
+  auto* top = new QHBoxLayout;
+  top->addWidget(icon);
+  top->addWidget(text, 1);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(hint, 1);
+  buttons->addWidget(yes);
+  buttons->addWidget(no);
+  auto* layout = new QVBoxLayout(&box);
+  layout->addLayout(top);
+  layout->addSpacing(8);
+  layout->addLayout(buttons);
+
+  auto* guard = new KeyGuard(box);
+  for (QObject* watched : {static_cast<QObject*>(&box), static_cast<QObject*>(text),
+                           static_cast<QObject*>(yes), static_cast<QObject*>(no)})
+    watched->installEventFilter(guard);
+  text->setFocus(Qt::OtherFocusReason);
+
+  switch (box.exec()) {
+    case kChoseYes:
+      return 1;
+    case kChoseNo:
+      return 0;
+    default:
+      return -1;  // closed without a choice
+  }
+}
+
+}  // namespace platform
