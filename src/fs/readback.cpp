@@ -149,7 +149,7 @@ int read_back(const std::string& line, const std::string& directory,
   if (auto holder = platform::claim_file(suffixed, comport)) {
     return refuse(
         line, kStatusPcFileHeldElsewhere,
-        platform::strprintf("%s is held by the run on %s", suffixed.c_str(), holder->c_str()));
+        platform::strprintf("%s %s", suffixed.c_str(), holder->c_str()));
   }
 
   // An IMEI-named read-back is the backup of the handset's identity: it

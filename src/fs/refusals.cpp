@@ -16,7 +16,7 @@ int refuse_if_held_elsewhere(const std::string& line, const std::string& pc_name
   if (auto holder = platform::file_held_elsewhere(pc_name)) {
     return refuse(
         line, kStatusPcFileHeldElsewhere,
-        platform::strprintf("%s is held by the run on %s", pc_name.c_str(), holder->c_str()));
+        platform::strprintf("%s %s", pc_name.c_str(), holder->c_str()));
   }
   return 0;
 }

@@ -1,4 +1,4 @@
-// The system date and time of the run-time, as the operator's clock shows
+// The system date and time, as the operator's clock shows
 // them (local time). Tests can fix what they report.
 #pragma once
 

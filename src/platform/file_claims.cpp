@@ -37,10 +37,13 @@ bool still_named(int fd, const std::string& name) {
          by_fd.st_ino == by_name.st_ino && by_fd.st_dev == by_name.st_dev;
 }
 
-// Read after "NAME is held by the run on ".
+// Read after "NAME ".
 std::string link_refusal(const std::string& name) {
-  return "no run: its lock file " + name +
-         " is not a plain file (a link?) and is refused; remove it";
+  return "is refused: its lock file " + name + " is not a plain file (a link?); remove it";
+}
+
+std::string held_by(const std::string& holder) {
+  return "is held by the run on " + holder;
 }
 
 }  // namespace
@@ -62,7 +65,7 @@ std::optional<std::string> claim_file(const std::string& path, int port) {
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       std::string holder = holder_of(fd);
       ::close(fd);
-      return holder;
+      return held_by(holder);
     }
     if (!still_named(fd, name)) {  // its holder removed it meanwhile: take the new one
       ::close(fd);
@@ -88,7 +91,8 @@ std::optional<std::string> file_held_elsewhere(const std::string& path) {
   std::optional<std::string> holder;
   if (::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) holder = holder_of(fd);
   ::close(fd);
-  return holder;
+  if (!holder) return std::nullopt;
+  return held_by(*holder);
 }
 
 void release_file_claims() {

@@ -11,13 +11,15 @@
 namespace platform {
 
 // Claims `path` for this process's run on `port`. Returns nullopt when the
-// claim is held (or already was), else who holds it ("port 3, process 1234").
+// claim is held (or already was), else why not, to follow the file's name:
+// "is held by the run on port 3, process 1234", or a refused lock file.
 // A folder where the lock cannot be made gives no claim and no refusal: the
 // write that follows fails there on its own. A lock name that is a symbolic
 // link (or not a plain file) is refused: it is never opened through.
 std::optional<std::string> claim_file(const std::string& path, int port);
 
-// Who holds `path` when another process's run does; nullopt when it is free or ours.
+// Why `path` is not this run's when another process's run holds it (as
+// claim_file words it); nullopt when it is free or ours.
 std::optional<std::string> file_held_elsewhere(const std::string& path);
 
 // Ends every claim of this process (the end of a run).

@@ -1,4 +1,5 @@
-// File operations of the run-time that the file commands call.
+// File operations that the file commands call: sizes, whole writes, flushing
+// a file and its folder to the disk.
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-// The current folder of the run-time, and where the program itself lies.
+// The current folder (the start folder), and where the program itself lies.
 #pragma once
 
 #include <string>

@@ -1,5 +1,5 @@
-// The serial-port operations of the run-time, by their run-time names, over
-// numbered ports. Which device stands behind a port number is decided by the
+// The serial-port operations that the link calls (OpenComConfig, ComWrt,
+// ComRdByte, ...), over numbered ports. Which device stands behind a port number is decided by the
 // installed opener: the real one opens a tty, tests install in-memory lines.
 #pragma once
 
@@ -55,7 +55,8 @@ int FlushOutQ(int port);
 int ComWrt(int port, std::span<const std::uint8_t> bytes);
 int GetInQLen(int port);
 int ComRdByte(int port);
-// Our addition: block until input arrives on the port or max_ms pass.
+// Blocks until input arrives on the port or max_ms pass, so that a wait for a
+// reply byte costs no CPU.
 void ComWaitForInput(int port, long max_ms);
 
 }  // namespace platform

@@ -1,5 +1,5 @@
-// The user-interface operations of the run-time that the logic calls, by
-// their run-time names. They forward to the installed front end: the headless
+// The user-interface operations that the logic and the panel callbacks call
+// (LoadPanel, SetCtrlVal, InsertTextBoxLine, MessagePopup, ...). They forward to the installed front end: the headless
 // run log of the command line and the tests, or the GUI's panels.
 #pragma once
 

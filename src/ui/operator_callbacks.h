@@ -15,7 +15,7 @@ int COMPORT(int panel, int control, int event, void* callback_data, int event_da
 int RUN(int panel, int control, int event, void* callback_data, int event_data1, int event_data2);
 int EXIT(int panel, int control, int event, void* callback_data, int event_data1, int event_data2);
 int Save(int panel, int control, int event, void* callback_data, int event_data1, int event_data2);
-// Our addition: the station's first-pass yield of the last days in a window.
+// The Yield button: the station's first-pass yield of the last days in a window.
 int YIELD(int panel, int control, int event, void* callback_data, int event_data1, int event_data2);
 
 namespace ui {

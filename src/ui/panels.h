@@ -36,7 +36,7 @@ constexpr int kIndicatorZu4 = 18;
 // port's device or why it did not open, and where the log was saved.
 constexpr int kPortStatusControl = 20;
 constexpr int kSaveStatusControl = 21;
-// Our addition: the Yield button, which shows the station's first-pass yield.
+// The Yield button, which shows the station's first-pass yield.
 constexpr int kYieldButtonControl = 22;
 
 // Ports whose label the run panel shows ("COM 1" to "COM 6").
