@@ -187,17 +187,8 @@ void PostgresStore::upgrade() {
 void PostgresStore::upgrade_locked() {
   execute("BEGIN");
   try {
-    int version = schema_version();
-    if (version > kSchemaVersion) {
-      throw StoreError(where_ + " has records schema " + std::to_string(version) +
-                       ", newer than this ffsload knows (" + std::to_string(kSchemaVersion) +
-                       "); nothing is written to it");
-    }
-    for (; version < kSchemaVersion; ++version) {
-      for (const std::string& sql : upgrade_step(Dialect::kPostgres, version)) execute(sql);
-    }
-    execute(std::string("UPDATE ") + kVersionTable +
-            " SET version = " + std::to_string(kSchemaVersion));
+    upgrade_schema(Dialect::kPostgres, schema_version(), where_,
+                   [this](const std::string& sql) { execute(sql); });
     execute("COMMIT");
   } catch (...) {
     PQclear(PQexec(conn_, "ROLLBACK"));

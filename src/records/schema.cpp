@@ -1,5 +1,7 @@
 #include "records/schema.h"
 
+#include "records/store.h"
+
 #include <cstdlib>
 
 namespace records {
@@ -116,6 +118,20 @@ std::vector<std::string> upgrade_step(Dialect dialect, int from) {
     default:
       return {};
   }
+}
+
+void upgrade_schema(Dialect dialect, int version, const std::string& where,
+                    const std::function<void(const std::string&)>& execute) {
+  if (version > kSchemaVersion) {
+    throw StoreError(where + " has records schema " + std::to_string(version) +
+                     ", newer than this ffsload knows (" + std::to_string(kSchemaVersion) +
+                     "); nothing is written to it");
+  }
+  for (; version < kSchemaVersion; ++version) {
+    for (const std::string& sql : upgrade_step(dialect, version)) execute(sql);
+  }
+  execute(std::string("UPDATE ") + kVersionTable +
+          " SET version = " + std::to_string(kSchemaVersion));
 }
 
 const char* const kRecordColumns =

@@ -2,6 +2,7 @@
 // version that a newer program upgrades from, step by step.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,13 @@ enum class Dialect { kSqlite, kPostgres };
 
 // The statements that take a store from version `from` to from + 1.
 std::vector<std::string> upgrade_step(Dialect dialect, int from);
+
+// Takes a store whose schema is at `version` to kSchemaVersion within the
+// caller's transaction: every step's statements, then the new version number,
+// each through `execute`. A store of a newer version is refused (StoreError
+// naming `where`) before anything is written.
+void upgrade_schema(Dialect dialect, int version, const std::string& where,
+                    const std::function<void(const std::string&)>& execute);
 
 // The table that holds the version: one row, one column "version".
 constexpr const char* kVersionTable = "ffsload_schema";

@@ -144,17 +144,8 @@ void SqliteStore::upgrade() {
   // IMMEDIATE: two processes that find an old file upgrade it one after the other.
   execute("BEGIN IMMEDIATE");
   try {
-    int version = schema_version();
-    if (version > kSchemaVersion) {
-      throw StoreError("records file " + path_ + " has records schema " + std::to_string(version) +
-                       ", newer than this ffsload knows (" + std::to_string(kSchemaVersion) +
-                       "); nothing is written to it");
-    }
-    for (; version < kSchemaVersion; ++version) {
-      for (const std::string& sql : upgrade_step(Dialect::kSqlite, version)) execute(sql);
-    }
-    execute(std::string("UPDATE ") + kVersionTable +
-            " SET version = " + std::to_string(kSchemaVersion));
+    upgrade_schema(Dialect::kSqlite, schema_version(), "records file " + path_,
+                   [this](const std::string& sql) { execute(sql); });
     execute("COMMIT");
   } catch (...) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
