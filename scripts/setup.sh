@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build needs on Debian 12, if it is missing. Idempotent.
 set -euo pipefail
-needed=(cmake ninja-build g++ pkg-config python3 libgtest-dev libcli11-dev libsqlite3-dev libpq-dev postgresql)
+needed=(cmake ninja-build g++ ccache pkg-config python3 libgtest-dev libcli11-dev libsqlite3-dev libpq-dev postgresql)
 # The operator panels (Qt 6 Widgets, and UiTools to load the panel file), and
 # for their end-to-end test a virtual display, keystrokes and screenshots.
 needed+=(qt6-base-dev qt6-tools-dev qt6-svg-dev xvfb xdotool imagemagick)
