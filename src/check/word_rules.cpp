@@ -1,61 +1,17 @@
 #include "check/word_rules.h"
 
 #include <cctype>
-#include <map>
 
 #include "commands/parameter_words.h"
 #include "commands/parameters.h"
 #include "platform/text_format.h"
+#include "script/command_table.h"
 
 namespace check {
 
 namespace {
 
 using Names = std::vector<std::string>;
-
-const std::map<std::string, Names, std::less<>> kFixedUse = {
-    {"tms", {}},
-    {"ti", {}},
-    {"cd", {"the handset directory"}},
-    {"rm", {"the handset file name"}},
-    {"se", {"the value"}},
-    {"mkfs", {}},
-    {"mkdir", {"the directory name"}},
-    {"fwr", {"the handset file name", "the PC file name"}},
-    {"compare", {"the handset file name", "the PC file name"}},
-    {"check", {}},
-    {"frd", {"the handset file name", "the PC file name"}},
-    {"cw", {"the row number", "the column number", "the hexadecimal value"}},
-    {"cr", {"the row number", "the column number"}},
-    {"spw", {"the first number", "the second number"}},
-    {"rfe", {"the value"}},
-    {"sleep", {"the milliseconds"}},
-    {"agcdcs", {}},
-    {"resetnvm", {}},
-};
-
-const std::map<std::string, std::string_view, std::less<>> kFunctions = {
-    {"tms", "entertestmode"},
-    {"stw", "stw"},
-    {"str", "str"},
-    {"ti", "ti"},
-    {"cd", "changedirectory"},
-    {"rm", "rm"},
-    {"se", "se"},
-    {"mkfs", "mkfs"},
-    {"mkdir", "makedirectory"},
-    {"fwr", "writefile"},
-    {"compare", "comparefile"},
-    {"check", "checkcalibration"},
-    {"frd", "frd"},
-    {"cw", "cw"},
-    {"cr", "cr"},
-    {"spw", "spw"},
-    {"rfe", "rfe"},
-    {"sleep", "sleep"},
-    {"agcdcs", "agcdac"},
-    {"resetnvm", "resetnvm"},
-};
 
 Names digit_names() {
   Names n{"the sub-command"};
@@ -106,7 +62,10 @@ WordUse words_used(const std::string& keyword, const std::vector<std::string>& w
     return parameter_use(keyword, words.size() > 1 ? words[1] : std::string());
   }
   WordUse use;
-  if (auto it = kFixedUse.find(keyword); it != kFixedUse.end()) use.names = it->second;
+  for (const script::Command& command : script::command_table()) {
+    if (command.keyword != keyword) continue;
+    for (std::string_view meaning : command.word_meanings) use.names.emplace_back(meaning);
+  }
   use.count = use.names.size() + 1;
   // "tms 0" chooses the mode; any other word after "tms" gives mode 1.
   if (keyword == "tms" && words.size() > 1 && !words[1].empty()) {
@@ -117,8 +76,10 @@ WordUse words_used(const std::string& keyword, const std::vector<std::string>& w
 }
 
 std::string_view function_name(const std::string& keyword) {
-  auto it = kFunctions.find(keyword);
-  return it == kFunctions.end() ? std::string_view("?") : it->second;
+  for (const script::Command& command : script::command_table()) {
+    if (command.keyword == keyword) return command.function;
+  }
+  return "?";
 }
 
 bool is_decimal_number(const std::string& text) {

@@ -16,6 +16,11 @@ constexpr int kStatusWordTooLong = 2;
 
 struct Command {
   std::string_view keyword;
+  // The function the runner calls for it, as the station's engineers know it.
+  std::string_view function;
+  // What words 2, 3, ... mean ("the PC file name"); "stw" and "str" leave it
+  // empty, since their sub-command decides.
+  std::vector<std::string_view> word_meanings;
   // How many words the line is split into (0: not split). Word 1 is the keyword.
   std::size_t split_words;
   // Longest text each passed word may hold, by word number (index 0 = word 1).
