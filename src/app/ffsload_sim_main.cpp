@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <CLI/CLI.hpp>
+
 #include "platform/stop_signals.h"
 #include "sim/faults.h"
 #include "sim/fs_folder.h"
@@ -25,30 +27,6 @@ void on_signal(int) {
   g_stop = true;
 }
 
-void usage(std::FILE* out) {
-  std::fprintf(out,
-               "usage: ffsload-sim [--link PATH] [--load DIR] [--dump DIR] [--fault FAULT]...\n"
-               "                   [--random-faults RATE:SEED] [--set KEY=VALUE]... [--verbose]\n"
-               "  Creates a pseudo-terminal, prints its path and answers the tool's requests\n"
-               "  as a handset in test mode, until SIGINT or SIGTERM.\n"
-               "  --link PATH     also make PATH a symbolic link to the pseudo-terminal\n"
-               "  --load DIR      start with the files of DIR on the handset's flash\n"
-               "  --dump DIR      write the handset's flash into DIR (new or empty) when stopping\n"
-               "  --fault FAULT   KIND[:WHERE[:FIRST[:TIMES]]]; KIND is silent, refuse,\n"
-               "                  wrong-id, noise, bad-checksum, trickle, missing-end,\n"
-               "                  hang-up (the line goes dead), broken-escape or reset (half\n"
-               "                  a reply, then the handset restarts and answers again);\n"
-               "                  WHERE is *, a request number, 0xID or 0xID/0xOP\n"
-               "  --random-faults RATE:SEED\n"
-               "                  also spoil each request with probability RATE (0..1) by a\n"
-               "                  kind drawn at random (noise then passes the hunt limit);\n"
-               "                  the same SEED gives the same faults; the count of faults\n"
-               "                  committed goes to stderr when the simulator stops\n"
-               "  --set KEY=VALUE handset settings:\n%s"
-               "  --verbose       log every request on stderr\n",
-               sim::settings_help().c_str());
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,54 +36,73 @@ int main(int argc, char** argv) {
   sim::Handset handset;
   sim::SimulatedLine line(handset);
 
-  std::vector<std::string> args(argv + 1, argv + argc);
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](std::string* out) {
-      if (i + 1 >= args.size()) return false;
-      *out = args[++i];
-      return true;
-    };
-    std::string v, error;
-    if (a == "--help" || a == "-h") {
-      usage(stdout);
-      return 0;
-    } else if (a == "--verbose") {
-      verbose = true;
-    } else if (a == "--link" && value(&link_path)) {
-    } else if (a == "--load" && value(&load_dir)) {
-    } else if (a == "--dump" && value(&dump_dir)) {
-    } else if (a == "--fault" && value(&v)) {
-      auto rule = sim::parse_fault(v, &error);
-      if (!rule) {
-        std::fprintf(stderr, "ffsload-sim: %s\n", error.c_str());
-        return 2;
-      }
-      line.faults().add(*rule);
-    } else if (a == "--random-faults" && value(&v)) {
-      auto random = sim::parse_random_faults(v, &error);
-      if (!random) {
-        std::fprintf(stderr, "ffsload-sim: %s\n", error.c_str());
-        return 2;
-      }
-      line.faults().set_random(*random);
-      random_faults = true;
-    } else if (a == "--set" && value(&v)) {
-      auto eq = v.find('=');
-      if (eq == std::string::npos ||
-          !sim::apply_setting(handset.state(), v.substr(0, eq), v.substr(eq + 1), &error)) {
-        std::fprintf(stderr, "ffsload-sim: %s\n",
-                     eq == std::string::npos ? "--set takes KEY=VALUE" : error.c_str());
-        return 2;
-      }
-    } else {
-      std::fprintf(stderr, "ffsload-sim: unknown or incomplete option \"%s\"\n", a.c_str());
-      usage(stderr);
+  // The same option parser as ffsload's: --help, --opt=value and the errors
+  // come out alike.
+  CLI::App app{"ffsload-sim: a simulated handset. Creates a pseudo-terminal, prints its path and "
+               "answers the tool's requests as a handset in test mode, until SIGINT or SIGTERM.",
+               "ffsload-sim"};
+  std::vector<std::string> faults, settings;
+  std::string random;
+  app.add_option("--link", link_path, "also make PATH a symbolic link to the pseudo-terminal")
+      ->type_name("PATH");
+  app.add_option("--load", load_dir, "start with the files of DIR on the handset's flash")
+      ->type_name("DIR");
+  app.add_option("--dump", dump_dir,
+                 "write the handset's flash into DIR (new or empty) when stopping")
+      ->type_name("DIR");
+  app.add_option("--fault", faults,
+                 "KIND[:WHERE[:FIRST[:TIMES]]]; KIND is silent, refuse, wrong-id, noise, "
+                 "bad-checksum, trickle, missing-end, hang-up (the line goes dead), "
+                 "broken-escape or reset (half a reply, then the handset restarts and answers "
+                 "again); WHERE is *, a request number, 0xID or 0xID/0xOP (repeat for more)")
+      ->type_name("FAULT")
+      ->expected(1);
+  app.add_option("--random-faults", random,
+                 "also spoil each request with probability RATE (0..1) by a kind drawn at "
+                 "random; the same SEED gives the same faults; the count of faults committed "
+                 "goes to stderr when the simulator stops")
+      ->type_name("RATE:SEED");
+  app.add_option("--set", settings, "a handset setting KEY=VALUE (repeat for more); see below")
+      ->type_name("KEY=VALUE")
+      ->expected(1);
+  app.add_flag("--verbose", verbose, "log every request on stderr");
+  app.footer("Handset settings for --set:\n" + sim::settings_help());
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int rc = app.exit(e);
+    if (rc != 0) std::fprintf(stderr, "%s", app.help().c_str());
+    return rc == 0 ? 0 : 2;
+  }
+
+  std::string error;
+  for (const std::string& v : faults) {
+    auto rule = sim::parse_fault(v, &error);
+    if (!rule) {
+      std::fprintf(stderr, "ffsload-sim: %s\n", error.c_str());
+      return 2;
+    }
+    line.faults().add(*rule);
+  }
+  if (!random.empty()) {
+    auto parsed = sim::parse_random_faults(random, &error);
+    if (!parsed) {
+      std::fprintf(stderr, "ffsload-sim: %s\n", error.c_str());
+      return 2;
+    }
+    line.faults().set_random(*parsed);
+    random_faults = true;
+  }
+  for (const std::string& v : settings) {
+    auto eq = v.find('=');
+    if (eq == std::string::npos ||
+        !sim::apply_setting(handset.state(), v.substr(0, eq), v.substr(eq + 1), &error)) {
+      std::fprintf(stderr, "ffsload-sim: %s\n",
+                   eq == std::string::npos ? "--set takes KEY=VALUE" : error.c_str());
       return 2;
     }
   }
 
-  std::string error;
   // Refuse a dump folder that would end up mixing old files with the handset's.
   if (!dump_dir.empty() && !sim::dump_folder_usable(dump_dir, &error)) {
     std::fprintf(stderr, "ffsload-sim: %s\n", error.c_str());
