@@ -87,7 +87,7 @@ int run(const RunOptions& o) {
   run::set_run_context(customer ? station::customer_key(customer->first, customer->second) : "", ma_no);
   if (!chosen) {
     const auto now = run::now_utc_ms();
-    run::record_run(now, now, run::outcome_name(run::RunOutcome::kNoRun));
+    run::record_run(now, now, run::RunOutcome::kNoRun);
     platform::set_user_interface(nullptr);
     return kExitNoRun;
   }

@@ -153,7 +153,9 @@ std::int64_t now_utc_ms() {
 }
 
 records::KeepResult record_run(std::int64_t started_ms, std::int64_t ended_ms,
-                               const std::string& outcome) {
+                               RunOutcome run_outcome) {
+  // The records keep the outcome as text, as other tools query it.
+  const std::string outcome = outcome_name(run_outcome);
   records::RunRecord r = base_record(started_ms);
   r.ended_at_ms = ended_ms;
   if (g_current.started && g_current.started_ms == started_ms) {

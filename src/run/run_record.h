@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "records/outbox.h"
+#include "run/run_session.h"
 
 namespace run {
 
@@ -45,6 +46,6 @@ void record_earlier_run(const records::RunRecord& record);
 // A record that cannot be kept is said once to the operator (stderr or the
 // run panel); it never changes the run's outcome.
 records::KeepResult record_run(std::int64_t started_ms, std::int64_t ended_ms,
-                               const std::string& outcome);
+                               RunOutcome outcome);
 
 }  // namespace run

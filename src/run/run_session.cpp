@@ -126,16 +126,14 @@ RunResult run_script() {
   RunResult result;
   result.elapsed_seconds = platform::clock() / 1000 - start;
   SetCtrlVal(runPanel, kElapsedTimeControl, strprintf("%ld", result.elapsed_seconds));
-  int colour = 0;
-  GetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, &colour);
-  result.outcome = colour == kColorGreen ? RunOutcome::kGreen
-                   : colour == kColorRed ? RunOutcome::kRed
-                                         : RunOutcome::kNoRun;
+  // The runner's own word on how the run ended; the run log's colour says
+  // the same to the operator.
+  result.outcome = script::last_run_end().outcome;
   journal.end(outcome_name(result.outcome));
   // After the outcome is on the panel: the operator sees it without waiting
   // for the record, and a record that fails changes nothing of the run.
   if (const std::string fate = journal.fate(); !fate.empty()) note_run_imei_fate(fate);
-  record_run(started_ms, now_utc_ms(), outcome_name(result.outcome));
+  record_run(started_ms, now_utc_ms(), result.outcome);
   return result;
 }
 

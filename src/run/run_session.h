@@ -4,11 +4,13 @@
 #pragma once
 
 #include <string>
+
+#include "script/run_control.h"
 #include <vector>
 
 namespace run {
 
-enum class RunOutcome { kGreen, kRed, kNoRun };
+using RunOutcome = script::RunOutcome;
 
 struct RunResult {
   RunOutcome outcome = RunOutcome::kNoRun;

@@ -16,7 +16,12 @@ void clear_stop_request();
 // read from a signal handler.
 int current_line_number();
 
+// How a run ended, as the runner saw it: every command succeeded, one failed
+// (or the run was stopped), or the script could not even be opened.
+enum class RunOutcome { kGreen, kRed, kNoRun };
+
 struct RunEnd {
+  RunOutcome outcome = RunOutcome::kNoRun;
   int line_number = 0;   // the last line the runner started (1-based), 0 for none
   std::string line;      // its text
   int status = 0;        // its command status

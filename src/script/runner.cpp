@@ -73,6 +73,8 @@ int run_line(const std::string& line, std::string& directory) {
 
 void download() {
   using namespace platform;
+  script::RunEnd& end = script::run_end_record();
+  end = script::RunEnd{};  // a script that cannot be opened is no run
   int status = 0;
   int line_number = 1;
   // Binary mode: the line reader drops a carriage return before a line feed
@@ -90,8 +92,6 @@ void download() {
   }
   std::string directory;  // the current handset directory: empty until a "cd" line
   fs::imei_guard_reset();
-  script::RunEnd& end = script::run_end_record();
-  end = script::RunEnd{};
   script::g_current_line = 0;
   while (status == 0) {
     // A stop waits for the end of a command, and never leaves a formatted
@@ -120,5 +120,6 @@ void download() {
   platform::release_file_claims();
   // A stopped run did not do every command: it must not look green.
   const bool green = status == 0 && !end.stopped;
+  end.outcome = green ? script::RunOutcome::kGreen : script::RunOutcome::kRed;
   SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, green ? kColorGreen : kColorRed);
 }
