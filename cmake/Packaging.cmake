@@ -5,18 +5,20 @@ install(TARGETS ffsload ffsload-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The panel file: found at ../share/ffsload beside the installed program.
 install(FILES ${PROJECT_SOURCE_DIR}/src/ui/download.uir DESTINATION ${CMAKE_INSTALL_DATADIR}/ffsload)
 
-# Man pages carry the version; Debian keeps them compressed.
+# Man pages carry the version; Debian keeps them compressed. Each goes to
+# the man folder of its section (the digit after the last ".").
 set(man_pages)
-foreach(page ffsload.1 ffsload-sim.1)
+foreach(page ffsload.1 ffsload-sim.1 ffsload-tms.5 ffsload.conf.5)
   configure_file(${PROJECT_SOURCE_DIR}/docs/man/${page} ${CMAKE_BINARY_DIR}/man/${page} @ONLY)
   add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/${page}.gz
     COMMAND gzip -9nf -k ${CMAKE_BINARY_DIR}/man/${page}
     DEPENDS ${CMAKE_BINARY_DIR}/man/${page} ${PROJECT_SOURCE_DIR}/docs/man/${page}
     COMMENT "Compressing the man page ${page}")
   list(APPEND man_pages ${CMAKE_BINARY_DIR}/man/${page}.gz)
+  string(REGEX REPLACE "^.*\\.([0-9])$" "\\1" section ${page})
+  install(FILES ${CMAKE_BINARY_DIR}/man/${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
 endforeach()
 add_custom_target(man_pages ALL DEPENDS ${man_pages})
-install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(completions ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 install(FILES ${PROJECT_SOURCE_DIR}/data/completion/ffsload DESTINATION ${completions})
@@ -25,6 +27,9 @@ install(FILES ${PROJECT_SOURCE_DIR}/data/completion/ffsload DESTINATION ${comple
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/data/udev/99-ffsload-fixtures.rules
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The guides the README links to, with their pictures, under doc/ffsload/docs.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
+  FILES_MATCHING PATTERN "*.md" PATTERN "*.png" PATTERN "*.svg" PATTERN "man" EXCLUDE)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/station ${PROJECT_SOURCE_DIR}/examples/handset
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
   PATTERN "runs*.sqlite*" EXCLUDE PATTERN "IMEI" EXCLUDE PATTERN "Download_*" EXCLUDE

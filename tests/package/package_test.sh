@@ -27,8 +27,13 @@ version=$("$usr/bin/ffsload" --version)
 [[ $version =~ ^ffsload\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "ffsload --version printed \"$version\""
 [ -f "$usr/share/ffsload/download.uir" ] || fail "no panel file in share/ffsload"
 [ -f "$usr/share/bash-completion/completions/ffsload" ] || fail "no bash completion"
+for guide in README.md docs/architecture.md docs/reliability.md docs/benchmarks.md; do
+  [ -f "$usr/share/doc/ffsload/$guide" ] || fail "no $guide in share/doc/ffsload"
+done
 
-for page in "$usr"/share/man/man1/ffsload.1.gz "$usr"/share/man/man1/ffsload-sim.1.gz; do
+for page in "$usr"/share/man/man1/ffsload.1.gz "$usr"/share/man/man1/ffsload-sim.1.gz \
+  "$usr"/share/man/man5/ffsload-tms.5.gz "$usr"/share/man/man5/ffsload.conf.5.gz; do
+  [ -f "$page" ] || fail "no man page $(basename "$page")"
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
   [ -z "$warnings" ] || fail "man page $(basename "$page"): $warnings"
 done
