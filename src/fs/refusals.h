@@ -32,7 +32,7 @@ constexpr int kStatusPcFileHeldElsewhere = 58;
 constexpr int kStatusJournalNotWritten = 59;
 // A handset without an IMEI file while an IMEI is pending on this port, and
 // nobody said whether this is that handset: the run stops before any format.
-constexpr int kStatusPendingImeiUnanswered = 60;
+constexpr int kStatusPendingImeiUnanswered = 61;
 
 // Refuses with 58 when another process's run holds pc_name; 0 when free.
 int refuse_if_held_elsewhere(const std::string& line, const std::string& pc_name);

@@ -108,7 +108,7 @@ TEST_F(PowerLoss, the_same_handset_gets_its_imei_back_and_the_killed_run_is_reco
   // Without an answer the run stops before any format, and says how to answer.
   const e2e::RunResult unanswered = run(a);
   EXPECT_EQ(unanswered.exit_code, 1) << unanswered.err;
-  EXPECT_TRUE(contains(unanswered.out, "frd IMEI IMEI  => 60 (0)")) << unanswered.out;
+  EXPECT_TRUE(contains(unanswered.out, "frd IMEI IMEI  => 61 (0)")) << unanswered.out;
   EXPECT_FALSE(contains(unanswered.out, "mkfs")) << unanswered.out;
   EXPECT_TRUE(contains(unanswered.err, "--pending-imei restore")) << unanswered.err;
   EXPECT_TRUE(contains(unanswered.err, "--pending-imei keep-aside")) << unanswered.err;

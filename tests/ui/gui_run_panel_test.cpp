@@ -316,7 +316,7 @@ TEST_F(GuiTest, a_pending_imei_on_a_handset_without_one_is_asked_with_yes_and_no
           << question;
       EXPECT_EQ(log_colour(), platform::kColorRed);
       ASSERT_EQ(log().size(), 2u);
-      EXPECT_NE(log().back().find("=> 60"), std::string::npos) << log().back();
+      EXPECT_NE(log().back().find("=> 61"), std::string::npos) << log().back();
       EXPECT_TRUE(files.count("/marker"));
       EXPECT_EQ(journal_fate("killed-1"), station::ImeiFate::kNone);  // still pending
 
