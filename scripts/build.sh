@@ -9,7 +9,9 @@ shift || true
 launcher=()
 if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-  export CCACHE_BASEDIR="$root"
+  # Paths relative to the tree, and the build folder left out of the hash, so
+  # that a fresh clone elsewhere on the machine finds what an earlier one built.
+  export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
 fi
 cmake -S "$root" -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
 cmake --build "$dir"
