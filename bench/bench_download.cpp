@@ -20,8 +20,8 @@
 #include "link/link.h"
 #include "platform/folders.h"
 #include "platform/headless_ui.h"
-#include "platform/port_names.h"
-#include "platform/rs232.h"
+#include "platform/serial_port_config.h"
+#include "platform/serial_operations.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 
 #include "link/link.h"
 #include "platform/clock.h"
-#include "platform/memory_port.h"
+#include "platform/serial_memory_backend.h"
 #include "platform/qt_panels.h"
-#include "platform/rs232.h"
+#include "platform/serial_operations.h"
 #include "platform/run_panel.h"
 #include "sim/handset.h"
 #include "sim/in_process.h"

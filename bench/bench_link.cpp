@@ -17,8 +17,8 @@
 #include <string>
 
 #include "link/link.h"
-#include "platform/port_names.h"
-#include "platform/rs232.h"
+#include "platform/serial_port_config.h"
+#include "platform/serial_operations.h"
 
 namespace {
 

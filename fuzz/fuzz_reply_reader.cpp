@@ -6,8 +6,8 @@
 
 #include "link/link.h"
 #include "platform/clock.h"
-#include "platform/memory_port.h"
-#include "platform/rs232.h"
+#include "platform/serial_memory_backend.h"
+#include "platform/serial_operations.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 3) return 0;

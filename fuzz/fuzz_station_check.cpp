@@ -16,9 +16,9 @@
 #include <string>
 
 #include "check/custdefine_check.h"
-#include "check/report.h"
+#include "check/findings.h"
 #include "check/script_check.h"
-#include "platform/port_names.h"
+#include "platform/serial_port_config.h"
 #include "records/location.h"
 
 namespace {

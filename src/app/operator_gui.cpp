@@ -7,7 +7,7 @@
 
 #include "platform/folders.h"
 #include "platform/qt_panels.h"
-#include "platform/rs232.h"
+#include "platform/serial_operations.h"
 #include "ui/operator_callbacks.h"
 #include "station/panel_location.h"
 #include "ui/panels.h"

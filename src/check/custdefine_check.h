@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "check/report.h"
+#include "check/findings.h"
 
 namespace check {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "check/custdefine_check.h"
-#include "check/report.h"
+#include "check/findings.h"
 #include "check/script_check.h"
 
 namespace cli {

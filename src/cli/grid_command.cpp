@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "platform/port_names.h"
+#include "platform/serial_port_config.h"
 #include "cli/run_command.h"
 #include "station/customer_choice.h"
 #include "multiport/multi_port_run.h"

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/port_names.h"
-#include "platform/rs232.h"
-#include "platform/serial_ports.h"
+#include "platform/serial_port_config.h"
+#include "platform/serial_operations.h"
+#include "platform/serial_port_list.h"
 
 namespace cli {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "link/link.h"
-#include "platform/rs232.h"
+#include "platform/serial_operations.h"
 #include "platform/text_format.h"
 #include "script/run_control.h"
 

@@ -13,8 +13,8 @@
 #include "link/link.h"
 #include "platform/clock.h"
 #include "platform/headless_ui.h"
-#include "platform/port_names.h"
-#include "platform/rs232.h"
+#include "platform/serial_port_config.h"
+#include "platform/serial_operations.h"
 #include "platform/run_panel.h"
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
@@ -27,7 +27,7 @@
 #include "multiport/multi_port_run.h"
 #include "cli/repeat_mode.h"
 #include "cli/stop_on_signals.h"
-#include "run/run_record.h"
+#include "run/recording.h"
 #include "run/run_session.h"
 
 namespace cli {

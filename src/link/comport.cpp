@@ -1,5 +1,5 @@
 #include "link/link.h"
-#include "platform/rs232.h"
+#include "platform/serial_operations.h"
 #include "platform/text_format.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include "link/link.h"
 #include "link/link_state.h"
-#include "platform/rs232.h"
+#include "platform/serial_operations.h"
 
 namespace {
 

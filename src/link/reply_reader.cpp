@@ -4,7 +4,7 @@
 #include "link/link.h"
 #include "link/link_state.h"
 #include "platform/clock.h"
-#include "platform/rs232.h"
+#include "platform/serial_operations.h"
 #include "platform/user_interface.h"
 
 namespace {

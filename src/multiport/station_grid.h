@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/port_names.h"
+#include "platform/serial_port_config.h"
 #include "station/customer_choice.h"
 #include "multiport/grid_tile.h"
 #include "multiport/port_supervisor.h"

@@ -5,7 +5,7 @@
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
 #include "records/run_record.h"
-#include "run/run_record.h"
+#include "run/recording.h"
 
 namespace run {
 

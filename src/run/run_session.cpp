@@ -11,16 +11,16 @@
 #include "platform/clock.h"
 #include "platform/date_time.h"
 #include "platform/files.h"
-#include "platform/rs232.h"
+#include "platform/serial_operations.h"
 #include "platform/run_panel.h"
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
 #include "script/runner.h"
 #include "ffsload_version.h"
-#include "platform/port_names.h"
+#include "platform/serial_port_config.h"
 #include "station/run_journal.h"
 #include "run/imei_journal.h"
-#include "run/run_record.h"
+#include "run/recording.h"
 
 namespace run {
 

@@ -22,7 +22,7 @@ struct RunResult {
 // took. The outcome is read off the run log's colour, as the operator reads
 // it: green, red, or still yellow when the script could not be opened.
 // Every run, a run that could not start included, then leaves its record
-// (ui/run_record.h).
+// (run/recording.h).
 RunResult run_script();
 
 // "green", "red" or "no run".

@@ -2,7 +2,7 @@
 // simulated handset talk inside one process on the installed clock.
 #pragma once
 
-#include "platform/memory_port.h"
+#include "platform/serial_memory_backend.h"
 #include "sim/simulated_line.h"
 
 namespace sim {

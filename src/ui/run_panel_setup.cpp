@@ -5,8 +5,8 @@
 
 #include "fs/imei_guard.h"
 #include "link/link.h"
-#include "platform/port_names.h"
-#include "platform/rs232.h"
+#include "platform/serial_port_config.h"
+#include "platform/serial_operations.h"
 #include "platform/run_panel.h"
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
@@ -16,7 +16,7 @@
 #include "station/customer_definition.h"
 #include "ui/operator_callbacks.h"
 #include "ui/panels.h"
-#include "run/run_record.h"
+#include "run/recording.h"
 
 namespace {
 

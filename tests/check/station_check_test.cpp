@@ -7,7 +7,7 @@
 #include <string>
 
 #include "check/custdefine_check.h"
-#include "check/report.h"
+#include "check/findings.h"
 #include "check/script_check.h"
 #include "support/temp_dir.h"
 

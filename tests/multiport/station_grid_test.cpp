@@ -11,7 +11,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/port_names.h"
+#include "platform/serial_port_config.h"
 #include "support/temp_dir.h"
 #include "station/customer_definition.h"
 

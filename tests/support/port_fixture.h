@@ -10,8 +10,8 @@
 #include "link/link.h"
 #include "platform/clock.h"
 #include "platform/headless_ui.h"
-#include "platform/memory_port.h"
-#include "platform/rs232.h"
+#include "platform/serial_memory_backend.h"
+#include "platform/serial_operations.h"
 
 namespace testing_support {
 

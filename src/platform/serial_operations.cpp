@@ -1,9 +1,9 @@
-#include "platform/rs232.h"
+#include "platform/serial_operations.h"
 
 #include <array>
 
 #include "platform/clock.h"
-#include "platform/posix_serial.h"
+#include "platform/serial_tty_backend.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "run/run_record.h"
+#include "run/recording.h"
 
 #include <unistd.h>
 
@@ -10,7 +10,7 @@
 #include "ffsload_version.h"
 #include "fs/imei_guard.h"
 #include "link/link.h"
-#include "platform/port_names.h"
+#include "platform/serial_port_config.h"
 #include "platform/run_panel.h"
 #include "platform/user_interface.h"
 #include "records/location.h"

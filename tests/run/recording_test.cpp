@@ -1,4 +1,4 @@
-#include "run/run_record.h"
+#include "run/recording.h"
 
 #include <gtest/gtest.h>
 

@@ -35,7 +35,7 @@ struct SerialSettings {
 using DeviceOpener = std::function<std::unique_ptr<SerialDevice>(
     int port, const SerialSettings& settings, std::string* error)>;
 
-// The opener used by OpenComConfig; the default opens a POSIX tty (see port_names.h).
+// The opener used by OpenComConfig; the default opens a POSIX tty (see serial_port_config.h).
 void set_device_opener(DeviceOpener opener);
 // Puts a device behind a port directly (tests); the port then counts as open.
 void install_port(int port, std::shared_ptr<SerialDevice> device);

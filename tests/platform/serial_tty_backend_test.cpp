@@ -1,4 +1,4 @@
-#include "platform/posix_serial.h"
+#include "platform/serial_tty_backend.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -9,8 +9,8 @@
 
 #include <chrono>
 
-#include "platform/port_names.h"
-#include "platform/rs232.h"
+#include "platform/serial_port_config.h"
+#include "platform/serial_operations.h"
 #include "support/temp_dir.h"
 
 namespace {

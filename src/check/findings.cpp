@@ -1,4 +1,4 @@
-#include "check/report.h"
+#include "check/findings.h"
 
 namespace check {
 

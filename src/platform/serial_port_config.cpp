@@ -1,11 +1,11 @@
-#include "platform/port_names.h"
+#include "platform/serial_port_config.h"
 
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 
-#include "platform/rs232.h"
+#include "platform/serial_operations.h"
 
 namespace platform {
 

@@ -1,6 +1,6 @@
 // Whether a port may be opened, as "ffsload ports" tells it, and the
 // station's checksum line in "comports".
-#include "platform/serial_ports.h"
+#include "platform/serial_port_list.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/port_names.h"
+#include "platform/serial_port_config.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -1,9 +1,9 @@
-#include "platform/memory_port.h"
+#include "platform/serial_memory_backend.h"
 
 #include <algorithm>
 
 #include "platform/clock.h"
-#include "platform/rs232.h"
+#include "platform/serial_operations.h"
 
 namespace platform {
 

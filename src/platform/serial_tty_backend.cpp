@@ -1,4 +1,4 @@
-#include "platform/posix_serial.h"
+#include "platform/serial_tty_backend.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/port_names.h"
+#include "platform/serial_port_config.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/serial_ports.h"
+#include "platform/serial_port_list.h"
 
 #include <fcntl.h>
 #include <grp.h>

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/rs232.h"
+#include "platform/serial_operations.h"
 #include "platform/serial_device.h"
 
 namespace platform {
