@@ -22,8 +22,11 @@
 #include "platform/headless_ui.h"
 #include "platform/serial_port_config.h"
 #include "platform/serial_operations.h"
+#include "support/measure.h"
 
 namespace {
+
+using testing_support::cpu_seconds;
 
 constexpr int kPort = 3;
 constexpr std::size_t kFileSize = 3000;
@@ -36,11 +39,6 @@ std::string default_sim_path() {
       .string();
 }
 
-double cpu_seconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
 
 }  // namespace
 

@@ -26,7 +26,12 @@
 #include <string>
 #include <vector>
 
+#include "support/measure.h"
+
 namespace {
+
+using testing_support::cpu_seconds_of_children;
+using testing_support::median;
 
 namespace stdfs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -48,12 +53,6 @@ pid_t spawn(const std::vector<std::string>& args, const std::string& cwd, int ou
   return pid;
 }
 
-double cpu_seconds_of_children() {
-  rusage usage{};
-  ::getrusage(RUSAGE_CHILDREN, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 struct Timing {
   double wall_s = 0;
@@ -98,10 +97,6 @@ Timing timed_run(const std::vector<std::string>& args, const std::string& cwd) {
   return t;
 }
 
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
 
 struct Handsets {
   std::string sim, handset, work;

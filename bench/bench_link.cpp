@@ -19,17 +19,14 @@
 #include "link/link.h"
 #include "platform/serial_port_config.h"
 #include "platform/serial_operations.h"
+#include "support/measure.h"
 
 namespace {
 
+using testing_support::cpu_seconds;
+
 using Clock = std::chrono::steady_clock;
 
-double cpu_seconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 double seconds_since(Clock::time_point t) {
   return std::chrono::duration<double>(Clock::now() - t).count();

@@ -17,8 +17,12 @@
 #include "records/outbox.h"
 #include "records/report.h"
 #include "records/sqlite_store.h"
+#include "support/measure.h"
 
 namespace {
+
+using testing_support::median;
+using testing_support::percentile;
 
 using Clock = std::chrono::steady_clock;
 
@@ -59,15 +63,7 @@ records::RunRecord record(std::int64_t start_ms, const std::string& customer, lo
   return r;
 }
 
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
-double percentile(std::vector<double> v, double p) {
-  std::sort(v.begin(), v.end());
-  return v[std::min(v.size() - 1, static_cast<std::size_t>(p * static_cast<double>(v.size())))];
-}
 
 void time_records(const char* what, const std::string& file, std::int64_t start_ms) {
   const std::string log = sample_log();

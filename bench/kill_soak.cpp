@@ -31,12 +31,15 @@
 #include <vector>
 
 #include "platform/folders.h"
+#include "support/measure.h"
 
 extern char** environ;
 
 namespace stdfs = std::filesystem;
 
 namespace {
+
+using testing_support::read_file;
 
 struct Options {
   int kills = 200;
@@ -45,10 +48,6 @@ struct Options {
   bool keep = false;
 };
 
-std::string slurp(const stdfs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 pid_t spawn(const std::vector<std::string>& args, const std::string& cwd, const std::string& out,
             const std::string& err) {
@@ -102,7 +101,7 @@ class Handset {
       wait_exit(pid_);
       pid_ = -1;
     }
-    return stdfs::exists(flash_ / "IMEI") ? slurp(flash_ / "IMEI") : std::string();
+    return stdfs::exists(flash_ / "IMEI") ? read_file(flash_ / "IMEI") : std::string();
   }
 
  private:
@@ -192,7 +191,7 @@ int main(int argc, char** argv) {
     if (in_pause) {
       // This run's format note is the journal's last line until the write-back.
       for (int i = 0; i < 2000; ++i) {
-        const std::string text = slurp(journal);
+        const std::string text = read_file(journal);
         const auto last = text.rfind('\n', text.size() >= 2 ? text.size() - 2 : 0);
         if (text.compare(last == std::string::npos ? 0 : last + 1, 7, "format ") == 0) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -238,7 +237,7 @@ int main(int argc, char** argv) {
       else ++c.wrong;
       if (rc == 0) ++c.silent_green;
       std::fprintf(stderr, "round %d: the handset ended %s (re-run exit %d): %s\n", k,
-                   left.empty() ? "without IMEI" : "with another IMEI", rc, slurp(err).c_str());
+                   left.empty() ? "without IMEI" : "with another IMEI", rc, read_file(err).c_str());
     }
   }
 

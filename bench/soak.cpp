@@ -44,10 +44,13 @@
 #include <vector>
 
 #include "platform/folders.h"
+#include "support/measure.h"
 
 namespace stdfs = std::filesystem;
 
 namespace {
+
+using testing_support::read_file;
 
 struct Options {
   int runs = 1000;
@@ -60,12 +63,6 @@ struct Options {
   std::vector<std::string> tool_args;
 };
 
-std::string read_file(const stdfs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // Files the station keeps for itself, not PC files a script reads or writes:
 // the run records, their outbox and the run journal (with SQLite's -wal and

@@ -1,0 +1,50 @@
+#include "support/measure.h"
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+namespace testing_support {
+
+namespace {
+
+double seconds_of(const rusage& u) {
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+}  // namespace
+
+double cpu_seconds() {
+  rusage u{};
+  ::getrusage(RUSAGE_SELF, &u);
+  return seconds_of(u);
+}
+
+double cpu_seconds_of_children() {
+  rusage u{};
+  ::getrusage(RUSAGE_CHILDREN, &u);
+  return seconds_of(u);
+}
+
+double median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+double percentile(std::vector<double> values, double p) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const auto at = static_cast<std::size_t>(p * static_cast<double>(values.size()));
+  return values[std::min(values.size() - 1, at)];
+}
+
+std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+}  // namespace testing_support
