@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   index_qm = 0;
   if (station::read_index_qm() != true) std::abort();  // the file is there
   std::string shown;
-  if (multiport::choose_customer(customer, sub_number, &shown)) {
+  if (station::choose_customer(customer, sub_number, &shown)) {
     if (tmsfile.empty() || tmsfile.size() >= station::kCustDefineReadLimit) std::abort();
     if (shown.size() > station::kMaNoLength) std::abort();
   }
