@@ -133,8 +133,7 @@ PendingOutcome settle_pending(const std::vector<PendingImei>& pending, const std
 }
 
 int read_back(const std::string& line, const std::string& directory,
-              const std::string& handset_name, std::string& pc_name,
-              std::string& suffixed_name_out) {
+              const std::string& handset_name, std::string& pc_name) {
   if (handset_name.empty() || pc_name.empty()) {
     return refuse(line, kStatusMissingName, "a handset file name and a PC file name are needed");
   }
@@ -199,7 +198,6 @@ int read_back(const std::string& line, const std::string& directory,
       }
       if (refused_every_time || (status == 0 && facts.size != kImeiFileSize)) {
         IMEI_flag = 0;
-        suffixed_name_out = suffixed;
         return 0;
       }
       if (status == 0) IMEI_flag = 1;
@@ -252,8 +250,7 @@ int frd(const std::string& line, const std::string& directory, const std::string
   // The flag promises a saved IMEI: any IMEI read-back that ends without one,
   // refused lines included, takes the promise back.
   const bool imei = pc_name.starts_with("IMEI");
-  std::string no_imei_name;
-  const int result = read_back(line, directory, handset_name, pc_name, no_imei_name);
+  const int result = read_back(line, directory, handset_name, pc_name);
   if (imei && result != 0) IMEI_flag = 0;
   return result;
 }
