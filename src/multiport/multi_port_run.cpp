@@ -99,6 +99,11 @@ std::optional<std::vector<int>> parse_port_list(const std::string& text, std::st
   return ports;
 }
 
+std::string port_program() {
+  const std::string plain = platform::sibling_program("ffsload");
+  return plain.empty() ? platform::program_path() : plain;
+}
+
 std::vector<std::pair<std::string, std::string>> station_records_environment(
     const std::string& option) {
   records::Location records = records::resolve_location(option);
@@ -129,7 +134,7 @@ int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& 
   // format and the IMEI write-back); the supervisor hands signals on.
   catch_stop_signals(on_signal);
 
-  const std::string program = platform::program_path();
+  const std::string program = port_program();
   for (int port : ports) {
     std::string error;
     const std::string folder = station::prepare_port_folder(station, port, &error);
