@@ -135,9 +135,17 @@ int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& 
   catch_stop_signals(on_signal);
 
   const std::string program = port_program();
+  // Every folder first, then every child: the children start together, not
+  // each after the next one's folder was made in competition with the runs
+  // already going.
+  std::map<int, std::string> folders;
+  std::map<int, std::string> errors;
   for (int port : ports) {
-    std::string error;
-    const std::string folder = station::prepare_port_folder(station, port, &error);
+    folders[port] = station::prepare_port_folder(station, port, &errors[port]);
+  }
+  for (int port : ports) {
+    const std::string& folder = folders[port];
+    std::string error = errors[port];
     std::vector<std::string> args = {"run", "--port", std::to_string(port)};
     args.insert(args.end(), child_args.begin(), child_args.end());
     if (!trace_base.empty()) args.push_back("--trace=" + trace_base + "." + std::to_string(port));

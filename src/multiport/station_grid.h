@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,8 @@ class StationGrid {
   std::string station_;
   std::vector<GridTile> tiles_;
   std::vector<int> pending_runs_;  // ports whose Run waits for a child to end
+  // Port folders made ahead by run_all, taken by start_child.
+  std::map<int, std::string> prepared_folders_;
   station::CustomerChoice customer_;
   std::string children_key_;  // the customer the children were started with
   ChildCommand command_;

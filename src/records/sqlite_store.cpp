@@ -54,7 +54,7 @@ Row row_of(sqlite3_stmt* stmt) {
 }  // namespace
 
 SqliteStore::SqliteStore(const std::string& path, OpenFor purpose, int busy_timeout_ms)
-    : path_(path) {
+    : path_(path), busy_timeout_ms_(busy_timeout_ms) {
   if (purpose == OpenFor::kReading && !std::filesystem::exists(path)) {
     throw StoreError("records file " + path + ": no such file");
   }
@@ -66,7 +66,18 @@ SqliteStore::SqliteStore(const std::string& path, OpenFor purpose, int busy_time
     db_ = nullptr;
     throw StoreError("records file " + path + ": " + why);
   }
-  sqlite3_busy_timeout(db_, busy_timeout_ms);
+  // The ports of a station write their records at the same moments (a run's
+  // start and end): SQLite's own busy wait backs off to 25 and 50 ms naps
+  // for a lock that is held for about one sync, so ports started together
+  // would drift apart. A millisecond between tries, up to the timeout.
+  sqlite3_busy_handler(
+      db_,
+      [](void* limit_ms, int tries) {
+        if (tries >= *static_cast<const int*>(limit_ms)) return 0;
+        sqlite3_sleep(1);
+        return 1;
+      },
+      &busy_timeout_ms_);
   try {
     if (purpose == OpenFor::kWriting) {
       // WAL lets the processes of one station write the same file, and a

@@ -50,6 +50,7 @@ class SqliteStore final : public Store {
 
   std::string path_;
   sqlite3* db_ = nullptr;
+  int busy_timeout_ms_;
 };
 
 }  // namespace records
