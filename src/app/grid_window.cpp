@@ -19,7 +19,7 @@
 #include <csignal>
 #include <cstdio>
 
-#include "app/operator_gui.h"
+#include "platform/display.h"
 #include "cli/run_command.h"
 #include "station/customer_choice.h"
 #include "station/customer_definition.h"
@@ -433,7 +433,7 @@ void GridWindow::closeEvent(QCloseEvent* event) {
 }
 
 int run_grid_window(multiport::StationGrid& grid, const std::vector<std::string>& problems) {
-  if (!display_available()) {
+  if (!platform::display_available()) {
     std::fprintf(stderr,
                  "ffsload: no display to show the grid on (DISPLAY is not set); "
                  "\"ffsload run --ports\" works without one\n");

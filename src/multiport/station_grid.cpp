@@ -41,7 +41,7 @@ StationGrid::StationGrid(std::string station, const std::vector<platform::Compor
           }) {
   for (const auto& p : ports) tiles_.emplace_back(p.port, p.device);
   command_ = [this](int port, const std::string& key) {
-    return std::vector<std::string>{platform::program_path(),
+    return std::vector<std::string>{port_program(),
                                     "run",
                                     "--port",
                                     std::to_string(port),
@@ -134,7 +134,13 @@ bool StationGrid::start_child(GridTile& tile, const std::optional<std::string>& 
   tile.run_started();
   children_key_ = children_key();
   std::string error;
-  const std::string folder = station::prepare_port_folder(station_, tile.port(), &error);
+  std::string folder;
+  if (auto ready = prepared_folders_.find(tile.port()); ready != prepared_folders_.end()) {
+    folder = ready->second;
+    prepared_folders_.erase(ready);
+  } else {
+    folder = station::prepare_port_folder(station_, tile.port(), &error);
+  }
   std::vector<std::string> args = command_(tile.port(), customer_.key);
   const std::string program = args.front();
   args.erase(args.begin());
@@ -203,10 +209,23 @@ bool StationGrid::run(int port, const std::optional<std::string>& unit) {
 }
 
 int StationGrid::run_all() {
+  // Every folder is made before the first child starts, so that the
+  // children start together rather than each after the next one's folder
+  // was made in competition with the runs already going.
+  prepared_folders_.clear();
+  if (!closing_ && customer_chosen()) {
+    for (const auto& t : tiles_) {
+      if (t.stage() != TileStage::kNoChild) continue;
+      std::string error;
+      const std::string folder = station::prepare_port_folder(station_, t.port(), &error);
+      if (!folder.empty()) prepared_folders_[t.port()] = folder;
+    }
+  }
   int started = 0;
   for (auto& t : tiles_) {
     if (t.stage() != TileStage::kRunning && run(t.port())) ++started;
   }
+  prepared_folders_.clear();
   return started;
 }
 

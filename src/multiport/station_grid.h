@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -98,6 +99,8 @@ class StationGrid {
   std::vector<GridTile> tiles_;
   // Ports whose Run waits for a child to end, with the unit scanned for it.
   std::vector<std::pair<int, std::optional<std::string>>> pending_runs_;
+  // Port folders made ahead by run_all, taken by start_child.
+  std::map<int, std::string> prepared_folders_;
   station::StationSettings settings_;
   std::optional<std::string> operator_;
   station::CustomerChoice customer_;

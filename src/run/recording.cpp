@@ -144,7 +144,9 @@ records::RunRecord base_record(std::int64_t started_ms) {
   return r;
 }
 
-records::KeepResult keep(records::RunRecord r);
+// A copy kept while the run goes on: its journal holds the same (see keep_record).
+using records::Durability;
+records::KeepResult keep(records::RunRecord r, Durability durability = Durability::kFlushed);
 
 }  // namespace
 
@@ -170,7 +172,9 @@ std::string start_run_record(std::int64_t started_ms) {
   records::RunRecord r = base_record(started_ms);
   r.uid = g_current.uid;
   r.outcome = "running";
-  keep(r);
+  // The journal is flushed before the handset is touched: this copy need not
+  // hold the ports of a station up waiting for one another's syncs.
+  keep(r, Durability::kJournalled);
   if (g_notices.unit) g_notices.unit(unit_text);
   return g_current.uid;
 }
@@ -185,7 +189,7 @@ void record_run_imei(const std::vector<std::uint8_t>& imei, const std::string& f
   r.imei = g_current.imei;
   r.imei_fate = g_current.imei_fate;
   r.log = run_log_lines();
-  keep(r);
+  keep(r, Durability::kJournalled);
 }
 
 void note_run_imei_fate(const std::string& fate) {
@@ -292,12 +296,13 @@ records::KeepResult record_run(std::int64_t started_ms, std::int64_t ended_ms,
 
 namespace {
 
-records::KeepResult keep(records::RunRecord r) {
+records::KeepResult keep(records::RunRecord r, Durability durability) {
   r.revision = next_revision();
   const records::Location location = records::resolve_location(g_records_option);
   for (const std::string& warning : location.warnings) tell_once("records: " + warning);
   const std::string outbox = records::outbox_location();
-  const records::KeepResult kept = records::keep_record(location.url, outbox, r);
+  const records::KeepResult kept = records::keep_record(location.url, outbox, r,
+                                                        records::kDefaultBusyTimeoutMs, durability);
   if (kept.stored) {
     if (kept.forwarded > 0) {
       fs::operator_notice("records: " + std::to_string(kept.forwarded) + " record(s) kept in " +
