@@ -99,6 +99,7 @@ session 2 2 "#FF0000" red
 # that does not match is refused; the next scan replaces it and runs at once.
 scan_session() {
   printf 'operator = required\nunit-serial = required\nunit-serial-pattern = SN[0-9]{4}\n' >ffsload.conf
+  rm -f runs.sqlite*  # the report below counts this session alone
   "$ffsload" >"$work/gui.out" 2>"$work/gui.err" &
   local gui=$!
   pids+=("$gui")
