@@ -35,6 +35,14 @@ struct RunRecord {
   // A record is kept again as its run goes on; the store keeps the highest
   // revision of each uid, whatever order the copies arrive in.
   std::int64_t revision = 0;
+  // Who and what, where the station asks for them (all nullopt otherwise):
+  // the unit's serial as scanned or typed, the operator's id (a name on the
+  // record, not a login), the unit's run count on this station's records (1
+  // for its first), and the fixture: the port's device as "comports" names it.
+  std::optional<std::string> unit_serial;
+  std::optional<std::string> operator_id;  // column "operator"
+  std::optional<int> attempt;
+  std::optional<std::string> fixture;
 };
 
 // "2024-05-01T12:34:56.789Z"

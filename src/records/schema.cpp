@@ -104,6 +104,20 @@ std::vector<std::string> version_2(Dialect dialect) {
   return steps;
 }
 
+// Version 3: which unit, by whom, on which fixture, in which attempt. The
+// indexes answer a run's two questions before it starts: this unit's runs on
+// this station (its attempt), and this port's last runs (the fixture alarm).
+std::vector<std::string> version_3(Dialect) {
+  return {
+      "ALTER TABLE runs ADD COLUMN unit_serial TEXT",
+      "ALTER TABLE runs ADD COLUMN operator TEXT",
+      "ALTER TABLE runs ADD COLUMN attempt INTEGER",
+      "ALTER TABLE runs ADD COLUMN fixture TEXT",
+      "CREATE INDEX runs_by_unit ON runs (station, unit_serial, started_at)",
+      "CREATE INDEX runs_by_port ON runs (station, port, started_at)",
+  };
+}
+
 }  // namespace
 
 std::vector<std::string> upgrade_step(Dialect dialect, int from) {
@@ -115,6 +129,8 @@ std::vector<std::string> upgrade_step(Dialect dialect, int from) {
       return version_1(dialect);
     case 1:
       return version_2(dialect);
+    case 2:
+      return version_3(dialect);
     default:
       return {};
   }
@@ -136,11 +152,12 @@ void upgrade_schema(Dialect dialect, int version, const std::string& where,
 
 const char* const kRecordColumns =
     "uid, started_at, ended_at, station, port, device, customer, script, ma_no, imei, outcome, "
-    "failed_line, failed_text, failed_status, log, tool_version, imei_fate, revision";
+    "failed_line, failed_text, failed_status, log, tool_version, imei_fate, revision, unit_serial, "
+    "operator, attempt, fixture";
 
 namespace {
 
-constexpr int kRecordColumnCount = 18;
+constexpr int kRecordColumnCount = 22;
 
 std::optional<std::string> number(const std::optional<int>& value) {
   if (!value) return std::nullopt;
@@ -182,7 +199,9 @@ std::string insert_statement(Dialect dialect) {
     } else if (column == "ended_at") {
       value = "CASE WHEN excluded.ended_at > runs.ended_at THEN excluded.ended_at ELSE "
               "runs.ended_at END";
-    } else if (column == "imei" || column == "imei_fate" || column.starts_with("failed_")) {
+    } else if (column == "imei" || column == "imei_fate" || column.starts_with("failed_") ||
+               column == "unit_serial" || column == "operator" || column == "attempt" ||
+               column == "fixture") {
       value = "COALESCE(excluded." + column + ", runs." + column + ")";
     }
     update += (update.empty() ? "" : ", ") + column + " = " + value;
@@ -210,7 +229,11 @@ std::vector<std::optional<std::string>> record_values(const RunRecord& r) {
           r.log,
           r.tool_version,
           r.imei_fate,
-          std::to_string(r.revision)};
+          std::to_string(r.revision),
+          r.unit_serial,
+          r.operator_id,
+          number(r.attempt),
+          r.fixture};
 }
 
 RunRecord record_from_values(const std::vector<std::optional<std::string>>& v) {
@@ -235,6 +258,10 @@ RunRecord record_from_values(const std::vector<std::optional<std::string>>& v) {
   r.tool_version = text(15);
   r.imei_fate = v[16];
   r.revision = v[17] ? std::strtoll(v[17]->c_str(), nullptr, 10) : 0;
+  r.unit_serial = v[18];
+  r.operator_id = v[19];
+  r.attempt = number(v[20]);
+  r.fixture = v[21];
   return r;
 }
 

@@ -13,7 +13,7 @@ namespace records {
 
 // The version this program writes. A store with a higher one was written by
 // a newer program and is not touched.
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 
 enum class Dialect { kSqlite, kPostgres };
 

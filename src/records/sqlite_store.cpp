@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "records/schema.h"
@@ -222,6 +223,23 @@ void SqliteStore::set_aside(const std::string& uid, const std::string& reason) {
     execute(std::string("CREATE TABLE IF NOT EXISTS set_aside (set_aside_at TEXT NOT NULL, "
                         "reason TEXT NOT NULL, ") +
             kRecordColumns + ")");
+    // An outbox an older program set records aside in lacks the columns
+    // added since.
+    std::vector<std::string> present;
+    for (const Row& row : query("SELECT name FROM pragma_table_info('set_aside')", {})) {
+      if (row[0]) present.push_back(*row[0]);
+    }
+    const std::string columns = kRecordColumns;
+    for (std::size_t start = 0; start < columns.size();) {
+      std::size_t comma = columns.find(',', start);
+      if (comma == std::string::npos) comma = columns.size();
+      std::string column = columns.substr(start, comma - start);
+      column.erase(0, column.find_first_not_of(' '));
+      if (std::find(present.begin(), present.end(), column) == present.end()) {
+        execute("ALTER TABLE set_aside ADD COLUMN " + column);
+      }
+      start = comma + 1;
+    }
     Statement move(db_, std::string("INSERT INTO set_aside (set_aside_at, reason, ") +
                             kRecordColumns +
                             ") SELECT strftime('%Y-%m-%dT%H:%M:%fZ', 'now'), ?1, " +

@@ -81,6 +81,10 @@ RunRecord with_utf8_text(RunRecord r) {
   }
   convert(r.imei);
   convert(r.failed_text);
+  convert(r.imei_fate);
+  convert(r.unit_serial);
+  convert(r.operator_id);
+  convert(r.fixture);
   return r;
 }
 

@@ -19,7 +19,9 @@
 
 #include <libpq-fe.h>
 
+#include "records/fixture_alarm.h"
 #include "records/outbox.h"
+#include "records/unit_history.h"
 #include "records/record_samples.h"
 #include "records/report.h"
 #include "records/schema.h"
@@ -233,7 +235,7 @@ TEST_F(PostgresRecords, bad_urls_and_credentials_say_why_and_keep_the_record) {
   }
 }
 
-TEST_F(PostgresRecords, a_version_one_database_is_upgraded_in_place_and_keeps_every_record) {
+TEST_F(PostgresRecords, databases_of_every_earlier_schema_are_upgraded_in_place_and_keep_every_record) {
   auto sql = [](const std::string& url, const std::string& text) {
     PGconn* conn = PQconnectdb(url.c_str());
     PGresult* result = PQexec(conn, text.c_str());
@@ -243,30 +245,47 @@ TEST_F(PostgresRecords, a_version_one_database_is_upgraded_in_place_and_keeps_ev
     PQfinish(conn);
     return ok ? std::string() : why;
   };
-  ASSERT_EQ(sql(server->url(), "CREATE DATABASE records_v1"), "");
-  std::string old_url = server->url();
-  old_url.replace(old_url.rfind('/'), std::string::npos, "/records_v1");
-  std::string v1 = "BEGIN;";
-  for (const std::string& step : records::upgrade_step(records::Dialect::kPostgres, 0))
-    v1 += step + ";";
-  v1 +=
-      "UPDATE ffsload_schema SET version = 1;"
-      "INSERT INTO runs (uid, started_at, ended_at, station, port, device, customer, script, "
-      "ma_no, imei, outcome, log, tool_version) VALUES ('old-1', '2024-03-01T00:00:00.000Z', "
-      "'2024-03-01T00:00:09.000Z', 'st', 3, '/dev/ttyS2', '1', 'main.tms', 'MA', 'aa', 'green', "
-      "'l', '0.9');COMMIT";
-  ASSERT_EQ(sql(old_url, v1), "");
+  for (int version : {1, 2}) {
+    const std::string name = "records_v" + std::to_string(version);
+    ASSERT_EQ(sql(server->url(), "CREATE DATABASE " + name), "");
+    std::string old_url = server->url();
+    old_url.replace(old_url.rfind('/'), std::string::npos, "/" + name);
+    std::string old = "BEGIN;";
+    for (int step = 0; step < version; ++step) {
+      for (const std::string& s : records::upgrade_step(records::Dialect::kPostgres, step))
+        old += s + ";";
+    }
+    old += "UPDATE ffsload_schema SET version = " + std::to_string(version) +
+           ";"
+           "INSERT INTO runs (uid, started_at, ended_at, station, port, device, customer, "
+           "script, ma_no, imei, outcome, log, tool_version) VALUES ('old-1', "
+           "'2024-03-01T00:00:00.000Z', '2024-03-01T00:00:09.000Z', 'st', 3, '/dev/ttyS2', '1', "
+           "'main.tms', 'MA', 'aa', 'green', 'l', '0.9');COMMIT";
+    ASSERT_EQ(sql(old_url, old), "");
 
-  records::RunRecord interrupted = testing_support::sample_record("1", "bb", "interrupted");
-  interrupted.imei_fate = "pending";
-  const auto kept = records::keep_record(old_url, "outbox.sqlite", interrupted);
-  ASSERT_TRUE(kept.stored) << kept.error;
-  auto store = records::open_store(old_url, records::OpenFor::kReading);
-  EXPECT_EQ(store->query("SELECT uid, outcome, imei_fate FROM runs ORDER BY id", {}),
-            (std::vector<records::Row>{{"old-1", "green", std::nullopt},
-                                       {interrupted.uid, "interrupted", "pending"}}));
-  EXPECT_EQ(store->query("SELECT version FROM ffsload_schema", {})[0][0],
-            std::to_string(records::kSchemaVersion));
+    records::RunRecord interrupted = testing_support::sample_record("1", "bb", "interrupted");
+    interrupted.imei_fate = "pending";
+    interrupted.unit_serial = "SN-1";
+    interrupted.operator_id = "anna";
+    interrupted.attempt = 2;
+    interrupted.fixture = "/dev/serial/by-id/usb-FTDI-if00";
+    const auto kept = records::keep_record(old_url, "outbox.sqlite", interrupted);
+    ASSERT_TRUE(kept.stored) << kept.error;
+    auto store = records::open_store(old_url, records::OpenFor::kReading);
+    EXPECT_EQ(store->query("SELECT uid, outcome, imei_fate, unit_serial, operator, attempt, "
+                           "fixture FROM runs ORDER BY id",
+                           {}),
+              (std::vector<records::Row>{{"old-1", "green", std::nullopt, std::nullopt,
+                                          std::nullopt, std::nullopt, std::nullopt},
+                                         {interrupted.uid, "interrupted", "pending", "SN-1",
+                                          "anna", "2", "/dev/serial/by-id/usb-FTDI-if00"}}))
+        << "from version " << version;
+    EXPECT_EQ(store->query("SELECT version FROM ffsload_schema", {})[0][0],
+              std::to_string(records::kSchemaVersion));
+    // The alarm's and the attempt's questions, as the stations ask them.
+    EXPECT_EQ(records::unit_history_by_serial(*store, "station-a", "SN-1", "x").earlier_runs, 1);
+    EXPECT_EQ(records::port_fixture_alarm(*store, "station-a", 3, 3).red_runs, 0);
+  }
 }
 
 TEST_F(PostgresRecords, stations_starting_together_on_a_new_database_store_every_record) {

@@ -1,0 +1,96 @@
+#include "records/fixture_alarm.h"
+
+#include <algorithm>
+#include <set>
+
+namespace records {
+
+std::string unit_of(const RunRecord& record) {
+  if (record.unit_serial && !record.unit_serial->empty()) return "serial:" + *record.unit_serial;
+  if (record.imei && !record.imei->empty()) return "imei:" + *record.imei;
+  return "run:" + record.uid;
+}
+
+FixtureAlarm fixture_alarm(const std::vector<RunRecord>& runs, int k) {
+  FixtureAlarm alarm;
+  std::set<std::string> units;
+  int counted = 0;
+  for (const RunRecord& run : runs) {
+    if (run.outcome == "green") break;
+    if (run.outcome != "red") continue;
+    ++alarm.red_runs;
+    if (counted < k) {
+      units.insert(unit_of(run));
+      ++counted;
+    }
+    auto same = [&](const FailingLine& f) {
+      return f.line == run.failed_line && f.text == run.failed_text.value_or("");
+    };
+    auto it = std::find_if(alarm.failing_lines.begin(), alarm.failing_lines.end(), same);
+    if (it == alarm.failing_lines.end()) {
+      alarm.failing_lines.push_back({run.failed_line, run.failed_text.value_or(""), 1});
+    } else {
+      ++it->runs;
+    }
+  }
+  // Stable: lines stopping as many runs stay newest first.
+  std::stable_sort(alarm.failing_lines.begin(), alarm.failing_lines.end(),
+                   [](const FailingLine& a, const FailingLine& b) { return a.runs > b.runs; });
+  alarm.raised = k > 0 && counted == k && static_cast<int>(units.size()) == k;
+  return alarm;
+}
+
+std::vector<RunRecord> last_port_runs(Store& store, const std::string& station, int port,
+                                      int limit) {
+  const auto rows = store.query(
+      "SELECT uid, started_at, outcome, unit_serial, imei, failed_line, failed_text, fixture "
+      "FROM runs WHERE station = ? AND port = ? AND outcome IN ('green', 'red') "
+      "ORDER BY started_at DESC, id DESC LIMIT " +
+          std::to_string(std::max(limit, 0)),
+      {station, std::to_string(port)});
+  std::vector<RunRecord> runs;
+  runs.reserve(rows.size());
+  for (const Row& row : rows) {
+    if (row.size() != 8) continue;
+    RunRecord r;
+    r.uid = row[0].value_or("");
+    r.started_at_ms = row[1] ? parse_iso8601_utc(*row[1]).value_or(0) : 0;
+    r.station = station;
+    r.port = port;
+    r.outcome = row[2].value_or("");
+    r.unit_serial = row[3];
+    r.imei = row[4];
+    if (row[5]) {
+      try {
+        r.failed_line = std::stoi(*row[5]);
+      } catch (const std::exception&) {
+        // A line number another tool wrote badly: the run still counts.
+      }
+    }
+    r.failed_text = row[6];
+    r.fixture = row[7];
+    runs.push_back(std::move(r));
+  }
+  return runs;
+}
+
+FixtureAlarm port_fixture_alarm(Store& store, const std::string& station, int port, int k) {
+  if (k <= 0) return {};
+  return fixture_alarm(last_port_runs(store, station, port, std::max(k, 1) * 2 + 30), k);
+}
+
+std::string fixture_alarm_text(int port, const FixtureAlarm& alarm) {
+  return "check the fixture on port " + std::to_string(port) + ": " +
+         std::to_string(alarm.red_runs) + " red runs in a row";
+}
+
+std::vector<std::string> failing_line_texts(const FixtureAlarm& alarm) {
+  std::vector<std::string> texts;
+  for (const FailingLine& f : alarm.failing_lines) {
+    std::string text = f.line ? std::to_string(*f.line) + ": " + f.text : f.text;
+    texts.push_back(text + " (" + std::to_string(f.runs) + "x)");
+  }
+  return texts;
+}
+
+}  // namespace records

@@ -1,0 +1,59 @@
+// The fixture alarm: a port whose last K runs were red on K different units
+// points at its fixture (a worn cable, bent pins), not at the units. The
+// rule is a pure function of the port's runs so that every front end, the
+// report and anything else reading the records decide it the same way.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "records/run_record.h"
+#include "records/store.h"
+
+namespace records {
+
+// The fixture alarm's K when the station does not set one.
+constexpr int kDefaultFixtureAlarmRuns = 3;
+
+// A failing line of the streak's red runs, with how many of them it stopped.
+struct FailingLine {
+  std::optional<int> line;
+  std::string text;
+  int runs = 0;
+};
+
+struct FixtureAlarm {
+  bool raised = false;
+  // The port's current streak: red runs since its last green one (within
+  // the runs given).
+  int red_runs = 0;
+  // The lines that stopped the streak's runs, the most frequent first.
+  std::vector<FailingLine> failing_lines;
+};
+
+// A run's unit: its serial, else its IMEI, else the run itself (its uid).
+std::string unit_of(const RunRecord& record);
+
+// runs: one port's runs, the newest first; only green and red runs count
+// (a "no run" never touched a handset, a running or interrupted one has no
+// verdict). Raised when the newest k of them are red and belong to k
+// different units; the next green run clears it. k <= 0 turns it off.
+FixtureAlarm fixture_alarm(const std::vector<RunRecord>& runs, int k);
+
+// The green and red runs of `port` on `station`, the newest first, at most
+// `limit`, with the fields the alarm reads (no logs).
+std::vector<RunRecord> last_port_runs(Store& store, const std::string& station, int port,
+                                      int limit);
+
+// The alarm of `port` as the stores hold it now; runs enough to measure a
+// streak well beyond k are read.
+FixtureAlarm port_fixture_alarm(Store& store, const std::string& station, int port, int k);
+
+// "check the fixture on port 3: 4 red runs in a row"
+std::string fixture_alarm_text(int port, const FixtureAlarm& alarm);
+
+// "12: compare afcdac rf/afcdac (2x)", one text per failing line.
+std::vector<std::string> failing_line_texts(const FixtureAlarm& alarm);
+
+}  // namespace records
