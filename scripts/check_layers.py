@@ -31,8 +31,9 @@ BELOW = {
     "run": {"platform", "link", "commands", "fs", "script", "records", "station"},
     "multiport": {"platform", "link", "commands", "fs", "script", "records", "station", "run"},
     "ui": {"platform", "link", "commands", "fs", "script", "records", "station", "run"},
+    "board": {"platform", "records"},
     "cli": {"platform", "link", "commands", "fs", "script", "records", "station", "run",
-            "multiport", "ui", "check"},
+            "multiport", "ui", "check", "board"},
 }
 # The programs sit on top of everything.
 BELOW["app"] = set(BELOW) | {"app"}
