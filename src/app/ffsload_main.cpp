@@ -6,6 +6,7 @@
 #include "app/grid_window.h"
 #include "app/operator_gui.h"
 #include "app/report_window_qt.h"
+#include "cli/board_command.h"
 #include "cli/check_command.h"
 #include "ffsload_version.h"
 #include "cli/run_command.h"
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
   cli::add_ports_command(app, &status);
   cli::add_report_command(app, &status);
   cli::add_grid_command(app, &status, run_grid_window);
+  cli::add_board_command(app, &status);
   // Set after the subcommands, which would otherwise take it as their own.
   app.footer(
       "Forms:\n"
