@@ -26,9 +26,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/text_format.h"
 #include "support/measure.h"
 
 namespace {
+
+using testing_support::print_figure;
 
 using testing_support::cpu_seconds_of_children;
 using testing_support::median;
@@ -191,6 +194,18 @@ int main(int argc, char** argv) {
         median(silent_wall), median(silent_cpu), median(silent_others),
         100 * (median(silent_others) / median(eight_others) - 1));
     if (bad) std::printf("  (%d rounds did not end green)\n", bad);
+    print_figure("eight ports against one (run --ports 1-8, wall)",
+                 platform::strprintf("%.3fx (%.2f s against %.2f s%s)", w8 / w1, w8, w1,
+                                     bad ? ", some rounds not green" : ""),
+                 "<= 1.02x");
+    print_figure("eight ports: the latest port's first log line",
+                 platform::strprintf("%.0f ms (one port: %.0f ms)", 1000 * median(eight_first),
+                                     1000 * median(one_first)),
+                 "");
+    print_figure("ports 1-7 with port 8 silent, against none silent",
+                 platform::strprintf("%+.1f %%", 100 * (median(silent_others) /
+                                                        median(eight_others) - 1)),
+                 "unaffected (noise)");
   }
   std::error_code ec;
   stdfs::remove_all(work, ec);

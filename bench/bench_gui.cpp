@@ -27,8 +27,12 @@
 #include "sim/simulated_line.h"
 #include "ui/operator_callbacks.h"
 #include "ui/panels.h"
+#include "platform/text_format.h"
+#include "support/measure.h"
 
 namespace {
+
+using testing_support::print_figure;
 
 using Clock = std::chrono::steady_clock;
 const auto g_start = Clock::now();
@@ -157,6 +161,12 @@ int main(int argc, char** argv) {
   std::printf("open descriptors after the first run: %ld, after the last: %ld\n", fds_first,
               fds_last);
   std::printf("peak memory (max RSS): %ld kB\n", usage.ru_maxrss);
+  print_figure("panels: start to selection panel shown (offscreen, in process)",
+               platform::strprintf("%.1f ms", shown_ms), "< 1000 ms");
+  print_figure(platform::strprintf("panels: memory after the first and the last of %d runs", runs),
+               platform::strprintf("%ld kB, %ld kB (peak %ld kB)", rss_first, rss_last,
+                                   usage.ru_maxrss),
+               "no growth");
   platform::set_user_interface(nullptr);
   platform::close_all_ports();
   platform::set_device_opener(nullptr);

@@ -19,9 +19,12 @@
 #include "link/link.h"
 #include "platform/serial_port_config.h"
 #include "platform/serial_operations.h"
+#include "platform/text_format.h"
 #include "support/measure.h"
 
 namespace {
+
+using testing_support::print_figure;
 
 using testing_support::cpu_seconds;
 
@@ -51,6 +54,8 @@ void measure_idle_wait(double timeout) {
   std::printf(
       "(a) silent line, timeout %.1f s: status %d, wall %.3f s, cpu %.4f s = %.3f%% of a core\n",
       timeout, status, wall, cpu, 100.0 * cpu / wall);
+  print_figure(platform::strprintf("CPU while a reply is awaited (silent line, %.1f s)", timeout),
+               platform::strprintf("%.3f %% of a core", 100.0 * cpu / wall), "< 1 %");
   platform::close_all_ports();
   close(slave);
   close(master);
@@ -110,6 +115,11 @@ void measure_round_trip(const std::string& program, int count) {
         "(b) %-12s %d exchanges, %d failed: %.1f us per exchange over the pty; "
         "the same %zu bytes take %.1f us on a 115200-baud wire (%.1f%%)\n",
         c.what, count, failures, per, c.wire_bytes, wire, 100.0 * per / wire);
+    print_figure(platform::strprintf("exchange %s over a pty, against its 115200-baud line time",
+                                     c.what),
+                 platform::strprintf("%.1f us = %.0f %% (%d failed)", per, 100.0 * per / wire,
+                                     failures),
+                 "< 100 %");
   }
   platform::close_all_ports();
   kill(pid, SIGTERM);

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "platform/folders.h"
+#include "platform/text_format.h"
 #include "support/measure.h"
 
 extern char** environ;
@@ -38,6 +39,8 @@ extern char** environ;
 namespace stdfs = std::filesystem;
 
 namespace {
+
+using testing_support::print_figure;
 
 using testing_support::read_file;
 
@@ -250,6 +253,10 @@ int main(int argc, char** argv) {
   std::printf("IMEIs lost                         %d\n", c.lost);
   std::printf("IMEIs on a wrong handset           %d\n", c.wrong);
   std::printf("green re-runs with an IMEI missing %d\n", c.silent_green);
+  print_figure("kill soak: IMEIs intact after SIGKILL at random points",
+               platform::strprintf("%d of %d (%d kills in the format pause)", c.intact,
+                                   c.kills + c.finished_before_kill, c.in_format_pause),
+               "all");
   if (o.keep) {
     std::printf("files kept in %s\n", work.c_str());
   } else {

@@ -44,11 +44,14 @@
 #include <vector>
 
 #include "platform/folders.h"
+#include "platform/text_format.h"
 #include "support/measure.h"
 
 namespace stdfs = std::filesystem;
 
 namespace {
+
+using testing_support::print_figure;
 
 using testing_support::read_file;
 
@@ -424,6 +427,12 @@ int main(int argc, char** argv) {
   for (const auto& [keyword, n] : t.red_at) std::printf(" %s %d;", keyword.c_str(), n);
   std::printf("\n");
   std::printf("runs with data mismatches or lost bytes: %d\n", t.mismatched_runs);
+  print_figure(platform::strprintf("soak: runs with data mismatches or lost bytes (fault rate %g)",
+                                   o.rate),
+               platform::strprintf("%d of %d (%d hung)", t.mismatched_runs, t.runs, t.hung), "0");
+  print_figure("soak: the tool's peak memory per run, first and last",
+               platform::strprintf("%ld KiB, %ld KiB", t.first.peak_rss_kib, t.last.peak_rss_kib),
+               "no growth");
   std::printf("longest run: %.2f s (run %d, exit %d%s%s, %d faults)\n", t.longest.seconds,
               t.longest.number, t.longest.exit_code, t.longest.red_at.empty() ? "" : " at ",
               t.longest.red_at.c_str(), t.longest.faults);

@@ -2,6 +2,9 @@
 include(GNUInstallDirs)
 
 install(TARGETS ffsload ffsload-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The window program is started by ffsload, never by hand: off the PATH, in
+# libexec, where ffsload looks for it.
+install(TARGETS ffsload-gui RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR})
 # The panel file: found at ../share/ffsload beside the installed program.
 install(FILES ${PROJECT_SOURCE_DIR}/src/ui/download.uir DESTINATION ${CMAKE_INSTALL_DATADIR}/ffsload)
 
@@ -55,8 +58,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries' packages, as dpkg-shlibdeps finds them; the Qt platform
-# plugins the panels need at run time are not linked, so they are named.
+# plugins the panels need at run time and libpq, loaded when a PostgreSQL
+# store is first opened, are not linked, so they are named.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libpq5")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "bash-completion, man-db")
 include(CPack)

@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -18,7 +19,7 @@
 #include <csignal>
 #include <cstdio>
 
-#include "app/operator_gui.h"
+#include "platform/display.h"
 #include "cli/run_command.h"
 #include "station/customer_choice.h"
 #include "station/customer_definition.h"
@@ -83,6 +84,19 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
                      static_cast<QWidget*>(sub_number_label_), static_cast<QWidget*>(sub_number_),
                      static_cast<QWidget*>(customer_label_)})
     row->addWidget(w);
+  const station::StationSettings& settings = grid_.settings();
+  if (settings.operator_id != station::Asking::kOff) {
+    // Asked once for the grid: a badge scan or typing, then Enter.
+    auto* caption = new QLabel("&Operator:");
+    operator_ = new QLineEdit;
+    operator_->setMaxLength(256);
+    operator_->setPlaceholderText("scan your badge or type your id, Enter");
+    if (grid_.operator_id()) operator_->setText(text(*grid_.operator_id()));
+    caption->setBuddy(operator_);
+    row->addWidget(caption);
+    row->addWidget(operator_);
+    connect(operator_, &QLineEdit::returnPressed, this, [this] { take_operator(); });
+  }
   row->addStretch(1);
   row->addWidget(run_all_);
   row->addWidget(exit_button);
@@ -173,6 +187,23 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
     ask->addLayout(choices);
     w.question_box->setVisible(false);
     box->addWidget(w.question_box);
+    if (settings.unit_serial != station::Asking::kOff) {
+      w.unit = new QLineEdit;
+      w.unit->setMaxLength(256);
+      w.unit->setPlaceholderText("scan the unit, or type its serial and Enter");
+      box->insertWidget(1, w.unit);
+      connect(w.unit, &QLineEdit::returnPressed, this, [this, port] { scan(port); });
+    }
+    w.unit_status = new QLabel;
+    w.unit_status->setWordWrap(true);
+    w.unit_status->setVisible(false);
+    box->insertWidget(w.unit ? 2 : 1, w.unit_status);
+    w.alarm = new QLabel;
+    w.alarm->setWordWrap(true);
+    w.alarm->setStyleSheet(
+        "background-color: #c62828; color: white; font-weight: bold; padding: 4px;");
+    w.alarm->setVisible(false);
+    box->addWidget(w.alarm);
     w.frame = frame;
     connect(w.run, &QPushButton::clicked, this, [this, port] { grid_.run(port); });
     connect(w.save, &QPushButton::clicked, this, [this, port] { save(port); });
@@ -184,9 +215,17 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
   }
   layout->addLayout(tiles, 1);
   QWidget* previous = sub_number_;
+  if (operator_) {
+    setTabOrder(previous, operator_);
+    previous = operator_;
+  }
   for (auto& [port, w] : tiles_) {
     setTabOrder(previous, w.frame);
     previous = w.frame;
+    if (w.unit) {
+      setTabOrder(previous, w.unit);
+      previous = w.unit;
+    }
   }
   resize(columns <= 2 ? 640 : 1000, count <= 4 && columns <= 2 ? 420 : 700);
 
@@ -204,8 +243,11 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
   refresh_controls();
   // The keyboard starts where the operator does: the customer, or once one
   // is chosen, the first tile.
-  if (grid_.customer_chosen() && !tiles_.empty()) {
-    tiles_.begin()->second.frame->setFocus();
+  if (operator_ && !grid_.operator_id()) {
+    operator_->setFocus();
+  } else if (grid_.customer_chosen() && !tiles_.empty()) {
+    QWidget* first = tiles_.begin()->second.unit;
+    (first ? first : tiles_.begin()->second.frame)->setFocus();
   } else {
     customer_->setFocus();
     customer_->selectAll();
@@ -254,6 +296,45 @@ void GridWindow::refresh(int port) {
   w.message->setVisible(!t->message().empty());
   w.question->setText(text(t->question()));
   w.question_box->setVisible(asking);
+  w.unit_status->setText(text(t->unit_status()));
+  w.unit_status->setVisible(!t->unit_status().empty());
+  w.alarm->setText(text(t->fixture_alarm()));
+  w.alarm->setVisible(!t->fixture_alarm().empty());
+}
+
+void GridWindow::scan(int port) {
+  TileWidgets& w = tiles_.at(port);
+  const multiport::GridTile* t = grid_.tile(port);
+  const std::string typed = w.unit->text().trimmed().toStdString();
+  if (t && t->stage() == multiport::TileStage::kRunning) {
+    // Never kept for the next unit: the operator scans it again when the run is over.
+    w.unit->clear();
+    return;
+  }
+  if (grid_.run(port, typed.empty() ? std::nullopt : std::optional<std::string>(typed))) {
+    w.unit->clear();
+  } else {
+    w.unit->selectAll();  // refused: the next scan replaces it
+  }
+}
+
+void GridWindow::take_operator() {
+  std::string error;
+  if (grid_.set_operator(operator_->text().trimmed().toStdString(), &error)) {
+    status_->setVisible(false);
+    if (grid_.customer_chosen() && !tiles_.empty()) {
+      QWidget* first = tiles_.begin()->second.unit;
+      (first ? first : tiles_.begin()->second.frame)->setFocus();
+    } else {
+      customer_->setFocus();
+      customer_->selectAll();
+    }
+  } else {
+    status_->setStyleSheet("color: #A00000;");
+    status_->setText(text("Operator: " + error));
+    status_->setVisible(true);
+    operator_->selectAll();
+  }
 }
 
 void GridWindow::refresh_controls() {
@@ -282,8 +363,10 @@ void GridWindow::choose_customer() {
         text("script " + grid_.customer().script + ", MA_NO \"" + grid_.customer().ma_no + "\""));
     // Enter on the customer leads on to the first tile, ready for Run.
     if (grid_.customer().key != before && !tiles_.empty() &&
-        QApplication::focusWidget() == customer_)
-      tiles_.begin()->second.frame->setFocus();
+        QApplication::focusWidget() == customer_) {
+      QWidget* first = tiles_.begin()->second.unit;
+      (first ? first : tiles_.begin()->second.frame)->setFocus();
+    }
   } else {
     customer_label_->setStyleSheet("color: #A00000;");
     customer_label_->setText(text("Error: " + error));
@@ -350,7 +433,7 @@ void GridWindow::closeEvent(QCloseEvent* event) {
 }
 
 int run_grid_window(multiport::StationGrid& grid, const std::vector<std::string>& problems) {
-  if (!display_available()) {
+  if (!platform::display_available()) {
     std::fprintf(stderr,
                  "ffsload: no display to show the grid on (DISPLAY is not set); "
                  "\"ffsload run --ports\" works without one\n");

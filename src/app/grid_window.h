@@ -10,6 +10,7 @@
 #include <vector>
 
 class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QSpinBox;
@@ -36,6 +37,11 @@ class GridWindow : public QWidget {
     QLabel* question = nullptr;
     QPushButton* yes = nullptr;
     QPushButton* no = nullptr;
+    // The unit's serial (scanned into the tile runs it), what the run told
+    // of the unit or why a scan was refused, and the fixture alarm.
+    QLineEdit* unit = nullptr;
+    QLabel* unit_status = nullptr;
+    QLabel* alarm = nullptr;
     int lines_shown = 0;
   };
   TileWidgets& tile(int port) { return tiles_.at(port); }
@@ -44,6 +50,7 @@ class GridWindow : public QWidget {
   QSpinBox* sub_number_box() { return sub_number_; }
   QLabel* customer_label() { return customer_label_; }
   QLabel* status_label() { return status_; }
+  QLineEdit* operator_box() { return operator_; }
 
   // Asks the window to close as the operator's close does (a signal's way in).
   void request_close() { close(); }
@@ -59,6 +66,8 @@ class GridWindow : public QWidget {
   void choose_customer();
   void save(int port);
   void answer(int port, bool yes);
+  void scan(int port);
+  void take_operator();
 
   multiport::StationGrid& grid_;
   std::map<int, TileWidgets> tiles_;
@@ -68,6 +77,7 @@ class GridWindow : public QWidget {
   QLabel* customer_label_ = nullptr;
   QPushButton* run_all_ = nullptr;
   QLabel* status_ = nullptr;
+  QLineEdit* operator_ = nullptr;
   QTimer* timer_ = nullptr;
 };
 

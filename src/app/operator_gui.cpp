@@ -2,9 +2,9 @@
 
 #include <QApplication>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
+#include "platform/display.h"
 #include "platform/folders.h"
 #include "platform/qt_panels.h"
 #include "platform/serial_operations.h"
@@ -12,16 +12,8 @@
 #include "station/panel_location.h"
 #include "ui/panels.h"
 
-bool display_available() {
-  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
-    const char* value = std::getenv(name);
-    if (value && *value) return true;
-  }
-  return false;
-}
-
 int run_operator_gui(int argc, char** argv) {
-  if (!display_available()) {
+  if (!platform::display_available()) {
     std::fprintf(stderr,
                  "ffsload: no display to show the panels on (DISPLAY is not set); "
                  "\"ffsload run\" works without one\n");

@@ -4,7 +4,3 @@
 // Opens the selection panel in the current folder and runs until the
 // operator exits. Returns main's status: -1 when the panels cannot be shown.
 int run_operator_gui(int argc, char** argv);
-
-// Whether Qt has a display to show windows on; without one Qt would end the
-// process, so the front ends say so and return instead.
-bool display_available();

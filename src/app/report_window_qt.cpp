@@ -37,15 +37,17 @@ void show_report_window_qt(const std::vector<records::ReportRow>& rows,
   dialog.setWindowTitle(QString::fromStdString(title));
   auto* layout = new QVBoxLayout(&dialog);
 
-  const QStringList headers = {"Day",      "Customer",         "Runs",
-                               "Handsets", "First-pass yield", "Most frequent failing line"};
+  const QStringList headers = {"Day",         "Customer",   "Runs",
+                               "Units",       "First-pass yield", "Final yield",
+                               "Most frequent failing line"};
   auto* table =
       new QTableWidget(static_cast<int>(rows.size()), static_cast<int>(headers.size()), &dialog);
   table->setHorizontalHeaderLabels(headers);
   table->verticalHeader()->setVisible(false);
   for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
     const records::ReportRow& row = rows[static_cast<std::size_t>(r)];
-    const auto yield = row.yield_percent();
+    const auto yield = row.first_pass_percent();
+    const auto final_yield = row.final_percent();
     const QString failing = row.failing_line ? QString("line %1: %2 (%3 times)")
                                                    .arg(*row.failing_line)
                                                    .arg(QString::fromStdString(row.failing_text))
@@ -54,9 +56,11 @@ void show_report_window_qt(const std::vector<records::ReportRow>& rows,
     table->setItem(r, 0, cell(QString::fromStdString(row.day), false));
     table->setItem(r, 1, cell(QString::fromStdString(row.customer), false));
     table->setItem(r, 2, cell(QString::number(row.runs), true));
-    table->setItem(r, 3, cell(QString::number(row.handsets), true));
+    table->setItem(r, 3, cell(QString::number(row.units), true));
     table->setItem(r, 4, cell(yield ? QString("%1 %").arg(*yield, 0, 'f', 1) : "-", true));
-    table->setItem(r, 5, cell(failing, false));
+    table->setItem(r, 5,
+                   cell(final_yield ? QString("%1 %").arg(*final_yield, 0, 'f', 1) : "-", true));
+    table->setItem(r, 6, cell(failing, false));
   }
   table->resizeColumnsToContents();
   table->horizontalHeader()->setStretchLastSection(true);

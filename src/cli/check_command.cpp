@@ -9,6 +9,7 @@
 #include "check/custdefine_check.h"
 #include "check/findings.h"
 #include "check/script_check.h"
+#include "check/settings_check.h"
 
 namespace cli {
 
@@ -22,7 +23,10 @@ struct CheckOptions {
 int run_check(const CheckOptions& o) {
   check::Report report(stdout);
   std::vector<std::string> scripts = o.files;
-  if (scripts.empty()) scripts = check::check_custdefine(report);
+  if (scripts.empty()) {
+    check::check_station_settings(report);
+    scripts = check::check_custdefine(report);
+  }
   for (const std::string& script : scripts) check::check_script(script, report, o.explain);
   report.print_summary();
   return report.exit_status();

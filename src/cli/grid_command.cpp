@@ -10,6 +10,9 @@
 #include "station/customer_choice.h"
 #include "multiport/multi_port_run.h"
 #include "multiport/station_grid.h"
+#include "records/fixture_alarm.h"
+#include "run/recording.h"
+#include "station/station_settings.h"
 
 namespace cli {
 
@@ -19,7 +22,23 @@ struct GridOptions {
   std::string ports;
   std::string customer;
   std::string records;
+  std::string operator_id;
 };
+
+// The ports' fixture alarms as the records hold them when the grid opens;
+// later ones come from the ports' runs.
+void show_fixture_alarms(multiport::StationGrid& grid, const GridOptions& o) {
+  if (grid.settings().fixture_alarm <= 0) return;
+  run::set_records_option(o.records);
+  run::set_fixture_alarm_runs(grid.settings().fixture_alarm);
+  for (auto& tile : grid.tiles()) {
+    const records::FixtureAlarm alarm = run::read_fixture_alarm(tile.port());
+    if (!alarm.raised) continue;
+    std::string text = records::fixture_alarm_text(tile.port(), alarm);
+    for (const std::string& line : records::failing_line_texts(alarm)) text += "\nfailing line " + line;
+    tile.set_fixture_alarm(text);
+  }
+}
 
 int open_grid(const GridOptions& o, bool ports_given, const GridWindowOpener& open_window) {
   const platform::ComportsListing listing = platform::list_comports_ports();
@@ -46,7 +65,21 @@ int open_grid(const GridOptions& o, bool ports_given, const GridWindowOpener& op
     return kExitNoRun;
   }
   if (!records_usable(o.records)) return kExitNoRun;
+  const station::StationSettingsFile settings = station::read_station_settings();
+  if (const std::string refusal = settings.refusal(); !refusal.empty()) {
+    std::fprintf(stderr, "ffsload: %s\n", refusal.c_str());
+    return kExitNoRun;
+  }
   multiport::StationGrid grid(std::filesystem::current_path().string(), ports, o.records);
+  grid.set_settings(settings.settings);
+  if (!o.operator_id.empty()) {
+    std::string error;
+    if (!grid.set_operator(o.operator_id, &error)) {
+      std::fprintf(stderr, "ffsload: --operator: %s\n", error.c_str());
+      return kExitNoRun;
+    }
+  }
+  show_fixture_alarms(grid, o);
   if (!o.customer.empty()) {
     const auto key = station::parse_customer_key(o.customer);
     std::string error = "--customer takes N or N.S (N from -128 to 127, S one digit)";
@@ -71,6 +104,9 @@ void add_grid_command(CLI::App& app, int* status, GridWindowOpener open_window) 
   sub->add_option("--customer", options->customer,
                   "choose customer N, sub-number S, at the start (it can be changed in the "
                   "window between runs)");
+  sub->add_option("--operator", options->operator_id,
+                  "the operator's id for every port's records (else asked in the window where "
+                  "ffsload.conf asks for it)");
   sub->add_option("--records", options->records,
                   "where every port's runs record (default: where \"ffsload run\" records in "
                   "this folder)");

@@ -89,6 +89,37 @@ fs::PendingAnswer RepeatMode::ask_pending_imei(const std::string& question) {
   }
 }
 
+bool RepeatMode::next_unit(const station::StationSettings& settings,
+                           std::optional<std::string>* serial) {
+  serial->reset();
+  for (;;) {
+    if (script::stop_requested()) return false;
+    std::fprintf(prompt_out_, "Next unit: scan or type its serial and Enter%s, q and Enter to quit: ",
+                 settings.unit_serial == station::Asking::kRequired ? "" : " (Enter alone: none)");
+    std::fflush(prompt_out_);
+    std::string answer;
+    const bool got = read_answer(in_, &answer);
+    if (!got || script::stop_requested()) {
+      std::fprintf(prompt_out_, "\n");
+      return false;
+    }
+    // A scanner's CR LF, or a pasted line's blanks, are not part of a serial.
+    const std::string text = trimmed(answer);
+    if (text == "q" || text == "Q") return false;
+    if (text.empty()) {
+      if (settings.unit_serial != station::Asking::kRequired) return true;
+      std::fprintf(prompt_out_, "ffsload: this station requires the unit's serial\n");
+      continue;
+    }
+    if (const std::string why = station::unit_serial_problem(settings, text); !why.empty()) {
+      std::fprintf(prompt_out_, "ffsload: %s: nothing runs\n", why.c_str());
+      continue;
+    }
+    *serial = text;
+    return true;
+  }
+}
+
 bool RepeatMode::next() {
   if (!on_ || script::stop_requested()) return false;
   std::fprintf(prompt_out_, "Next handset: Enter to run again, q and Enter to quit: ");

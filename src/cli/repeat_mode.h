@@ -5,9 +5,12 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
+#include <string>
 
 #include "fs/imei_guard.h"
 #include "run/run_session.h"
+#include "station/station_settings.h"
 
 namespace cli {
 
@@ -31,6 +34,12 @@ class RepeatMode {
   // Asks for the next handset. False when not repeating, on "q", at the end
   // of the input, or when the process was asked to stop.
   bool next();
+
+  // On a station that asks for unit serials, asks for the next unit's serial
+  // instead (before the first run too) until one the station takes, or an
+  // empty line where the serial is optional (*serial then nullopt). False on
+  // "q", at the end of the input, or when the process was asked to stop.
+  bool next_unit(const station::StationSettings& settings, std::optional<std::string>* serial);
 
  private:
   bool on_;

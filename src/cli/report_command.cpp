@@ -13,6 +13,7 @@
 #include "records/store.h"
 #include "records/yield_chart.h"
 #include "records/yield_window.h"
+#include "station/station_settings.h"
 
 namespace cli {
 
@@ -31,7 +32,29 @@ struct ReportOptions {
   bool csv = false;
   bool window = false;
   bool interrupted = false;
+  std::string by;  // "port", "operator", "customer" or empty
 };
+
+// Says when some units are runs: runs that carry neither a serial nor an
+// IMEI, whose yield is a run yield, not a unit yield.
+void note_run_units(const std::vector<records::ReportRow>& rows) {
+  long run_units = 0, units = 0;
+  for (const auto& row : rows) {
+    run_units += row.run_units;
+    units += row.units;
+  }
+  if (run_units == 0) return;
+  if (run_units == units) {
+    std::fprintf(stderr,
+                 "ffsload: these runs carry neither a unit serial nor an IMEI: each run counts as "
+                 "a unit of its own, so the yields above are run yields\n");
+  } else {
+    std::fprintf(stderr,
+                 "ffsload: %ld of the %ld units above are runs that carry neither a unit serial "
+                 "nor an IMEI, each counted as a unit of its own\n",
+                 run_units, units);
+  }
+}
 
 // Written under a temporary name and renamed, so a browser never shows half a chart.
 bool write_file(const std::string& name, const std::string& text) {
@@ -77,6 +100,11 @@ void note_outbox() {
 }
 
 int report(const ReportOptions& o) {
+  if (!o.by.empty() && (o.window || !o.chart.empty() || o.interrupted)) {
+    std::fprintf(stderr, "ffsload: --by prints a table or CSV; the chart, the window and "
+                         "--interrupted are per day\n");
+    return kReportUsage;
+  }
   records::ReportFilter filter;
   for (const auto& [name, value, slot] : {std::tuple{"--since", &o.since, &filter.since},
                                           std::tuple{"--until", &o.until, &filter.until}}) {
@@ -102,6 +130,21 @@ int report(const ReportOptions& o) {
                  stdout);
       return kReportOk;
     }
+    const records::GroupBy by = o.by == "port"       ? records::GroupBy::kPort
+                                : o.by == "operator" ? records::GroupBy::kOperator
+                                : o.by == "customer" ? records::GroupBy::kCustomer
+                                                     : records::GroupBy::kDayAndCustomer;
+    if (by != records::GroupBy::kDayAndCustomer) {
+      const auto settings = station::read_station_settings();
+      rows = records::build_grouped_report(*store, filter, by, settings.settings.fixture_alarm);
+      note_outbox();
+      std::fputs((o.csv ? records::format_grouped_csv(rows, by)
+                        : records::format_grouped_table(rows, by))
+                     .c_str(),
+                 stdout);
+      note_run_units(rows);
+      return kReportOk;
+    }
     rows = records::build_report(*store, filter);
   } catch (const records::BadStoredValue& e) {
     std::fprintf(stderr, "ffsload: the records %s %s\n",
@@ -114,7 +157,7 @@ int report(const ReportOptions& o) {
   note_outbox();
   if (o.window) {
     if (!records::show_report_window(rows,
-                            "First-pass yield (" + records::shown_location(location.url) + ")")) {
+                            "First-pass and final yield (" + records::shown_location(location.url) + ")")) {
       std::fprintf(stderr, "ffsload: no window to show the report in (no display)\n");
       return kReportFailed;
     }
@@ -122,6 +165,7 @@ int report(const ReportOptions& o) {
   }
   const std::string text = o.csv ? records::format_csv(rows) : records::format_table(rows);
   std::fputs(text.c_str(), stdout);
+  note_run_units(rows);
   if (!o.chart.empty()) {
     if (!write_file(o.chart, records::yield_chart_svg(rows))) {
       std::fprintf(stderr, "ffsload: cannot write the chart %s\n", o.chart.c_str());
@@ -138,8 +182,9 @@ void add_report_command(CLI::App& app, int* status) {
   auto options = std::make_shared<ReportOptions>();
   CLI::App* sub = app.add_subcommand(
       "report",
-      "per customer and day: runs, interrupted runs, handsets (distinct IMEIs), first-pass yield and the most "
-      "frequent failing line");
+      "per customer and day: runs, interrupted runs, units (a unit is its serial, else its "
+      "IMEI, else the run), first-pass yield (units green on their first run), final yield "
+      "(units whose last run is green) and the most frequent failing line");
   sub->add_option("--records", options->records,
                   "the records: a SQLite file or a postgresql:// URL (default: "
                   "$FFSLOAD_RECORDS, else \"records = URL\" in ffsload.conf, else runs.sqlite)");
@@ -148,6 +193,10 @@ void add_report_command(CLI::App& app, int* status) {
   sub->add_option("--customer", options->customer, "one customer key as recorded (\"4.1\")");
   sub->add_option("--chart", options->chart, "also write the yield per day as an SVG chart");
   sub->add_flag("--csv", options->csv, "print the table as CSV");
+  auto* by = sub->add_option("--by", options->by,
+                             "one row per port (with its current streak of red runs), operator "
+                             "or customer over the days chosen, instead of per day and customer");
+  by->check(CLI::IsMember({"port", "operator", "customer"}));
   sub->add_flag("--window", options->window,
                 "show the table and the chart in a window instead (needs a display)");
   sub->add_flag("--interrupted", options->interrupted,

@@ -20,7 +20,9 @@
 #include "platform/user_interface.h"
 #include "records/location.h"
 #include "script/runner.h"
+#include "records/fixture_alarm.h"
 #include "station/customer_choice.h"
+#include "station/station_settings.h"
 #include "cli/trace_file.h"
 #include "link/frame_trace.h"
 #include "run/imei_journal.h"
@@ -47,7 +49,57 @@ struct RunOptions {
   bool repeat = false;
   std::string records;
   std::string pending_imei;  // "restore", "keep-aside" or empty
+  std::optional<std::string> unit;
+  std::optional<std::string> operator_id;
 };
+
+// Tells the operator on stderr of the unit's attempt and of a fixture that
+// fails unit after unit.
+run::RunNotices stderr_notices() {
+  run::RunNotices notices;
+  notices.unit = [](const std::string& text) {
+    if (!text.empty()) std::fprintf(stderr, "ffsload: %s\n", text.c_str());
+  };
+  notices.alarm = [](int port, const records::FixtureAlarm& alarm) {
+    if (!alarm.raised) return;
+    std::fprintf(stderr, "ffsload: %s\n", records::fixture_alarm_text(port, alarm).c_str());
+    for (const std::string& line : records::failing_line_texts(alarm)) {
+      std::fprintf(stderr, "ffsload:   failing line %s\n", line.c_str());
+    }
+  };
+  return notices;
+}
+
+// The station's settings and the unit and operator given: a message and
+// false when no run may start.
+bool identities_usable(const RunOptions& o, const station::StationSettings& settings) {
+  if (o.unit) {
+    std::string why = o.unit->empty() ? "--unit is empty" : station::unit_serial_problem(settings, *o.unit);
+    if (!why.empty()) {
+      std::fprintf(stderr, "ffsload: %s: no run\n", why.c_str());
+      return false;
+    }
+  } else if (settings.unit_serial == station::Asking::kRequired && !o.repeat) {
+    std::fprintf(stderr,
+                 "ffsload: this station requires the unit's serial (unit-serial = required in "
+                 "%s): give --unit SERIAL\n",
+                 station::kStationSettingsFile);
+    return false;
+  }
+  if (o.operator_id) {
+    if (std::string why = station::operator_id_problem(*o.operator_id); !why.empty()) {
+      std::fprintf(stderr, "ffsload: %s: no run\n", why.c_str());
+      return false;
+    }
+  } else if (settings.operator_id == station::Asking::kRequired) {
+    std::fprintf(stderr,
+                 "ffsload: this station requires the operator's id (operator = required in %s): "
+                 "give --operator ID\n",
+                 station::kStationSettingsFile);
+    return false;
+  }
+  return true;
+}
 
 // ", 2 replies with a wrong checksum" while tracing or when there were some.
 std::string checksum_note(bool tracing) {
@@ -58,6 +110,13 @@ std::string checksum_note(bool tracing) {
 }
 
 int run(const RunOptions& o) {
+  const station::StationSettingsFile settings_file = station::read_station_settings();
+  if (const std::string refusal = settings_file.refusal(); !refusal.empty()) {
+    std::fprintf(stderr, "ffsload: %s\n", refusal.c_str());
+    return kExitNoRun;
+  }
+  const station::StationSettings& settings = settings_file.settings;
+  if (!identities_usable(o, settings)) return kExitNoRun;
   std::optional<std::pair<int, int>> customer;
   if (!o.customer.empty()) {
     customer = station::parse_customer_key(o.customer);
@@ -82,6 +141,10 @@ int run(const RunOptions& o) {
   comport = o.port;
   tmsfile = o.script;
   run::set_records_option(o.records);
+  run::set_fixture_alarm_runs(settings.fixture_alarm);
+  run::set_run_operator(o.operator_id);
+  run::set_run_unit(o.unit);
+  run::set_run_notices(stderr_notices());
   std::string ma_no;
   const bool chosen = !customer || station::choose_customer(customer->first, customer->second, &ma_no);
   run::set_run_context(customer ? station::customer_key(customer->first, customer->second) : "", ma_no);
@@ -130,7 +193,12 @@ int run(const RunOptions& o) {
   const std::string script = tmsfile;
   run::RunResult result;
   int status = kExitNoRun;
-  do {
+  const bool asks_unit = o.repeat && settings.unit_serial != station::Asking::kOff;
+  std::optional<std::string> unit = o.unit;
+  bool more = true;
+  if (asks_unit && !unit) more = repeat.next_unit(settings, &unit);
+  while (more) {
+    run::set_run_unit(unit);
     // Every run starts from the same options; the process keeps IMEI_flag.
     tmsfile = script;
     if (o.trace) wire::restart_frame_trace(repeat.run_number());
@@ -150,7 +218,12 @@ int run(const RunOptions& o) {
       }
     }
     repeat.summarise(result);
-  } while (repeat.next());
+    // A unit's serial is never carried to the next unit.
+    unit.reset();
+    run::set_run_unit(std::nullopt);
+    more = asks_unit ? repeat.next_unit(settings, &unit) : repeat.next();
+  }
+  run::set_run_notices({});
   run::set_pending_imei_answer(nullptr);
   if (o.trace) wire::stop_frame_trace();
   const std::string checksums = checksum_note(o.trace);
@@ -159,6 +232,10 @@ int run(const RunOptions& o) {
   if (const int signal_number = stop_signal(); signal_number != 0) {
     std::fprintf(stderr, "%s\n", stopped_run_report(signal_number).c_str());
     return exit_status_for_signal(signal_number);
+  }
+  if (repeat.run_number() == 1) {
+    std::fprintf(stderr, "ffsload: no run: no unit was given\n");
+    return kExitNoRun;
   }
   switch (result.outcome) {
     case run::RunOutcome::kGreen:
@@ -227,6 +304,14 @@ void add_run_command(CLI::App& app, int* status) {
       "pending");
   pending->check(CLI::IsMember({"restore", "keep-aside"}));
   pending->excludes(repeat);
+  auto* unit = sub->add_option(
+      "--unit", options->unit,
+      "the serial of the unit (handset) on the fixture, for its record; checked against "
+      "\"unit-serial-pattern\" of ffsload.conf (with --repeat: the first run's, later ones are "
+      "asked for)");
+  unit->excludes(ports);
+  sub->add_option("--operator", options->operator_id,
+                  "the operator's id for the record (a name on the record, not a login)");
   sub->add_option("--records", options->records,
                   "where the run's record goes: a SQLite file or a postgresql:// URL (default: "
                   "$FFSLOAD_RECORDS, else \"records = URL\" in ffsload.conf, else runs.sqlite)");
@@ -260,6 +345,20 @@ void add_run_command(CLI::App& app, int* status) {
     if (repeat->count()) throw CLI::ValidationError("--repeat", "works on one port at a time");
     if (options->trace && options->trace_file.empty()) child_args.push_back("--trace");
     if (options->check_reply_checksum) child_args.push_back("--check-reply-checksum");
+    if (options->operator_id) child_args.push_back("--operator=" + *options->operator_id);
+    const station::StationSettingsFile settings = station::read_station_settings();
+    if (const std::string refusal = settings.refusal(); !refusal.empty()) {
+      std::fprintf(stderr, "ffsload: %s\n", refusal.c_str());
+      *status = kExitNoRun;
+      return;
+    }
+    if (settings.settings.unit_serial == station::Asking::kRequired) {
+      std::fprintf(stderr,
+                   "ffsload: this station requires each unit's serial: run one port with --port "
+                   "N --unit SERIAL, or use the station grid\n");
+      *status = kExitNoRun;
+      return;
+    }
     if (!options->pending_imei.empty()) child_args.push_back("--pending-imei=" + options->pending_imei);
     // Each port traces into a file of its own, beside the one named.
     const std::string trace_base =

@@ -11,6 +11,13 @@ namespace {
 constexpr std::string_view kPrompt = "Next handset: Enter to run again, q and Enter to quit: ";
 // The same for the prompt after the pending-IMEI question.
 constexpr std::string_view kAnswerPrompt = "Answer yes or no: ";
+// The repeat mode's prompt for the next unit's serial; its middle depends on
+// whether the station requires one.
+constexpr std::string_view kUnitPromptStart = "Next unit: ";
+constexpr std::string_view kUnitPromptEnd = ", q and Enter to quit: ";
+constexpr std::string_view kUnitNotice = "ffsload: unit ";
+constexpr std::string_view kAlarmNotice = "ffsload: check the fixture on port ";
+constexpr std::string_view kAlarmLine = "ffsload:   failing line ";
 constexpr std::string_view kQuestionStart = "ffsload: The run on port ";
 constexpr std::string_view kQuestionEnd = "Is this that handset?";
 
@@ -21,6 +28,13 @@ std::string without_prompts(const std::string& line) {
     for (std::string_view prompt : {kPrompt, kAnswerPrompt}) {
       if (text.starts_with(prompt)) {
         text.erase(0, prompt.size());
+        again = true;
+      }
+    }
+    if (text.starts_with(kUnitPromptStart)) {
+      const auto end = text.find(kUnitPromptEnd);
+      if (end != std::string::npos) {
+        text.erase(0, end + kUnitPromptEnd.size());
         again = true;
       }
     }
@@ -83,6 +97,7 @@ void GridTile::run_pending() {
   elapsed_.clear();
   messages_.clear();
   question_.clear();
+  unit_status_.clear();
 }
 
 void GridTile::start_failed(const std::string& why) {
@@ -101,6 +116,7 @@ bool GridTile::child_line(bool from_stderr, const std::string& line) {
         if (summary->outcome == run::RunOutcome::kGreen) {
           ++green_;
           colour_ = TileColour::kGreen;
+          fixture_alarm_.clear();  // a green run clears the fixture alarm
         } else {
           // A run that could not even open its script loaded nothing: to the
           // operator that is a handset to do again, as a red run is.
@@ -115,6 +131,20 @@ bool GridTile::child_line(bool from_stderr, const std::string& line) {
     return false;
   }
   std::string text = without_prompts(line);
+  if (text.starts_with(kUnitNotice)) {
+    unit_status_ = text.substr(9);
+    return false;
+  }
+  if (text.starts_with(kAlarmNotice)) {
+    fixture_alarm_ = text.substr(9);
+    alarm_lines_follow_ = true;
+    return false;
+  }
+  if (alarm_lines_follow_ && text.starts_with(kAlarmLine)) {
+    fixture_alarm_ += "\nfailing line " + text.substr(kAlarmLine.size());
+    return false;
+  }
+  alarm_lines_follow_ = false;
   if (text.starts_with(kQuestionStart) && text.ends_with(kQuestionEnd)) {
     question_ = text.substr(9);  // without "ffsload: "
     return false;

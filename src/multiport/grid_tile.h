@@ -52,6 +52,14 @@ class GridTile {
   const std::string& question() const { return question_; }
   // The question was answered, or its child is going away: it is no longer shown.
   void clear_question() { question_.clear(); }
+  // What the child told of the run's unit ("unit SN-1: attempt 2, passed
+  // before at ..."), or why a scan into the tile was refused; "" when nothing.
+  const std::string& unit_status() const { return unit_status_; }
+  void set_unit_status(std::string text) { unit_status_ = std::move(text); }
+  // "check the fixture on port 3: 3 red runs in a row" and its failing
+  // lines, one a line, while the port's fixture alarm is raised; "" when not.
+  const std::string& fixture_alarm() const { return fixture_alarm_; }
+  void set_fixture_alarm(std::string text) { fixture_alarm_ = std::move(text); }
 
   // Run pressed: the log is emptied and turns yellow.
   void run_started();
@@ -82,6 +90,9 @@ class GridTile {
   int red_ = 0;
   std::vector<std::string> messages_;
   std::string question_;
+  std::string unit_status_;
+  std::string fixture_alarm_;
+  bool alarm_lines_follow_ = false;
 };
 
 }  // namespace multiport

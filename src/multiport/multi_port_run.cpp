@@ -99,6 +99,11 @@ std::optional<std::vector<int>> parse_port_list(const std::string& text, std::st
   return ports;
 }
 
+std::string port_program() {
+  const std::string plain = platform::sibling_program("ffsload");
+  return plain.empty() ? platform::program_path() : plain;
+}
+
 std::vector<std::pair<std::string, std::string>> station_records_environment(
     const std::string& option) {
   records::Location records = records::resolve_location(option);
@@ -129,10 +134,18 @@ int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& 
   // format and the IMEI write-back); the supervisor hands signals on.
   catch_stop_signals(on_signal);
 
-  const std::string program = platform::program_path();
+  const std::string program = port_program();
+  // Every folder first, then every child: the children start together, not
+  // each after the next one's folder was made in competition with the runs
+  // already going.
+  std::map<int, std::string> folders;
+  std::map<int, std::string> errors;
   for (int port : ports) {
-    std::string error;
-    const std::string folder = station::prepare_port_folder(station, port, &error);
+    folders[port] = station::prepare_port_folder(station, port, &errors[port]);
+  }
+  for (int port : ports) {
+    const std::string& folder = folders[port];
+    std::string error = errors[port];
     std::vector<std::string> args = {"run", "--port", std::to_string(port)};
     args.insert(args.end(), child_args.begin(), child_args.end());
     if (!trace_base.empty()) args.push_back("--trace=" + trace_base + "." + std::to_string(port));

@@ -13,6 +13,11 @@ namespace multiport {
 // 1..8, a port named twice, or anything else.
 std::optional<std::vector<int>> parse_port_list(const std::string& text, std::string* error);
 
+// The program each port's run is a child of: the plain "ffsload" beside the
+// running program, which starts without a toolkit even when the grid window
+// runs the ports; the running program itself when there is none (tests).
+std::string port_program();
+
 // The environment of a port's child: where the station's own runs record
 // (`option` as --records gave it, else the usual precedence) and the
 // station's one outbox, resolved in the start folder and made absolute, so

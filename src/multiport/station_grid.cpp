@@ -30,16 +30,18 @@ StationGrid::StationGrid(std::string station, const std::vector<platform::Compor
             if (!tile) return;
             if (closing_) tile->quitting();
             tile->child_ended(end);
-            auto pending = std::find(pending_runs_.begin(), pending_runs_.end(), port);
+            auto pending = std::find_if(pending_runs_.begin(), pending_runs_.end(),
+                                        [port](const auto& p) { return p.first == port; });
             if (pending != pending_runs_.end()) {
+              const std::optional<std::string> unit = pending->second;
               pending_runs_.erase(pending);
-              start_child(*tile);
+              start_child(*tile, unit);
             }
             changed(port);
           }) {
   for (const auto& p : ports) tiles_.emplace_back(p.port, p.device);
   command_ = [this](int port, const std::string& key) {
-    return std::vector<std::string>{platform::program_path(),
+    return std::vector<std::string>{port_program(),
                                     "run",
                                     "--port",
                                     std::to_string(port),
@@ -84,9 +86,36 @@ bool StationGrid::choose_customer(int customer, int sub_number, std::string* err
     *error = customer_.error;
     return false;
   }
-  if (customer_.key != children_key_) {
-    children_key_ = customer_.key;
+  if (children_key() != children_key_) {
+    children_key_ = children_key();
     // A waiting child runs the customer it was started with: it makes way.
+    for (auto& t : tiles_) {
+      if (t.stage() != TileStage::kWaiting) continue;
+      supervisor_.send(t.port(), "q\n");
+      t.quitting();
+      changed(t.port());
+    }
+  }
+  return true;
+}
+
+std::string StationGrid::children_key() const {
+  // A NUL cannot be in either: the two never run together.
+  return customer_.key + std::string(1, '\0') + operator_.value_or("");
+}
+
+bool StationGrid::set_operator(const std::string& id, std::string* error) {
+  if (std::string why = station::operator_id_problem(id); !why.empty()) {
+    *error = why;
+    return false;
+  }
+  if (any_run_under_way()) {
+    *error = "the operator stays until the runs under way have ended";
+    return false;
+  }
+  operator_ = id;
+  if (children_key() != children_key_ && !children_key_.empty()) {
+    children_key_ = children_key();
     for (auto& t : tiles_) {
       if (t.stage() != TileStage::kWaiting) continue;
       supervisor_.send(t.port(), "q\n");
@@ -101,43 +130,77 @@ std::string StationGrid::port_folder(int port) const {
   return (std::filesystem::path(station_) / station::kPortFoldersName / std::to_string(port)).string();
 }
 
-bool StationGrid::start_child(GridTile& tile) {
+bool StationGrid::start_child(GridTile& tile, const std::optional<std::string>& unit) {
   tile.run_started();
+  children_key_ = children_key();
   std::string error;
-  const std::string folder = station::prepare_port_folder(station_, tile.port(), &error);
+  std::string folder;
+  if (auto ready = prepared_folders_.find(tile.port()); ready != prepared_folders_.end()) {
+    folder = ready->second;
+    prepared_folders_.erase(ready);
+  } else {
+    folder = station::prepare_port_folder(station_, tile.port(), &error);
+  }
   std::vector<std::string> args = command_(tile.port(), customer_.key);
   const std::string program = args.front();
   args.erase(args.begin());
+  if (operator_) args.push_back("--operator=" + *operator_);
+  if (unit) args.push_back("--unit=" + *unit);
   if (folder.empty() || !supervisor_.start(tile.port(), program, args, folder, &error)) {
     tile.start_failed(error);
     return false;
   }
+  // A child that asks each unit's serial asks for the first one too: no
+  // serial is the answer of an empty line.
+  if (!unit && settings_.unit_serial != station::Asking::kOff) supervisor_.send(tile.port(), "\n");
   supervisor_.watch_silence(tile.port(), true);
   return true;
 }
 
-bool StationGrid::run(int port) {
+bool StationGrid::run(int port, const std::optional<std::string>& unit) {
   GridTile* tile = find(port);
   if (!tile || closing_ || !customer_chosen()) return false;
+  // A scan while the tile's run is under way is dropped, never kept for the
+  // next unit.
+  if (tile->stage() == TileStage::kRunning) return false;
+  std::string refusal;
+  if (settings_.operator_id == station::Asking::kRequired && !operator_) {
+    refusal = "this station requires the operator's id: enter it above first";
+  } else if (unit && settings_.unit_serial != station::Asking::kOff) {
+    if (std::string why = station::unit_serial_problem(settings_, *unit); !why.empty()) {
+      refusal = "refused: " + why + "; nothing runs";
+    }
+  } else if (!unit && settings_.unit_serial == station::Asking::kRequired) {
+    refusal = "scan the unit first: this station requires its serial";
+  }
+  if (!refusal.empty()) {
+    tile->set_unit_status(refusal);
+    changed(port);
+    return false;
+  }
   bool started = false;
   switch (tile->stage()) {
     case TileStage::kRunning:
       return false;
     case TileStage::kQuitting:
-      if (std::find(pending_runs_.begin(), pending_runs_.end(), port) != pending_runs_.end())
+      if (std::any_of(pending_runs_.begin(), pending_runs_.end(),
+                      [port](const auto& p) { return p.first == port; }))
         return false;
-      pending_runs_.push_back(port);
+      pending_runs_.emplace_back(port, unit);
       tile->run_pending();
       started = true;
       break;
     case TileStage::kNoChild:
-      started = start_child(*tile);
+      started = start_child(*tile, unit);
       break;
     case TileStage::kWaiting:
       tile->run_started();
       supervisor_.watch_silence(port, true);
-      // A child that is gone already shows as ended at the next poll.
-      supervisor_.send(port, "\n");
+      // A child that is gone already shows as ended at the next poll. One
+      // that asks each unit's serial gets it (checked above: no line end
+      // inside) or an empty line for none.
+      supervisor_.send(port, (settings_.unit_serial != station::Asking::kOff && unit ? *unit : "") +
+                                 "\n");
       started = true;
       break;
   }
@@ -146,10 +209,23 @@ bool StationGrid::run(int port) {
 }
 
 int StationGrid::run_all() {
+  // Every folder is made before the first child starts, so that the
+  // children start together rather than each after the next one's folder
+  // was made in competition with the runs already going.
+  prepared_folders_.clear();
+  if (!closing_ && customer_chosen()) {
+    for (const auto& t : tiles_) {
+      if (t.stage() != TileStage::kNoChild) continue;
+      std::string error;
+      const std::string folder = station::prepare_port_folder(station_, t.port(), &error);
+      if (!folder.empty()) prepared_folders_[t.port()] = folder;
+    }
+  }
   int started = 0;
   for (auto& t : tiles_) {
     if (t.stage() != TileStage::kRunning && run(t.port())) ++started;
   }
+  prepared_folders_.clear();
   return started;
 }
 

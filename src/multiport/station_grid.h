@@ -6,11 +6,14 @@
 #pragma once
 
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/serial_port_config.h"
 #include "station/customer_choice.h"
+#include "station/station_settings.h"
 #include "multiport/grid_tile.h"
 #include "multiport/port_supervisor.h"
 #include "run/run_session.h"
@@ -44,10 +47,23 @@ class StationGrid {
   std::vector<GridTile>& tiles() { return tiles_; }
   const GridTile* tile(int port) const;
 
+  // The station's settings of "ffsload.conf": whether a run needs the unit's
+  // serial or the operator's id (the children read the same file).
+  void set_settings(const station::StationSettings& settings) { settings_ = settings; }
+  const station::StationSettings& settings() const { return settings_; }
+  // The operator's id for every port's runs (asked once for the grid).
+  // Children waiting with another are asked to quit, as for a new customer.
+  // False with the reason in *error when the id cannot be used.
+  bool set_operator(const std::string& id, std::string* error);
+  const std::optional<std::string>& operator_id() const { return operator_; }
+
   // Run on one tile: starts its child (the child's first run) or lets the
-  // waiting child run again. False when the tile is busy or no customer is
-  // chosen; a tile whose child is still ending runs once it has ended.
-  bool run(int port);
+  // waiting child run again, with the unit's serial when given (a scan into
+  // the tile). False when the tile is busy or no customer is chosen; a tile
+  // whose child is still ending runs once it has ended. A serial the station
+  // does not take, or none where one is required, runs nothing: the tile's
+  // unit status says why.
+  bool run(int port, const std::optional<std::string>& unit = std::nullopt);
   // Run on every tile that is not running; returns how many started.
   int run_all();
   bool any_run_under_way() const;
@@ -75,12 +91,18 @@ class StationGrid {
 
  private:
   GridTile* find(int port);
-  bool start_child(GridTile& tile);
+  bool start_child(GridTile& tile, const std::optional<std::string>& unit);
+  std::string children_key() const;
   void changed(int port);
 
   std::string station_;
   std::vector<GridTile> tiles_;
-  std::vector<int> pending_runs_;  // ports whose Run waits for a child to end
+  // Ports whose Run waits for a child to end, with the unit scanned for it.
+  std::vector<std::pair<int, std::optional<std::string>>> pending_runs_;
+  // Port folders made ahead by run_all, taken by start_child.
+  std::map<int, std::string> prepared_folders_;
+  station::StationSettings settings_;
+  std::optional<std::string> operator_;
   station::CustomerChoice customer_;
   std::string children_key_;  // the customer the children were started with
   ChildCommand command_;

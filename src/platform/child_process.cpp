@@ -15,6 +15,15 @@ extern char** environ;
 
 namespace platform {
 
+std::string replace_process(const std::string& program, const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  ::execv(program.c_str(), argv.data());
+  return std::strerror(errno);
+}
+
 std::optional<ChildPipes> start_child(
     const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
     const std::vector<std::pair<std::string, std::string>>& environment, std::string* error) {

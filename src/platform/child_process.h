@@ -31,6 +31,11 @@ std::optional<ChildPipes> start_child(
     const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
     const std::vector<std::pair<std::string, std::string>>& environment, std::string* error);
 
+// Replaces this process with program and args (argv[0] is program), with the
+// same environment, folder and open files. Returns only when that fails,
+// with the reason.
+std::string replace_process(const std::string& program, const std::vector<std::string>& args);
+
 // Waits up to timeout_ms until some of fds can be read (or were closed);
 // returns their indexes. Negative fds are skipped.
 std::vector<std::size_t> wait_readable(std::span<const int> fds, int timeout_ms);

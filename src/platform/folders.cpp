@@ -30,4 +30,17 @@ std::string program_folder() {
   return self.has_parent_path() ? self.parent_path().string() : ".";
 }
 
+std::string sibling_program(const std::string& name) {
+  const std::filesystem::path folder = program_folder();
+  for (const auto& candidate :
+       {folder / name, folder / ".." / "bin" / name, folder / ".." / "libexec" / name}) {
+    std::error_code error;
+    if (std::filesystem::is_regular_file(candidate, error) &&
+        ::access(candidate.c_str(), X_OK) == 0) {
+      return candidate.lexically_normal().string();
+    }
+  }
+  return "";
+}
+
 }  // namespace platform

@@ -17,4 +17,9 @@ std::string program_path();
 // it cannot be found.
 std::string program_folder();
 
+// Another program of the same installation: beside this one (a build tree),
+// else in ../bin or ../libexec of this one's folder (installed). "" when
+// none of them is there.
+std::string sibling_program(const std::string& name);
+
 }  // namespace platform

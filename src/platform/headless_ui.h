@@ -60,6 +60,9 @@ class HeadlessUserInterface final : public UserInterface {
   void message_popup(const std::string& title, const std::string& message) override;
   int confirm_popup(const std::string& title, const std::string& message) override;
   void process_draw_events() override { ++draw_events_; }
+  void set_active_control(int panel, int control) override { active_ = {panel, control}; }
+  // The control last given the focus, {-1, -1} before any.
+  std::pair<int, int> active_control() const { return active_; }
 
  private:
   std::map<std::pair<int, int>, Control> controls_;
@@ -70,6 +73,7 @@ class HeadlessUserInterface final : public UserInterface {
   std::FILE* echo_lines_ = nullptr;
   std::FILE* echo_popups_ = nullptr;
   int draw_events_ = 0;
+  std::pair<int, int> active_{-1, -1};
 };
 
 }  // namespace platform

@@ -235,6 +235,10 @@ struct QtPanels::State {
         button->click();
         return true;
       }
+    } else if (qobject_cast<QLineEdit*>(w) && is_enter(event)) {
+      // A text field's Enter (a barcode scanner ends with it) is its commit.
+      commit(w->property(kHandleProperty).toInt(), w->property(kControlProperty).toInt());
+      return true;
     }
     return false;
   }
@@ -529,6 +533,13 @@ int QtPanels::confirm_popup(const std::string& title, const std::string& message
 void QtPanels::run_modal(const std::function<void()>& show) {
   FlagSetting open(state_->input_closed, false);  // the operator must close the window
   show();
+}
+
+void QtPanels::set_active_control(int panel, int control) {
+  QWidget* w = state_->widget(panel, control);
+  if (!w) return;
+  w->setFocus(Qt::OtherFocusReason);
+  if (auto* edit = qobject_cast<QLineEdit*>(w)) edit->selectAll();
 }
 
 void QtPanels::process_draw_events() {

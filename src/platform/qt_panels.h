@@ -60,6 +60,7 @@ class QtPanels final : public UserInterface {
   // be answered (tests answer it through QApplication::activeModalWidget()).
   int confirm_popup(const std::string& title, const std::string& message) override;
   void process_draw_events() override;
+  void set_active_control(int panel, int control) override;
   void run_modal(const std::function<void()>& show) override;
 
  private:

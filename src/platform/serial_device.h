@@ -14,7 +14,9 @@ class SerialDevice {
   virtual void flush_output() = 0;
   // Writes all bytes; returns the count written or a negative value on error.
   virtual int write(std::span<const std::uint8_t> bytes) = 0;
-  // Bytes waiting to be read; negative when the line is gone (hang-up, error).
+  // Bytes that can be read now (at least one whenever any is waiting; a back
+  // end may hand out what it already took from the line before asking it for
+  // more); negative when the line is gone (hang-up, error).
   virtual int input_length() = 0;
   // One byte 0..255, or negative on error or when nothing is waiting.
   virtual int read_byte() = 0;

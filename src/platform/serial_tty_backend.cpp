@@ -121,6 +121,7 @@ PosixSerialDevice::~PosixSerialDevice() {
 }
 
 void PosixSerialDevice::flush_input() {
+  in_next_ = in_end_ = 0;
   (void)tcflush(fd_, TCIFLUSH);
 }
 
@@ -149,7 +150,24 @@ int PosixSerialDevice::write(std::span<const std::uint8_t> bytes) {
   return static_cast<int>(done);
 }
 
+bool PosixSerialDevice::fill() {
+  in_next_ = in_end_ = 0;
+  for (;;) {
+    const ssize_t n = ::read(fd_, in_.data(), in_.size());
+    if (n > 0) {
+      in_end_ = static_cast<std::size_t>(n);
+      return true;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;  // nothing yet
+    // End of file or EIO: the other end hung up (a pulled adapter, a closed pty).
+    hung_up_ = n == 0 || errno == EIO;
+    return false;
+  }
+}
+
 int PosixSerialDevice::input_length() {
+  if (in_next_ < in_end_) return static_cast<int>(in_end_ - in_next_);
   if (hung_up_) return kErrIo;
   int waiting = 0;
   if (ioctl(fd_, FIONREAD, &waiting) != 0) {
@@ -160,18 +178,13 @@ int PosixSerialDevice::input_length() {
 }
 
 int PosixSerialDevice::read_byte() {
-  std::uint8_t byte = 0;
-  for (;;) {
-    ssize_t n = ::read(fd_, &byte, 1);
-    if (n == 1) return byte;
-    if (n < 0 && errno == EINTR) continue;
-    if (n == 0 || (n < 0 && errno == EIO)) hung_up_ = true;
-    return kErrIo;
-  }
+  if (in_next_ == in_end_ && !fill()) return kErrIo;
+  if (in_next_ == in_end_) return kErrIo;  // nothing waiting
+  return in_[in_next_++];
 }
 
 void PosixSerialDevice::wait_for_input(long max_ms) {
-  if (hung_up_ || max_ms <= 0) return;
+  if (hung_up_ || max_ms <= 0 || in_next_ < in_end_) return;
   pollfd p{fd_, POLLIN, 0};
   int rc = poll(&p, 1, static_cast<int>(max_ms > 60'000 ? 60'000 : max_ms));
   if (rc > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & POLLIN)) {

@@ -1,6 +1,8 @@
 // A serial line on a POSIX tty (a real port, a USB adapter or a pseudo-terminal).
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -30,8 +32,17 @@ class PosixSerialDevice final : public SerialDevice {
 
  private:
   explicit PosixSerialDevice(int fd) : fd_(fd) {}
+  // Takes what the line holds into in_, up to its size; false when the line
+  // has failed.
+  bool fill();
   int fd_;
   bool hung_up_ = false;
+  // Bytes taken from the line in one read and not yet handed out: a reply is
+  // read a byte at a time, and a system call for each byte would cost a
+  // station's eight ports more processor time than the rest of their runs.
+  std::array<std::uint8_t, 512> in_{};
+  std::size_t in_next_ = 0;
+  std::size_t in_end_ = 0;
 };
 
 // The default opener: resolves the port number to a device path and opens it.

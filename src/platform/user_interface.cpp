@@ -120,4 +120,9 @@ int ProcessDrawEvents() {
   return 0;
 }
 
+int SetActiveCtrl(int panel, int control) {
+  g_ui->set_active_control(panel, control);
+  return 0;
+}
+
 }  // namespace platform

@@ -68,6 +68,9 @@ class UserInterface {
     return -1;
   }
   virtual void process_draw_events() = 0;
+  // Gives a control the keyboard focus; a text field's text is selected, so
+  // that the next thing typed (a scan) replaces it.
+  virtual void set_active_control(int /*panel*/, int /*control*/) {}
   // Shows a window of the front end's own (the yield report) and returns when
   // the operator has closed it; the operator's input reaches it meanwhile.
   virtual void run_modal(const std::function<void()>& show) { show(); }
@@ -96,5 +99,6 @@ int MessagePopup(const std::string& title, const std::string& message);
 // 1 Yes, 0 No, -1 no answer (see UserInterface::confirm_popup).
 int ConfirmPopup(const std::string& title, const std::string& message);
 int ProcessDrawEvents();
+int SetActiveCtrl(int panel, int control);
 
 }  // namespace platform

@@ -13,16 +13,12 @@ std::string unit_of(const RunRecord& record) {
 
 FixtureAlarm fixture_alarm(const std::vector<RunRecord>& runs, int k) {
   FixtureAlarm alarm;
-  std::set<std::string> units;
-  int counted = 0;
+  std::vector<std::string> streak_units;  // the streak's units, newest first
   for (const RunRecord& run : runs) {
     if (run.outcome == "green") break;
     if (run.outcome != "red") continue;
     ++alarm.red_runs;
-    if (counted < k) {
-      units.insert(unit_of(run));
-      ++counted;
-    }
+    streak_units.push_back(unit_of(run));
     auto same = [&](const FailingLine& f) {
       return f.line == run.failed_line && f.text == run.failed_text.value_or("");
     };
@@ -36,7 +32,17 @@ FixtureAlarm fixture_alarm(const std::vector<RunRecord>& runs, int k) {
   // Stable: lines stopping as many runs stay newest first.
   std::stable_sort(alarm.failing_lines.begin(), alarm.failing_lines.end(),
                    [](const FailingLine& a, const FailingLine& b) { return a.runs > b.runs; });
-  alarm.raised = k > 0 && counted == k && static_cast<int>(units.size()) == k;
+  // K red runs in a row on K different units anywhere in the streak: once
+  // raised, a unit that fails again does not lower it; only a green run does.
+  const auto count = static_cast<std::size_t>(std::max(k, 0));
+  for (std::size_t start = 0; k > 0 && start + count <= streak_units.size(); ++start) {
+    const std::set<std::string> units(streak_units.begin() + static_cast<long>(start),
+                                      streak_units.begin() + static_cast<long>(start + count));
+    if (units.size() == count) {
+      alarm.raised = true;
+      break;
+    }
+  }
   return alarm;
 }
 

@@ -37,8 +37,9 @@ std::string unit_of(const RunRecord& record);
 
 // runs: one port's runs, the newest first; only green and red runs count
 // (a "no run" never touched a handset, a running or interrupted one has no
-// verdict). Raised when the newest k of them are red and belong to k
-// different units; the next green run clears it. k <= 0 turns it off.
+// verdict). Raised when k red runs in a row since the port's last green run
+// belong to k different units; only the next green run clears it. k <= 0
+// turns it off.
 FixtureAlarm fixture_alarm(const std::vector<RunRecord>& runs, int k);
 
 // The green and red runs of `port` on `station`, the newest first, at most

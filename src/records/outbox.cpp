@@ -73,7 +73,7 @@ bool forward_kept(Store& store, const std::string& outbox_path, int busy_timeout
 }  // namespace
 
 KeepResult keep_record(const std::string& location, const std::string& outbox_path,
-                       const RunRecord& original, int busy_timeout_ms) {
+                       const RunRecord& original, int busy_timeout_ms, Durability durability) {
   const RunRecord record = with_utf8_text(original);
   KeepResult result;
   std::unique_ptr<Store> store;
@@ -91,6 +91,9 @@ KeepResult keep_record(const std::string& location, const std::string& outbox_pa
   // What the outbox kept goes first, so that ids follow the runs' order.
   if (store && forward_kept(*store, outbox_path, busy_timeout_ms, result)) {
     try {
+      // Only now: what came from the outbox is removed there once stored,
+      // so it must be on disk first.
+      store->set_flush_each_commit(durability == Durability::kFlushed);
       append_one(*store, record);
       result.stored = true;
       return result;

@@ -23,11 +23,19 @@ struct KeepResult {
   std::string outbox_error;   // why the outbox could not take it or give back
 };
 
+// How far a record must be on disk when keep_record returns.
+enum class Durability {
+  kFlushed,     // on disk: the record is the only copy there is
+  kJournalled,  // written; the run's journal holds it until the run's last copy
+};
+
 // Adds `record` to the store at `location`, or else to the outbox file. Text
 // that is not UTF-8 is read as Latin-1 first (utf8_text). A location that is
 // the outbox file itself is refused (location_problem) and the record kept.
+// The outbox is always flushed: what waits there has no other copy.
 KeepResult keep_record(const std::string& location, const std::string& outbox_path,
-                       const RunRecord& record, int busy_timeout_ms = kDefaultBusyTimeoutMs);
+                       const RunRecord& record, int busy_timeout_ms = kDefaultBusyTimeoutMs,
+                       Durability durability = Durability::kFlushed);
 
 // Moves the records waiting in the outbox file `from` into
 // the outbox `into` and removes `from`: an outbox that an older ffsload left

@@ -1,10 +1,9 @@
 #include "records/postgres_store.h"
 
-#include <libpq-fe.h>
-
 #include <cstdlib>
 #include <memory>
 
+#include "records/libpq_api.h"
 #include "records/location.h"
 #include "records/schema.h"
 
@@ -16,7 +15,7 @@ namespace {
 constexpr long long kUpgradeLockKey = 0x6666736C6F6164;  // "ffsload"
 
 struct ResultDeleter {
-  void operator()(PGresult* r) const { PQclear(r); }
+  void operator()(PGresult* r) const { libpq().PQclear(r); }
 };
 using Result = std::unique_ptr<PGresult, ResultDeleter>;
 
@@ -44,17 +43,17 @@ std::string numbered(const std::string& sql) {
 
 bool parse_postgres_url(const std::string& url, bool* has_password, std::string* error) {
   char* message = nullptr;
-  PQconninfoOption* options = PQconninfoParse(url.c_str(), &message);
+  PQconninfoOption* options = libpq().PQconninfoParse(url.c_str(), &message);
   if (!options) {
     *error = message ? trimmed(message) : "cannot be parsed";
-    PQfreemem(message);
+    libpq().PQfreemem(message);
     return false;
   }
   *has_password = false;
   for (PQconninfoOption* o = options; o->keyword; ++o) {
     if (std::string(o->keyword) == "password" && o->val && *o->val) *has_password = true;
   }
-  PQconninfoFree(options);
+  libpq().PQconninfoFree(options);
   return true;
 }
 
@@ -78,17 +77,17 @@ PostgresStore::PostgresStore(const std::string& url, OpenFor purpose) {
   values.push_back(url.c_str());
   keys.push_back(nullptr);
   values.push_back(nullptr);
-  conn_ = PQconnectdbParams(keys.data(), values.data(), 1);
-  const char* host = conn_ ? PQhost(conn_) : nullptr;
-  const char* port = conn_ ? PQport(conn_) : nullptr;
-  const char* db = conn_ ? PQdb(conn_) : nullptr;
+  conn_ = libpq().PQconnectdbParams(keys.data(), values.data(), 1);
+  const char* host = conn_ ? libpq().PQhost(conn_) : nullptr;
+  const char* port = conn_ ? libpq().PQport(conn_) : nullptr;
+  const char* db = conn_ ? libpq().PQdb(conn_) : nullptr;
   where_ = std::string("records database ") + (db ? db : "?") + " on " +
            (host && *host ? host : "the local server") +
            (port && *port ? std::string(":") + port : "");
-  if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
+  if (!conn_ || libpq().PQstatus(conn_) != CONNECTION_OK) {
     const std::string why =
-        conn_ ? without_password(trimmed(PQerrorMessage(conn_)), url) : "out of memory";
-    PQfinish(conn_);
+        conn_ ? without_password(trimmed(libpq().PQerrorMessage(conn_)), url) : "out of memory";
+    libpq().PQfinish(conn_);
     conn_ = nullptr;
     throw StoreError(where_ + " cannot be reached: " + why);
   }
@@ -105,14 +104,14 @@ PostgresStore::PostgresStore(const std::string& url, OpenFor purpose) {
       }
     }
   } catch (...) {
-    PQfinish(conn_);
+    libpq().PQfinish(conn_);
     conn_ = nullptr;
     throw;
   }
 }
 
 PostgresStore::~PostgresStore() {
-  PQfinish(conn_);
+  libpq().PQfinish(conn_);
 }
 
 std::vector<Row> PostgresStore::run(const std::string& sql,
@@ -120,33 +119,35 @@ std::vector<Row> PostgresStore::run(const std::string& sql,
   std::vector<const char*> values;
   values.reserve(params.size());
   for (const auto& p : params) values.push_back(p ? p->c_str() : nullptr);
-  Result result(PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr,
-                             values.data(), nullptr, nullptr, 0));
-  const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
+  Result result(libpq().PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr,
+                                     values.data(), nullptr, nullptr, 0));
+  const ExecStatusType status = result ? libpq().PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-    const std::string why = where_ + ": " + trimmed(PQerrorMessage(conn_));
+    const std::string why = where_ + ": " + trimmed(libpq().PQerrorMessage(conn_));
     // Data exceptions (22: bad encoding, a value too long), integrity rules
     // (23) and program limits (54) are the record's; anything else is the
     // server's or the connection's.
-    const char* state = result ? PQresultErrorField(result.get(), PG_DIAG_SQLSTATE) : nullptr;
+    const char* state =
+        result ? libpq().PQresultErrorField(result.get(), PG_DIAG_SQLSTATE) : nullptr;
     const std::string sqlstate = state ? state : "";
-    if (PQstatus(conn_) == CONNECTION_OK &&
+    if (libpq().PQstatus(conn_) == CONNECTION_OK &&
         (sqlstate.starts_with("22") || sqlstate.starts_with("23") || sqlstate.starts_with("54"))) {
       throw RecordRefused(why);
     }
     throw StoreError(why);
   }
   std::vector<Row> rows;
-  const int count = PQntuples(result.get());
-  const int columns = PQnfields(result.get());
+  const int count = libpq().PQntuples(result.get());
+  const int columns = libpq().PQnfields(result.get());
   for (int r = 0; r < count; ++r) {
     Row row;
     for (int c = 0; c < columns; ++c) {
-      if (PQgetisnull(result.get(), r, c)) {
+      if (libpq().PQgetisnull(result.get(), r, c)) {
         row.emplace_back(std::nullopt);
       } else {
-        row.emplace_back(std::string(PQgetvalue(result.get(), r, c),
-                                     static_cast<std::size_t>(PQgetlength(result.get(), r, c))));
+        row.emplace_back(
+            std::string(libpq().PQgetvalue(result.get(), r, c),
+                        static_cast<std::size_t>(libpq().PQgetlength(result.get(), r, c))));
       }
     }
     rows.push_back(std::move(row));
@@ -178,7 +179,7 @@ void PostgresStore::upgrade() {
   try {
     upgrade_locked();
   } catch (...) {
-    PQclear(PQexec(conn_, ("SELECT pg_advisory_unlock(" + key + ")").c_str()));
+    libpq().PQclear(libpq().PQexec(conn_, ("SELECT pg_advisory_unlock(" + key + ")").c_str()));
     throw;
   }
   execute("SELECT pg_advisory_unlock(" + key + ")");
@@ -191,7 +192,7 @@ void PostgresStore::upgrade_locked() {
                    [this](const std::string& sql) { execute(sql); });
     execute("COMMIT");
   } catch (...) {
-    PQclear(PQexec(conn_, "ROLLBACK"));
+    libpq().PQclear(libpq().PQexec(conn_, "ROLLBACK"));
     throw;
   }
 }
@@ -203,7 +204,7 @@ void PostgresStore::append(std::span<const RunRecord> records) {
     for (const RunRecord& record : records) run(insert, record_values(record));
     execute("COMMIT");
   } catch (...) {
-    PQclear(PQexec(conn_, "ROLLBACK"));
+    libpq().PQclear(libpq().PQexec(conn_, "ROLLBACK"));
     throw;
   }
 }

@@ -1,5 +1,7 @@
 #include "records/report.h"
 
+#include "records/fixture_alarm.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -33,6 +35,63 @@ constexpr const char* kFailingSql =
     "FROM runs WHERE started_at >= ? AND started_at < ? AND (? = '' OR customer = ?)\n"
     "  AND outcome = 'red' AND failed_line IS NOT NULL\n"
     "GROUP BY customer, day, failed_line, failed_text";
+
+// The per-unit counts of the runs in range, grouped by g1 and g2. Each run's
+// unit is its serial, else its IMEI, else itself; a run is its unit's first
+// when no earlier run (any day, any station) has the same unit, and for each
+// first run the unit's latest run says whether the unit passed in the end.
+std::string unit_counts_sql(const std::string& g1, const std::string& g2) {
+  const std::string counted = "outcome NOT IN ('no run', 'running')";
+  const std::string same_unit =
+      "((f.kind = 's' AND p.unit_serial = f.unit_serial) OR "
+      "(f.kind = 'i' AND p.unit_serial IS NULL AND p.imei = f.imei))";
+  return "WITH f AS MATERIALIZED (\n"
+         "  SELECT id, uid, started_at, outcome, unit_serial, imei, " + g1 + " AS g1, " + g2 +
+         " AS g2,\n"
+         "    CASE WHEN unit_serial IS NOT NULL THEN 's' WHEN imei IS NOT NULL THEN 'i' ELSE 'r' "
+         "END AS kind\n"
+         "  FROM runs WHERE started_at >= ? AND started_at < ? AND (? = '' OR customer = ?) AND " +
+         counted +
+         "),\n"
+         "u AS MATERIALIZED (\n"
+         "  SELECT g1, g2, outcome, kind,\n"
+         "    CASE kind WHEN 's' THEN 's:' || unit_serial WHEN 'i' THEN 'i:' || imei ELSE 'r:' || "
+         "uid END AS unit,\n"
+         "    CASE WHEN kind = 'r' THEN outcome\n"
+         "      WHEN EXISTS (SELECT 1 FROM runs p WHERE " + same_unit + " AND p." + counted +
+         "\n"
+         "        AND (p.started_at < f.started_at OR (p.started_at = f.started_at AND p.id < "
+         "f.id))) THEN NULL\n"
+         "      ELSE (SELECT p.outcome FROM runs p WHERE " + same_unit + " AND p." + counted +
+         "\n"
+         "        ORDER BY p.started_at DESC, p.id DESC LIMIT 1) END AS last_outcome\n"
+         "  FROM f)\n"
+         "SELECT g1, g2, count(DISTINCT unit),\n"
+         "  sum(CASE WHEN last_outcome IS NOT NULL THEN 1 ELSE 0 END),\n"
+         "  sum(CASE WHEN last_outcome IS NOT NULL AND outcome = 'green' THEN 1 ELSE 0 END),\n"
+         "  sum(CASE WHEN last_outcome = 'green' THEN 1 ELSE 0 END),\n"
+         "  count(DISTINCT CASE WHEN kind = 'r' THEN unit END)\n"
+         "FROM u GROUP BY g1, g2";
+}
+
+// Runs, interrupted runs and the failing lines of the runs in range, grouped
+// by g1 and g2 (named in a subquery: a group may be a constant).
+std::string run_counts_sql(const std::string& g1, const std::string& g2) {
+  return "SELECT g1, g2, count(*), sum(CASE WHEN outcome = 'interrupted' THEN 1 ELSE 0 END)\n"
+         "FROM (SELECT " + g1 + " AS g1, " + g2 +
+         " AS g2, outcome FROM runs\n"
+         "  WHERE started_at >= ? AND started_at < ? AND (? = '' OR customer = ?)) s\n"
+         "GROUP BY g1, g2";
+}
+
+std::string failing_sql(const std::string& g1, const std::string& g2) {
+  return "SELECT g1, g2, failed_line, failed_text, count(*)\n"
+         "FROM (SELECT " + g1 + " AS g1, " + g2 +
+         " AS g2, failed_line, failed_text FROM runs\n"
+         "  WHERE started_at >= ? AND started_at < ? AND (? = '' OR customer = ?)\n"
+         "    AND outcome = 'red' AND failed_line IS NOT NULL) s\n"
+         "GROUP BY g1, g2, failed_line, failed_text";
+}
 
 // Exactly "YYYY-MM-DD", digits where digits belong: sscanf alone would take
 // " 1" or "+9" for a month or a day, and the range would silently widen.
@@ -88,12 +147,26 @@ std::string csv_field(const std::string& text) {
   return quoted + "\"";
 }
 
-std::string yield_text(const ReportRow& row) {
-  const auto yield = row.yield_percent();
-  if (!yield) return "-";
+std::string percent_text(std::optional<double> percent) {
+  if (!percent) return "-";
   char text[16];
-  std::snprintf(text, sizeof text, "%.1f%%", *yield);
+  std::snprintf(text, sizeof text, "%.1f%%", *percent);
   return text;
+}
+
+std::string percent_csv(std::optional<double> percent) {
+  if (!percent) return "";
+  char text[16];
+  std::snprintf(text, sizeof text, "%.1f", *percent);
+  return text;
+}
+
+// units,unit_first_runs,unit_first_pass,first-pass %,unit_final_pass,final %,run_units
+std::string unit_csv(const ReportRow& row) {
+  return std::to_string(row.units) + "," + std::to_string(row.unit_first_runs) + "," +
+         std::to_string(row.unit_first_pass) + "," + percent_csv(row.first_pass_percent()) + "," +
+         std::to_string(row.unit_final_pass) + "," + percent_csv(row.final_percent()) + "," +
+         std::to_string(row.run_units);
 }
 
 std::string failing_text(const ReportRow& row) {
@@ -107,6 +180,16 @@ std::string failing_text(const ReportRow& row) {
 std::optional<double> ReportRow::yield_percent() const {
   if (first_runs == 0) return std::nullopt;
   return 100.0 * static_cast<double>(first_pass) / static_cast<double>(first_runs);
+}
+
+std::optional<double> ReportRow::first_pass_percent() const {
+  if (unit_first_runs == 0) return std::nullopt;
+  return 100.0 * static_cast<double>(unit_first_pass) / static_cast<double>(unit_first_runs);
+}
+
+std::optional<double> ReportRow::final_percent() const {
+  if (unit_first_runs == 0) return std::nullopt;
+  return 100.0 * static_cast<double>(unit_final_pass) / static_cast<double>(unit_first_runs);
 }
 
 bool valid_day(const std::string& text) {
@@ -144,9 +227,84 @@ std::vector<ReportRow> build_report(Store& store, const ReportFilter& filter) {
       row.failing_count = count;
     }
   }
+  for (const Row& r :
+       store.query(unit_counts_sql("customer", "substr(started_at, 1, 10)"), params)) {
+    auto it = rows.find({r[1].value_or(""), r[0].value_or("")});
+    if (it == rows.end()) continue;
+    ReportRow& row = it->second;
+    row.units = number(r[2], "a count");
+    row.unit_first_runs = number(r[3], "a count");
+    row.unit_first_pass = number(r[4], "a count");
+    row.unit_final_pass = number(r[5], "a count");
+    row.run_units = number(r[6], "a count");
+  }
   std::vector<ReportRow> out;
   out.reserve(rows.size());
   for (auto& [key, row] : rows) out.push_back(std::move(row));
+  return out;
+}
+
+std::vector<ReportRow> build_grouped_report(Store& store, const ReportFilter& filter, GroupBy by,
+                                            int fixture_alarm_runs) {
+  if (by == GroupBy::kDayAndCustomer) return build_report(store, filter);
+  const std::string from = filter.since.value_or("0000-01-01");
+  const std::string to = filter.until ? day_after(*filter.until) : "9999-12-31";
+  const std::string customer = filter.customer.value_or("");
+  const std::vector<std::string> params{from, to, customer, customer};
+  // Two columns name a group; a port is a station's.
+  std::string g1 = "station", g2 = "port";
+  if (by == GroupBy::kOperator) g1 = "COALESCE(operator, '')", g2 = "''";
+  if (by == GroupBy::kCustomer) g1 = "customer", g2 = "''";
+
+  // Ports in number order, the rest by name.
+  std::map<std::pair<std::string, long>, ReportRow> rows;
+  const auto key = [&](const Row& r) {
+    const std::string second = r[1].value_or("");
+    return by == GroupBy::kPort ? std::pair{r[0].value_or(""), number(r[1], "a port")}
+                                : std::pair{r[0].value_or("") + second, 0L};
+  };
+  for (const Row& r : store.query(run_counts_sql(g1, g2), params)) {
+    ReportRow row;
+    row.customer = by == GroupBy::kPort
+                       ? r[0].value_or("") + " port " + r[1].value_or("")
+                       : r[0].value_or("");
+    row.runs = number(r[2], "a count");
+    row.interrupted = number(r[3], "a count");
+    if (by == GroupBy::kPort) {
+      const FixtureAlarm alarm =
+          fixture_alarm(last_port_runs(store, r[0].value_or(""), static_cast<int>(number(r[1], "a port")),
+                                       1000),
+                        fixture_alarm_runs);
+      row.red_streak = alarm.red_runs;
+      row.fixture_alarm = alarm.raised;
+    }
+    rows[key(r)] = row;
+  }
+  for (const Row& r : store.query(failing_sql(g1, g2), params)) {
+    auto it = rows.find(key(r));
+    if (it == rows.end()) continue;
+    ReportRow& row = it->second;
+    const long line = number(r[2], "failed_line");
+    const long count = number(r[4], "a count");
+    if (count > row.failing_count || (count == row.failing_count && line < *row.failing_line)) {
+      row.failing_line = line;
+      row.failing_text = r[3].value_or("");
+      row.failing_count = count;
+    }
+  }
+  for (const Row& r : store.query(unit_counts_sql(g1, g2), params)) {
+    auto it = rows.find(key(r));
+    if (it == rows.end()) continue;
+    ReportRow& row = it->second;
+    row.units = number(r[2], "a count");
+    row.unit_first_runs = number(r[3], "a count");
+    row.unit_first_pass = number(r[4], "a count");
+    row.unit_final_pass = number(r[5], "a count");
+    row.run_units = number(r[6], "a count");
+  }
+  std::vector<ReportRow> out;
+  out.reserve(rows.size());
+  for (auto& [k, row] : rows) out.push_back(std::move(row));
   return out;
 }
 
@@ -210,21 +368,69 @@ std::string format_interrupted(const std::vector<InterruptedRun>& runs) {
 }
 
 std::string format_table(const std::vector<ReportRow>& rows) {
-  std::vector<std::vector<std::string>> cells{{"day", "customer", "runs", "interrupted",
-                                               "handsets", "first-pass yield",
+  std::vector<std::vector<std::string>> cells{{"day", "customer", "runs", "interrupted", "units",
+                                               "first-pass yield", "final yield",
                                                "most frequent failing line"}};
   for (const ReportRow& row : rows) {
     cells.push_back({row.day, row.customer.empty() ? "-" : row.customer, std::to_string(row.runs),
-                     std::to_string(row.interrupted), std::to_string(row.handsets),
-                     yield_text(row), failing_text(row)});
+                     std::to_string(row.interrupted), std::to_string(row.units),
+                     percent_text(row.first_pass_percent()), percent_text(row.final_percent()),
+                     failing_text(row)});
   }
-  return aligned(cells, 2, 5);
+  return aligned(cells, 2, 6);
+}
+
+std::string format_grouped_table(const std::vector<ReportRow>& rows, GroupBy by) {
+  if (by == GroupBy::kDayAndCustomer) return format_table(rows);
+  const char* name = by == GroupBy::kPort ? "port" : by == GroupBy::kOperator ? "operator" : "customer";
+  std::vector<std::string> header{name, "runs", "interrupted", "units", "first-pass yield",
+                                  "final yield"};
+  if (by == GroupBy::kPort) header.push_back("red streak");
+  header.push_back("most frequent failing line");
+  std::vector<std::vector<std::string>> cells{header};
+  for (const ReportRow& row : rows) {
+    std::vector<std::string> line{row.customer.empty() ? "-" : row.customer,
+                                  std::to_string(row.runs), std::to_string(row.interrupted),
+                                  std::to_string(row.units), percent_text(row.first_pass_percent()),
+                                  percent_text(row.final_percent())};
+    if (by == GroupBy::kPort) {
+      line.push_back(std::to_string(row.red_streak.value_or(0)) +
+                     (row.fixture_alarm ? " (check the fixture)" : ""));
+    }
+    line.push_back(failing_text(row));
+    cells.push_back(std::move(line));
+  }
+  return aligned(cells, 1, 5);
+}
+
+std::string format_grouped_csv(const std::vector<ReportRow>& rows, GroupBy by) {
+  if (by == GroupBy::kDayAndCustomer) return format_csv(rows);
+  const char* name = by == GroupBy::kPort ? "port" : by == GroupBy::kOperator ? "operator" : "customer";
+  std::string out = std::string(name) +
+                    ",runs,interrupted,units,unit_first_runs,unit_first_pass,first_pass_yield,"
+                    "unit_final_pass,final_yield,run_units,failing_line,failing_text,failing_count";
+  if (by == GroupBy::kPort) out += ",red_streak,fixture_alarm";
+  out += "\n";
+  for (const ReportRow& row : rows) {
+    out += csv_field(row.customer) + "," + std::to_string(row.runs) + "," +
+           std::to_string(row.interrupted) + "," + unit_csv(row) + "," +
+           (row.failing_line ? std::to_string(*row.failing_line) : "") + "," +
+           csv_field(row.failing_text) + "," +
+           (row.failing_line ? std::to_string(row.failing_count) : "");
+    if (by == GroupBy::kPort) {
+      out += "," + std::to_string(row.red_streak.value_or(0)) + "," +
+             (row.fixture_alarm ? "1" : "0");
+    }
+    out += "\n";
+  }
+  return out;
 }
 
 std::string format_csv(const std::vector<ReportRow>& rows) {
   std::string out =
       "day,customer,runs,handsets,first_runs,first_pass,first_pass_yield,failing_line,"
-      "failing_text,failing_count,interrupted\n";
+      "failing_text,failing_count,interrupted,units,unit_first_runs,unit_first_pass,"
+      "first_pass_unit_yield,unit_final_pass,final_unit_yield,run_units\n";
   for (const ReportRow& row : rows) {
     char yield[16] = "";
     if (auto y = row.yield_percent()) std::snprintf(yield, sizeof yield, "%.1f", *y);
@@ -234,7 +440,7 @@ std::string format_csv(const std::vector<ReportRow>& rows) {
            (row.failing_line ? std::to_string(*row.failing_line) : "") + "," +
            csv_field(row.failing_text) + "," +
            (row.failing_line ? std::to_string(row.failing_count) : "") + "," +
-           std::to_string(row.interrupted) + "\n";
+           std::to_string(row.interrupted) + "," + unit_csv(row) + "\n";
   }
   return out;
 }

@@ -32,7 +32,29 @@ struct ReportRow {
 
   // first_pass / first_runs in percent; nullopt when no handset had its first run.
   std::optional<double> yield_percent() const;
+
+  // Per unit: a unit is its serial, else its IMEI, else the run itself. Runs
+  // that never touched a unit ("no run") or have not ended are left out.
+  long units = 0;             // distinct units among the runs
+  long unit_first_runs = 0;   // units whose first run ever is among them
+  long unit_first_pass = 0;   // ... and was green
+  long unit_final_pass = 0;   // ... and whose last run so far is green
+  long run_units = 0;         // units known by neither serial nor IMEI: their runs count alone
+  // Grouped --by port: the port's red runs since its last green one, and
+  // whether they raise the fixture alarm.
+  std::optional<long> red_streak;
+  bool fixture_alarm = false;
+
+  std::optional<double> first_pass_percent() const;
+  std::optional<double> final_percent() const;
 };
+
+// What a grouped report's rows stand for; kDayAndCustomer is the default.
+enum class GroupBy { kDayAndCustomer, kPort, kOperator, kCustomer };
+
+// Rows per port ("station port N" in `customer`, day ""), operator or
+// customer over the filter's days, ordered by that. fixture_alarm_runs: the
+// alarm's K for the ports' streaks (0: not judged).
 
 // A value in the store that the report cannot read (a failing line that is
 // not a number): the store's own text, without its name.
@@ -47,6 +69,8 @@ bool valid_day(const std::string& text);
 // Rows ordered by day, then customer. Throws StoreError (BadStoredValue for
 // a value it cannot read).
 std::vector<ReportRow> build_report(Store& store, const ReportFilter& filter);
+std::vector<ReportRow> build_grouped_report(Store& store, const ReportFilter& filter, GroupBy by,
+                                            int fixture_alarm_runs);
 
 // A run that never ended, and what became of the IMEI it had backed up.
 struct InterruptedRun {
@@ -65,5 +89,7 @@ std::string format_interrupted(const std::vector<InterruptedRun>& runs);
 // An aligned text table, and CSV (RFC 4180 quoting) with a header line.
 std::string format_table(const std::vector<ReportRow>& rows);
 std::string format_csv(const std::vector<ReportRow>& rows);
+std::string format_grouped_table(const std::vector<ReportRow>& rows, GroupBy by);
+std::string format_grouped_csv(const std::vector<ReportRow>& rows, GroupBy by);
 
 }  // namespace records

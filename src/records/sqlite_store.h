@@ -26,6 +26,7 @@ class SqliteStore final : public Store {
   SqliteStore& operator=(const SqliteStore&) = delete;
 
   void append(std::span<const RunRecord> records) override;
+  void set_flush_each_commit(bool flush) override;
   std::vector<Row> query(const std::string& sql, const std::vector<std::string>& params) override;
 
   // Every record in the file, oldest first (the outbox sends them all).
@@ -50,6 +51,7 @@ class SqliteStore final : public Store {
 
   std::string path_;
   sqlite3* db_ = nullptr;
+  int busy_timeout_ms_;
 };
 
 }  // namespace records

@@ -37,6 +37,11 @@ class Store {
   // Appends the records in one transaction: all of them or none. A record
   // whose uid is already stored is left as it is (a record sent twice).
   virtual void append(std::span<const RunRecord> records) = 0;
+  // Whether each commit waits until it is on disk (the default). A copy of a
+  // record that a run's journal also holds may skip the wait: it survives
+  // the process dying, and a power cut costs only the copy, which the journal
+  // gives back at the next run. A store that cannot tell keeps waiting.
+  virtual void set_flush_each_commit(bool /*flush*/) {}
   // A read-only query whose parameters are written "?", all bound as text.
   virtual std::vector<Row> query(const std::string& sql,
                                  const std::vector<std::string>& params) = 0;

@@ -85,7 +85,9 @@ std::string yield_chart_svg(const std::vector<ReportRow>& rows) {
   // The background in units, not percent: not every renderer takes percent.
   svg += format("<rect width=\"%.0f\" height=\"%.0f\" fill=\"white\"/>\n", width, height);
   svg +=
-      format("<text x=\"%.0f\" y=\"24\" font-size=\"16\">First-pass yield per day</text>\n", kLeft);
+      format("<text x=\"%.0f\" y=\"24\" font-size=\"16\">First-pass yield per day (bars), final "
+             "yield (black marks)</text>\n",
+             kLeft);
   // Axis and grid: 0 to 100 %.
   for (int percent = 0; percent <= 100; percent += 20) {
     const double y = kTop + kPlotHeight * (1.0 - percent / 100.0);
@@ -107,14 +109,21 @@ std::string yield_chart_svg(const std::vector<ReportRow>& rows) {
     for (const std::string& customer : customers) {
       auto it = cell.find({day, customer});
       if (it != cell.end()) {
-        if (auto yield = it->second->yield_percent()) {
+        if (auto yield = it->second->first_pass_percent()) {
           const double h = kPlotHeight * *yield / 100.0;
+          const double final_yield = it->second->final_percent().value_or(*yield);
           svg += format("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" ", x0 + bar * s,
                         kTop + kPlotHeight - h, bar - 2, h);
           svg += std::string("fill=\"") + kColours[s % 10] + "\"><title>" + escaped(day) + " " +
                  escaped(customer.empty() ? "-" : customer) +
-                 format(": %.1f%% of %.0f handsets</title></rect>\n", *yield,
-                        static_cast<double>(it->second->first_runs));
+                 format(": first pass %.1f%%, final %.1f%% of %.0f units</title></rect>\n", *yield,
+                        final_yield, static_cast<double>(it->second->unit_first_runs));
+          // The final yield as a mark across the bar: the units that passed
+          // in the end, retries included.
+          const double fy = kTop + kPlotHeight * (1.0 - final_yield / 100.0);
+          svg += format("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"black\" "
+                        "stroke-width=\"3\"/>\n",
+                        x0 + bar * s, fy, x0 + bar * s + bar - 2, fy);
         }
       }
       ++s;
@@ -139,6 +148,14 @@ std::string yield_chart_svg(const std::vector<ReportRow>& rows) {
     svg += format("<text x=\"%.0f\" y=\"%.0f\">customer ", x + 18, y);
     svg += escaped(customer.empty() ? "- (script by name)" : customer) + "</text>\n";
     ++s;
+  }
+  if (!customers.empty()) {
+    const double y = kTop + 10 + 20 * s;
+    const double x = kLeft + plot_width + 20;
+    svg += format("<line x1=\"%.0f\" y1=\"%.0f\" x2=\"%.0f\" y2=\"%.0f\" stroke=\"black\" "
+                  "stroke-width=\"3\"/>\n",
+                  x, y - 4, x + 12, y - 4);
+    svg += format("<text x=\"%.0f\" y=\"%.0f\">final yield</text>\n", x + 18, y);
   }
   svg += "</svg>\n";
   return svg;

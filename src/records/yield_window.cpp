@@ -49,7 +49,7 @@ bool show_recent_yield(int days, std::string* error) {
     return false;
   }
   const std::string title =
-      platform::strprintf("First-pass yield since %s (%s)", filter.since->c_str(),
+      platform::strprintf("First-pass and final yield since %s (%s)", filter.since->c_str(),
                           records::shown_location(location.url).c_str());
   if (!show_report_window(rows, title)) {
     *error = "no window to show the report in";

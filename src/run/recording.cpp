@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <memory>
 #include <algorithm>
 #include <climits>
 #include <optional>
@@ -14,6 +16,8 @@
 #include "platform/run_panel.h"
 #include "platform/user_interface.h"
 #include "records/location.h"
+#include "records/store.h"
+#include "records/unit_history.h"
 #include "script/run_control.h"
 #include "script/runner.h"
 #include "station/customer_definition.h"
@@ -25,6 +29,10 @@ namespace {
 std::string g_customer;
 std::string g_ma_no;
 std::string g_records_option;
+std::optional<std::string> g_unit;
+std::optional<std::string> g_operator;
+int g_alarm_runs = records::kDefaultFixtureAlarmRuns;
+RunNotices g_notices;
 // The operator hears of a records problem once, not after every run, until
 // records go through again.
 bool g_told = false;
@@ -62,8 +70,46 @@ struct CurrentRun {
   std::int64_t started_ms = 0;
   std::optional<std::string> imei;
   std::optional<std::string> imei_fate;
+  std::optional<std::string> unit;
+  std::optional<std::string> operator_id;
+  std::optional<int> attempt;
 };
 CurrentRun g_current;
+
+// The store the records of this station are read from, or nullptr when it
+// cannot be read (a new station has no file yet; a server may be away).
+std::unique_ptr<records::Store> open_for_reading() {
+  const records::Location location = records::resolve_location(g_records_option);
+  try {
+    return records::open_store(location.url, records::OpenFor::kReading);
+  } catch (const records::StoreError&) {
+    return nullptr;
+  }
+}
+
+// The unit's attempt and last pass: nullopt when the records cannot say.
+std::optional<records::UnitHistory> unit_history(const std::string* serial,
+                                                 const std::string* imei, const std::string& uid) {
+  const records::Location location = records::resolve_location(g_records_option);
+  std::unique_ptr<records::Store> store;
+  try {
+    store = records::open_store(location.url, records::OpenFor::kReading);
+  } catch (const records::StoreError&) {
+    // No records yet: the unit's first run. A store that is away or broken
+    // cannot say.
+    if (!records::is_postgres_url(location.url) && !std::filesystem::exists(location.url)) {
+      return records::UnitHistory{};
+    }
+    return std::nullopt;
+  }
+  try {
+    const std::string station = host_name();
+    return serial ? records::unit_history_by_serial(*store, station, *serial, uid)
+                  : records::unit_history_by_imei(*store, station, *imei, uid);
+  } catch (const records::StoreError&) {
+    return std::nullopt;
+  }
+}
 
 // Each copy of a record outranks the ones before it, also within one millisecond.
 std::int64_t next_revision() {
@@ -86,10 +132,21 @@ records::RunRecord base_record(std::int64_t started_ms) {
   r.script = tmsfile;
   r.ma_no = g_ma_no;
   r.tool_version = FFSLOAD_VERSION;
+  r.fixture = r.device;
+  if (g_current.started && g_current.started_ms == started_ms) {
+    r.unit_serial = g_current.unit;
+    r.operator_id = g_current.operator_id;
+    r.attempt = g_current.attempt;
+  } else {
+    r.unit_serial = g_unit;
+    r.operator_id = g_operator;
+  }
   return r;
 }
 
-records::KeepResult keep(records::RunRecord r);
+// A copy kept while the run goes on: its journal holds the same (see keep_record).
+using records::Durability;
+records::KeepResult keep(records::RunRecord r, Durability durability = Durability::kFlushed);
 
 }  // namespace
 
@@ -97,10 +154,28 @@ std::string start_run_record(std::int64_t started_ms) {
   g_current = CurrentRun{};
   g_current.started = true;
   g_current.started_ms = started_ms;
+  g_current.unit = g_unit;
+  g_current.operator_id = g_operator;
+  g_current.uid = records::make_uid(host_name(), started_ms);
+  std::string unit_text;
+  if (g_unit) {
+    const auto history = unit_history(&*g_unit, nullptr, g_current.uid);
+    unit_text = "unit " + *g_unit;
+    if (history) {
+      g_current.attempt = history->earlier_runs + 1;
+      unit_text += ": attempt " + std::to_string(*g_current.attempt);
+      if (history->passed_at_ms) unit_text += ", " + records::passed_before_text(*history->passed_at_ms);
+    } else {
+      unit_text += ": attempt unknown (the records cannot be read)";
+    }
+  }
   records::RunRecord r = base_record(started_ms);
-  g_current.uid = r.uid = records::make_uid(r.station, started_ms);
+  r.uid = g_current.uid;
   r.outcome = "running";
-  keep(r);
+  // The journal is flushed before the handset is touched: this copy need not
+  // hold the ports of a station up waiting for one another's syncs.
+  keep(r, Durability::kJournalled);
+  if (g_notices.unit) g_notices.unit(unit_text);
   return g_current.uid;
 }
 
@@ -114,7 +189,7 @@ void record_run_imei(const std::vector<std::uint8_t>& imei, const std::string& f
   r.imei = g_current.imei;
   r.imei_fate = g_current.imei_fate;
   r.log = run_log_lines();
-  keep(r);
+  keep(r, Durability::kJournalled);
 }
 
 void note_run_imei_fate(const std::string& fate) {
@@ -142,6 +217,33 @@ std::string station_name() {
   return host_name();
 }
 
+
+void set_run_unit(std::optional<std::string> serial) {
+  g_unit = std::move(serial);
+}
+
+void set_run_operator(std::optional<std::string> id) {
+  g_operator = std::move(id);
+}
+
+void set_fixture_alarm_runs(int k) {
+  g_alarm_runs = k;
+}
+
+void set_run_notices(RunNotices notices) {
+  g_notices = std::move(notices);
+}
+
+records::FixtureAlarm read_fixture_alarm(int port) {
+  if (g_alarm_runs <= 0) return {};
+  auto store = open_for_reading();
+  if (!store) return {};
+  try {
+    return records::port_fixture_alarm(*store, host_name(), port, g_alarm_runs);
+  } catch (const records::StoreError&) {
+    return {};
+  }
+}
 
 void set_records_option(const std::string& option) {
   g_records_option = option;
@@ -179,18 +281,28 @@ records::KeepResult record_run(std::int64_t started_ms, std::int64_t ended_ms,
     r.failed_text = end.line;
     r.failed_status = end.status;
   }
+  // A unit known only by its IMEI gets its attempt once the IMEI is read.
+  if (!r.unit_serial && r.imei && outcome != "no run") {
+    if (const auto history = unit_history(nullptr, &*r.imei, r.uid)) {
+      r.attempt = history->earlier_runs + 1;
+    }
+  }
 
-  return keep(std::move(r));
+  const int port = r.port;
+  records::KeepResult kept = keep(std::move(r));
+  if (g_notices.alarm && outcome != "no run") g_notices.alarm(port, read_fixture_alarm(port));
+  return kept;
 }
 
 namespace {
 
-records::KeepResult keep(records::RunRecord r) {
+records::KeepResult keep(records::RunRecord r, Durability durability) {
   r.revision = next_revision();
   const records::Location location = records::resolve_location(g_records_option);
   for (const std::string& warning : location.warnings) tell_once("records: " + warning);
   const std::string outbox = records::outbox_location();
-  const records::KeepResult kept = records::keep_record(location.url, outbox, r);
+  const records::KeepResult kept = records::keep_record(location.url, outbox, r,
+                                                        records::kDefaultBusyTimeoutMs, durability);
   if (kept.stored) {
     if (kept.forwarded > 0) {
       fs::operator_notice("records: " + std::to_string(kept.forwarded) + " record(s) kept in " +

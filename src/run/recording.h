@@ -3,9 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "records/fixture_alarm.h"
 #include "records/outbox.h"
 #include "run/run_session.h"
 
@@ -16,6 +19,31 @@ namespace run {
 // customer is chosen; it holds for every run until called again.
 void set_run_context(const std::string& customer_key, const std::string& ma_no);
 
+
+// The unit's serial for the runs to come (nullopt: none given); front ends
+// set it before each run and clear it after, so that a serial is never
+// carried to the next unit.
+void set_run_unit(std::optional<std::string> serial);
+// The operator's id for the runs to come (nullopt: none).
+void set_run_operator(std::optional<std::string> id);
+// The fixture alarm's K for this station (0 turns it off).
+void set_fixture_alarm_runs(int k);
+
+// What front ends show of a run's unit and its port, told as the run goes:
+// `unit` once the run's record exists ("unit SN-1: attempt 2, passed before
+// at 2024-03-01 08:15 UTC"), `alarm` after every record with the port's
+// fixture alarm as the records hold it then (raised or not). Unset: nothing
+// is told.
+struct RunNotices {
+  std::function<void(const std::string& text)> unit;
+  std::function<void(int port, const records::FixtureAlarm& alarm)> alarm;
+};
+void set_run_notices(RunNotices notices);
+
+// The port's fixture alarm as this station's records hold it now (a front
+// end that opens a port shows an alarm raised before it started); not raised
+// when the records cannot be read or the alarm is off.
+records::FixtureAlarm read_fixture_alarm(int port);
 
 // The --records value of the command line; empty leaves the choice to
 // FFSLOAD_RECORDS, the station file and the default (records::resolve_location).

@@ -5,13 +5,15 @@
 namespace ui {
 
 namespace {
-constexpr std::array<platform::CallbackEntry, 6> kCallbacks{{
+constexpr std::array<platform::CallbackEntry, 8> kCallbacks{{
     {"customer", customer},
     {"COMPORT", COMPORT},
     {"RUN", RUN},
     {"EXIT", EXIT},
     {"Save", Save},
     {"YIELD", YIELD},
+    {"UNIT", UNIT},
+    {"OPERATOR", OPERATOR},
 }};
 }  // namespace
 

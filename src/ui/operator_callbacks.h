@@ -17,6 +17,11 @@ int EXIT(int panel, int control, int event, void* callback_data, int event_data1
 int Save(int panel, int control, int event, void* callback_data, int event_data1, int event_data2);
 // The Yield button: the station's first-pass yield of the last days in a window.
 int YIELD(int panel, int control, int event, void* callback_data, int event_data1, int event_data2);
+// Enter in the unit field: a serial the station takes starts the run.
+int UNIT(int panel, int control, int event, void* callback_data, int event_data1, int event_data2);
+// Enter in the operator field of the selection panel.
+int OPERATOR(int panel, int control, int event, void* callback_data, int event_data1,
+             int event_data2);
 
 namespace ui {
 

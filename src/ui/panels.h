@@ -20,6 +20,8 @@ constexpr int kRunPanelNumber = 2;
 constexpr int kSubNumberControl = 2;
 constexpr int kCustomerControl = 3;
 constexpr int kPortControl = 4;
+// The operator's id, asked once where the station asks for it.
+constexpr int kOperatorControl = 6;
 
 // Run panel (the run log, save button, elapsed time and line counter are in
 // platform/run_panel.h, for the logic writes them too).
@@ -38,6 +40,13 @@ constexpr int kPortStatusControl = 20;
 constexpr int kSaveStatusControl = 21;
 // The Yield button, which shows the station's first-pass yield.
 constexpr int kYieldButtonControl = 22;
+// The unit: its serial's field (a scanner types into it and ends with
+// Enter), the operator's id as given, the unit's attempt or why a serial was
+// refused, and the fixture alarm.
+constexpr int kUnitFieldControl = 23;
+constexpr int kOperatorNameControl = 24;
+constexpr int kUnitStatusControl = 25;
+constexpr int kFixtureAlarmControl = 26;
 
 // Ports whose label the run panel shows ("COM 1" to "COM 6").
 constexpr int kLastLabelledPort = 6;

@@ -5,12 +5,13 @@
 #include "ui/panels.h"
 #include "records/yield_window.h"
 #include "run/run_session.h"
+#include "ui/unit_controls.h"
 
 using namespace platform;
 
 int RUN(int, int, int event, void*, int, int) {
   if (event != kEventCommit) return 0;
-  run::run_script();
+  ui::run_with_unit();
   return 0;
 }
 

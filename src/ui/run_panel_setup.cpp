@@ -16,6 +16,7 @@
 #include "station/customer_definition.h"
 #include "ui/operator_callbacks.h"
 #include "ui/panels.h"
+#include "ui/unit_controls.h"
 #include "run/recording.h"
 
 namespace {
@@ -79,6 +80,7 @@ int COMPORT(int, int, int event, void*, int, int) {
     MessagePopup("Error", "Fail to open file <custdefine>");
     return 0;
   }
+  if (!ui::take_operator_id()) return 0;
   runPanel = LoadPanel(0, ui::panel_file, ui::kRunPanelNumber);
   if (runPanel < 0) {
     std::fprintf(stderr, "ffsload: cannot load the run panel: %s\n",
@@ -112,10 +114,15 @@ int COMPORT(int, int, int event, void*, int, int) {
   SetCtrlVal(runPanel, ui::kScriptNameControl, tmsfile);
   SetCtrlAttribute(runPanel, indicator_for(sub_number, script), kAttrVisible, 1);
   SetCtrlVal(runPanel, ui::kPortStatusControl, port_status(port));
+  ui::prepare_run_panel(port);
 
   DiscardPanel(selectPanel);
   DisplayPanel(runPanel);
+  if (ui::station_settings().unit_serial != station::Asking::kOff) {
+    SetActiveCtrl(runPanel, ui::kUnitFieldControl);
+  }
   RunUserInterface();
+  run::set_run_notices({});
   run::set_pending_imei_answer(nullptr);
   return 0;
 }

@@ -6,6 +6,7 @@
 #include "station/customer_definition.h"
 #include "ui/operator_callbacks.h"
 #include "ui/panels.h"
+#include "ui/unit_controls.h"
 
 int selectPanel = -1;
 
@@ -17,6 +18,7 @@ int main(const std::string& panel_file_path) {
   using namespace platform;
   panel_file = panel_file_path;
   set_callback_table(callback_table());
+  if (!load_station_settings()) return -1;
   selectPanel = LoadPanel(0, panel_file, kSelectionPanelNumber);
   if (selectPanel < 0) {
     std::fprintf(stderr, "ffsload: cannot load the selection panel: %s\n",
@@ -25,6 +27,7 @@ int main(const std::string& panel_file_path) {
   }
   DisplayPanel(selectPanel);
   SetCtrlAttribute(selectPanel, kSubNumberControl, kAttrVisible, 0);
+  prepare_operator_field();
   if (!station::read_index_qm()) {
     MessagePopup("Error", "Fail to open file <custdefine>");
     return 0;

@@ -46,8 +46,11 @@ TEST(EndToEndRecords, runs_leave_records_that_the_report_counts_and_draws) {
 
   const auto report = e2e::run_ffsload({"report", "--csv", "--chart", "yield.svg"}, dir.path());
   EXPECT_EQ(report.exit_code, 0) << report.err;
-  // No IMEI read back in this script: runs, but no handsets.
-  EXPECT_NE(report.out.find(",1,3,0,0,0,,,,,0\n"), std::string::npos) << report.out;
+  // No IMEI read back in this script: runs, but no handsets; each run is a
+  // unit of its own (a run yield), and the report says so.
+  EXPECT_NE(report.out.find(",1,3,0,0,0,,,,,0,3,3,3,100.0,3,100.0,3\n"), std::string::npos)
+      << report.out;
+  EXPECT_NE(report.err.find("the yields above are run yields"), std::string::npos) << report.err;
   EXPECT_TRUE(content("yield.svg").starts_with("<svg")) << content("yield.svg");
 
   EXPECT_EQ(e2e::run_ffsload({"report", "--since", "2024-13-01"}, dir.path()).exit_code, 2);

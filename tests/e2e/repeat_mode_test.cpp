@@ -5,9 +5,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 
+#include "records/sqlite_store.h"
 #include "support/e2e_support.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -102,4 +105,34 @@ TEST(StationCheck, the_example_station_checks_clean) {
   auto result = e2e::run_ffsload({"check"}, e2e::examples_dir() + "/station");
   EXPECT_EQ(result.exit_code, 0) << result.out;
   EXPECT_EQ(result.out, "ffsload check: 4 files checked: no problems\n");
+}
+
+TEST(RepeatMode, asks_each_units_serial_before_its_run_and_never_carries_one_over) {
+  testing_support::TempDir dir;
+  testing_support::TempDir::write("ffsload.conf",
+                                  "unit-serial = required\nunit-serial-pattern = SN[0-9]{4}\n");
+  std::filesystem::copy_file(e2e::examples_dir() + "/station/testmode.tms", "testmode.tms");
+  e2e::SimProcess sim;
+  ASSERT_TRUE(sim.start({}));
+  TerminalSession t(
+      {"run", "--port", "3", "--device", sim.device(), "--script", "testmode.tms", "--repeat"},
+      dir.path());
+  const char* ask = "Next unit: scan or type its serial and Enter, q and Enter to quit: ";
+  ASSERT_TRUE(t.wait_for(ask)) << t.seen();
+  t.type("SN12\n");  // refused: nothing runs, it asks again
+  ASSERT_TRUE(t.wait_for("does not match the station's pattern SN[0-9]{4}: nothing runs")) << t.seen();
+  t.type("\n");  // required: an Enter alone runs nothing either
+  ASSERT_TRUE(t.wait_for("this station requires the unit's serial")) << t.seen();
+  t.type("SN0001\n");
+  ASSERT_TRUE(t.wait_for("run 1: ")) << t.seen();
+  EXPECT_NE(t.seen().find("unit SN0001: attempt 1"), std::string::npos) << t.seen();
+  t.type("SN0002\n");
+  ASSERT_TRUE(t.wait_for("run 2: ")) << t.seen();
+  EXPECT_NE(t.seen().find("unit SN0002: attempt 1"), std::string::npos) << t.seen();
+  ASSERT_TRUE(t.wait_for(ask));
+  t.type("q\n");
+  EXPECT_EQ(t.wait_exit(), 0) << t.seen();
+  records::SqliteStore store("runs.sqlite", records::OpenFor::kReading);
+  EXPECT_EQ(store.query("SELECT unit_serial FROM runs ORDER BY id", {}),
+            (std::vector<records::Row>{{"SN0001"}, {"SN0002"}}));
 }

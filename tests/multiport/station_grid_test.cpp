@@ -261,3 +261,78 @@ TEST(ComportsListing, bad_lines_are_named_and_left_out_the_good_ports_kept) {
             "comports line 9: port 4 names the device of port 1 (/dev/a): only one of them can "
             "open it");
 }
+
+namespace {
+
+// A child that asks each unit's serial as the repeat mode does on a station
+// with unit serials, and tells the unit's attempt and a fixture alarm.
+const char* const kUnitChild = R"sh(n=0; port=$1; key=$2; outcome=$3; shift 3; args="$*"
+unit=""; for a in "$@"; do case $a in --unit=*) unit=${a#--unit=};; esac; done
+ask() { printf 'Next unit: scan or type its serial and Enter, q and Enter to quit: ' >&2
+  read unit || exit 0; [ "$unit" = q ] && exit 0; }
+[ -z "$unit" ] && ask
+while :; do
+  n=$((n+1)); echo "args $args unit [$unit]"
+  echo "ffsload: unit $unit: attempt $n" >&2
+  echo "ffsload: check the fixture on port $port: $n red runs in a row" >&2
+  echo "ffsload:   failing line 2: ti (${n}x)" >&2
+  sleep 0.1; echo "run $n: $outcome"
+  ask
+done)sh";
+
+}  // namespace
+
+TEST_F(Grid, a_scan_into_a_tile_runs_it_with_the_units_serial_and_the_operators_id) {
+  make({3}, kUnitChild, {{3, "red, 1 s, line 2: ti => 100"}});
+  station::StationSettings settings;
+  settings.unit_serial = station::Asking::kRequired;
+  settings.unit_serial_pattern = "SN[0-9]+";
+  settings.unit_serial_regex.emplace(settings.unit_serial_pattern);
+  settings.operator_id = station::Asking::kRequired;
+  grid->set_settings(settings);
+
+  EXPECT_FALSE(grid->run(3, "SN1"));
+  EXPECT_NE(tile(3).unit_status().find("requires the operator's id"), std::string::npos);
+  std::string error;
+  EXPECT_FALSE(grid->set_operator("an\nna", &error));
+  ASSERT_TRUE(grid->set_operator("anna", &error)) << error;
+  EXPECT_FALSE(grid->run(3));
+  EXPECT_EQ(tile(3).unit_status(), "scan the unit first: this station requires its serial");
+  EXPECT_FALSE(grid->run(3, "XY1"));
+  EXPECT_NE(tile(3).unit_status().find("does not match"), std::string::npos);
+  EXPECT_EQ(tile(3).stage(), multiport::TileStage::kNoChild);
+
+  ASSERT_TRUE(grid->run(3, "SN1"));
+  EXPECT_FALSE(grid->run(3, "SN9"));  // a scan during the run is dropped
+  ASSERT_TRUE(until([&] { return idle(3) && !tile(3).fixture_alarm().empty(); }));
+  EXPECT_EQ(tile(3).log().back(), "args --operator=anna --unit=SN1 unit [SN1]");
+  EXPECT_EQ(tile(3).unit_status(), "unit SN1: attempt 1");
+  EXPECT_EQ(tile(3).fixture_alarm(),
+            "check the fixture on port 3: 1 red runs in a row\nfailing line 2: ti (1x)");
+  EXPECT_EQ(tile(3).message(), "");  // none of these is a message
+
+  ASSERT_TRUE(grid->run(3, "SN2"));  // the waiting child is given the serial
+  ASSERT_TRUE(until([&] { return idle(3) && tile(3).runs() == 2; }));
+  EXPECT_EQ(tile(3).log().back(), "args --operator=anna --unit=SN1 unit [SN2]");
+  ASSERT_TRUE(until([&] { return tile(3).unit_status() == "unit SN2: attempt 2"; }));
+  grid->close();
+  ASSERT_TRUE(until([&] { return grid->finished(); }));
+}
+
+TEST(GridTile, a_green_run_clears_the_fixture_alarm_and_the_unit_prompt_is_no_message) {
+  multiport::GridTile t(2, "/dev/fake2");
+  t.run_started();
+  t.child_line(true, "ffsload: check the fixture on port 2: 3 red runs in a row");
+  t.child_line(true, "ffsload:   failing line 7: mkdir gsm (3x)");
+  t.child_line(false, "run 1: red, 1 s, line 7: mkdir gsm => 100");
+  EXPECT_EQ(t.fixture_alarm(),
+            "check the fixture on port 2: 3 red runs in a row\nfailing line 7: mkdir gsm (3x)");
+  t.run_started();
+  t.child_line(true, "Next unit: scan or type its serial and Enter (Enter alone: none), q and "
+                     "Enter to quit: ffsload: unit SN7: attempt 4, passed before at 2024-03-01 "
+                     "08:15 UTC");
+  EXPECT_EQ(t.unit_status(), "unit SN7: attempt 4, passed before at 2024-03-01 08:15 UTC");
+  t.child_line(false, "run 2: green, 1 s");
+  EXPECT_EQ(t.fixture_alarm(), "");
+  EXPECT_EQ(t.message(), "");
+}

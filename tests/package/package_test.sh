@@ -20,12 +20,20 @@ cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >/dev/null
 deb=$(ls "$work"/out/ffsload_*_amd64.deb) || fail "no ffsload_VERSION_amd64.deb was made"
 info=$(dpkg-deb -I "$deb")
 grep -q '^ Depends:.*libqt6widgets6' <<<"$info" || fail "the package does not depend on Qt"
+grep -q '^ Depends:.*libpq5' <<<"$info" || fail "the package does not depend on libpq5"
 dpkg-deb -x "$deb" "$work/root"
 usr=$work/root/usr
 
 version=$("$usr/bin/ffsload" --version)
 [[ $version =~ ^ffsload\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "ffsload --version printed \"$version\""
 [ -f "$usr/share/ffsload/download.uir" ] || fail "no panel file in share/ffsload"
+[ -x "$usr/libexec/ffsload-gui" ] || fail "no window program in libexec"
+! ldd "$usr/bin/ffsload" | grep -q 'libQt' || fail "the installed ffsload links Qt"
+# ffsload alone hands over to the installed window program, which says it has
+# no display rather than failing to be found.
+nodisplay=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$usr/bin/ffsload" 2>&1 || true)
+grep -q 'no display to show the panels on' <<<"$nodisplay" ||
+  fail "ffsload alone did not reach the window program: $nodisplay"
 [ -f "$usr/share/bash-completion/completions/ffsload" ] || fail "no bash completion"
 for guide in README.md docs/architecture.md docs/reliability.md docs/benchmarks.md; do
   [ -f "$usr/share/doc/ffsload/$guide" ] || fail "no $guide in share/doc/ffsload"

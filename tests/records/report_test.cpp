@@ -98,13 +98,19 @@ TEST_F(YieldReport, filters_by_day_range_and_customer_without_changing_first_run
 TEST_F(YieldReport, prints_a_table_csv_and_a_chart) {
   const auto rows = report();
   const std::string table = records::format_table(rows);
-  EXPECT_NE(table.find("2024-03-01  1            3            0         2             50.0%  "
-                       "5: fwr rf/afcdac /gsm/rf/afcdac (1x)"),
+  // Units, and the yields per unit: A failed first and passed in the end.
+  EXPECT_NE(table.find("2024-03-01  1            3            0      2             50.0%       "
+                       "100.0%  5: fwr rf/afcdac /gsm/rf/afcdac (1x)"),
             std::string::npos)
       << table;
   const std::string csv = records::format_csv(rows);
-  EXPECT_NE(csv.find("2024-03-02,1,6,2,1,0,0.0,7,compare IMEI IMEI,2,0\n"), std::string::npos) << csv;
-  EXPECT_NE(csv.find("2024-03-03,\"4,\"\"x\"\"\",1,1,1,1,100.0,,,,0\n"), std::string::npos) << csv;
+  // The columns of before keep their places; the units' follow.
+  EXPECT_NE(csv.find("2024-03-02,1,6,2,1,0,0.0,7,compare IMEI IMEI,2,0,2,1,0,0.0,1,100.0,0\n"),
+            std::string::npos)
+      << csv;
+  EXPECT_NE(csv.find("2024-03-03,\"4,\"\"x\"\"\",1,1,1,1,100.0,,,,0,1,1,1,100.0,1,100.0,0\n"),
+            std::string::npos)
+      << csv;
 
   const std::string svg = records::yield_chart_svg(rows);
   EXPECT_TRUE(svg.starts_with("<svg xmlns=\"http://www.w3.org/2000/svg\""));
@@ -135,4 +141,70 @@ TEST_F(YieldReport, days_are_exactly_yyyy_mm_dd_and_a_bad_stored_number_is_named
   } catch (const records::BadStoredValue& e) {
     EXPECT_NE(std::string(e.what()).find("\"five\" as failed_line"), std::string::npos) << e.what();
   }
+}
+
+TEST(UnitYieldReport, units_are_serials_else_imeis_else_runs_and_group_by_port_and_operator) {
+  testing_support::TempDir dir;
+  auto run = [](const char* serial, const char* imei, const std::string& outcome, int minute,
+                int port, const char* op) {
+    records::RunRecord r = outcome == "red" ? red_record("1", imei, 9, "compare x x", 0, minute)
+                                            : sample_record("1", imei, outcome, 0, minute);
+    if (serial) r.unit_serial = serial;
+    r.port = port;
+    if (op) r.operator_id = op;
+    return r;
+  };
+  {
+    records::SqliteStore store("runs.sqlite", records::OpenFor::kWriting);
+    store.append(std::vector<records::RunRecord>{
+        // S1 fails on port 1, passes on port 2; S2 passes; the same handset
+        // (IMEI aa) under two serials is two units.
+        run("S1", "aa", "red", 1, 1, "anna"),
+        run("S1", "aa", "green", 2, 2, "ben"),
+        run("S2", "aa", "green", 3, 2, "ben"),
+        // Known by IMEI only: fails and is never seen again.
+        run(nullptr, "bb", "red", 4, 1, "anna"),
+        // Neither: a run of its own; a no run is no unit.
+        run(nullptr, nullptr, "red", 5, 1, nullptr),
+        run(nullptr, nullptr, "no run", 6, 1, nullptr),
+    });
+  }
+  records::SqliteStore store("runs.sqlite", records::OpenFor::kReading);
+  const auto day = records::build_report(store, {});
+  ASSERT_EQ(day.size(), 1u);
+  EXPECT_EQ(day[0].runs, 6);
+  EXPECT_EQ(day[0].units, 4);  // S1, S2, bb, one run
+  EXPECT_EQ(day[0].unit_first_runs, 4);
+  EXPECT_EQ(day[0].unit_first_pass, 1);  // S2
+  EXPECT_EQ(day[0].unit_final_pass, 2);  // S1 and S2
+  EXPECT_EQ(day[0].run_units, 1);
+  EXPECT_DOUBLE_EQ(*day[0].first_pass_percent(), 25.0);
+  EXPECT_DOUBLE_EQ(*day[0].final_percent(), 50.0);
+
+  const auto ports = records::build_grouped_report(store, {}, records::GroupBy::kPort, 3);
+  ASSERT_EQ(ports.size(), 2u);
+  EXPECT_EQ(ports[0].customer, "station-a port 1");
+  EXPECT_EQ(ports[0].units, 3);
+  EXPECT_EQ(ports[0].unit_first_runs, 3);  // S1 began here
+  EXPECT_EQ(ports[0].unit_first_pass, 0);
+  EXPECT_EQ(ports[0].unit_final_pass, 1);  // S1 passed in the end, elsewhere
+  EXPECT_EQ(ports[0].red_streak, 3);
+  EXPECT_TRUE(ports[0].fixture_alarm);
+  EXPECT_EQ(ports[1].red_streak, 0);
+  const std::string table = records::format_grouped_table(ports, records::GroupBy::kPort);
+  EXPECT_NE(table.find("station-a port 1     4            0      3              0.0%        33.3%  "
+                       "3 (check the fixture)  9: compare x x (3x)"),
+            std::string::npos)
+      << table;
+  EXPECT_NE(records::format_grouped_csv(ports, records::GroupBy::kPort)
+                .find("station-a port 2,2,0,2,1,1,100.0,1,100.0,0,,,,0,0\n"),
+            std::string::npos);
+
+  const auto operators = records::build_grouped_report(store, {}, records::GroupBy::kOperator, 3);
+  ASSERT_EQ(operators.size(), 3u);
+  EXPECT_EQ(operators[0].customer, "");  // runs without an operator
+  EXPECT_EQ(operators[1].customer, "anna");
+  EXPECT_EQ(operators[1].unit_first_runs, 2);
+  EXPECT_EQ(operators[2].customer, "ben");
+  EXPECT_EQ(operators[2].unit_first_runs, 1);  // S2; S1 was anna's first
 }

@@ -329,3 +329,23 @@ TEST_F(SqliteRecords, a_store_that_is_the_outbox_is_refused_and_the_record_kept)
   EXPECT_EQ(count_runs("runs-outbox.sqlite"), 2);
   EXPECT_EQ(records::location_problem("runs.sqlite", "runs-outbox.sqlite"), "");
 }
+
+TEST_F(SqliteRecords, a_journalled_copy_survives_its_process_and_kept_records_still_go_first) {
+  TempDir::write("broken.sqlite", "not a database at all, but long enough to be read as one....");
+  ASSERT_TRUE(records::keep_record("broken.sqlite", "outbox.sqlite",
+                                   sample_record("1", "aa", "red", 0, 1))
+                  .kept_locally);
+  // A run's copy without waiting for the disk, in a process that dies at once.
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const auto kept =
+        records::keep_record("runs.sqlite", "outbox.sqlite", sample_record("1", "bb", "green", 0, 2),
+                             records::kDefaultBusyTimeoutMs, records::Durability::kJournalled);
+    _exit(kept.stored && kept.forwarded == 1 ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(count_runs("runs.sqlite"), 2);
+  EXPECT_EQ(count_runs("outbox.sqlite"), 0);
+}

@@ -171,6 +171,10 @@ TEST(FixtureAlarm, k_red_runs_on_k_different_units_raise_it_and_a_green_run_clea
   // One unit failing three times is the unit, not the fixture.
   EXPECT_FALSE(records::fixture_alarm(runs({{"A", "red"}, {"A", "red"}, {"A", "red"}}), 3).raised);
   EXPECT_FALSE(records::fixture_alarm(runs({{"C", "red"}, {"B", "red"}, {"B", "red"}}), 3).raised);
+  // Once raised, a unit failing again keeps it up.
+  EXPECT_TRUE(
+      records::fixture_alarm(runs({{"C", "red"}, {"C", "red"}, {"B", "red"}, {"A", "red"}}), 3)
+          .raised);
   // The next green run clears it; runs without a verdict neither count nor clear.
   EXPECT_FALSE(
       records::fixture_alarm(runs({{"D", "green"}, {"C", "red"}, {"B", "red"}, {"A", "red"}}), 3)

@@ -195,6 +195,16 @@ TEST_F(PostgresRecords, records_and_the_report_go_through_the_server) {
   EXPECT_EQ(rows[0].first_runs, 2);
   EXPECT_EQ(rows[0].first_pass, 1);
   EXPECT_EQ(rows[0].failing_line, 5);
+  EXPECT_EQ(rows[0].units, 2);
+  EXPECT_EQ(rows[0].unit_first_pass, 1);
+  EXPECT_EQ(rows[0].unit_final_pass, 2);
+  // The grouped reports' statements, in the server's dialect.
+  const auto ports = records::build_grouped_report(*store, filter, records::GroupBy::kPort, 3);
+  ASSERT_EQ(ports.size(), 1u);
+  EXPECT_EQ(ports[0].customer, "station-a port 3");
+  EXPECT_EQ(ports[0].red_streak, 0);
+  EXPECT_EQ(records::build_grouped_report(*store, filter, records::GroupBy::kOperator, 3).size(),
+            1u);
 }
 
 TEST_F(PostgresRecords, a_server_away_keeps_records_locally_until_it_answers) {

@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -16,6 +17,11 @@ double seconds_of(const rusage& u) {
 }
 
 }  // namespace
+
+void print_figure(const std::string& name, const std::string& value, const std::string& goal) {
+  std::printf("figure\t%s\t%s\t%s\n", name.c_str(), value.c_str(), goal.c_str());
+  std::fflush(stdout);
+}
 
 double cpu_seconds() {
   rusage u{};

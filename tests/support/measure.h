@@ -17,6 +17,11 @@ double median(std::vector<double> values);
 // The value below which the share p (0..1) of the values lie; 0 for none.
 double percentile(std::vector<double> values, double p);
 
+// One figure for scripts/bench.sh to gather into its table: a line
+// "figure<TAB>NAME<TAB>VALUE<TAB>GOAL" on stdout, beside the benchmark's own
+// words. GOAL is "" when the figure has none.
+void print_figure(const std::string& name, const std::string& value, const std::string& goal);
+
 // A whole file's bytes; "" when it cannot be read.
 std::string read_file(const std::filesystem::path& path);
 

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
@@ -156,4 +157,57 @@ read a || exit 0; echo "answer $a"; echo "run 1: green, 1 s"; read a)",
   window.close();
   ASSERT_TRUE(until([&] { return !window.isVisible(); }));
   index_qm = 0;
+}
+
+TEST(GridWindow, an_operator_id_once_and_a_scan_into_a_tile_runs_that_tile) {
+  TempDir dir;
+  index_qm = 0;
+  TempDir::write("custdefine", "1 main.tms\n");
+  std::filesystem::create_directory("main");
+  TempDir::write("main/MA_NO", "MA-0001");
+  multiport::StationGrid grid(dir.path(), {{1, "/dev/fake1"}, {2, "/dev/fake2"}},
+                              dir.path() + "/runs.sqlite");
+  // Each run echoes the serial it was given (on its command line, then read).
+  grid.set_child_command([](int port, const std::string&) {
+    return std::vector<std::string>{
+        "/bin/sh", "-c",
+        "port=$1; shift; for a; do case $a in --unit=*) u=${a#--unit=};; esac; done\n"
+        "while :; do echo \"port $port unit $u\"; echo \"run 1: green, 1 s\"; "
+        "read u || exit 0; [ \"$u\" = q ] && exit 0; done",
+        "sh", std::to_string(port)};
+  });
+  station::StationSettings settings;
+  settings.unit_serial = station::Asking::kRequired;
+  settings.operator_id = station::Asking::kRequired;
+  grid.set_settings(settings);
+  std::string error;
+  ASSERT_TRUE(grid.choose_customer(1, 0, &error)) << error;
+  GridWindow window(grid, {});
+  window.show();
+  window.activateWindow();
+  QApplication::processEvents();
+  ASSERT_NE(window.operator_box(), nullptr);
+  EXPECT_EQ(QApplication::focusWidget(), window.operator_box());
+  QTest::keyClicks(window.operator_box(), "anna");
+  QTest::keyClick(window.operator_box(), Qt::Key_Return);
+  EXPECT_EQ(grid.operator_id(), "anna");
+  QLineEdit* unit = window.tile(2).unit;
+  ASSERT_NE(unit, nullptr);
+  EXPECT_EQ(QApplication::focusWidget(), window.tile(1).unit);
+
+  // Enter alone on a station that requires the serial: nothing runs.
+  QTest::keyClick(unit, Qt::Key_Return);
+  EXPECT_TRUE(window.tile(2).unit_status->text().contains("requires its serial"));
+  QTest::keyClicks(unit, "SN-42");
+  QTest::keyClick(unit, Qt::Key_Return);
+  EXPECT_EQ(unit->text(), "");
+  ASSERT_TRUE(until([&] { return coloured(window, 2, "#00FF00"); }));
+  EXPECT_EQ(window.tile(2).log->toPlainText(), "port 2 unit SN-42");
+  EXPECT_TRUE(coloured(window, 1, "#FFFFFF"));  // the other tile did not run
+
+  QTest::keyClicks(unit, "SN-43");
+  QTest::keyClick(unit, Qt::Key_Return);
+  ASSERT_TRUE(until([&] { return window.tile(2).log->toPlainText() == "port 2 unit SN-43"; }));
+  window.close();
+  ASSERT_TRUE(until([&] { return grid.finished(); }));
 }

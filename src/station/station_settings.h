@@ -1,0 +1,65 @@
+// The station's settings in "ffsload.conf" beside "records = URL": whether a
+// run asks for the unit's serial and the operator's id, the pattern a serial
+// must match, and the fixture alarm's run count. Every setting is off by
+// default, so a station without them runs as it always has.
+#pragma once
+
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace station {
+
+constexpr const char* kStationSettingsFile = "ffsload.conf";
+
+// How a station asks for a value: not at all, or with or without insisting.
+enum class Asking { kOff, kOptional, kRequired };
+
+// The longest unit serial or operator id a run takes: far beyond any
+// barcode a line prints, short enough to show on a panel.
+constexpr std::size_t kLongestIdentity = 128;
+
+struct StationSettings {
+  Asking unit_serial = Asking::kOff;
+  std::string unit_serial_pattern;  // as written; empty: any serial
+  std::optional<std::regex> unit_serial_regex;
+  Asking operator_id = Asking::kOff;
+  int fixture_alarm = 3;  // K red runs in a row on K units; 0 is off
+};
+
+// A line of the file that is not a setting this program knows how to use.
+struct SettingProblem {
+  int line = 0;
+  std::string text;  // "unit-serial: \"sometimes\" is not off, optional or required"
+  // A key this program does not know: "ffsload check" reports it, runs go
+  // on without it (as they always have) since it sets nothing.
+  bool unknown_key = false;
+};
+
+struct StationSettingsFile {
+  bool found = false;
+  StationSettings settings;
+  std::vector<SettingProblem> problems;
+  // The first problem that stops the station ("ffsload.conf line 4: ..."),
+  // "" when the settings can be used.
+  std::string refusal(const std::string& file = kStationSettingsFile) const;
+};
+
+// Reads `file` (a missing file is a station without settings). '#' starts a
+// comment line; each setting is "KEY = VALUE". A later line of the same key
+// wins. A bad value leaves that setting at its default and is a problem.
+StationSettingsFile read_station_settings(const std::string& file = kStationSettingsFile);
+
+// Why `serial` cannot be a unit serial on this station: a control character,
+// too long, or not matching the pattern (whole); "" when it can. An empty
+// serial is not judged here (the caller knows whether one is required).
+std::string unit_serial_problem(const StationSettings& settings, const std::string& serial);
+
+// Why `id` cannot be an operator id: empty, a control character, too long.
+std::string operator_id_problem(const std::string& id);
+
+// "off", "optional", "required"
+const char* asking_name(Asking asking);
+
+}  // namespace station

@@ -1,0 +1,163 @@
+// The unit field, the operator's id and the fixture alarm on the panels.
+#include "ui/unit_controls.h"
+
+#include <cstdio>
+
+#include "platform/run_panel.h"
+#include "platform/user_interface.h"
+#include "records/fixture_alarm.h"
+#include "run/recording.h"
+#include "run/run_session.h"
+#include "ui/operator_callbacks.h"
+#include "ui/panels.h"
+
+using namespace platform;
+
+namespace ui {
+
+namespace {
+
+station::StationSettings g_settings;
+
+std::string trimmed(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return {};
+  const auto last = text.find_last_not_of(" \t\r\n");
+  return text.substr(first, last - first + 1);
+}
+
+void show_alarm(int port, const records::FixtureAlarm& alarm) {
+  if (!alarm.raised) {
+    SetCtrlVal(runPanel, kFixtureAlarmControl, "");
+    SetCtrlAttribute(runPanel, kFixtureAlarmControl, kAttrVisible, 0);
+    return;
+  }
+  std::string text = records::fixture_alarm_text(port, alarm);
+  for (const std::string& line : records::failing_line_texts(alarm)) text += "\nfailing line " + line;
+  SetCtrlVal(runPanel, kFixtureAlarmControl, text);
+  SetCtrlAttribute(runPanel, kFixtureAlarmControl, kAttrVisible, 1);
+}
+
+void refuse(const std::string& why) {
+  SetCtrlVal(runPanel, kUnitStatusControl, why);
+  SetActiveCtrl(runPanel, kUnitFieldControl);
+}
+
+}  // namespace
+
+bool load_station_settings() {
+  const station::StationSettingsFile file = station::read_station_settings();
+  if (const std::string refusal = file.refusal(); !refusal.empty()) {
+    std::fprintf(stderr, "ffsload: %s\n", refusal.c_str());
+    MessagePopup("Error", "The station's settings stop the panels: " + refusal);
+    return false;
+  }
+  g_settings = file.settings;
+  return true;
+}
+
+const station::StationSettings& station_settings() {
+  return g_settings;
+}
+
+void prepare_operator_field() {
+  if (g_settings.operator_id == station::Asking::kOff) {
+    SetCtrlAttribute(selectPanel, kOperatorControl, kAttrVisible, 0);
+    return;
+  }
+  SetCtrlAttribute(selectPanel, kOperatorControl, kAttrVisible, 1);
+  SetActiveCtrl(selectPanel, kOperatorControl);
+}
+
+bool take_operator_id() {
+  if (g_settings.operator_id == station::Asking::kOff) {
+    run::set_run_operator(std::nullopt);
+    return true;
+  }
+  std::string id;
+  GetCtrlVal(selectPanel, kOperatorControl, &id);
+  id = trimmed(id);
+  std::string why;
+  if (id.empty()) {
+    if (g_settings.operator_id == station::Asking::kOptional) {
+      run::set_run_operator(std::nullopt);
+      return true;
+    }
+    why = "This station requires the operator's id: scan your badge or type your id";
+  } else {
+    why = station::operator_id_problem(id);
+  }
+  if (!why.empty()) {
+    MessagePopup("Error", why);
+    SetActiveCtrl(selectPanel, kOperatorControl);
+    return false;
+  }
+  run::set_run_operator(id);
+  return true;
+}
+
+void prepare_run_panel(int port) {
+  std::string id;
+  GetCtrlVal(selectPanel, kOperatorControl, &id);
+  id = trimmed(id);
+  const bool show_operator = g_settings.operator_id != station::Asking::kOff;
+  SetCtrlVal(runPanel, kOperatorNameControl, id.empty() ? "-" : id);
+  SetCtrlAttribute(runPanel, kOperatorNameControl, kAttrVisible, show_operator ? 1 : 0);
+  const bool asks_unit = g_settings.unit_serial != station::Asking::kOff;
+  SetCtrlAttribute(runPanel, kUnitFieldControl, kAttrVisible, asks_unit ? 1 : 0);
+  SetCtrlVal(runPanel, kUnitStatusControl, "");
+  run::set_fixture_alarm_runs(g_settings.fixture_alarm);
+  show_alarm(port, run::read_fixture_alarm(port));
+  run::RunNotices notices;
+  notices.unit = [](const std::string& text) { SetCtrlVal(runPanel, kUnitStatusControl, text); };
+  notices.alarm = [](int alarm_port, const records::FixtureAlarm& alarm) {
+    show_alarm(alarm_port, alarm);
+  };
+  run::set_run_notices(std::move(notices));
+}
+
+void run_with_unit() {
+  if (g_settings.unit_serial == station::Asking::kOff) {
+    run::set_run_unit(std::nullopt);
+    run::run_script();
+    return;
+  }
+  std::string serial;
+  GetCtrlVal(runPanel, kUnitFieldControl, &serial);
+  // A scanner may send CR before its Enter; blanks around a serial are not part of it.
+  serial = trimmed(serial);
+  std::optional<std::string> unit;
+  if (serial.empty()) {
+    if (g_settings.unit_serial == station::Asking::kRequired) {
+      refuse("Scan the unit first: this station requires its serial");
+      return;
+    }
+  } else if (const std::string why = station::unit_serial_problem(g_settings, serial);
+             !why.empty()) {
+    refuse("Refused: " + why + "; nothing runs. Scan again.");
+    return;
+  } else {
+    unit = serial;
+  }
+  SetCtrlVal(runPanel, kUnitStatusControl, unit ? "unit " + *unit : "");
+  run::set_run_unit(unit);
+  run::run_script();
+  run::set_run_unit(std::nullopt);
+  SetCtrlVal(runPanel, kUnitFieldControl, "");
+  SetActiveCtrl(runPanel, kUnitFieldControl);
+}
+
+}  // namespace ui
+
+int UNIT(int, int, int event, void*, int, int) {
+  if (event != kEventCommit) return 0;
+  ui::run_with_unit();
+  return 0;
+}
+
+int OPERATOR(int, int, int event, void*, int, int) {
+  if (event != kEventCommit) return 0;
+  // The id is taken when the run panel opens; Enter moves on to the customer.
+  SetActiveCtrl(selectPanel, ui::kCustomerControl);
+  return 0;
+}

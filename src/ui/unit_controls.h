@@ -1,0 +1,35 @@
+// The station's identities on the panels: the settings of "ffsload.conf",
+// the operator's id asked once on the selection panel, the unit field of the
+// run panel and what the runs tell of the unit and the fixture.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "station/station_settings.h"
+
+namespace ui {
+
+// Reads the station's settings; false, after telling the operator (stderr
+// and a message box naming the line), when they stop the station.
+bool load_station_settings();
+const station::StationSettings& station_settings();
+
+// The selection panel: the operator field shown (and focused) or hidden.
+void prepare_operator_field();
+// The operator's id from the selection panel's field; false, after telling
+// the operator, when the station requires one and it is missing or unusable.
+bool take_operator_id();
+
+// The run panel of `port`: the unit field shown or hidden, the operator
+// shown, the port's fixture alarm as the records hold it, and the run's
+// notices routed to the panel.
+void prepare_run_panel(int port);
+
+// Run pressed, or Enter in the unit field: runs the script with the unit's
+// serial when the station takes it, else refuses on the unit's status line
+// with the field selected for the next scan. The field is emptied after the
+// run, so that no serial is carried to the next unit.
+void run_with_unit();
+
+}  // namespace ui
