@@ -33,7 +33,7 @@ BELOW = {
     "ui": {"platform", "link", "commands", "fs", "script", "records", "station", "run"},
     "board": {"platform", "records"},
     "cli": {"platform", "link", "commands", "fs", "script", "records", "station", "run",
-            "multiport", "ui", "check", "board"},
+            "multiport", "ui", "check"},
 }
 # The programs sit on top of everything.
 BELOW["app"] = set(BELOW) | {"app"}

@@ -1,40 +1,33 @@
 #include "cli/board_command.h"
 
 #include <CLI/CLI.hpp>
-#include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <thread>
+#include <vector>
 
-#include "board/board_server.h"
-#include "board/line_feed.h"
-#include "board/port_alarm.h"
-#include "board/store_queries.h"
-#include "platform/stop_signals.h"
+#include "cli/run_command.h"
+#include "platform/child_process.h"
+#include "platform/folders.h"
 #include "records/fixture_alarm.h"
 #include "records/location.h"
+#include "station/station_settings.h"
 
 namespace cli {
 
 namespace {
 
-constexpr int kBoardStopped = 0;
 constexpr int kBoardFailed = 1;
 constexpr int kBoardUsage = 2;
+
+BoardService g_service = nullptr;
 
 struct BoardOptions {
   std::string listen = "127.0.0.1:8080";
   std::string records;
   int fixture_alarm = records::kDefaultFixtureAlarmRuns;
+  bool fixture_alarm_given = false;
 };
-
-volatile std::sig_atomic_t g_stop = 0;
-
-void on_stop_signal(int) {
-  g_stop = 1;
-}
 
 // "ADDR:PORT" or "[IPv6]:PORT"; false when it is neither.
 bool split_listen(const std::string& text, std::string* host, int* port) {
@@ -58,10 +51,27 @@ bool split_listen(const std::string& text, std::string* host, int* port) {
   return true;
 }
 
-int board(const BoardOptions& o) {
-  std::string host;
-  int port = 0;
-  if (!split_listen(o.listen, &host, &port)) {
+int hand_to_board_program(int argc, char** argv) {
+  const std::string program = platform::sibling_program(kBoardProgram);
+  if (program.empty()) {
+    const std::string folder = platform::program_folder();
+    std::fprintf(stderr,
+                 "ffsload: the board program %s is missing: looked in %s, %s/../bin and "
+                 "%s/../libexec\n",
+                 kBoardProgram, folder.c_str(), folder.c_str(), folder.c_str());
+    return kBoardFailed;
+  }
+  std::vector<std::string> args(argv, argv + argc);
+  args.front() = program;
+  const std::string why = platform::replace_process(program, args);
+  std::fprintf(stderr, "ffsload: cannot start the board program %s: %s\n", program.c_str(),
+               why.c_str());
+  return kBoardFailed;
+}
+
+int board(const BoardOptions& o, int argc, char** argv) {
+  BoardRequest request;
+  if (!split_listen(o.listen, &request.host, &request.port)) {
     std::fprintf(stderr,
                  "ffsload: --listen takes ADDR:PORT (127.0.0.1:8080, 0.0.0.0:8080, [::1]:8080), "
                  "not \"%s\"\n",
@@ -72,44 +82,28 @@ int board(const BoardOptions& o) {
     std::fprintf(stderr, "ffsload: --fixture-alarm takes a number of runs from 0 (off) to 100\n");
     return kBoardUsage;
   }
+  if (!g_service) return hand_to_board_program(argc, argv);
+  request.fixture_alarm = o.fixture_alarm;
+  if (!o.fixture_alarm_given) {
+    // In a station's folder the board follows the station's own setting.
+    const station::StationSettingsFile file = station::read_station_settings();
+    if (file.found) request.fixture_alarm = file.settings.fixture_alarm;
+  }
   const records::Location location = records::resolve_location(o.records);
   for (const std::string& warning : location.warnings) {
     std::fprintf(stderr, "ffsload: %s\n", warning.c_str());
   }
-
-  board::FeedOptions feed_options;
-  feed_options.location = location.url;
-  feed_options.alarm_rule = board::fixture_alarm_rule(o.fixture_alarm);
-  feed_options.runs_kept_per_port = board::runs_kept_for_alarm(o.fixture_alarm);
-  board::LineFeed feed(feed_options);
-  board::StoreQueries queries(location.url);
-  board::BoardServer server(feed, queries);
-  std::string error;
-  if (!server.bind(host, port, &error)) {
-    std::fprintf(stderr, "ffsload: %s\n", error.c_str());
-    return kBoardFailed;
-  }
-  g_stop = 0;
-  platform::catch_stop_signals(on_stop_signal, /*restart=*/true);
-  const std::string shown_host = host.find(':') != std::string::npos ? "[" + host + "]" : host;
-  std::printf("ffsload board: the records %s on http://%s:%d/\n",
-              records::shown_location(location.url).c_str(), shown_host.c_str(), server.port());
-  std::fflush(stdout);
-
-  feed.start();
-  std::thread serving([&server] { server.serve(); });
-  // The signal handler only sets a flag; the stop itself happens here.
-  while (!g_stop) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  server.stop();
-  serving.join();
-  std::fprintf(stderr, "ffsload: the board stopped (%s)\n",
-               g_stop ? "signal" : "server ended");
-  return kBoardStopped;
+  request.location = location.url;
+  return g_service(request);
 }
 
 }  // namespace
 
-void add_board_command(CLI::App& app, int* status) {
+void set_board_service(BoardService service) {
+  g_service = service;
+}
+
+void add_board_command(CLI::App& app, int* status, int argc, char** argv) {
   auto options = std::make_shared<BoardOptions>();
   CLI::App* sub = app.add_subcommand(
       "board",
@@ -117,15 +111,22 @@ void add_board_command(CLI::App& app, int* status) {
       "the store, updated live, with a JSON API");
   sub->add_option("--listen", options->listen,
                   "ADDR:PORT to serve on (default 127.0.0.1:8080; 0.0.0.0:PORT shares it on the "
-                  "line's network)");
+                  "line's network; port 0 takes any free port)");
   sub->add_option("--records", options->records,
                   "the records: a SQLite file or a postgresql:// URL (default: "
                   "$FFSLOAD_RECORDS, else \"records = URL\" in ffsload.conf, else runs.sqlite)");
-  sub->add_option("--fixture-alarm", options->fixture_alarm,
-                  "raise a port's fixture alarm after this many red runs in a row on as many "
-                  "units (default 3; 0 turns it off)");
-  sub->footer("Exit status: 0 stopped by SIGINT or SIGTERM, 1 cannot listen, 2 bad usage.");
-  sub->callback([options, status] { *status = board(*options); });
+  CLI::Option* alarm = sub->add_option(
+      "--fixture-alarm", options->fixture_alarm,
+      "raise a port's fixture alarm after this many red runs in a row on as many units "
+      "(default: \"fixture-alarm\" of ffsload.conf in the current folder, else 3; 0 turns it "
+      "off)");
+  sub->footer(
+      "Exit status: 0 stopped by SIGINT or SIGTERM, 1 cannot listen (or no board program), 2 "
+      "bad usage.");
+  sub->callback([options, status, alarm, argc, argv] {
+    options->fixture_alarm_given = alarm->count() > 0;
+    *status = board(*options, argc, argv);
+  });
 }
 
 }  // namespace cli

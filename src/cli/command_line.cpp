@@ -29,7 +29,7 @@ int run_command_line(int argc, char** argv, const WindowFronts& fronts) {
   add_ports_command(app, &status);
   add_report_command(app, &status);
   add_grid_command(app, &status, fronts.open_grid);
-  add_board_command(app, &status);
+  add_board_command(app, &status, argc, argv);
   // Set after the subcommands, which would otherwise take it as their own.
   app.footer(
       "Forms:\n"
