@@ -120,6 +120,31 @@ std::vector<BoardRow> RowReader::pending_imeis() {
               {});
 }
 
+std::vector<BoardRow> RowReader::started_since(std::int64_t since_ms) {
+  return rows("WHERE started_at >= ?", {records::iso8601_utc(since_ms)});
+}
+
+bool RowReader::has_port_index() const {
+  return version_ >= kUnitColumnsVersion;
+}
+
+std::vector<std::pair<std::string, int>> RowReader::ports() {
+  std::vector<std::pair<std::string, int>> found;
+  for (const records::Row& row :
+       store_.query("SELECT DISTINCT station, port FROM runs ORDER BY station, port", {})) {
+    if (row.size() == 2 && row[0] && row[1]) {
+      found.emplace_back(*row[0], static_cast<int>(number(row[1]).value_or(0)));
+    }
+  }
+  return found;
+}
+
+std::vector<BoardRow> RowReader::port_runs(const std::string& station, int port, int limit) {
+  return rows("WHERE station = ? AND port = ? ORDER BY started_at DESC, id DESC LIMIT " +
+                  std::to_string(limit),
+              {station, std::to_string(port)});
+}
+
 void RowReader::fill_first_attempts(std::vector<BoardRow>& rows_in) {
   // The IMEIs whose runs carry no attempt number, and the first start of each.
   std::map<std::string, std::string> first_start;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "records/store.h"
@@ -57,6 +58,15 @@ class RowReader {
   std::vector<BoardRow> newest(std::optional<std::int64_t> since_ms, int limit);
   // Interrupted runs whose IMEI is still pending, oldest first.
   std::vector<BoardRow> pending_imeis();
+  // Runs started at or after `since_ms`, any order.
+  std::vector<BoardRow> started_since(std::int64_t since_ms);
+  // Every station and port that has a run. Needs the index of a port's runs.
+  std::vector<std::pair<std::string, int>> ports();
+  // The newest `limit` runs of one port, newest first. Needs the same index.
+  std::vector<BoardRow> port_runs(const std::string& station, int port, int limit);
+  // Whether the store has the index of a port's runs (a store from before
+  // the unit columns has not: the board then reads the whole table once).
+  bool has_port_index() const;
   // Decides first_attempt for each run: its recorded attempt when the store
   // has one, else whether an earlier run had the same IMEI, else true.
   void fill_first_attempts(std::vector<BoardRow>& rows);

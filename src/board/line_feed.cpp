@@ -101,13 +101,32 @@ void LineFeed::load_everything() {
   const std::int64_t now = options_.now_ms();
   const std::int64_t today = day_start(now);
   model_->start_day(today);
-  for (std::int64_t after = 0;;) {
-    std::vector<BoardRow> rows = reader_->after_id(after, kLoadBatch);
-    if (rows.empty()) break;
+  if (reader_->has_port_index()) {
+    // What the board shows, by the indexes: each port's last runs, today's
+    // runs and the pending IMEIs; never the whole table.
+    const std::int64_t max_id = reader_->max_id();
+    std::vector<BoardRow> rows;
+    for (const auto& [station, port] : reader_->ports()) {
+      auto runs = reader_->port_runs(station, port,
+                                     static_cast<int>(options_.runs_kept_per_port) + 1);
+      rows.insert(rows.end(), runs.begin(), runs.end());
+    }
+    auto of_today = reader_->started_since(today);
+    rows.insert(rows.end(), of_today.begin(), of_today.end());
+    auto pending = reader_->pending_imeis();
+    rows.insert(rows.end(), pending.begin(), pending.end());
     fill_today(*reader_, rows, today);
     for (const BoardRow& row : rows) model_->apply(row);
-    after = rows.back().id;
-    if (rows.size() < static_cast<std::size_t>(kLoadBatch)) break;
+    model_->note_max_id(max_id);
+  } else {
+    for (std::int64_t after = 0;;) {
+      std::vector<BoardRow> rows = reader_->after_id(after, kLoadBatch);
+      if (rows.empty()) break;
+      fill_today(*reader_, rows, today);
+      for (const BoardRow& row : rows) model_->apply(row);
+      after = rows.back().id;
+      if (rows.size() < static_cast<std::size_t>(kLoadBatch)) break;
+    }
   }
   last_fingerprint_ = 0;
   last_cards_.clear();

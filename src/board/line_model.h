@@ -4,6 +4,7 @@
 // that the board's cost does not grow with the millions of runs it holds.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -77,8 +78,9 @@ class LineModel {
 
   // The runs whose record may still change: running, or owing an IMEI.
   std::vector<std::int64_t> watched_ids() const;
-  // The highest id taken in.
+  // The highest id taken in, or noted as read up to.
   std::int64_t max_id() const { return max_id_; }
+  void note_max_id(std::int64_t id) { max_id_ = std::max(max_id_, id); }
 
  private:
   struct TodayRun {
