@@ -67,8 +67,9 @@ std::string StoreQueries::yield_json(int days, std::int64_t now_ms, std::uint64_
     comma = true;
     json += "\"day\":" + json_string(row.day) + ",\"customer\":" + json_string(row.customer) +
             ",\"runs\":" + std::to_string(row.runs) + ",\"units\":" +
-            std::to_string(row.handsets) + ",\"first_pass_yield\":" +
-            percent(row.yield_percent()) + ",\"final_yield\":null}";
+            std::to_string(row.units) + ",\"first_pass_yield\":" +
+            percent(row.first_pass_percent()) + ",\"final_yield\":" +
+            percent(row.final_percent()) + "}";
   }
   json += "]}";
   yield_cache_[days] = {generation, json};

@@ -26,7 +26,8 @@ class StoreQueries {
   // Throw records::StoreError (with no password in it) when the store cannot answer.
   std::vector<BoardRow> runs(std::optional<std::int64_t> since_ms, int limit);
   // The yield per customer and day (UTC) of the last `days` days up to
-  // today, as /api/yield answers; kept for as long as `generation` stays the
+  // today, as /api/yield answers: units, and the units' first-pass and final
+  // yield as "ffsload report" counts them; kept for as long as `generation` stays the
   // same (the line feed moves it on when the runs changed).
   std::string yield_json(int days, std::int64_t now_ms, std::uint64_t generation);
 
