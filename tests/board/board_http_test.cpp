@@ -34,6 +34,9 @@ class BoardHttp : public ::testing::Test {
   void TearDown() override { stop(); }
 
   void start(board::ServerLimits limits = {}) {
+    // The server refers to the feed and the queries: it goes first.
+    server.reset();
+    queries.reset();
     // The records as a server with its password in the URL; the tests' file
     // stands in for it.
     const std::string location = "postgresql://ffs:s3cret@db/line";

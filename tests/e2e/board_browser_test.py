@@ -78,13 +78,20 @@ def main(argv):
         green = run(1, "--customer", "1")
         if green.returncode != 0:
             fail("the green run failed:\n" + green.stderr)
-        red = run(2, "--customer", "2")
-        if red.returncode == 0:
-            fail("the run against a refusing handset was not red")
+        # Three red runs on port 2, each on a unit of its own (the handset
+        # refuses test mode before its IMEI is read: each run is its own unit).
+        for _ in range(3):
+            red = run(2, "--customer", "2")
+            if red.returncode == 0:
+                fail("the run against a refusing handset was not red")
         hostile = run(3, "--script", HOSTILE)
         if hostile.returncode != 0:
             fail("the run of the hostile script name failed:\n" + hostile.stderr)
 
+        # The board's HTTP library stays out of the program every run starts.
+        linked = subprocess.run(["ldd", ffsload], capture_output=True, text=True).stdout
+        if "httplib" in linked:
+            fail("ffsload links the board's HTTP library")
         board = subprocess.Popen([ffsload, "board", "--listen", "127.0.0.1:0",
                                   "--records", "runs.sqlite"], cwd=station,
                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
@@ -107,6 +114,12 @@ def main(argv):
             red_text = page.evaluate((card % 2) + ".querySelector('.failed').textContent")
             if red_text != "failed at line 2: ti":
                 fail(f"the red card says {red_text!r}, not the failed line")
+
+            if not page.evaluate((card % 2) + ".classList.contains('alarm')"):
+                fail("port 2's card shows no fixture alarm after 3 red runs")
+            alarms = page.evaluate("document.getElementById('alarms').textContent")
+            if "port 2: 3 red runs in a row" not in alarms:
+                fail(f"the fixture alarms say {alarms!r}")
 
             # The hostile name is text on the page, and no script but the board's own ran.
             hostile_text = page.evaluate((card % 3) + ".textContent")
