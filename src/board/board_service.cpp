@@ -22,6 +22,12 @@ void on_stop_signal(int) {
   g_stop = 1;
 }
 
+std::int64_t wall_clock_ms() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
 }  // namespace
 
 int serve(const ServiceOptions& o) {
@@ -46,11 +52,24 @@ int serve(const ServiceOptions& o) {
 
   feed.start();
   std::thread serving([&server] { server.serve(); });
+  // The page's chart reads the store's last 14 days, which takes seconds on
+  // a factory's records: read once now, so that no page waits for it.
+  std::thread warm_yield([&feed, &queries] {
+    for (int tries = 0; tries < 100 && !g_stop && !feed.current()->store_ok; ++tries) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    try {
+      queries.yield_json(kDefaultYieldDays, wall_clock_ms(), feed.current()->yield_version);
+    } catch (const std::exception&) {
+      // The store is away: the page asks again once it is back.
+    }
+  });
   // The handler only sets a flag: stopping takes locks and joins threads,
   // which a signal handler must not.
   while (!g_stop) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   server.stop();
   serving.join();
+  warm_yield.join();
   std::fprintf(stderr, "ffsload: the board stopped\n");
   return kServiceStopped;
 }

@@ -42,37 +42,59 @@ std::vector<BoardRow> StoreQueries::runs(std::optional<std::int64_t> since_ms, i
 
 std::string StoreQueries::yield_json(int days, std::int64_t now_ms, std::uint64_t generation) {
   std::lock_guard lock(mutex_);
-  if (auto cached = yield_cache_.find(days);
-      cached != yield_cache_.end() && cached->second.first == generation) {
-    return cached->second.second;
-  }
+  YieldCache& cache = yield_cache_[days];
+  if (cache.generation == generation && !cache.json.empty()) return cache.json;
   const std::string today = records::iso8601_utc(now_ms).substr(0, 10);
   const std::string first =
       records::iso8601_utc(now_ms - static_cast<std::int64_t>(days - 1) * 86'400'000).substr(0, 10);
-  records::ReportFilter filter;
-  filter.since = first;
-  filter.until = today;
-  const auto rows = with_store([&] { return records::build_report(*store_, filter); });
+  // The earlier days are read again every kWholeYieldEveryMs (a unit's retest
+  // today changes its day's final yield); in between only today is, which
+  // costs a fraction of the whole.
+  if (cache.today != today || cache.json.empty() ||
+      now_ms - cache.whole_read_at_ms >= kWholeYieldEveryMs) {
+    records::ReportFilter filter;
+    filter.since = first;
+    filter.until = today;
+    const auto rows = with_store([&] { return records::build_report(*store_, filter); });
+    cache.earlier.clear();
+    for (const records::ReportRow& row : rows) {
+      if (row.day != today) cache.earlier.push_back(row);
+    }
+    cache.today_rows.clear();
+    for (const records::ReportRow& row : rows) {
+      if (row.day == today) cache.today_rows.push_back(row);
+    }
+    cache.whole_read_at_ms = now_ms;
+    cache.today = today;
+  } else {
+    records::ReportFilter filter;
+    filter.since = today;
+    filter.until = today;
+    cache.today_rows = with_store([&] { return records::build_report(*store_, filter); });
+  }
   std::string json = "{\"days\":" + std::to_string(days) + ",\"first_day\":" +
                      json_string(first) + ",\"last_day\":" + json_string(today) + ",\"rows\":[";
   bool comma = false;
-  for (const records::ReportRow& row : rows) {
-    auto percent = [](const std::optional<double>& p) {
-      if (!p) return std::string("null");
-      char text[32];
-      std::snprintf(text, sizeof text, "%.1f", *p);
-      return std::string(text);
-    };
-    json += comma ? ",{" : "{";
-    comma = true;
-    json += "\"day\":" + json_string(row.day) + ",\"customer\":" + json_string(row.customer) +
-            ",\"runs\":" + std::to_string(row.runs) + ",\"units\":" +
-            std::to_string(row.units) + ",\"first_pass_yield\":" +
-            percent(row.first_pass_percent()) + ",\"final_yield\":" +
-            percent(row.final_percent()) + "}";
+  auto percent = [](const std::optional<double>& p) {
+    if (!p) return std::string("null");
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", *p);
+    return std::string(text);
+  };
+  for (const auto* part : {&cache.earlier, &cache.today_rows}) {
+    for (const records::ReportRow& row : *part) {
+      json += comma ? ",{" : "{";
+      comma = true;
+      json += "\"day\":" + json_string(row.day) + ",\"customer\":" + json_string(row.customer) +
+              ",\"runs\":" + std::to_string(row.runs) + ",\"units\":" +
+              std::to_string(row.units) + ",\"first_pass_yield\":" +
+              percent(row.first_pass_percent()) + ",\"final_yield\":" +
+              percent(row.final_percent()) + "}";
+    }
   }
   json += "]}";
-  yield_cache_[days] = {generation, json};
+  cache.generation = generation;
+  cache.json = json;
   return json;
 }
 

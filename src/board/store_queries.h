@@ -14,9 +14,13 @@
 #include <vector>
 
 #include "board/board_row.h"
+#include "records/report.h"
 #include "records/store.h"
 
 namespace board {
+
+// How often the yield's earlier days are read again; today's every time.
+constexpr std::int64_t kWholeYieldEveryMs = 10 * 60'000;
 
 class StoreQueries {
  public:
@@ -40,7 +44,15 @@ class StoreQueries {
   std::mutex mutex_;
   std::unique_ptr<records::Store> store_;
   std::unique_ptr<RowReader> reader_;
-  std::map<int, std::pair<std::uint64_t, std::string>> yield_cache_;
+  struct YieldCache {
+    std::uint64_t generation = 0;
+    std::string json;
+    std::string today;                           // the day "today" was
+    std::vector<records::ReportRow> earlier;     // the days before it
+    std::vector<records::ReportRow> today_rows;
+    std::int64_t whole_read_at_ms = 0;
+  };
+  std::map<int, YieldCache> yield_cache_;
 };
 
 }  // namespace board
