@@ -42,7 +42,11 @@ def main(argv):
     processes = []
     try:
         station = os.path.join(work, "station")
-        shutil.copytree(os.path.join(examples, "station"), station)
+        # The station's files only: other tests run in the example folder
+        # itself and leave their records and journals there.
+        shutil.copytree(os.path.join(examples, "station"), station,
+                        ignore=shutil.ignore_patterns("runs*.sqlite*", "run-journal_*", "ports",
+                                                      "Download_*", "IMEI*"))
         with open(os.path.join(station, "comports"), "w") as f:
             for port in (1, 2, 3):
                 f.write(f"{port} {work}/port{port}\n")
