@@ -134,7 +134,9 @@ int main(int argc, char** argv) {
     folder = mkdtemp(name);
   }
   std::filesystem::current_path(folder);
-  std::filesystem::remove("fresh.sqlite");
+  for (const char* file : {"fresh.sqlite", "fresh.sqlite-wal", "fresh.sqlite-shm"}) {
+    std::filesystem::remove(file);
+  }
   const std::int64_t day0 = 1704067200000LL;  // 2024-01-01
 
   time_records("fresh file", "fresh.sqlite", day0);

@@ -42,11 +42,23 @@ constexpr const char* kFailingSql =
 // first run the unit's latest run says whether the unit passed in the end.
 std::string unit_counts_sql(const std::string& g1, const std::string& g2) {
   const std::string counted = "outcome NOT IN ('no run', 'running')";
-  const std::string same_unit =
-      "((f.kind = 's' AND p.unit_serial = f.unit_serial) OR "
-      "(f.kind = 'i' AND p.unit_serial IS NULL AND p.imei = f.imei))";
-  return "WITH f AS MATERIALIZED (\n"
-         "  SELECT id, uid, started_at, outcome, unit_serial, imei, " + g1 + " AS g1, " + g2 +
+  // Each kind of unit on its own: a condition per index, which an OR of the
+  // two would hide from the planner.
+  // A unit's earlier run is any earlier run of the same serial (or IMEI)
+  // that touched it; the indexes hold what these read.
+  const auto last_outcome = [&](const std::string& same_unit) {
+    return "CASE WHEN EXISTS (SELECT 1 FROM runs p WHERE " + same_unit + " AND p." + counted +
+           "\n"
+           "        AND (p.started_at < f.started_at OR (p.started_at = f.started_at AND p.id < "
+           "f.id))) THEN NULL\n"
+           "      ELSE (SELECT p.outcome FROM runs p WHERE " + same_unit + " AND p." + counted +
+           "\n"
+           "        ORDER BY p.started_at DESC, p.id DESC LIMIT 1) END";
+  };
+  // f is read once and stays a view; u is MATERIALIZED so that each run's
+  // lookups run once, not once for each sum that uses them.
+  return "WITH f AS (\n"
+         "  SELECT id, started_at, outcome, unit_serial, imei, " + g1 + " AS g1, " + g2 +
          " AS g2,\n"
          "    CASE WHEN unit_serial IS NOT NULL THEN 's' WHEN imei IS NOT NULL THEN 'i' ELSE 'r' "
          "END AS kind\n"
@@ -56,21 +68,17 @@ std::string unit_counts_sql(const std::string& g1, const std::string& g2) {
          "u AS MATERIALIZED (\n"
          "  SELECT g1, g2, outcome, kind,\n"
          "    CASE kind WHEN 's' THEN 's:' || unit_serial WHEN 'i' THEN 'i:' || imei ELSE 'r:' || "
-         "uid END AS unit,\n"
-         "    CASE WHEN kind = 'r' THEN outcome\n"
-         "      WHEN EXISTS (SELECT 1 FROM runs p WHERE " + same_unit + " AND p." + counted +
-         "\n"
-         "        AND (p.started_at < f.started_at OR (p.started_at = f.started_at AND p.id < "
-         "f.id))) THEN NULL\n"
-         "      ELSE (SELECT p.outcome FROM runs p WHERE " + same_unit + " AND p." + counted +
-         "\n"
-         "        ORDER BY p.started_at DESC, p.id DESC LIMIT 1) END AS last_outcome\n"
+         "id END AS unit,\n"
+         "    CASE kind WHEN 'r' THEN outcome\n"
+         "      WHEN 's' THEN " + last_outcome("p.unit_serial = f.unit_serial") + "\n"
+         "      ELSE " + last_outcome("p.imei = f.imei") +
+         " END AS last_outcome\n"
          "  FROM f)\n"
          "SELECT g1, g2, count(DISTINCT unit),\n"
          "  sum(CASE WHEN last_outcome IS NOT NULL THEN 1 ELSE 0 END),\n"
          "  sum(CASE WHEN last_outcome IS NOT NULL AND outcome = 'green' THEN 1 ELSE 0 END),\n"
          "  sum(CASE WHEN last_outcome = 'green' THEN 1 ELSE 0 END),\n"
-         "  count(DISTINCT CASE WHEN kind = 'r' THEN unit END)\n"
+         "  sum(CASE WHEN kind = 'r' THEN 1 ELSE 0 END)\n"  // each such run is a unit of its own
          "FROM u GROUP BY g1, g2";
 }
 

@@ -95,15 +95,11 @@ SqliteStore::SqliteStore(const std::string& path, OpenFor purpose, int busy_time
         sqlite3_sleep(10);
       }
       execute("PRAGMA synchronous=FULL");
-      // A station writes one record a run and closes: the checkpoint then
-      // waits for the WAL's automatic one instead of costing every run two
-      // more syncs.
-      sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-      // But a process that opens the file alone rebuilds the WAL's index by
-      // reading the whole WAL, and each run opens it three times: a WAL kept
-      // short (64 pages, checkpointed by the commit that passes them) keeps
-      // that read to a few hundred kilobytes instead of up to 4 MB.
-      execute("PRAGMA wal_autocheckpoint=64");
+      // The checkpoint when the last writer closes is kept: without it the
+      // WAL outlives every run, and the next process to open the file alone
+      // rebuilds the WAL's index by reading all of it (and checkpoints it
+      // from the start again), so that one large transaction (an upgrade,
+      // an import) made every later record cost tens of milliseconds.
       upgrade();
     } else {
       const int version = schema_version();
@@ -122,9 +118,12 @@ SqliteStore::SqliteStore(const std::string& path, OpenFor purpose, int busy_time
 }
 
 void SqliteStore::set_flush_each_commit(bool flush) {
-  // In WAL mode NORMAL syncs at checkpoints only; the next FULL commit of
-  // any process on the file syncs what came before it too.
+  // In WAL mode NORMAL syncs at checkpoints only, and the checkpoint at
+  // close is left to the run's last, flushed record: a copy then costs no
+  // sync at all, and the WAL holds no more than one run's copies. Whatever
+  // commits FULL later syncs what came before it too.
   execute(flush ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL");
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, flush ? 0 : 1, nullptr);
 }
 
 SqliteStore::~SqliteStore() {

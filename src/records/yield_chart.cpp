@@ -85,8 +85,7 @@ std::string yield_chart_svg(const std::vector<ReportRow>& rows) {
   // The background in units, not percent: not every renderer takes percent.
   svg += format("<rect width=\"%.0f\" height=\"%.0f\" fill=\"white\"/>\n", width, height);
   svg +=
-      format("<text x=\"%.0f\" y=\"24\" font-size=\"16\">First-pass yield per day (bars), final "
-             "yield (black marks)</text>\n",
+      format("<text x=\"%.0f\" y=\"24\" font-size=\"16\">First-pass and final yield per day</text>\n",
              kLeft);
   // Axis and grid: 0 to 100 %.
   for (int percent = 0; percent <= 100; percent += 20) {

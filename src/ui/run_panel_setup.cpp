@@ -114,7 +114,11 @@ int COMPORT(int, int, int event, void*, int, int) {
   SetCtrlVal(runPanel, ui::kScriptNameControl, tmsfile);
   SetCtrlAttribute(runPanel, indicator_for(sub_number, script), kAttrVisible, 1);
   SetCtrlVal(runPanel, ui::kPortStatusControl, port_status(port));
-  ui::prepare_run_panel(port);
+  if (!ui::prepare_run_panel(port)) {
+    DiscardPanel(runPanel);
+    run::set_pending_imei_answer(nullptr);
+    return 0;
+  }
 
   DiscardPanel(selectPanel);
   DisplayPanel(runPanel);

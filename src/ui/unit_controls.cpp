@@ -96,7 +96,7 @@ bool take_operator_id() {
   return true;
 }
 
-void prepare_run_panel(int port) {
+bool prepare_run_panel(int port) {
   std::string id;
   GetCtrlVal(selectPanel, kOperatorControl, &id);
   id = trimmed(id);
@@ -105,6 +105,15 @@ void prepare_run_panel(int port) {
   SetCtrlAttribute(runPanel, kOperatorNameControl, kAttrVisible, show_operator ? 1 : 0);
   const bool asks_unit = g_settings.unit_serial != station::Asking::kOff;
   SetCtrlAttribute(runPanel, kUnitFieldControl, kAttrVisible, asks_unit ? 1 : 0);
+  int shown = 0;
+  GetCtrlAttribute(runPanel, kUnitFieldControl, kAttrVisible, &shown);
+  if (asks_unit && shown == 0) {
+    MessagePopup("Error", "This station asks for unit serials (unit-serial in " +
+                              std::string(station::kStationSettingsFile) +
+                              ") but the panel file has no unit field (control " +
+                              std::to_string(kUnitFieldControl) + ")");
+    return false;
+  }
   SetCtrlVal(runPanel, kUnitStatusControl, "");
   run::set_fixture_alarm_runs(g_settings.fixture_alarm);
   show_alarm(port, run::read_fixture_alarm(port));
@@ -114,6 +123,7 @@ void prepare_run_panel(int port) {
     show_alarm(alarm_port, alarm);
   };
   run::set_run_notices(std::move(notices));
+  return true;
 }
 
 void run_with_unit() {

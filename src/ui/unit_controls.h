@@ -23,8 +23,10 @@ bool take_operator_id();
 
 // The run panel of `port`: the unit field shown or hidden, the operator
 // shown, the port's fixture alarm as the records hold it, and the run's
-// notices routed to the panel.
-void prepare_run_panel(int port);
+// notices routed to the panel. False, after telling the operator, when the
+// station asks for unit serials and the panel file has no unit field (a
+// restyled panel file older than the field): no run could ever start.
+bool prepare_run_panel(int port);
 
 // Run pressed, or Enter in the unit field: runs the script with the unit's
 // serial when the station takes it, else refuses on the unit's status line

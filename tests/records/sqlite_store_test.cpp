@@ -349,3 +349,22 @@ TEST_F(SqliteRecords, a_journalled_copy_survives_its_process_and_kept_records_st
   EXPECT_EQ(count_runs("runs.sqlite"), 2);
   EXPECT_EQ(count_runs("outbox.sqlite"), 0);
 }
+
+TEST_F(SqliteRecords, a_large_transaction_leaves_no_log_for_every_later_record_to_reread) {
+  {
+    SqliteStore store("runs.sqlite", OpenFor::kWriting);
+    std::vector<records::RunRecord> batch;
+    for (int i = 0; i < 500; ++i) {
+      batch.push_back(sample_record("1", "aa", "green", 0, i));
+      batch.back().log = std::string(2000, 'x');
+    }
+    store.append(batch);
+  }
+  records::keep_record("runs.sqlite", "outbox.sqlite", sample_record("1", "bb", "green", 0, 900));
+  // The last writer to close folds the WAL into the file: a process that
+  // opens the file next has no WAL to read through before its record.
+  std::error_code ec;
+  const auto wal = std::filesystem::file_size("runs.sqlite-wal", ec);
+  EXPECT_TRUE(ec || wal == 0) << wal << " bytes of WAL left";
+  EXPECT_EQ(count_runs("runs.sqlite"), 501);
+}

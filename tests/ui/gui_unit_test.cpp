@@ -206,3 +206,26 @@ TEST_F(GuiUnitTest, settings_that_stop_the_station_keep_the_panels_closed_naming
             std::string::npos)
       << panels.popups()[0].message;
 }
+
+TEST_F(GuiUnitTest, a_restyled_panel_file_without_the_unit_field_is_named_not_left_unusable) {
+  TempDir::write("ffsload.conf", "unit-serial = optional\n");
+  // The station's own panel file, from before the unit field.
+  std::string file = TempDir::read(FFSLOAD_PANEL_FILE);
+  const auto start = file.find("<widget class=\"QLineEdit\" name=\"unitSerial\">");
+  ASSERT_NE(start, std::string::npos);
+  const auto end = file.find("</widget>", start) + std::string("</widget>").size();
+  file.replace(start, end - start, "<widget class=\"QLabel\" name=\"noUnitField\"/>");
+  TempDir::write("restyled.uir", file);
+  const int status = run_gui(
+      [&] {
+        choose(1, 3);
+        press(selectPanel, kOpenButton);
+        ASSERT_EQ(panels.popups().size(), 1u);
+        EXPECT_NE(panels.popups()[0].message.find("the panel file has no unit field"),
+                  std::string::npos);
+        platform::QuitUserInterface(0);
+      },
+      "restyled.uir");
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(line.requests().empty());
+}
