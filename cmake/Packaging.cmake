@@ -5,6 +5,8 @@ install(TARGETS ffsload ffsload-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The window program is started by ffsload, never by hand: off the PATH, in
 # libexec, where ffsload looks for it.
 install(TARGETS ffsload-gui RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR})
+# The line board's server, started by "ffsload board".
+install(TARGETS ffsload-board RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR})
 # The panel file: found at ../share/ffsload beside the installed program.
 install(FILES ${PROJECT_SOURCE_DIR}/src/ui/download.uir DESTINATION ${CMAKE_INSTALL_DATADIR}/ffsload)
 

@@ -51,6 +51,8 @@ run download "$bench/bench_download" "$build/src/ffsload-sim" "$downloads"
 run records "$bench/bench_records" "$records" "$records_folder"
 QT_QPA_PLATFORM=offscreen run gui "$bench/bench_gui" "$gui_runs"
 run grid "$bench/bench_grid" "$grid_rounds"
+mkdir -p "$records_folder"
+run board "$bench/bench_board" "$records" "$records_folder/board.sqlite"
 run soak "$bench/soak" --runs "$soak_runs" --jobs 2 --rate 0.002 --seed 3
 run kill_soak "$bench/kill_soak" --kills "$kills" --seed 17
 

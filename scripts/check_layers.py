@@ -31,6 +31,7 @@ BELOW = {
     "run": {"platform", "link", "commands", "fs", "script", "records", "station"},
     "multiport": {"platform", "link", "commands", "fs", "script", "records", "station", "run"},
     "ui": {"platform", "link", "commands", "fs", "script", "records", "station", "run"},
+    "board": {"platform", "records"},
     "cli": {"platform", "link", "commands", "fs", "script", "records", "station", "run",
             "multiport", "ui", "check"},
 }

@@ -5,6 +5,9 @@ needed=(cmake ninja-build g++ ccache pkg-config python3 libgtest-dev libcli11-de
 # The operator panels (Qt 6 Widgets, and UiTools to load the panel file), and
 # for their end-to-end test a virtual display, keystrokes and screenshots.
 needed+=(qt6-base-dev qt6-tools-dev qt6-svg-dev xvfb xdotool imagemagick)
+# The line board: an HTTP server from Debian (header-only, used without
+# OpenSSL), and for its end-to-end test a real browser, headless.
+needed+=(libcpp-httplib-dev chromium)
 # The package's dependencies are found by dpkg-shlibdeps (dpkg-dev); its
 # test renders the man pages (man-db).
 needed+=(dpkg-dev man-db)

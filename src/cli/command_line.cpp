@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/board_command.h"
 #include "cli/check_command.h"
 #include "cli/ports_command.h"
 #include "cli/report_command.h"
@@ -28,6 +29,7 @@ int run_command_line(int argc, char** argv, const WindowFronts& fronts) {
   add_ports_command(app, &status);
   add_report_command(app, &status);
   add_grid_command(app, &status, fronts.open_grid);
+  add_board_command(app, &status, argc, argv);
   // Set after the subcommands, which would otherwise take it as their own.
   app.footer(
       "Forms:\n"
@@ -39,6 +41,7 @@ int run_command_line(int argc, char** argv, const WindowFronts& fronts) {
       "  ffsload ports\n"
       "  ffsload report [--since DAY] [--until DAY] [--customer KEY] [--chart FILE.svg]\n"
       "                 [--csv | --window]\n"
+      "  ffsload board [--listen ADDR:PORT] [--records URL] [--fixture-alarm K]\n"
       "\"ffsload SUBCOMMAND --help\" shows a subcommand's options; the manual is ffsload(1).");
   try {
     app.parse(argc, argv);

@@ -28,6 +28,9 @@ version=$("$usr/bin/ffsload" --version)
 [[ $version =~ ^ffsload\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "ffsload --version printed \"$version\""
 [ -f "$usr/share/ffsload/download.uir" ] || fail "no panel file in share/ffsload"
 [ -x "$usr/libexec/ffsload-gui" ] || fail "no window program in libexec"
+[ -x "$usr/libexec/ffsload-board" ] || fail "no board program in libexec"
+grep -q '^ Depends:.*libcpp-httplib' <<<"$info" || fail "the package does not depend on cpp-httplib"
+! ldd "$usr/bin/ffsload" | grep -q 'httplib' || fail "the installed ffsload links the board's HTTP library"
 ! ldd "$usr/bin/ffsload" | grep -q 'libQt' || fail "the installed ffsload links Qt"
 # ffsload alone hands over to the installed window program, which says it has
 # no display rather than failing to be found.
