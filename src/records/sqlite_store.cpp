@@ -95,11 +95,14 @@ SqliteStore::SqliteStore(const std::string& path, OpenFor purpose, int busy_time
         sqlite3_sleep(10);
       }
       execute("PRAGMA synchronous=FULL");
-      // The checkpoint when the last writer closes is kept: without it the
-      // WAL outlives every run, and the next process to open the file alone
-      // rebuilds the WAL's index by reading all of it (and checkpoints it
-      // from the start again), so that one large transaction (an upgrade,
-      // an import) made every later record cost tens of milliseconds.
+      // A station writes a record and closes. Folding the WAL into the file
+      // at every close costs each record a sync of the file, so the WAL is
+      // left for the next writer; but a process that opens the file alone
+      // rebuilds the WAL's index by reading all of it and checkpoints it from
+      // the start again, so it must stay short: the close folds it once it
+      // has grown past kFoldWalBytes (see ~SqliteStore).
+      sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+      writing_ = true;
       upgrade();
     } else {
       const int version = schema_version();
@@ -118,15 +121,19 @@ SqliteStore::SqliteStore(const std::string& path, OpenFor purpose, int busy_time
 }
 
 void SqliteStore::set_flush_each_commit(bool flush) {
-  // In WAL mode NORMAL syncs at checkpoints only, and the checkpoint at
-  // close is left to the run's last, flushed record: a copy then costs no
-  // sync at all, and the WAL holds no more than one run's copies. Whatever
-  // commits FULL later syncs what came before it too.
+  // In WAL mode NORMAL syncs at checkpoints only: a copy then costs no sync
+  // at all, and whatever commits FULL later syncs what came before it too.
   execute(flush ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL");
-  sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, flush ? 0 : 1, nullptr);
 }
 
 SqliteStore::~SqliteStore() {
+  std::error_code ec;
+  if (writing_ && std::filesystem::file_size(path_ + "-wal", ec) > kFoldWalBytes && !ec) {
+    // Without waiting: a reader that holds the WAL (the board, a report)
+    // makes a later close fold it instead of holding a run up here.
+    sqlite3_busy_timeout(db_, 0);
+    sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+  }
   sqlite3_close(db_);
 }
 

@@ -2,6 +2,7 @@
 // records while a records server cannot be reached.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,11 @@ namespace records {
 // How long a writer waits for another process (a station's grid writes the
 // same file) before it gives up on a locked file.
 constexpr int kDefaultBusyTimeoutMs = 5000;
+
+// The WAL a writer's close folds back into the file once it is longer: a
+// dozen runs' records, which a process opening the file reads in well under
+// a millisecond.
+constexpr std::uintmax_t kFoldWalBytes = 256 * 1024;
 
 class SqliteStore final : public Store {
  public:
@@ -52,6 +58,7 @@ class SqliteStore final : public Store {
   std::string path_;
   sqlite3* db_ = nullptr;
   int busy_timeout_ms_;
+  bool writing_ = false;
 };
 
 }  // namespace records

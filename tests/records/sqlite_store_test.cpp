@@ -361,10 +361,10 @@ TEST_F(SqliteRecords, a_large_transaction_leaves_no_log_for_every_later_record_t
     store.append(batch);
   }
   records::keep_record("runs.sqlite", "outbox.sqlite", sample_record("1", "bb", "green", 0, 900));
-  // The last writer to close folds the WAL into the file: a process that
-  // opens the file next has no WAL to read through before its record.
+  // A writer's close folds a long WAL into the file: a process that opens
+  // the file next has at most a few records' WAL to read through.
   std::error_code ec;
   const auto wal = std::filesystem::file_size("runs.sqlite-wal", ec);
-  EXPECT_TRUE(ec || wal == 0) << wal << " bytes of WAL left";
+  EXPECT_TRUE(ec || wal <= records::kFoldWalBytes) << wal << " bytes of WAL left";
   EXPECT_EQ(count_runs("runs.sqlite"), 501);
 }
