@@ -2,8 +2,10 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <vector>
 
 namespace platform {
 
@@ -14,6 +16,7 @@ constexpr double kLongestDelaySeconds = 86400.0;
 
 RealTime g_real_time;
 TimeSource* g_source = &g_real_time;
+std::vector<void (*)()> g_pause_work;
 }  // namespace
 
 long RealTime::now_ms() {
@@ -44,7 +47,23 @@ long clock() {
 void Delay(double seconds) {
   if (!(seconds > 0.0)) return;  // also catches NaN
   if (seconds > kLongestDelaySeconds) seconds = kLongestDelaySeconds;
-  g_source->sleep_us(std::llround(seconds * 1e6));
+  long long pause_us = std::llround(seconds * 1e6);
+  if (seconds >= kShortestWorkingPauseSeconds && !g_pause_work.empty()) {
+    // Taken first: work that asks for the next pause waits for that one.
+    const std::vector<void (*)()> work = std::move(g_pause_work);
+    g_pause_work.clear();
+    const long started_ms = g_source->now_ms();
+    for (void (*w)() : work) w();
+    // The handset's pause is as long as ever: the work only used its time.
+    pause_us -= static_cast<long long>(g_source->now_ms() - started_ms) * 1000;
+  }
+  g_source->sleep_us(pause_us);
+}
+
+void do_in_next_pause(void (*work)()) {
+  if (work && std::find(g_pause_work.begin(), g_pause_work.end(), work) == g_pause_work.end()) {
+    g_pause_work.push_back(work);
+  }
 }
 
 }  // namespace platform

@@ -45,6 +45,17 @@ void set_time_source(TimeSource* source);  // nullptr restores the real clock
 // Milliseconds since an arbitrary start, 1000 per second.
 long clock();
 // Blocks for the given seconds; negative, NaN or absurdly long values do not hang.
+// A pause of kShortestWorkingPauseSeconds or more first does the work that
+// waits for it (see do_in_next_pause), inside its own time.
 void Delay(double seconds);
+
+// Work that must not hold a handset up, done at the start of the next pause
+// (a Delay of at least kShortestWorkingPauseSeconds: a format or a reset
+// under way, when the handset is busy and the line idle), so that it costs
+// the run no time. The same function asked for twice is done once. It must
+// not throw. Nothing is done when no such pause comes: the caller gives it
+// only what may be skipped, or does it itself at the end.
+void do_in_next_pause(void (*work)());
+constexpr double kShortestWorkingPauseSeconds = 0.1;
 
 }  // namespace platform

@@ -12,6 +12,7 @@
 #include "ffsload_version.h"
 #include "fs/imei_guard.h"
 #include "link/link.h"
+#include "platform/clock.h"
 #include "platform/serial_port_config.h"
 #include "platform/run_panel.h"
 #include "platform/user_interface.h"
@@ -73,6 +74,8 @@ struct CurrentRun {
   std::optional<std::string> unit;
   std::optional<std::string> operator_id;
   std::optional<int> attempt;
+  // The IMEI `attempt` was counted for, when the unit is known by its IMEI.
+  std::optional<std::string> attempt_imei;
 };
 CurrentRun g_current;
 
@@ -148,6 +151,33 @@ records::RunRecord base_record(std::int64_t started_ms) {
 using records::Durability;
 records::KeepResult keep(records::RunRecord r, Durability durability = Durability::kFlushed);
 
+// The run's newest progress copy, waiting for the handset's next pause.
+std::optional<records::RunRecord> g_progress_copy;
+
+void keep_progress_copy() {
+  if (!g_progress_copy) return;
+  records::RunRecord r = std::move(*g_progress_copy);
+  g_progress_copy.reset();
+  // A unit known by its IMEI: its attempt is counted now, while the handset
+  // formats, and not at the end, where eight ports' records meet.
+  if (!r.unit_serial && r.imei && !g_current.attempt) {
+    if (const auto history = unit_history(nullptr, &*r.imei, r.uid)) {
+      g_current.attempt = history->earlier_runs + 1;
+      g_current.attempt_imei = r.imei;
+      r.attempt = g_current.attempt;
+    }
+  }
+  keep(std::move(r), Durability::kJournalled);
+}
+
+// Progress copies wait for a pause: the journal, flushed before the handset
+// is touched, already holds what they hold, and writing them before the
+// format would hold every port of a station up behind the others' records.
+void keep_in_next_pause(records::RunRecord r) {
+  g_progress_copy = std::move(r);
+  platform::do_in_next_pause(keep_progress_copy);
+}
+
 }  // namespace
 
 std::string start_run_record(std::int64_t started_ms) {
@@ -172,9 +202,7 @@ std::string start_run_record(std::int64_t started_ms) {
   records::RunRecord r = base_record(started_ms);
   r.uid = g_current.uid;
   r.outcome = "running";
-  // The journal is flushed before the handset is touched: this copy need not
-  // hold the ports of a station up waiting for one another's syncs.
-  keep(r, Durability::kJournalled);
+  keep_in_next_pause(std::move(r));
   if (g_notices.unit) g_notices.unit(unit_text);
   return g_current.uid;
 }
@@ -189,7 +217,7 @@ void record_run_imei(const std::vector<std::uint8_t>& imei, const std::string& f
   r.imei = g_current.imei;
   r.imei_fate = g_current.imei_fate;
   r.log = run_log_lines();
-  keep(r, Durability::kJournalled);
+  keep_in_next_pause(std::move(r));
 }
 
 void note_run_imei_fate(const std::string& fate) {
@@ -267,6 +295,8 @@ records::KeepResult record_run(std::int64_t started_ms, std::int64_t ended_ms,
     r.uid = records::make_uid(r.station, started_ms);
   }
   g_current.started = false;
+  // This record supersedes a progress copy that no pause came for.
+  g_progress_copy.reset();
   r.outcome = outcome;
   r.log = run_log_lines();
   // A run that never started left the previous run's IMEI and end behind.
@@ -281,9 +311,13 @@ records::KeepResult record_run(std::int64_t started_ms, std::int64_t ended_ms,
     r.failed_text = end.line;
     r.failed_status = end.status;
   }
-  // A unit known only by its IMEI gets its attempt once the IMEI is read.
+  // A unit known only by its IMEI gets its attempt once the IMEI is read,
+  // for the IMEI the run ended with.
+  if (!r.unit_serial) r.attempt.reset();
   if (!r.unit_serial && r.imei && outcome != "no run") {
-    if (const auto history = unit_history(nullptr, &*r.imei, r.uid)) {
+    if (g_current.attempt_imei == r.imei) {
+      r.attempt = g_current.attempt;
+    } else if (const auto history = unit_history(nullptr, &*r.imei, r.uid)) {
       r.attempt = history->earlier_runs + 1;
     }
   }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "records/location.h"
 #include "records/sqlite_store.h"
@@ -12,6 +13,26 @@
 #include "run/run_session.h"
 
 namespace {
+
+// The fixture's clock, looking at the records whenever the run pauses for a
+// second or more (a format's pause), as another process would see them then.
+class RecordsWatchingTime final : public platform::TimeSource {
+ public:
+  explicit RecordsWatchingTime(platform::FakeTime& inner) : inner_(inner) {}
+  long now_ms() override { return inner_.now_ms(); }
+  void sleep_ms(long ms) override { sleep_us(ms * 1000LL); }
+  void sleep_us(long long us) override {
+    if (us >= 1'000'000 && std::filesystem::exists("runs.sqlite")) {
+      records::SqliteStore store("runs.sqlite", records::OpenFor::kReading);
+      seen_in_pause = store.query("SELECT outcome, imei, attempt FROM runs ORDER BY id", {});
+    }
+    inner_.sleep_us(us);
+  }
+  std::vector<records::Row> seen_in_pause;
+
+ private:
+  platform::FakeTime& inner_;
+};
 
 class RunRecords : public testing_support::SimulatedHandsetTest {
  protected:
@@ -61,4 +82,28 @@ TEST_F(RunRecords, a_record_that_cannot_be_written_leaves_the_run_as_it_was) {
   EXPECT_EQ(run::run_script().outcome, run::RunOutcome::kGreen);
   records::SqliteStore outbox(records::kOutboxFile, records::OpenFor::kReading);
   EXPECT_EQ(outbox.query("SELECT outcome FROM runs", {}), (std::vector<records::Row>{{"green"}}));
+}
+
+TEST_F(RunRecords, a_runs_copy_waits_for_the_format_pause_and_never_outlives_its_run) {
+  RecordsWatchingTime watching(clock);
+  platform::set_time_source(&watching);
+  state().fs.files["/IMEI"] = {0x53, 0x02, 0x99, 0x10, 0x47, 0x65, 0x43, 0xf1};
+  const std::string imei = "53029910476543f1";
+  testing_support::TempDir::write("quick.tms", "tms 1\nfrd IMEI IMEI\n");
+  testing_support::TempDir::write("format.tms", "tms 1\nfrd IMEI IMEI\nmkfs\nfwr IMEI IMEI\n");
+
+  // No pause in this run: its copy is never written after the record that
+  // ends it (a later copy would stand for it as "running").
+  tmsfile = "quick.tms";
+  ASSERT_EQ(run::run_script().outcome, run::RunOutcome::kGreen);
+  EXPECT_EQ(last_record("outcome, imei, attempt"), (records::Row{"green", imei, "1"}));
+
+  // While the handset formats, the records already know the run, its IMEI
+  // and the unit's attempt; the earlier run is as it ended.
+  tmsfile = "format.tms";
+  ASSERT_EQ(run::run_script().outcome, run::RunOutcome::kGreen);
+  EXPECT_EQ(watching.seen_in_pause, (std::vector<records::Row>{{"green", imei, "1"},
+                                                               {"running", imei, "2"}}));
+  EXPECT_EQ(last_record("outcome, imei, attempt"), (records::Row{"green", imei, "2"}));
+  platform::set_time_source(&clock);
 }
