@@ -1,5 +1,7 @@
 #include "cli/run_command.h"
 
+#include "cli/command_line.h"
+
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <filesystem>
@@ -363,7 +365,17 @@ void add_run_command(CLI::App& app, int* status) {
     // Each port traces into a file of its own, beside the one named.
     const std::string trace_base =
         options->trace_file.empty() ? "" : std::filesystem::absolute(options->trace_file).string();
-    *status = multiport::run_on_ports(*list, child_args, trace_base, options->records);
+    // Each port's child is a copy of this process that parses its own
+    // "run --port N" as the plain program would, with no window to open.
+    const auto run_port = [](const std::vector<std::string>& args) {
+      std::vector<std::string> words = {"ffsload"};
+      words.insert(words.end(), args.begin(), args.end());
+      std::vector<char*> argv;
+      for (std::string& w : words) argv.push_back(w.data());
+      argv.push_back(nullptr);
+      return run_command_line(static_cast<int>(words.size()), argv.data(), WindowFronts{});
+    };
+    *status = multiport::run_on_ports(*list, child_args, trace_base, options->records, run_port);
   });
 }
 

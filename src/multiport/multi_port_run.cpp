@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 
+#include "platform/child_process.h"
 #include "platform/folders.h"
 #include "records/location.h"
 #include "multiport/port_supervisor.h"
@@ -116,7 +117,8 @@ std::vector<std::pair<std::string, std::string>> station_records_environment(
 }
 
 int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& child_args,
-                 const std::string& trace_base, const std::string& records_option) {
+                 const std::string& trace_base, const std::string& records_option,
+                 const PortRun& in_process) {
   const std::string station = std::filesystem::current_path().string();
   std::map<int, PortOutcome> outcomes;
   PortSupervisor supervisor(
@@ -135,6 +137,7 @@ int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& 
   catch_stop_signals(on_signal);
 
   const std::string program = port_program();
+  const bool copy_this_process = in_process && platform::threads_of_this_process() == 1;
   // Every folder first, then every child: the children start together, not
   // each after the next one's folder was made in competition with the runs
   // already going.
@@ -149,7 +152,13 @@ int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& 
     std::vector<std::string> args = {"run", "--port", std::to_string(port)};
     args.insert(args.end(), child_args.begin(), child_args.end());
     if (!trace_base.empty()) args.push_back("--trace=" + trace_base + "." + std::to_string(port));
-    if (folder.empty() || !supervisor.start(port, program, args, folder, &error)) {
+    const bool started =
+        !folder.empty() &&
+        (copy_this_process ? supervisor.start_function(
+                                 port, [&in_process, args] { return in_process(args); }, folder,
+                                 &error)
+                           : supervisor.start(port, program, args, folder, &error));
+    if (!started) {
       std::fprintf(stderr, "[%d] Error: cannot start the port's run: %s\n", port, error.c_str());
       outcomes[port] = PortOutcome{true, ChildEnd{kExitNoRun, 0, false}};
     }

@@ -2,6 +2,7 @@
 // in its own ffsload child process and its own folder (see port_folders.h).
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -27,14 +28,22 @@ std::string port_program();
 std::vector<std::pair<std::string, std::string>> station_records_environment(
     const std::string& option);
 
+// What runs a port's "run --port N ARGS" inside a child that is a copy of
+// this process; given the arguments after the program's name.
+using PortRun = std::function<int(const std::vector<std::string>& args)>;
+
 // Runs `child_args` (the run options without --port) on every port, each as
-// "ffsload run --port N ARGS" in station/ports/N. Prints each child's stdout
+// "ffsload run --port N ARGS" in station/ports/N. With in_process, each port's
+// child is a copy of this process that runs it (when this process has one
+// thread): nothing is loaded again, and eight ports start in the time of one;
+// without it, each child is the program port_program(). Prints each child's stdout
 // line as "[N] LINE" on stdout and its stderr lines the same way on stderr,
 // then one summary line per port. Returns 0 when every port ended green, 1
 // when one did not, 2 when no run happened on any port.
 // trace_base, when not empty, gives each port the trace file "TRACE_BASE.N";
 // records_option is the --records value (see station_records_environment).
 int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& child_args,
-                 const std::string& trace_base = "", const std::string& records_option = "");
+                 const std::string& trace_base = "", const std::string& records_option = "",
+                 const PortRun& in_process = {});
 
 }  // namespace multiport

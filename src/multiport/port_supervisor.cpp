@@ -57,7 +57,19 @@ bool PortSupervisor::start(int port, const std::string& program,
     *error = "port " + std::to_string(port) + " is already running";
     return false;
   }
-  const auto pipes = platform::start_child(program, args, cwd, child_environment_, error);
+  return watch(port, platform::start_child(program, args, cwd, child_environment_, error));
+}
+
+bool PortSupervisor::start_function(int port, const std::function<int()>& body,
+                                    const std::string& cwd, std::string* error) {
+  if (running(port)) {
+    *error = "port " + std::to_string(port) + " is already running";
+    return false;
+  }
+  return watch(port, platform::start_child_function(body, cwd, child_environment_, error));
+}
+
+bool PortSupervisor::watch(int port, const std::optional<platform::ChildPipes>& pipes) {
   if (!pipes) return false;
   Child child;
   child.pid = pipes->pid;

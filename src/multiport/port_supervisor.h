@@ -47,6 +47,11 @@ class PortSupervisor {
   // when it cannot be started or the port already has a child.
   bool start(int port, const std::string& program, const std::vector<std::string>& args,
              const std::string& cwd, std::string* error);
+  // The same with body in place of a program: the child is a copy of this
+  // process (see platform::start_child_function), for a supervisor in a
+  // program with one thread.
+  bool start_function(int port, const std::function<int()>& body, const std::string& cwd,
+                      std::string* error);
   // Variables that every child started from now on gets in its environment,
   // beside the supervisor's own (replacing any of the same name): what must
   // not be seen on a command line, which every user of the PC can read.
@@ -85,6 +90,7 @@ class PortSupervisor {
   };
   void drain(int port, Child& child, bool from_stderr);
   void reap(int port, Child& child, const platform::ChildExit& exit);
+  bool watch(int port, const std::optional<platform::ChildPipes>& pipes);
 
   LineSink on_line_;
   std::vector<std::pair<std::string, std::string>> child_environment_;

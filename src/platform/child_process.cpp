@@ -9,7 +9,10 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <exception>
 
 extern char** environ;
 
@@ -24,19 +27,57 @@ std::string replace_process(const std::string& program, const std::vector<std::s
   return std::strerror(errno);
 }
 
+namespace {
+
+struct Pipes {
+  int out[2] = {-1, -1};
+  int err[2] = {-1, -1};
+  int in[2] = {-1, -1};
+};
+
+bool open_pipes(Pipes& p, std::string* error) {
+  if (::pipe2(p.out, O_CLOEXEC) != 0) return *error = std::strerror(errno), false;
+  if (::pipe2(p.err, O_CLOEXEC) != 0) {
+    ::close(p.out[0]), ::close(p.out[1]);
+    return *error = std::strerror(errno), false;
+  }
+  if (::pipe2(p.in, O_CLOEXEC) != 0) {
+    ::close(p.out[0]), ::close(p.out[1]), ::close(p.err[0]), ::close(p.err[1]);
+    return *error = std::strerror(errno), false;
+  }
+  return true;
+}
+
+// In the child: its ends of the pipes as its standard files, a process group
+// of its own, the default answer to a closed pipe.
+void take_child_ends(const Pipes& p) {
+  ::dup2(p.in[0], STDIN_FILENO);
+  ::dup2(p.out[1], STDOUT_FILENO);
+  ::dup2(p.err[1], STDERR_FILENO);
+  ::setpgid(0, 0);
+  ::signal(SIGPIPE, SIG_DFL);
+}
+
+// In the parent: the child's ends closed, ours handed back.
+std::optional<ChildPipes> keep_parent_ends(pid_t pid, const Pipes& p, std::string* error) {
+  ::close(p.out[1]);
+  ::close(p.err[1]);
+  ::close(p.in[0]);
+  if (pid < 0) {
+    *error = std::strerror(errno);
+    ::close(p.out[0]), ::close(p.err[0]), ::close(p.in[1]);
+    return std::nullopt;
+  }
+  return ChildPipes{pid, p.in[1], p.out[0], p.err[0]};
+}
+
+}  // namespace
+
 std::optional<ChildPipes> start_child(
     const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
     const std::vector<std::pair<std::string, std::string>>& environment, std::string* error) {
-  int out[2], err[2], in[2];
-  if (::pipe2(out, O_CLOEXEC) != 0) return *error = std::strerror(errno), std::nullopt;
-  if (::pipe2(err, O_CLOEXEC) != 0) {
-    ::close(out[0]), ::close(out[1]);
-    return *error = std::strerror(errno), std::nullopt;
-  }
-  if (::pipe2(in, O_CLOEXEC) != 0) {
-    ::close(out[0]), ::close(out[1]), ::close(err[0]), ::close(err[1]);
-    return *error = std::strerror(errno), std::nullopt;
-  }
+  Pipes p;
+  if (!open_pipes(p, error)) return std::nullopt;
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -56,24 +97,61 @@ std::optional<ChildPipes> start_child(
 
   const pid_t pid = ::fork();
   if (pid == 0) {
-    ::dup2(in[0], STDIN_FILENO);
-    ::dup2(out[1], STDOUT_FILENO);
-    ::dup2(err[1], STDERR_FILENO);
-    ::setpgid(0, 0);
-    ::signal(SIGPIPE, SIG_DFL);
+    take_child_ends(p);
     if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
     ::execve(program.c_str(), argv.data(), envp.data());
     ::_exit(127);
   }
-  ::close(out[1]);
-  ::close(err[1]);
-  ::close(in[0]);
-  if (pid < 0) {
-    *error = std::strerror(errno);
-    ::close(out[0]), ::close(err[0]), ::close(in[1]);
-    return std::nullopt;
+  return keep_parent_ends(pid, p, error);
+}
+
+std::optional<ChildPipes> start_child_function(
+    const std::function<int()>& body, const std::string& cwd,
+    const std::vector<std::pair<std::string, std::string>>& environment, std::string* error) {
+  Pipes p;
+  if (!open_pipes(p, error)) return std::nullopt;
+  // What this process has written so far must not be written again by the copy.
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    take_child_ends(p);
+    // What an exec would have closed: the other children's pipes above all,
+    // whose ends held here would keep a child's input from ever ending.
+    ::close_range(3, ~0U, 0);
+    // The parent's own answers to signals are not the child's.
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ}) ::signal(s, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
+    for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
+    int status = 70;
+    // Nothing may unwind out of here into the parent's frames, whose
+    // destructors would end the other children.
+    try {
+      status = body();
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "ffsload: %s\n", e.what());
+    } catch (...) {
+      std::fprintf(stderr, "ffsload: an unexpected error ended the port's run\n");
+    }
+    std::fflush(nullptr);
+    std::exit(status);
   }
-  return ChildPipes{pid, in[1], out[0], err[0]};
+  return keep_parent_ends(pid, p, error);
+}
+
+int threads_of_this_process() {
+  // The field after "Threads:" in /proc/self/status.
+  std::FILE* f = std::fopen("/proc/self/status", "re");
+  if (!f) return 0;
+  char line[256];
+  int threads = 0;
+  while (std::fgets(line, sizeof line, f)) {
+    if (std::sscanf(line, "Threads: %d", &threads) == 1) break;
+  }
+  std::fclose(f);
+  return threads;
 }
 
 std::vector<std::size_t> wait_readable(std::span<const int> fds, int timeout_ms) {

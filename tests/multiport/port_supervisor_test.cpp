@@ -2,11 +2,18 @@
 // one-liners) that succeed, fail, crash, hang or print without line ends.
 #include "multiport/port_supervisor.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <map>
+#include <stdexcept>
 
 #include "multiport/multi_port_run.h"
 #include "records/location.h"
@@ -97,4 +104,48 @@ TEST(PortSupervisor, the_station_records_reach_children_by_environment_never_by_
   EXPECT_EQ(w.lines[1][0].find("s3cret"), std::string::npos) << w.lines[1][0];
   EXPECT_EQ(w.lines[1][1], url);
   EXPECT_EQ(getenv(records::kRecordsVariable), nullptr);  // the supervisor's own is untouched
+}
+
+TEST(PortSupervisor, a_child_copied_from_this_process_runs_alone_and_never_unwinds_into_it) {
+  const pid_t parent = getpid();
+  const std::string folder = std::filesystem::temp_directory_path().string();
+  const std::string marker = folder + "/ffsload-unwound-" + std::to_string(parent);
+  std::filesystem::remove(marker);
+  // Would mark the file if a child's exception unwound into this frame:
+  // the supervisor's destructor, in the same place, would end the other ports.
+  struct Sentinel {
+    pid_t parent;
+    std::string marker;
+    ~Sentinel() {
+      if (getpid() != parent) std::ofstream(marker) << "unwound\n";
+    }
+  } sentinel{parent, marker};
+  int held[2];
+  ASSERT_EQ(pipe(held), 0);  // a file of this process's, as another port's pipe is
+
+  Watch w;
+  w.supervisor.set_child_environment({{"FFSLOAD_TEST_VALUE", "seen"}});
+  std::string error;
+  ASSERT_TRUE(w.supervisor.start_function(
+      1,
+      [&] {
+        std::printf("%s %s %s\n", std::filesystem::current_path().c_str(),
+                    getenv("FFSLOAD_TEST_VALUE"), fcntl(held[1], F_GETFD) == -1 ? "closed" : "open");
+        return 3;
+      },
+      folder, &error))
+      << error;
+  ASSERT_TRUE(w.supervisor.start_function(
+      2, []() -> int { throw std::runtime_error("the port's run broke"); }, "", &error))
+      << error;
+  w.run_out();
+  ASSERT_EQ(w.lines[1].size(), 1u);
+  EXPECT_EQ(w.lines[1][0], std::filesystem::canonical(folder).string() + " seen closed");
+  EXPECT_EQ(w.ends[1].exit_code, 3);
+  EXPECT_EQ(w.lines[2], std::vector<std::string>{"ffsload: the port's run broke"});
+  EXPECT_NE(w.ends[2].exit_code, 0);
+  EXPECT_FALSE(std::filesystem::exists(marker));
+  EXPECT_EQ(getenv("FFSLOAD_TEST_VALUE"), nullptr);
+  close(held[0]);
+  close(held[1]);
 }
