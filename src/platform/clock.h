@@ -49,7 +49,7 @@ long clock();
 // waits for it (see do_in_next_pause), inside its own time.
 void Delay(double seconds);
 
-// Work that must not hold a handset up, done at the start of the next pause
+// Work that must not hold a handset up, done in the middle of the next pause
 // (a Delay of at least kShortestWorkingPauseSeconds: a format or a reset
 // under way, when the handset is busy and the line idle), so that it costs
 // the run no time. The same function asked for twice is done once. It must

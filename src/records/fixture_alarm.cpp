@@ -80,9 +80,25 @@ std::vector<RunRecord> last_port_runs(Store& store, const std::string& station, 
   return runs;
 }
 
+int fixture_alarm_window(int k) {
+  return std::max(k, 1) * 2 + 30;
+}
+
 FixtureAlarm port_fixture_alarm(Store& store, const std::string& station, int port, int k) {
   if (k <= 0) return {};
-  return fixture_alarm(last_port_runs(store, station, port, std::max(k, 1) * 2 + 30), k);
+  return fixture_alarm(last_port_runs(store, station, port, fixture_alarm_window(k)), k);
+}
+
+FixtureAlarm fixture_alarm_after(const RunRecord& run, const std::vector<RunRecord>& earlier,
+                                 int k) {
+  if (k <= 0) return {};
+  std::vector<RunRecord> runs;
+  if (run.outcome == "green" || run.outcome == "red") runs.push_back(run);
+  for (const RunRecord& r : earlier) {
+    if (runs.size() >= static_cast<std::size_t>(fixture_alarm_window(k))) break;
+    if (r.uid != run.uid) runs.push_back(r);
+  }
+  return fixture_alarm(runs, k);
 }
 
 std::string fixture_alarm_text(int port, const FixtureAlarm& alarm) {

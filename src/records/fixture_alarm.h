@@ -47,9 +47,18 @@ FixtureAlarm fixture_alarm(const std::vector<RunRecord>& runs, int k);
 std::vector<RunRecord> last_port_runs(Store& store, const std::string& station, int port,
                                       int limit);
 
-// The alarm of `port` as the stores hold it now; runs enough to measure a
-// streak well beyond k are read.
+// How many of a port's latest runs the alarm reads: enough to measure a
+// streak well beyond k.
+int fixture_alarm_window(int k);
+
+// The alarm of `port` as the stores hold it now.
 FixtureAlarm port_fixture_alarm(Store& store, const std::string& station, int port, int k);
+
+// The alarm after `run` ends, from the port's runs before it as
+// last_port_runs() read them (newest first): what port_fixture_alarm() says
+// once the run is stored, without reading the store again.
+FixtureAlarm fixture_alarm_after(const RunRecord& run, const std::vector<RunRecord>& earlier,
+                                 int k);
 
 // "check the fixture on port 3: 4 red runs in a row"
 std::string fixture_alarm_text(int port, const FixtureAlarm& alarm);

@@ -1,10 +1,15 @@
 #include "records/sqlite_store.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
+#include "platform/files.h"
 #include "records/schema.h"
 
 namespace records {
@@ -61,6 +66,8 @@ SqliteStore::SqliteStore(const std::string& path, OpenFor purpose, int busy_time
   }
   const int flags = purpose == OpenFor::kWriting ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
                                                  : SQLITE_OPEN_READONLY;
+  std::error_code wal_ec;
+  wal_named_on_disk_ = std::filesystem::exists(path + "-wal", wal_ec);
   if (sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
     const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
     sqlite3_close(db_);
@@ -94,7 +101,9 @@ SqliteStore::SqliteStore(const std::string& path, OpenFor purpose, int busy_time
         }
         sqlite3_sleep(10);
       }
-      execute("PRAGMA synchronous=FULL");
+      // NORMAL: a commit does not sync while it holds the file's write lock;
+      // commit() syncs after it (see flush_wal).
+      execute("PRAGMA synchronous=NORMAL");
       // A station writes a record and closes. Folding the WAL into the file
       // at every close costs each record a sync of the file, so the WAL is
       // left for the next writer; but a process that opens the file alone
@@ -121,9 +130,38 @@ SqliteStore::SqliteStore(const std::string& path, OpenFor purpose, int busy_time
 }
 
 void SqliteStore::set_flush_each_commit(bool flush) {
-  // In WAL mode NORMAL syncs at checkpoints only: a copy then costs no sync
-  // at all, and whatever commits FULL later syncs what came before it too.
-  execute(flush ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL");
+  // Without: a copy costs no sync at all, and the next commit that flushes
+  // syncs what came before it too.
+  flush_each_commit_ = flush;
+}
+
+void SqliteStore::commit() {
+  execute("COMMIT");
+  if (flush_each_commit_) flush_wal();
+}
+
+// The WAL is synced after the commit, not inside it: SQLite's FULL syncs
+// while it holds the file's write lock, twice at a connection's first commit
+// (the WAL, then its folder), so the ports of a station whose runs end
+// together would queue for the disk one behind the other. A commit is on
+// disk all the same before commit() returns: this sync takes the WAL with
+// it, and a checkpoint that folded the WAL away meanwhile synced the file.
+void SqliteStore::flush_wal() {
+  const std::string wal = path_ + "-wal";
+  const int fd = ::open(wal.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0 && errno == ENOENT) return;
+  const bool synced = fd >= 0 && ::fdatasync(fd) == 0;
+  const int error = errno;
+  if (fd >= 0) ::close(fd);
+  if (!synced) {
+    throw StoreError("records file " + path_ + ": cannot flush its log: " + std::strerror(error));
+  }
+  if (!wal_named_on_disk_) {
+    if (!platform::sync_folder_of(wal)) {
+      throw StoreError("records file " + path_ + ": cannot flush its folder");
+    }
+    wal_named_on_disk_ = true;
+  }
 }
 
 SqliteStore::~SqliteStore() {
@@ -175,7 +213,7 @@ void SqliteStore::upgrade() {
   try {
     upgrade_schema(Dialect::kSqlite, schema_version(), "records file " + path_,
                    [this](const std::string& sql) { execute(sql); });
-    execute("COMMIT");
+    commit();
   } catch (...) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     throw;
@@ -195,7 +233,7 @@ void SqliteStore::append(std::span<const RunRecord> records) {
       }
       if (sqlite3_step(insert.get()) != SQLITE_DONE) fail("cannot add a record");
     }
-    execute("COMMIT");
+    commit();
   } catch (...) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     throw;
@@ -236,7 +274,7 @@ void SqliteStore::remove(const std::vector<std::string>& uids) {
       erase.bind(1, uid);
       if (sqlite3_step(erase.get()) != SQLITE_DONE) fail("cannot remove a record");
     }
-    execute("COMMIT");
+    commit();
   } catch (...) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     throw;
@@ -280,7 +318,7 @@ void SqliteStore::set_aside(const std::string& uid, const std::string& reason) {
     if (!erase.ok()) fail("cannot set a record aside");
     erase.bind(1, uid);
     if (sqlite3_step(erase.get()) != SQLITE_DONE) fail("cannot set a record aside");
-    execute("COMMIT");
+    commit();
   } catch (...) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     throw;

@@ -59,6 +59,13 @@ class SqliteStore final : public Store {
   sqlite3* db_ = nullptr;
   int busy_timeout_ms_;
   bool writing_ = false;
+  // Whether a commit returns only once it is on disk (see commit()).
+  bool flush_each_commit_ = true;
+  // Whether the WAL file's own name is known to be on disk: it was there
+  // before this connection, or its folder has been synced since.
+  bool wal_named_on_disk_ = false;
+  void commit();
+  void flush_wal();
 };
 
 }  // namespace records

@@ -76,6 +76,10 @@ struct CurrentRun {
   std::optional<int> attempt;
   // The IMEI `attempt` was counted for, when the unit is known by its IMEI.
   std::optional<std::string> attempt_imei;
+  // The port's runs before this one, read in a pause: the fixture alarm
+  // after the run is counted from them, not from the records, where the
+  // ports of a station meet as their runs end.
+  std::optional<std::vector<records::RunRecord>> port_runs;
 };
 CurrentRun g_current;
 
@@ -165,6 +169,16 @@ void keep_progress_copy() {
       g_current.attempt = history->earlier_runs + 1;
       g_current.attempt_imei = r.imei;
       r.attempt = g_current.attempt;
+    }
+  }
+  if (g_alarm_runs > 0 && g_notices.alarm && !g_current.port_runs) {
+    if (auto store = open_for_reading()) {
+      try {
+        g_current.port_runs = records::last_port_runs(*store, host_name(), r.port,
+                                                      records::fixture_alarm_window(g_alarm_runs));
+      } catch (const records::StoreError&) {
+        // Read again at the end.
+      }
     }
   }
   keep(std::move(r), Durability::kJournalled);
@@ -288,9 +302,12 @@ records::KeepResult record_run(std::int64_t started_ms, std::int64_t ended_ms,
   const std::string outcome = outcome_name(run_outcome);
   records::RunRecord r = base_record(started_ms);
   r.ended_at_ms = ended_ms;
+  std::optional<std::vector<records::RunRecord>> port_runs;
   if (g_current.started && g_current.started_ms == started_ms) {
     r.uid = g_current.uid;
     r.imei_fate = g_current.imei_fate;
+    port_runs = std::move(g_current.port_runs);
+    g_current.port_runs.reset();
   } else {
     r.uid = records::make_uid(r.station, started_ms);
   }
@@ -323,8 +340,14 @@ records::KeepResult record_run(std::int64_t started_ms, std::int64_t ended_ms,
   }
 
   const int port = r.port;
+  std::optional<records::FixtureAlarm> alarm;
+  if (g_notices.alarm && outcome != "no run" && port_runs) {
+    alarm = records::fixture_alarm_after(r, *port_runs, g_alarm_runs);
+  }
   records::KeepResult kept = keep(std::move(r));
-  if (g_notices.alarm && outcome != "no run") g_notices.alarm(port, read_fixture_alarm(port));
+  if (g_notices.alarm && outcome != "no run") {
+    g_notices.alarm(port, alarm ? *alarm : read_fixture_alarm(port));
+  }
   return kept;
 }
 

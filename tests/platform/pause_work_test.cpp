@@ -49,11 +49,13 @@ TEST_F(PauseWork, waits_for_a_long_pause_runs_once_and_leaves_its_length_as_it_w
   EXPECT_EQ(g_done, 1);
 }
 
-TEST_F(PauseWork, work_longer_than_its_pause_is_not_followed_by_the_whole_pause_again) {
+TEST_F(PauseWork, work_longer_than_its_pause_is_not_followed_by_the_rest_of_the_pause) {
   g_work_ms = 3000;
   platform::do_in_next_pause(counted_work);
   const long start = clock.now_ms();
   platform::Delay(2.0);
   EXPECT_EQ(g_done, 1);
-  EXPECT_EQ(clock.now_ms() - start, 3000);
+  // Begun in the middle of the pause (when every port is in its own), and
+  // the pause is over once the work is.
+  EXPECT_EQ(clock.now_ms() - start, 1000 + 3000);
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <span>
+
 #include "records/fixture_alarm.h"
 #include "records/outbox.h"
 #include "records/record_samples.h"
@@ -222,4 +224,29 @@ TEST_F(UnitRecords, the_alarm_and_the_history_read_one_station_port_and_unit_fro
   const auto e = records::unit_history_by_serial(store, "station-a", "E", "new-run");
   EXPECT_EQ(e.earlier_runs, 0);
   EXPECT_FALSE(e.passed_at_ms);
+}
+
+TEST_F(UnitRecords, the_alarm_after_a_run_from_the_runs_read_before_it_is_the_stores_own) {
+  SqliteStore store("runs.sqlite", OpenFor::kWriting);
+  store.append(std::vector<RunRecord>{unit_run("A", "green", 1), unit_run("A", "red", 2),
+                                      unit_run("B", "red", 3), unit_run("Z", "red", 4, 4)});
+  int minute = 10;
+  RunRecord failing = red_record("1", nullptr, 6, "mkdir gsm", 0, minute);
+  failing.unit_serial = "C";
+  // Each run ends in turn: what the run counts for itself, from the port's
+  // runs read in its pause, is what the store says once it holds the run.
+  for (RunRecord last : {failing, unit_run("C", "interrupted", ++minute),
+                         unit_run(nullptr, "red", ++minute), unit_run("D", "green", ++minute),
+                         unit_run("E", "red", ++minute)}) {
+    last.port = 3;
+    const auto earlier =
+        records::last_port_runs(store, "station-a", 3, records::fixture_alarm_window(3));
+    const auto counted = records::fixture_alarm_after(last, earlier, 3);
+    store.append(std::span(&last, 1));
+    const auto stored = records::port_fixture_alarm(store, "station-a", 3, 3);
+    EXPECT_EQ(counted.raised, stored.raised) << last.outcome;
+    EXPECT_EQ(counted.red_runs, stored.red_runs) << last.outcome;
+    EXPECT_EQ(records::failing_line_texts(counted), records::failing_line_texts(stored));
+  }
+  EXPECT_FALSE(records::port_fixture_alarm(store, "station-a", 3, 3).raised);  // D's green run
 }
