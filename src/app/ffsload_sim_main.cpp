@@ -151,7 +151,7 @@ int main(int argc, char** argv) {
       }
     }
     std::fprintf(stderr, "ffsload-sim: %d requests, %d faults committed%s%s%s\n",
-                 static_cast<int>(line.requests().size()), line.faults().committed_total(),
+                 line.received_count(), line.faults().committed_total(),
                  counts.empty() ? "" : " (", counts.c_str(), counts.empty() ? "" : ")");
   }
 

@@ -75,7 +75,7 @@ void PtyServer::transmit(const Transmission& t) {
 
 void PtyServer::serve(const std::atomic<bool>& stop_flag, std::FILE* log) {
   std::uint8_t buffer[512];
-  std::size_t logged = line_.requests().size();
+  line_.forget_requests();
   while (!stop_flag.load()) {
     pollfd p{master_, POLLIN, 0};
     int rc = poll(&p, 1, kStopCheckMs);
@@ -88,7 +88,8 @@ void PtyServer::serve(const std::atomic<bool>& stop_flag, std::FILE* log) {
       continue;
     }
     std::vector<Transmission> out = line_.receive({buffer, static_cast<std::size_t>(n)});
-    for (; logged < line_.requests().size(); ++logged) log_request(log, line_.requests()[logged]);
+    for (const Request& request : line_.requests()) log_request(log, request);
+    line_.forget_requests();
     for (const Transmission& t : out) {
       transmit(t);
       if (t.hang_up_after) {

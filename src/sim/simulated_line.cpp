@@ -12,6 +12,7 @@ std::vector<Transmission> SimulatedLine::receive(std::span<const std::uint8_t> b
   if (hung_up_) return out;
   for (const Request& request : parser_.feed(bytes)) {
     requests_.push_back(request);
+    ++received_;
     for (Transmission& t : respond(request)) out.push_back(std::move(t));
     if (hung_up_) break;
   }
@@ -19,7 +20,7 @@ std::vector<Transmission> SimulatedLine::receive(std::span<const std::uint8_t> b
 }
 
 std::vector<Transmission> SimulatedLine::respond(const Request& request) {
-  const int number = static_cast<int>(requests_.size());
+  const int number = received_;
   std::optional<FaultRule> fault = faults_.for_request(request, number);
   // A request lost on the way is never acted on; a refusal means the handset
   // did not do it.

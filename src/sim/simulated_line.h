@@ -26,9 +26,18 @@ class SimulatedLine {
   std::vector<Transmission> receive(std::span<const std::uint8_t> bytes);
 
   FaultPlan& faults() { return faults_; }
-  // Every request received, in order (for tests and the simulator's log).
+  // Every request received since the start or clear_requests(), in order
+  // (for tests and the simulator's log), unless forgotten since.
   const std::vector<Request>& requests() const { return requests_; }
-  void clear_requests() { requests_.clear(); }
+  // How many: the number a fault plan counts requests by.
+  int received_count() const { return received_; }
+  void clear_requests() {
+    requests_.clear();
+    received_ = 0;
+  }
+  // Lets the requests held so far go and keeps counting: a simulator that
+  // serves a line for days hands each to its log and need not hold them all.
+  void forget_requests() { requests_.clear(); }
   int dropped_frames() const { return parser_.dropped_frames(); }
 
  private:
@@ -37,6 +46,7 @@ class SimulatedLine {
   RequestParser parser_;
   FaultPlan faults_;
   std::vector<Request> requests_;
+  int received_ = 0;
   bool hung_up_ = false;
 };
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "sim/faults.h"
+#include "sim/handset.h"
+#include "sim/simulated_line.h"
 #include "support/sim_fixture.h"
 
 using testing_support::bytes;
@@ -56,4 +58,20 @@ TEST(SimFaults, specs_parse_and_select_the_requests_they_name) {
   by_number.add(*sim::parse_fault("silent:3", &error));
   EXPECT_FALSE(by_number.for_request(close, 2));
   EXPECT_TRUE(by_number.for_request(close, 3));
+}
+
+TEST(SimLine, a_line_that_forgets_its_requests_keeps_counting_them_for_its_faults) {
+  sim::Handset handset;
+  sim::SimulatedLine line(handset);
+  std::string error;
+  line.faults().add(*sim::parse_fault("silent:3", &error));
+  // A "ti" request, as the tool frames it.
+  const auto request = bytes({0x02, 0x14, 0x20, 0x20, 0x02});
+  EXPECT_FALSE(line.receive(request).empty());
+  line.forget_requests();  // what the simulator does after logging each
+  EXPECT_FALSE(line.receive(request).empty());
+  line.forget_requests();
+  EXPECT_TRUE(line.receive(request).empty());  // the third, though only one is held
+  EXPECT_EQ(line.requests().size(), 1u);
+  EXPECT_EQ(line.received_count(), 3);
 }
