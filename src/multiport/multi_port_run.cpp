@@ -123,8 +123,9 @@ int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& 
   std::map<int, PortOutcome> outcomes;
   PortSupervisor supervisor(
       [](int port, bool from_stderr, const std::string& line) {
+        // Flushed once a round of the wait below: the ports' lines that came
+        // together go out in one write, not one write each.
         std::fprintf(from_stderr ? stderr : stdout, "[%d] %s\n", port, line.c_str());
-        std::fflush(from_stderr ? stderr : stdout);
       },
       [&](int port, const ChildEnd& end) {
         outcomes[port] = PortOutcome{true, end};
@@ -166,6 +167,8 @@ int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& 
   int forwarded = 0;
   while (supervisor.running_count() > 0) {
     supervisor.poll_once(200);
+    std::fflush(stdout);
+    std::fflush(stderr);
     while (forwarded < g_signal_count) {
       ++forwarded;
       supervisor.signal_all(g_pending_signal);
