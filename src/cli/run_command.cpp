@@ -1,7 +1,5 @@
 #include "cli/run_command.h"
 
-#include "cli/command_line.h"
-
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <filesystem>
@@ -365,15 +363,16 @@ void add_run_command(CLI::App& app, int* status) {
     // Each port traces into a file of its own, beside the one named.
     const std::string trace_base =
         options->trace_file.empty() ? "" : std::filesystem::absolute(options->trace_file).string();
-    // Each port's child is a copy of this process that parses its own
-    // "run --port N" as the plain program would, with no window to open.
-    const auto run_port = [](const std::vector<std::string>& args) {
-      std::vector<std::string> words = {"ffsload"};
-      words.insert(words.end(), args.begin(), args.end());
-      std::vector<char*> argv;
-      for (std::string& w : words) argv.push_back(w.data());
-      argv.push_back(nullptr);
-      return run_command_line(static_cast<int>(words.size()), argv.data(), WindowFronts{});
+    // Each port's child is a copy of this process that runs its port with
+    // these options, as "run --port N" given child_args would: the records
+    // come by the environment, the trace goes to a file of the port's own.
+    const auto run_port = [options, trace_base](int port_number) {
+      RunOptions one = *options;
+      one.port = port_number;
+      one.ports.clear();
+      one.records.clear();
+      if (!trace_base.empty()) one.trace_file = trace_base + "." + std::to_string(port_number);
+      return run(one);
     };
     *status = multiport::run_on_ports(*list, child_args, trace_base, options->records, run_port);
   });

@@ -156,7 +156,7 @@ int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& 
     const bool started =
         !folder.empty() &&
         (copy_this_process ? supervisor.start_function(
-                                 port, [&in_process, args] { return in_process(args); }, folder,
+                                 port, [&in_process, port] { return in_process(port); }, folder,
                                  &error)
                            : supervisor.start(port, program, args, folder, &error));
     if (!started) {

@@ -28,9 +28,9 @@ std::string port_program();
 std::vector<std::pair<std::string, std::string>> station_records_environment(
     const std::string& option);
 
-// What runs a port's "run --port N ARGS" inside a child that is a copy of
-// this process; given the arguments after the program's name.
-using PortRun = std::function<int(const std::vector<std::string>& args)>;
+// What runs port N's run inside a child that is a copy of this process, as
+// "run --port N ARGS" (with its trace file) would run it in the port's folder.
+using PortRun = std::function<int(int port)>;
 
 // Runs `child_args` (the run options without --port) on every port, each as
 // "ffsload run --port N ARGS" in station/ports/N. With in_process, each port's
