@@ -33,7 +33,8 @@ std::string numbered(const std::string& sql) {
   int n = 0;
   for (char c : sql) {
     if (c == '?') {
-      out += "$" + std::to_string(++n);
+      out += '$';
+      out += std::to_string(++n);
     } else {
       out += c;
     }
