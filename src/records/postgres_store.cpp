@@ -1,5 +1,7 @@
 #include "records/postgres_store.h"
 
+#include <exception>
+
 #include <cstdlib>
 #include <memory>
 
@@ -31,7 +33,8 @@ std::string numbered(const std::string& sql) {
   int n = 0;
   for (char c : sql) {
     if (c == '?') {
-      out += "$" + std::to_string(++n);
+      out += '$';
+      out += std::to_string(++n);
     } else {
       out += c;
     }
@@ -213,6 +216,60 @@ std::vector<Row> PostgresStore::query(const std::string& sql,
                                       const std::vector<std::string>& params) {
   std::vector<std::optional<std::string>> values(params.begin(), params.end());
   return run(numbered(sql), values);
+}
+
+void PostgresStore::for_each_row(const std::string& sql, const std::vector<std::string>& params,
+                                 const std::function<void(const Row&)>& take) {
+  std::vector<const char*> values;
+  values.reserve(params.size());
+  for (const std::string& p : params) values.push_back(p.c_str());
+  const std::string text = numbered(sql);
+  const auto failure = [this] {
+    std::string why = where_;
+    why += ": ";
+    why += trimmed(libpq().PQerrorMessage(conn_));
+    return why;
+  };
+  // Row by row as the server sends them, so that a large result is never
+  // held whole by the client library.
+  if (!libpq().PQsendQueryParams(conn_, text.c_str(), static_cast<int>(values.size()), nullptr,
+                                 values.data(), nullptr, nullptr, 0) ||
+      !libpq().PQsetSingleRowMode(conn_)) {
+    Result drained(libpq().PQgetResult(conn_));
+    while (drained) drained.reset(libpq().PQgetResult(conn_));
+    throw StoreError(failure());
+  }
+  std::string error;
+  std::exception_ptr caught;
+  Row row;
+  // Every result is read to the end, also after an error or a row the
+  // caller refused, so that the connection is ready for the next query.
+  for (Result result(libpq().PQgetResult(conn_)); result;
+       result.reset(libpq().PQgetResult(conn_))) {
+    const ExecStatusType status = libpq().PQresultStatus(result.get());
+    if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK) continue;
+    if (status != PGRES_SINGLE_TUPLE) {
+      if (error.empty()) error = failure();
+      continue;
+    }
+    if (!error.empty() || caught) continue;
+    const int columns = libpq().PQnfields(result.get());
+    row.assign(static_cast<std::size_t>(columns), std::nullopt);
+    for (int c = 0; c < columns; ++c) {
+      if (!libpq().PQgetisnull(result.get(), 0, c)) {
+        row[static_cast<std::size_t>(c)].emplace(
+            libpq().PQgetvalue(result.get(), 0, c),
+            static_cast<std::size_t>(libpq().PQgetlength(result.get(), 0, c)));
+      }
+    }
+    try {
+      take(row);
+    } catch (...) {
+      caught = std::current_exception();
+    }
+  }
+  if (caught) std::rethrow_exception(caught);
+  if (!error.empty()) throw StoreError(error);
 }
 
 }  // namespace records

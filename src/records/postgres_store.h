@@ -28,6 +28,8 @@ class PostgresStore final : public Store {
 
   void append(std::span<const RunRecord> records) override;
   std::vector<Row> query(const std::string& sql, const std::vector<std::string>& params) override;
+  void for_each_row(const std::string& sql, const std::vector<std::string>& params,
+                    const std::function<void(const Row&)>& take) override;
 
  private:
   void execute(const std::string& sql);

@@ -1,6 +1,7 @@
 #include "records/report.h"
 
 #include "records/fixture_alarm.h"
+#include "records/group_counts.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,85 +14,14 @@ namespace records {
 
 namespace {
 
-// A run is its handset's first when no run of the same IMEI started before
-// it (the lower id breaks a tie); the index on (imei, started_at, id) answers
-// that for each run without a scan. MATERIALIZED: the test runs once a row,
-// not once for each sum that uses it.
-constexpr const char* kCountsSql =
-    "WITH f AS MATERIALIZED (\n"
-    "  SELECT customer, substr(started_at, 1, 10) AS day, outcome, imei,\n"
-    "    imei IS NOT NULL AND NOT EXISTS (SELECT 1 FROM runs p WHERE p.imei = r.imei\n"
-    "      AND (p.started_at < r.started_at OR (p.started_at = r.started_at AND p.id < r.id)))\n"
-    "      AS first_run\n"
-    "  FROM runs r WHERE started_at >= ? AND started_at < ? AND (? = '' OR customer = ?))\n"
-    "SELECT customer, day, count(*), count(DISTINCT imei),\n"
-    "  sum(CASE WHEN first_run THEN 1 ELSE 0 END),\n"
-    "  sum(CASE WHEN first_run AND outcome = 'green' THEN 1 ELSE 0 END),\n"
-    "  sum(CASE WHEN outcome = 'interrupted' THEN 1 ELSE 0 END)\n"
-    "FROM f GROUP BY customer, day";
-
 constexpr const char* kFailingSql =
     "SELECT customer, substr(started_at, 1, 10) AS day, failed_line, failed_text, count(*)\n"
     "FROM runs WHERE started_at >= ? AND started_at < ? AND (? = '' OR customer = ?)\n"
     "  AND outcome = 'red' AND failed_line IS NOT NULL\n"
     "GROUP BY customer, day, failed_line, failed_text";
 
-// The per-unit counts of the runs in range, grouped by g1 and g2. Each run's
-// unit is its serial, else its IMEI, else itself; a run is its unit's first
-// when no earlier run (any day, any station) has the same unit, and for each
-// first run the unit's latest run says whether the unit passed in the end.
-std::string unit_counts_sql(const std::string& g1, const std::string& g2) {
-  const std::string counted = "outcome NOT IN ('no run', 'running')";
-  // Each kind of unit on its own: a condition per index, which an OR of the
-  // two would hide from the planner.
-  // A unit's earlier run is any earlier run of the same serial (or IMEI)
-  // that touched it; the indexes hold what these read.
-  const auto last_outcome = [&](const std::string& same_unit) {
-    return "CASE WHEN EXISTS (SELECT 1 FROM runs p WHERE " + same_unit + " AND p." + counted +
-           "\n"
-           "        AND (p.started_at < f.started_at OR (p.started_at = f.started_at AND p.id < "
-           "f.id))) THEN NULL\n"
-           "      ELSE (SELECT p.outcome FROM runs p WHERE " + same_unit + " AND p." + counted +
-           "\n"
-           "        ORDER BY p.started_at DESC, p.id DESC LIMIT 1) END";
-  };
-  // f is read once and stays a view; u is MATERIALIZED so that each run's
-  // lookups run once, not once for each sum that uses them.
-  return "WITH f AS (\n"
-         "  SELECT id, started_at, outcome, unit_serial, imei, " + g1 + " AS g1, " + g2 +
-         " AS g2,\n"
-         "    CASE WHEN unit_serial IS NOT NULL THEN 's' WHEN imei IS NOT NULL THEN 'i' ELSE 'r' "
-         "END AS kind\n"
-         "  FROM runs WHERE started_at >= ? AND started_at < ? AND (? = '' OR customer = ?) AND " +
-         counted +
-         "),\n"
-         "u AS MATERIALIZED (\n"
-         "  SELECT g1, g2, outcome, kind,\n"
-         "    CASE kind WHEN 's' THEN 's:' || unit_serial WHEN 'i' THEN 'i:' || imei ELSE 'r:' || "
-         "id END AS unit,\n"
-         "    CASE kind WHEN 'r' THEN outcome\n"
-         "      WHEN 's' THEN " + last_outcome("p.unit_serial = f.unit_serial") + "\n"
-         "      ELSE " + last_outcome("p.imei = f.imei") +
-         " END AS last_outcome\n"
-         "  FROM f)\n"
-         "SELECT g1, g2, count(DISTINCT unit),\n"
-         "  sum(CASE WHEN last_outcome IS NOT NULL THEN 1 ELSE 0 END),\n"
-         "  sum(CASE WHEN last_outcome IS NOT NULL AND outcome = 'green' THEN 1 ELSE 0 END),\n"
-         "  sum(CASE WHEN last_outcome = 'green' THEN 1 ELSE 0 END),\n"
-         "  sum(CASE WHEN kind = 'r' THEN 1 ELSE 0 END)\n"  // each such run is a unit of its own
-         "FROM u GROUP BY g1, g2";
-}
-
-// Runs, interrupted runs and the failing lines of the runs in range, grouped
-// by g1 and g2 (named in a subquery: a group may be a constant).
-std::string run_counts_sql(const std::string& g1, const std::string& g2) {
-  return "SELECT g1, g2, count(*), sum(CASE WHEN outcome = 'interrupted' THEN 1 ELSE 0 END)\n"
-         "FROM (SELECT " + g1 + " AS g1, " + g2 +
-         " AS g2, outcome FROM runs\n"
-         "  WHERE started_at >= ? AND started_at < ? AND (? = '' OR customer = ?)) s\n"
-         "GROUP BY g1, g2";
-}
-
+// The failing lines of the red runs in range, grouped by g1 and g2 (named in
+// a subquery: a group may be a constant).
 std::string failing_sql(const std::string& g1, const std::string& g2) {
   return "SELECT g1, g2, failed_line, failed_text, count(*)\n"
          "FROM (SELECT " + g1 + " AS g1, " + g2 +
@@ -177,6 +107,19 @@ std::string unit_csv(const ReportRow& row) {
          std::to_string(row.run_units);
 }
 
+void take_counts(ReportRow& row, const GroupCounts& c) {
+  row.runs = c.runs;
+  row.interrupted = c.interrupted;
+  row.handsets = c.handsets;
+  row.first_runs = c.first_runs;
+  row.first_pass = c.first_pass;
+  row.units = c.units;
+  row.unit_first_runs = c.unit_first_runs;
+  row.unit_first_pass = c.unit_first_pass;
+  row.unit_final_pass = c.unit_final_pass;
+  row.run_units = c.run_units;
+}
+
 std::string failing_text(const ReportRow& row) {
   if (!row.failing_line) return "";
   return std::to_string(*row.failing_line) + ": " + row.failing_text + " (" +
@@ -212,15 +155,12 @@ std::vector<ReportRow> build_report(Store& store, const ReportFilter& filter) {
   const std::vector<std::string> params{from, to, customer, customer};
 
   std::map<std::pair<std::string, std::string>, ReportRow> rows;  // (day, customer)
-  for (const Row& r : store.query(kCountsSql, params)) {
+  for (const auto& [group, counts] :
+       count_groups(store, {"customer", "substr(started_at, 1, 10)", from, to, customer})) {
     ReportRow row;
-    row.customer = r[0].value_or("");
-    row.day = r[1].value_or("");
-    row.runs = number(r[2], "a count");
-    row.handsets = number(r[3], "a count");
-    row.first_runs = number(r[4], "a count");
-    row.first_pass = number(r[5], "a count");
-    row.interrupted = number(r[6], "a count");
+    row.customer = group.first;
+    row.day = group.second;
+    take_counts(row, counts);
     rows[{row.day, row.customer}] = row;
   }
   for (const Row& r : store.query(kFailingSql, params)) {
@@ -234,17 +174,6 @@ std::vector<ReportRow> build_report(Store& store, const ReportFilter& filter) {
       row.failing_text = r[3].value_or("");
       row.failing_count = count;
     }
-  }
-  for (const Row& r :
-       store.query(unit_counts_sql("customer", "substr(started_at, 1, 10)"), params)) {
-    auto it = rows.find({r[1].value_or(""), r[0].value_or("")});
-    if (it == rows.end()) continue;
-    ReportRow& row = it->second;
-    row.units = number(r[2], "a count");
-    row.unit_first_runs = number(r[3], "a count");
-    row.unit_first_pass = number(r[4], "a count");
-    row.unit_final_pass = number(r[5], "a count");
-    row.run_units = number(r[6], "a count");
   }
   std::vector<ReportRow> out;
   out.reserve(rows.size());
@@ -271,13 +200,11 @@ std::vector<ReportRow> build_grouped_report(Store& store, const ReportFilter& fi
     return by == GroupBy::kPort ? std::pair{r[0].value_or(""), number(r[1], "a port")}
                                 : std::pair{r[0].value_or("") + second, 0L};
   };
-  for (const Row& r : store.query(run_counts_sql(g1, g2), params)) {
+  for (const auto& [group, counts] : count_groups(store, {g1, g2, from, to, customer})) {
+    const Row r{group.first, group.second};
     ReportRow row;
-    row.customer = by == GroupBy::kPort
-                       ? r[0].value_or("") + " port " + r[1].value_or("")
-                       : r[0].value_or("");
-    row.runs = number(r[2], "a count");
-    row.interrupted = number(r[3], "a count");
+    row.customer = by == GroupBy::kPort ? group.first + " port " + group.second : group.first;
+    take_counts(row, counts);
     if (by == GroupBy::kPort) {
       const FixtureAlarm alarm =
           fixture_alarm(last_port_runs(store, r[0].value_or(""), static_cast<int>(number(r[1], "a port")),
@@ -299,16 +226,6 @@ std::vector<ReportRow> build_grouped_report(Store& store, const ReportFilter& fi
       row.failing_text = r[3].value_or("");
       row.failing_count = count;
     }
-  }
-  for (const Row& r : store.query(unit_counts_sql(g1, g2), params)) {
-    auto it = rows.find(key(r));
-    if (it == rows.end()) continue;
-    ReportRow& row = it->second;
-    row.units = number(r[2], "a count");
-    row.unit_first_runs = number(r[3], "a count");
-    row.unit_first_pass = number(r[4], "a count");
-    row.unit_final_pass = number(r[5], "a count");
-    row.run_units = number(r[6], "a count");
   }
   std::vector<ReportRow> out;
   out.reserve(rows.size());

@@ -255,6 +255,37 @@ std::vector<Row> SqliteStore::query(const std::string& sql,
   return rows;
 }
 
+void SqliteStore::for_each_row(const std::string& sql, const std::vector<std::string>& params,
+                               const std::function<void(const Row&)>& take) {
+  Statement statement(db_, sql);
+  if (!statement.ok()) fail("cannot query");
+  for (std::size_t i = 0; i < params.size(); ++i) {
+    statement.bind(static_cast<int>(i + 1), params[i]);
+  }
+  // One row, refilled in place: its strings keep their buffers from row to
+  // row, so a million rows cost no allocation each.
+  Row row(static_cast<std::size_t>(sqlite3_column_count(statement.get())));
+  int step = 0;
+  while ((step = sqlite3_step(statement.get())) == SQLITE_ROW) {
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      const int column = static_cast<int>(c);
+      if (sqlite3_column_type(statement.get(), column) == SQLITE_NULL) {
+        row[c].reset();
+        continue;
+      }
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), column));
+      const auto size = static_cast<std::size_t>(sqlite3_column_bytes(statement.get(), column));
+      if (row[c]) {
+        row[c]->assign(text, size);
+      } else {
+        row[c].emplace(text, size);
+      }
+    }
+    take(row);
+  }
+  if (step != SQLITE_DONE) fail("cannot query");
+}
+
 std::vector<RunRecord> SqliteStore::all_records() {
   std::vector<RunRecord> records;
   for (const Row& row :

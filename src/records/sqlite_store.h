@@ -34,6 +34,8 @@ class SqliteStore final : public Store {
   void append(std::span<const RunRecord> records) override;
   void set_flush_each_commit(bool flush) override;
   std::vector<Row> query(const std::string& sql, const std::vector<std::string>& params) override;
+  void for_each_row(const std::string& sql, const std::vector<std::string>& params,
+                    const std::function<void(const Row&)>& take) override;
 
   // Every record in the file, oldest first (the outbox sends them all).
   std::vector<RunRecord> all_records();

@@ -2,6 +2,7 @@
 // database for a whole factory, behind one small interface.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -45,6 +46,13 @@ class Store {
   // A read-only query whose parameters are written "?", all bound as text.
   virtual std::vector<Row> query(const std::string& sql,
                                  const std::vector<std::string>& params) = 0;
+  // The same, handing each row to `take` as it is read: a store that can
+  // reads a large result without holding it whole. The row is only valid
+  // during the call.
+  virtual void for_each_row(const std::string& sql, const std::vector<std::string>& params,
+                            const std::function<void(const Row&)>& take) {
+    for (const Row& row : query(sql, params)) take(row);
+  }
 };
 
 enum class OpenFor { kWriting, kReading };

@@ -22,6 +22,7 @@
 #include "records/fixture_alarm.h"
 #include "records/outbox.h"
 #include "records/unit_history.h"
+#include "records/unit_histories.h"
 #include "records/record_samples.h"
 #include "records/report.h"
 #include "records/schema.h"
@@ -349,4 +350,21 @@ TEST_F(PostgresRecords, latin1_text_is_stored_and_a_refused_record_holds_back_no
   records::SqliteStore outbox("outbox.sqlite", records::OpenFor::kReading);
   EXPECT_EQ(outbox.waiting_count(), 0);
   EXPECT_EQ(outbox.set_aside_count(), 1);
+}
+
+TEST_F(PostgresRecords, awkward_unit_histories_count_as_on_sqlite) {
+  const std::string url = server->fresh_database("unit_histories");
+  ASSERT_FALSE(url.empty());
+  records::open_store(url, records::OpenFor::kWriting)
+      ->append(testing_support::awkward_unit_histories());
+  auto store = records::open_store(url, records::OpenFor::kReading);
+  testing_support::expect_awkward_histories_report(*store);
+  // A row the caller refuses ends the read, and the connection answers the
+  // next query.
+  EXPECT_THROW(store->for_each_row("SELECT id FROM runs", {},
+                                   [](const records::Row&) { throw records::StoreError("no"); }),
+               records::StoreError);
+  EXPECT_THROW(store->for_each_row("SELECT no_such_column FROM runs", {}, [](const records::Row&) {}),
+               records::StoreError);
+  EXPECT_EQ(store->query("SELECT count(*) FROM runs", {})[0][0], "16");
 }
