@@ -127,8 +127,10 @@ struct Handsets {
 
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-  const std::string ffsload = argc > 4 ? argv[2] : FFSLOAD_BIN;
-  const std::string examples = argc > 4 ? argv[4] : FFSLOAD_EXAMPLES;
+  // The tool runs in the station folder: paths given relative to here must hold there.
+  const std::string ffsload = stdfs::absolute(argc > 4 ? argv[2] : FFSLOAD_BIN);
+  const std::string sim = stdfs::absolute(argc > 4 ? argv[3] : FFSLOAD_SIM_BIN);
+  const std::string examples = stdfs::absolute(argc > 4 ? argv[4] : FFSLOAD_EXAMPLES);
   char name[] = "/tmp/ffsload-bench-grid-XXXXXX";
   const std::string work = ::mkdtemp(name);
   const std::string station = work + "/station";
@@ -140,7 +142,7 @@ int main(int argc, char** argv) {
   }
   std::signal(SIGPIPE, SIG_IGN);
   {
-    Handsets handsets{argc > 4 ? argv[3] : FFSLOAD_SIM_BIN, examples + "/handset", work, {}};
+    Handsets handsets{sim, examples + "/handset", work, {}};
     for (int port = 1; port <= 8; ++port) handsets.start(port);
 
     const std::vector<std::string> one = {ffsload, "run", "--port", "1", "--customer", "1"};

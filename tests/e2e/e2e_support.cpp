@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -44,6 +45,13 @@ std::vector<char*> argv_of(const std::string& program, const std::vector<std::st
 
 std::string examples_dir() {
   return FFSLOAD_EXAMPLES;
+}
+
+std::string copy_example_station(const std::string& folder) {
+  std::filesystem::copy(examples_dir() + "/station", folder,
+                        std::filesystem::copy_options::recursive |
+                            std::filesystem::copy_options::overwrite_existing);
+  return folder;
 }
 
 SimProcess::~SimProcess() {

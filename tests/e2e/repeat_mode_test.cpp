@@ -69,12 +69,14 @@ const char* kPrompt = "Enter to run again, q and Enter to quit: ";
 }  // namespace
 
 TEST(RepeatMode, runs_again_on_enter_with_a_coloured_summary_and_quits_on_q) {
+  testing_support::TempDir dir;
+  const std::string station = e2e::copy_example_station(dir.path());
   e2e::SimProcess sim;
   // The second handset refuses ti: that run turns red, the third is green again.
   ASSERT_TRUE(sim.start({"--fault", "refuse:0x20:2:5"}));
   TerminalSession t(
       {"run", "--port", "3", "--device", sim.device(), "--script", "testmode.tms", "--repeat"},
-      e2e::examples_dir() + "/station");
+      station);
   ASSERT_TRUE(t.wait_for(kPrompt)) << t.seen();
   EXPECT_NE(t.seen().find("run 1: \033[1;32mgreen\033[0m, "), std::string::npos) << t.seen();
   t.type("\n");
@@ -89,12 +91,14 @@ TEST(RepeatMode, runs_again_on_enter_with_a_coloured_summary_and_quits_on_q) {
 }
 
 TEST(RepeatMode, end_of_input_quits_and_plain_output_when_not_a_terminal) {
+  testing_support::TempDir dir;
+  const std::string station = e2e::copy_example_station(dir.path());
   e2e::SimProcess sim;
   ASSERT_TRUE(sim.start({}));
   // stdin is empty and no terminal, stdout a file.
   auto result = e2e::run_ffsload(
       {"run", "--port", "3", "--device", sim.device(), "--script", "testmode.tms", "--repeat"},
-      e2e::examples_dir() + "/station");
+      station);
   EXPECT_EQ(result.exit_code, 0) << result.err;
   // The seconds depend on where the clock's second falls.
   EXPECT_NE(result.out.find("\nrun 1: green, "), std::string::npos) << result.out;

@@ -12,7 +12,7 @@ TEST(ReplugFixture, repeat_mode_works_on_after_the_device_comes_back) {
   ASSERT_NE(mkdtemp(name), nullptr);
   const std::string work = name;
   const std::string link = work + "/fixture";
-  const std::string station = e2e::examples_dir() + "/station";
+  const std::string station = e2e::copy_example_station(work + "/station");
 
   auto sim = std::make_unique<e2e::SimProcess>();
   // The adapter goes at the second request of the second run.

@@ -21,10 +21,11 @@ std::vector<std::string> run_args(const std::string& device, const std::string& 
 }  // namespace
 
 TEST(EndToEnd, example_test_mode_script_runs_green_over_a_pty) {
+  testing_support::TempDir dir;
+  const std::string station = e2e::copy_example_station(dir.path());
   e2e::SimProcess sim;
   ASSERT_TRUE(sim.start({}));
-  auto result =
-      e2e::run_ffsload(run_args(sim.device(), "testmode.tms"), e2e::examples_dir() + "/station");
+  auto result = e2e::run_ffsload(run_args(sim.device(), "testmode.tms"), station);
   EXPECT_EQ(result.exit_code, 0) << result.err;
   // Run-log lines alone on stdout, in order.
   EXPECT_EQ(result.out, "tms 1  => 0 (1)\nti  => 0 (1)\nse 3  => 0 (1)\nsleep 100\n");
@@ -123,9 +124,10 @@ TEST(EndToEnd, simulator_stops_cleanly_and_removes_its_link) {
 }
 
 TEST(EndToEnd, customer_picks_its_script_from_the_customer_definition) {
+  testing_support::TempDir copy;
+  const std::string station = e2e::copy_example_station(copy.path());
   e2e::SimProcess sim;
   ASSERT_TRUE(sim.start({}));
-  const std::string station = e2e::examples_dir() + "/station";
   auto run = [&](const std::string& customer) {
     return e2e::run_ffsload(
         {"run", "--port", "3", "--device", sim.device(), "--customer", customer}, station);

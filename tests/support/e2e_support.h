@@ -12,6 +12,11 @@ namespace e2e {
 
 std::string examples_dir();
 
+// Copies the example station's files (scripts, PC files, port list) into
+// `folder` and returns it: a run writes its records and journals where it runs,
+// and those must never land in the examples.
+std::string copy_example_station(const std::string& folder);
+
 // A running ffsload-sim; stopped (SIGTERM) when it goes out of scope.
 class SimProcess {
  public:
