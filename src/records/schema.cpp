@@ -185,7 +185,8 @@ std::string insert_statement(Dialect dialect) {
   std::string values;
   for (int n = 1; n <= kRecordColumnCount; ++n) {
     if (n > 1) values += ", ";
-    values += (dialect == Dialect::kSqlite ? "?" : "$") + std::to_string(n);
+    values += dialect == Dialect::kSqlite ? '?' : '$';
+    values += std::to_string(n);
   }
   std::string update;
   std::string columns = kRecordColumns;
