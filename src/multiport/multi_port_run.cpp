@@ -3,9 +3,11 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -139,26 +141,43 @@ int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& 
 
   const std::string program = port_program();
   const bool copy_this_process = in_process && platform::threads_of_this_process() == 1;
-  // Every folder first, then every child: the children start together, not
-  // each after the next one's folder was made in competition with the runs
-  // already going.
+  // A copy of this process makes its own port's folder: the copies start at
+  // once and share the folder work between the cores, where the parent alone
+  // would make every folder before the first port's run could begin. A new
+  // program gets its folder ready-made, every folder first and then every
+  // child, so that the children still start together.
   std::map<int, std::string> folders;
   std::map<int, std::string> errors;
-  for (int port : ports) {
-    folders[port] = station::prepare_port_folder(station, port, &errors[port]);
+  if (!copy_this_process) {
+    for (int port : ports) {
+      folders[port] = station::prepare_port_folder(station, port, &errors[port]);
+    }
   }
   for (int port : ports) {
-    const std::string& folder = folders[port];
     std::string error = errors[port];
-    std::vector<std::string> args = {"run", "--port", std::to_string(port)};
-    args.insert(args.end(), child_args.begin(), child_args.end());
-    if (!trace_base.empty()) args.push_back("--trace=" + trace_base + "." + std::to_string(port));
-    const bool started =
-        !folder.empty() &&
-        (copy_this_process ? supervisor.start_function(
-                                 port, [&in_process, port] { return in_process(port); }, folder,
-                                 &error)
-                           : supervisor.start(port, program, args, folder, &error));
+    bool started = false;
+    if (copy_this_process) {
+      started = supervisor.start_function(
+          port,
+          [&in_process, &station, port] {
+            std::string why;
+            const std::string folder = station::prepare_port_folder(station, port, &why);
+            if (!folder.empty() && ::chdir(folder.c_str()) != 0) {
+              why = "cannot enter " + folder + ": " + std::strerror(errno);
+            } else if (!folder.empty()) {
+              return in_process(port);
+            }
+            std::fprintf(stderr, "Error: cannot start the port's run: %s\n", why.c_str());
+            return kExitNoRun;
+          },
+          station, &error);
+    } else {
+      const std::string& folder = folders[port];
+      std::vector<std::string> args = {"run", "--port", std::to_string(port)};
+      args.insert(args.end(), child_args.begin(), child_args.end());
+      if (!trace_base.empty()) args.push_back("--trace=" + trace_base + "." + std::to_string(port));
+      started = !folder.empty() && supervisor.start(port, program, args, folder, &error);
+    }
     if (!started) {
       std::fprintf(stderr, "[%d] Error: cannot start the port's run: %s\n", port, error.c_str());
       outcomes[port] = PortOutcome{true, ChildEnd{kExitNoRun, 0, false}};

@@ -111,3 +111,27 @@ TEST(MultiPortRun, ports_write_only_their_own_files_and_keep_records_in_the_stat
   EXPECT_NE(report.out.find(",,5,"), std::string::npos) << report.out << report.err;
   stdfs::remove_all(work);
 }
+
+TEST(MultiPortRun, a_port_whose_folder_cannot_be_made_has_no_run_and_the_others_go_on) {
+  char name[] = "/tmp/ffsload-e2e-ports-XXXXXX";
+  ASSERT_NE(mkdtemp(name), nullptr);
+  const stdfs::path work = name;
+  const stdfs::path station = work / "station";
+  stdfs::create_directories(station / "ports");
+  std::ofstream(station / "t.tms") << "tms 1\n";
+  std::ofstream(station / "ports" / "4") << "a file where port 4's folder belongs";
+  e2e::SimProcess sim;
+  ASSERT_TRUE(sim.start({}));
+  std::ofstream(station / "comports") << "3 " << sim.device() << "\n4 " << sim.device() << "\n";
+
+  auto result =
+      e2e::run_ffsload({"run", "--ports", "3-4", "--script", "t.tms"}, station.string());
+  EXPECT_EQ(result.exit_code, 1) << result.err;
+  EXPECT_NE(result.out.find("[3] tms 1  => 0 (1)"), std::string::npos) << result.out;
+  EXPECT_NE(result.err.find("[4] Error: cannot start the port's run: cannot make"),
+            std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find("ffsload: port 3: green"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("ffsload: port 4: no run"), std::string::npos) << result.err;
+  stdfs::remove_all(work);
+}
