@@ -73,15 +73,24 @@ bool forward_kept(Store& store, const std::string& outbox_path, int busy_timeout
 }  // namespace
 
 KeepResult keep_record(const std::string& location, const std::string& outbox_path,
-                       const RunRecord& original, int busy_timeout_ms, Durability durability) {
+                       const RunRecord& record, int busy_timeout_ms, Durability durability) {
+  RecordKeeper keeper;
+  return keeper.keep(location, outbox_path, record, busy_timeout_ms, durability);
+}
+
+KeepResult RecordKeeper::keep(const std::string& location, const std::string& outbox_path,
+                              const RunRecord& original, int busy_timeout_ms,
+                              Durability durability) {
   const RunRecord record = with_utf8_text(original);
   KeepResult result;
-  std::unique_ptr<Store> store;
+  if (store_ && (location != location_ || !store_->still_usable())) close();
   if (std::string problem = location_problem(location, outbox_path); !problem.empty()) {
+    close();
     result.error = problem;
-  } else {
+  } else if (!store_) {
     try {
-      store = open_for_writing(location, busy_timeout_ms);
+      store_ = open_for_writing(location, busy_timeout_ms);
+      location_ = location;
     } catch (const StoreError& e) {
       result.error = e.what();
     }
@@ -89,21 +98,24 @@ KeepResult keep_record(const std::string& location, const std::string& outbox_pa
 
   bool refused = false;
   // What the outbox kept goes first, so that ids follow the runs' order.
-  if (store && forward_kept(*store, outbox_path, busy_timeout_ms, result)) {
+  if (store_ && forward_kept(*store_, outbox_path, busy_timeout_ms, result)) {
     try {
       // Only now: what came from the outbox is removed there once stored,
       // so it must be on disk first.
-      store->set_flush_each_commit(durability == Durability::kFlushed);
-      append_one(*store, record);
+      store_->set_flush_each_commit(durability == Durability::kFlushed);
+      append_one(*store_, record);
       result.stored = true;
       return result;
     } catch (const RecordRefused& e) {
+      // The store works; only this record is refused.
       result.error = e.what();
       refused = true;
     } catch (const StoreError& e) {
       result.error = e.what();
     }
   }
+  // A connection that failed is not trusted with the next record.
+  if (!refused) close();
 
   try {
     SqliteStore outbox(outbox_path, OpenFor::kWriting, busy_timeout_ms);
@@ -118,6 +130,11 @@ KeepResult keep_record(const std::string& location, const std::string& outbox_pa
     result.outbox_error = e.what();
   }
   return result;
+}
+
+void RecordKeeper::close() {
+  store_.reset();
+  location_.clear();
 }
 
 bool merge_outbox(const std::string& from, const std::string& into, std::string* error) {

@@ -6,6 +6,7 @@
 // never holding back the records after it.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "records/run_record.h"
@@ -36,6 +37,23 @@ enum class Durability {
 KeepResult keep_record(const std::string& location, const std::string& outbox_path,
                        const RunRecord& record, int busy_timeout_ms = kDefaultBusyTimeoutMs,
                        Durability durability = Durability::kFlushed);
+
+// The records of one run through one connection: the store is opened for
+// the run's first copy and kept for the copies after it while it is still
+// the store at the location (Store::still_usable), so that the run's last
+// record, written as every port of a station ends, costs no opening of the
+// store. A connection that failed is dropped. close() after the last copy.
+class RecordKeeper {
+ public:
+  KeepResult keep(const std::string& location, const std::string& outbox_path,
+                  const RunRecord& record, int busy_timeout_ms = kDefaultBusyTimeoutMs,
+                  Durability durability = Durability::kFlushed);
+  void close();
+
+ private:
+  std::unique_ptr<Store> store_;
+  std::string location_;
+};
 
 // Moves the records waiting in the outbox file `from` into
 // the outbox `into` and removes `from`: an outbox that an older ffsload left

@@ -1,13 +1,16 @@
 #include "records/sqlite_store.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "platform/files.h"
 #include "records/schema.h"
@@ -15,6 +18,15 @@
 namespace records {
 
 namespace {
+
+std::optional<std::pair<unsigned long, unsigned long>> file_identity(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return std::make_pair(static_cast<unsigned long>(st.st_dev), static_cast<unsigned long>(st.st_ino));
+}
+
+// Tries for the write lock in each millisecond of the busy timeout.
+constexpr int kBusyTriesPerMs = 5;
 
 // Finalises a statement on every road out.
 class Statement {
@@ -76,13 +88,14 @@ SqliteStore::SqliteStore(const std::string& path, OpenFor purpose, int busy_time
   }
   // The ports of a station write their records at the same moments (a run's
   // start and end): SQLite's own busy wait backs off to 25 and 50 ms naps
-  // for a lock that is held for about one sync, so ports started together
-  // would drift apart. A millisecond between tries, up to the timeout.
+  // for a lock that is held for well under a millisecond (a commit syncs
+  // after it lets go, see flush_wal), so ports started together would drift
+  // apart. A fifth of a millisecond between tries, up to the timeout.
   sqlite3_busy_handler(
       db_,
       [](void* limit_ms, int tries) {
-        if (tries >= *static_cast<const int*>(limit_ms)) return 0;
-        sqlite3_sleep(1);
+        if (tries >= *static_cast<const int*>(limit_ms) * kBusyTriesPerMs) return 0;
+        std::this_thread::sleep_for(std::chrono::microseconds(1000 / kBusyTriesPerMs));
         return 1;
       },
       &busy_timeout_ms_);
@@ -113,6 +126,7 @@ SqliteStore::SqliteStore(const std::string& path, OpenFor purpose, int busy_time
       sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
       writing_ = true;
       upgrade();
+      identity_ = file_identity(path_);
     } else {
       const int version = schema_version();
       if (version == 0) throw StoreError("records file " + path_ + ": holds no run records");
@@ -127,6 +141,10 @@ SqliteStore::SqliteStore(const std::string& path, OpenFor purpose, int busy_time
     db_ = nullptr;
     throw;
   }
+}
+
+bool SqliteStore::still_usable() const {
+  return writing_ && identity_ && file_identity(path_) == identity_;
 }
 
 void SqliteStore::set_flush_each_commit(bool flush) {

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "records/store.h"
@@ -33,6 +35,10 @@ class SqliteStore final : public Store {
 
   void append(std::span<const RunRecord> records) override;
   void set_flush_each_commit(bool flush) override;
+  // Opened for writing, and the file at the path is still the one opened:
+  // one moved away or replaced meanwhile would take a record where no one
+  // looks for it.
+  bool still_usable() const override;
   std::vector<Row> query(const std::string& sql, const std::vector<std::string>& params) override;
   void for_each_row(const std::string& sql, const std::vector<std::string>& params,
                     const std::function<void(const Row&)>& take) override;
@@ -61,6 +67,8 @@ class SqliteStore final : public Store {
   sqlite3* db_ = nullptr;
   int busy_timeout_ms_;
   bool writing_ = false;
+  // The opened file, as the file system knows it (device, inode).
+  std::optional<std::pair<unsigned long, unsigned long>> identity_;
   // Whether a commit returns only once it is on disk (see commit()).
   bool flush_each_commit_ = true;
   // Whether the WAL file's own name is known to be on disk: it was there

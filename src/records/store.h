@@ -43,6 +43,10 @@ class Store {
   // the process dying, and a power cut costs only the copy, which the journal
   // gives back at the next run. A store that cannot tell keeps waiting.
   virtual void set_flush_each_commit(bool /*flush*/) {}
+  // Whether this connection may take a later record too (RecordKeeper): a
+  // file still the one at its path. A server connection, which may have
+  // dropped meanwhile, is opened again for each record.
+  virtual bool still_usable() const { return false; }
   // A read-only query whose parameters are written "?", all bound as text.
   virtual std::vector<Row> query(const std::string& sql,
                                  const std::vector<std::string>& params) = 0;

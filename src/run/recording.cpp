@@ -155,6 +155,9 @@ records::RunRecord base_record(std::int64_t started_ms) {
 using records::Durability;
 records::KeepResult keep(records::RunRecord r, Durability durability = Durability::kFlushed);
 
+// The run's connection to its records, from its first copy to its last.
+records::RecordKeeper g_keeper;
+
 // The run's newest progress copy, waiting for the handset's next pause.
 std::optional<records::RunRecord> g_progress_copy;
 
@@ -345,6 +348,8 @@ records::KeepResult record_run(std::int64_t started_ms, std::int64_t ended_ms,
     alarm = records::fixture_alarm_after(r, *port_runs, g_alarm_runs);
   }
   records::KeepResult kept = keep(std::move(r));
+  // Between runs no connection is held: the operator may be away for long.
+  g_keeper.close();
   if (g_notices.alarm && outcome != "no run") {
     g_notices.alarm(port, alarm ? *alarm : read_fixture_alarm(port));
   }
@@ -358,8 +363,8 @@ records::KeepResult keep(records::RunRecord r, Durability durability) {
   const records::Location location = records::resolve_location(g_records_option);
   for (const std::string& warning : location.warnings) tell_once("records: " + warning);
   const std::string outbox = records::outbox_location();
-  const records::KeepResult kept = records::keep_record(location.url, outbox, r,
-                                                        records::kDefaultBusyTimeoutMs, durability);
+  const records::KeepResult kept =
+      g_keeper.keep(location.url, outbox, r, records::kDefaultBusyTimeoutMs, durability);
   if (kept.stored) {
     if (kept.forwarded > 0) {
       fs::operator_notice("records: " + std::to_string(kept.forwarded) + " record(s) kept in " +

@@ -368,3 +368,36 @@ TEST_F(SqliteRecords, a_large_transaction_leaves_no_log_for_every_later_record_t
   EXPECT_TRUE(ec || wal <= records::kFoldWalBytes) << wal << " bytes of WAL left";
   EXPECT_EQ(count_runs("runs.sqlite"), 501);
 }
+
+TEST_F(SqliteRecords, a_runs_kept_connection_follows_the_file_at_its_path_never_one_moved_away) {
+  records::RecordKeeper keeper;
+  auto copy = sample_record("1", "aa", "running");
+  copy.revision = 1;
+  ASSERT_TRUE(keeper.keep("runs.sqlite", "outbox.sqlite", copy, 50,
+                          records::Durability::kJournalled)
+                  .stored);
+  auto last = copy;
+  last.outcome = "green";
+  last.revision = 2;
+  ASSERT_TRUE(keeper.keep("runs.sqlite", "outbox.sqlite", last).stored);
+  {
+    SqliteStore store("runs.sqlite", OpenFor::kReading);
+    EXPECT_EQ(store.query("SELECT outcome FROM runs", {}), (std::vector<records::Row>{{"green"}}));
+  }
+
+  // The file is moved away, with its log, while the connection is held: the
+  // next record goes to a new file at the path, where the station looks.
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    std::filesystem::rename(std::string("runs.sqlite") + suffix,
+                            std::string("archived.sqlite") + suffix);
+  }
+  ASSERT_TRUE(keeper.keep("runs.sqlite", "outbox.sqlite", sample_record("2", "bb", "red")).stored);
+  EXPECT_EQ(count_runs("runs.sqlite"), 1);
+  EXPECT_EQ(count_runs("archived.sqlite"), 1);
+
+  // Another location is another store.
+  ASSERT_TRUE(keeper.keep("other.sqlite", "outbox.sqlite", sample_record("3", "cc", "red")).stored);
+  EXPECT_EQ(count_runs("other.sqlite"), 1);
+  EXPECT_EQ(count_runs("runs.sqlite"), 1);
+  keeper.close();
+}
