@@ -167,8 +167,8 @@ std::vector<std::vector<std::string>> lines_for(const JournalRun& r) {
   return lines;
 }
 
-bool write_durably(int fd, const std::string& text) {
-  return platform::write_all(fd, text.data(), text.size()) && ::fdatasync(fd) == 0;
+bool write_durably(int fd, const std::string& text, bool flush) {
+  return platform::write_all(fd, text.data(), text.size()) && (!flush || ::fdatasync(fd) == 0);
 }
 
 }  // namespace
@@ -334,7 +334,7 @@ void RunJournal::apply(const std::vector<std::string>& f, const std::string& raw
   }
 }
 
-bool RunJournal::append(const std::vector<std::string>& fields) {
+bool RunJournal::append(const std::vector<std::string>& fields, Flush flush) {
   std::string text = line_of(fields);
   // A torn last line keeps its own line: the new entry never joins it.
   if (torn_end_) text = "\n" + text;
@@ -355,7 +355,8 @@ bool RunJournal::append(const std::vector<std::string>& fields) {
     error_ = path_ + ": not a regular file";
     return false;
   }
-  const bool ok = write_durably(fd, text);
+  // A new file is flushed at once, with its name.
+  const bool ok = write_durably(fd, text, flush == Flush::kNow || created);
   const int saved_errno = errno;
   ::close(fd);
   if (!ok) {
@@ -380,7 +381,7 @@ bool RunJournal::started(const JournalRun& r) {
 
 bool RunJournal::backed_up(const std::string& uid, const std::vector<std::uint8_t>& imei,
                            const std::string& pc_file) {
-  return append({"imei", uid, hex_of(imei), pc_file});
+  return append({"imei", uid, hex_of(imei), pc_file}, Flush::kWithNextLine);
 }
 
 bool RunJournal::formatting(const std::string& uid) {
@@ -412,7 +413,7 @@ bool RunJournal::compact(std::size_t max_bytes, std::string* damaged_file) {
         ::open(side.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     std::string text;
     for (const std::string& line : damaged_lines_) text += line + "\n";
-    const bool ok = fd >= 0 && write_durably(fd, text);
+    const bool ok = fd >= 0 && write_durably(fd, text, true);
     if (fd >= 0) ::close(fd);
     if (!ok || !platform::sync_folder_of(side)) {
       error_ = side + ": cannot keep the damaged lines";

@@ -77,6 +77,8 @@ class RunJournal {
   const std::string& error() const { return error_; }
 
   bool started(const JournalRun& run);
+  // Written, not yet flushed: the IMEI is at risk only from the format on,
+  // and formatting() flushes the backup's line with its own, in one sync.
   bool backed_up(const std::string& uid, const std::vector<std::uint8_t>& imei,
                  const std::string& pc_file);
   bool formatting(const std::string& uid);
@@ -93,7 +95,8 @@ class RunJournal {
   bool compact(std::size_t max_bytes, std::string* damaged_file);
 
  private:
-  bool append(const std::vector<std::string>& fields);
+  enum class Flush { kNow, kWithNextLine };
+  bool append(const std::vector<std::string>& fields, Flush flush = Flush::kNow);
   void apply(const std::vector<std::string>& fields, const std::string& raw);
   JournalRun& entry(const std::string& uid);
 
