@@ -51,12 +51,15 @@ enum class PendingAnswer { kRestore, kKeepAside, kNoAnswer };
 
 // What makes the handset's identity outlive the process. The front end's run
 // installs one (a journal on disk); without one nothing is durable beyond
-// the PC file itself. Every "true" means flushed to disk.
+// the PC file itself. Every "true" means flushed to disk, a backup at the
+// latest together with the next step that puts the IMEI at risk.
 class ImeiKeeper {
  public:
   virtual ~ImeiKeeper() = default;
   // A read-back saved the handset's IMEI into pc_file; false when it cannot
-  // be made durable (the read-back then fails before any format).
+  // be kept (the read-back then fails before any format). Until formatting()
+  // the IMEI is still on the handset, so the backup may wait to be flushed
+  // with the format's own note.
   virtual bool backed_up(const std::string& pc_file, std::span<const std::uint8_t> imei) = 0;
   // The first format request is about to go out; false stops it.
   virtual bool formatting() = 0;

@@ -198,7 +198,7 @@ fs::PendingAnswer ImeiJournal::ask(const fs::PendingImei& p) {
 
 bool ImeiJournal::restore(const fs::PendingImei& p, const std::string& pc_file) {
   // This run's backup first: a crash between the two lines leaves the IMEI
-  // pending twice, never nowhere.
+  // pending twice, never nowhere. The settling line's sync flushes both.
   if (!backed_up(pc_file, p.imei)) return false;
   settle(p.run_uid, station::ImeiFate::kRestored);
   return true;
