@@ -22,7 +22,8 @@ namespace {
 std::optional<std::pair<unsigned long, unsigned long>> file_identity(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  return std::make_pair(static_cast<unsigned long>(st.st_dev), static_cast<unsigned long>(st.st_ino));
+  return std::make_pair(static_cast<unsigned long>(st.st_dev),
+                        static_cast<unsigned long>(st.st_ino));
 }
 
 // Tries for the write lock in each millisecond of the busy timeout.

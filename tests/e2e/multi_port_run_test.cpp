@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "support/e2e_support.h"
+#include "support/temp_dir.h"
 
 namespace stdfs = std::filesystem;
 
@@ -113,10 +114,8 @@ TEST(MultiPortRun, ports_write_only_their_own_files_and_keep_records_in_the_stat
 }
 
 TEST(MultiPortRun, a_port_whose_folder_cannot_be_made_has_no_run_and_the_others_go_on) {
-  char name[] = "/tmp/ffsload-e2e-ports-XXXXXX";
-  ASSERT_NE(mkdtemp(name), nullptr);
-  const stdfs::path work = name;
-  const stdfs::path station = work / "station";
+  testing_support::TempDir dir;
+  const stdfs::path station = dir.path();
   stdfs::create_directories(station / "ports");
   std::ofstream(station / "t.tms") << "tms 1\n";
   std::ofstream(station / "ports" / "4") << "a file where port 4's folder belongs";
@@ -133,5 +132,4 @@ TEST(MultiPortRun, a_port_whose_folder_cannot_be_made_has_no_run_and_the_others_
       << result.err;
   EXPECT_NE(result.err.find("ffsload: port 3: green"), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("ffsload: port 4: no run"), std::string::npos) << result.err;
-  stdfs::remove_all(work);
 }
