@@ -160,12 +160,20 @@ int main(int argc, char** argv) {
                                     std::pair{"last 30 days", std::string("2024-12-01")}}) {
     records::ReportFilter filter;
     if (!since.empty()) filter.since = since;
-    const auto t0 = Clock::now();
-    records::SqliteStore store("runs.sqlite", records::OpenFor::kReading);
-    const auto rows = records::build_report(store, filter);
-    const double report_ms = ms_since(t0);
-    std::printf("report over %ld records, %s: %.0f ms, %zu rows (goal < 2000 ms)\n", count, what,
-                report_ms, rows.size());
+    // The first report may read the file from disk (a file of a million
+    // records is over 2 GB); the figure is the median of three.
+    std::vector<double> times;
+    std::size_t rows = 0;
+    for (int round = 0; round < 3; ++round) {
+      const auto t0 = Clock::now();
+      records::SqliteStore store("runs.sqlite", records::OpenFor::kReading);
+      rows = records::build_report(store, filter).size();
+      times.push_back(ms_since(t0));
+    }
+    const double first_ms = times.front();
+    const double report_ms = median(times);
+    std::printf("report over %ld records, %s: %.0f ms (the first %.0f ms), %zu rows (goal < 2000 ms)\n",
+                count, what, report_ms, first_ms, rows);
     print_figure(platform::strprintf("yield report over %ld records, %s", count, what),
                  platform::strprintf("%.0f ms", report_ms), "< 2000 ms");
   }

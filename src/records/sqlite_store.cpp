@@ -288,11 +288,19 @@ void SqliteStore::for_each_row(const std::string& sql, const std::vector<std::st
   while ((step = sqlite3_step(statement.get())) == SQLITE_ROW) {
     for (std::size_t c = 0; c < row.size(); ++c) {
       const int column = static_cast<int>(c);
-      if (sqlite3_column_type(statement.get(), column) == SQLITE_NULL) {
-        row[c].reset();
-        continue;
-      }
+      // The text first, and the type only when there is none (a NULL, an
+      // empty blob, or memory running out): each call costs, a million rows
+      // of a report make it count.
       const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), column));
+      if (!text) {
+        const int type = sqlite3_column_type(statement.get(), column);
+        if (type == SQLITE_NULL) {
+          row[c].reset();
+          continue;
+        }
+        if (sqlite3_column_bytes(statement.get(), column) != 0) fail("cannot query");
+        text = "";
+      }
       const auto size = static_cast<std::size_t>(sqlite3_column_bytes(statement.get(), column));
       if (row[c]) {
         row[c]->assign(text, size);
@@ -303,6 +311,14 @@ void SqliteStore::for_each_row(const std::string& sql, const std::vector<std::st
     take(row);
   }
   if (step != SQLITE_DONE) fail("cannot query");
+}
+
+std::unique_ptr<Store> SqliteStore::open_reader() const {
+  try {
+    return std::make_unique<SqliteStore>(path_, OpenFor::kReading, busy_timeout_ms_);
+  } catch (const StoreError&) {
+    return nullptr;  // this connection reads it all then
+  }
 }
 
 std::vector<RunRecord> SqliteStore::all_records() {

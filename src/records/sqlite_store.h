@@ -42,6 +42,8 @@ class SqliteStore final : public Store {
   std::vector<Row> query(const std::string& sql, const std::vector<std::string>& params) override;
   void for_each_row(const std::string& sql, const std::vector<std::string>& params,
                     const std::function<void(const Row&)>& take) override;
+  // The same file opened again for reading; null when it cannot be.
+  std::unique_ptr<Store> open_reader() const override;
 
   // Every record in the file, oldest first (the outbox sends them all).
   std::vector<RunRecord> all_records();

@@ -57,6 +57,10 @@ class Store {
                             const std::function<void(const Row&)>& take) {
     for (const Row& row : query(sql, params)) take(row);
   }
+  // A second connection for reading, to be used from another thread while
+  // this one reads too; null where the store gives none (then one
+  // connection reads it all, in turn). Its snapshot may be a later one.
+  virtual std::unique_ptr<Store> open_reader() const { return nullptr; }
 };
 
 enum class OpenFor { kWriting, kReading };
