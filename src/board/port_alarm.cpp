@@ -10,9 +10,13 @@ AlarmRule fixture_alarm_rule(int k) {
   return [k](const std::string& station, int port,
              const std::vector<BoardRow>& recent) -> std::optional<FixtureAlarm> {
     if (k <= 0) return std::nullopt;
+    // The alarm reads a port's red runs back to its last green one (recent
+    // is newest first): the rest, most of a good port's runs, are not copied,
+    // since every card is drawn again at each change on the line.
     std::vector<records::RunRecord> runs;
-    runs.reserve(recent.size());
     for (const BoardRow& row : recent) {
+      if (row.outcome == "green") break;
+      if (row.outcome != "red") continue;
       records::RunRecord r;
       r.uid = row.uid;
       r.started_at_ms = row.started_at_ms;
