@@ -232,7 +232,7 @@ class Counter {
       unit_runs = std::async(std::launch::async, [&beside] { return read_all_unit_runs(*beside); });
     }
     read_range();
-    std::sort(in_range().begin(), in_range().end(),
+    std::sort(range_.runs.begin(), range_.runs.end(),
               [](const RunInRange& a, const RunInRange& b) { return a.id < b.id; });
     if (beside) {
       const UnitRuns runs = unit_runs.get();
@@ -251,8 +251,6 @@ class Counter {
   }
 
  private:
-  std::vector<RunInRange>& in_range() { return range_.runs; }
-
   // The runs in range: the later half on a second connection, where the
   // store gives one and the range's runs have times to halve.
   void read_range() {
