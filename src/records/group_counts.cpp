@@ -57,23 +57,36 @@ struct UnitRuns {
 
 const char* const kSerialFilter = " AND outcome NOT IN ('no run', 'running')";
 
-std::string whole_units_sql(const std::string& column, const std::string& filter) {
-  return "SELECT " + column + ", id, outcome FROM runs WHERE " + column + " IS NOT NULL" + filter +
+// Rows of (unit, id, outcome) in order of unit, as UnitRuns: a statement's
+// rows, or several statements' over disjoint units, one after another.
+class UnitRunReader {
+ public:
+  void read(Store& store, const std::string& sql, const std::vector<std::string>& params,
+            std::vector<UnitRun>& out) {
+    store.for_each_row(sql, params, [&](const Row& r) {
+      const std::string& key = r[0] ? *r[0] : kEmpty;
+      const std::string& outcome = r[2] ? *r[2] : kEmpty;
+      const bool new_unit = !any_ || key != last_;
+      if (new_unit) last_ = key;
+      any_ = true;
+      out.push_back(UnitRun{run_id(r[1]), new_unit, outcome == "green", counted(outcome)});
+    });
+  }
+
+ private:
+  std::string last_;
+  bool any_ = false;
+};
+
+std::string units_sql(const std::string& column, const std::string& which,
+                      const std::string& filter) {
+  return "SELECT " + column + ", id, outcome FROM runs WHERE " + column + which + filter +
          " ORDER BY " + column + ", started_at, id";
 }
 
 void read_whole_units(Store& store, const std::string& column, const std::string& filter,
                       std::vector<UnitRun>& out) {
-  std::string last;
-  bool any = false;
-  store.for_each_row(whole_units_sql(column, filter), {}, [&](const Row& r) {
-    const std::string& key = r[0] ? *r[0] : kEmpty;
-    const std::string& outcome = r[2] ? *r[2] : kEmpty;
-    const bool new_unit = !any || key != last;
-    if (new_unit) last = key;
-    any = true;
-    out.push_back(UnitRun{run_id(r[1]), new_unit, outcome == "green", counted(outcome)});
-  });
+  UnitRunReader().read(store, units_sql(column, " IS NOT NULL", filter), {}, out);
 }
 
 // Every unit's runs of the whole store, as the counting needs them.
@@ -195,7 +208,6 @@ class RangePart {
 
 // One unit's runs (an IMEI's or a serial's), fed in the order they started.
 struct Unit {
-  std::string key;
   bool open = false;
   bool seen_run = false;
   bool seen_counted = false;
@@ -234,13 +246,13 @@ class Counter {
     read_range();
     std::sort(range_.runs.begin(), range_.runs.end(),
               [](const RunInRange& a, const RunInRange& b) { return a.id < b.id; });
-    if (beside) {
-      const UnitRuns runs = unit_runs.get();
+    if (whole_store_) {
+      const UnitRuns runs = beside ? unit_runs.get() : read_all_unit_runs(store_);
       replay(runs.imei, true);
       replay(runs.serial, false);
     } else {
-      read_units("imei", "", true, range_.imeis);
-      read_units("unit_serial", kSerialFilter, false, range_.serials);
+      replay(read_units("imei", "", range_.imeis), true);
+      replay(read_units("unit_serial", kSerialFilter, range_.serials), false);
     }
 
     std::map<GroupKey, GroupCounts> out;
@@ -295,40 +307,24 @@ class Counter {
     return it != runs.end() && it->id == id ? &*it : nullptr;
   }
 
-  // Every run of the units named in `column` (the IMEIs: any outcome; the
-  // serials: counted runs, as `filter` says), in order of unit, started_at
-  // and id: the whole index when the range is the whole store, else the
-  // units in range, a few hundred at a time.
-  void read_units(const std::string& column, const std::string& filter, bool imei,
-                  std::vector<std::string>& keys) {
-    const std::string select = "SELECT " + column + ", id, outcome FROM runs WHERE ";
-    const std::string order = " ORDER BY " + column + ", started_at, id";
-    Unit unit;
-    if (whole_store_) {
-      store_.for_each_row(whole_units_sql(column, filter), {},
-                          [&](const Row& r) { feed(unit, r, imei); });
-    } else {
-      std::sort(keys.begin(), keys.end());
-      keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-      for (std::size_t start = 0; start < keys.size(); start += units_per_lookup_) {
-        const std::size_t end = std::min(keys.size(), start + units_per_lookup_);
-        std::string marks;
-        for (std::size_t i = start; i < end; ++i) marks += i == start ? "?" : ", ?";
-        const std::vector<std::string> batch(keys.begin() + static_cast<std::ptrdiff_t>(start),
-                                             keys.begin() + static_cast<std::ptrdiff_t>(end));
-        store_.for_each_row(select + column + " IN (" + marks + ")" + filter + order, batch,
-                            [&](const Row& r) { feed(unit, r, imei); });
-      }
+  // Every run of the units in range named in `column` (the IMEIs: any
+  // outcome; the serials: counted runs, as `filter` says), in order of unit,
+  // started_at and id, looked up a few hundred units at a time.
+  std::vector<UnitRun> read_units(const std::string& column, const std::string& filter,
+                                  std::vector<std::string>& keys) {
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    std::vector<UnitRun> runs;
+    UnitRunReader reader;
+    for (std::size_t start = 0; start < keys.size(); start += units_per_lookup_) {
+      const std::size_t end = std::min(keys.size(), start + units_per_lookup_);
+      std::string marks;
+      for (std::size_t i = start; i < end; ++i) marks += i == start ? "?" : ", ?";
+      const std::vector<std::string> batch(keys.begin() + static_cast<std::ptrdiff_t>(start),
+                                           keys.begin() + static_cast<std::ptrdiff_t>(end));
+      reader.read(store_, units_sql(column, " IN (" + marks + ")", filter), batch, runs);
     }
-    finish(unit);
-  }
-
-  void feed(Unit& unit, const Row& r, bool imei) {
-    const std::string& key = r[0] ? *r[0] : kEmpty;
-    const std::string& outcome = r[2] ? *r[2] : kEmpty;
-    const bool new_unit = !unit.open || key != unit.key;
-    if (new_unit) unit.key = key;
-    step(unit, UnitRun{run_id(r[1]), new_unit, outcome == "green", counted(outcome)}, imei);
+    return runs;
   }
 
   void replay(const std::vector<UnitRun>& runs, bool imei) {
