@@ -9,6 +9,7 @@
 
 #include "cli/board_command.h"
 #include "cli/check_command.h"
+#include "cli/pending_command.h"
 #include "cli/ports_command.h"
 #include "cli/report_command.h"
 #include "cli/run_command.h"
@@ -27,6 +28,7 @@ int run_command_line(int argc, char** argv, const WindowFronts& fronts) {
   add_run_command(app, &status);
   add_check_command(app, &status);
   add_ports_command(app, &status);
+  add_pending_command(app, &status);
   add_report_command(app, &status);
   add_grid_command(app, &status, fronts.open_grid);
   add_board_command(app, &status, argc, argv);

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -10,27 +11,29 @@
 #include <utility>
 #include <vector>
 
-#include "link/link.h"
-#include "platform/clock.h"
-#include "platform/headless_ui.h"
-#include "platform/serial_port_config.h"
-#include "platform/serial_operations.h"
-#include "platform/run_panel.h"
-#include "platform/text_format.h"
-#include "platform/user_interface.h"
-#include "records/location.h"
-#include "script/runner.h"
-#include "records/fixture_alarm.h"
-#include "station/customer_choice.h"
-#include "station/station_settings.h"
-#include "cli/trace_file.h"
-#include "link/frame_trace.h"
-#include "run/imei_journal.h"
-#include "multiport/multi_port_run.h"
 #include "cli/repeat_mode.h"
 #include "cli/stop_on_signals.h"
+#include "cli/trace_file.h"
+#include "link/frame_trace.h"
+#include "link/link.h"
+#include "multiport/multi_port_run.h"
+#include "platform/clock.h"
+#include "platform/headless_ui.h"
+#include "platform/run_panel.h"
+#include "platform/serial_operations.h"
+#include "platform/serial_port_config.h"
+#include "platform/text_format.h"
+#include "platform/user_interface.h"
+#include "records/fixture_alarm.h"
+#include "records/location.h"
+#include "run/imei_journal.h"
+#include "run/pending_imeis.h"
 #include "run/recording.h"
 #include "run/run_session.h"
+#include "script/runner.h"
+#include "station/customer_choice.h"
+#include "station/run_journal.h"
+#include "station/station_settings.h"
 
 namespace cli {
 
@@ -48,7 +51,7 @@ struct RunOptions {
   bool check_reply_checksum = false;
   bool repeat = false;
   std::string records;
-  std::string pending_imei;  // "restore", "keep-aside" or empty
+  std::string pending_imei;  // "restore", "restore=HEX", "keep-aside" or empty
   std::optional<std::string> unit;
   std::optional<std::string> operator_id;
 };
@@ -74,7 +77,8 @@ run::RunNotices stderr_notices() {
 // false when no run may start.
 bool identities_usable(const RunOptions& o, const station::StationSettings& settings) {
   if (o.unit) {
-    std::string why = o.unit->empty() ? "--unit is empty" : station::unit_serial_problem(settings, *o.unit);
+    std::string why =
+        o.unit->empty() ? "--unit is empty" : station::unit_serial_problem(settings, *o.unit);
     if (!why.empty()) {
       std::fprintf(stderr, "ffsload: %s: no run\n", why.c_str());
       return false;
@@ -129,6 +133,25 @@ int run(const RunOptions& o) {
     }
   }
 
+  std::optional<run::PendingOption> pending_option;
+  if (!o.pending_imei.empty()) {
+    std::string why;
+    pending_option = run::parse_pending_option(o.pending_imei, &why);
+    if (!pending_option) {
+      std::fprintf(stderr, "ffsload: %s\n", why.c_str());
+      return kExitNoRun;
+    }
+    // Naming an IMEI that is not pending here is a mistake, not an answer.
+    if (pending_option->imei &&
+        !run::imei_pending_on_port(station::station_folder(), o.port, *pending_option->imei)) {
+      std::fprintf(stderr,
+                   "ffsload: --pending-imei %s: that IMEI is not pending on port %d (\"ffsload "
+                   "pending\" lists the pending ones): no run\n",
+                   o.pending_imei.c_str(), o.port);
+      return kExitNoRun;
+    }
+  }
+
   install_run_interruption();
   platform::HeadlessUserInterface ui;
   ui.echo_run_log(platform::runPanel, platform::kRunLogControl, stdout);
@@ -145,9 +168,14 @@ int run(const RunOptions& o) {
   run::set_run_operator(o.operator_id);
   run::set_run_unit(o.unit);
   run::set_run_notices(stderr_notices());
+  // run --ports and the grid name themselves to their ports' runs.
+  const char* front_end = std::getenv(station::kFrontEndVariable);
+  run::set_run_front_end(front_end && *front_end ? front_end : o.repeat ? "repeat" : "run");
   std::string ma_no;
-  const bool chosen = !customer || station::choose_customer(customer->first, customer->second, &ma_no);
-  run::set_run_context(customer ? station::customer_key(customer->first, customer->second) : "", ma_no);
+  const bool chosen =
+      !customer || station::choose_customer(customer->first, customer->second, &ma_no);
+  run::set_run_context(customer ? station::customer_key(customer->first, customer->second) : "",
+                       ma_no);
   if (!chosen) {
     const auto now = run::now_utc_ms();
     run::record_run(now, now, run::RunOutcome::kNoRun);
@@ -181,14 +209,11 @@ int run(const RunOptions& o) {
   // An IMEI left pending by a run that died, on a handset without one: the
   // option answers for this one run; the repeat mode asks at the terminal.
   if (o.repeat) {
-    run::set_pending_imei_answer([&repeat](const fs::PendingImei&, const std::string& question) {
-      return repeat.ask_pending_imei(question);
-    });
-  } else if (!o.pending_imei.empty()) {
-    const fs::PendingAnswer answer = o.pending_imei == "restore" ? fs::PendingAnswer::kRestore
-                                                                 : fs::PendingAnswer::kKeepAside;
     run::set_pending_imei_answer(
-        [answer](const fs::PendingImei&, const std::string&) { return answer; });
+        [&repeat](const fs::PendingImei&, const std::vector<fs::PendingImei>&,
+                  const std::string& question) { return repeat.ask_pending_imei(question); });
+  } else if (pending_option) {
+    run::set_pending_imei_answer(run::answer_from_option(*pending_option));
   }
   const std::string script = tmsfile;
   run::RunResult result;
@@ -206,7 +231,7 @@ int run(const RunOptions& o) {
     result = run::run_script();
     status = result.outcome == run::RunOutcome::kGreen ? kExitGreen
              : result.outcome == run::RunOutcome::kRed ? kExitRed
-                                                  : kExitNoRun;
+                                                       : kExitNoRun;
     if (o.save) {
       const run::SavedLog saved = run::save_run_log();
       if (saved.saved) {
@@ -298,11 +323,12 @@ void add_run_command(CLI::App& app, int* status) {
   auto* pending = sub->add_option(
       "--pending-imei", options->pending_imei,
       "when an IMEI is pending on the port (a run stopped after the format, before the IMEI "
-      "write-back, by a power cut or kill -9) and this handset has no IMEI: \"restore\" says it "
-      "is that handset and gives the IMEI back; \"keep-aside\" says it is another and keeps the "
-      "IMEI aside. Without it such a run stops before any format. No effect when none is "
-      "pending");
-  pending->check(CLI::IsMember({"restore", "keep-aside"}));
+      "write-back, by a power cut or kill -9) and this handset has no valid IMEI: \"restore\" "
+      "says it is that handset and gives the IMEI back; \"keep-aside\" says it is another and "
+      "keeps the IMEI aside; both only when one IMEI is pending (that is not this unit's by its "
+      "serial). With several, \"restore=HEX\" names the one that is this handset's. Without "
+      "it such a run stops before any format. No effect when none is pending");
+  pending->type_name("restore|restore=HEX|keep-aside");
   pending->excludes(repeat);
   auto* unit = sub->add_option(
       "--unit", options->unit,
@@ -359,7 +385,8 @@ void add_run_command(CLI::App& app, int* status) {
       *status = kExitNoRun;
       return;
     }
-    if (!options->pending_imei.empty()) child_args.push_back("--pending-imei=" + options->pending_imei);
+    if (!options->pending_imei.empty())
+      child_args.push_back("--pending-imei=" + options->pending_imei);
     // Each port traces into a file of its own, beside the one named.
     const std::string trace_base =
         options->trace_file.empty() ? "" : std::filesystem::absolute(options->trace_file).string();

@@ -33,8 +33,11 @@ int mkfs(const std::string& line) {
   const FsRequest second = format_second_request();
   // The journal notes the format before the handset hears of it: a power cut
   // in the pause that follows must leave the IMEI pending, not forgotten.
-  if (ImeiKeeper* keeper = imei_keeper(); keeper && !keeper->formatting()) {
-    return refuse(line, kStatusJournalNotWritten, "cannot write the run journal; no format");
+  if (ImeiKeeper* keeper = imei_keeper()) {
+    std::string why;
+    if (const int status = keeper->formatting(&why); status != 0) {
+      return refuse(line, status, why + "; no format");
+    }
   }
   // From the first format request on, the handset may have lost its files,
   // whatever the replies say.

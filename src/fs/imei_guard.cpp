@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/date_time.h"
+#include "platform/text_format.h"
+
 namespace fs {
 
 namespace {
@@ -73,6 +76,15 @@ const std::string& imei_backup_file() {
 
 const std::optional<std::vector<std::uint8_t>>& imei_read_back() {
   return g_guard.read_back;
+}
+
+std::string describe_pending(const PendingImei& p) {
+  std::string text;
+  for (std::uint8_t b : p.imei) text += platform::strprintf("%02x", b);
+  text += " (run at " + platform::local_date_time_text(p.started_at_ms);
+  if (!p.unit_serial.empty()) text += ", unit " + p.unit_serial;
+  if (!p.customer.empty()) text += ", customer " + p.customer;
+  return text + ")";
 }
 
 void set_imei_keeper(ImeiKeeper* keeper) {

@@ -42,12 +42,19 @@ struct PendingImei {
   int port = 0;
   std::vector<std::uint8_t> imei;  // the 8 bytes read back
   std::string pc_file;             // where that run saved them
+  // What tells its handset apart from another's, as far as that run knew.
+  std::string unit_serial;  // "" when none was scanned
+  std::string customer;
+  std::string operator_id;
+  std::string front_end;
 };
 
 // The operator's answer about a pending IMEI while the handset on the
-// fixture has no IMEI file: it is that handset (restore), it is not (keep
-// aside), or nobody answered (the run must stop before any format).
-enum class PendingAnswer { kRestore, kKeepAside, kNoAnswer };
+// fixture has no valid IMEI file: it is that handset (restore), it is not
+// and the IMEI is kept aside for good (the only one pending), it is not and
+// the IMEI waits for its own handset (one of several pending), or nobody
+// answered (the run must stop before any format).
+enum class PendingAnswer { kRestore, kKeepAside, kNotThisOne, kNoAnswer };
 
 // What makes the handset's identity outlive the process. The front end's run
 // installs one (a journal on disk); without one nothing is durable beyond
@@ -61,20 +68,38 @@ class ImeiKeeper {
   // the IMEI is still on the handset, so the backup may wait to be flushed
   // with the format's own note.
   virtual bool backed_up(const std::string& pc_file, std::span<const std::uint8_t> imei) = 0;
-  // The first format request is about to go out; false stops it.
-  virtual bool formatting() = 0;
+  // Non-zero (a status, with *why) when what the keeper knows cannot be
+  // trusted (a damaged or unreadable journal): neither an IMEI read-back
+  // nor a format may then go on, since a pending IMEI may be hidden in it.
+  virtual int blocked(std::string* why) = 0;
+  // The first format request is about to go out; a non-zero status (with
+  // *why) stops it: the keeper cannot note it, cannot be trusted, or holds
+  // pending IMEIs that this run has not checked against the handset.
+  virtual int formatting(std::string* why) = 0;
   // The handset confirmed the IMEI write-back.
   virtual void written_back() = 0;
   // The IMEIs pending on this port, newest first.
   virtual std::vector<PendingImei> pending() = 0;
+  // This run's unit serial, "" when none was scanned.
+  virtual std::string unit_serial() const = 0;
+  // The handset's IMEI was compared with every pending one, or the pending
+  // ones were settled or ruled out: the format may go on.
+  virtual void pending_checked() = 0;
   // The handset answered with this pending IMEI: its write-back had happened.
   virtual void found_on_handset(const PendingImei& pending) = 0;
-  virtual PendingAnswer ask(const PendingImei& pending) = 0;
+  // Whether the handset is that of `pending`, one of `candidates` (the
+  // pending IMEIs that may be this handset's, newest first).
+  virtual PendingAnswer ask(const PendingImei& pending,
+                            const std::vector<PendingImei>& candidates) = 0;
   // The answer Yes: the pending IMEI becomes this run's backup in pc_file.
   virtual bool restore(const PendingImei& pending, const std::string& pc_file) = 0;
   // The answer No: the IMEI is kept aside for good.
   virtual void keep_aside(const PendingImei& pending) = 0;
 };
+
+// "53029910476543f1 (run at 2026-12-08 14:02:11, unit SN1, customer 1)": a
+// pending IMEI as the operator tells it apart from another.
+std::string describe_pending(const PendingImei& pending);
 
 void set_imei_keeper(ImeiKeeper* keeper);  // nullptr: none
 ImeiKeeper* imei_keeper();

@@ -8,12 +8,12 @@
 #include <cstdio>
 #include <span>
 
-#include "link/command_support.h"
 #include "fs/handset_file_read.h"
 #include "fs/imei_guard.h"
 #include "fs/pc_file.h"
 #include "fs/refusals.h"
 #include "fs/request.h"
+#include "link/command_support.h"
 #include "link/link.h"
 #include "platform/file_claims.h"
 #include "platform/files.h"
@@ -71,9 +71,11 @@ bool holds_pending_imei(const std::string& pc_name, const std::vector<PendingIme
     got = std::fread(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);
   }
+  const std::string absolute = platform::absolute_path(pc_name);
   for (const PendingImei& p : pending) {
-    if (p.pc_file == pc_name) return true;
-    if (got == p.imei.size() && std::equal(p.imei.begin(), p.imei.end(), bytes.begin())) return true;
+    if (p.pc_file == pc_name || p.pc_file == absolute) return true;
+    if (got == p.imei.size() && std::equal(p.imei.begin(), p.imei.end(), bytes.begin()))
+      return true;
   }
   return false;
 }
@@ -101,27 +103,67 @@ void sort_out_pending(const std::vector<PendingImei>& pending,
 
 enum class PendingOutcome { kNoneRestored, kRestored, kUnanswered, kNotWritten };
 
-// The handset has no IMEI file and IMEIs are pending: the operator says,
-// newest first, whether this is the handset of each.
+// The PC file first, then the journal's note that this run holds the IMEI
+// now: a crash in between leaves it pending, never lost.
+bool restore_pending(const PendingImei& p, const std::string& pc_name) {
+  return write_pc_file(pc_name, p.imei) && imei_keeper()->restore(p, pc_name);
+}
+
+// The handset has no valid IMEI file and IMEIs are pending on the port. A
+// pending IMEI whose run scanned this unit's serial is this handset's, and
+// one whose run scanned another serial is not; about the others (no serial
+// to go by) the operator says, newest first, whether this is their handset.
+// *candidates: those asked about.
 PendingOutcome settle_pending(const std::vector<PendingImei>& pending, const std::string& pc_name,
-                              std::vector<std::uint8_t>* restored) {
+                              std::vector<std::uint8_t>* restored,
+                              std::vector<PendingImei>* candidates) {
   ImeiKeeper* keeper = imei_keeper();
+  const std::string serial = keeper->unit_serial();
+  std::vector<PendingImei> same_unit;
   for (const PendingImei& p : pending) {
-    switch (keeper->ask(p)) {
+    if (!serial.empty() && p.unit_serial == serial) {
+      same_unit.push_back(p);
+    } else if (serial.empty() || p.unit_serial.empty()) {
+      candidates->push_back(p);
+    }
+  }
+  if (!same_unit.empty()) {
+    const bool one_imei = std::all_of(same_unit.begin(), same_unit.end(), [&](const auto& p) {
+      return p.imei == same_unit.front().imei;
+    });
+    if (one_imei) {
+      // The newest run of this unit holds its IMEI; an older one's is the same.
+      if (!restore_pending(same_unit.front(), pc_name)) return PendingOutcome::kNotWritten;
+      for (std::size_t i = 1; i < same_unit.size(); ++i) keeper->restore(same_unit[i], pc_name);
+      *restored = same_unit.front().imei;
+      operator_notice("IMEI " + describe_pending(same_unit.front()) + " was pending for unit " +
+                      serial + ", which is this handset: it is this run's backup in " + pc_name +
+                      ", and the script's write-back gives it back");
+      return PendingOutcome::kRestored;
+    }
+    // One unit with two IMEIs: only a person can say which is its own.
+    *candidates = same_unit;
+  }
+  for (const PendingImei& p : *candidates) {
+    switch (keeper->ask(p, *candidates)) {
       case PendingAnswer::kNoAnswer:
         return PendingOutcome::kUnanswered;
       case PendingAnswer::kKeepAside:
+        if (candidates->size() > 1) {
+          // With several pending, No says only that this is not their
+          // handset: each still waits for its own.
+          continue;
+        }
         keeper->keep_aside(p);
         operator_notice(platform::strprintf(
             "IMEI %s is kept aside: it is not this handset's; \"ffsload report --interrupted\" "
             "lists it",
             imei_hex(p.imei).c_str()));
         continue;
+      case PendingAnswer::kNotThisOne:
+        continue;
       case PendingAnswer::kRestore:
-        // The PC file first, then the journal's note that this run holds the
-        // IMEI now: a crash in between leaves it pending, never lost.
-        if (!write_pc_file(pc_name, p.imei)) return PendingOutcome::kNotWritten;
-        if (!keeper->restore(p, pc_name)) return PendingOutcome::kNotWritten;
+        if (!restore_pending(p, pc_name)) return PendingOutcome::kNotWritten;
         *restored = p.imei;
         operator_notice(platform::strprintf(
             "IMEI %s is this run's backup in %s: the script's write-back gives it back",
@@ -130,6 +172,26 @@ PendingOutcome settle_pending(const std::vector<PendingImei>& pending, const std
     }
   }
   return PendingOutcome::kNoneRestored;
+}
+
+// Why nothing was formatted, and what answers the question next time.
+std::string unanswered_notice(const std::vector<PendingImei>& candidates) {
+  if (candidates.size() <= 1) {
+    return "an IMEI is pending on this port and this handset has none, and nobody said whether "
+           "it is that handset: nothing was formatted. Run again and answer the question (on the "
+           "command line: --pending-imei restore gives it the pending IMEI back, --pending-imei "
+           "keep-aside keeps the IMEI aside)";
+  }
+  std::string text = platform::strprintf(
+      "%zu IMEIs are pending on this port and this handset has none, and nobody said which of "
+      "them, if any, is its own: nothing was formatted. Pending: ",
+      candidates.size());
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
+    text += (i ? "; " : "") + describe_pending(candidates[i]);
+  }
+  return text +
+         ". Run again and answer each question (on the command line: --pending-imei "
+         "restore=HEX gives this handset the IMEI HEX; \"ffsload pending\" lists them)";
 }
 
 int read_back(const std::string& line, const std::string& directory,
@@ -146,15 +208,21 @@ int read_back(const std::string& line, const std::string& directory,
   }
   // The file this read-back writes stays this run's until the run ends.
   if (auto holder = platform::claim_file(suffixed, comport)) {
-    return refuse(
-        line, kStatusPcFileHeldElsewhere,
-        platform::strprintf("%s %s", suffixed.c_str(), holder->c_str()));
+    return refuse(line, kStatusPcFileHeldElsewhere,
+                  platform::strprintf("%s %s", suffixed.c_str(), holder->c_str()));
   }
 
   // An IMEI-named read-back is the backup of the handset's identity: it
   // finds out whether there is one before anything on the PC is touched.
   const bool imei = pc_name.starts_with("IMEI");
   ImeiKeeper* keeper = imei ? imei_keeper() : nullptr;
+  if (keeper) {
+    std::string why;
+    if (const int status = keeper->blocked(&why); status != 0) {
+      IMEI_flag = 0;
+      return refuse(line, status, why);
+    }
+  }
   const std::vector<PendingImei> pending = keeper ? keeper->pending() : std::vector<PendingImei>{};
   FileFacts facts;
   std::array<std::uint8_t, kLargestFile> buffer{};
@@ -171,32 +239,36 @@ int read_back(const std::string& line, const std::string& directory,
       // IMEI" would let the format erase the identity.
       if (status != 0 && wire::last_reply_fault() == wire::ReplyFault::kRefused) ++refusals;
       const bool refused_every_time = refusals == wire::kAttemptCount;
-      if (refused_every_time && !pending.empty()) {
+      // No IMEI file, or one torn to another size: either way the handset
+      // holds no identity of its own, and may be the handset of a pending one.
+      const bool no_valid_imei = refused_every_time || (status == 0 && facts.size != kImeiFileSize);
+      if (no_valid_imei && !pending.empty()) {
         std::vector<std::uint8_t> restored;
-        switch (settle_pending(pending, suffixed, &restored)) {
+        std::vector<PendingImei> candidates;
+        switch (settle_pending(pending, suffixed, &restored, &candidates)) {
           case PendingOutcome::kUnanswered:
             IMEI_flag = 0;
-            operator_notice(
-                "an IMEI is pending on this port and this handset has none, and nobody said "
-                "whether it is that handset: nothing was formatted. Run again and answer the "
-                "question (on the command line: --pending-imei restore gives it the pending "
-                "IMEI back, --pending-imei keep-aside keeps the IMEI aside)");
+            operator_notice(unanswered_notice(candidates));
             return refuse(line, kStatusPendingImeiUnanswered,
-                          "an IMEI is pending and nobody said whether this is its handset");
+                          candidates.size() > 1
+                              ? "IMEIs are pending and nobody said which is this handset's"
+                              : "an IMEI is pending and nobody said whether this is its handset");
           case PendingOutcome::kNotWritten:
             IMEI_flag = 0;
             return refuse(line, kStatusPcFileNotWritten,
                           "cannot make the pending IMEI this run's backup in " + suffixed);
           case PendingOutcome::kRestored:
+            keeper->pending_checked();
             IMEI_flag = 1;
             pc_name = suffixed;
             imei_guard_note_backup(pc_name, restored);
             return 0;
           case PendingOutcome::kNoneRestored:
+            keeper->pending_checked();
             break;
         }
       }
-      if (refused_every_time || (status == 0 && facts.size != kImeiFileSize)) {
+      if (no_valid_imei) {
         IMEI_flag = 0;
         return 0;
       }
@@ -217,13 +289,15 @@ int read_back(const std::string& line, const std::string& directory,
   bool pc_file_written = true;
   bool journal_written = true;
   if (result == 0) {
-    if (imei && !pending.empty()) sort_out_pending(pending, std::span(buffer).first(facts.size));
+    if (imei && !pending.empty()) {
+      sort_out_pending(pending, std::span(buffer).first(facts.size));
+      keeper->pending_checked();
+    }
     pc_file_written = write_pc_file(pc_name, std::span(buffer).first(facts.size));
     if (!pc_file_written) result = kStatusPcFileNotWritten;
     // The journal keeps the IMEI beyond this process before a format can
     // follow; if it cannot, no format may.
-    if (result == 0 && keeper &&
-        !keeper->backed_up(pc_name, std::span(buffer).first(facts.size))) {
+    if (result == 0 && keeper && !keeper->backed_up(pc_name, std::span(buffer).first(facts.size))) {
       journal_written = false;
       result = kStatusJournalNotWritten;
     }

@@ -33,6 +33,13 @@ constexpr int kStatusJournalNotWritten = 59;
 // A handset without an IMEI file while an IMEI is pending on this port, and
 // nobody said whether this is that handset: the run stops before any format.
 constexpr int kStatusPendingImeiUnanswered = 61;
+// The run journal has a damaged line or cannot be read: a pending IMEI may be
+// hidden in it, so no IMEI read-back or format goes on until a line engineer
+// has resolved it ("ffsload pending").
+constexpr int kStatusJournalNeedsEngineer = 62;
+// IMEIs are pending on this port and this run formats without having read
+// the handset's IMEI: nobody knows whether this is one of their handsets.
+constexpr int kStatusPendingImeiUnchecked = 63;
 
 // Refuses with 58 when another process's run holds pc_name; 0 when free.
 int refuse_if_held_elsewhere(const std::string& line, const std::string& pc_name);

@@ -12,13 +12,14 @@
 #include <map>
 #include <set>
 
+#include "multiport/port_supervisor.h"
 #include "platform/child_process.h"
 #include "platform/folders.h"
 #include "records/location.h"
-#include "multiport/port_supervisor.h"
 #include "records/store.h"
 #include "run/exit_status.h"
 #include "station/port_folders.h"
+#include "station/run_journal.h"
 
 namespace multiport {
 
@@ -118,6 +119,15 @@ std::vector<std::pair<std::string, std::string>> station_records_environment(
       {records::kOutboxVariable, std::filesystem::absolute(records::outbox_location()).string()}};
 }
 
+std::vector<std::pair<std::string, std::string>> port_child_environment(
+    const std::string& records_option, const std::string& station, const std::string& front_end) {
+  auto environment = station_records_environment(records_option);
+  environment.emplace_back(station::kStationFolderVariable,
+                           std::filesystem::absolute(station).string());
+  environment.emplace_back(station::kFrontEndVariable, front_end);
+  return environment;
+}
+
 int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& child_args,
                  const std::string& trace_base, const std::string& records_option,
                  const PortRun& in_process) {
@@ -133,7 +143,7 @@ int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& 
         outcomes[port] = PortOutcome{true, end};
       });
   supervisor.set_silence_limit_ms(kPortSilenceLimitMs);
-  supervisor.set_child_environment(station_records_environment(records_option));
+  supervisor.set_child_environment(port_child_environment(records_option, station, "ports"));
 
   // The children decide for themselves how to stop safely (never between a
   // format and the IMEI write-back); the supervisor hands signals on.

@@ -28,6 +28,13 @@ std::string port_program();
 std::vector<std::pair<std::string, std::string>> station_records_environment(
     const std::string& option);
 
+// The whole environment of a port's child: the records' above, and the
+// station folder and the front end (`front_end`: "ports" or "grid"), so that
+// the port's run, working in its own folder, keeps its journal in the
+// station folder, where every front end's run on that port finds it.
+std::vector<std::pair<std::string, std::string>> port_child_environment(
+    const std::string& records_option, const std::string& station, const std::string& front_end);
+
 // What runs port N's run inside a child that is a copy of this process, as
 // "run --port N ARGS" (with its trace file) would run it in the port's folder.
 using PortRun = std::function<int(int port)>;

@@ -50,7 +50,7 @@ StationGrid::StationGrid(std::string station, const std::vector<platform::Compor
                                     "--repeat"};
   };
   supervisor_.set_silence_limit_ms(kPortSilenceLimitMs);
-  supervisor_.set_child_environment(station_records_environment(records_option));
+  supervisor_.set_child_environment(port_child_environment(records_option, station_, "grid"));
 }
 
 GridTile* StationGrid::find(int port) {

@@ -34,6 +34,15 @@ int CVI_GetSystemTime(int* hours, int* minutes, int* seconds) {
   return 0;
 }
 
+std::string local_date_time_text(std::int64_t utc_ms) {
+  const std::time_t seconds = static_cast<std::time_t>(utc_ms / 1000);
+  std::tm tm{};
+  localtime_r(&seconds, &tm);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+  return text;
+}
+
 void set_fixed_local_time(const std::tm* moment) {
   if (moment) {
     g_fixed = *moment;

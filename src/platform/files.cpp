@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 
 namespace platform {
 
@@ -89,6 +90,12 @@ void note_partial_file(const std::string& path) {
 
 void remove_partial_file_now() {
   if (g_partial_noted) ::unlink(g_partial_file.data());
+}
+
+std::string absolute_path(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  return ec ? path : absolute.lexically_normal().string();
 }
 
 }  // namespace platform

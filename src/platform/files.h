@@ -20,6 +20,10 @@ namespace platform {
 // file refuses (a full disk, a closed pipe).
 bool write_all(int fd, const void* data, std::size_t size);
 
+// `path` from the root, as the current folder makes it; `path` itself when
+// that cannot be said.
+std::string absolute_path(const std::string& path);
+
 // Flushes an open file's data to the disk; false when the disk refuses.
 bool sync_file(int fd);
 // Flushes the folder that holds `path` (its new or renamed entry) to the disk.

@@ -1,7 +1,8 @@
 #include "run/imei_journal.h"
 
-#include <ctime>
-
+#include "fs/refusals.h"
+#include "platform/date_time.h"
+#include "platform/files.h"
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
 #include "records/run_record.h"
@@ -20,24 +21,9 @@ std::string hex(const std::vector<std::uint8_t>& bytes) {
   return records::hex_bytes(std::string(bytes.begin(), bytes.end()));
 }
 
-std::string local_time(std::int64_t ms) {
-  const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-  std::tm tm{};
-  localtime_r(&seconds, &tm);
-  return platform::strprintf("%02d:%02d:%02d", tm.tm_hour, tm.tm_min, tm.tm_sec);
-}
-
-fs::PendingImei pending_of(const station::JournalRun& r) {
-  fs::PendingImei p;
-  p.run_uid = r.uid;
-  p.started_at_ms = r.started_at_ms;
-  p.port = r.port;
-  p.imei = *r.imei;
-  p.pc_file = r.pc_file;
-  return p;
-}
-
-// The record of a run that an earlier process left in the journal.
+// The record of a run that an earlier process left in the journal: the
+// journal holds from the run's start what its record needs, so a run killed
+// before its first record copy still counts for its unit and attempt.
 records::RunRecord earlier_record(const station::JournalRun& r) {
   records::RunRecord record;
   record.uid = r.uid;
@@ -50,6 +36,10 @@ records::RunRecord earlier_record(const station::JournalRun& r) {
   record.script = r.script;
   record.ma_no = r.ma_no;
   record.tool_version = r.tool_version;
+  if (!r.unit_serial.empty()) record.unit_serial = r.unit_serial;
+  if (!r.operator_id.empty()) record.operator_id = r.operator_id;
+  record.attempt = r.attempt;
+  if (!r.fixture.empty()) record.fixture = r.fixture;
   record.outcome = r.ended ? r.outcome : "interrupted";
   if (r.imei) record.imei = hex(*r.imei);
   if (const std::string fate = record_fate(r); !fate.empty()) record.imei_fate = fate;
@@ -58,18 +48,48 @@ records::RunRecord earlier_record(const station::JournalRun& r) {
 
 }  // namespace
 
-std::string pending_question(const fs::PendingImei& p) {
-  return platform::strprintf(
-      "The run on port %d at %s stopped after the format, before IMEI %s was written back. Is "
-      "this that handset?",
-      p.port, local_time(p.started_at_ms).c_str(), hex(p.imei).c_str());
+void record_journal_run(const station::JournalRun& run) {
+  record_earlier_run(earlier_record(run));
+}
+
+fs::PendingImei pending_of(const station::JournalRun& r) {
+  fs::PendingImei p;
+  p.run_uid = r.uid;
+  p.started_at_ms = r.started_at_ms;
+  p.port = r.port;
+  if (r.imei) p.imei = *r.imei;
+  p.pc_file = r.pc_file;
+  p.unit_serial = r.unit_serial;
+  p.customer = r.customer;
+  p.operator_id = r.operator_id;
+  p.front_end = r.front_end;
+  return p;
+}
+
+std::string pending_question(const fs::PendingImei& p,
+                             const std::vector<fs::PendingImei>& candidates) {
+  std::string who;
+  if (!p.unit_serial.empty()) who += "unit " + p.unit_serial;
+  if (!p.customer.empty()) who += (who.empty() ? "" : ", ") + ("customer " + p.customer);
+  std::string text = platform::strprintf(
+      "The run on port %d at %s%s stopped after the format, before IMEI %s was written back",
+      p.port, platform::local_date_time_text(p.started_at_ms).c_str(),
+      who.empty() ? "" : (" (" + who + ")").c_str(), hex(p.imei).c_str());
+  if (candidates.size() > 1) {
+    text += platform::strprintf(
+        "; it is one of %zu IMEIs pending on this port, and No leaves it pending for its own "
+        "handset",
+        candidates.size());
+  }
+  return text + ". Is this that handset?";
 }
 
 void set_pending_imei_answer(PendingImeiAnswer answer) {
   g_answer = std::move(answer);
 }
 
-fs::PendingAnswer ask_in_confirm_popup(const fs::PendingImei&, const std::string& question) {
+fs::PendingAnswer ask_in_confirm_popup(const fs::PendingImei&, const std::vector<fs::PendingImei>&,
+                                       const std::string& question) {
   switch (platform::ConfirmPopup("Pending IMEI", question)) {
     case 1:
       return fs::PendingAnswer::kRestore;
@@ -88,8 +108,10 @@ std::string record_fate(const station::JournalRun& r) {
   return "not at risk";
 }
 
-ImeiJournal::ImeiJournal(std::string path, station::JournalRun run)
-    : journal_(std::move(path)), run_(std::move(run)) {}
+ImeiJournal::ImeiJournal(const std::string& station, int port)
+    : station_(station), journal_(station::journal_path(station, port)) {
+  run_.port = port;
+}
 
 void ImeiJournal::broken(const std::string& what) {
   usable_ = false;
@@ -99,35 +121,62 @@ void ImeiJournal::broken(const std::string& what) {
                       "): this run refuses to format the handset, so that its IMEI cannot be lost");
 }
 
-void ImeiJournal::begin() {
-  if (!journal_.lock() || !journal_.load()) {
-    // An unreadable journal may hold a pending IMEI: nothing may be formatted.
+void ImeiJournal::distrust(const std::string& why) {
+  if (!trusted_) return;
+  trusted_ = false;
+  distrust_ = why;
+  fs::operator_notice(why +
+                      ": a pending IMEI may be hidden in it, so no IMEI read-back or format runs "
+                      "on this port until a line engineer has looked (\"ffsload pending\" lists "
+                      "it, \"ffsload pending --port " +
+                      std::to_string(run_.port) + " --resolve-damaged\" sets damaged lines aside)");
+}
+
+bool ImeiJournal::open() {
+  if (!journal_.lock()) {
+    if (journal_.busy()) return false;
     broken(journal_.error());
-    return;
   }
-  for (const std::string& damage : journal_.damaged()) {
-    fs::operator_notice("the run journal is damaged: " + damage + "; the line is kept in " +
-                        station::journal_file_name(run_.port) + ".damaged");
+  if (!journal_.load()) {
+    // An unreadable journal may hold a pending IMEI: nothing may be formatted.
+    usable_ = false;
+    distrust("the run journal " + journal_.path() + " cannot be read (" + journal_.error() + ")");
+    return true;
   }
+  if (usable_ && !journal_.absorb(station::old_journal_path(station_, run_.port))) {
+    distrust("the run journal an older ffsload kept for port " + std::to_string(run_.port) +
+             " cannot be taken in (" + journal_.error() + ")");
+  }
+  if (!journal_.damaged().empty()) {
+    std::string what;
+    for (const std::string& damage : journal_.damaged())
+      what += (what.empty() ? "" : ", ") + damage;
+    distrust("the run journal " + journal_.path() + " is damaged: " + what);
+  }
+  if (!usable_) return true;
   for (const station::JournalRun& r : std::vector<station::JournalRun>(journal_.runs())) {
     if (!r.open()) continue;
     if (!journal_.interrupted(r.uid)) {
       broken(journal_.error());
-      return;
+      return true;
     }
     record_earlier_run(earlier_record(*journal_.find(r.uid)));
   }
-  std::string damaged_file;
-  if (!journal_.compact(kJournalCompactBytes, &damaged_file)) {
+  if (!journal_.compact(kJournalCompactBytes)) {
     fs::operator_notice("the run journal could not be tidied: " + journal_.error());
   }
   for (const fs::PendingImei& p : pending()) {
     fs::operator_notice(platform::strprintf(
-        "IMEI %s is pending on port %d: the run at %s stopped after the format, before the "
+        "IMEI %s is pending on port %d: the run stopped after the format, before the "
         "write-back; it is kept in the run journal until its handset has it again",
-        hex(p.imei).c_str(), p.port, local_time(p.started_at_ms).c_str()));
+        fs::describe_pending(p).c_str(), p.port));
   }
-  if (!journal_.started(run_)) broken(journal_.error());
+  return true;
+}
+
+void ImeiJournal::start(const station::JournalRun& run) {
+  run_ = run;
+  if (usable_ && !journal_.started(run_)) broken(journal_.error());
 }
 
 void ImeiJournal::end(const std::string& outcome) {
@@ -144,7 +193,8 @@ std::string ImeiJournal::fate() const {
 bool ImeiJournal::backed_up(const std::string& pc_file, std::span<const std::uint8_t> imei) {
   if (!usable_) return false;
   const std::vector<std::uint8_t> bytes(imei.begin(), imei.end());
-  if (!journal_.backed_up(run_.uid, bytes, pc_file)) {
+  // From the root: another front end's run may work in another folder.
+  if (!journal_.backed_up(run_.uid, bytes, platform::absolute_path(pc_file))) {
     broken(journal_.error());
     return false;
   }
@@ -152,13 +202,32 @@ bool ImeiJournal::backed_up(const std::string& pc_file, std::span<const std::uin
   return true;
 }
 
-bool ImeiJournal::formatting() {
-  if (!usable_) return false;
+int ImeiJournal::blocked(std::string* why) {
+  if (trusted_) return 0;
+  *why = distrust_;
+  return fs::kStatusJournalNeedsEngineer;
+}
+
+int ImeiJournal::formatting(std::string* why) {
+  if (const int status = blocked(why); status != 0) return status;
+  if (!usable_) {
+    *why = "cannot write the run journal";
+    return fs::kStatusJournalNotWritten;
+  }
+  if (!pending_checked_) {
+    if (const auto waiting = pending(); !waiting.empty()) {
+      *why = platform::strprintf(
+          "%zu IMEI(s) pending on port %d and this run has not read the handset's IMEI",
+          waiting.size(), run_.port);
+      return fs::kStatusPendingImeiUnchecked;
+    }
+  }
   if (!journal_.formatting(run_.uid)) {
     broken(journal_.error());
-    return false;
+    *why = "cannot write the run journal";
+    return fs::kStatusJournalNotWritten;
   }
-  return true;
+  return 0;
 }
 
 void ImeiJournal::written_back() {
@@ -191,9 +260,10 @@ void ImeiJournal::found_on_handset(const fs::PendingImei& p) {
   settle(p.run_uid, station::ImeiFate::kWrittenBack);
 }
 
-fs::PendingAnswer ImeiJournal::ask(const fs::PendingImei& p) {
+fs::PendingAnswer ImeiJournal::ask(const fs::PendingImei& p,
+                                   const std::vector<fs::PendingImei>& candidates) {
   if (!g_answer) return fs::PendingAnswer::kNoAnswer;
-  return g_answer(p, pending_question(p));
+  return g_answer(p, candidates, pending_question(p, candidates));
 }
 
 bool ImeiJournal::restore(const fs::PendingImei& p, const std::string& pc_file) {

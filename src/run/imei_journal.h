@@ -14,13 +14,18 @@
 
 namespace run {
 
-// "The run on port 3 at 14:02:11 stopped after the format, before IMEI
-// 0123456789abcdef was written back. Is this that handset?"
-std::string pending_question(const fs::PendingImei& pending);
+// "The run on port 3 at 2026-12-08 14:02:11 (unit SN1, customer 1) stopped
+// after the format, before IMEI 0123456789abcdef was written back. Is this
+// that handset?" With several candidates it says so, and that No leaves the
+// IMEI pending for its own handset.
+std::string pending_question(const fs::PendingImei& pending,
+                             const std::vector<fs::PendingImei>& candidates);
 
-// How the front end answers that question (a dialog, the terminal, an option).
-using PendingImeiAnswer =
-    std::function<fs::PendingAnswer(const fs::PendingImei& pending, const std::string& question)>;
+// How the front end answers that question (a dialog, the terminal, an
+// option), given the pending IMEIs that may be this handset's, newest first.
+using PendingImeiAnswer = std::function<fs::PendingAnswer(
+    const fs::PendingImei& pending, const std::vector<fs::PendingImei>& candidates,
+    const std::string& question)>;
 // Set by the front end; without one nobody answers and the run stops before
 // any format.
 void set_pending_imei_answer(PendingImeiAnswer answer);
@@ -28,43 +33,69 @@ void set_pending_imei_answer(PendingImeiAnswer answer);
 // The operator GUI's answer: the question in a Yes/No box (ConfirmPopup).
 // Yes restores, No keeps aside; a box closed without a choice, or no one to
 // ask, is no answer.
-fs::PendingAnswer ask_in_confirm_popup(const fs::PendingImei& pending, const std::string& question);
+fs::PendingAnswer ask_in_confirm_popup(const fs::PendingImei& pending,
+                                       const std::vector<fs::PendingImei>& candidates,
+                                       const std::string& question);
 
 // The IMEI's fate as records name it.
 std::string record_fate(const station::JournalRun& run);
 
 class ImeiJournal final : public fs::ImeiKeeper {
  public:
-  // path: the port's journal file in the start folder.
-  ImeiJournal(std::string path, station::JournalRun run);
+  // The journal of `port` in the station folder `station`.
+  ImeiJournal(const std::string& station, int port);
 
-  // The run starts: earlier runs that never ended are noted as interrupted
-  // (and recorded so), damage and pending IMEIs are told, and this run's
-  // start is written. A journal that cannot be written is told at once; its
-  // run then refuses any format.
-  void begin();
+  // Takes the port's journal for this run: false when another run holds it
+  // (error() says so), and then no run may start. Otherwise earlier runs
+  // that never ended are noted as interrupted (and recorded so), a journal
+  // an older ffsload kept in the port's folder is taken in, and damage and
+  // pending IMEIs are told. A journal that cannot be written is told at
+  // once; its run then refuses any format. One that cannot be read or has a
+  // damaged line refuses any IMEI read-back and format until a line
+  // engineer has resolved it.
+  bool open();
+  const std::string& error() const { return journal_.error(); }
+  // The run's start, with what identifies it; written before anything
+  // touches the handset.
+  void start(const station::JournalRun& run);
   // The run ended as the process saw it.
   void end(const std::string& outcome);
   // For this run's record: "", "not at risk", "pending", "written back".
   std::string fate() const;
 
   bool backed_up(const std::string& pc_file, std::span<const std::uint8_t> imei) override;
-  bool formatting() override;
+  int blocked(std::string* why) override;
+  int formatting(std::string* why) override;
   void written_back() override;
   std::vector<fs::PendingImei> pending() override;
+  std::string unit_serial() const override { return run_.unit_serial; }
+  void pending_checked() override { pending_checked_ = true; }
   void found_on_handset(const fs::PendingImei& pending) override;
-  fs::PendingAnswer ask(const fs::PendingImei& pending) override;
+  fs::PendingAnswer ask(const fs::PendingImei& pending,
+                        const std::vector<fs::PendingImei>& candidates) override;
   bool restore(const fs::PendingImei& pending, const std::string& pc_file) override;
   void keep_aside(const fs::PendingImei& pending) override;
 
  private:
   void settle(const std::string& uid, station::ImeiFate fate);
   void broken(const std::string& what);
+  void distrust(const std::string& why);
 
+  std::string station_;
   station::RunJournal journal_;
   station::JournalRun run_;
-  bool usable_ = true;
+  bool usable_ = true;   // the journal can be written
+  bool trusted_ = true;  // and read whole: no pending IMEI can hide in it
+  std::string distrust_;
   bool told_broken_ = false;
+  bool pending_checked_ = false;
 };
+
+// A pending IMEI as the journal keeps it, for the question and the list.
+fs::PendingImei pending_of(const station::JournalRun& run);
+
+// Records a run as the journal holds it (one an earlier process left, or
+// whose IMEI was settled now).
+void record_journal_run(const station::JournalRun& run);
 
 }  // namespace run

@@ -33,6 +33,7 @@ std::string g_records_option;
 std::optional<std::string> g_unit;
 std::optional<std::string> g_operator;
 int g_alarm_runs = records::kDefaultFixtureAlarmRuns;
+std::string g_front_end = "run";
 RunNotices g_notices;
 // The operator hears of a records problem once, not after every run, until
 // records go through again.
@@ -222,6 +223,19 @@ std::string start_run_record(std::int64_t started_ms) {
   keep_in_next_pause(std::move(r));
   if (g_notices.unit) g_notices.unit(unit_text);
   return g_current.uid;
+}
+
+RunIdentity current_run_identity() {
+  if (!g_current.started) return {};
+  return {g_current.unit, g_current.operator_id, g_current.attempt};
+}
+
+void set_run_front_end(std::string name) {
+  g_front_end = std::move(name);
+}
+
+const std::string& run_front_end() {
+  return g_front_end;
 }
 
 void record_run_imei(const std::vector<std::uint8_t>& imei, const std::string& fate) {

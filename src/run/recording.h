@@ -26,6 +26,10 @@ void set_run_context(const std::string& customer_key, const std::string& ma_no);
 void set_run_unit(std::optional<std::string> serial);
 // The operator's id for the runs to come (nullopt: none).
 void set_run_operator(std::optional<std::string> id);
+// Which front end runs the runs to come ("run", "repeat", "ports", "grid",
+// "panels"), for the journal's list of pending IMEIs.
+void set_run_front_end(std::string name);
+const std::string& run_front_end();
 // The fixture alarm's K for this station (0 turns it off).
 void set_fixture_alarm_runs(int k);
 
@@ -60,6 +64,13 @@ std::int64_t now_utc_ms();
 // A run starts: its record is kept at once with outcome "running", so that a
 // run that dies where nothing can be caught still leaves one. Returns its uid.
 std::string start_run_record(std::int64_t started_ms);
+// Who the run under way is for, as its record has it from the start.
+struct RunIdentity {
+  std::optional<std::string> unit_serial;
+  std::optional<std::string> operator_id;
+  std::optional<int> attempt;  // known at the start for a unit with a serial
+};
+RunIdentity current_run_identity();
 // The run under way backed up an IMEI: its record holds it from now on.
 // fate: see records::RunRecord::imei_fate.
 void record_run_imei(const std::vector<std::uint8_t>& imei, const std::string& fate);

@@ -6,21 +6,21 @@
 #include <cerrno>
 #include <cstring>
 
+#include "ffsload_version.h"
 #include "fs/imei_guard.h"
 #include "link/link.h"
 #include "platform/clock.h"
 #include "platform/date_time.h"
 #include "platform/files.h"
-#include "platform/serial_operations.h"
 #include "platform/run_panel.h"
+#include "platform/serial_operations.h"
+#include "platform/serial_port_config.h"
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
-#include "script/runner.h"
-#include "ffsload_version.h"
-#include "platform/serial_port_config.h"
-#include "station/run_journal.h"
 #include "run/imei_journal.h"
 #include "run/recording.h"
+#include "script/runner.h"
+#include "station/run_journal.h"
 
 namespace run {
 
@@ -95,8 +95,23 @@ RunResult run_script() {
   }
   SetCtrlVal(runPanel, kElapsedTimeControl, "");
   const std::int64_t started_ms = now_utc_ms();
-  // The record exists from the start, and the journal knows the run before
-  // anything touches the handset: either survives a process that dies.
+  // The port's journal first, in the station folder whichever front end runs
+  // the port: another run on it (the same port number in this folder) is
+  // refused before anything else, and runs an earlier process left open are
+  // recorded as interrupted before this run's unit counts its attempt.
+  ImeiJournal journal(station::station_folder(), comport);
+  if (!journal.open()) {
+    ResetTextBox(runPanel, kRunLogControl, "");
+    SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, kColorYellow);
+    fs::operator_notice(
+        strprintf("port %d is in use by another run in this station folder (%s): "
+                  "no run; wait for it to end",
+                  comport, journal.error().c_str()));
+    record_run(started_ms, now_utc_ms(), RunOutcome::kNoRun);
+    return RunResult{};
+  }
+  // The record exists from the start, and the journal knows the run and its
+  // unit before anything touches the handset: either survives a process that dies.
   station::JournalRun journal_run;
   journal_run.uid = start_run_record(started_ms);
   journal_run.started_at_ms = started_ms;
@@ -107,8 +122,13 @@ RunResult run_script() {
   journal_run.ma_no = run_ma_no();
   journal_run.station = station_name();
   journal_run.tool_version = FFSLOAD_VERSION;
-  ImeiJournal journal(station::journal_file_name(comport), journal_run);
-  journal.begin();
+  const RunIdentity identity = current_run_identity();
+  journal_run.unit_serial = identity.unit_serial.value_or("");
+  journal_run.operator_id = identity.operator_id.value_or("");
+  journal_run.attempt = identity.attempt;
+  journal_run.fixture = journal_run.device;
+  journal_run.front_end = run_front_end();
+  journal.start(journal_run);
   fs::set_imei_keeper(&journal);
   // Whole seconds as a calendar clock counts them, from the clock the rest of
   // the run uses (so a run on the tests' fake clock takes its simulated time).

@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/files.h"
@@ -153,18 +155,74 @@ const char* fate_word(ImeiFate fate) {
   return "";
 }
 
+// A start line: the ten fields of the first journals, then the run's identity.
+std::vector<std::string> start_fields(const JournalRun& r) {
+  return {"start",
+          r.uid,
+          std::to_string(r.started_at_ms),
+          std::to_string(r.port),
+          r.device,
+          r.customer,
+          r.script,
+          r.ma_no,
+          r.station,
+          r.tool_version,
+          r.unit_serial,
+          r.operator_id,
+          r.attempt ? std::to_string(*r.attempt) : std::string(),
+          r.fixture,
+          r.front_end};
+}
+
 // The lines that give back a run as it stands.
 std::vector<std::vector<std::string>> lines_for(const JournalRun& r) {
   std::vector<std::vector<std::string>> lines;
-  lines.push_back({"start", r.uid, std::to_string(r.started_at_ms), std::to_string(r.port),
-                   r.device, r.customer, r.script, r.ma_no, r.station, r.tool_version});
+  lines.push_back(start_fields(r));
   if (r.imei) lines.push_back({"imei", r.uid, hex_of(*r.imei), r.pc_file});
   if (r.formatted) lines.push_back({"format", r.uid});
   if (r.written_back) lines.push_back({"written", r.uid});
   if (r.ended) lines.push_back({"end", r.uid, r.outcome});
   if (r.interrupted) lines.push_back({"interrupted", r.uid});
-  if (r.fate != ImeiFate::kNone) lines.push_back({"settled", r.uid, fate_word(r.fate)});
+  if (r.fate != ImeiFate::kNone) {
+    if (r.fate_note.empty()) {
+      lines.push_back({"settled", r.uid, fate_word(r.fate)});
+    } else {
+      lines.push_back({"settled", r.uid, fate_word(r.fate), r.fate_note});
+    }
+  }
   return lines;
+}
+
+// Reads a whole file that must not be a link; nullopt with *error when it
+// cannot, an empty text when there is none.
+std::optional<std::string> read_journal_file(const std::string& path, std::string* error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return std::string();
+    *error = path + ": " + std::strerror(errno);
+    return std::nullopt;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    *error = path + ": not a regular file";
+    ::close(fd);
+    return std::nullopt;
+  }
+  std::string text;
+  char buffer[8192];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      *error = path + ": " + std::strerror(errno);
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (got == 0) break;
+    text.append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(fd);
+  return text;
 }
 
 bool write_durably(int fd, const std::string& text, bool flush) {
@@ -191,6 +249,21 @@ std::string journal_file_name(int port) {
   return "run-journal_" + std::to_string(port);
 }
 
+std::string station_folder() {
+  const char* value = std::getenv(kStationFolderVariable);
+  return value && *value ? value : ".";
+}
+
+std::string journal_path(const std::string& station, int port) {
+  return station == "." ? journal_file_name(port) : station + "/" + journal_file_name(port);
+}
+
+std::string old_journal_path(const std::string& station, int port) {
+  const std::string n = std::to_string(port);
+  return (station == "." ? std::string() : station + "/") + "ports/" + n + "/" +
+         journal_file_name(port);
+}
+
 RunJournal::~RunJournal() {
   if (lock_fd_ >= 0) ::close(lock_fd_);
 }
@@ -204,8 +277,9 @@ bool RunJournal::lock() {
     return false;
   }
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    error_ = errno == EWOULDBLOCK ? path_ + " is in use by another run on this port"
-                                  : name + ": " + std::strerror(errno);
+    busy_ = errno == EWOULDBLOCK;
+    error_ = busy_ ? path_ + " is in use by another run on this port"
+                   : name + ": " + std::strerror(errno);
     ::close(fd);
     return false;
   }
@@ -235,32 +309,9 @@ bool RunJournal::load() {
   damaged_lines_.clear();
   size_ = 0;
   torn_end_ = false;
-  const int fd = ::open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return true;
-    error_ = path_ + ": " + std::strerror(errno);
-    return false;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    error_ = path_ + ": not a regular file";
-    ::close(fd);
-    return false;
-  }
-  std::string text;
-  char buffer[8192];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      error_ = path_ + ": " + std::strerror(errno);
-      ::close(fd);
-      return false;
-    }
-    if (got == 0) break;
-    text.append(buffer, static_cast<std::size_t>(got));
-  }
-  ::close(fd);
+  const std::optional<std::string> read = read_journal_file(path_, &error_);
+  if (!read) return false;
+  const std::string& text = *read;
   size_ = text.size();
   torn_end_ = !text.empty() && text.back() != '\n';
   std::size_t start = 0;
@@ -268,9 +319,11 @@ bool RunJournal::load() {
   while (start < text.size()) {
     auto end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(start, end - start);
+    std::string line = text.substr(start, end - start);
     ++number;
     start = end + 1;
+    // A journal saved by an editor with CR LF line ends reads as it was written.
+    if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty()) continue;
     const auto fields = fields_of(line);
     if (!fields || fields->size() < 2) {
@@ -289,10 +342,15 @@ void RunJournal::apply(const std::vector<std::string>& f, const std::string& raw
     damaged_.push_back("a \"" + kind + "\" line that does not make sense");
     damaged_lines_.push_back(raw);
   };
-  if (kind == "start" && f.size() == 10) {
+  if (kind == "start" && (f.size() == 10 || f.size() == 15)) {
     const auto started = number_of(f[2]);
     const auto port = number_of(f[3]);
     if (!started || !port) return damaged();
+    std::optional<std::int64_t> attempt;
+    if (f.size() == 15 && !f[12].empty()) {
+      attempt = number_of(f[12]);
+      if (!attempt || *attempt > 1'000'000'000) return damaged();
+    }
     JournalRun& r = entry(f[1]);
     r.started_at_ms = *started;
     r.port = static_cast<int>(*port);
@@ -302,6 +360,13 @@ void RunJournal::apply(const std::vector<std::string>& f, const std::string& raw
     r.ma_no = f[7];
     r.station = f[8];
     r.tool_version = f[9];
+    if (f.size() == 15) {
+      r.unit_serial = f[10];
+      r.operator_id = f[11];
+      if (attempt) r.attempt = static_cast<int>(*attempt);
+      r.fixture = f[13];
+      r.front_end = f[14];
+    }
   } else if (kind == "imei" && f.size() == 4) {
     auto bytes = bytes_of(f[2]);
     if (!bytes) return damaged();
@@ -325,17 +390,26 @@ void RunJournal::apply(const std::vector<std::string>& f, const std::string& raw
     r.outcome = f[2];
   } else if (kind == "interrupted" && f.size() == 2) {
     entry(f[1]).interrupted = true;
-  } else if (kind == "settled" && f.size() == 3) {
+  } else if (kind == "settled" && (f.size() == 3 || f.size() == 4)) {
     const auto fate = fate_of(f[2]);
     if (!fate) return damaged();
-    entry(f[1]).fate = *fate;
+    JournalRun& r = entry(f[1]);
+    r.fate = *fate;
+    r.fate_note = f.size() == 4 ? f[3] : "";
+  } else if (kind == "resolved" && f.size() == 3) {
+    // A line engineer's note that damaged lines were read and moved aside.
   } else {
     damaged();
   }
 }
 
 bool RunJournal::append(const std::vector<std::string>& fields, Flush flush) {
-  std::string text = line_of(fields);
+  if (!append_text(line_of(fields), flush)) return false;
+  apply(fields, line_of(fields));
+  return true;
+}
+
+bool RunJournal::append_text(std::string text, Flush flush) {
   // A torn last line keeps its own line: the new entry never joins it.
   if (torn_end_) text = "\n" + text;
   bool created = false;
@@ -370,13 +444,11 @@ bool RunJournal::append(const std::vector<std::string>& fields, Flush flush) {
   }
   torn_end_ = false;
   size_ += text.size();
-  apply(fields, text);
   return true;
 }
 
 bool RunJournal::started(const JournalRun& r) {
-  return append({"start", r.uid, std::to_string(r.started_at_ms), std::to_string(r.port), r.device,
-                 r.customer, r.script, r.ma_no, r.station, r.tool_version});
+  return append(start_fields(r));
 }
 
 bool RunJournal::backed_up(const std::string& uid, const std::vector<std::uint8_t>& imei,
@@ -400,34 +472,74 @@ bool RunJournal::interrupted(const std::string& uid) {
   return append({"interrupted", uid});
 }
 
-bool RunJournal::settled(const std::string& uid, ImeiFate fate) {
+bool RunJournal::settled(const std::string& uid, ImeiFate fate, const std::string& note) {
   if (fate == ImeiFate::kNone) return false;
-  return append({"settled", uid, fate_word(fate)});
+  if (note.empty()) return append({"settled", uid, fate_word(fate)});
+  return append({"settled", uid, fate_word(fate), note});
 }
 
-bool RunJournal::compact(std::size_t max_bytes, std::string* damaged_file) {
-  if (size_ <= max_bytes && damaged_lines_.empty()) return true;
-  if (!damaged_lines_.empty()) {
-    const std::string side = path_ + ".damaged";
-    const int fd =
-        ::open(side.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-    std::string text;
-    for (const std::string& line : damaged_lines_) text += line + "\n";
-    const bool ok = fd >= 0 && write_durably(fd, text, true);
-    if (fd >= 0) ::close(fd);
-    if (!ok || !platform::sync_folder_of(side)) {
-      error_ = side + ": cannot keep the damaged lines";
-      return false;
-    }
-    if (damaged_file) *damaged_file = side;
+bool RunJournal::absorb(const std::string& other) {
+  RunJournal old(other);
+  if (!old.load()) {
+    error_ = old.error();
+    return false;
   }
+  struct stat st {};
+  if (::lstat(other.c_str(), &st) != 0) return true;  // nothing there
   std::string text;
+  for (const JournalRun& r : old.runs()) {
+    if (find(r.uid)) continue;  // taken in already, before a crash
+    for (const auto& fields : lines_for(r)) text += line_of(fields);
+  }
+  // A damaged line may be a pending IMEI: it moves too, and stays damaged.
+  for (const std::string& line : old.damaged_lines()) {
+    if (std::find(damaged_lines_.begin(), damaged_lines_.end(), line) == damaged_lines_.end()) {
+      text += line + "\n";
+    }
+  }
+  if (!text.empty() && !append_text(text, Flush::kNow)) return false;
+  const std::string moved = other + ".moved";
+  if (std::rename(other.c_str(), moved.c_str()) != 0 || !platform::sync_folder_of(moved)) {
+    error_ = other + ": cannot move it aside after taking it in: " + std::strerror(errno);
+    return false;
+  }
+  return load();
+}
+
+bool RunJournal::compact(std::size_t max_bytes) {
+  if (size_ <= max_bytes || !damaged_lines_.empty()) return true;
   std::vector<JournalRun> kept;
   for (const JournalRun& r : runs_) {
-    if (!r.open() && !r.imei_pending() && r.fate != ImeiFate::kKeptAside) continue;
-    for (const auto& fields : lines_for(r)) text += line_of(fields);
-    kept.push_back(r);
+    if (r.open() || r.imei_pending() || r.fate == ImeiFate::kKeptAside) kept.push_back(r);
   }
+  return rewrite(kept);
+}
+
+bool RunJournal::resolve_damaged(const std::string& note, std::string* damaged_file) {
+  if (damaged_lines_.empty()) return true;
+  const std::string side = path_ + ".damaged";
+  const int fd = ::open(side.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+  std::string text;
+  for (const std::string& line : damaged_lines_) text += line + "\n";
+  const bool ok = fd >= 0 && write_durably(fd, text, true);
+  if (fd >= 0) ::close(fd);
+  if (!ok || !platform::sync_folder_of(side)) {
+    error_ = side + ": cannot keep the damaged lines";
+    return false;
+  }
+  if (damaged_file) *damaged_file = side;
+  const std::size_t count = damaged_lines_.size();
+  if (!rewrite(runs_)) return false;
+  damaged_.clear();
+  return append({"resolved", std::to_string(count), note});
+}
+
+bool RunJournal::rewrite(const std::vector<JournalRun>& keep) {
+  std::string text;
+  for (const JournalRun& r : keep) {
+    for (const auto& fields : lines_for(r)) text += line_of(fields);
+  }
+  std::vector<JournalRun> kept = keep;
   const std::string temporary = path_ + ".part";
   ::unlink(temporary.c_str());
   const int fd =

@@ -1,5 +1,6 @@
-// The run journal: one small append-only file per port in the start folder
-// ("run-journal_N") that outlives the process. It holds what must not be
+// The run journal: one small append-only file per port in the station folder
+// ("run-journal_N") that outlives the process, whichever front end ran the
+// port (a port's own folder "ports/N" never holds one). It holds what must not be
 // lost when a run dies where nothing can be caught (a power cut, kill -9, the
 // out-of-memory killer): which run backed up which IMEI, whether the handset
 // was formatted after that and whether the IMEI went back. Every entry is on
@@ -34,6 +35,13 @@ struct JournalRun {
   std::string ma_no;
   std::string station;
   std::string tool_version;
+  // Who and what the run was for, from its start: a run rebuilt from the
+  // journal keeps its unit, and a pending IMEI names the handset it belongs to.
+  std::string unit_serial;  // "" when the station does not scan serials
+  std::string operator_id;
+  std::optional<int> attempt;
+  std::string fixture;
+  std::string front_end;                          // "run", "repeat", "ports", "grid", "panels"
   std::optional<std::vector<std::uint8_t>> imei;  // backed up by this run
   std::string pc_file;                            // where
   bool formatted = false;                         // a format request went out after the backup
@@ -42,6 +50,7 @@ struct JournalRun {
   std::string outcome;                            // then: "green", "red", ...
   bool interrupted = false;                       // a later run found it open
   ImeiFate fate = ImeiFate::kNone;
+  std::string fate_note;  // who settled it when not a run ("ffsload pending by ...")
 
   // Formatted away and not (known to be) back on its handset.
   bool imei_pending() const {
@@ -54,6 +63,21 @@ struct JournalRun {
 // "run-journal_N".
 std::string journal_file_name(int port);
 
+// The environment variable that tells a port's run, working in its own
+// folder "ports/N", where its station folder is (set by run --ports and the
+// grid); unset, the current folder is the station folder.
+constexpr const char* kStationFolderVariable = "FFSLOAD_STATION";
+// The same for the front end that runs the port ("ports", "grid"), which the
+// journal names beside each pending IMEI.
+constexpr const char* kFrontEndVariable = "FFSLOAD_FRONT_END";
+// The station folder of this process's runs.
+std::string station_folder();
+// The port's journal in the station folder.
+std::string journal_path(const std::string& station, int port);
+// Where an older ffsload kept the journal of a port run by run --ports or
+// the grid: "ports/N/run-journal_N" under the station folder.
+std::string old_journal_path(const std::string& station, int port);
+
 class RunJournal {
  public:
   explicit RunJournal(std::string path) : path_(std::move(path)) {}
@@ -63,16 +87,22 @@ class RunJournal {
 
   // Takes the journal for this process until it is destroyed (or the process
   // dies): a second process on the same port and folder must not take a live
-  // run for an interrupted one. False when another process holds it.
+  // run for an interrupted one. False when another process holds it
+  // (busy() then says so) or the lock file cannot be made.
   bool lock();
+  bool busy() const { return busy_; }
 
   // Reads the file (none yet is an empty journal). Lines that do not read
   // back whole (a torn last line, a damaged disk block) are listed in
-  // damaged() and never dropped silently. False when it cannot be read.
+  // damaged() and damaged_lines(), and stay in the file until
+  // resolve_damaged(): one of them may be a pending IMEI. A CR before a line
+  // end is read as part of the line end. False when it cannot be read.
   bool load();
   const std::vector<JournalRun>& runs() const { return runs_; }
   const JournalRun* find(const std::string& uid) const;
   const std::vector<std::string>& damaged() const { return damaged_; }
+  const std::vector<std::string>& damaged_lines() const { return damaged_lines_; }
+  const std::string& path() const { return path_; }
   // Why the last load or write failed.
   const std::string& error() const { return error_; }
 
@@ -85,23 +115,36 @@ class RunJournal {
   bool written_back(const std::string& uid);
   bool ended(const std::string& uid, const std::string& outcome);
   bool interrupted(const std::string& uid);
-  bool settled(const std::string& uid, ImeiFate fate);
+  bool settled(const std::string& uid, ImeiFate fate, const std::string& note = "");
+
+  // Takes in the journal at `other` (an older place of this port's
+  // journal): its runs and its damaged lines are appended here, flushed,
+  // and only then is `other` renamed to "<other>.moved". Nothing to do when
+  // there is no such file. False when it cannot be read or moved.
+  bool absorb(const std::string& other);
 
   // Rewrites the journal with only what is still needed (runs that are open,
-  // pending or kept aside) when it has grown past `max_bytes` or holds
-  // damaged lines. Damaged lines are first appended, flushed, to
-  // "<journal>.damaged", whose name goes into *damaged_file. False when the
-  // journal could not be rewritten (it is then left as it was).
-  bool compact(std::size_t max_bytes, std::string* damaged_file);
+  // pending or kept aside) when it has grown past `max_bytes`. A journal
+  // with damaged lines is left as it is: they wait for resolve_damaged().
+  // False when the journal could not be rewritten (it is then left as it was).
+  bool compact(std::size_t max_bytes);
+  // A line engineer has read the damaged lines: they are appended, flushed,
+  // to "<journal>.damaged" (whose name goes into *damaged_file), the journal
+  // is rewritten without them, and a "resolved" line with `note` says who
+  // and when. False when it could not be done (the journal is then as it was).
+  bool resolve_damaged(const std::string& note, std::string* damaged_file);
 
  private:
   enum class Flush { kNow, kWithNextLine };
   bool append(const std::vector<std::string>& fields, Flush flush = Flush::kNow);
+  bool append_text(std::string text, Flush flush);
   void apply(const std::vector<std::string>& fields, const std::string& raw);
   JournalRun& entry(const std::string& uid);
+  bool rewrite(const std::vector<JournalRun>& keep);
 
   std::string path_;
   int lock_fd_ = -1;
+  bool busy_ = false;
   std::vector<JournalRun> runs_;
   std::vector<std::string> damaged_;
   std::vector<std::string> damaged_lines_;

@@ -110,6 +110,7 @@ int COMPORT(int, int, int event, void*, int, int) {
   // An IMEI left pending by a run that died, on a handset without one: only
   // the operator at the fixture can say whether this is its handset.
   run::set_pending_imei_answer(run::ask_in_confirm_popup);
+  run::set_run_front_end("panels");
   SetCtrlVal(runPanel, ui::kMaNoControl, ma_no);
   SetCtrlVal(runPanel, ui::kScriptNameControl, tmsfile);
   SetCtrlAttribute(runPanel, indicator_for(sub_number, script), kAttrVisible, 1);

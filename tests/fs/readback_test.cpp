@@ -261,12 +261,20 @@ class FakeKeeper final : public fs::ImeiKeeper {
     backups.push_back({pc_file, std::vector<std::uint8_t>(imei.begin(), imei.end())});
     return writable;
   }
-  bool formatting() override { return writable; }
+  int blocked(std::string* why) override {
+    *why = "the run journal run-journal_3 is damaged";
+    return untrusted ? fs::kStatusJournalNeedsEngineer : 0;
+  }
+  int formatting(std::string*) override { return writable ? 0 : fs::kStatusJournalNotWritten; }
   void written_back() override {}
   std::vector<fs::PendingImei> pending() override { return waiting; }
+  std::string unit_serial() const override { return serial; }
+  void pending_checked() override { checked = true; }
   void found_on_handset(const fs::PendingImei& p) override { found.push_back(p.run_uid); }
-  fs::PendingAnswer ask(const fs::PendingImei& p) override {
+  fs::PendingAnswer ask(const fs::PendingImei& p,
+                        const std::vector<fs::PendingImei>& candidates) override {
     asked.push_back(p.run_uid);
+    asked_among = candidates.size();
     if (answers.empty()) return fs::PendingAnswer::kNoAnswer;
     const auto a = answers.front();
     answers.erase(answers.begin());
@@ -279,15 +287,21 @@ class FakeKeeper final : public fs::ImeiKeeper {
   void keep_aside(const fs::PendingImei& p) override { kept_aside.push_back(p.run_uid); }
 
   bool writable = true;
+  bool untrusted = false;
+  bool checked = false;
+  std::size_t asked_among = 0;
+  std::string serial;
   std::vector<fs::PendingImei> waiting;
   std::vector<fs::PendingAnswer> answers;
   std::vector<std::pair<std::string, std::vector<std::uint8_t>>> backups;
   std::vector<std::string> found, asked, restored, kept_aside;
 };
 
-fs::PendingImei pending_imei(const std::string& uid, std::vector<std::uint8_t> imei) {
+fs::PendingImei pending_imei(const std::string& uid, std::vector<std::uint8_t> imei,
+                             const std::string& unit = "") {
   fs::PendingImei p;
   p.run_uid = uid;
+  p.unit_serial = unit;
   p.port = 3;
   p.imei = std::move(imei);
   p.pc_file = "IMEI";
@@ -371,13 +385,22 @@ TEST_F(PendingImeiReadBack, a_handset_without_imei_is_asked_about_newest_first) 
   EXPECT_EQ(IMEI_flag, 0);
   EXPECT_NE(notices().back().find("--pending-imei restore"), std::string::npos);
 
+  // Both are listed with the option that names one.
+  EXPECT_NE(notices().back().find("2 IMEIs are pending"), std::string::npos) << notices().back();
+  EXPECT_NE(notices().back().find("restore=HEX"), std::string::npos);
+  EXPECT_NE(notices().back().find("0102030405060708"), std::string::npos);
+
   // No to the newer, yes to the older: the older becomes this run's backup.
+  // With several pending, No only says it is not this handset: the newer
+  // waits for its own, never kept aside on a guess.
   keeper.asked.clear();
   keeper.answers = {fs::PendingAnswer::kKeepAside, fs::PendingAnswer::kRestore};
   EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 0);
   EXPECT_EQ(keeper.asked, (std::vector<std::string>{"newer", "older"}));
-  EXPECT_EQ(keeper.kept_aside, std::vector<std::string>{"newer"});
+  EXPECT_EQ(keeper.asked_among, 2u);
+  EXPECT_TRUE(keeper.kept_aside.empty());
   EXPECT_EQ(keeper.restored, std::vector<std::string>{"older IMEI"});
+  EXPECT_TRUE(keeper.checked);
   EXPECT_EQ(IMEI_flag, 1);
   EXPECT_EQ(read_pc_file("IMEI"), lost);
   ASSERT_TRUE(fs::imei_read_back().has_value());
@@ -477,4 +500,61 @@ TEST_F(ReadBack, an_imei_backup_survives_the_format_and_is_restored_and_compared
   EXPECT_EQ(fs::comparefile("compare IMEI IMEI", "/gsm", "IMEI", pc_name), 0);
   EXPECT_EQ(pc_name, "IMEI_2");
   EXPECT_EQ(state().fs.files["/gsm/IMEI"], imei);
+}
+
+TEST_F(PendingImeiReadBack, a_scanned_serial_tells_the_handsets_of_pending_imeis_apart) {
+  keeper.waiting = {pending_imei("other-unit", pattern(8), "SN2"),
+                    pending_imei("this-unit", lost, "SN1")};
+  keeper.serial = "SN1";
+  // The unit's own pending IMEI goes back without a question.
+  EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 0);
+  EXPECT_TRUE(keeper.asked.empty());
+  EXPECT_EQ(keeper.restored, std::vector<std::string>{"this-unit IMEI"});
+  EXPECT_EQ(read_pc_file("IMEI"), lost);
+  EXPECT_EQ(IMEI_flag, 1);
+  EXPECT_TRUE(keeper.checked);
+
+  // A serial that matches none: another unit, blank; every pending IMEI waits.
+  keeper.restored.clear();
+  keeper.checked = false;
+  keeper.serial = "SN3";
+  EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 0);
+  EXPECT_TRUE(keeper.asked.empty());
+  EXPECT_TRUE(keeper.restored.empty());
+  EXPECT_TRUE(keeper.kept_aside.empty());
+  EXPECT_EQ(IMEI_flag, 0);
+  EXPECT_TRUE(keeper.checked);
+
+  // A pending IMEI whose run scanned no serial may still be this handset's.
+  keeper.waiting.push_back(pending_imei("unknown-unit", pattern(8, 3)));
+  EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), fs::kStatusPendingImeiUnanswered);
+  EXPECT_EQ(keeper.asked, std::vector<std::string>{"unknown-unit"});
+  EXPECT_EQ(keeper.asked_among, 1u);
+}
+
+TEST_F(PendingImeiReadBack, a_torn_imei_file_is_asked_about_like_a_missing_one) {
+  for (const std::size_t size : {0u, 4u}) {
+    SCOPED_TRACE(size);
+    put_handset_file("/gsm/IMEI", pattern(size));
+    keeper.waiting = {pending_imei("killed", lost)};
+    keeper.asked.clear();
+    EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), fs::kStatusPendingImeiUnanswered);
+    EXPECT_EQ(keeper.asked, std::vector<std::string>{"killed"});
+    EXPECT_FALSE(keeper.checked);
+  }
+  // Yes: the torn file's handset gets the pending IMEI as this run's backup.
+  keeper.answers = {fs::PendingAnswer::kRestore};
+  EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 0);
+  EXPECT_EQ(read_pc_file("IMEI"), lost);
+  EXPECT_EQ(IMEI_flag, 1);
+}
+
+TEST_F(PendingImeiReadBack, a_journal_that_cannot_be_trusted_stops_the_read_back_before_a_query) {
+  put_handset_file("/gsm/IMEI", pattern(8));
+  keeper.untrusted = true;
+  IMEI_flag = 1;
+  EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), fs::kStatusJournalNeedsEngineer);
+  EXPECT_EQ(IMEI_flag, 0);
+  EXPECT_TRUE(requests().empty());
+  EXPECT_NE(log().back().find("=> 62 (0)"), std::string::npos) << log().back();
 }

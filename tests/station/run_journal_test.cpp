@@ -95,7 +95,8 @@ TEST_F(Journal, each_answer_settles_a_pending_imei_for_good) {
   EXPECT_FALSE(again.find("safe")->imei_pending());
 }
 
-TEST_F(Journal, a_torn_or_damaged_line_is_reported_kept_aside_and_never_joins_the_next) {
+TEST_F(Journal,
+       a_torn_or_damaged_line_stays_until_an_engineer_resolves_it_and_never_joins_the_next) {
   {
     RunJournal journal(path);
     ASSERT_TRUE(journal.load());
@@ -117,9 +118,16 @@ TEST_F(Journal, a_torn_or_damaged_line_is_reported_kept_aside_and_never_joins_th
   EXPECT_EQ(reread.damaged().size(), 2u);
   ASSERT_NE(reread.find("a"), nullptr);
 
+  // Tidying never drops a damaged line: it may be a pending IMEI.
+  ASSERT_TRUE(reread.compact(0));
+  RunJournal still(path);
+  ASSERT_TRUE(still.load());
+  EXPECT_EQ(still.damaged().size(), 2u);
+
   std::string damaged_file;
-  ASSERT_TRUE(reread.compact(1 << 20, &damaged_file));
+  ASSERT_TRUE(still.resolve_damaged("ffsload pending by eng", &damaged_file));
   EXPECT_EQ(damaged_file, path + ".damaged");
+  EXPECT_NE(text_of(path).find("resolved 2 ffsload%20pending%20by%20eng"), std::string::npos);
   const std::string kept = text_of(damaged_file);
   EXPECT_NE(kept.find("format a *123"), std::string::npos);
   EXPECT_NE(kept.find("XMEI"), std::string::npos);
@@ -150,7 +158,7 @@ TEST_F(Journal, compaction_keeps_what_is_open_pending_or_kept_aside_and_drops_th
   ASSERT_TRUE(journal.started(run_named("open")));
 
   const auto before = std::filesystem::file_size(path);
-  ASSERT_TRUE(journal.compact(1024, nullptr));
+  ASSERT_TRUE(journal.compact(1024));
   EXPECT_LT(std::filesystem::file_size(path), before / 5);
   RunJournal reread(path);
   ASSERT_TRUE(reread.load());
@@ -193,4 +201,86 @@ TEST_F(Journal, a_full_disk_fails_the_note_instead_of_pretending) {
   std::signal(SIGXFSZ, previous);
   EXPECT_FALSE(written);
   EXPECT_FALSE(journal.error().empty());
+}
+
+TEST_F(Journal, a_run_keeps_its_identity_and_crlf_line_ends_read_as_written) {
+  JournalRun r = run_named("a");
+  r.unit_serial = "SN 0042";
+  r.operator_id = "op-7";
+  r.attempt = 2;
+  r.fixture = "/dev/ffsload-fixture3";
+  r.front_end = "grid";
+  {
+    RunJournal journal(path);
+    ASSERT_TRUE(journal.load());
+    ASSERT_TRUE(journal.started(r));
+    ASSERT_TRUE(journal.backed_up("a", kImei, "/station/ports/3/IMEI"));
+    ASSERT_TRUE(journal.formatting("a"));
+  }
+  // An editor saved it with CR LF.
+  std::string text = text_of(path), crlf;
+  for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << crlf;
+
+  RunJournal journal(path);
+  ASSERT_TRUE(journal.load());
+  EXPECT_TRUE(journal.damaged().empty());
+  const JournalRun* back = journal.find("a");
+  ASSERT_NE(back, nullptr);
+  EXPECT_TRUE(back->imei_pending());
+  EXPECT_EQ(back->unit_serial, "SN 0042");
+  EXPECT_EQ(back->operator_id, "op-7");
+  EXPECT_EQ(back->attempt, 2);
+  EXPECT_EQ(back->fixture, "/dev/ffsload-fixture3");
+  EXPECT_EQ(back->front_end, "grid");
+
+  // A journal of the first kind (a start line of ten fields) still reads.
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      << "start b 1700000000000 3 dev 1 main.tms - line-1 1.0 *" <<
+      [] {
+        std::uint32_t h = 2166136261u;
+        for (unsigned char c : std::string("start b 1700000000000 3 dev 1 main.tms - line-1 1.0")) {
+          h ^= c;
+          h *= 16777619u;
+        }
+        char hex[9];
+        std::snprintf(hex, sizeof hex, "%08x", h);
+        return std::string(hex);
+      }()
+      << "\n";
+  RunJournal old(path);
+  ASSERT_TRUE(old.load());
+  EXPECT_TRUE(old.damaged().empty());
+  ASSERT_NE(old.find("b"), nullptr);
+  EXPECT_EQ(old.find("b")->customer, "1");
+  EXPECT_TRUE(old.find("b")->unit_serial.empty());
+}
+
+TEST_F(Journal, a_journal_an_older_ffsload_kept_in_the_port_folder_is_taken_in_not_dropped) {
+  const std::string old_path = station::old_journal_path(".", 3);
+  std::filesystem::create_directories("ports/3");
+  {
+    RunJournal old(old_path);
+    ASSERT_TRUE(old.load());
+    ASSERT_TRUE(old.started(run_named("grid-run")));
+    ASSERT_TRUE(old.backed_up("grid-run", kImei, "IMEI"));
+    ASSERT_TRUE(old.formatting("grid-run"));
+  }
+  std::ofstream(old_path, std::ios::app) << "imei grid-run 00 IMEI *deadbeef\n";  // damaged
+
+  RunJournal journal(path);
+  ASSERT_TRUE(journal.lock());
+  ASSERT_TRUE(journal.load());
+  ASSERT_TRUE(journal.started(run_named("here")));
+  ASSERT_TRUE(journal.absorb(old_path));
+  ASSERT_NE(journal.find("grid-run"), nullptr);
+  EXPECT_TRUE(journal.find("grid-run")->imei_pending());
+  EXPECT_EQ(journal.damaged().size(), 1u);  // still damaged, now here
+  EXPECT_FALSE(std::filesystem::exists(old_path));
+  EXPECT_TRUE(std::filesystem::exists(old_path + ".moved"));
+  // Nothing there any more: nothing to do, and nothing taken in twice.
+  ASSERT_TRUE(journal.absorb(old_path));
+  RunJournal reread(path);
+  ASSERT_TRUE(reread.load());
+  EXPECT_EQ(reread.runs().size(), 2u);
 }

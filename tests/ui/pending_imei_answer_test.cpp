@@ -15,7 +15,7 @@ class PendingImeiAnswer : public ::testing::Test {
   void SetUp() override { platform::set_user_interface(&ui); }
   void TearDown() override { platform::set_user_interface(nullptr); }
   fs::PendingAnswer ask() {
-    return run::ask_in_confirm_popup(fs::PendingImei{}, "Is this that handset?");
+    return run::ask_in_confirm_popup(fs::PendingImei{}, {}, "Is this that handset?");
   }
   platform::HeadlessUserInterface ui;
 };
