@@ -1,8 +1,5 @@
 #include "records/report.h"
 
-#include "records/fixture_alarm.h"
-#include "records/group_counts.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -11,6 +8,9 @@
 #include <memory>
 #include <stdexcept>
 #include <utility>
+
+#include "records/fixture_alarm.h"
+#include "records/group_counts.h"
 
 namespace records {
 
@@ -26,7 +26,8 @@ constexpr const char* kFailingSql =
 // a subquery: a group may be a constant).
 std::string failing_sql(const std::string& g1, const std::string& g2) {
   return "SELECT g1, g2, failed_line, failed_text, count(*)\n"
-         "FROM (SELECT " + g1 + " AS g1, " + g2 +
+         "FROM (SELECT " +
+         g1 + " AS g1, " + g2 +
          " AS g2, failed_line, failed_text FROM runs\n"
          "  WHERE started_at >= ? AND started_at < ? AND (? = '' OR customer = ?)\n"
          "    AND outcome = 'red' AND failed_line IS NOT NULL) s\n"
@@ -223,10 +224,9 @@ std::vector<ReportRow> build_grouped_report(Store& store, const ReportFilter& fi
     row.customer = by == GroupBy::kPort ? group.first + " port " + group.second : group.first;
     take_counts(row, counts);
     if (by == GroupBy::kPort) {
-      const FixtureAlarm alarm =
-          fixture_alarm(last_port_runs(store, r[0].value_or(""), static_cast<int>(number(r[1], "a port")),
-                                       1000),
-                        fixture_alarm_runs);
+      const FixtureAlarm alarm = fixture_alarm(
+          last_port_runs(store, r[0].value_or(""), static_cast<int>(number(r[1], "a port")), 1000),
+          fixture_alarm_runs);
       row.red_streak = alarm.red_runs;
       row.fixture_alarm = alarm.raised;
     }
@@ -282,7 +282,7 @@ std::vector<InterruptedRun> list_interrupted(Store& store, const ReportFilter& f
   const std::string customer = filter.customer.value_or("");
   std::vector<InterruptedRun> out;
   for (const Row& r : store.query(
-           "SELECT started_at, station, port, customer, imei, imei_fate FROM runs\n"
+           "SELECT started_at, station, port, customer, imei, imei_fate, unit_serial FROM runs\n"
            "WHERE outcome = 'interrupted' AND started_at >= ? AND started_at < ?\n"
            "  AND (? = '' OR customer = ?) ORDER BY started_at, id",
            {from, to, customer, customer})) {
@@ -293,6 +293,7 @@ std::vector<InterruptedRun> list_interrupted(Store& store, const ReportFilter& f
     run.customer = r[3].value_or("");
     run.imei = r[4].value_or("");
     run.fate = r[5].value_or("");
+    run.unit_serial = r[6].value_or("");
     out.push_back(std::move(run));
   }
   return out;
@@ -300,10 +301,11 @@ std::vector<InterruptedRun> list_interrupted(Store& store, const ReportFilter& f
 
 std::string format_interrupted(const std::vector<InterruptedRun>& runs) {
   std::vector<std::vector<std::string>> cells{
-      {"started", "station", "port", "customer", "IMEI", "what became of the IMEI"}};
+      {"started", "station", "port", "customer", "unit", "IMEI", "what became of the IMEI"}};
   for (const InterruptedRun& r : runs) {
     cells.push_back({r.started_at, r.station, std::to_string(r.port),
-                     r.customer.empty() ? "-" : r.customer, r.imei.empty() ? "-" : r.imei,
+                     r.customer.empty() ? "-" : r.customer,
+                     r.unit_serial.empty() ? "-" : r.unit_serial, r.imei.empty() ? "-" : r.imei,
                      r.imei.empty() ? "no IMEI backed up" : (r.fate.empty() ? "-" : r.fate)});
   }
   return aligned(cells, 2, 2);
@@ -324,17 +326,19 @@ std::string format_table(const std::vector<ReportRow>& rows) {
 
 std::string format_grouped_table(const std::vector<ReportRow>& rows, GroupBy by) {
   if (by == GroupBy::kDayAndCustomer) return format_table(rows);
-  const char* name = by == GroupBy::kPort ? "port" : by == GroupBy::kOperator ? "operator" : "customer";
-  std::vector<std::string> header{name, "runs", "interrupted", "units", "first-pass yield",
+  const char* name = by == GroupBy::kPort       ? "port"
+                     : by == GroupBy::kOperator ? "operator"
+                                                : "customer";
+  std::vector<std::string> header{name,         "runs", "interrupted", "units", "first-pass yield",
                                   "final yield"};
   if (by == GroupBy::kPort) header.push_back("red streak");
   header.push_back("most frequent failing line");
   std::vector<std::vector<std::string>> cells{header};
   for (const ReportRow& row : rows) {
-    std::vector<std::string> line{row.customer.empty() ? "-" : row.customer,
-                                  std::to_string(row.runs), std::to_string(row.interrupted),
-                                  std::to_string(row.units), percent_text(row.first_pass_percent()),
-                                  percent_text(row.final_percent())};
+    std::vector<std::string> line{
+        row.customer.empty() ? "-" : row.customer, std::to_string(row.runs),
+        std::to_string(row.interrupted),           std::to_string(row.units),
+        percent_text(row.first_pass_percent()),    percent_text(row.final_percent())};
     if (by == GroupBy::kPort) {
       line.push_back(std::to_string(row.red_streak.value_or(0)) +
                      (row.fixture_alarm ? " (check the fixture)" : ""));
@@ -347,7 +351,9 @@ std::string format_grouped_table(const std::vector<ReportRow>& rows, GroupBy by)
 
 std::string format_grouped_csv(const std::vector<ReportRow>& rows, GroupBy by) {
   if (by == GroupBy::kDayAndCustomer) return format_csv(rows);
-  const char* name = by == GroupBy::kPort ? "port" : by == GroupBy::kOperator ? "operator" : "customer";
+  const char* name = by == GroupBy::kPort       ? "port"
+                     : by == GroupBy::kOperator ? "operator"
+                                                : "customer";
   std::string out = std::string(name) +
                     ",runs,interrupted,units,unit_first_runs,unit_first_pass,first_pass_yield,"
                     "unit_final_pass,final_yield,run_units,failing_line,failing_text,failing_count";
@@ -360,8 +366,8 @@ std::string format_grouped_csv(const std::vector<ReportRow>& rows, GroupBy by) {
            csv_field(row.failing_text) + "," +
            (row.failing_line ? std::to_string(row.failing_count) : "");
     if (by == GroupBy::kPort) {
-      out += "," + std::to_string(row.red_streak.value_or(0)) + "," +
-             (row.fixture_alarm ? "1" : "0");
+      out +=
+          "," + std::to_string(row.red_streak.value_or(0)) + "," + (row.fixture_alarm ? "1" : "0");
     }
     out += "\n";
   }

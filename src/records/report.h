@@ -22,9 +22,9 @@ struct ReportRow {
   std::string day;  // "YYYY-MM-DD", UTC
   long runs = 0;
   long interrupted = 0;  // runs that never ended: a power cut, kill -9, a crash
-  long handsets = 0;    // distinct IMEIs among the day's runs
-  long first_runs = 0;  // handsets whose first run ever was on this day
-  long first_pass = 0;  // ... and was green
+  long handsets = 0;     // distinct IMEIs among the day's runs
+  long first_runs = 0;   // handsets whose first run ever was on this day
+  long first_pass = 0;   // ... and was green
   // The line that stopped most red runs of the day (the lower line number on a tie).
   std::optional<long> failing_line;
   std::string failing_text;
@@ -35,11 +35,11 @@ struct ReportRow {
 
   // Per unit: a unit is its serial, else its IMEI, else the run itself. Runs
   // that never touched a unit ("no run") or have not ended are left out.
-  long units = 0;             // distinct units among the runs
-  long unit_first_runs = 0;   // units whose first run ever is among them
-  long unit_first_pass = 0;   // ... and was green
-  long unit_final_pass = 0;   // ... and whose last run so far is green
-  long run_units = 0;         // units known by neither serial nor IMEI: their runs count alone
+  long units = 0;            // distinct units among the runs
+  long unit_first_runs = 0;  // units whose first run ever is among them
+  long unit_first_pass = 0;  // ... and was green
+  long unit_final_pass = 0;  // ... and whose last run so far is green
+  long run_units = 0;        // units known by neither serial nor IMEI: their runs count alone
   // Grouped --by port: the port's red runs since its last green one, and
   // whether they raise the fixture alarm.
   std::optional<long> red_streak;
@@ -78,7 +78,8 @@ struct InterruptedRun {
   std::string station;
   long port = 0;
   std::string customer;
-  std::string imei;  // hex, "" when none was backed up
+  std::string unit_serial;  // "" when the station scans none
+  std::string imei;         // hex, "" when none was backed up
   std::string fate;  // "pending", "restored", "kept aside", "written back", "not at risk", ""
 };
 

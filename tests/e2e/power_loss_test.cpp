@@ -8,97 +8,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "support/e2e_support.h"
+#include "e2e/power_loss_fixture.h"
 
-namespace stdfs = std::filesystem;
-
-namespace {
-
-std::string read(const stdfs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-const std::string kImeiA("\x53\x02\x99\x10\x47\x65\x43\xF1", 8);  // examples/handset
-const std::string kImeiB("\x35\x20\x11\x22\x33\x44\x55\x66", 8);
-
-// One handset on the fixture: a simulator with a flash of its own, dumped on stop.
-class Handset {
- public:
-  Handset(const stdfs::path& work, const std::string& name, const stdfs::path& load,
-          std::vector<std::string> extra = {})
-      : flash_(work / (name + "-flash")) {
-    stdfs::remove_all(flash_);
-    std::vector<std::string> args = {"--load", load.string(), "--dump", flash_.string()};
-    args.insert(args.end(), extra.begin(), extra.end());
-    started_ = sim_.start(args);
-  }
-  bool started() const { return started_; }
-  const std::string& device() const { return sim_.device(); }
-  // Stops the handset; its flash is then in folder().
-  const stdfs::path& stop() {
-    sim_.stop();
-    return flash_;
-  }
-
- private:
-  stdfs::path flash_;
-  e2e::SimProcess sim_;
-  bool started_ = false;
-};
-
-class PowerLoss : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char name[] = "/tmp/ffsload-e2e-power-XXXXXX";
-    ASSERT_NE(mkdtemp(name), nullptr);
-    work = name;
-    station = work / "station";
-    stdfs::copy(e2e::examples_dir() + "/station", station, stdfs::copy_options::recursive);
-    // Handset B has an IMEI of its own, handset C none at all.
-    stdfs::copy(e2e::examples_dir() + "/handset", work / "load-b", stdfs::copy_options::recursive);
-    std::ofstream(work / "load-b" / "IMEI", std::ios::binary | std::ios::trunc) << kImeiB;
-    stdfs::copy(e2e::examples_dir() + "/handset", work / "load-c", stdfs::copy_options::recursive);
-    stdfs::remove(work / "load-c" / "IMEI");
-  }
-  void TearDown() override { stdfs::remove_all(work); }
-
-  std::vector<std::string> run_args(const Handset& h, std::vector<std::string> extra = {}) {
-    std::vector<std::string> args = {"run",      "--port",   "3",
-                                     "--device", h.device(), "--script",
-                                     "main.tms", "--records", "loss.sqlite"};
-    args.insert(args.end(), extra.begin(), extra.end());
-    return args;
-  }
-
-  // Starts a run on the handset and kills it in the pause after the format,
-  // once the journal says the format is going out.
-  void kill_in_format_pause(const Handset& h) {
-    e2e::FfsloadProcess tool;
-    ASSERT_TRUE(tool.start(run_args(h), station.string()));
-    ASSERT_TRUE(tool.wait_for_line("frd IMEI IMEI"));
-    const stdfs::path journal = station / "run-journal_3";
-    for (int i = 0; i < 400 && !contains(read(journal), "\nformat "); ++i) usleep(5'000);
-    ASSERT_TRUE(contains(read(journal), "\nformat ")) << read(journal);
-    usleep(300'000);  // the format pause lasts 2 seconds
-    tool.signal(SIGKILL);
-    const e2e::RunResult r = tool.finish();
-    ASSERT_FALSE(contains(r.out, "fwr IMEI IMEI")) << r.out;  // killed before the write-back
-  }
-
-  e2e::RunResult run(const Handset& h, std::vector<std::string> extra = {}) {
-    return e2e::run_ffsload(run_args(h, std::move(extra)), station.string());
-  }
-
-  stdfs::path work;
-  stdfs::path station;
-};
-
-}  // namespace
+using namespace power_loss;
 
 TEST_F(PowerLoss, the_same_handset_gets_its_imei_back_and_the_killed_run_is_recorded) {
   Handset a(work, "a", e2e::examples_dir() + "/handset");
@@ -119,10 +31,13 @@ TEST_F(PowerLoss, the_same_handset_gets_its_imei_back_and_the_killed_run_is_reco
   EXPECT_TRUE(contains(restored.out, "fwr IMEI IMEI , 8bytes => 0 (1)")) << restored.out;
   EXPECT_EQ(read(a.stop() / "IMEI"), kImeiA);
 
-  const auto report = e2e::run_ffsload({"report", "--interrupted", "--records", "loss.sqlite"},
-                                       station.string());
+  const auto report =
+      e2e::run_ffsload({"report", "--interrupted", "--records", "loss.sqlite"}, station.string());
   EXPECT_EQ(report.exit_code, 0) << report.err;
-  EXPECT_TRUE(contains(report.out, "5302991047654" "3f1  restored")) << report.out;
+  EXPECT_TRUE(contains(report.out,
+                       "5302991047654"
+                       "3f1  restored"))
+      << report.out;
   const auto counts =
       e2e::run_ffsload({"report", "--csv", "--records", "loss.sqlite"}, station.string());
   // Three runs that day: the killed one among them, counted as interrupted.
@@ -162,8 +77,8 @@ TEST_F(PowerLoss, a_handset_without_imei_told_apart_gets_none_and_the_imei_is_ke
   const e2e::RunResult later = run(a);
   EXPECT_EQ(later.exit_code, 0) << later.err;
   EXPECT_FALSE(contains(later.err, "pending")) << later.err;
-  const auto report = e2e::run_ffsload({"report", "--interrupted", "--records", "loss.sqlite"},
-                                       station.string());
+  const auto report =
+      e2e::run_ffsload({"report", "--interrupted", "--records", "loss.sqlite"}, station.string());
   EXPECT_TRUE(contains(report.out, "53029910476543f1  kept aside")) << report.out;
 }
 
