@@ -1,12 +1,18 @@
 // Kill soak: what a line's power cuts do to its handsets' identities. Each
-// round, a new handset (a simulator with an IMEI of its own) is run with the
-// example station's main script by the real `ffsload run`, which is killed
-// with SIGKILL (nothing can be caught: a power cut, a crash) at a random
-// point, most often in the two-second pause after the format, where a line's
-// crashes land most. Every fourth round another handset, with an IMEI of its
-// own, is run next on the same fixture; then the killed handset comes back
-// with `--pending-imei restore`. After each round every handset's flash is
-// read back.
+// round, one new handset (a simulator with an IMEI of its own), or two one
+// after the other on the same fixture, is run with the example station's
+// main script and killed with SIGKILL (nothing can be caught: a power cut, a
+// crash) at a random point, most often in the two-second pause after the
+// format, where a line's crashes land most. The kills alternate between the
+// front ends that keep a port's runs in different folders: `ffsload run
+// --port 3 --unit SERIAL` in the station folder and `ffsload run --ports 3`
+// (no serial) in ports/3, its port's process killed with it. Every fourth
+// round another handset, with an IMEI of its own, is run next; then the
+// killed handsets come back in a random order, each under either front end:
+// with its serial scanned, which alone must restore a handset killed with
+// its serial, else answering as an operator who reads the question would,
+// by naming the pending IMEI (restore=HEX) that `ffsload pending` lists for
+// it. After each round every handset's flash is read back.
 //
 //   kill_soak [--kills N] [--seed S] [--ffsload PATH] [--sim PATH] [--examples DIR] [--keep]
 //
@@ -19,13 +25,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -51,6 +60,27 @@ struct Options {
   bool keep = false;
 };
 
+// A power cut ends a process and every process under it at once.
+void kill_tree(pid_t pid) {
+  const std::string children =
+      read_file("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children");
+  ::kill(pid, SIGSTOP);
+  std::size_t start = 0;
+  while (start < children.size()) {
+    const auto end = children.find(' ', start);
+    const std::string number = children.substr(start, end - start);
+    if (!number.empty()) kill_tree(static_cast<pid_t>(std::stol(number)));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  ::kill(pid, SIGKILL);
+}
+
+std::string hex_of(const std::string& bytes) {
+  std::string text;
+  for (unsigned char b : bytes) text += platform::strprintf("%02x", b);
+  return text;
+}
 
 pid_t spawn(const std::vector<std::string>& args, const std::string& cwd, const std::string& out,
             const std::string& err) {
@@ -122,6 +152,9 @@ std::string imei_for(std::mt19937_64& random) {
 
 struct Counts {
   int kills = 0;
+  int under_ports = 0;
+  int two_in_a_row = 0;
+  int by_serial = 0;
   int in_format_pause = 0;
   int finished_before_kill = 0;
   int intact = 0;
@@ -148,12 +181,18 @@ int main(int argc, char** argv) {
       }
       return argv[++i];
     };
-    if (a == "--kills") o.kills = std::atoi(value().c_str());
-    else if (a == "--seed") o.seed = static_cast<unsigned>(std::atoi(value().c_str()));
-    else if (a == "--ffsload") o.ffsload = value();
-    else if (a == "--sim") o.sim = value();
-    else if (a == "--examples") o.examples = value();
-    else if (a == "--keep") o.keep = true;
+    if (a == "--kills")
+      o.kills = std::atoi(value().c_str());
+    else if (a == "--seed")
+      o.seed = static_cast<unsigned>(std::atoi(value().c_str()));
+    else if (a == "--ffsload")
+      o.ffsload = value();
+    else if (a == "--sim")
+      o.sim = value();
+    else if (a == "--examples")
+      o.examples = value();
+    else if (a == "--keep")
+      o.keep = true;
     else {
       std::fprintf(stderr,
                    "usage: kill_soak [--kills N] [--seed S] [--ffsload PATH] [--sim PATH] "
@@ -172,81 +211,154 @@ int main(int argc, char** argv) {
   std::mt19937_64 random(o.seed);
   Counts c;
 
-  auto run = [&](const Handset& h, std::vector<std::string> extra) {
-    std::vector<std::string> args = {o.ffsload,  "run",      "--port",    "3",
-                                     "--device", h.device(), "--script",  "main.tms",
-                                     "--records", "soak.sqlite"};
-    args.insert(args.end(), extra.begin(), extra.end());
-    return wait_exit(spawn(args, station.string(), out, err));
+  // Port 3's device for run --ports, which takes it from "comports".
+  auto name_device = [&](const Handset& h) {
+    std::ofstream(station / "comports", std::ios::trunc) << "3 " << h.device() << "\n";
   };
+  // A run of either front end; `serial` only for run --port.
+  auto args_for = [&](const Handset& h, bool ports, const std::string& serial,
+                      std::vector<std::string> extra) {
+    std::vector<std::string> args = {o.ffsload,  "run",       "--script",
+                                     "main.tms", "--records", "soak.sqlite"};
+    if (ports) {
+      name_device(h);
+      args.insert(args.end(), {"--ports", "3"});
+    } else {
+      args.insert(args.end(), {"--port", "3", "--device", h.device()});
+      if (!serial.empty()) args.insert(args.end(), {"--unit", serial});
+    }
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+  };
+  auto run = [&](const Handset& h, bool ports, const std::string& serial,
+                 std::vector<std::string> extra) {
+    return wait_exit(
+        spawn(args_for(h, ports, serial, std::move(extra)), station.string(), out, err));
+  };
+  auto pending_here = [&](const std::string& imei) {
+    const std::string listing = (work / "pending.out").string();
+    wait_exit(spawn({o.ffsload, "pending"}, station.string(), listing, err));
+    std::istringstream lines(read_file(listing));
+    for (std::string line; std::getline(lines, line);) {
+      if (line.find(" pending ") != std::string::npos &&
+          line.find(hex_of(imei)) != std::string::npos)
+        return true;
+    }
+    return false;
+  };
+  auto format_lines = [&] {
+    const std::string text = read_file(journal);
+    std::size_t n = 0;
+    for (auto at = text.find("\nformat "); at != std::string::npos;
+         at = text.find("\nformat ", at + 1)) {
+      ++n;
+    }
+    return n;
+  };
+  auto chance = [&](double p) { return std::uniform_real_distribution<>(0, 1)(random) < p; };
 
+  struct Killed {
+    std::unique_ptr<Handset> handset;
+    std::string imei;
+    std::string serial;  // "" when killed under run --ports
+  };
+  bool ports_next = false;
   // Rounds go on until N runs were killed: a run that ended before its kill
   // point is counted apart and does not count as a kill.
   for (int k = 1; c.kills < o.kills; ++k) {
-    const std::string imei = imei_for(random);
-    Handset unit(o, work, "unit", imei);
-    // Kill: seven in ten in the pause after the format, the rest anywhere.
-    const pid_t pid = spawn({o.ffsload, "run", "--port", "3", "--device", unit.device(),
-                             "--script", "main.tms", "--records", "soak.sqlite"},
-                            station.string(), out, err);
-    const bool in_pause = std::uniform_real_distribution<>(0, 1)(random) < 0.7;
-    const auto started = std::chrono::steady_clock::now();
-    if (in_pause) {
-      // This run's format note is the journal's last line until the write-back.
-      for (int i = 0; i < 2000; ++i) {
-        const std::string text = read_file(journal);
-        const auto last = text.rfind('\n', text.size() >= 2 ? text.size() - 2 : 0);
-        if (text.compare(last == std::string::npos ? 0 : last + 1, 7, "format ") == 0) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    std::vector<Killed> killed;
+    const int in_a_row = chance(0.35) ? 2 : 1;
+    c.two_in_a_row += in_a_row == 2;
+    for (int i = 0; i < in_a_row; ++i) {
+      Killed unit;
+      unit.imei = imei_for(random);
+      unit.handset = std::make_unique<Handset>(o, work, "unit" + std::to_string(i), unit.imei);
+      const bool ports = ports_next;
+      ports_next = !ports_next;
+      if (!ports) unit.serial = platform::strprintf("SN%05d-%d", k, i);
+      const std::size_t formats = format_lines();
+      const pid_t pid =
+          spawn(args_for(*unit.handset, ports, unit.serial, {}), station.string(), out, err);
+      // Kill: seven in ten in the pause after the format, the rest anywhere.
+      const bool in_pause = chance(0.7);
+      const auto started = std::chrono::steady_clock::now();
+      if (in_pause) {
+        for (int w = 0; w < 2000 && format_lines() <= formats; ++w) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(std::uniform_int_distribution<>(0, 1990)(random)));
+      } else {
+        std::this_thread::sleep_until(
+            started + std::chrono::milliseconds(std::uniform_int_distribution<>(0, 3200)(random)));
       }
-      std::this_thread::sleep_for(
-          std::chrono::milliseconds(std::uniform_int_distribution<>(0, 1990)(random)));
-    } else {
-      std::this_thread::sleep_until(
-          started + std::chrono::milliseconds(std::uniform_int_distribution<>(0, 3200)(random)));
-    }
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) {
-      ++c.finished_before_kill;
-    } else {
-      ::kill(pid, SIGKILL);
-      wait_exit(pid);
-      ++c.kills;
-      c.in_format_pause += in_pause;
+      int status = 0;
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        ++c.finished_before_kill;
+      } else {
+        kill_tree(pid);
+        wait_exit(pid);
+        ++c.kills;
+        c.in_format_pause += in_pause;
+        c.under_ports += ports;
+      }
+      killed.push_back(std::move(unit));
     }
 
     if (k % 4 == 0) {
-      // Another handset on the fixture before the killed one comes back.
+      // Another handset on the fixture before the killed ones come back.
       const std::string own = imei_for(random);
       Handset other(o, work, "other", own);
-      const int rc = run(other, {});
+      const int rc = run(other, chance(0.5), platform::strprintf("OTHER%05d", k), {});
       const std::string left = other.stop();
       ++c.others;
       if (left != own) {
-        if (left.empty()) ++c.lost;
-        else ++c.wrong;
+        if (left.empty())
+          ++c.lost;
+        else
+          ++c.wrong;
         if (rc == 0) ++c.silent_green;
-        std::fprintf(stderr, "round %d: the other handset ended with a wrong IMEI (exit %d)\n", k,
-                     rc);
+        std::fprintf(stderr, "round %d: the other handset ended with a wrong IMEI (exit %d): %s\n",
+                     k, rc, read_file(err).c_str());
       }
     }
 
-    const int rc = run(unit, {"--pending-imei", "restore"});
-    const std::string left = unit.stop();
-    if (left == imei) {
-      ++c.intact;
-    } else {
-      if (left.empty()) ++c.lost;
-      else ++c.wrong;
-      if (rc == 0) ++c.silent_green;
-      std::fprintf(stderr, "round %d: the handset ended %s (re-run exit %d): %s\n", k,
-                   left.empty() ? "without IMEI" : "with another IMEI", rc, read_file(err).c_str());
+    std::shuffle(killed.begin(), killed.end(), random);
+    for (Killed& unit : killed) {
+      const bool ports = chance(0.5);
+      std::vector<std::string> answer;
+      // Killed with its serial and scanned again: the serial alone says.
+      const bool serial_decides = !ports && !unit.serial.empty();
+      if (!serial_decides && pending_here(unit.imei)) {
+        answer = {"--pending-imei", "restore=" + hex_of(unit.imei)};
+      }
+      c.by_serial += serial_decides && pending_here(unit.imei);
+      const int rc = run(*unit.handset, ports, unit.serial, answer);
+      const std::string left = unit.handset->stop();
+      if (left == unit.imei) {
+        ++c.intact;
+      } else {
+        if (left.empty())
+          ++c.lost;
+        else
+          ++c.wrong;
+        if (rc == 0) ++c.silent_green;
+        std::fprintf(stderr, "round %d: the handset ended %s (re-run exit %d): %s\n", k,
+                     left.empty() ? "without IMEI" : "with another IMEI", rc,
+                     read_file(err).c_str());
+      }
     }
   }
 
-  std::printf("kills                              %d (%d in the format pause; %d runs ended before "
-              "their kill)\n",
-              c.kills, c.in_format_pause, c.finished_before_kill);
+  std::printf(
+      "kills                              %d (%d in the format pause; %d runs ended before "
+      "their kill)\n",
+      c.kills, c.in_format_pause, c.finished_before_kill);
+  std::printf(
+      "killed under run --ports            %d (the others under run --port with a serial)\n",
+      c.under_ports);
+  std::printf("rounds with two kills in a row     %d\n", c.two_in_a_row);
+  std::printf("pending IMEIs restored by serial   %d\n", c.by_serial);
   std::printf("IMEIs intact                       %d of %d handsets\n", c.intact,
               c.kills + c.finished_before_kill);
   std::printf("other handsets run in between      %d\n", c.others);
