@@ -47,6 +47,8 @@ int wait_for_byte(double timeout) {
     waiting = platform::GetInQLen(comport);
     if (waiting != 0) break;
     if (repaint) platform::ProcessDrawEvents();
+    // The line is quiet while the handset prepares its answer.
+    platform::do_due_pause_work();
     const long elapsed = platform::clock() - start;
     if (elapsed >= limit) break;
     long slice = limit - elapsed;

@@ -3,6 +3,7 @@
 // moves when something waits, so long retry sequences cost no real time.
 #pragma once
 
+#include <limits>
 #include <memory>
 
 namespace platform {
@@ -54,8 +55,15 @@ void Delay(double seconds);
 // under way, when the handset is busy and the line idle), so that it costs
 // the run no time. The same function asked for twice is done once. It must
 // not throw. Nothing is done when no such pause comes: the caller gives it
-// only what may be skipped, or does it itself at the end.
-void do_in_next_pause(void (*work)());
+// only what may be skipped, or does it itself at the end. With `due_ms` (a
+// time of clock()), the work is done no later than that: in a pause that
+// lasts past it, at that moment, else at the first quiet moment after it
+// (any pause, or a wait for a reply: see do_due_pause_work).
+constexpr long kNoDeadline = std::numeric_limits<long>::max();
+void do_in_next_pause(void (*work)(), long due_ms = kNoDeadline);
+// Does the waiting work whose deadline has passed; a wait that leaves the
+// line idle (for a reply's next byte) calls it.
+void do_due_pause_work();
 constexpr double kShortestWorkingPauseSeconds = 0.1;
 
 }  // namespace platform

@@ -2,19 +2,19 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <filesystem>
 #include <memory>
-#include <algorithm>
-#include <climits>
 #include <optional>
 
 #include "ffsload_version.h"
 #include "fs/imei_guard.h"
 #include "link/link.h"
 #include "platform/clock.h"
-#include "platform/serial_port_config.h"
 #include "platform/run_panel.h"
+#include "platform/serial_port_config.h"
 #include "platform/user_interface.h"
 #include "records/location.h"
 #include "records/store.h"
@@ -70,6 +70,8 @@ struct CurrentRun {
   bool started = false;
   std::string uid;
   std::int64_t started_ms = 0;
+  long started_clock_ms = 0;  // platform::clock() at the start
+  bool copy_kept = false;     // the store has a copy: the board shows it running
   std::optional<std::string> imei;
   std::optional<std::string> imei_fate;
   std::optional<std::string> unit;
@@ -96,8 +98,8 @@ std::unique_ptr<records::Store> open_for_reading() {
 }
 
 // The unit's attempt and last pass: nullopt when the records cannot say.
-std::optional<records::UnitHistory> unit_history(const std::string* serial,
-                                                 const std::string* imei, const std::string& uid) {
+std::optional<records::UnitHistory> unit_history(const std::string* serial, const std::string* imei,
+                                                 const std::string& uid) {
   const records::Location location = records::resolve_location(g_records_option);
   std::unique_ptr<records::Store> store;
   try {
@@ -166,6 +168,7 @@ void keep_progress_copy() {
   if (!g_progress_copy) return;
   records::RunRecord r = std::move(*g_progress_copy);
   g_progress_copy.reset();
+  g_current.copy_kept = true;
   // A unit known by its IMEI: its attempt is counted now, while the handset
   // formats, and not at the end, where eight ports' records meet.
   if (!r.unit_serial && r.imei && !g_current.attempt) {
@@ -191,9 +194,15 @@ void keep_progress_copy() {
 // Progress copies wait for a pause: the journal, flushed before the handset
 // is touched, already holds what they hold, and writing them before the
 // format would hold every port of a station up behind the others' records.
+// A run is shown running within a second of its start, whatever its
+// script: the copy waits for a quiet moment, never longer.
+constexpr long kFirstCopyWithinMs = 1000;
+
 void keep_in_next_pause(records::RunRecord r) {
   g_progress_copy = std::move(r);
-  platform::do_in_next_pause(keep_progress_copy);
+  platform::do_in_next_pause(keep_progress_copy,
+                             g_current.copy_kept ? platform::kNoDeadline
+                                                 : g_current.started_clock_ms + kFirstCopyWithinMs);
 }
 
 }  // namespace
@@ -202,6 +211,7 @@ std::string start_run_record(std::int64_t started_ms) {
   g_current = CurrentRun{};
   g_current.started = true;
   g_current.started_ms = started_ms;
+  g_current.started_clock_ms = platform::clock();
   g_current.unit = g_unit;
   g_current.operator_id = g_operator;
   g_current.uid = records::make_uid(host_name(), started_ms);
@@ -212,7 +222,8 @@ std::string start_run_record(std::int64_t started_ms) {
     if (history) {
       g_current.attempt = history->earlier_runs + 1;
       unit_text += ": attempt " + std::to_string(*g_current.attempt);
-      if (history->passed_at_ms) unit_text += ", " + records::passed_before_text(*history->passed_at_ms);
+      if (history->passed_at_ms)
+        unit_text += ", " + records::passed_before_text(*history->passed_at_ms);
     } else {
       unit_text += ": attempt unknown (the records cannot be read)";
     }
@@ -275,7 +286,6 @@ const std::string& run_ma_no() {
 std::string station_name() {
   return host_name();
 }
-
 
 void set_run_unit(std::optional<std::string> serial) {
   g_unit = std::move(serial);

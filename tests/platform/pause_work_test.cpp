@@ -59,3 +59,35 @@ TEST_F(PauseWork, work_longer_than_its_pause_is_not_followed_by_the_rest_of_the_
   // the pause is over once the work is.
   EXPECT_EQ(clock.now_ms() - start, 1000 + 3000);
 }
+
+TEST_F(PauseWork, work_with_a_deadline_is_done_by_then_in_a_long_pause_or_a_quiet_moment) {
+  long done_at = -1;
+  static long* at = nullptr;
+  at = &done_at;
+  auto stamped = [] {
+    ++g_done;
+    *at = g_clock->now_ms();
+  };
+  const long start = clock.now_ms();
+  // A long pause does it at the deadline, not in its middle.
+  platform::do_in_next_pause(stamped, start + 1000);
+  platform::Delay(5.0);
+  EXPECT_EQ(g_done, 1);
+  EXPECT_EQ(done_at - start, 1000);
+  EXPECT_EQ(clock.now_ms() - start, 5000);
+
+  // Without a pause: not before the deadline, then at the first quiet moment
+  // (a wait for a reply), or in any pause however short.
+  platform::do_in_next_pause(stamped, clock.now_ms() + 1000);
+  platform::do_due_pause_work();
+  clock.advance(999);
+  platform::do_due_pause_work();
+  platform::Delay(0.01);
+  EXPECT_EQ(g_done, 1);
+  clock.advance(1);
+  platform::do_due_pause_work();
+  EXPECT_EQ(g_done, 2);
+  platform::do_in_next_pause(stamped, clock.now_ms());
+  platform::Delay(0.01);
+  EXPECT_EQ(g_done, 3);
+}
