@@ -155,6 +155,16 @@ bool ImeiJournal::open() {
   }
   if (!usable_) return true;
   for (const station::JournalRun& r : std::vector<station::JournalRun>(journal_.runs())) {
+    if (r.unrecorded && !r.open()) {
+      // Its record found no room when it ended; the journal kept it.
+      const records::KeepResult kept = record_earlier_run(earlier_record(r));
+      if (!kept.stored && !kept.kept_locally) continue;  // still no room: it waits
+      if (!journal_.recorded(r.uid)) {
+        broken(journal_.error());
+        return true;
+      }
+      continue;
+    }
     if (!r.open()) continue;
     if (!journal_.interrupted(r.uid)) {
       broken(journal_.error());
@@ -183,6 +193,10 @@ void ImeiJournal::end(const std::string& outcome) {
   if (usable_ && !journal_.ended(run_.uid, outcome)) {
     fs::operator_notice("the run journal cannot note the run's end: " + journal_.error());
   }
+}
+
+bool ImeiJournal::keep_unrecorded() {
+  return usable_ && journal_.unrecorded(run_.uid);
 }
 
 std::string ImeiJournal::fate() const {

@@ -60,6 +60,9 @@ class ImeiJournal final : public fs::ImeiKeeper {
   void start(const station::JournalRun& run);
   // The run ended as the process saw it.
   void end(const std::string& outcome);
+  // Its record reached neither the store nor the outbox: the journal keeps
+  // it for the next run on the port to record. False when it cannot either.
+  bool keep_unrecorded();
   // For this run's record: "", "not at risk", "pending", "written back".
   std::string fate() const;
 

@@ -266,8 +266,8 @@ void note_run_imei_fate(const std::string& fate) {
   if (g_current.started) g_current.imei_fate = fate;
 }
 
-void record_earlier_run(const records::RunRecord& record) {
-  keep(record);
+records::KeepResult record_earlier_run(const records::RunRecord& record) {
+  return keep(record);
 }
 
 void set_run_context(const std::string& customer_key, const std::string& ma_no) {
@@ -407,7 +407,8 @@ records::KeepResult keep(records::RunRecord r, Durability durability) {
                         outbox + " (ffsload report counts them): " + kept.refusal);
   }
   if (!kept.stored && !kept.kept_locally) {
-    tell_once("records: this run's record is lost: " + kept.error + "; " + kept.outbox_error);
+    tell_once("records: neither the records nor the outbox can take this run's record: " +
+              kept.error + "; " + kept.outbox_error);
   }
   return kept;
 }

@@ -78,7 +78,7 @@ void record_run_imei(const std::vector<std::uint8_t>& imei, const std::string& f
 void note_run_imei_fate(const std::string& fate);
 // A record for a run of an earlier process that the journal knows of (one
 // found interrupted, or whose pending IMEI was settled now).
-void record_earlier_run(const records::RunRecord& record);
+records::KeepResult record_earlier_run(const records::RunRecord& record);
 
 // Records the run that ended: outcome "green", "red" or "no run". The run log,
 // port, script, IMEI and failing line are read from where the run left them.

@@ -153,7 +153,16 @@ RunResult run_script() {
   // After the outcome is on the panel: the operator sees it without waiting
   // for the record, and a record that fails changes nothing of the run.
   if (const std::string fate = journal.fate(); !fate.empty()) note_run_imei_fate(fate);
-  record_run(started_ms, now_utc_ms(), result.outcome);
+  const records::KeepResult kept = record_run(started_ms, now_utc_ms(), result.outcome);
+  if (!kept.stored && !kept.kept_locally) {
+    fs::operator_notice(
+        journal.keep_unrecorded()
+            ? strprintf("records: the run journal keeps this run's outcome, unit and IMEI, and the "
+                        "next run on port %d records it (without its log)",
+                        comport)
+            : std::string("records: this run's record is lost: the run journal cannot keep it "
+                          "either; free space on the disk"));
+  }
   return result;
 }
 

@@ -183,6 +183,7 @@ std::vector<std::vector<std::string>> lines_for(const JournalRun& r) {
   if (r.written_back) lines.push_back({"written", r.uid});
   if (r.ended) lines.push_back({"end", r.uid, r.outcome});
   if (r.interrupted) lines.push_back({"interrupted", r.uid});
+  if (r.unrecorded) lines.push_back({"unrecorded", r.uid});
   if (r.fate != ImeiFate::kNone) {
     if (r.fate_note.empty()) {
       lines.push_back({"settled", r.uid, fate_word(r.fate)});
@@ -390,6 +391,10 @@ void RunJournal::apply(const std::vector<std::string>& f, const std::string& raw
     r.outcome = f[2];
   } else if (kind == "interrupted" && f.size() == 2) {
     entry(f[1]).interrupted = true;
+  } else if (kind == "unrecorded" && f.size() == 2) {
+    entry(f[1]).unrecorded = true;
+  } else if (kind == "recorded" && f.size() == 2) {
+    entry(f[1]).unrecorded = false;
   } else if (kind == "settled" && (f.size() == 3 || f.size() == 4)) {
     const auto fate = fate_of(f[2]);
     if (!fate) return damaged();
@@ -478,6 +483,14 @@ bool RunJournal::settled(const std::string& uid, ImeiFate fate, const std::strin
   return append({"settled", uid, fate_word(fate), note});
 }
 
+bool RunJournal::unrecorded(const std::string& uid) {
+  return append({"unrecorded", uid});
+}
+
+bool RunJournal::recorded(const std::string& uid) {
+  return append({"recorded", uid});
+}
+
 bool RunJournal::absorb(const std::string& other) {
   RunJournal old(other);
   if (!old.load()) {
@@ -510,7 +523,9 @@ bool RunJournal::compact(std::size_t max_bytes) {
   if (size_ <= max_bytes || !damaged_lines_.empty()) return true;
   std::vector<JournalRun> kept;
   for (const JournalRun& r : runs_) {
-    if (r.open() || r.imei_pending() || r.fate == ImeiFate::kKeptAside) kept.push_back(r);
+    if (r.open() || r.imei_pending() || r.fate == ImeiFate::kKeptAside || r.unrecorded) {
+      kept.push_back(r);
+    }
   }
   return rewrite(kept);
 }

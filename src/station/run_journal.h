@@ -49,6 +49,7 @@ struct JournalRun {
   bool ended = false;                             // the process saw the run end
   std::string outcome;                            // then: "green", "red", ...
   bool interrupted = false;                       // a later run found it open
+  bool unrecorded = false;  // its record reached neither the store nor the outbox
   ImeiFate fate = ImeiFate::kNone;
   std::string fate_note;  // who settled it when not a run ("ffsload pending by ...")
 
@@ -116,6 +117,10 @@ class RunJournal {
   bool ended(const std::string& uid, const std::string& outcome);
   bool interrupted(const std::string& uid);
   bool settled(const std::string& uid, ImeiFate fate, const std::string& note = "");
+  // The run's last record could not be kept anywhere (a full disk), or a
+  // later run has since recorded it from here.
+  bool unrecorded(const std::string& uid);
+  bool recorded(const std::string& uid);
 
   // Takes in the journal at `other` (an older place of this port's
   // journal): its runs and its damaged lines are appended here, flushed,

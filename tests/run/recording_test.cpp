@@ -7,10 +7,10 @@
 
 #include "records/location.h"
 #include "records/sqlite_store.h"
+#include "run/run_session.h"
 #include "script/runner.h"
 #include "support/sim_fixture.h"
 #include "support/temp_dir.h"
-#include "run/run_session.h"
 
 namespace {
 
@@ -102,8 +102,30 @@ TEST_F(RunRecords, a_runs_copy_waits_for_the_format_pause_and_never_outlives_its
   // and the unit's attempt; the earlier run is as it ended.
   tmsfile = "format.tms";
   ASSERT_EQ(run::run_script().outcome, run::RunOutcome::kGreen);
-  EXPECT_EQ(watching.seen_in_pause, (std::vector<records::Row>{{"green", imei, "1"},
-                                                               {"running", imei, "2"}}));
+  EXPECT_EQ(watching.seen_in_pause,
+            (std::vector<records::Row>{{"green", imei, "1"}, {"running", imei, "2"}}));
   EXPECT_EQ(last_record("outcome, imei, attempt"), (records::Row{"green", imei, "2"}));
   platform::set_time_source(&clock);
+}
+
+TEST_F(RunRecords, a_record_with_no_room_anywhere_waits_in_the_journal_for_the_next_run) {
+  testing_support::TempDir::write("t.tms", "tms 1\n");
+  testing_support::TempDir::write("broken.sqlite", std::string(4096, 'x'));
+  run::set_records_option("broken.sqlite");
+  // Neither the store nor the outbox can take it, as on a full disk.
+  setenv(records::kOutboxVariable, "no-such-folder/outbox.sqlite", 1);
+  tmsfile = "t.tms";
+  EXPECT_EQ(run::run_script().outcome, run::RunOutcome::kGreen);
+  unsetenv(records::kOutboxVariable);
+
+  run::set_records_option("runs.sqlite");
+  fault("refuse:0x20");
+  testing_support::TempDir::write("t.tms", "tms 1\nti\n");
+  EXPECT_EQ(run::run_script().outcome, run::RunOutcome::kRed);
+  records::SqliteStore store("runs.sqlite", records::OpenFor::kReading);
+  EXPECT_EQ(store.query("SELECT outcome, customer FROM runs ORDER BY started_at", {}),
+            (std::vector<records::Row>{{"green", "12.3"}, {"red", "12.3"}}));
+  // Recorded once: the run after does not record it again.
+  EXPECT_EQ(run::run_script().outcome, run::RunOutcome::kRed);
+  EXPECT_EQ(store.query("SELECT count(*) FROM runs", {}), (std::vector<records::Row>{{"3"}}));
 }
