@@ -9,8 +9,8 @@ needed+=(qt6-base-dev qt6-tools-dev qt6-svg-dev xvfb xdotool imagemagick)
 # OpenSSL), and for its end-to-end test a real browser, headless.
 needed+=(libcpp-httplib-dev chromium)
 # The package's dependencies are found by dpkg-shlibdeps (dpkg-dev); its
-# test renders the man pages (man-db).
-needed+=(dpkg-dev man-db)
+# test renders the man pages (man-db) and runs Debian's package checker.
+needed+=(dpkg-dev man-db lintian)
 # "scripts/setup.sh fuzz" also brings clang with libFuzzer.
 [ "${1:-}" = fuzz ] && needed+=(clang libclang-rt-14-dev)
 missing=()
