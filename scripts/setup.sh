@@ -8,6 +8,8 @@ needed+=(qt6-base-dev qt6-tools-dev qt6-svg-dev xvfb xdotool imagemagick)
 # The line board: an HTTP server from Debian (header-only, used without
 # OpenSSL), and for its end-to-end test a real browser, headless.
 needed+=(libcpp-httplib-dev chromium)
+# The completion's test runs it in bash with bash-completion, as a shell does.
+needed+=(bash-completion)
 # The package's dependencies are found by dpkg-shlibdeps (dpkg-dev); its
 # test renders the man pages (man-db) and runs Debian's package checker.
 needed+=(dpkg-dev man-db lintian)
