@@ -45,7 +45,8 @@ nodisplay=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$usr/bin/ffslo
 grep -q 'no display to show the panels on' <<<"$nodisplay" ||
   fail "ffsload alone did not reach the window program: $nodisplay"
 [ -f "$usr/share/bash-completion/completions/ffsload" ] || fail "no bash completion"
-for guide in README.md docs/architecture.md docs/reliability.md docs/benchmarks.md; do
+for guide in README.md docs/architecture.md docs/reliability.md docs/benchmarks.md docs/board.md \
+  docs/records.md; do
   [ -f "$usr/share/doc/ffsload/$guide" ] || fail "no $guide in share/doc/ffsload"
 done
 
