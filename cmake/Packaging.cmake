@@ -10,7 +10,8 @@ install(TARGETS ffsload-board RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR})
 # The panel file: found at ../share/ffsload beside the installed program.
 install(FILES ${PROJECT_SOURCE_DIR}/src/ui/download.uir DESTINATION ${CMAKE_INSTALL_DATADIR}/ffsload)
 
-# Man pages carry the version; Debian keeps them compressed. Each goes to
+# Man pages carry the version (@PROJECT_VERSION@ in their title line);
+# Debian keeps them compressed. Each goes to
 # the man folder of its section (the digit after the last ".").
 set(man_pages)
 foreach(page ffsload.1 ffsload-sim.1 ffsload-tms.5 ffsload.conf.5)
@@ -32,6 +33,22 @@ install(FILES ${PROJECT_SOURCE_DIR}/data/completion/ffsload DESTINATION ${comple
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/data/udev/99-ffsload-fixtures.rules
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# What Debian expects of every package's doc folder: the copyright file
+# (machine-readable) and the changelog, compressed. The version has no
+# Debian revision, so the package is native and its changelog is
+# changelog.gz.
+install(FILES ${PROJECT_SOURCE_DIR}/data/package/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+set(changelog ${CMAKE_BINARY_DIR}/package/changelog.gz)
+add_custom_command(OUTPUT ${changelog}
+  COMMAND ${CMAKE_COMMAND} -DCHANGELOG=${PROJECT_SOURCE_DIR}/data/package/changelog
+    -DVERSION=${PROJECT_VERSION} -DOUTPUT=${changelog} -P ${PROJECT_SOURCE_DIR}/cmake/debian_changelog.cmake
+  DEPENDS ${PROJECT_SOURCE_DIR}/data/package/changelog ${PROJECT_SOURCE_DIR}/cmake/debian_changelog.cmake
+  COMMENT "Checking and compressing the package's changelog")
+add_custom_target(package_changelog ALL DEPENDS ${changelog})
+install(FILES ${changelog} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# What lintian is told on purpose (data/package/lintian-overrides says why).
+install(FILES ${PROJECT_SOURCE_DIR}/data/package/lintian-overrides
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME ffsload)
 # The guides the README links to, with their pictures, under doc/ffsload/docs.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
   FILES_MATCHING PATTERN "*.md" PATTERN "*.png" PATTERN "*.svg" PATTERN "man" EXCLUDE)
@@ -46,13 +63,19 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ffsload)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "ffsload developers")
-set(CPACK_PACKAGE_CONTACT "ffsload developers <ffsload@localhost>")
+# No address of the line's own has been given yet: example.com stands in
+# (lintian refuses a host such as localhost). Change it here, in
+# data/package/changelog and in data/package/copyright together.
+set(CPACK_PACKAGE_CONTACT "ffsload developers <ffsload@example.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "loads and checks a GSM handset's flash file system over a serial line")
+# Lines of at most 80 characters, as Debian's tools show them.
 set(CPACK_PACKAGE_DESCRIPTION
-  "A production-line tool: the operator picks a customer and a serial port and presses Run; \
-the customer's script puts the handset in test mode, formats its flash file system, downloads \
-calibration and identity files, reads them back and checks them. Includes ffsload-sim, a \
+  "A production-line tool: the operator picks a customer and a serial port and
+presses Run; the customer's script puts the handset in test mode, formats its
+flash file system, downloads calibration and identity files, reads them back
+and checks them. Runs are recorded in SQLite or PostgreSQL, with a yield
+report and a read-only line board for the supervisor. Includes ffsload-sim, a
 simulated handset on a pseudo-terminal.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The main job: builds ffsload, starts the simulated handset on a
-# pseudo-terminal and runs the example station's script against it. Then it
+# The main job: builds ffsload and ffsload-sim (only these two, and what they
+# link: the demo runs nothing else, and the test command builds the rest in
+# the same tree), starts the simulated handset on a pseudo-terminal and runs
+# the example station's script against it. Then it
 # stops the handset, has it dump its flash file system into a folder and shows
 # that every file the script downloaded equals its PC file byte for byte, and
 # that the handset's IMEI file survived the format.
@@ -9,8 +11,8 @@
 #   scripts/demo.sh [SCRIPT]   (a .tms file of examples/station; default main.tms)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/setup.sh"
-"$root/scripts/build.sh" "$root/build"
+"$root/scripts/setup.sh" demo
+"$root/scripts/build.sh" "$root/build" -- ffsload ffsload-sim
 
 script=${1:-main.tms}
 work=$(mktemp -d /tmp/ffsload-demo.XXXXXX)

@@ -1,17 +1,26 @@
 #!/usr/bin/env bash
 # Installs what the build needs on Debian 12, if it is missing. Idempotent.
+#   scripts/setup.sh        the build and every test's tools (the test command, the package)
+#   scripts/setup.sh demo   the build alone: what the demo needs to build and run its two programs
+#   scripts/setup.sh fuzz   as the first, and clang with libFuzzer
 set -euo pipefail
-needed=(cmake ninja-build g++ ccache pkg-config python3 libgtest-dev libcli11-dev libsqlite3-dev libpq-dev postgresql)
-# The operator panels (Qt 6 Widgets, and UiTools to load the panel file), and
-# for their end-to-end test a virtual display, keystrokes and screenshots.
-needed+=(qt6-base-dev qt6-tools-dev qt6-svg-dev xvfb xdotool imagemagick)
-# The line board: an HTTP server from Debian (header-only, used without
-# OpenSSL), and for its end-to-end test a real browser, headless.
-needed+=(libcpp-httplib-dev chromium)
-# The package's dependencies are found by dpkg-shlibdeps (dpkg-dev); its
-# test renders the man pages (man-db).
-needed+=(dpkg-dev man-db)
-# "scripts/setup.sh fuzz" also brings clang with libFuzzer.
+# The build: CMake looks for every one of these libraries when it configures
+# the tree, also when the demo then builds only ffsload and ffsload-sim. The
+# operator panels need Qt 6 Widgets, UiTools to load the panel file and SVG
+# for the yield chart; the line board an HTTP server from Debian; the tests'
+# tree GoogleTest.
+needed=(cmake ninja-build g++ ccache pkg-config libgtest-dev libcli11-dev libsqlite3-dev libpq-dev
+  qt6-base-dev qt6-tools-dev qt6-svg-dev libcpp-httplib-dev)
+if [ "${1:-}" != demo ]; then
+  # The tests' own tools: Python for the checks that the tests run,
+  # a throwaway PostgreSQL server, a virtual display with keystrokes and
+  # screenshots for the panels, a headless browser for the board, and bash
+  # completion to run the completion as a shell does.
+  needed+=(python3 postgresql xvfb xdotool imagemagick chromium bash-completion)
+  # The package's dependencies are found by dpkg-shlibdeps (dpkg-dev); its
+  # test renders the man pages (man-db) and runs Debian's package checker.
+  needed+=(dpkg-dev man-db lintian)
+fi
 [ "${1:-}" = fuzz ] && needed+=(clang libclang-rt-14-dev)
 missing=()
 for p in "${needed[@]}"; do

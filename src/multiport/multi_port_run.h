@@ -1,5 +1,6 @@
 // "ffsload run --ports LIST": one script on several ports at once, each port
-// in its own ffsload child process and its own folder (see port_folders.h).
+// in its own ffsload child process and its own folder (see
+// station/port_folders.h).
 #pragma once
 
 #include <functional>
@@ -46,7 +47,8 @@ using PortRun = std::function<int(int port)>;
 // without it, each child is the program port_program(). Prints each child's stdout
 // line as "[N] LINE" on stdout and its stderr lines the same way on stderr,
 // then one summary line per port. Returns 0 when every port ended green, 1
-// when one did not, 2 when no run happened on any port.
+// when one did not, 2 when no run happened on any port, 128 + the signal
+// when a SIGINT or SIGTERM was handed on to the ports.
 // trace_base, when not empty, gives each port the trace file "TRACE_BASE.N";
 // records_option is the --records value (see station_records_environment).
 int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& child_args,

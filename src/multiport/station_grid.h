@@ -1,6 +1,6 @@
 // The station grid without a toolkit: one tile per port, each port's runs in
 // its own "ffsload run --port N --customer KEY --repeat" child started in the
-// port's folder (port_folders.h) and watched by a PortSupervisor. A front end
+// port's folder (station/port_folders.h) and watched by a PortSupervisor. A front end
 // shows the tiles, forwards Run, Run all, Save and closing, and calls poll()
 // often; nothing here ever waits for a child.
 #pragma once

@@ -34,7 +34,7 @@ const std::string& run_front_end();
 void set_fixture_alarm_runs(int k);
 
 // What front ends show of a run's unit and its port, told as the run goes:
-// `unit` once the run's record exists ("unit SN-1: attempt 2, passed before
+// `unit` as the run starts ("unit SN-1: attempt 2, passed before
 // at 2024-03-01 08:15 UTC"), `alarm` after every record with the port's
 // fixture alarm as the records hold it then (raised or not). Unset: nothing
 // is told.
@@ -61,8 +61,10 @@ std::string station_name();
 // Milliseconds since 1970, UTC.
 std::int64_t now_utc_ms();
 
-// A run starts: its record is kept at once with outcome "running", so that a
-// run that dies where nothing can be caught still leaves one. Returns its uid.
+// A run starts: its record, outcome "running", is kept in the handset's first
+// pause (the run journal, flushed before the handset is touched, knows the
+// run until then), so that a run that dies where nothing can be caught still
+// leaves one. Returns its uid.
 std::string start_run_record(std::int64_t started_ms);
 // Who the run under way is for, as its record has it from the start.
 struct RunIdentity {

@@ -19,8 +19,8 @@ struct RunResult {
 
 // The Run button: empties the elapsed time, empties the run log and colours it
 // yellow, runs the script named by tmsfile, and shows the whole seconds it
-// took. The outcome is read off the run log's colour, as the operator reads
-// it: green, red, or still yellow when the script could not be opened.
+// took. The outcome is the runner's own (script::last_run_end()): green, red,
+// or no run when the script could not be opened; the log's colour shows it.
 // Every run, a run that could not start included, then leaves its record
 // (run/recording.h).
 RunResult run_script();

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds the Debian package from this build tree, unpacks it into a fresh
-# folder tree (not the system), and uses what it installs: the version, a
-# short run of the installed ffsload against the installed ffsload-sim, the
-# panel file where the program looks for it, and the man pages rendered
-# without warnings.
+# Builds the Debian package from this build tree, has Debian's package
+# checker (lintian) look it over, unpacks it into a fresh folder tree (not
+# the system), and uses what it installs: the version, a short run of the
+# installed ffsload against the installed ffsload-sim, the panel file where
+# the program looks for it, the man pages rendered without warnings and
+# showing the version, the copyright file and the changelog.
 #   package_test.sh BUILD-DIR
 set -euo pipefail
 build=$1
@@ -21,6 +22,12 @@ deb=$(ls "$work"/out/ffsload_*_amd64.deb) || fail "no ffsload_VERSION_amd64.deb 
 info=$(dpkg-deb -I "$deb")
 grep -q '^ Depends:.*libqt6widgets6' <<<"$info" || fail "the package does not depend on Qt"
 grep -q '^ Depends:.*libpq5' <<<"$info" || fail "the package does not depend on libpq5"
+# Errors fail the test; warnings and notes are printed, for the reviewer.
+command -v lintian >/dev/null || fail "lintian is not installed (scripts/setup.sh installs it)"
+lintian_rc=0
+lintian --fail-on error --display-info "$deb" >"$work/lintian.txt" 2>&1 || lintian_rc=$?
+sed 's/^/lintian: /' "$work/lintian.txt"
+[ "$lintian_rc" -eq 0 ] || fail "lintian found errors in the package (above)"
 dpkg-deb -x "$deb" "$work/root"
 usr=$work/root/usr
 
@@ -38,15 +45,29 @@ nodisplay=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$usr/bin/ffslo
 grep -q 'no display to show the panels on' <<<"$nodisplay" ||
   fail "ffsload alone did not reach the window program: $nodisplay"
 [ -f "$usr/share/bash-completion/completions/ffsload" ] || fail "no bash completion"
-for guide in README.md docs/architecture.md docs/reliability.md docs/benchmarks.md; do
+for guide in README.md docs/architecture.md docs/reliability.md docs/benchmarks.md docs/board.md \
+  docs/records.md; do
   [ -f "$usr/share/doc/ffsload/$guide" ] || fail "no $guide in share/doc/ffsload"
 done
+
+doc=$usr/share/doc/ffsload
+grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+  "$doc/copyright" 2>/dev/null || fail "no machine-readable copyright file in share/doc/ffsload"
+changelog=$(gzip -dc "$doc/changelog.gz" 2>/dev/null) || fail "no changelog.gz in share/doc/ffsload"
+newest=${changelog%%$'\n'*}
+[[ $newest == "ffsload (${version#ffsload }) "* ]] ||
+  fail "the changelog's newest entry is \"$newest\", not $version"
 
 for page in "$usr"/share/man/man1/ffsload.1.gz "$usr"/share/man/man1/ffsload-sim.1.gz \
   "$usr"/share/man/man5/ffsload-tms.5.gz "$usr"/share/man/man5/ffsload.conf.5.gz; do
   [ -f "$page" ] || fail "no man page $(basename "$page")"
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
   [ -z "$warnings" ] || fail "man page $(basename "$page"): $warnings"
+  # The title line's footer shows the version, as "man" prints it.
+  text=$(gzip -dc "$page")
+  title=$(grep -m1 '^\.TH ' <<<"$text" || true)
+  [[ $title == *"\"$version\""* ]] || fail "man page $(basename "$page") shows no version: $title"
+  ! grep -q '@[A-Z_]*@' <<<"$text" || fail "man page $(basename "$page") has a placeholder left"
 done
 
 cp -r "$usr/share/doc/ffsload/examples/station" "$work/station"
