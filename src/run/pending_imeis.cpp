@@ -73,16 +73,18 @@ std::string entry_line(const PortJournal& j, const char* state, const station::J
                              text_or_dash(r.pc_file).c_str());
 }
 
-// The port's journal taken for an engineer's action: nullopt with *message
-// when a run holds it or it cannot be read.
-bool take(station::RunJournal& journal, std::string* message) {
+// The port's journal taken for an engineer's action, with what an older
+// ffsload kept in the port's folder: false with *message when a run holds
+// it or it cannot be read.
+bool take(station::RunJournal& journal, const std::string& station, int port,
+          std::string* message) {
   if (!journal.lock()) {
     *message = journal.busy() ? journal.path() +
                                     " is in use by a run on this port: try again once it has ended"
                               : journal.error();
     return false;
   }
-  if (!journal.load()) {
+  if (!journal.load() || !journal.absorb(station::old_journal_path(station, port))) {
     *message = journal.error();
     return false;
   }
@@ -177,11 +179,7 @@ EngineerAction keep_aside_pending(const std::string& station, int port,
                                   const std::vector<std::uint8_t>& imei, const std::string& note) {
   EngineerAction action;
   station::RunJournal journal(station::journal_path(station, port));
-  if (!take(journal, &action.message)) return action;
-  if (!journal.absorb(station::old_journal_path(station, port))) {
-    action.message = journal.error();
-    return action;
-  }
+  if (!take(journal, station, port, &action.message)) return action;
   std::vector<std::string> uids;
   for (const auto& r : journal.runs()) {
     if (r.imei_pending() && r.imei == imei) uids.push_back(r.uid);
@@ -208,11 +206,7 @@ EngineerAction resolve_damaged_lines(const std::string& station, int port,
                                      const std::string& note) {
   EngineerAction action;
   station::RunJournal journal(station::journal_path(station, port));
-  if (!take(journal, &action.message)) return action;
-  if (!journal.absorb(station::old_journal_path(station, port))) {
-    action.message = journal.error();
-    return action;
-  }
+  if (!take(journal, station, port, &action.message)) return action;
   const std::size_t count = journal.damaged_lines().size();
   if (count == 0) {
     action.usage = true;
