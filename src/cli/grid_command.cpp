@@ -5,13 +5,13 @@
 #include <filesystem>
 #include <memory>
 
-#include "platform/serial_port_config.h"
 #include "cli/run_command.h"
-#include "station/customer_choice.h"
 #include "multiport/multi_port_run.h"
 #include "multiport/station_grid.h"
+#include "platform/serial_port_config.h"
 #include "records/fixture_alarm.h"
 #include "run/recording.h"
+#include "station/customer_choice.h"
 #include "station/station_settings.h"
 
 namespace cli {
@@ -29,13 +29,13 @@ struct GridOptions {
 // later ones come from the ports' runs.
 void show_fixture_alarms(multiport::StationGrid& grid, const GridOptions& o) {
   if (grid.settings().fixture_alarm <= 0) return;
-  run::set_records_option(o.records);
-  run::set_fixture_alarm_runs(grid.settings().fixture_alarm);
   for (auto& tile : grid.tiles()) {
-    const records::FixtureAlarm alarm = run::read_fixture_alarm(tile.port());
+    const records::FixtureAlarm alarm =
+        run::read_fixture_alarm(tile.port(), o.records, grid.settings().fixture_alarm);
     if (!alarm.raised) continue;
     std::string text = records::fixture_alarm_text(tile.port(), alarm);
-    for (const std::string& line : records::failing_line_texts(alarm)) text += "\nfailing line " + line;
+    for (const std::string& line : records::failing_line_texts(alarm))
+      text += "\nfailing line " + line;
     tile.set_fixture_alarm(text);
   }
 }

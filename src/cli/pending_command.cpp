@@ -41,7 +41,6 @@ int act(const PendingOptions& o) {
     std::fputs(run::format_port_journals(run::read_port_journals(station)).c_str(), stdout);
     return run::kExitGreen;
   }
-  run::set_records_option(o.records);
   run::EngineerAction action;
   if (!o.keep_aside.empty()) {
     std::string why;
@@ -52,7 +51,7 @@ int act(const PendingOptions& o) {
                    o.keep_aside.c_str());
       return run::kExitNoRun;
     }
-    action = run::keep_aside_pending(station, o.port, *option->imei, engineer_note(o));
+    action = run::keep_aside_pending(station, o.port, *option->imei, engineer_note(o), o.records);
   } else {
     action = run::resolve_damaged_lines(station, o.port, engineer_note(o));
   }

@@ -157,37 +157,38 @@ int run(const RunOptions& o) {
   ui.echo_run_log(platform::runPanel, platform::kRunLogControl, stdout);
   ui.echo_popups(stderr);
   platform::set_user_interface(&ui);
-  wire::set_check_reply_checksum(o.check_reply_checksum ||
-                                 platform::comports_checks_reply_checksum());
-
-  if (!o.device.empty()) platform::set_device_override(o.port, o.device);
-  comport = o.port;
-  tmsfile = o.script;
-  run::set_records_option(o.records);
-  run::set_fixture_alarm_runs(settings.fixture_alarm);
-  run::set_run_operator(o.operator_id);
-  run::set_run_unit(o.unit);
-  run::set_run_notices(stderr_notices());
+  // Everything the runs depend on, in one value.
+  run::RunContext context;
+  context.port = o.port;
+  context.device = o.device;
+  context.script = o.script;
+  context.records_option = o.records;
+  context.fixture_alarm_runs = settings.fixture_alarm;
+  context.operator_id = o.operator_id;
+  context.unit_serial = o.unit;
+  context.notices = stderr_notices();
+  context.check_reply_checksum =
+      o.check_reply_checksum || platform::comports_checks_reply_checksum();
   // run --ports and the grid name themselves to their ports' runs.
   const char* front_end = std::getenv(station::kFrontEndVariable);
-  run::set_run_front_end(front_end && *front_end ? front_end : o.repeat ? "repeat" : "run");
-  std::string ma_no;
-  const bool chosen =
-      !customer || station::choose_customer(customer->first, customer->second, &ma_no);
-  run::set_run_context(customer ? station::customer_key(customer->first, customer->second) : "",
-                       ma_no);
-  if (!chosen) {
-    const auto now = run::now_utc_ms();
-    run::record_run(now, now, run::RunOutcome::kNoRun);
-    platform::set_user_interface(nullptr);
-    return kExitNoRun;
+  context.front_end = front_end && *front_end ? front_end : o.repeat ? "repeat" : "run";
+  if (customer) {
+    context.customer_key = station::customer_key(customer->first, customer->second);
+    // The selection panel's road: the message box when no run can happen.
+    if (!station::choose_customer(customer->first, customer->second, &context.ma_no)) {
+      const auto now = run::now_utc_ms();
+      run::record_run(context, now, now, run::RunOutcome::kNoRun);
+      platform::set_user_interface(nullptr);
+      return kExitNoRun;
+    }
+    context.script = tmsfile;
   }
   // Opened once the script is known: a trace must not be the script or a
   // file it names.
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> trace_out(nullptr, std::fclose);
   if (o.trace && !o.trace_file.empty()) {
     std::string why;
-    trace_out.reset(cli::open_trace_file(o.trace_file, tmsfile, o.port, &why));
+    trace_out.reset(cli::open_trace_file(o.trace_file, context.script, o.port, &why));
     if (!trace_out) {
       std::fprintf(stderr, "ffsload: cannot write the trace file %s: %s\n", o.trace_file.c_str(),
                    why.c_str());
@@ -196,10 +197,10 @@ int run(const RunOptions& o) {
     }
   }
   if (o.trace) wire::start_frame_trace(trace_out ? trace_out.get() : stderr);
-  const std::string device = platform::device_path_for_port(o.port);
+  const std::string device = o.device.empty() ? platform::device_path_for_port(o.port) : o.device;
   std::fprintf(stderr, "ffsload: port %d, device %s, script %s", o.port, device.c_str(),
-               tmsfile.c_str());
-  if (customer) std::fprintf(stderr, ", MA_NO \"%s\"", ma_no.c_str());
+               context.script.c_str());
+  if (customer) std::fprintf(stderr, ", MA_NO \"%s\"", context.ma_no.c_str());
   std::fprintf(stderr, "\n");
 
   // Each run opens the port when it has no working device (the first run,
@@ -209,13 +210,13 @@ int run(const RunOptions& o) {
   // An IMEI left pending by a run that died, on a handset without one: the
   // option answers for this one run; the repeat mode asks at the terminal.
   if (o.repeat) {
-    run::set_pending_imei_answer(
-        [&repeat](const fs::PendingImei&, const std::vector<fs::PendingImei>&,
-                  const std::string& question) { return repeat.ask_pending_imei(question); });
+    context.pending_answer = [&repeat](const fs::PendingImei&, const std::vector<fs::PendingImei>&,
+                                       const std::string& question) {
+      return repeat.ask_pending_imei(question);
+    };
   } else if (pending_option) {
-    run::set_pending_imei_answer(run::answer_from_option(*pending_option));
+    context.pending_answer = run::answer_from_option(*pending_option);
   }
-  const std::string script = tmsfile;
   run::RunResult result;
   int status = kExitNoRun;
   const bool asks_unit = o.repeat && settings.unit_serial != station::Asking::kOff;
@@ -223,12 +224,12 @@ int run(const RunOptions& o) {
   bool more = true;
   if (asks_unit && !unit) more = repeat.next_unit(settings, &unit);
   while (more) {
-    run::set_run_unit(unit);
     // Every run starts from the same options; the process keeps IMEI_flag.
-    tmsfile = script;
+    run::RunContext this_run = context;
+    this_run.unit_serial = unit;
     if (o.trace) wire::restart_frame_trace(repeat.run_number());
     wire::reset_reply_checksum_mismatches();
-    result = run::run_script();
+    result = run::run_script(this_run);
     status = result.outcome == run::RunOutcome::kGreen ? kExitGreen
              : result.outcome == run::RunOutcome::kRed ? kExitRed
                                                        : kExitNoRun;
@@ -245,11 +246,8 @@ int run(const RunOptions& o) {
     repeat.summarise(result);
     // A unit's serial is never carried to the next unit.
     unit.reset();
-    run::set_run_unit(std::nullopt);
     more = asks_unit ? repeat.next_unit(settings, &unit) : repeat.next();
   }
-  run::set_run_notices({});
-  run::set_pending_imei_answer(nullptr);
   if (o.trace) wire::stop_frame_trace();
   const std::string checksums = checksum_note(o.trace);
   platform::set_user_interface(nullptr);

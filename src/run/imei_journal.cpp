@@ -15,8 +15,6 @@ namespace {
 // A journal past this size is rewritten with only what is still needed.
 constexpr std::size_t kJournalCompactBytes = 256 * 1024;
 
-PendingImeiAnswer g_answer;
-
 std::string hex(const std::vector<std::uint8_t>& bytes) {
   return records::hex_bytes(std::string(bytes.begin(), bytes.end()));
 }
@@ -48,8 +46,8 @@ records::RunRecord earlier_record(const station::JournalRun& r) {
 
 }  // namespace
 
-void record_journal_run(const station::JournalRun& run) {
-  record_earlier_run(earlier_record(run));
+void record_journal_run(const station::JournalRun& run, const std::string& records_option) {
+  record_earlier_run(earlier_record(run), records_option);
 }
 
 fs::PendingImei pending_of(const station::JournalRun& r) {
@@ -84,10 +82,6 @@ std::string pending_question(const fs::PendingImei& p,
   return text + ". Is this that handset?";
 }
 
-void set_pending_imei_answer(PendingImeiAnswer answer) {
-  g_answer = std::move(answer);
-}
-
 fs::PendingAnswer ask_in_confirm_popup(const fs::PendingImei&, const std::vector<fs::PendingImei>&,
                                        const std::string& question) {
   switch (platform::ConfirmPopup("Pending IMEI", question)) {
@@ -108,9 +102,12 @@ std::string record_fate(const station::JournalRun& r) {
   return "not at risk";
 }
 
-ImeiJournal::ImeiJournal(const std::string& station, int port)
-    : station_(station), journal_(station::journal_path(station, port)) {
-  run_.port = port;
+ImeiJournal::ImeiJournal(const RunContext& context)
+    : station_(context.station_folder),
+      records_option_(context.records_option),
+      answer_(context.pending_answer),
+      journal_(station::journal_path(context.station_folder, context.port)) {
+  run_.port = context.port;
 }
 
 void ImeiJournal::broken(const std::string& what) {
@@ -157,7 +154,7 @@ bool ImeiJournal::open() {
   for (const station::JournalRun& r : std::vector<station::JournalRun>(journal_.runs())) {
     if (r.unrecorded && !r.open()) {
       // Its record found no room when it ended; the journal kept it.
-      const records::KeepResult kept = record_earlier_run(earlier_record(r));
+      const records::KeepResult kept = record_earlier_run(earlier_record(r), records_option_);
       if (!kept.stored && !kept.kept_locally) continue;  // still no room: it waits
       if (!journal_.recorded(r.uid)) {
         broken(journal_.error());
@@ -170,7 +167,7 @@ bool ImeiJournal::open() {
       broken(journal_.error());
       return true;
     }
-    record_earlier_run(earlier_record(*journal_.find(r.uid)));
+    record_earlier_run(earlier_record(*journal_.find(r.uid)), records_option_);
   }
   if (!journal_.compact(kJournalCompactBytes)) {
     fs::operator_notice("the run journal could not be tidied: " + journal_.error());
@@ -267,7 +264,9 @@ void ImeiJournal::settle(const std::string& uid, station::ImeiFate fate) {
                         journal_.error());
     return;
   }
-  if (const station::JournalRun* r = journal_.find(uid)) record_earlier_run(earlier_record(*r));
+  if (const station::JournalRun* r = journal_.find(uid)) {
+    record_earlier_run(earlier_record(*r), records_option_);
+  }
 }
 
 void ImeiJournal::found_on_handset(const fs::PendingImei& p) {
@@ -276,8 +275,8 @@ void ImeiJournal::found_on_handset(const fs::PendingImei& p) {
 
 fs::PendingAnswer ImeiJournal::ask(const fs::PendingImei& p,
                                    const std::vector<fs::PendingImei>& candidates) {
-  if (!g_answer) return fs::PendingAnswer::kNoAnswer;
-  return g_answer(p, candidates, pending_question(p, candidates));
+  if (!answer_) return fs::PendingAnswer::kNoAnswer;
+  return answer_(p, candidates, pending_question(p, candidates));
 }
 
 bool ImeiJournal::restore(const fs::PendingImei& p, const std::string& pc_file) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fs/imei_guard.h"
+#include "run/run_context.h"
 #include "station/run_journal.h"
 
 namespace run {
@@ -20,15 +21,6 @@ namespace run {
 // IMEI pending for its own handset.
 std::string pending_question(const fs::PendingImei& pending,
                              const std::vector<fs::PendingImei>& candidates);
-
-// How the front end answers that question (a dialog, the terminal, an
-// option), given the pending IMEIs that may be this handset's, newest first.
-using PendingImeiAnswer = std::function<fs::PendingAnswer(
-    const fs::PendingImei& pending, const std::vector<fs::PendingImei>& candidates,
-    const std::string& question)>;
-// Set by the front end; without one nobody answers and the run stops before
-// any format.
-void set_pending_imei_answer(PendingImeiAnswer answer);
 
 // The operator GUI's answer: the question in a Yes/No box (ConfirmPopup).
 // Yes restores, No keeps aside; a box closed without a choice, or no one to
@@ -42,8 +34,10 @@ std::string record_fate(const station::JournalRun& run);
 
 class ImeiJournal final : public fs::ImeiKeeper {
  public:
-  // The journal of `port` in the station folder `station`.
-  ImeiJournal(const std::string& station, int port);
+  // The journal of the context's port in its station folder; the context's
+  // answer to the pending-IMEI question and its records for the runs that
+  // an earlier process left.
+  explicit ImeiJournal(const RunContext& context);
 
   // Takes the port's journal for this run: false when another run holds it
   // (error() says so), and then no run may start. Otherwise earlier runs
@@ -85,6 +79,8 @@ class ImeiJournal final : public fs::ImeiKeeper {
   void distrust(const std::string& why);
 
   std::string station_;
+  std::string records_option_;
+  PendingImeiAnswer answer_;
   station::RunJournal journal_;
   station::JournalRun run_;
   bool usable_ = true;   // the journal can be written
@@ -98,7 +94,7 @@ class ImeiJournal final : public fs::ImeiKeeper {
 fs::PendingImei pending_of(const station::JournalRun& run);
 
 // Records a run as the journal holds it (one an earlier process left, or
-// whose IMEI was settled now).
-void record_journal_run(const station::JournalRun& run);
+// whose IMEI was settled now) where `records_option` says.
+void record_journal_run(const station::JournalRun& run, const std::string& records_option);
 
 }  // namespace run

@@ -176,7 +176,8 @@ bool imei_pending_on_port(const std::string& station, int port,
 }
 
 EngineerAction keep_aside_pending(const std::string& station, int port,
-                                  const std::vector<std::uint8_t>& imei, const std::string& note) {
+                                  const std::vector<std::uint8_t>& imei, const std::string& note,
+                                  const std::string& records_option) {
   EngineerAction action;
   station::RunJournal journal(station::journal_path(station, port));
   if (!take(journal, station, port, &action.message)) return action;
@@ -194,7 +195,7 @@ EngineerAction keep_aside_pending(const std::string& station, int port,
       action.message = journal.error();
       return action;
     }
-    record_journal_run(*journal.find(uid));
+    record_journal_run(*journal.find(uid), records_option);
   }
   action.done = true;
   action.message = "IMEI " + hex(imei) + " of port " + std::to_string(port) +

@@ -57,9 +57,10 @@ struct EngineerAction {
   std::string message;
 };
 // Keeps the pending IMEI `imei` of `port` aside for good, with `note` (who)
-// in the journal and its run's record.
+// in the journal and its run's record (kept where `records_option` says).
 EngineerAction keep_aside_pending(const std::string& station, int port,
-                                  const std::vector<std::uint8_t>& imei, const std::string& note);
+                                  const std::vector<std::uint8_t>& imei, const std::string& note,
+                                  const std::string& records_option);
 // Moves the damaged lines of the port's journal to "<journal>.damaged" and
 // notes that an engineer read them.
 EngineerAction resolve_damaged_lines(const std::string& station, int port, const std::string& note);

@@ -27,14 +27,8 @@ namespace run {
 
 namespace {
 
-std::string g_customer;
-std::string g_ma_no;
-std::string g_records_option;
-std::optional<std::string> g_unit;
-std::optional<std::string> g_operator;
-int g_alarm_runs = records::kDefaultFixtureAlarmRuns;
-std::string g_front_end = "run";
-RunNotices g_notices;
+// The context of the run being recorded, from its start to its record.
+RunContext g_context;
 // The operator hears of a records problem once, not after every run, until
 // records go through again.
 bool g_told = false;
@@ -88,8 +82,8 @@ CurrentRun g_current;
 
 // The store the records of this station are read from, or nullptr when it
 // cannot be read (a new station has no file yet; a server may be away).
-std::unique_ptr<records::Store> open_for_reading() {
-  const records::Location location = records::resolve_location(g_records_option);
+std::unique_ptr<records::Store> open_for_reading(const std::string& records_option) {
+  const records::Location location = records::resolve_location(records_option);
   try {
     return records::open_store(location.url, records::OpenFor::kReading);
   } catch (const records::StoreError&) {
@@ -100,7 +94,7 @@ std::unique_ptr<records::Store> open_for_reading() {
 // The unit's attempt and last pass: nullopt when the records cannot say.
 std::optional<records::UnitHistory> unit_history(const std::string* serial, const std::string* imei,
                                                  const std::string& uid) {
-  const records::Location location = records::resolve_location(g_records_option);
+  const records::Location location = records::resolve_location(g_context.records_option);
   std::unique_ptr<records::Store> store;
   try {
     store = records::open_store(location.url, records::OpenFor::kReading);
@@ -136,11 +130,11 @@ records::RunRecord base_record(std::int64_t started_ms) {
   r.started_at_ms = started_ms;
   r.ended_at_ms = started_ms;
   r.station = host_name();
-  r.port = comport;
-  r.device = platform::device_path_for_port(comport);
-  r.customer = g_customer;
-  r.script = tmsfile;
-  r.ma_no = g_ma_no;
+  r.port = g_context.port;
+  r.device = platform::device_path_for_port(g_context.port);
+  r.customer = g_context.customer_key;
+  r.script = g_context.script;
+  r.ma_no = g_context.ma_no;
   r.tool_version = FFSLOAD_VERSION;
   r.fixture = r.device;
   if (g_current.started && g_current.started_ms == started_ms) {
@@ -148,15 +142,16 @@ records::RunRecord base_record(std::int64_t started_ms) {
     r.operator_id = g_current.operator_id;
     r.attempt = g_current.attempt;
   } else {
-    r.unit_serial = g_unit;
-    r.operator_id = g_operator;
+    r.unit_serial = g_context.unit_serial;
+    r.operator_id = g_context.operator_id;
   }
   return r;
 }
 
 // A copy kept while the run goes on: its journal holds the same (see keep_record).
 using records::Durability;
-records::KeepResult keep(records::RunRecord r, Durability durability = Durability::kFlushed);
+records::KeepResult keep(records::RunRecord r, const std::string& records_option,
+                         Durability durability = Durability::kFlushed);
 
 // The run's connection to its records, from its first copy to its last.
 records::RecordKeeper g_keeper;
@@ -178,17 +173,18 @@ void keep_progress_copy() {
       r.attempt = g_current.attempt;
     }
   }
-  if (g_alarm_runs > 0 && g_notices.alarm && !g_current.port_runs) {
-    if (auto store = open_for_reading()) {
+  if (g_context.fixture_alarm_runs > 0 && g_context.notices.alarm && !g_current.port_runs) {
+    if (auto store = open_for_reading(g_context.records_option)) {
       try {
-        g_current.port_runs = records::last_port_runs(*store, host_name(), r.port,
-                                                      records::fixture_alarm_window(g_alarm_runs));
+        g_current.port_runs =
+            records::last_port_runs(*store, host_name(), r.port,
+                                    records::fixture_alarm_window(g_context.fixture_alarm_runs));
       } catch (const records::StoreError&) {
         // Read again at the end.
       }
     }
   }
-  keep(std::move(r), Durability::kJournalled);
+  keep(std::move(r), g_context.records_option, Durability::kJournalled);
 }
 
 // Progress copies wait for a pause: the journal, flushed before the handset
@@ -207,18 +203,19 @@ void keep_in_next_pause(records::RunRecord r) {
 
 }  // namespace
 
-std::string start_run_record(std::int64_t started_ms) {
+std::string start_run_record(const RunContext& context, std::int64_t started_ms) {
+  g_context = context;
   g_current = CurrentRun{};
   g_current.started = true;
   g_current.started_ms = started_ms;
   g_current.started_clock_ms = platform::clock();
-  g_current.unit = g_unit;
-  g_current.operator_id = g_operator;
+  g_current.unit = g_context.unit_serial;
+  g_current.operator_id = g_context.operator_id;
   g_current.uid = records::make_uid(host_name(), started_ms);
   std::string unit_text;
-  if (g_unit) {
-    const auto history = unit_history(&*g_unit, nullptr, g_current.uid);
-    unit_text = "unit " + *g_unit;
+  if (const auto& unit = g_context.unit_serial) {
+    const auto history = unit_history(&*unit, nullptr, g_current.uid);
+    unit_text = "unit " + *unit;
     if (history) {
       g_current.attempt = history->earlier_runs + 1;
       unit_text += ": attempt " + std::to_string(*g_current.attempt);
@@ -232,21 +229,13 @@ std::string start_run_record(std::int64_t started_ms) {
   r.uid = g_current.uid;
   r.outcome = "running";
   keep_in_next_pause(std::move(r));
-  if (g_notices.unit) g_notices.unit(unit_text);
+  if (g_context.notices.unit) g_context.notices.unit(unit_text);
   return g_current.uid;
 }
 
 RunIdentity current_run_identity() {
   if (!g_current.started) return {};
   return {g_current.unit, g_current.operator_id, g_current.attempt};
-}
-
-void set_run_front_end(std::string name) {
-  g_front_end = std::move(name);
-}
-
-const std::string& run_front_end() {
-  return g_front_end;
 }
 
 void record_run_imei(const std::vector<std::uint8_t>& imei, const std::string& fate) {
@@ -266,56 +255,24 @@ void note_run_imei_fate(const std::string& fate) {
   if (g_current.started) g_current.imei_fate = fate;
 }
 
-records::KeepResult record_earlier_run(const records::RunRecord& record) {
-  return keep(record);
-}
-
-void set_run_context(const std::string& customer_key, const std::string& ma_no) {
-  g_customer = customer_key;
-  g_ma_no = ma_no;
-}
-
-const std::string& run_customer_key() {
-  return g_customer;
-}
-
-const std::string& run_ma_no() {
-  return g_ma_no;
+records::KeepResult record_earlier_run(const records::RunRecord& record,
+                                       const std::string& records_option) {
+  return keep(record, records_option);
 }
 
 std::string station_name() {
   return host_name();
 }
 
-void set_run_unit(std::optional<std::string> serial) {
-  g_unit = std::move(serial);
-}
-
-void set_run_operator(std::optional<std::string> id) {
-  g_operator = std::move(id);
-}
-
-void set_fixture_alarm_runs(int k) {
-  g_alarm_runs = k;
-}
-
-void set_run_notices(RunNotices notices) {
-  g_notices = std::move(notices);
-}
-
-records::FixtureAlarm read_fixture_alarm(int port) {
-  if (g_alarm_runs <= 0) return {};
-  auto store = open_for_reading();
+records::FixtureAlarm read_fixture_alarm(int port, const std::string& records_option, int k) {
+  if (k <= 0) return {};
+  auto store = open_for_reading(records_option);
   if (!store) return {};
   try {
-    return records::port_fixture_alarm(*store, host_name(), port, g_alarm_runs);
+    return records::port_fixture_alarm(*store, host_name(), port, k);
   } catch (const records::StoreError&) {
     return {};
   }
-}
-
-void set_records_option(const std::string& option) {
-  g_records_option = option;
 }
 
 std::int64_t now_utc_ms() {
@@ -323,8 +280,9 @@ std::int64_t now_utc_ms() {
   return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-records::KeepResult record_run(std::int64_t started_ms, std::int64_t ended_ms,
-                               RunOutcome run_outcome) {
+records::KeepResult record_run(const RunContext& context, std::int64_t started_ms,
+                               std::int64_t ended_ms, RunOutcome run_outcome) {
+  g_context = context;
   // The records keep the outcome as text, as other tools query it.
   const std::string outcome = outcome_name(run_outcome);
   records::RunRecord r = base_record(started_ms);
@@ -368,23 +326,26 @@ records::KeepResult record_run(std::int64_t started_ms, std::int64_t ended_ms,
 
   const int port = r.port;
   std::optional<records::FixtureAlarm> alarm;
-  if (g_notices.alarm && outcome != "no run" && port_runs) {
-    alarm = records::fixture_alarm_after(r, *port_runs, g_alarm_runs);
+  if (g_context.notices.alarm && outcome != "no run" && port_runs) {
+    alarm = records::fixture_alarm_after(r, *port_runs, g_context.fixture_alarm_runs);
   }
-  records::KeepResult kept = keep(std::move(r));
+  records::KeepResult kept = keep(std::move(r), g_context.records_option);
   // Between runs no connection is held: the operator may be away for long.
   g_keeper.close();
-  if (g_notices.alarm && outcome != "no run") {
-    g_notices.alarm(port, alarm ? *alarm : read_fixture_alarm(port));
+  if (g_context.notices.alarm && outcome != "no run") {
+    g_context.notices.alarm(port, alarm ? *alarm
+                                        : read_fixture_alarm(port, g_context.records_option,
+                                                             g_context.fixture_alarm_runs));
   }
   return kept;
 }
 
 namespace {
 
-records::KeepResult keep(records::RunRecord r, Durability durability) {
+records::KeepResult keep(records::RunRecord r, const std::string& records_option,
+                         Durability durability) {
   r.revision = next_revision();
-  const records::Location location = records::resolve_location(g_records_option);
+  const records::Location location = records::resolve_location(records_option);
   for (const std::string& warning : location.warnings) tell_once("records: " + warning);
   const std::string outbox = records::outbox_location();
   const records::KeepResult kept =

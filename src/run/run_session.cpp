@@ -82,8 +82,14 @@ SavedLog write_log_file(const std::string& base, const std::string& text) {
 
 }  // namespace
 
-RunResult run_script() {
+RunResult run_script(const RunContext& context) {
   using namespace platform;
+  // The layers below read the port and the script where the runner has
+  // always kept them; only this function sets them, from the run's context.
+  comport = context.port;
+  tmsfile = context.script;
+  if (!context.device.empty()) set_device_override(context.port, context.device);
+  wire::set_check_reply_checksum(context.check_reply_checksum);
   // A pulled USB adapter hangs its device up for good; opening it again at
   // the next run lets the station work on once the adapter is back, without a
   // restart. A port that is open and well is never touched.
@@ -99,7 +105,7 @@ RunResult run_script() {
   // the port: another run on it (the same port number in this folder) is
   // refused before anything else, and runs an earlier process left open are
   // recorded as interrupted before this run's unit counts its attempt.
-  ImeiJournal journal(station::station_folder(), comport);
+  ImeiJournal journal(context);
   if (!journal.open()) {
     ResetTextBox(runPanel, kRunLogControl, "");
     SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, kColorYellow);
@@ -107,19 +113,19 @@ RunResult run_script() {
         strprintf("port %d is in use by another run in this station folder (%s): "
                   "no run; wait for it to end",
                   comport, journal.error().c_str()));
-    record_run(started_ms, now_utc_ms(), RunOutcome::kNoRun);
+    record_run(context, started_ms, now_utc_ms(), RunOutcome::kNoRun);
     return RunResult{};
   }
   // The record exists from the start, and the journal knows the run and its
   // unit before anything touches the handset: either survives a process that dies.
   station::JournalRun journal_run;
-  journal_run.uid = start_run_record(started_ms);
+  journal_run.uid = start_run_record(context, started_ms);
   journal_run.started_at_ms = started_ms;
   journal_run.port = comport;
   journal_run.device = device_path_for_port(comport);
-  journal_run.customer = run_customer_key();
-  journal_run.script = tmsfile;
-  journal_run.ma_no = run_ma_no();
+  journal_run.customer = context.customer_key;
+  journal_run.script = context.script;
+  journal_run.ma_no = context.ma_no;
   journal_run.station = station_name();
   journal_run.tool_version = FFSLOAD_VERSION;
   const RunIdentity identity = current_run_identity();
@@ -127,7 +133,7 @@ RunResult run_script() {
   journal_run.operator_id = identity.operator_id.value_or("");
   journal_run.attempt = identity.attempt;
   journal_run.fixture = journal_run.device;
-  journal_run.front_end = run_front_end();
+  journal_run.front_end = context.front_end;
   journal.start(journal_run);
   fs::set_imei_keeper(&journal);
   // Whole seconds as a calendar clock counts them, from the clock the rest of
@@ -153,7 +159,7 @@ RunResult run_script() {
   // After the outcome is on the panel: the operator sees it without waiting
   // for the record, and a record that fails changes nothing of the run.
   if (const std::string fate = journal.fate(); !fate.empty()) note_run_imei_fate(fate);
-  const records::KeepResult kept = record_run(started_ms, now_utc_ms(), result.outcome);
+  const records::KeepResult kept = record_run(context, started_ms, now_utc_ms(), result.outcome);
   if (!kept.stored && !kept.kept_locally) {
     fs::operator_notice(
         journal.keep_unrecorded()

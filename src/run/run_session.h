@@ -4,9 +4,10 @@
 #pragma once
 
 #include <string>
-
-#include "script/run_control.h"
 #include <vector>
+
+#include "run/run_context.h"
+#include "script/run_control.h"
 
 namespace run {
 
@@ -23,7 +24,7 @@ struct RunResult {
 // or no run when the script could not be opened; the log's colour shows it.
 // Every run, a run that could not start included, then leaves its record
 // (run/recording.h).
-RunResult run_script();
+RunResult run_script(const RunContext& context);
 
 // "green", "red" or "no run".
 const char* outcome_name(RunOutcome outcome);

@@ -5,19 +5,19 @@
 
 #include "fs/imei_guard.h"
 #include "link/link.h"
-#include "platform/serial_port_config.h"
-#include "platform/serial_operations.h"
 #include "platform/run_panel.h"
+#include "platform/serial_operations.h"
+#include "platform/serial_port_config.h"
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
-#include "script/runner.h"
 #include "run/imei_journal.h"
+#include "run/recording.h"
+#include "script/runner.h"
 #include "station/customer_choice.h"
 #include "station/customer_definition.h"
 #include "ui/operator_callbacks.h"
 #include "ui/panels.h"
 #include "ui/unit_controls.h"
-#include "run/recording.h"
 
 namespace {
 
@@ -94,30 +94,36 @@ int COMPORT(int, int, int event, void*, int, int) {
   }
 
   std::string script;
-  const station::CustomerLookup found = station::find_customer(customer_number, sub_number, &script);
+  const station::CustomerLookup found =
+      station::find_customer(customer_number, sub_number, &script);
   if (found != station::CustomerLookup::kFound) {
     // The run panel loaded for nothing is released; the port stays configured.
     DiscardPanel(runPanel);
-    MessagePopup("Error", found == station::CustomerLookup::kNoFile ? "Fail to open file <custdefine>"
-                                                               : "Fail to find the customer");
+    MessagePopup("Error", found == station::CustomerLookup::kNoFile
+                              ? "Fail to open file <custdefine>"
+                              : "Fail to find the customer");
     return 0;
   }
   tmsfile = script;
   const std::string ma_no = station::read_ma_no(script);
-  run::set_run_context(station::customer_key(customer_number, sub_number), ma_no);
-  wire::set_check_reply_checksum(comports_checks_reply_checksum());
+  run::RunContext& context = ui::panel_run_context();
+  context.port = port;
+  context.script = script;
+  context.customer_key = station::customer_key(customer_number, sub_number);
+  context.ma_no = ma_no;
+  context.check_reply_checksum = comports_checks_reply_checksum();
+  context.front_end = "panels";
   fs::set_operator_notice_sink(notice_on_run_panel);
   // An IMEI left pending by a run that died, on a handset without one: only
   // the operator at the fixture can say whether this is its handset.
-  run::set_pending_imei_answer(run::ask_in_confirm_popup);
-  run::set_run_front_end("panels");
+  context.pending_answer = run::ask_in_confirm_popup;
   SetCtrlVal(runPanel, ui::kMaNoControl, ma_no);
   SetCtrlVal(runPanel, ui::kScriptNameControl, tmsfile);
   SetCtrlAttribute(runPanel, indicator_for(sub_number, script), kAttrVisible, 1);
   SetCtrlVal(runPanel, ui::kPortStatusControl, port_status(port));
   if (!ui::prepare_run_panel(port)) {
     DiscardPanel(runPanel);
-    run::set_pending_imei_answer(nullptr);
+    context.pending_answer = nullptr;
     return 0;
   }
 
@@ -127,7 +133,7 @@ int COMPORT(int, int, int event, void*, int, int) {
     SetActiveCtrl(runPanel, ui::kUnitFieldControl);
   }
   RunUserInterface();
-  run::set_run_notices({});
-  run::set_pending_imei_answer(nullptr);
+  context.notices = {};
+  context.pending_answer = nullptr;
   return 0;
 }

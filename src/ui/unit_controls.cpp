@@ -18,6 +18,7 @@ namespace ui {
 namespace {
 
 station::StationSettings g_settings;
+run::RunContext g_panel_context;
 
 std::string trimmed(const std::string& text) {
   const auto first = text.find_first_not_of(" \t\r\n");
@@ -33,7 +34,8 @@ void show_alarm(int port, const records::FixtureAlarm& alarm) {
     return;
   }
   std::string text = records::fixture_alarm_text(port, alarm);
-  for (const std::string& line : records::failing_line_texts(alarm)) text += "\nfailing line " + line;
+  for (const std::string& line : records::failing_line_texts(alarm))
+    text += "\nfailing line " + line;
   SetCtrlVal(runPanel, kFixtureAlarmControl, text);
   SetCtrlAttribute(runPanel, kFixtureAlarmControl, kAttrVisible, 1);
 }
@@ -44,6 +46,10 @@ void refuse(const std::string& why) {
 }
 
 }  // namespace
+
+run::RunContext& panel_run_context() {
+  return g_panel_context;
+}
 
 bool load_station_settings() {
   const station::StationSettingsFile file = station::read_station_settings();
@@ -71,7 +77,7 @@ void prepare_operator_field() {
 
 bool take_operator_id() {
   if (g_settings.operator_id == station::Asking::kOff) {
-    run::set_run_operator(std::nullopt);
+    g_panel_context.operator_id.reset();
     return true;
   }
   std::string id;
@@ -80,7 +86,7 @@ bool take_operator_id() {
   std::string why;
   if (id.empty()) {
     if (g_settings.operator_id == station::Asking::kOptional) {
-      run::set_run_operator(std::nullopt);
+      g_panel_context.operator_id.reset();
       return true;
     }
     why = "This station requires the operator's id: scan your badge or type your id";
@@ -92,7 +98,7 @@ bool take_operator_id() {
     SetActiveCtrl(selectPanel, kOperatorControl);
     return false;
   }
-  run::set_run_operator(id);
+  g_panel_context.operator_id = id;
   return true;
 }
 
@@ -115,21 +121,21 @@ bool prepare_run_panel(int port) {
     return false;
   }
   SetCtrlVal(runPanel, kUnitStatusControl, "");
-  run::set_fixture_alarm_runs(g_settings.fixture_alarm);
-  show_alarm(port, run::read_fixture_alarm(port));
-  run::RunNotices notices;
-  notices.unit = [](const std::string& text) { SetCtrlVal(runPanel, kUnitStatusControl, text); };
-  notices.alarm = [](int alarm_port, const records::FixtureAlarm& alarm) {
+  g_panel_context.fixture_alarm_runs = g_settings.fixture_alarm;
+  show_alarm(port, run::read_fixture_alarm(port, g_panel_context.records_option,
+                                           g_settings.fixture_alarm));
+  g_panel_context.notices.unit = [](const std::string& text) {
+    SetCtrlVal(runPanel, kUnitStatusControl, text);
+  };
+  g_panel_context.notices.alarm = [](int alarm_port, const records::FixtureAlarm& alarm) {
     show_alarm(alarm_port, alarm);
   };
-  run::set_run_notices(std::move(notices));
   return true;
 }
 
 void run_with_unit() {
   if (g_settings.unit_serial == station::Asking::kOff) {
-    run::set_run_unit(std::nullopt);
-    run::run_script();
+    run::run_script(g_panel_context);
     return;
   }
   std::string serial;
@@ -150,9 +156,9 @@ void run_with_unit() {
     unit = serial;
   }
   SetCtrlVal(runPanel, kUnitStatusControl, unit ? "unit " + *unit : "");
-  run::set_run_unit(unit);
-  run::run_script();
-  run::set_run_unit(std::nullopt);
+  run::RunContext context = g_panel_context;
+  context.unit_serial = unit;
+  run::run_script(context);
   SetCtrlVal(runPanel, kUnitFieldControl, "");
   SetActiveCtrl(runPanel, kUnitFieldControl);
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "run/run_context.h"
 #include "station/station_settings.h"
 
 namespace ui {
@@ -27,6 +28,12 @@ bool take_operator_id();
 // station asks for unit serials and the panel file has no unit field (a
 // restyled panel file older than the field): no run could ever start.
 bool prepare_run_panel(int port);
+
+// The context of the panels' runs as the panels build it: the port, script,
+// customer and "MA_NO" when the run panel opens (COMPORT), the operator from
+// the selection panel, the notices and the fixture alarm's K of the run
+// panel. Each run gets a copy with the unit scanned for it.
+run::RunContext& panel_run_context();
 
 // Run pressed, or Enter in the unit field: runs the script with the unit's
 // serial when the station takes it, else refuses on the unit's status line

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "run/run_session.h"
 #include "script/runner.h"
 #include "support/sim_fixture.h"
 #include "support/temp_dir.h"
-#include "run/run_session.h"
 
 namespace {
 
@@ -20,10 +20,12 @@ class PortReopen : public testing_support::SimulatedHandsetTest {
 
 TEST_F(PortReopen, a_run_after_a_pulled_cable_opens_the_device_again) {
   testing_support::TempDir::write("t.tms", "tms 1\nti\n");
-  tmsfile = "t.tms";
+  run::RunContext context;
+  context.port = comport;
+  context.script = "t.tms";
   fault("hang-up:2");  // the adapter is pulled during the second request
   const long start = now();
-  EXPECT_EQ(run::run_script().outcome, run::RunOutcome::kRed);
+  EXPECT_EQ(run::run_script(context).outcome, run::RunOutcome::kRed);
   EXPECT_LT(now() - start, 1000);  // the dead line ends the run within a second
 
   // Until the adapter is back, each run ends red at once and says why.
@@ -33,7 +35,7 @@ TEST_F(PortReopen, a_run_after_a_pulled_cable_opens_the_device_again) {
     *error = "/dev/ttyUSB0: no such device";
     return std::unique_ptr<platform::SerialDevice>();
   });
-  EXPECT_EQ(run::run_script().outcome, run::RunOutcome::kRed);
+  EXPECT_EQ(run::run_script(context).outcome, run::RunOutcome::kRed);
   EXPECT_EQ(opens, 1);
 
   // The adapter is back: a new device on the same handset.
@@ -44,9 +46,9 @@ TEST_F(PortReopen, a_run_after_a_pulled_cable_opens_the_device_again) {
     sim::connect(replugged, *fresh);
     return std::unique_ptr<platform::SerialDevice>(std::move(fresh));
   });
-  EXPECT_EQ(run::run_script().outcome, run::RunOutcome::kGreen);
+  EXPECT_EQ(run::run_script(context).outcome, run::RunOutcome::kGreen);
   EXPECT_EQ(opens, 2);
   // A port that works is left alone.
-  EXPECT_EQ(run::run_script().outcome, run::RunOutcome::kGreen);
+  EXPECT_EQ(run::run_script(context).outcome, run::RunOutcome::kGreen);
   EXPECT_EQ(opens, 2);
 }

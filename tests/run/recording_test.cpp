@@ -39,37 +39,35 @@ class RunRecords : public testing_support::SimulatedHandsetTest {
   void SetUp() override {
     SimulatedHandsetTest::SetUp();
     unsetenv("FFSLOAD_RECORDS");
-    run::set_records_option("");
-    run::set_run_context("12.3", "ORD4711");
-  }
-  void TearDown() override {
-    run::set_run_context("", "");
-    SimulatedHandsetTest::TearDown();
+    context.port = comport;
+    context.customer_key = "12.3";
+    context.ma_no = "ORD4711";
   }
   records::Row last_record(const std::string& columns) {
     records::SqliteStore store("runs.sqlite", records::OpenFor::kReading);
     return store.query("SELECT " + columns + " FROM runs ORDER BY id DESC LIMIT 1", {})[0];
   }
   testing_support::TempDir dir;
+  run::RunContext context;
 };
 
 }  // namespace
 
 TEST_F(RunRecords, a_green_and_a_red_run_each_leave_their_record) {
   testing_support::TempDir::write("t.tms", "tms 1\nti\n");
-  tmsfile = "t.tms";
-  EXPECT_EQ(run::run_script().outcome, run::RunOutcome::kGreen);
+  context.script = "t.tms";
+  EXPECT_EQ(run::run_script(context).outcome, run::RunOutcome::kGreen);
   EXPECT_EQ(last_record("outcome, customer, ma_no, script, port, log, failed_line"),
             (records::Row{"green", "12.3", "ORD4711", "t.tms", "3", "tms 1  => 0 (1)\nti  => 0 (1)",
                           std::nullopt}));
 
   fault("refuse:0x20");
-  EXPECT_EQ(run::run_script().outcome, run::RunOutcome::kRed);
+  EXPECT_EQ(run::run_script(context).outcome, run::RunOutcome::kRed);
   EXPECT_EQ(last_record("outcome, failed_line, failed_text, failed_status"),
             (records::Row{"red", "2", "ti", "100"}));
 
-  tmsfile = "missing.tms";
-  EXPECT_EQ(run::run_script().outcome, run::RunOutcome::kNoRun);
+  context.script = "missing.tms";
+  EXPECT_EQ(run::run_script(context).outcome, run::RunOutcome::kNoRun);
   EXPECT_EQ(last_record("outcome, failed_line, imei, log, id"),
             (records::Row{"no run", std::nullopt, std::nullopt, "", "3"}));
 }
@@ -77,9 +75,9 @@ TEST_F(RunRecords, a_green_and_a_red_run_each_leave_their_record) {
 TEST_F(RunRecords, a_record_that_cannot_be_written_leaves_the_run_as_it_was) {
   testing_support::TempDir::write("t.tms", "tms 1\n");
   testing_support::TempDir::write("broken.sqlite", std::string(4096, 'x'));
-  run::set_records_option("broken.sqlite");
-  tmsfile = "t.tms";
-  EXPECT_EQ(run::run_script().outcome, run::RunOutcome::kGreen);
+  context.records_option = "broken.sqlite";
+  context.script = "t.tms";
+  EXPECT_EQ(run::run_script(context).outcome, run::RunOutcome::kGreen);
   records::SqliteStore outbox(records::kOutboxFile, records::OpenFor::kReading);
   EXPECT_EQ(outbox.query("SELECT outcome FROM runs", {}), (std::vector<records::Row>{{"green"}}));
 }
@@ -94,14 +92,14 @@ TEST_F(RunRecords, a_runs_copy_waits_for_the_format_pause_and_never_outlives_its
 
   // No pause in this run: its copy is never written after the record that
   // ends it (a later copy would stand for it as "running").
-  tmsfile = "quick.tms";
-  ASSERT_EQ(run::run_script().outcome, run::RunOutcome::kGreen);
+  context.script = "quick.tms";
+  ASSERT_EQ(run::run_script(context).outcome, run::RunOutcome::kGreen);
   EXPECT_EQ(last_record("outcome, imei, attempt"), (records::Row{"green", imei, "1"}));
 
   // While the handset formats, the records already know the run, its IMEI
   // and the unit's attempt; the earlier run is as it ended.
-  tmsfile = "format.tms";
-  ASSERT_EQ(run::run_script().outcome, run::RunOutcome::kGreen);
+  context.script = "format.tms";
+  ASSERT_EQ(run::run_script(context).outcome, run::RunOutcome::kGreen);
   EXPECT_EQ(watching.seen_in_pause,
             (std::vector<records::Row>{{"green", imei, "1"}, {"running", imei, "2"}}));
   EXPECT_EQ(last_record("outcome, imei, attempt"), (records::Row{"green", imei, "2"}));
@@ -111,21 +109,21 @@ TEST_F(RunRecords, a_runs_copy_waits_for_the_format_pause_and_never_outlives_its
 TEST_F(RunRecords, a_record_with_no_room_anywhere_waits_in_the_journal_for_the_next_run) {
   testing_support::TempDir::write("t.tms", "tms 1\n");
   testing_support::TempDir::write("broken.sqlite", std::string(4096, 'x'));
-  run::set_records_option("broken.sqlite");
+  context.records_option = "broken.sqlite";
   // Neither the store nor the outbox can take it, as on a full disk.
   setenv(records::kOutboxVariable, "no-such-folder/outbox.sqlite", 1);
-  tmsfile = "t.tms";
-  EXPECT_EQ(run::run_script().outcome, run::RunOutcome::kGreen);
+  context.script = "t.tms";
+  EXPECT_EQ(run::run_script(context).outcome, run::RunOutcome::kGreen);
   unsetenv(records::kOutboxVariable);
 
-  run::set_records_option("runs.sqlite");
+  context.records_option = "runs.sqlite";
   fault("refuse:0x20");
   testing_support::TempDir::write("t.tms", "tms 1\nti\n");
-  EXPECT_EQ(run::run_script().outcome, run::RunOutcome::kRed);
+  EXPECT_EQ(run::run_script(context).outcome, run::RunOutcome::kRed);
   records::SqliteStore store("runs.sqlite", records::OpenFor::kReading);
   EXPECT_EQ(store.query("SELECT outcome, customer FROM runs ORDER BY started_at", {}),
             (std::vector<records::Row>{{"green", "12.3"}, {"red", "12.3"}}));
   // Recorded once: the run after does not record it again.
-  EXPECT_EQ(run::run_script().outcome, run::RunOutcome::kRed);
+  EXPECT_EQ(run::run_script(context).outcome, run::RunOutcome::kRed);
   EXPECT_EQ(store.query("SELECT count(*) FROM runs", {}), (std::vector<records::Row>{{"3"}}));
 }
