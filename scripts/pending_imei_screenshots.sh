@@ -51,7 +51,7 @@ declare -A sim_pid
 
 # The run that dies between the format and the IMEI write-back.
 sim_on 1 --load "$examples/handset"
-"$ffsload" run --port 1 --script main.tms >/dev/null 2>"$work/killed.err" &
+"$ffsload" run --port 1 --customer 1 >/dev/null 2>"$work/killed.err" &
 killed=$!
 for _ in $(seq 100); do grep -q '^format' run-journal_1 2>/dev/null && break; sleep 0.05; done
 grep -q '^format' run-journal_1 || fail "the run never reached its format"
@@ -105,13 +105,13 @@ xdotool windowfocus --sync "$panel" # without a window manager the closed box le
 xdotool key alt+x
 wait "$gui" || fail "ffsload ended with status $?"
 
-# Another run killed the same way, in port 1's folder of the grid (each
-# port's runs keep their journal there).
+# Another run killed the same way, in port 1's folder of the grid, with its
+# journal there as an older ffsload kept it: the grid's port takes it in.
 kill "${sim_pid[1]}"
 sim_on 1 --load "$examples/handset"
 mkdir -p ports/1
 for f in custdefine comports main.tms main rf data; do ln -sfn "../../$f" "ports/1/$f"; done
-(cd ports/1 && exec "$ffsload" run --port 1 --script main.tms >/dev/null 2>"$work/killed2.err") &
+(cd ports/1 && exec "$ffsload" run --port 1 --customer 1 >/dev/null 2>"$work/killed2.err") &
 killed=$!
 for _ in $(seq 100); do grep -q '^format' ports/1/run-journal_1 2>/dev/null && break; sleep 0.05; done
 grep -q '^format' ports/1/run-journal_1 || fail "the second run never reached its format"
