@@ -17,6 +17,7 @@
 
 #include "multiport/multi_port_run.h"
 #include "records/location.h"
+#include "station/run_journal.h"
 
 namespace {
 
@@ -130,7 +131,8 @@ TEST(PortSupervisor, a_child_copied_from_this_process_runs_alone_and_never_unwin
       1,
       [&] {
         std::printf("%s %s %s\n", std::filesystem::current_path().c_str(),
-                    getenv("FFSLOAD_TEST_VALUE"), fcntl(held[1], F_GETFD) == -1 ? "closed" : "open");
+                    getenv("FFSLOAD_TEST_VALUE"),
+                    fcntl(held[1], F_GETFD) == -1 ? "closed" : "open");
         return 3;
       },
       folder, &error))
@@ -148,4 +150,20 @@ TEST(PortSupervisor, a_child_copied_from_this_process_runs_alone_and_never_unwin
   EXPECT_EQ(getenv("FFSLOAD_TEST_VALUE"), nullptr);
   close(held[0]);
   close(held[1]);
+}
+
+TEST(PortSupervisor, a_ports_child_is_told_its_station_folder_and_front_end) {
+  // A port's run works in ports/N; its journal stays in the station folder,
+  // where every front end's run on the port finds the same pending IMEIs.
+  const auto environment = multiport::port_child_environment("", "station", "grid");
+  const auto value = [&](const std::string& name) {
+    for (const auto& [key, v] : environment) {
+      if (key == name) return v;
+    }
+    return std::string("(unset)");
+  };
+  EXPECT_EQ(value(station::kStationFolderVariable),
+            (std::filesystem::current_path() / "station").string());
+  EXPECT_EQ(value(station::kFrontEndVariable), "grid");
+  EXPECT_NE(value(records::kRecordsVariable), "(unset)");
 }
