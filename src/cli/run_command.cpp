@@ -383,6 +383,11 @@ void add_run_command(CLI::App& app, int* status) {
       *status = kExitNoRun;
       return;
     }
+    // An IMEI named is one port's: on the others it would be a mistake.
+    if (options->pending_imei.starts_with("restore=") && list->size() != 1) {
+      throw CLI::ValidationError("--pending-imei",
+                                 "restore=HEX names one port's pending IMEI: give one port");
+    }
     if (!options->pending_imei.empty())
       child_args.push_back("--pending-imei=" + options->pending_imei);
     // Each port traces into a file of its own, beside the one named.
