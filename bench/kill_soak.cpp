@@ -42,6 +42,7 @@
 #include "platform/folders.h"
 #include "platform/text_format.h"
 #include "support/measure.h"
+#include "support/process_tree.h"
 
 extern char** environ;
 
@@ -59,22 +60,6 @@ struct Options {
   std::string ffsload, sim, examples;
   bool keep = false;
 };
-
-// A power cut ends a process and every process under it at once.
-void kill_tree(pid_t pid) {
-  const std::string children =
-      read_file("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children");
-  ::kill(pid, SIGSTOP);
-  std::size_t start = 0;
-  while (start < children.size()) {
-    const auto end = children.find(' ', start);
-    const std::string number = children.substr(start, end - start);
-    if (!number.empty()) kill_tree(static_cast<pid_t>(std::stol(number)));
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  ::kill(pid, SIGKILL);
-}
 
 std::string hex_of(const std::string& bytes) {
   std::string text;
@@ -296,7 +281,7 @@ int main(int argc, char** argv) {
       if (waitpid(pid, &status, WNOHANG) == pid) {
         ++c.finished_before_kill;
       } else {
-        kill_tree(pid);
+        testing_support::kill_process_tree(pid);
         wait_exit(pid);
         ++c.kills;
         c.in_format_pause += in_pause;

@@ -134,21 +134,6 @@ RunResult run_ffsload(const std::vector<std::string>& args, const std::string& c
   return result;
 }
 
-void kill_process_tree(pid_t pid) {
-  const std::string children =
-      read_file("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children");
-  kill(pid, SIGSTOP);  // no new children while the old ones go
-  std::size_t start = 0;
-  while (start < children.size()) {
-    const auto end = children.find(' ', start);
-    const std::string number = children.substr(start, end - start);
-    if (!number.empty()) kill_process_tree(static_cast<pid_t>(std::stol(number)));
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  kill(pid, SIGKILL);
-}
-
 FfsloadProcess::~FfsloadProcess() {
   if (pid_ > 0) {
     kill(pid_, SIGKILL);

@@ -183,7 +183,7 @@ TEST_F(PowerLoss, a_unit_killed_before_its_first_record_copy_keeps_its_identity)
     ASSERT_TRUE(tool.start(run_args(a, {"--unit", "SN-7", "--operator", "op1"}), station.string()));
     ASSERT_TRUE(tool.wait_for_line("frd IMEI IMEI"));
     usleep(200'000);
-    e2e::kill_process_tree(tool.pid());
+    testing_support::kill_process_tree(tool.pid());
     tool.finish();
   }
   const e2e::RunResult back = run(a, {"--unit", "SN-7", "--operator", "op1"});

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/e2e_support.h"
+#include "support/process_tree.h"
 
 namespace power_loss {
 
@@ -98,7 +99,7 @@ class PowerLoss : public ::testing::Test {
     for (int i = 0; i < 400 && formats() <= before; ++i) usleep(5'000);
     ASSERT_GT(formats(), before) << read(journal);
     usleep(300'000);  // the format pause lasts 2 seconds
-    e2e::kill_process_tree(tool.pid());
+    testing_support::kill_process_tree(tool.pid());
     const e2e::RunResult r = tool.finish();
     ASSERT_FALSE(contains(r.out, "fwr IMEI IMEI")) << r.out;  // killed before the write-back
   }

@@ -49,9 +49,6 @@ struct RunResult {
 // Runs ffsload with args in the folder cwd and collects its output.
 RunResult run_ffsload(const std::vector<std::string>& args, const std::string& cwd);
 
-// SIGKILL to a process and every process under it, the deepest first, as a
-// power cut ends them all at once (a port's run has a process group of its own).
-void kill_process_tree(pid_t pid);
 
 // ffsload running in the background with its stdout and stderr on pipes, so
 // that a test can wait for a run-log line, send signals or close stdout.
