@@ -8,7 +8,6 @@
 #include "link/link.h"
 #include "platform/clock.h"
 #include "platform/date_time.h"
-#include "platform/files.h"
 #include "platform/run_panel.h"
 #include "platform/serial_operations.h"
 #include "platform/serial_port_config.h"
