@@ -6,7 +6,15 @@
 - Qt headers appear only in the panel back end (src/platform/qt_*) and src/app/;
 - process, signal and terminal calls (fork, exec, pipe, poll, waitpid,
   sigaction, termios) appear only in src/platform/ (and in the simulated
-  handset, which owns its pseudo-terminal as a device does).
+  handset, which owns its pseudo-terminal as a device does);
+- file, folder, link, lock and sync calls, the host's name, the process id
+  and calendar time (open, stat, flock, fdatasync, rename, unlink, chdir,
+  gethostname, getpid, gmtime_r, std::rename, std::remove of a file, and
+  <fcntl.h>, <unistd.h>, <sys/stat.h>, <sys/file.h>) appear only in
+  src/platform/, the simulated handset and the programs' main files
+  (src/app/*_main.cpp). std::filesystem and the stdio streams (std::fopen)
+  are the standard library's own, not the operating system's, and may be
+  used anywhere.
 
   scripts/check_layers.py [SRC]    (default: the src folder beside scripts/)
 
@@ -47,6 +55,20 @@ SYSTEM_CALL = re.compile(
     r"(?<![\w:.>])(?:::)?(fork|vfork|execv|execvp|execve|execl|execlp|posix_spawnp?"
     r"|waitpid|wait4|sigaction|tcsetattr|tcgetattr|cfmakeraw|cfsetspeed)\s*\(|(?<![\w>])::(poll|pipe2?)\s*\(")
 SYSTEM_HEADERS = {"termios.h", "sys/wait.h", "spawn.h", "poll.h"}
+# Names that are only the system's count as bare calls too; names that are
+# also ordinary methods or functions (open, close, read, write, stat, rename,
+# remove, ...) only as global calls: ::open(, std::rename(. std::remove with
+# one argument is the file's; with more it is the algorithm. std::filesystem's
+# own functions (stdfs::remove) are not matched.
+FILE_CALL = re.compile(
+    r"(?<![\w:.>])(?:::)?(?:openat|creat|stat|lstat|fstat|fstatat|flock|lockf|fcntl|fsync|fdatasync"
+    r"|ftruncate|unlink|unlinkat|renameat2?|chdir|fchdir|gethostname|getpid|getppid|gmtime_r"
+    r"|localtime_r|timegm|fileno|isatty|fdopen|symlink|readlink|realpath|mkstemp|mkdtemp)\s*\("
+    r"|(?<![\w>])::(?:open|close|read|write|pread|pwrite|stat|rename|remove|link|access|truncate"
+    r"|mkdir|rmdir|dup2?|lseek|gmtime|localtime|mktime)\s*\("
+    r"|(?<![\w:])std::(?:rename|gmtime|localtime|mktime)\s*\("
+    r"|(?<![\w:])std::remove\s*\((?=[^,()]*(?:\([^()]*\)[^,()]*)*\))")
+FILE_HEADERS = {"fcntl.h", "unistd.h", "sys/stat.h", "sys/file.h"}
 
 
 def strip_comments_and_strings(line, in_block):
@@ -86,6 +108,8 @@ def check_file(src, path):
         return [f"{rel}:1: the room \"{room}\" is not in the layering table"]
     may_use_qt = room == "app" or (room == "platform" and name.startswith("qt_"))
     may_call_system = room in ("platform", "sim")
+    # A program's main may set up its own process (the simulator's link).
+    may_use_files = may_call_system or (room == "app" and name.endswith("_main.cpp"))
     in_block = False
     with open(path, encoding="utf-8", errors="replace") as f:
         for number, line in enumerate(f, 1):
@@ -108,12 +132,19 @@ def check_file(src, path):
                                         "back end and app/")
                     if header in SYSTEM_HEADERS and not may_call_system:
                         breaches.append(f"{rel}:{number}: <{header}> above platform/")
+                    if header in FILE_HEADERS and not may_use_files:
+                        breaches.append(f"{rel}:{number}: <{header}> above platform/")
                 continue
             code, in_block = strip_comments_and_strings(line, in_block)
             if not may_call_system:
                 call = SYSTEM_CALL.search(code)
                 if call:
                     breaches.append(f"{rel}:{number}: {call.group(1) or call.group(2)}() above platform/")
+            if not may_use_files:
+                call = FILE_CALL.search(code)
+                if call:
+                    name = call.group(0).rstrip("( \t")
+                    breaches.append(f"{rel}:{number}: {name}() above platform/")
     return breaches
 
 

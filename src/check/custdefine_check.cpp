@@ -1,7 +1,5 @@
 #include "check/custdefine_check.h"
 
-#include <sys/stat.h>
-
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -11,6 +9,7 @@
 #include "check/line_parts.h"
 #include "check/word_rules.h"
 #include "link/command_support.h"
+#include "platform/file_status.h"
 #include "platform/text_format.h"
 #include "script/script_line.h"
 #include "station/customer_definition.h"
@@ -30,8 +29,7 @@ std::string quoted(const std::string& text) {
 }
 
 bool is_folder(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return platform::path_kind(path) == platform::PathKind::kFolder;
 }
 
 class CustdefineChecker {
@@ -44,7 +42,9 @@ class CustdefineChecker {
   }
 
  private:
-  void error(int line, const std::string& text) { report_.error(station::kCustDefineFile, line, text); }
+  void error(int line, const std::string& text) {
+    report_.error(station::kCustDefineFile, line, text);
+  }
   void warning(int line, const std::string& text) {
     report_.warning(station::kCustDefineFile, line, text);
   }
@@ -60,9 +60,10 @@ class CustdefineChecker {
     if (meaningful_parts(fl) > 1) {
       std::string parts;
       for (const auto& p : fl.parts) parts += (parts.empty() ? "" : " and ") + quoted(p);
-      error(fl.number, strprintf("line longer than %zu characters: the tool reads it as %zu "
-                                 "lines, %s",
-                                 station::kCustDefineReadLimit - 1, fl.parts.size(), parts.c_str()));
+      error(fl.number,
+            strprintf("line longer than %zu characters: the tool reads it as %zu "
+                      "lines, %s",
+                      station::kCustDefineReadLimit - 1, fl.parts.size(), parts.c_str()));
     }
     for (std::size_t i = 0; i < fl.parts.size(); ++i) {
       if (fl.first_read + static_cast<int>(i) > station::kCustDefineReads) break;
@@ -113,11 +114,11 @@ class CustdefineChecker {
 
   void check_script_entry(int line, const std::string& name) {
     if (seen_.insert(name).second) {
-      struct stat st {};
-      if (::stat(name.c_str(), &st) != 0) {
+      const platform::PathKind kind = platform::path_kind(name);
+      if (kind == platform::PathKind::kNone) {
         error(line, strprintf("script %s is missing", quoted(name).c_str()));
         return;  // its folder says nothing more then
-      } else if (!S_ISREG(st.st_mode)) {
+      } else if (kind != platform::PathKind::kPlainFile) {
         error(line, strprintf("script %s is a folder", quoted(name).c_str()));
       } else {
         scripts_.push_back(name);

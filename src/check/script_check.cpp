@@ -1,7 +1,5 @@
 #include "check/script_check.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -11,10 +9,11 @@
 
 #include "check/line_parts.h"
 #include "check/word_rules.h"
-#include "link/command_support.h"
 #include "commands/parameter_words.h"
 #include "fs/pc_file.h"
 #include "fs/request.h"
+#include "link/command_support.h"
+#include "platform/file_status.h"
 #include "platform/text_format.h"
 #include "script/command_table.h"
 #include "script/script_line.h"
@@ -70,12 +69,11 @@ bool is_comment(const std::string& text) {
 enum class PcFileState { kFine, kMissing, kFolder, kTooLarge };
 
 PcFileState pc_file_state(const std::string& name, long* size) {
-  struct stat st {};
-  if (::stat(name.c_str(), &st) != 0) return PcFileState::kMissing;
-  if (!S_ISREG(st.st_mode)) return PcFileState::kFolder;
-  *size = static_cast<long>(st.st_size);
-  return st.st_size > static_cast<off_t>(fs::kLargestFile) ? PcFileState::kTooLarge
-                                                           : PcFileState::kFine;
+  const auto status = platform::file_status(name);
+  if (!status) return PcFileState::kMissing;
+  if (status->kind != platform::PathKind::kPlainFile) return PcFileState::kFolder;
+  *size = static_cast<long>(status->size);
+  return status->size > fs::kLargestFile ? PcFileState::kTooLarge : PcFileState::kFine;
 }
 
 class ScriptChecker {
@@ -363,9 +361,8 @@ class ScriptChecker {
     }
     const auto slash = pc.rfind('/');
     if (slash != std::string::npos) {
-      struct stat st {};
       const std::string folder = slash == 0 ? "/" : pc.substr(0, slash);
-      if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+      if (platform::path_kind(folder) != platform::PathKind::kFolder) {
         error(line, strprintf("the folder %s of the PC file is missing: the read-back cannot "
                               "write it (status 55)",
                               quoted(folder).c_str()));
@@ -397,8 +394,8 @@ class ScriptChecker {
 
 void check_script(const std::string& path, Report& report, bool explain) {
   report.file_checked();
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+  const platform::PathKind kind = platform::path_kind(path);
+  if (kind != platform::PathKind::kNone && kind != platform::PathKind::kPlainFile) {
     report.error(path, 0, "is a folder, not a script");
     return;
   }

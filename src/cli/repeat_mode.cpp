@@ -1,12 +1,11 @@
 #include "cli/repeat_mode.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <string>
 
 #include "link/link.h"
 #include "platform/serial_operations.h"
+#include "platform/terminal.h"
 #include "platform/text_format.h"
 #include "script/run_control.h"
 
@@ -22,7 +21,7 @@ bool wants_colour(std::FILE* out) {
   // https://no-color.org: a set NO_COLOR keeps terminals plain too.
   const char* no_color = std::getenv("NO_COLOR");
   if (no_color && *no_color) return false;
-  return isatty(fileno(out)) == 1;
+  return platform::is_terminal(out);
 }
 
 // Reads one whole line of any length; false at the end of the input.
@@ -54,7 +53,8 @@ void RepeatMode::summarise(const run::RunResult& result) {
   const char* name = run::outcome_name(result.outcome);
   std::string outcome = name;
   if (colour_ && result.outcome != run::RunOutcome::kNoRun) {
-    outcome = (result.outcome == run::RunOutcome::kGreen ? kGreenColour : kRedColour) + outcome + kPlain;
+    outcome =
+        (result.outcome == run::RunOutcome::kGreen ? kGreenColour : kRedColour) + outcome + kPlain;
   }
   std::string line =
       platform::strprintf("run %d: %s, %ld s", runs_, outcome.c_str(), result.elapsed_seconds);
@@ -84,8 +84,10 @@ fs::PendingAnswer RepeatMode::ask_pending_imei(const std::string& question) {
       return fs::PendingAnswer::kNoAnswer;
     }
     const std::string word = trimmed(answer);
-    if (word == "yes" || word == "y" || word == "YES" || word == "Y") return fs::PendingAnswer::kRestore;
-    if (word == "no" || word == "n" || word == "NO" || word == "N") return fs::PendingAnswer::kKeepAside;
+    if (word == "yes" || word == "y" || word == "YES" || word == "Y")
+      return fs::PendingAnswer::kRestore;
+    if (word == "no" || word == "n" || word == "NO" || word == "N")
+      return fs::PendingAnswer::kKeepAside;
   }
 }
 
@@ -94,7 +96,8 @@ bool RepeatMode::next_unit(const station::StationSettings& settings,
   serial->reset();
   for (;;) {
     if (script::stop_requested()) return false;
-    std::fprintf(prompt_out_, "Next unit: scan or type its serial and Enter%s, q and Enter to quit: ",
+    std::fprintf(prompt_out_,
+                 "Next unit: scan or type its serial and Enter%s, q and Enter to quit: ",
                  settings.unit_serial == station::Asking::kRequired ? "" : " (Enter alone: none)");
     std::fflush(prompt_out_);
     std::string answer;

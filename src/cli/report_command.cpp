@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/file_names.h"
 #include "platform/files.h"
 #include "records/location.h"
 #include "records/report.h"
@@ -64,11 +65,11 @@ bool write_file(const std::string& name, const std::string& text) {
   if (!out) return false;
   const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
   if (std::fclose(out) != 0 || !written) {
-    std::remove(part.c_str());
+    platform::remove_file(part);
     return false;
   }
-  if (std::rename(part.c_str(), name.c_str()) != 0) {
-    std::remove(part.c_str());
+  if (!platform::replace_file(part, name)) {
+    platform::remove_file(part);
     return false;
   }
   return true;
@@ -101,8 +102,9 @@ void note_outbox() {
 
 int report(const ReportOptions& o) {
   if (!o.by.empty() && (o.window || !o.chart.empty() || o.interrupted)) {
-    std::fprintf(stderr, "ffsload: --by prints a table or CSV; the chart, the window and "
-                         "--interrupted are per day\n");
+    std::fprintf(stderr,
+                 "ffsload: --by prints a table or CSV; the chart, the window and "
+                 "--interrupted are per day\n");
     return kReportUsage;
   }
   records::ReportFilter filter;
@@ -138,10 +140,10 @@ int report(const ReportOptions& o) {
       const auto settings = station::read_station_settings();
       rows = records::build_grouped_report(*store, filter, by, settings.settings.fixture_alarm);
       note_outbox();
-      std::fputs((o.csv ? records::format_grouped_csv(rows, by)
-                        : records::format_grouped_table(rows, by))
-                     .c_str(),
-                 stdout);
+      std::fputs(
+          (o.csv ? records::format_grouped_csv(rows, by) : records::format_grouped_table(rows, by))
+              .c_str(),
+          stdout);
       note_run_units(rows);
       return kReportOk;
     }
@@ -156,8 +158,8 @@ int report(const ReportOptions& o) {
   }
   note_outbox();
   if (o.window) {
-    if (!records::show_report_window(rows,
-                            "First-pass and final yield (" + records::shown_location(location.url) + ")")) {
+    if (!records::show_report_window(
+            rows, "First-pass and final yield (" + records::shown_location(location.url) + ")")) {
       std::fprintf(stderr, "ffsload: no window to show the report in (no display)\n");
       return kReportFailed;
     }

@@ -1,7 +1,6 @@
 #include "cli/stop_on_signals.h"
 
 #include <signal.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <cstring>
@@ -17,16 +16,6 @@ namespace cli {
 namespace {
 
 volatile std::sig_atomic_t g_signal = 0;
-
-void write_text(const char* text) {
-  std::size_t left = std::strlen(text);
-  while (left > 0) {
-    const ssize_t n = ::write(STDERR_FILENO, text, left);
-    if (n <= 0) return;
-    text += n;
-    left -= static_cast<std::size_t>(n);
-  }
-}
 
 // Decimal digits of n into buf (async-signal-safe).
 const char* decimal(int n, char (&buf)[16]) {
@@ -51,13 +40,14 @@ void on_signal(int signal_number) {
   const int saved_errno = errno;
   platform::remove_partial_file_now();
   char line[16];
-  write_text("ffsload: ended at once by a second signal at script line ");
-  write_text(decimal(script::current_line_number(), line));
+  platform::write_error_now("ffsload: ended at once by a second signal at script line ");
+  platform::write_error_now(decimal(script::current_line_number(), line));
   if (fs::imei_at_risk()) {
-    write_text("; the handset was formatted and has no IMEI: it is only in the PC file ");
-    write_text(fs::imei_backup_file_for_signal());
+    platform::write_error_now(
+        "; the handset was formatted and has no IMEI: it is only in the PC file ");
+    platform::write_error_now(fs::imei_backup_file_for_signal());
   }
-  write_text("\n");
+  platform::write_error_now("\n");
   errno = saved_errno;
   ::_exit(exit_status_for_signal(signal_number));
 }

@@ -1,16 +1,16 @@
 #include "cli/trace_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <vector>
 
 #include "fs/pc_file.h"
+#include "platform/file_for_writing.h"
+#include "platform/file_names.h"
+#include "platform/file_status.h"
 
 namespace cli {
 
@@ -36,10 +36,10 @@ std::vector<std::string> files_of_run(const std::string& script, int port) {
   return names;
 }
 
-bool same_file(const struct stat& open, const std::string& trace, const std::string& name) {
+bool same_file(const platform::FileIdentity& open, const std::string& trace,
+               const std::string& name) {
   namespace stdfs = std::filesystem;
-  struct stat st {};
-  if (::stat(name.c_str(), &st) == 0) return st.st_dev == open.st_dev && st.st_ino == open.st_ino;
+  if (const auto there = platform::file_identity(name)) return *there == open;
   // Not there yet: a PC file the run writes later must not be the trace either.
   std::error_code ec;
   return stdfs::weakly_canonical(stdfs::absolute(trace, ec), ec) ==
@@ -49,41 +49,36 @@ bool same_file(const struct stat& open, const std::string& trace, const std::str
 
 std::FILE* open_trace_file(const std::string& path, const std::string& script, int port,
                            std::string* error) {
-  struct stat before {};
-  const bool existed = ::lstat(path.c_str(), &before) == 0;
-  // Not emptied yet: it may be the script. O_NONBLOCK: a FIFO without a
-  // reader fails at once instead of holding the run for good.
-  const int fd =
-      ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
-  if (fd < 0) {
+  const bool existed = platform::path_kind_no_follow(path) != platform::PathKind::kNone;
+  // Not emptied yet: it may be the script. Opened without waiting: a FIFO
+  // without a reader fails at once instead of holding the run for good.
+  platform::FileForWriting file = platform::open_no_follow(path);
+  if (!file.is_open()) {
     *error = errno == ELOOP || errno == ENXIO || errno == EISDIR
                  ? "it is not a plain file (a link, a FIFO or a folder)"
                  : std::strerror(errno);
     return nullptr;
   }
-  struct stat st {};
+  const std::optional<platform::FileStatus> status = file.status();
   std::string why;
-  if (::fstat(fd, &st) != 0) {
+  if (!status) {
     why = std::strerror(errno);
-  } else if (!S_ISREG(st.st_mode)) {
+  } else if (status->kind != platform::PathKind::kPlainFile) {
     why = "it is not a plain file (a FIFO or a device)";
   } else {
     for (const std::string& name : files_of_run(script, port)) {
-      if (same_file(st, path, name)) {
+      if (same_file(status->identity, path, name)) {
         why = name == script ? "it is the script" : "it is the PC file " + name + " of the script";
         break;
       }
     }
   }
-  if (why.empty() &&
-      (::ftruncate(fd, 0) != 0 || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)) {
-    why = std::strerror(errno);
-  }
-  std::FILE* out = why.empty() ? ::fdopen(fd, "w") : nullptr;
+  if (why.empty() && !file.empty_for_writing()) why = std::strerror(errno);
+  std::FILE* out = why.empty() ? file.into_stream() : nullptr;
   if (!out) {
     if (why.empty()) why = std::strerror(errno);
-    ::close(fd);
-    if (!existed) ::unlink(path.c_str());
+    file.close();
+    if (!existed) platform::remove_file(path);
     *error = why;
   }
   return out;

@@ -1,7 +1,5 @@
 #include "fs/readback.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -16,6 +14,8 @@
 #include "link/command_support.h"
 #include "link/link.h"
 #include "platform/file_claims.h"
+#include "platform/file_names.h"
+#include "platform/file_status.h"
 #include "platform/files.h"
 #include "platform/run_panel.h"
 #include "platform/text_format.h"
@@ -38,11 +38,11 @@ bool write_pc_file(const std::string& name, std::span<const std::uint8_t> bytes)
   platform::note_partial_file(temporary);
   bool written =
       bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), Filename) == bytes.size();
-  written = written && std::fflush(Filename) == 0 && platform::sync_file(fileno(Filename));
+  written = written && platform::sync_stream(Filename);
   written = std::fclose(Filename) == 0 && written;
   Filename = nullptr;
-  written = written && std::rename(temporary.c_str(), name.c_str()) == 0;
-  if (!written) std::remove(temporary.c_str());
+  written = written && platform::replace_file(temporary, name);
+  if (!written) platform::remove_file(temporary);
   platform::note_partial_file("");
   return written && platform::sync_folder_of(name);
 }
@@ -53,8 +53,8 @@ bool write_pc_file(const std::string& name, std::span<const std::uint8_t> bytes)
 // it points to; only a plain file is emptied in place when that fails.
 void leave_empty(const std::string& name) {
   if (write_pc_file(name, {})) return;
-  struct stat st {};
-  if (::lstat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return;
+  const platform::PathKind kind = platform::path_kind_no_follow(name);
+  if (kind != platform::PathKind::kNone && kind != platform::PathKind::kPlainFile) return;
   if (std::FILE* file = std::fopen(name.c_str(), "wb")) std::fclose(file);
 }
 

@@ -1,9 +1,5 @@
 #include "link/frame_trace.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -11,9 +7,9 @@
 #include <memory>
 #include <vector>
 
+#include "link/frame_decoder.h"
 #include "link/link.h"
 #include "platform/clock.h"
-#include "link/frame_decoder.h"
 
 namespace wire {
 
@@ -35,9 +31,7 @@ void write_event(TraceFile& t, const wire::TraceEvent& e) {
                text.c_str());
 }
 
-
 }  // namespace
-
 
 void start_frame_trace(std::FILE* out) {
   auto t = std::make_shared<TraceFile>();

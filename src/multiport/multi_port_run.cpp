@@ -1,7 +1,6 @@
 #include "multiport/multi_port_run.h"
 
 #include <signal.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
@@ -172,7 +171,7 @@ int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& 
           [&in_process, &station, port] {
             std::string why;
             const std::string folder = station::prepare_port_folder(station, port, &why);
-            if (!folder.empty() && ::chdir(folder.c_str()) != 0) {
+            if (!folder.empty() && platform::SetDir(folder) != 0) {
               why = "cannot enter " + folder + ": " + std::strerror(errno);
             } else if (!folder.empty()) {
               return in_process(port);

@@ -67,6 +67,10 @@ bool sync_file(int fd) {
   return true;
 }
 
+bool sync_stream(std::FILE* file) {
+  return file && std::fflush(file) == 0 && sync_file(::fileno(file));
+}
+
 bool sync_folder_of(const std::string& path) {
   const auto slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? "."

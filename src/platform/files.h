@@ -26,6 +26,8 @@ std::string absolute_path(const std::string& path);
 
 // Flushes an open file's data to the disk; false when the disk refuses.
 bool sync_file(int fd);
+// The same for a stream, after handing its buffered bytes to the file.
+bool sync_stream(std::FILE* file);
 // Flushes the folder that holds `path` (its new or renamed entry) to the disk.
 bool sync_folder_of(const std::string& path);
 

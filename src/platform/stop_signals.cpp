@@ -1,8 +1,10 @@
 #include "platform/stop_signals.h"
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <csignal>
+#include <cstring>
 
 namespace platform {
 
@@ -15,6 +17,16 @@ void catch_stop_signals(void (*handler)(int), bool restart) {
   sigaction(SIGTERM, &action, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
   std::signal(SIGXFSZ, SIG_IGN);
+}
+
+void write_error_now(const char* text) {
+  std::size_t left = std::strlen(text);
+  while (left > 0) {
+    const ssize_t n = ::write(STDERR_FILENO, text, left);
+    if (n <= 0) return;
+    text += n;
+    left -= static_cast<std::size_t>(n);
+  }
 }
 
 }  // namespace platform

@@ -9,4 +9,8 @@ namespace platform {
 // restart: interrupted waits and writes carry on where they were (SA_RESTART).
 void catch_stop_signals(void (*handler)(int), bool restart = true);
 
+// Writes `text` to the standard error as it is, unbuffered: safe to call from
+// a signal handler. Gives up when the error output refuses a write.
+void write_error_now(const char* text);
+
 }  // namespace platform

@@ -1,13 +1,12 @@
 #include "records/location.h"
 
-#include <sys/stat.h>
-
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
+#include "platform/file_status.h"
 #include "records/postgres_store.h"
 #include "records/store.h"
 
@@ -38,8 +37,8 @@ std::string station_file_setting() {
 }
 
 bool readable_by_others(const char* path) {
-  struct stat st {};
-  return ::stat(path, &st) == 0 && (st.st_mode & (S_IRGRP | S_IROTH)) != 0;
+  const auto status = platform::file_status(path);
+  return status && status->readable_by_others;
 }
 
 constexpr const char* kHidden = "***";

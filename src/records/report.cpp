@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "platform/calendar.h"
 #include "records/fixture_alarm.h"
 #include "records/group_counts.h"
 
@@ -63,7 +64,7 @@ std::optional<std::tm> day_of(const std::string& text) {
   tm.tm_mon = month - 1;
   tm.tm_mday = day;
   std::tm normal = tm;
-  timegm(&normal);
+  platform::utc_seconds(&normal);
   if (normal.tm_year != tm.tm_year || normal.tm_mon != tm.tm_mon || normal.tm_mday != tm.tm_mday) {
     return std::nullopt;  // 2024-02-30 and the like
   }
@@ -73,7 +74,7 @@ std::optional<std::tm> day_of(const std::string& text) {
 std::string day_after(const std::string& text) {
   std::tm tm = *day_of(text);
   tm.tm_mday += 1;
-  timegm(&tm);
+  platform::utc_seconds(&tm);
   char out[48];
   std::snprintf(out, sizeof out, "%04d-%02d-%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
   return out;

@@ -1,10 +1,11 @@
 #include "records/run_record.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <ctime>
 #include <random>
+
+#include "platform/calendar.h"
+#include "platform/this_process.h"
 
 namespace records {
 
@@ -16,8 +17,7 @@ std::string iso8601_utc(std::int64_t ms) {
     --seconds;
   }
   const std::time_t t = static_cast<std::time_t>(seconds);
-  std::tm utc{};
-  gmtime_r(&t, &utc);
+  const std::tm utc = platform::utc_calendar(t);
   char text[64];
   std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
                 utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
@@ -40,7 +40,7 @@ std::optional<std::int64_t> parse_iso8601_utc(const std::string& text) {
   utc.tm_hour = hour;
   utc.tm_min = minute;
   utc.tm_sec = second;
-  return static_cast<std::int64_t>(timegm(&utc)) * 1000 + millis;
+  return static_cast<std::int64_t>(platform::utc_seconds(&utc)) * 1000 + millis;
 }
 
 std::string hex_bytes(const std::string& bytes) {
@@ -58,7 +58,7 @@ std::string make_uid(const std::string& station, std::int64_t started_at_ms) {
   std::random_device entropy;
   const std::uint64_t random = (static_cast<std::uint64_t>(entropy()) << 32) ^ entropy();
   char text[80];
-  std::snprintf(text, sizeof text, "-%ld-%lld-%016llx", static_cast<long>(::getpid()),
+  std::snprintf(text, sizeof text, "-%ld-%lld-%016llx", platform::process_id(),
                 static_cast<long long>(started_at_ms), static_cast<unsigned long long>(random));
   return station + text;
 }

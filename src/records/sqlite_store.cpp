@@ -1,9 +1,6 @@
 #include "records/sqlite_store.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -12,19 +9,14 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/durable_files.h"
+#include "platform/file_status.h"
 #include "platform/files.h"
 #include "records/schema.h"
 
 namespace records {
 
 namespace {
-
-std::optional<std::pair<unsigned long, unsigned long>> file_identity(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  return std::make_pair(static_cast<unsigned long>(st.st_dev),
-                        static_cast<unsigned long>(st.st_ino));
-}
 
 // Tries for the write lock in each millisecond of the busy timeout.
 constexpr int kBusyTriesPerMs = 5;
@@ -127,7 +119,7 @@ SqliteStore::SqliteStore(const std::string& path, OpenFor purpose, int busy_time
       sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
       writing_ = true;
       upgrade();
-      identity_ = file_identity(path_);
+      identity_ = platform::file_identity(path_);
     } else {
       const int version = schema_version();
       if (version == 0) throw StoreError("records file " + path_ + ": holds no run records");
@@ -145,7 +137,7 @@ SqliteStore::SqliteStore(const std::string& path, OpenFor purpose, int busy_time
 }
 
 bool SqliteStore::still_usable() const {
-  return writing_ && identity_ && file_identity(path_) == identity_;
+  return writing_ && identity_ && platform::file_identity(path_) == identity_;
 }
 
 void SqliteStore::set_flush_each_commit(bool flush) {
@@ -167,12 +159,9 @@ void SqliteStore::commit() {
 // it, and a checkpoint that folded the WAL away meanwhile synced the file.
 void SqliteStore::flush_wal() {
   const std::string wal = path_ + "-wal";
-  const int fd = ::open(wal.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  if (fd < 0 && errno == ENOENT) return;
-  const bool synced = fd >= 0 && ::fdatasync(fd) == 0;
-  const int error = errno;
-  if (fd >= 0) ::close(fd);
-  if (!synced) {
+  const int error = platform::sync_file_data(wal);
+  if (error == ENOENT) return;
+  if (error != 0) {
     throw StoreError("records file " + path_ + ": cannot flush its log: " + std::strerror(error));
   }
   if (!wal_named_on_disk_) {
@@ -291,7 +280,8 @@ void SqliteStore::for_each_row(const std::string& sql, const std::vector<std::st
       // The text first, and the type only when there is none (a NULL, an
       // empty blob, or memory running out): each call costs, a million rows
       // of a report make it count.
-      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), column));
+      const auto* text =
+          reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), column));
       if (!text) {
         const int type = sqlite3_column_type(statement.get(), column);
         if (type == SQLITE_NULL) {

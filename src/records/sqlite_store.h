@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/file_status.h"
 #include "records/store.h"
 
 struct sqlite3;
@@ -70,7 +71,7 @@ class SqliteStore final : public Store {
   int busy_timeout_ms_;
   bool writing_ = false;
   // The opened file, as the file system knows it (device, inode).
-  std::optional<std::pair<unsigned long, unsigned long>> identity_;
+  std::optional<platform::FileIdentity> identity_;
   // Whether a commit returns only once it is on disk (see commit()).
   bool flush_each_commit_ = true;
   // Whether the WAL file's own name is known to be on disk: it was there

@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "platform/calendar.h"
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
 #include "records/location.h"
@@ -31,8 +32,7 @@ bool show_report_window(const std::vector<records::ReportRow>& rows, const std::
 
 bool show_recent_yield(int days, std::string* error) {
   const std::time_t since = std::time(nullptr) - static_cast<std::time_t>(days - 1) * 86400;
-  std::tm utc{};
-  gmtime_r(&since, &utc);
+  const std::tm utc = platform::utc_calendar(since);
   records::ReportFilter filter;
   filter.since =
       platform::strprintf("%04d-%02d-%02d", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday);

@@ -1,7 +1,5 @@
 #include "run/recording.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <climits>
@@ -15,6 +13,7 @@
 #include "platform/clock.h"
 #include "platform/run_panel.h"
 #include "platform/serial_port_config.h"
+#include "platform/this_process.h"
 #include "platform/user_interface.h"
 #include "records/location.h"
 #include "records/store.h"
@@ -34,9 +33,8 @@ RunContext g_context;
 bool g_told = false;
 
 std::string host_name() {
-  char name[HOST_NAME_MAX + 1] = {};
-  if (::gethostname(name, sizeof name - 1) != 0) return "unknown";
-  return name;
+  const std::string name = platform::host_name();
+  return name.empty() ? "unknown" : name;
 }
 
 std::string run_log_lines() {

@@ -1,8 +1,5 @@
 #include "run/run_session.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
@@ -11,12 +8,12 @@
 #include "link/link.h"
 #include "platform/clock.h"
 #include "platform/date_time.h"
-#include "platform/files.h"
 #include "platform/run_panel.h"
 #include "platform/serial_operations.h"
 #include "platform/serial_port_config.h"
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
+#include "platform/whole_files.h"
 #include "run/imei_journal.h"
 #include "run/recording.h"
 #include "script/runner.h"
@@ -58,19 +55,11 @@ SavedLog write_log_file(const std::string& base, const std::string& text) {
   SavedLog result;
   for (int n = 1; n <= kMaxSaveNames; ++n) {
     result.name = n == 1 ? base + ".txt" : platform::strprintf("%s-%d.txt", base.c_str(), n);
-    // O_EXCL: another station's log of the same second is never emptied.
-    int fd = ::open(result.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0 && errno == EEXIST) continue;
-    if (fd < 0) {
-      result.error = std::strerror(errno);
-      return result;
-    }
-    bool ok = platform::write_all(fd, text.data(), text.size());
-    int saved_errno = errno;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok) {
-      result.error = std::strerror(saved_errno ? saved_errno : EIO);
-      ::unlink(result.name.c_str());  // no half-written log under the name
+    // Only a new name: another station's log of the same second is never emptied.
+    const int error = platform::create_exclusive(result.name, text);
+    if (error == EEXIST) continue;
+    if (error != 0) {
+      result.error = std::strerror(error);
       return result;
     }
     result.saved = true;

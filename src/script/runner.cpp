@@ -1,11 +1,10 @@
 #include "script/runner.h"
 
-#include <sys/stat.h>
-
 #include <csignal>
 
 #include "fs/imei_guard.h"
 #include "platform/file_claims.h"
+#include "platform/file_status.h"
 #include "platform/run_panel.h"
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
@@ -80,11 +79,13 @@ void download() {
   // Binary mode: the line reader drops a carriage return before a line feed
   // itself, so scripts written on either system read alike.
   DownloadFile = std::fopen(tmsfile.c_str(), "rb");
-  struct stat st {};
   // A folder opens on this system but is no script.
-  if (DownloadFile && (fstat(fileno(DownloadFile), &st) != 0 || !S_ISREG(st.st_mode))) {
-    std::fclose(DownloadFile);
-    DownloadFile = nullptr;
+  if (DownloadFile) {
+    const auto opened = platform::file_status(DownloadFile);
+    if (!opened || opened->kind != platform::PathKind::kPlainFile) {
+      std::fclose(DownloadFile);
+      DownloadFile = nullptr;
+    }
   }
   if (!DownloadFile) {
     MessagePopup("Error", "Fail to open file <*.tms>");

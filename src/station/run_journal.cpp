@@ -1,17 +1,16 @@
 #include "station/run_journal.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/durable_files.h"
+#include "platform/file_names.h"
+#include "platform/file_status.h"
 #include "platform/files.h"
+#include "platform/whole_files.h"
 
 namespace station {
 
@@ -194,42 +193,6 @@ std::vector<std::vector<std::string>> lines_for(const JournalRun& r) {
   return lines;
 }
 
-// Reads a whole file that must not be a link; nullopt with *error when it
-// cannot, an empty text when there is none.
-std::optional<std::string> read_journal_file(const std::string& path, std::string* error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return std::string();
-    *error = path + ": " + std::strerror(errno);
-    return std::nullopt;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    *error = path + ": not a regular file";
-    ::close(fd);
-    return std::nullopt;
-  }
-  std::string text;
-  char buffer[8192];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      *error = path + ": " + std::strerror(errno);
-      ::close(fd);
-      return std::nullopt;
-    }
-    if (got == 0) break;
-    text.append(buffer, static_cast<std::size_t>(got));
-  }
-  ::close(fd);
-  return text;
-}
-
-bool write_durably(int fd, const std::string& text, bool flush) {
-  return platform::write_all(fd, text.data(), text.size()) && (!flush || ::fdatasync(fd) == 0);
-}
-
 }  // namespace
 
 const char* fate_name(ImeiFate fate) {
@@ -265,27 +228,16 @@ std::string old_journal_path(const std::string& station, int port) {
          journal_file_name(port);
 }
 
-RunJournal::~RunJournal() {
-  if (lock_fd_ >= 0) ::close(lock_fd_);
-}
+RunJournal::~RunJournal() = default;
 
 bool RunJournal::lock() {
-  if (lock_fd_ >= 0) return true;
   const std::string name = path_ + ".lock";
-  const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    error_ = name + ": " + std::strerror(errno);
-    return false;
-  }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    busy_ = errno == EWOULDBLOCK;
-    error_ = busy_ ? path_ + " is in use by another run on this port"
-                   : name + ": " + std::strerror(errno);
-    ::close(fd);
-    return false;
-  }
-  lock_fd_ = fd;
-  return true;
+  const platform::FileLock::Result taken = lock_.take(name);
+  if (taken == platform::FileLock::Result::kHeld) return true;
+  busy_ = taken == platform::FileLock::Result::kBusy;
+  error_ =
+      busy_ ? path_ + " is in use by another run on this port" : name + ": " + std::strerror(errno);
+  return false;
 }
 
 const JournalRun* RunJournal::find(const std::string& uid) const {
@@ -310,9 +262,10 @@ bool RunJournal::load() {
   damaged_lines_.clear();
   size_ = 0;
   torn_end_ = false;
-  const std::optional<std::string> read = read_journal_file(path_, &error_);
-  if (!read) return false;
-  const std::string& text = *read;
+  std::string text;
+  if (platform::read_whole_file(path_, &text, &error_) == platform::WholeRead::kFailed) {
+    return false;
+  }
   size_ = text.size();
   torn_end_ = !text.empty() && text.back() != '\n';
   std::size_t start = 0;
@@ -417,36 +370,10 @@ bool RunJournal::append(const std::vector<std::string>& fields, Flush flush) {
 bool RunJournal::append_text(std::string text, Flush flush) {
   // A torn last line keeps its own line: the new entry never joins it.
   if (torn_end_) text = "\n" + text;
-  bool created = false;
-  int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0 && errno == ENOENT) {
-    fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                0644);
-    created = fd >= 0;
-  }
-  if (fd < 0) {
-    error_ = path_ + ": " + std::strerror(errno);
-    return false;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    error_ = path_ + ": not a regular file";
-    return false;
-  }
-  // A new file is flushed at once, with its name.
-  const bool ok = write_durably(fd, text, flush == Flush::kNow || created);
-  const int saved_errno = errno;
-  ::close(fd);
-  if (!ok) {
-    error_ = path_ + ": " + std::strerror(saved_errno ? saved_errno : EIO);
-    return false;
-  }
-  // A new file's name is on the disk too, not only its contents.
-  if (created && !platform::sync_folder_of(path_)) {
-    error_ = path_ + ": cannot flush its folder";
-    return false;
-  }
+  // A new journal is flushed at once, its name in the folder with it.
+  const auto sync =
+      flush == Flush::kNow ? platform::AppendSync::kNow : platform::AppendSync::kWithNextAppend;
+  if (!platform::append_durably(path_, text, sync, &error_)) return false;
   torn_end_ = false;
   size_ += text.size();
   return true;
@@ -497,8 +424,8 @@ bool RunJournal::absorb(const std::string& other) {
     error_ = old.error();
     return false;
   }
-  struct stat st {};
-  if (::lstat(other.c_str(), &st) != 0) return true;  // nothing there
+  if (platform::path_kind_no_follow(other) == platform::PathKind::kNone)
+    return true;  // nothing there
   std::string text;
   for (const JournalRun& r : old.runs()) {
     if (find(r.uid)) continue;  // taken in already, before a crash
@@ -512,7 +439,7 @@ bool RunJournal::absorb(const std::string& other) {
   }
   if (!text.empty() && !append_text(text, Flush::kNow)) return false;
   const std::string moved = other + ".moved";
-  if (std::rename(other.c_str(), moved.c_str()) != 0 || !platform::sync_folder_of(moved)) {
+  if (!platform::replace_file(other, moved) || !platform::sync_folder_of(moved)) {
     error_ = other + ": cannot move it aside after taking it in: " + std::strerror(errno);
     return false;
   }
@@ -533,12 +460,11 @@ bool RunJournal::compact(std::size_t max_bytes) {
 bool RunJournal::resolve_damaged(const std::string& note, std::string* damaged_file) {
   if (damaged_lines_.empty()) return true;
   const std::string side = path_ + ".damaged";
-  const int fd = ::open(side.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
   std::string text;
   for (const std::string& line : damaged_lines_) text += line + "\n";
-  const bool ok = fd >= 0 && write_durably(fd, text, true);
-  if (fd >= 0) ::close(fd);
-  if (!ok || !platform::sync_folder_of(side)) {
+  std::string why;
+  if (!platform::append_durably(side, text, platform::AppendSync::kNow, &why) ||
+      !platform::sync_folder_of(side)) {
     error_ = side + ": cannot keep the damaged lines";
     return false;
   }
@@ -555,26 +481,7 @@ bool RunJournal::rewrite(const std::vector<JournalRun>& keep) {
     for (const auto& fields : lines_for(r)) text += line_of(fields);
   }
   std::vector<JournalRun> kept = keep;
-  const std::string temporary = path_ + ".part";
-  ::unlink(temporary.c_str());
-  const int fd =
-      ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    error_ = temporary + ": " + std::strerror(errno);
-    return false;
-  }
-  bool ok = platform::write_all(fd, text.data(), text.size()) && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && std::rename(temporary.c_str(), path_.c_str()) == 0;
-  if (!ok) {
-    ::unlink(temporary.c_str());
-    error_ = path_ + ": cannot rewrite it";
-    return false;
-  }
-  if (!platform::sync_folder_of(path_)) {
-    error_ = path_ + ": cannot flush its folder";
-    return false;
-  }
+  if (!platform::replace_file_durably(path_, text, &error_)) return false;
   runs_ = std::move(kept);
   damaged_lines_.clear();
   size_ = text.size();

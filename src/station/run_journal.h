@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_lock.h"
+
 namespace station {
 
 // What happened to an IMEI that a run formatted away without a confirmed
@@ -148,7 +150,7 @@ class RunJournal {
   bool rewrite(const std::vector<JournalRun>& keep);
 
   std::string path_;
-  int lock_fd_ = -1;
+  platform::FileLock lock_;
   bool busy_ = false;
   std::vector<JournalRun> runs_;
   std::vector<std::string> damaged_;

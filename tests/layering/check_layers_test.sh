@@ -26,4 +26,22 @@ plant records/report.cpp '#include <QString>' 'Qt header <QString> outside the p
 plant multiport/grid_tile.cpp 'static int f() { return fork(); }' 'fork() above platform/'
 plant cli/repeat_mode.cpp 'static void g() { struct sigaction a {}; sigaction(SIGINT, &a, nullptr); }' 'sigaction() above platform/'
 plant ui/startup.cpp '#include <termios.h>' '<termios.h> above platform/'
+plant station/run_journal.cpp '#include <sys/file.h>' '<sys/file.h> above platform/'
+plant cli/trace_file.cpp 'static int h() { return ::open("t", 0); }' '::open() above platform/'
+plant fs/readback.cpp 'static int k() { return std::rename("a.part", "a"); }' 'std::rename() above platform/'
+plant records/report.cpp 'static void m(std::time_t t, std::tm* c) { gmtime_r(&t, c); }' 'gmtime_r() above platform/'
+
+# Methods and the standard library's own file interface are no breach.
+rm -rf "$work/src"
+cp -r "$src" "$work/src"
+cat >>"$work/src/records/report.cpp" <<'EOF_CLEAN'
+static void n(std::vector<int>& v, std::ifstream& in, std::error_code& ec) {
+  v.erase(std::remove(v.begin(), v.end(), 0), v.end());
+  in.open("x");
+  in.close();
+  std::filesystem::remove("x.part", ec);
+  std::filesystem::rename("x.part", "x", ec);
+}
+EOF_CLEAN
+python3 "$check" "$work/src" || { echo "a method or std::filesystem call was taken for a breach"; exit 1; }
 echo "every planted breach was caught"

@@ -1,0 +1,18 @@
+// Calendar time in UTC: what the records store and compare, whatever the
+// station's time zone.
+#pragma once
+
+#include <ctime>
+
+namespace platform {
+
+// The UTC calendar (year, month, day, hour, ...) of a moment given in
+// seconds since 1970.
+std::tm utc_calendar(std::time_t seconds);
+
+// The moment (seconds since 1970) of a UTC calendar. *calendar is
+// normalised on the way, as the C library's mktime does for local time:
+// February 30 becomes March 1 or 2, a 25th hour the next day.
+std::time_t utc_seconds(std::tm* calendar);
+
+}  // namespace platform
