@@ -23,7 +23,10 @@ bool sync_data(int fd) {
 bool append_durably(const std::string& path, const std::string& text, AppendSync sync,
                     std::string* why) {
   bool created = false;
-  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+  // O_NONBLOCK: a FIFO planted under the name fails at once (ENXIO without
+  // a reader) or is refused below, never holds the run; a plain file's
+  // writes do not heed it.
+  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0 && errno == ENOENT) {
     // O_EXCL: only a file that this call made counts as created.
     fd =
@@ -31,7 +34,7 @@ bool append_durably(const std::string& path, const std::string& text, AppendSync
     created = fd >= 0;
   }
   if (fd < 0) {
-    *why = path + ": " + std::strerror(errno);
+    *why = path + ": " + (errno == ENXIO ? "not a regular file" : std::strerror(errno));
     return false;
   }
   struct stat st {};

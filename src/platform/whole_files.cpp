@@ -13,7 +13,9 @@ namespace platform {
 
 WholeRead read_whole_file(const std::string& path, std::string* text, std::string* why) {
   text->clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  // O_NONBLOCK: a FIFO planted under the name is refused below as not a
+  // plain file, instead of holding the run until something writes to it.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT) return WholeRead::kMissing;
     *why = path + ": " + std::strerror(errno);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -106,3 +107,14 @@ TEST(PathKinds, a_link_is_seen_as_a_link_only_when_not_followed) {
 }
 
 }  // namespace
+
+TEST(DurableFiles, a_fifo_under_a_journals_name_is_refused_at_once_never_waited_on) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo("fifo", 0644), 0);
+  std::string why;
+  std::string text;
+  EXPECT_FALSE(platform::append_durably("fifo", "x\n", platform::AppendSync::kNow, &why));
+  EXPECT_EQ(why, "fifo: not a regular file");
+  EXPECT_EQ(platform::read_whole_file("fifo", &text, &why), platform::WholeRead::kFailed);
+  EXPECT_EQ(why, "fifo: not a regular file");
+}
