@@ -2,6 +2,10 @@
 # Installs what the build needs on Debian 12, if it is missing. Idempotent.
 set -euo pipefail
 needed=(cmake ninja-build g++ ccache pkg-config python3 libgtest-dev libcli11-dev libsqlite3-dev libpq-dev postgresql)
+# The unit serial's pattern is matched by RE2 (linear time); Unicode's
+# categories and names, for the characters an identity must not hold, come
+# from libunistring.
+needed+=(libre2-dev libunistring-dev)
 # The operator panels (Qt 6 Widgets, and UiTools to load the panel file), and
 # for their end-to-end test a virtual display, keystrokes and screenshots.
 needed+=(qt6-base-dev qt6-tools-dev qt6-svg-dev xvfb xdotool imagemagick)
