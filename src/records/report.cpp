@@ -1,8 +1,5 @@
 #include "records/report.h"
 
-#include "records/fixture_alarm.h"
-#include "records/group_counts.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -11,6 +8,10 @@
 #include <memory>
 #include <stdexcept>
 #include <utility>
+
+#include "records/csv_text.h"
+#include "records/fixture_alarm.h"
+#include "records/group_counts.h"
 
 namespace records {
 
@@ -26,7 +27,8 @@ constexpr const char* kFailingSql =
 // a subquery: a group may be a constant).
 std::string failing_sql(const std::string& g1, const std::string& g2) {
   return "SELECT g1, g2, failed_line, failed_text, count(*)\n"
-         "FROM (SELECT " + g1 + " AS g1, " + g2 +
+         "FROM (SELECT " +
+         g1 + " AS g1, " + g2 +
          " AS g2, failed_line, failed_text FROM runs\n"
          "  WHERE started_at >= ? AND started_at < ? AND (? = '' OR customer = ?)\n"
          "    AND outcome = 'red' AND failed_line IS NOT NULL) s\n"
@@ -88,16 +90,6 @@ long number(const std::optional<std::string>& text, const char* what) {
   }
   throw BadStoredValue(std::string("holds \"") + *text + "\" as " + what +
                        ", which is not a number");
-}
-
-std::string csv_field(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
 }
 
 std::string percent_text(std::optional<double> percent) {
@@ -223,10 +215,9 @@ std::vector<ReportRow> build_grouped_report(Store& store, const ReportFilter& fi
     row.customer = by == GroupBy::kPort ? group.first + " port " + group.second : group.first;
     take_counts(row, counts);
     if (by == GroupBy::kPort) {
-      const FixtureAlarm alarm =
-          fixture_alarm(last_port_runs(store, r[0].value_or(""), static_cast<int>(number(r[1], "a port")),
-                                       1000),
-                        fixture_alarm_runs);
+      const FixtureAlarm alarm = fixture_alarm(
+          last_port_runs(store, r[0].value_or(""), static_cast<int>(number(r[1], "a port")), 1000),
+          fixture_alarm_runs);
       row.red_streak = alarm.red_runs;
       row.fixture_alarm = alarm.raised;
     }
@@ -281,11 +272,11 @@ std::vector<InterruptedRun> list_interrupted(Store& store, const ReportFilter& f
   const std::string to = filter.until ? day_after(*filter.until) : "9999-12-31";
   const std::string customer = filter.customer.value_or("");
   std::vector<InterruptedRun> out;
-  for (const Row& r : store.query(
-           "SELECT started_at, station, port, customer, imei, imei_fate FROM runs\n"
-           "WHERE outcome = 'interrupted' AND started_at >= ? AND started_at < ?\n"
-           "  AND (? = '' OR customer = ?) ORDER BY started_at, id",
-           {from, to, customer, customer})) {
+  for (const Row& r :
+       store.query("SELECT started_at, station, port, customer, imei, imei_fate FROM runs\n"
+                   "WHERE outcome = 'interrupted' AND started_at >= ? AND started_at < ?\n"
+                   "  AND (? = '' OR customer = ?) ORDER BY started_at, id",
+                   {from, to, customer, customer})) {
     InterruptedRun run;
     run.started_at = r[0].value_or("");
     run.station = r[1].value_or("");
@@ -324,17 +315,19 @@ std::string format_table(const std::vector<ReportRow>& rows) {
 
 std::string format_grouped_table(const std::vector<ReportRow>& rows, GroupBy by) {
   if (by == GroupBy::kDayAndCustomer) return format_table(rows);
-  const char* name = by == GroupBy::kPort ? "port" : by == GroupBy::kOperator ? "operator" : "customer";
-  std::vector<std::string> header{name, "runs", "interrupted", "units", "first-pass yield",
+  const char* name = by == GroupBy::kPort       ? "port"
+                     : by == GroupBy::kOperator ? "operator"
+                                                : "customer";
+  std::vector<std::string> header{name,         "runs", "interrupted", "units", "first-pass yield",
                                   "final yield"};
   if (by == GroupBy::kPort) header.push_back("red streak");
   header.push_back("most frequent failing line");
   std::vector<std::vector<std::string>> cells{header};
   for (const ReportRow& row : rows) {
-    std::vector<std::string> line{row.customer.empty() ? "-" : row.customer,
-                                  std::to_string(row.runs), std::to_string(row.interrupted),
-                                  std::to_string(row.units), percent_text(row.first_pass_percent()),
-                                  percent_text(row.final_percent())};
+    std::vector<std::string> line{
+        row.customer.empty() ? "-" : row.customer, std::to_string(row.runs),
+        std::to_string(row.interrupted),           std::to_string(row.units),
+        percent_text(row.first_pass_percent()),    percent_text(row.final_percent())};
     if (by == GroupBy::kPort) {
       line.push_back(std::to_string(row.red_streak.value_or(0)) +
                      (row.fixture_alarm ? " (check the fixture)" : ""));
@@ -347,21 +340,23 @@ std::string format_grouped_table(const std::vector<ReportRow>& rows, GroupBy by)
 
 std::string format_grouped_csv(const std::vector<ReportRow>& rows, GroupBy by) {
   if (by == GroupBy::kDayAndCustomer) return format_csv(rows);
-  const char* name = by == GroupBy::kPort ? "port" : by == GroupBy::kOperator ? "operator" : "customer";
+  const char* name = by == GroupBy::kPort       ? "port"
+                     : by == GroupBy::kOperator ? "operator"
+                                                : "customer";
   std::string out = std::string(name) +
                     ",runs,interrupted,units,unit_first_runs,unit_first_pass,first_pass_yield,"
                     "unit_final_pass,final_yield,run_units,failing_line,failing_text,failing_count";
   if (by == GroupBy::kPort) out += ",red_streak,fixture_alarm";
   out += "\n";
   for (const ReportRow& row : rows) {
-    out += csv_field(row.customer) + "," + std::to_string(row.runs) + "," +
+    out += csv_text_field(row.customer) + "," + std::to_string(row.runs) + "," +
            std::to_string(row.interrupted) + "," + unit_csv(row) + "," +
            (row.failing_line ? std::to_string(*row.failing_line) : "") + "," +
-           csv_field(row.failing_text) + "," +
+           csv_text_field(row.failing_text) + "," +
            (row.failing_line ? std::to_string(row.failing_count) : "");
     if (by == GroupBy::kPort) {
-      out += "," + std::to_string(row.red_streak.value_or(0)) + "," +
-             (row.fixture_alarm ? "1" : "0");
+      out +=
+          "," + std::to_string(row.red_streak.value_or(0)) + "," + (row.fixture_alarm ? "1" : "0");
     }
     out += "\n";
   }
@@ -376,11 +371,11 @@ std::string format_csv(const std::vector<ReportRow>& rows) {
   for (const ReportRow& row : rows) {
     char yield[16] = "";
     if (auto y = row.yield_percent()) std::snprintf(yield, sizeof yield, "%.1f", *y);
-    out += row.day + "," + csv_field(row.customer) + "," + std::to_string(row.runs) + "," +
-           std::to_string(row.handsets) + "," + std::to_string(row.first_runs) + "," +
-           std::to_string(row.first_pass) + "," + yield + "," +
-           (row.failing_line ? std::to_string(*row.failing_line) : "") + "," +
-           csv_field(row.failing_text) + "," +
+    out += csv_text_field(row.day) + "," + csv_text_field(row.customer) + "," +
+           std::to_string(row.runs) + "," + std::to_string(row.handsets) + "," +
+           std::to_string(row.first_runs) + "," + std::to_string(row.first_pass) + "," + yield +
+           "," + (row.failing_line ? std::to_string(*row.failing_line) : "") + "," +
+           csv_text_field(row.failing_text) + "," +
            (row.failing_line ? std::to_string(row.failing_count) : "") + "," +
            std::to_string(row.interrupted) + "," + unit_csv(row) + "\n";
   }
