@@ -12,6 +12,7 @@
 #include "records/csv_text.h"
 #include "records/fixture_alarm.h"
 #include "records/group_counts.h"
+#include "records/station_text.h"
 
 namespace records {
 
@@ -127,6 +128,16 @@ void take_counts(ReportRow& row, const GroupCounts& c) {
   row.run_units = c.run_units;
 }
 
+// Rows as they are shown: station texts with hidden characters written out.
+std::vector<ReportRow> shown(std::vector<ReportRow> rows) {
+  for (ReportRow& row : rows) {
+    row.customer = shown_station_text(row.customer);
+    row.day = shown_station_text(row.day);
+    row.failing_text = shown_station_text(row.failing_text);
+  }
+  return rows;
+}
+
 std::string failing_text(const ReportRow& row) {
   if (!row.failing_line) return "";
   return std::to_string(*row.failing_line) + ": " + row.failing_text + " (" +
@@ -186,7 +197,7 @@ std::vector<ReportRow> build_report(Store& store, const ReportFilter& filter) {
   std::vector<ReportRow> out;
   out.reserve(rows.size());
   for (auto& [key, row] : rows) out.push_back(std::move(row));
-  return out;
+  return shown(std::move(out));
 }
 
 std::vector<ReportRow> build_grouped_report(Store& store, const ReportFilter& filter, GroupBy by,
@@ -238,7 +249,7 @@ std::vector<ReportRow> build_grouped_report(Store& store, const ReportFilter& fi
   std::vector<ReportRow> out;
   out.reserve(rows.size());
   for (auto& [k, row] : rows) out.push_back(std::move(row));
-  return out;
+  return shown(std::move(out));
 }
 
 namespace {
@@ -278,12 +289,12 @@ std::vector<InterruptedRun> list_interrupted(Store& store, const ReportFilter& f
                    "  AND (? = '' OR customer = ?) ORDER BY started_at, id",
                    {from, to, customer, customer})) {
     InterruptedRun run;
-    run.started_at = r[0].value_or("");
-    run.station = r[1].value_or("");
+    run.started_at = shown_station_text(r[0].value_or(""));
+    run.station = shown_station_text(r[1].value_or(""));
     run.port = std::strtol(r[2].value_or("0").c_str(), nullptr, 10);
-    run.customer = r[3].value_or("");
-    run.imei = r[4].value_or("");
-    run.fate = r[5].value_or("");
+    run.customer = shown_station_text(r[3].value_or(""));
+    run.imei = shown_station_text(r[4].value_or(""));
+    run.fate = shown_station_text(r[5].value_or(""));
     out.push_back(std::move(run));
   }
   return out;

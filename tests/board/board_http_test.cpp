@@ -28,6 +28,8 @@ class BoardHttp : public ::testing::Test {
     records::RunRecord hostile = port_run("st-a", 2, "red", kToday, 61, "aa02");
     hostile.script = "<script>alert(1)</script>.tms";
     hostile.failed_text = "fwr \"<img src=x onerror=alert(1)>\"";
+    // Stored before such ids were refused: shown written out, never applied.
+    hostile.operator_id = "ann\u202Ea";
     record(hostile);
     start();
   }
@@ -126,6 +128,8 @@ TEST_F(BoardHttp, station_texts_reach_the_client_as_text_and_the_page_as_built_i
   EXPECT_EQ(status, 200);
   EXPECT_EQ(body.find('<'), std::string::npos) << body;
   EXPECT_NE(body.find("\\u003cscript\\u003ealert(1)\\u003c/script\\u003e.tms"), std::string::npos);
+  EXPECT_NE(body.find("\"operator\":\"ann\\\\u202Ea\""), std::string::npos) << body;
+  EXPECT_EQ(body.find("\u202E"), std::string::npos) << body;
 
   auto page = client->Get("/");
   ASSERT_TRUE(page);

@@ -238,3 +238,29 @@ TEST(ReportCsv, fields_a_spreadsheet_would_take_for_formulas_are_written_as_text
   row.day = "2024-03-01";
   EXPECT_NE(records::format_csv({row}).find("\n2024-03-01,'=1+1,2,"), std::string::npos);
 }
+
+// An operator id or a serial stored before such characters were refused:
+// the report shows them written out, in its table, its CSV and its window.
+TEST(UnitYieldReport, stored_characters_that_hide_or_reorder_text_are_shown_written_out) {
+  testing_support::TempDir dir;
+  {
+    records::SqliteStore store("runs.sqlite", records::OpenFor::kWriting);
+    records::RunRecord r = red_record("1\u2066", "aa", 3, "mkfs\u202E", 0, 1);
+    r.operator_id = std::string("ann\u202Ea\xc2\x85");
+    store.append(std::vector<records::RunRecord>{r});
+  }
+  records::SqliteStore store("runs.sqlite", records::OpenFor::kReading);
+  const auto operators = records::build_grouped_report(store, {}, records::GroupBy::kOperator, 3);
+  ASSERT_EQ(operators.size(), 1u);
+  EXPECT_EQ(operators[0].customer, "ann\\u202Ea\\u0085");
+  EXPECT_EQ(operators[0].failing_text, "mkfs\\u202E");
+  const auto days = records::build_report(store, {});
+  ASSERT_EQ(days.size(), 1u);
+  EXPECT_EQ(days[0].customer, "1\\u2066");
+  const std::string table = records::format_table(days);
+  EXPECT_NE(table.find("1\\u2066"), std::string::npos) << table;
+  EXPECT_EQ(table.find("\u2066"), std::string::npos) << table;
+  EXPECT_NE(records::format_grouped_csv(operators, records::GroupBy::kOperator)
+                .find("\nann\\u202Ea\\u0085,1,"),
+            std::string::npos);
+}
