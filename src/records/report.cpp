@@ -220,7 +220,9 @@ std::vector<ReportRow> build_grouped_report(Store& store, const ReportFilter& fi
                                 : std::pair{r[0].value_or("") + second, 0L};
   };
   auto failing = query_beside(store, failing_sql(g1, g2), params);
-  for (const auto& [group, counts] : count_groups(store, {g1, g2, from, to, customer})) {
+  // A unit counts, with its yields, for the group of its first run.
+  const GroupQuery query{g1, g2, from, to, customer, /*units_at_first_run=*/true};
+  for (const auto& [group, counts] : count_groups(store, query)) {
     const Row r{group.first, group.second};
     ReportRow row;
     row.customer = by == GroupBy::kPort ? group.first + " port " + group.second : group.first;
