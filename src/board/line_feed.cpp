@@ -81,6 +81,13 @@ void LineFeed::poll_once() {
       publish();
       return;
     }
+    // A records file deleted, replaced or cut short, a database made again:
+    // said at once, and the store at the location is read from the start at
+    // the next poll.
+    if (const std::string why = store_->changed_at_location(); !why.empty()) {
+      store_lost(records::without_password(why, options_.location));
+      return;
+    }
     const std::int64_t now = options_.now_ms();
     bool changed = model_->start_day(day_start(now));
     changed |= read_changes();
@@ -211,6 +218,10 @@ void LineFeed::publish() {
                         "],\"lists\":" + lists + "}\n\n";
   }
   last_ok_ = snap->store_ok;
+  if (options_.store_notice && one_line(snap->reason) != last_noticed_) {
+    last_noticed_ = one_line(snap->reason);
+    options_.store_notice(last_noticed_);
+  }
   {
     std::lock_guard lock(mutex_);
     snapshot_ = std::move(snap);

@@ -1,8 +1,8 @@
 #include "records/sqlite_store.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,9 +19,11 @@ namespace records {
 
 namespace {
 
-std::optional<std::pair<unsigned long, unsigned long>> file_identity(const std::string& path) {
+std::optional<std::pair<unsigned long, unsigned long>> file_identity(
+    const std::string& path, std::uintmax_t* size = nullptr) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  if (size) *size = static_cast<std::uintmax_t>(st.st_size);
   return std::make_pair(static_cast<unsigned long>(st.st_dev),
                         static_cast<unsigned long>(st.st_ino));
 }
@@ -81,6 +83,10 @@ SqliteStore::SqliteStore(const std::string& path, OpenFor purpose, int busy_time
                                                  : SQLITE_OPEN_READONLY;
   std::error_code wal_ec;
   wal_named_on_disk_ = std::filesystem::exists(path + "-wal", wal_ec);
+  // SQLite opens the file at its first read: the file at the path before the
+  // open and after the first read must be the same one for a reader to know
+  // which file it reads.
+  const auto identity_before = purpose == OpenFor::kReading ? file_identity(path) : std::nullopt;
   if (sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
     const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
     sqlite3_close(db_);
@@ -130,6 +136,10 @@ SqliteStore::SqliteStore(const std::string& path, OpenFor purpose, int busy_time
       identity_ = file_identity(path_);
     } else {
       const int version = schema_version();
+      identity_ = file_identity(path_, &size_seen_);
+      if (!identity_ || identity_ != identity_before) {
+        throw StoreError("records file " + path_ + ": replaced while it was being opened");
+      }
       if (version == 0) throw StoreError("records file " + path_ + ": holds no run records");
       if (version > kSchemaVersion) {
         throw StoreError("records file " + path_ + " has records schema " +
@@ -146,6 +156,16 @@ SqliteStore::SqliteStore(const std::string& path, OpenFor purpose, int busy_time
 
 bool SqliteStore::still_usable() const {
   return writing_ && identity_ && file_identity(path_) == identity_;
+}
+
+std::string SqliteStore::changed_at_location() {
+  std::uintmax_t size = 0;
+  const auto now = file_identity(path_, &size);
+  if (!now) return "records file " + path_ + " was deleted or moved away";
+  if (now != identity_) return "records file " + path_ + " was replaced by another file";
+  if (size < size_seen_) return "records file " + path_ + " was truncated";
+  size_seen_ = size;
+  return "";
 }
 
 void SqliteStore::set_flush_each_commit(bool flush) {
@@ -291,7 +311,8 @@ void SqliteStore::for_each_row(const std::string& sql, const std::vector<std::st
       // The text first, and the type only when there is none (a NULL, an
       // empty blob, or memory running out): each call costs, a million rows
       // of a report make it count.
-      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), column));
+      const auto* text =
+          reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), column));
       if (!text) {
         const int type = sqlite3_column_type(statement.get(), column);
         if (type == SQLITE_NULL) {
