@@ -1,10 +1,9 @@
 #include "records/hidden_characters.h"
 
-#include <unictype.h>
-#include <uniname.h>
-#include <unistr.h>
-
+#include <cstdint>
 #include <cstdio>
+
+#include "records/unistring_api.h"
 
 namespace records {
 
@@ -19,11 +18,18 @@ bool bidirectional(ucs4_t c) {
          (c >= 0x2066 && c <= 0x2069);
 }
 
-Kind kind_of(ucs4_t c) {
-  if (uc_is_general_category(c, UC_CATEGORY_Cc)) return Kind::kControl;
+bool plain_ascii(char c) {
+  return c >= 0x20 && c < 0x7F;
+}
+
+// `u` is needed beyond ASCII only (it is loaded whenever a text goes beyond).
+Kind kind_of(const LibUnistring* u, ucs4_t c) {
+  if (c < 0x20 || c == 0x7F) return Kind::kControl;
+  if (c < 0x7F) return Kind::kVisible;
+  if (u->uc_is_general_category_withtable(c, UC_CATEGORY_MASK_Cc)) return Kind::kControl;
   if (bidirectional(c)) return Kind::kBidirectional;
-  if (uc_is_general_category(c, UC_CATEGORY_Cf)) return Kind::kFormat;
-  if (uc_is_general_category(c, UC_CATEGORY_Zl) || uc_is_general_category(c, UC_CATEGORY_Zp)) {
+  if (u->uc_is_general_category_withtable(c, UC_CATEGORY_MASK_Cf)) return Kind::kFormat;
+  if (u->uc_is_general_category_withtable(c, UC_CATEGORY_MASK_Zl | UC_CATEGORY_MASK_Zp)) {
     return Kind::kSeparator;
   }
   return Kind::kVisible;
@@ -36,15 +42,12 @@ struct Step {
   std::size_t length = 1;
 };
 
-bool plain_ascii(char c) {
-  return c >= 0x20 && c < 0x7F;
-}
-
-Step step_at(std::string_view text, std::size_t i) {
-  if (plain_ascii(text[i])) return {static_cast<ucs4_t>(text[i]), 1};
+Step step_at(const LibUnistring* u, std::string_view text, std::size_t i) {
+  const auto byte = static_cast<unsigned char>(text[i]);
+  if (byte < 0x80) return {byte, 1};
   ucs4_t c = 0;
   const int n =
-      u8_mbtoucr(&c, reinterpret_cast<const std::uint8_t*>(text.data() + i), text.size() - i);
+      u->u8_mbtoucr(&c, reinterpret_cast<const std::uint8_t*>(text.data() + i), text.size() - i);
   if (n <= 0) return {};
   return {c, static_cast<std::size_t>(n)};
 }
@@ -55,11 +58,13 @@ std::string code_text(ucs4_t c) {
   return text;
 }
 
-std::string describe(ucs4_t c, Kind kind) {
-  char buffer[UNINAME_MAX];
-  const char* name = unicode_character_name(c, buffer);  // none for controls
+std::string describe(const LibUnistring* u, ucs4_t c, Kind kind) {
   std::string text = code_text(c);
-  if (name) text += std::string(" ") + name;
+  char buffer[UNINAME_MAX];
+  // Controls have no name; neither has anything when ASCII alone was read.
+  if (const char* name = u ? u->unicode_character_name(c, buffer) : nullptr) {
+    text += std::string(" ") + name;
+  }
   switch (kind) {
     case Kind::kControl:
       return text + ", a control character";
@@ -75,37 +80,63 @@ std::string describe(ucs4_t c, Kind kind) {
   return text;
 }
 
+bool all_ascii(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::optional<HiddenCharacter> first_hidden_character(std::string_view text) {
+  const LibUnistring* u = nullptr;
+  if (!all_ascii(text)) {
+    std::string error;
+    u = libunistring(&error);
+    // Unable to tell a harmless letter from an override: refused, saying why.
+    if (!u) return HiddenCharacter{0, "characters beyond ASCII, which cannot be judged: " + error};
+  }
   for (std::size_t i = 0; i < text.size();) {
-    const Step s = step_at(text, i);
+    if (plain_ascii(text[i])) {
+      ++i;
+      continue;
+    }
+    const Step s = step_at(u, text, i);
     if (!s.code) {
       char byte[48];
       std::snprintf(byte, sizeof byte, "the byte 0x%02X, which is not UTF-8",
                     static_cast<unsigned>(static_cast<unsigned char>(text[i])));
       return HiddenCharacter{i, byte};
     }
-    if (const Kind kind = plain_ascii(text[i]) ? Kind::kVisible : kind_of(*s.code);
-        kind != Kind::kVisible) {
-      return HiddenCharacter{i, describe(*s.code, kind)};
-    }
+    if (const Kind kind = kind_of(u, *s.code); kind != Kind::kVisible)
+      return HiddenCharacter{i, describe(u, *s.code, kind)};
     i += s.length;
   }
   return std::nullopt;
 }
 
 std::string shown_visibly(std::string_view text) {
+  const LibUnistring* u = nullptr;
+  if (!all_ascii(text)) {
+    std::string ignored;
+    u = libunistring(&ignored);
+  }
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
-    const Step s = step_at(text, i);
+    if (plain_ascii(text[i])) {
+      out += text[i++];
+      continue;
+    }
+    const auto byte = static_cast<unsigned char>(text[i]);
+    // Without the library, every byte beyond ASCII is written out.
+    const Step s = byte < 0x80 || u ? step_at(u, text, i) : Step{};
     char escaped[16];
     if (!s.code) {
-      std::snprintf(escaped, sizeof escaped, "\\x%02X",
-                    static_cast<unsigned>(static_cast<unsigned char>(text[i])));
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(byte));
       out += escaped;
-    } else if (!plain_ascii(text[i]) && kind_of(*s.code) != Kind::kVisible) {
+    } else if (kind_of(u, *s.code) != Kind::kVisible) {
       std::snprintf(escaped, sizeof escaped, *s.code > 0xFFFF ? "\\U%08X" : "\\u%04X",
                     static_cast<unsigned>(*s.code));
       out += escaped;

@@ -21,6 +21,8 @@ deb=$(ls "$work"/out/ffsload_*_amd64.deb) || fail "no ffsload_VERSION_amd64.deb 
 info=$(dpkg-deb -I "$deb")
 grep -q '^ Depends:.*libqt6widgets6' <<<"$info" || fail "the package does not depend on Qt"
 grep -q '^ Depends:.*libpq5' <<<"$info" || fail "the package does not depend on libpq5"
+grep -q '^ Depends:.*libunistring2' <<<"$info" || fail "the package does not depend on libunistring2"
+grep -q '^ Depends:.*libre2' <<<"$info" || fail "the package does not depend on libre2"
 dpkg-deb -x "$deb" "$work/root"
 usr=$work/root/usr
 
