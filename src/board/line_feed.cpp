@@ -218,15 +218,17 @@ void LineFeed::publish() {
                         "],\"lists\":" + lists + "}\n\n";
   }
   last_ok_ = snap->store_ok;
-  if (options_.store_notice && one_line(snap->reason) != last_noticed_) {
-    last_noticed_ = one_line(snap->reason);
-    options_.store_notice(last_noticed_);
-  }
+  const std::string reason = one_line(snap->reason);
   {
     std::lock_guard lock(mutex_);
     snapshot_ = std::move(snap);
   }
   changed_.notify_all();
+  // Told once the snapshot is out: what the log says, the API answers.
+  if (options_.store_notice && reason != last_noticed_) {
+    last_noticed_ = reason;
+    options_.store_notice(last_noticed_);
+  }
 }
 
 std::shared_ptr<const Snapshot> LineFeed::current() const {
