@@ -17,19 +17,17 @@
 #include <thread>
 #include <vector>
 
-#include <libpq-fe.h>
-
 #include "board/line_feed.h"
 #include "board/port_alarm.h"
 #include "records/fixture_alarm.h"
 #include "records/outbox.h"
-#include "records/unit_history.h"
-#include "records/unit_histories.h"
 #include "records/record_samples.h"
 #include "records/report.h"
 #include "records/schema.h"
 #include "records/sqlite_store.h"
 #include "records/store.h"
+#include "records/unit_histories.h"
+#include "records/unit_history.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -261,7 +259,8 @@ TEST_F(PostgresRecords, bad_urls_and_credentials_say_why_and_keep_the_record) {
   }
 }
 
-TEST_F(PostgresRecords, databases_of_every_earlier_schema_are_upgraded_in_place_and_keep_every_record) {
+TEST_F(PostgresRecords,
+       databases_of_every_earlier_schema_are_upgraded_in_place_and_keep_every_record) {
   auto sql = [](const std::string& url, const std::string& text) {
     PGconn* conn = PQconnectdb(url.c_str());
     PGresult* result = PQexec(conn, text.c_str());
@@ -303,8 +302,8 @@ TEST_F(PostgresRecords, databases_of_every_earlier_schema_are_upgraded_in_place_
                            {}),
               (std::vector<records::Row>{{"old-1", "green", std::nullopt, std::nullopt,
                                           std::nullopt, std::nullopt, std::nullopt},
-                                         {interrupted.uid, "interrupted", "pending", "SN-1",
-                                          "anna", "2", "/dev/serial/by-id/usb-FTDI-if00"}}))
+                                         {interrupted.uid, "interrupted", "pending", "SN-1", "anna",
+                                          "2", "/dev/serial/by-id/usb-FTDI-if00"}}))
         << "from version " << version;
     EXPECT_EQ(store->query("SELECT version FROM ffsload_schema", {})[0][0],
               std::to_string(records::kSchemaVersion));
@@ -379,8 +378,9 @@ TEST_F(PostgresRecords, awkward_unit_histories_count_as_on_sqlite) {
   EXPECT_THROW(store->for_each_row("SELECT id FROM runs", {},
                                    [](const records::Row&) { throw records::StoreError("no"); }),
                records::StoreError);
-  EXPECT_THROW(store->for_each_row("SELECT no_such_column FROM runs", {}, [](const records::Row&) {}),
-               records::StoreError);
+  EXPECT_THROW(
+      store->for_each_row("SELECT no_such_column FROM runs", {}, [](const records::Row&) {}),
+      records::StoreError);
   EXPECT_EQ(store->query("SELECT count(*) FROM runs", {})[0][0], "16");
 }
 
