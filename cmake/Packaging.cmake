@@ -83,9 +83,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries' packages, as dpkg-shlibdeps finds them; the Qt platform
-# plugins the panels need at run time and libpq, loaded when a PostgreSQL
-# store is first opened, are not linked, so they are named.
+# plugins the panels need at run time, libpq, loaded when a PostgreSQL
+# store is first opened, and libunistring, loaded when a serial or an
+# operator id first goes beyond ASCII, are not linked, so they are named.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libpq5")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libpq5, libunistring2")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "bash-completion, man-db")
 include(CPack)

@@ -8,9 +8,11 @@ set -euo pipefail
 # the tree, also when the demo then builds only ffsload and ffsload-sim. The
 # operator panels need Qt 6 Widgets, UiTools to load the panel file and SVG
 # for the yield chart; the line board an HTTP server from Debian; the tests'
-# tree GoogleTest.
+# tree GoogleTest. The unit serial's pattern is matched by RE2 (linear time);
+# Unicode's categories and names, for the characters an identity must not
+# hold, come from libunistring.
 needed=(cmake ninja-build g++ ccache pkg-config libgtest-dev libcli11-dev libsqlite3-dev libpq-dev
-  qt6-base-dev qt6-tools-dev qt6-svg-dev libcpp-httplib-dev)
+  qt6-base-dev qt6-tools-dev qt6-svg-dev libcpp-httplib-dev libre2-dev libunistring-dev)
 if [ "${1:-}" != demo ]; then
   # The tests' own tools: Python for the checks that the tests run,
   # a throwaway PostgreSQL server, a virtual display with keystrokes and

@@ -56,19 +56,38 @@ std::string array_of(const std::vector<std::string>& items) {
 }  // namespace
 
 std::string json_string(const std::string& raw) {
-  const std::string text = records::utf8_text(raw);
+  // Controls, bidirectional and other invisible characters are written out
+  // as text ("\u202E" shows as those six characters), never sent as the
+  // characters themselves: a serial must not show reversed on the wall.
+  const std::string text = records::shown_station_text(raw);
   std::string out = "\"";
   for (std::size_t i = 0; i < text.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      case '<': out += "\\u003c"; break;
-      case '>': out += "\\u003e"; break;
-      case '&': out += "\\u0026"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '<':
+        out += "\\u003c";
+        break;
+      case '>':
+        out += "\\u003e";
+        break;
+      case '&':
+        out += "\\u0026";
+        break;
       default:
         if (c < 0x20 || c == 0x7F) {
           char escaped[8];
@@ -193,8 +212,15 @@ std::string runs_json(const std::vector<BoardRow>& rows) {
   return array_of(items);
 }
 
+std::string one_line(std::string text) {
+  for (char& c : text) {
+    if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+  }
+  return text;
+}
+
 std::string error_json(const std::string& reason) {
-  return Object().field("error", json_string(reason)).done();
+  return Object().field("error", json_string(one_line(reason))).done();
 }
 
 }  // namespace board

@@ -13,8 +13,15 @@
 namespace board {
 
 // A JSON string literal, quotes included. Text that is not UTF-8 is read as
-// Latin-1, as the records do with older station files.
+// Latin-1, as the records do with older station files; a character that
+// hides or reorders text (a control, a bidirectional or other format
+// character) is written out as text, "\u202E", so the page and a reader of
+// the API see it and it never acts.
 std::string json_string(const std::string& text);
+
+// A reason (ours or a store's, which may span lines) on one line, its line
+// breaks and tabs as blanks, to be shown in a banner or an error answer.
+std::string one_line(std::string text);
 
 // One card as /api/ports lists it. for_page adds what only the page shows.
 std::string card_json(const PortCard& card, bool for_page);

@@ -35,6 +35,15 @@ int serve(const ServiceOptions& o) {
   feed_options.location = o.location;
   feed_options.alarm_rule = fixture_alarm_rule(o.fixture_alarm);
   feed_options.runs_kept_per_port = runs_kept_for_alarm(o.fixture_alarm);
+  const std::string shown = records::shown_location(o.location);
+  feed_options.store_notice = [shown](const std::string& reason) {
+    if (reason.empty()) {
+      std::fprintf(stderr, "ffsload: the records %s are read again\n", shown.c_str());
+    } else {
+      std::fprintf(stderr, "ffsload: the records %s cannot be read: %s\n", shown.c_str(),
+                   reason.c_str());
+    }
+  };
   LineFeed feed(feed_options);
   StoreQueries queries(o.location);
   BoardServer server(feed, queries);

@@ -37,7 +37,8 @@ void fill_today(RowReader& reader, std::vector<BoardRow>& rows, std::int64_t tod
   reader.fill_first_attempts(of_today);
   std::size_t next = 0;
   for (BoardRow& row : rows) {
-    if (row.started_at_ms >= today && row.ended()) row.first_attempt = of_today[next++].first_attempt;
+    if (row.started_at_ms >= today && row.ended())
+      row.first_attempt = of_today[next++].first_attempt;
   }
 }
 
@@ -80,6 +81,13 @@ void LineFeed::poll_once() {
       publish();
       return;
     }
+    // A records file deleted, replaced or cut short, a database made again:
+    // said at once, and the store at the location is read from the start at
+    // the next poll.
+    if (const std::string why = store_->changed_at_location(); !why.empty()) {
+      store_lost(records::without_password(why, options_.location));
+      return;
+    }
     const std::int64_t now = options_.now_ms();
     bool changed = model_->start_day(day_start(now));
     changed |= read_changes();
@@ -107,8 +115,8 @@ void LineFeed::load_everything() {
     const std::int64_t max_id = reader_->max_id();
     std::vector<BoardRow> rows;
     for (const auto& [station, port] : reader_->ports()) {
-      auto runs = reader_->port_runs(station, port,
-                                     static_cast<int>(options_.runs_kept_per_port) + 1);
+      auto runs =
+          reader_->port_runs(station, port, static_cast<int>(options_.runs_kept_per_port) + 1);
       rows.insert(rows.end(), runs.begin(), runs.end());
     }
     auto of_today = reader_->started_since(today);
@@ -178,10 +186,9 @@ void LineFeed::publish() {
   snap->yield_version = yield_version_;
   const std::string store =
       std::string("{\"ok\":") + (snap->store_ok ? "true" : "false") +
-      ",\"reason\":" + (snap->store_ok ? "null" : json_string(snap->reason)) +
+      ",\"reason\":" + (snap->store_ok ? "null" : json_string(one_line(snap->reason))) +
       ",\"location\":" + json_string(records::shown_location(options_.location)) + "}";
-  const std::string head = "{\"version\":" + std::to_string(snap->version) +
-                           ",\"store\":" + store +
+  const std::string head = "{\"version\":" + std::to_string(snap->version) + ",\"store\":" + store +
                            ",\"yield_version\":" + std::to_string(yield_version_);
   if (!snap->store_ok) {
     snap->full_event = "event: board\ndata: " + head + ",\"full\":false,\"cards\":[]}\n\n";
@@ -207,15 +214,21 @@ void LineFeed::publish() {
     snap->full_event = "event: board\ndata: " + head + ",\"full\":true,\"cards\":" + all +
                        "],\"lists\":" + lists + "}\n\n";
     snap->delta_event = "event: board\ndata: " + head +
-                        ",\"full\":" + (everything ? "true" : "false") +
-                        ",\"cards\":" + changed + "],\"lists\":" + lists + "}\n\n";
+                        ",\"full\":" + (everything ? "true" : "false") + ",\"cards\":" + changed +
+                        "],\"lists\":" + lists + "}\n\n";
   }
   last_ok_ = snap->store_ok;
+  const std::string reason = one_line(snap->reason);
   {
     std::lock_guard lock(mutex_);
     snapshot_ = std::move(snap);
   }
   changed_.notify_all();
+  // Told once the snapshot is out: what the log says, the API answers.
+  if (options_.store_notice && reason != last_noticed_) {
+    last_noticed_ = reason;
+    options_.store_notice(last_noticed_);
+  }
 }
 
 std::shared_ptr<const Snapshot> LineFeed::current() const {

@@ -27,7 +27,7 @@ namespace board {
 struct Snapshot {
   std::uint64_t version = 0;
   bool store_ok = false;
-  std::string reason;  // why the store cannot be read; never holds a password
+  std::string reason;      // why the store cannot be read; never holds a password
   std::string ports_json;  // GET /api/ports
   // The page's events: the whole board, and what changed since version - 1.
   std::string full_event;
@@ -46,6 +46,10 @@ struct FeedOptions {
   std::function<std::int64_t()> now_ms;  // the wall clock, UTC milliseconds
   // Opens the store; records::open_store for reading unless a test says otherwise.
   std::function<std::unique_ptr<records::Store>(const std::string&)> open;
+  // Told once each time the store becomes unreadable (with the reason, on
+  // one line), changes its reason, or is read again after that (""), from
+  // the polling thread: the board's log of its store.
+  std::function<void(const std::string& reason)> store_notice;
 };
 
 class LineFeed {
@@ -84,6 +88,7 @@ class LineFeed {
   std::map<std::pair<std::string, int>, std::string> last_cards_;
   std::string last_reason_;
   bool last_ok_ = false;
+  std::string last_noticed_;  // the reason last told; "" while read
   bool yield_dirty_ = false;
   std::int64_t yield_bumped_ms_ = 0;
   std::uint64_t yield_version_ = 1;

@@ -21,6 +21,12 @@ StoreQueries::StoreQueries(std::string location, Opener open)
 template <typename F>
 auto StoreQueries::with_store(F&& work) {
   try {
+    // A store that is no longer the one at the location answers from the
+    // old one: the one there now is opened instead.
+    if (store_ && !store_->changed_at_location().empty()) {
+      reader_.reset();
+      store_.reset();
+    }
     if (!store_) {
       store_ = open_(location_);
       reader_ = std::make_unique<RowReader>(*store_);
@@ -72,8 +78,8 @@ std::string StoreQueries::yield_json(int days, std::int64_t now_ms, std::uint64_
     filter.until = today;
     cache.today_rows = with_store([&] { return records::build_report(*store_, filter); });
   }
-  std::string json = "{\"days\":" + std::to_string(days) + ",\"first_day\":" +
-                     json_string(first) + ",\"last_day\":" + json_string(today) + ",\"rows\":[";
+  std::string json = "{\"days\":" + std::to_string(days) + ",\"first_day\":" + json_string(first) +
+                     ",\"last_day\":" + json_string(today) + ",\"rows\":[";
   bool comma = false;
   auto percent = [](const std::optional<double>& p) {
     if (!p) return std::string("null");
@@ -86,10 +92,9 @@ std::string StoreQueries::yield_json(int days, std::int64_t now_ms, std::uint64_
       json += comma ? ",{" : "{";
       comma = true;
       json += "\"day\":" + json_string(row.day) + ",\"customer\":" + json_string(row.customer) +
-              ",\"runs\":" + std::to_string(row.runs) + ",\"units\":" +
-              std::to_string(row.units) + ",\"first_pass_yield\":" +
-              percent(row.first_pass_percent()) + ",\"final_yield\":" +
-              percent(row.final_percent()) + "}";
+              ",\"runs\":" + std::to_string(row.runs) + ",\"units\":" + std::to_string(row.units) +
+              ",\"first_pass_yield\":" + percent(row.first_pass_percent()) +
+              ",\"final_yield\":" + percent(row.final_percent()) + "}";
     }
   }
   json += "]}";

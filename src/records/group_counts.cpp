@@ -352,12 +352,13 @@ class Counter {
       }
     }
     if (run && imei) add_once(unit.handset_groups, run->group);
-    if (unit_run) add_once(unit.unit_groups, run->group);
+    if (unit_run && !query_.units_at_first_run) add_once(unit.unit_groups, run->group);
     if (!r.counted) return;
     if (!unit.seen_counted) {
       unit.seen_counted = true;
       if (unit_run) {
         unit.first_group = run->group;
+        if (query_.units_at_first_run) ++range_.counts[run->group].units;
         ++range_.counts[run->group].unit_first_runs;
         if (green) ++range_.counts[run->group].unit_first_pass;
       }

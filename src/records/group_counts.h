@@ -43,6 +43,12 @@ struct GroupQuery {
   std::string from;
   std::string to;
   std::string customer;
+  // Where a unit counts in `units`. false: in every group it has a run in
+  // (a day's units are the units handled that day). true: only in the group
+  // of its first run, where its first-pass and final yield count too (a
+  // port's, an operator's or a customer's units are the ones it began), so
+  // that a group never shows units without their yields.
+  bool units_at_first_run = false;
 };
 
 using GroupKey = std::pair<std::string, std::string>;  // (g1, g2) as text

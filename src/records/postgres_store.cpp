@@ -1,8 +1,7 @@
 #include "records/postgres_store.h"
 
-#include <exception>
-
 #include <cstdlib>
+#include <exception>
 #include <memory>
 
 #include "records/libpq_api.h"
@@ -100,6 +99,7 @@ PostgresStore::PostgresStore(const std::string& url, OpenFor purpose) {
     } else {
       const int version = schema_version();
       if (version == 0) throw StoreError(where_ + " holds no run records");
+      identity_ = identity();
       if (version > kSchemaVersion) {
         throw StoreError(where_ + " has records schema " + std::to_string(version) +
                          ", newer than this ffsload knows (" + std::to_string(kSchemaVersion) +
@@ -111,6 +111,19 @@ PostgresStore::PostgresStore(const std::string& url, OpenFor purpose) {
     conn_ = nullptr;
     throw;
   }
+}
+
+std::string PostgresStore::identity() {
+  const auto rows =
+      run("SELECT d.oid::text || '/' || pg_relation_filenode('runs')::text FROM pg_database d "
+          "WHERE d.datname = current_database()",
+          {});
+  return rows.empty() ? "" : rows[0][0].value_or("");
+}
+
+std::string PostgresStore::changed_at_location() {
+  if (identity_.empty() || identity() == identity_) return "";
+  return where_ + ": its runs were emptied, or the database or its runs table made again";
 }
 
 PostgresStore::~PostgresStore() {

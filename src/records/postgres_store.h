@@ -30,6 +30,10 @@ class PostgresStore final : public Store {
   std::vector<Row> query(const std::string& sql, const std::vector<std::string>& params) override;
   void for_each_row(const std::string& sql, const std::vector<std::string>& params,
                     const std::function<void(const Row&)>& take) override;
+  // The database made again (another oid), or its runs table made again or
+  // emptied (TRUNCATE and DROP give the table new storage): ids start over,
+  // and a reader that waits for ids above the ones it saw would see nothing.
+  std::string changed_at_location() override;
 
  private:
   void execute(const std::string& sql);
@@ -39,7 +43,10 @@ class PostgresStore final : public Store {
   void upgrade();
   void upgrade_locked();
 
-  std::string where_;  // the server, for messages
+  std::string identity();
+
+  std::string where_;     // the server, for messages
+  std::string identity_;  // a reader's database and table when opened
   pg_conn* conn_ = nullptr;
 };
 

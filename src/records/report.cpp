@@ -10,8 +10,10 @@
 #include <utility>
 
 #include "platform/calendar.h"
+#include "records/csv_text.h"
 #include "records/fixture_alarm.h"
 #include "records/group_counts.h"
+#include "records/station_text.h"
 
 namespace records {
 
@@ -92,16 +94,6 @@ long number(const std::optional<std::string>& text, const char* what) {
                        ", which is not a number");
 }
 
-std::string csv_field(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
-
 std::string percent_text(std::optional<double> percent) {
   if (!percent) return "-";
   char text[16];
@@ -135,6 +127,16 @@ void take_counts(ReportRow& row, const GroupCounts& c) {
   row.unit_first_pass = c.unit_first_pass;
   row.unit_final_pass = c.unit_final_pass;
   row.run_units = c.run_units;
+}
+
+// Rows as they are shown: station texts with hidden characters written out.
+std::vector<ReportRow> shown(std::vector<ReportRow> rows) {
+  for (ReportRow& row : rows) {
+    row.customer = shown_station_text(row.customer);
+    row.day = shown_station_text(row.day);
+    row.failing_text = shown_station_text(row.failing_text);
+  }
+  return rows;
 }
 
 std::string failing_text(const ReportRow& row) {
@@ -196,7 +198,7 @@ std::vector<ReportRow> build_report(Store& store, const ReportFilter& filter) {
   std::vector<ReportRow> out;
   out.reserve(rows.size());
   for (auto& [key, row] : rows) out.push_back(std::move(row));
-  return out;
+  return shown(std::move(out));
 }
 
 std::vector<ReportRow> build_grouped_report(Store& store, const ReportFilter& filter, GroupBy by,
@@ -219,7 +221,9 @@ std::vector<ReportRow> build_grouped_report(Store& store, const ReportFilter& fi
                                 : std::pair{r[0].value_or("") + second, 0L};
   };
   auto failing = query_beside(store, failing_sql(g1, g2), params);
-  for (const auto& [group, counts] : count_groups(store, {g1, g2, from, to, customer})) {
+  // A unit counts, with its yields, for the group of its first run.
+  const GroupQuery query{g1, g2, from, to, customer, /*units_at_first_run=*/true};
+  for (const auto& [group, counts] : count_groups(store, query)) {
     const Row r{group.first, group.second};
     ReportRow row;
     row.customer = by == GroupBy::kPort ? group.first + " port " + group.second : group.first;
@@ -248,7 +252,7 @@ std::vector<ReportRow> build_grouped_report(Store& store, const ReportFilter& fi
   std::vector<ReportRow> out;
   out.reserve(rows.size());
   for (auto& [k, row] : rows) out.push_back(std::move(row));
-  return out;
+  return shown(std::move(out));
 }
 
 namespace {
@@ -288,13 +292,13 @@ std::vector<InterruptedRun> list_interrupted(Store& store, const ReportFilter& f
            "  AND (? = '' OR customer = ?) ORDER BY started_at, id",
            {from, to, customer, customer})) {
     InterruptedRun run;
-    run.started_at = r[0].value_or("");
-    run.station = r[1].value_or("");
+    run.started_at = shown_station_text(r[0].value_or(""));
+    run.station = shown_station_text(r[1].value_or(""));
     run.port = std::strtol(r[2].value_or("0").c_str(), nullptr, 10);
-    run.customer = r[3].value_or("");
-    run.imei = r[4].value_or("");
-    run.fate = r[5].value_or("");
-    run.unit_serial = r[6].value_or("");
+    run.customer = shown_station_text(r[3].value_or(""));
+    run.imei = shown_station_text(r[4].value_or(""));
+    run.fate = shown_station_text(r[5].value_or(""));
+    run.unit_serial = shown_station_text(r[6].value_or(""));
     out.push_back(std::move(run));
   }
   return out;
@@ -361,10 +365,10 @@ std::string format_grouped_csv(const std::vector<ReportRow>& rows, GroupBy by) {
   if (by == GroupBy::kPort) out += ",red_streak,fixture_alarm";
   out += "\n";
   for (const ReportRow& row : rows) {
-    out += csv_field(row.customer) + "," + std::to_string(row.runs) + "," +
+    out += csv_text_field(row.customer) + "," + std::to_string(row.runs) + "," +
            std::to_string(row.interrupted) + "," + unit_csv(row) + "," +
            (row.failing_line ? std::to_string(*row.failing_line) : "") + "," +
-           csv_field(row.failing_text) + "," +
+           csv_text_field(row.failing_text) + "," +
            (row.failing_line ? std::to_string(row.failing_count) : "");
     if (by == GroupBy::kPort) {
       out +=
@@ -383,11 +387,11 @@ std::string format_csv(const std::vector<ReportRow>& rows) {
   for (const ReportRow& row : rows) {
     char yield[16] = "";
     if (auto y = row.yield_percent()) std::snprintf(yield, sizeof yield, "%.1f", *y);
-    out += row.day + "," + csv_field(row.customer) + "," + std::to_string(row.runs) + "," +
-           std::to_string(row.handsets) + "," + std::to_string(row.first_runs) + "," +
-           std::to_string(row.first_pass) + "," + yield + "," +
-           (row.failing_line ? std::to_string(*row.failing_line) : "") + "," +
-           csv_field(row.failing_text) + "," +
+    out += csv_text_field(row.day) + "," + csv_text_field(row.customer) + "," +
+           std::to_string(row.runs) + "," + std::to_string(row.handsets) + "," +
+           std::to_string(row.first_runs) + "," + std::to_string(row.first_pass) + "," + yield +
+           "," + (row.failing_line ? std::to_string(*row.failing_line) : "") + "," +
+           csv_text_field(row.failing_text) + "," +
            (row.failing_line ? std::to_string(row.failing_count) : "") + "," +
            std::to_string(row.interrupted) + "," + unit_csv(row) + "\n";
   }

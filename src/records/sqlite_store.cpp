@@ -18,6 +18,15 @@ namespace records {
 
 namespace {
 
+// The file at `path` as the file system knows it, and its size.
+std::optional<platform::FileIdentity> file_identity(const std::string& path,
+                                                    std::uint64_t* size = nullptr) {
+  const auto status = platform::file_status(path);
+  if (!status) return std::nullopt;
+  if (size) *size = status->size;
+  return status->identity;
+}
+
 // Tries for the write lock in each millisecond of the busy timeout.
 constexpr int kBusyTriesPerMs = 5;
 
@@ -73,6 +82,10 @@ SqliteStore::SqliteStore(const std::string& path, OpenFor purpose, int busy_time
                                                  : SQLITE_OPEN_READONLY;
   std::error_code wal_ec;
   wal_named_on_disk_ = std::filesystem::exists(path + "-wal", wal_ec);
+  // SQLite opens the file at its first read: the file at the path before the
+  // open and after the first read must be the same one for a reader to know
+  // which file it reads.
+  const auto identity_before = purpose == OpenFor::kReading ? file_identity(path) : std::nullopt;
   if (sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
     const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
     sqlite3_close(db_);
@@ -119,9 +132,13 @@ SqliteStore::SqliteStore(const std::string& path, OpenFor purpose, int busy_time
       sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
       writing_ = true;
       upgrade();
-      identity_ = platform::file_identity(path_);
+      identity_ = file_identity(path_);
     } else {
       const int version = schema_version();
+      identity_ = file_identity(path_, &size_seen_);
+      if (!identity_ || identity_ != identity_before) {
+        throw StoreError("records file " + path_ + ": replaced while it was being opened");
+      }
       if (version == 0) throw StoreError("records file " + path_ + ": holds no run records");
       if (version > kSchemaVersion) {
         throw StoreError("records file " + path_ + " has records schema " +
@@ -137,7 +154,17 @@ SqliteStore::SqliteStore(const std::string& path, OpenFor purpose, int busy_time
 }
 
 bool SqliteStore::still_usable() const {
-  return writing_ && identity_ && platform::file_identity(path_) == identity_;
+  return writing_ && identity_ && file_identity(path_) == identity_;
+}
+
+std::string SqliteStore::changed_at_location() {
+  std::uint64_t size = 0;
+  const auto now = file_identity(path_, &size);
+  if (!now) return "records file " + path_ + " was deleted or moved away";
+  if (now != identity_) return "records file " + path_ + " was replaced by another file";
+  if (size < size_seen_) return "records file " + path_ + " was truncated";
+  size_seen_ = size;
+  return "";
 }
 
 void SqliteStore::set_flush_each_commit(bool flush) {

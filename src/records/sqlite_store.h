@@ -40,6 +40,9 @@ class SqliteStore final : public Store {
   // one moved away or replaced meanwhile would take a record where no one
   // looks for it.
   bool still_usable() const override;
+  // The file at the path gone, another file there, or the file shorter than
+  // it was: SQLite's files only shrink by VACUUM, which no station runs.
+  std::string changed_at_location() override;
   std::vector<Row> query(const std::string& sql, const std::vector<std::string>& params) override;
   void for_each_row(const std::string& sql, const std::vector<std::string>& params,
                     const std::function<void(const Row&)>& take) override;
@@ -72,6 +75,8 @@ class SqliteStore final : public Store {
   bool writing_ = false;
   // The opened file, as the file system knows it (device, inode).
   std::optional<platform::FileIdentity> identity_;
+  // Its size when last looked at, for a reader: a file cut short under it.
+  std::uint64_t size_seen_ = 0;
   // Whether a commit returns only once it is on disk (see commit()).
   bool flush_each_commit_ = true;
   // Whether the WAL file's own name is known to be on disk: it was there

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "records/hidden_characters.h"
+
 namespace records {
 
 namespace {
@@ -72,6 +74,10 @@ std::string utf8_text(const std::string& text) {
   std::string out = text;
   convert(out);
   return out;
+}
+
+std::string shown_station_text(const std::string& text) {
+  return shown_visibly(utf8_text(text));
 }
 
 RunRecord with_utf8_text(RunRecord r) {

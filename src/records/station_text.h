@@ -13,6 +13,12 @@ namespace records {
 // character a byte. A NUL, which no records text can hold, becomes U+FFFD.
 std::string utf8_text(const std::string& text);
 
+// A station's text as the board and the report show it: read as utf8_text
+// reads it, with every character that hides or reorders text written out
+// ("\u202E", records/hidden_characters), so that a stored serial or operator
+// id shows as what it is, never as another.
+std::string shown_station_text(const std::string& text);
+
 // The record with every text field passed through utf8_text.
 RunRecord with_utf8_text(RunRecord record);
 

@@ -47,6 +47,13 @@ class Store {
   // file still the one at its path. A server connection, which may have
   // dropped meanwhile, is opened again for each record.
   virtual bool still_usable() const { return false; }
+  // Why this connection no longer reads the store that is at its location
+  // now: the file at the path deleted, replaced by another or truncated; the
+  // database, or its runs table, dropped and made again or emptied. "" while
+  // it still does. A reader that stays open (the board) asks before it
+  // trusts what it reads: the old file would go on answering, and runs
+  // recorded into the new one would never show. May throw StoreError.
+  virtual std::string changed_at_location() { return ""; }
   // A read-only query whose parameters are written "?", all bound as text.
   virtual std::vector<Row> query(const std::string& sql,
                                  const std::vector<std::string>& params) = 0;

@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+#include "records/hidden_characters.h"
+
 namespace station {
 
 namespace {
@@ -20,30 +22,23 @@ std::optional<Asking> asking_of(const std::string& value) {
   return std::nullopt;
 }
 
-// Quoted for a message: control characters shown, a long value cut.
+// Quoted for a message: hidden characters written out, a long value cut.
 std::string quoted(const std::string& value) {
-  std::string out = "\"";
-  for (std::size_t i = 0; i < value.size() && i < 60; ++i) {
-    const auto c = static_cast<unsigned char>(value[i]);
-    if (c < 0x20 || c == 0x7F) {
-      static const char* digits = "0123456789abcdef";
-      out += "\\x";
-      out += digits[c >> 4];
-      out += digits[c & 0xF];
-    } else {
-      out += static_cast<char>(c);
-    }
+  std::size_t cut = value.size() > 60 ? 60 : value.size();
+  // Not inside a character: its first bytes alone would read as not UTF-8.
+  while (cut < value.size() && cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) {
+    --cut;
   }
-  if (value.size() > 60) out += "...";
-  return out + "\"";
+  const std::string shown = records::shown_visibly(std::string_view(value).substr(0, cut));
+  return "\"" + shown + (cut < value.size() ? "..." : "") + "\"";
 }
 
-bool has_control_character(const std::string& text) {
-  for (char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c < 0x20 || c == 0x7F) return true;
-  }
-  return false;
+// "the unit serial \"SN\u202E21\" holds U+202E RIGHT-TO-LEFT OVERRIDE, a
+// bidirectional control", or "" when `text` holds no such character.
+std::string hidden_character_problem(const char* what, const std::string& text) {
+  const auto hidden = records::first_hidden_character(text);
+  if (!hidden) return "";
+  return std::string(what) + " " + quoted(text) + " holds " + hidden->description;
 }
 
 }  // namespace
@@ -98,14 +93,12 @@ StationSettingsFile read_station_settings(const std::string& file) {
       }
       (key == "unit-serial" ? s.unit_serial : s.operator_id) = *asking;
     } else if (key == "unit-serial-pattern") {
-      s.unit_serial_pattern.clear();
-      s.unit_serial_regex.reset();
+      s.unit_serial_pattern.reset();
       if (value.empty()) continue;  // any serial
-      try {
-        s.unit_serial_regex.emplace(value, std::regex::ECMAScript);
-        s.unit_serial_pattern = value;
-      } catch (const std::regex_error& e) {
-        problem("unit-serial-pattern: " + quoted(value) + " is not a pattern: " + e.what());
+      std::string why;
+      s.unit_serial_pattern = SerialPattern::compile(value, &why);
+      if (!s.unit_serial_pattern) {
+        problem("unit-serial-pattern: " + quoted(value) + " is not a pattern RE2 takes: " + why);
       }
     } else if (key == "fixture-alarm") {
       const bool digits = !value.empty() && value.size() <= 4 &&
@@ -126,29 +119,28 @@ StationSettingsFile read_station_settings(const std::string& file) {
 }
 
 std::string unit_serial_problem(const StationSettings& settings, const std::string& serial) {
-  if (has_control_character(serial)) return "the unit serial " + quoted(serial) + " holds a control character";
   if (serial.size() > kLongestIdentity) {
     return "the unit serial is " + std::to_string(serial.size()) + " characters long, more than " +
            std::to_string(kLongestIdentity);
   }
-  // Length first: the matcher recurses on the text, and a scanner gone wild
-  // must not take the station down with it.
-  if (settings.unit_serial_regex && !serial.empty() &&
-      !std::regex_match(serial, *settings.unit_serial_regex)) {
+  if (std::string why = hidden_character_problem("the unit serial", serial); !why.empty()) {
+    return why;
+  }
+  if (settings.unit_serial_pattern && !serial.empty() &&
+      !settings.unit_serial_pattern->matches_whole(serial)) {
     return "the unit serial " + quoted(serial) + " does not match the station's pattern " +
-           settings.unit_serial_pattern;
+           settings.unit_serial_pattern->text();
   }
   return "";
 }
 
 std::string operator_id_problem(const std::string& id) {
   if (id.empty()) return "the operator id is empty";
-  if (has_control_character(id)) return "the operator id " + quoted(id) + " holds a control character";
   if (id.size() > kLongestIdentity) {
     return "the operator id is " + std::to_string(id.size()) + " characters long, more than " +
            std::to_string(kLongestIdentity);
   }
-  return "";
+  return hidden_character_problem("the operator id", id);
 }
 
 }  // namespace station

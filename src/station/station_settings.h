@@ -5,9 +5,10 @@
 #pragma once
 
 #include <optional>
-#include <regex>
 #include <string>
 #include <vector>
+
+#include "station/serial_pattern.h"
 
 namespace station {
 
@@ -22,8 +23,7 @@ constexpr std::size_t kLongestIdentity = 128;
 
 struct StationSettings {
   Asking unit_serial = Asking::kOff;
-  std::string unit_serial_pattern;  // as written; empty: any serial
-  std::optional<std::regex> unit_serial_regex;
+  std::optional<SerialPattern> unit_serial_pattern;  // absent: any serial
   Asking operator_id = Asking::kOff;
   int fixture_alarm = 3;  // K red runs in a row on K units; 0 is off
 };
@@ -51,12 +51,16 @@ struct StationSettingsFile {
 // wins. A bad value leaves that setting at its default and is a problem.
 StationSettingsFile read_station_settings(const std::string& file = kStationSettingsFile);
 
-// Why `serial` cannot be a unit serial on this station: a control character,
+// Why `serial` cannot be a unit serial on this station: a character that
+// hides or reorders text (a control, a bidirectional or other format
+// character, a line break, bytes that are not UTF-8; records/hidden_characters),
 // too long, or not matching the pattern (whole); "" when it can. An empty
 // serial is not judged here (the caller knows whether one is required).
+// Every front end asks this, so the panel, the grid and the command line
+// take the same serials.
 std::string unit_serial_problem(const StationSettings& settings, const std::string& serial);
 
-// Why `id` cannot be an operator id: empty, a control character, too long.
+// Why `id` cannot be an operator id: empty, a character as above, too long.
 std::string operator_id_problem(const std::string& id);
 
 // "off", "optional", "required"

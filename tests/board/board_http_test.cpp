@@ -1,7 +1,5 @@
 // The board over HTTP, as a line's other systems and a browser meet it: an
 // httplib client against the server on a free port of the loopback.
-#include "board/board_server.h"
-
 #include <gtest/gtest.h>
 #include <httplib.h>
 
@@ -9,6 +7,7 @@
 #include <thread>
 
 #include "board/board_samples.h"
+#include "board/board_server.h"
 #include "board/port_alarm.h"
 #include "records/sqlite_store.h"
 #include "support/temp_dir.h"
@@ -28,6 +27,8 @@ class BoardHttp : public ::testing::Test {
     records::RunRecord hostile = port_run("st-a", 2, "red", kToday, 61, "aa02");
     hostile.script = "<script>alert(1)</script>.tms";
     hostile.failed_text = "fwr \"<img src=x onerror=alert(1)>\"";
+    // Stored before such ids were refused: shown written out, never applied.
+    hostile.operator_id = "ann\u202Ea";
     record(hostile);
     start();
   }
@@ -107,12 +108,12 @@ TEST_F(BoardHttp, the_api_answers_json_and_refuses_bad_queries_with_a_reason) {
   EXPECT_EQ(status, 200);
   EXPECT_NE(body.find("\"first_day\":\"2024-03-03\""), std::string::npos) << body;
 
-  for (const char* bad : {"/api/runs?limit=0", "/api/runs?limit=1001", "/api/runs?limit=ten",
-                          "/api/runs?limit=-1", "/api/runs?limit=99999999999999999999",
-                          "/api/runs?since=yesterday", "/api/runs?since=2024-13-40",
-                          "/api/runs?since=2024-02-30T00:00:00Z",
-                          "/api/runs?limit=1&limit=2", "/api/runs?lmit=5", "/api/yield?days=0",
-                          "/api/yield?days=367", "/api/ports?x=1"}) {
+  for (const char* bad :
+       {"/api/runs?limit=0", "/api/runs?limit=1001", "/api/runs?limit=ten", "/api/runs?limit=-1",
+        "/api/runs?limit=99999999999999999999", "/api/runs?since=yesterday",
+        "/api/runs?since=2024-13-40", "/api/runs?since=2024-02-30T00:00:00Z",
+        "/api/runs?limit=1&limit=2", "/api/runs?lmit=5", "/api/yield?days=0", "/api/yield?days=367",
+        "/api/ports?x=1"}) {
     std::tie(status, body) = get(bad);
     EXPECT_EQ(status, 400) << bad;
     EXPECT_TRUE(body.starts_with("{\"error\":\"")) << bad << ": " << body;
@@ -126,6 +127,8 @@ TEST_F(BoardHttp, station_texts_reach_the_client_as_text_and_the_page_as_built_i
   EXPECT_EQ(status, 200);
   EXPECT_EQ(body.find('<'), std::string::npos) << body;
   EXPECT_NE(body.find("\\u003cscript\\u003ealert(1)\\u003c/script\\u003e.tms"), std::string::npos);
+  EXPECT_NE(body.find("\"operator\":\"ann\\\\u202Ea\""), std::string::npos) << body;
+  EXPECT_EQ(body.find("\u202E"), std::string::npos) << body;
 
   auto page = client->Get("/");
   ASSERT_TRUE(page);

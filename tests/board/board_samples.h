@@ -11,9 +11,8 @@
 
 namespace board_testing {
 
-inline records::RunRecord port_run(const std::string& station, int port,
-                                   const std::string& outcome, int day, int minute,
-                                   const char* imei = nullptr) {
+inline records::RunRecord port_run(const std::string& station, int port, const std::string& outcome,
+                                   int day, int minute, const char* imei = nullptr) {
   records::RunRecord r = testing_support::sample_record("1", imei, outcome, day, minute);
   r.station = station;
   r.port = port;
@@ -63,6 +62,7 @@ class FlakyStore final : public records::Store {
     if (away_) throw records::StoreError(kMessage);
     return real_->query(sql, params);
   }
+  std::string changed_at_location() override { return real_->changed_at_location(); }
   static constexpr const char* kMessage =
       "records server postgresql://ffs:s3cret@db/line: connection refused";
 

@@ -6,6 +6,10 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <filesystem>
+#include <string>
+#include <vector>
+
 #include "board/board_samples.h"
 #include "board/port_alarm.h"
 #include "records/schema.h"
@@ -117,6 +121,72 @@ TEST_F(LineFeedTest, a_store_that_goes_away_is_reported_without_its_password_and
   EXPECT_NE(snap->ports_json.find("\"last_outcome\":\"red\""), std::string::npos);
 }
 
+// The file at the board's path deleted, replaced by another or cut short:
+// said at the next poll, and the file there read from the start at the one
+// after, so that its runs show and the old file's never again.
+TEST_F(LineFeedTest, a_records_file_deleted_replaced_or_truncated_is_said_and_read_again) {
+  record(port_run("st-a", 1, "green", kToday, 60, "aa01"));
+  std::vector<std::string> notices;
+  options.store_notice = [&](const std::string& reason) { notices.push_back(reason); };
+  board::LineFeed feed(options);
+  feed.poll_once();
+  ASSERT_TRUE(feed.current()->store_ok);
+  auto remove_store = [&] {
+    for (const char* end : {"", "-wal", "-shm"}) std::filesystem::remove(path + end);
+  };
+
+  remove_store();
+  feed.poll_once();
+  EXPECT_FALSE(feed.current()->store_ok);
+  EXPECT_EQ(feed.current()->reason, "records file " + path + " was deleted or moved away");
+  feed.poll_once();
+  EXPECT_NE(feed.current()->reason.find("no such file"), std::string::npos);
+  record(port_run("st-a", 2, "green", kToday, 61, "aa02"));
+  feed.poll_once();
+  ASSERT_TRUE(feed.current()->store_ok) << feed.current()->reason;
+  EXPECT_EQ(feed.current()->ports_json.find("\"port\":1"), std::string::npos);
+  EXPECT_NE(feed.current()->ports_json.find("\"port\":2"), std::string::npos);
+
+  // Another file, whole, moved over the path (as a restored copy would be).
+  const std::string other = dir.path() + "/other.sqlite";
+  {
+    records::SqliteStore store(other, records::OpenFor::kWriting);
+    const RunRecord r = port_run("st-b", 3, "red", kToday, 62, "aa03");
+    store.append(std::span(&r, 1));
+    store.query("PRAGMA journal_mode=DELETE", {});
+  }
+  std::filesystem::remove(path + "-wal");
+  std::filesystem::remove(path + "-shm");
+  std::filesystem::rename(other, path);
+  feed.poll_once();
+  EXPECT_FALSE(feed.current()->store_ok);
+  EXPECT_EQ(feed.current()->reason, "records file " + path + " was replaced by another file");
+  feed.poll_once();
+  ASSERT_TRUE(feed.current()->store_ok) << feed.current()->reason;
+  EXPECT_NE(feed.current()->ports_json.find("\"station\":\"st-b\",\"port\":3"), std::string::npos);
+  EXPECT_EQ(feed.current()->ports_json.find("\"st-a\""), std::string::npos);
+
+  std::filesystem::resize_file(path, 0);
+  feed.poll_once();
+  EXPECT_FALSE(feed.current()->store_ok);
+  EXPECT_EQ(feed.current()->reason, "records file " + path + " was truncated");
+  feed.poll_once();
+  EXPECT_FALSE(feed.current()->store_ok);  // an empty file holds no records
+  record(port_run("st-c", 4, "green", kToday, 63, "aa04"));
+  feed.poll_once();
+  ASSERT_TRUE(feed.current()->store_ok) << feed.current()->reason;
+  EXPECT_NE(feed.current()->ports_json.find("\"station\":\"st-c\""), std::string::npos);
+
+  // Each change told once, in the board's log.
+  ASSERT_GE(notices.size(), 7u);
+  EXPECT_EQ(notices[0], "records file " + path + " was deleted or moved away");
+  EXPECT_EQ(notices[2], "");
+  EXPECT_EQ(notices[3], "records file " + path + " was replaced by another file");
+  EXPECT_EQ(notices[4], "");
+  EXPECT_EQ(notices[5], "records file " + path + " was truncated");
+  EXPECT_EQ(notices.back(), "");
+}
+
 TEST_F(LineFeedTest, reads_a_store_from_before_the_unit_columns_as_null) {
   // A version-2 file, as a station not yet upgraded keeps it.
   std::string sql;
@@ -125,11 +195,12 @@ TEST_F(LineFeedTest, reads_a_store_from_before_the_unit_columns_as_null) {
       sql += s + ";";
     }
   }
-  sql += "UPDATE ffsload_schema SET version = 2;"
-         "INSERT INTO runs (uid, started_at, ended_at, station, port, device, customer, script, "
-         "ma_no, imei, outcome, log, tool_version, revision) VALUES ('u1', "
-         "'2024-03-04T01:00:00.000Z', '2024-03-04T01:00:02.000Z', 'old-st', 1, '/dev/ttyS0', '1', "
-         "'main.tms', 'M', 'aa01', 'green', '', '0.8', 3);";
+  sql +=
+      "UPDATE ffsload_schema SET version = 2;"
+      "INSERT INTO runs (uid, started_at, ended_at, station, port, device, customer, script, "
+      "ma_no, imei, outcome, log, tool_version, revision) VALUES ('u1', "
+      "'2024-03-04T01:00:00.000Z', '2024-03-04T01:00:02.000Z', 'old-st', 1, '/dev/ttyS0', '1', "
+      "'main.tms', 'M', 'aa01', 'green', '', '0.8', 3);";
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(options.location.c_str(), &db), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "board/board_json.h"
-#include "board/port_alarm.h"
 #include "board/board_samples.h"
+#include "board/port_alarm.h"
 
 namespace {
 
@@ -152,12 +152,24 @@ TEST_F(LineModelTest, the_fixture_alarm_needs_k_red_runs_on_k_units_and_clears_w
 }
 
 TEST(BoardJson, station_texts_are_escaped_and_never_hold_markup) {
-  EXPECT_EQ(board::json_string("a\"b\\c\nd"), "\"a\\\"b\\\\c\\nd\"");
+  EXPECT_EQ(board::json_string("a\"b\\c d"), "\"a\\\"b\\\\c d\"");
   EXPECT_EQ(board::json_string("</script><b>&"), "\"\\u003c/script\\u003e\\u003cb\\u003e\\u0026\"");
-  EXPECT_EQ(board::json_string(std::string("\x01\x7f", 2)), "\"\\u0001\\u007f\"");
-  EXPECT_EQ(board::json_string("\xe2\x80\xa8"), "\"\\u2028\"");
   // Latin-1 from an old station file, as the records read it.
   EXPECT_EQ(board::json_string("Gr\xfc\xdf"), "\"Gr\xc3\xbc\xc3\x9f\"");
+}
+
+// A serial or an operator id stored before they were refused: the page and
+// the API show the character written out, so nothing shows reversed,
+// hidden or on two lines.
+TEST(BoardJson, characters_that_hide_or_reorder_text_are_written_out_never_sent) {
+  EXPECT_EQ(board::json_string("SN\u202E21"), "\"SN\\\\u202E21\"");
+  EXPECT_EQ(board::json_string("ann\u2067a\u200B"), "\"ann\\\\u2067a\\\\u200B\"");
+  EXPECT_EQ(board::json_string(std::string("\x01\x7f\n", 3)), "\"\\\\u0001\\\\u007F\\\\u000A\"");
+  EXPECT_EQ(board::json_string(std::string("SN\xc2\x85") + "1"), "\"SN\\\\u00851\"");
+  EXPECT_EQ(board::json_string("\xe2\x80\xa8"), "\"\\\\u2028\"");
+  // A reason may span lines; its banner does not.
+  EXPECT_EQ(board::error_json("cannot read\nDETAIL: gone\n"),
+            "{\"error\":\"cannot read DETAIL: gone \"}");
 }
 
 TEST(BoardJson, a_card_has_exactly_the_api_fields_in_order) {

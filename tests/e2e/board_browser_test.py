@@ -2,8 +2,9 @@
 """The line board in a real browser: real runs of ffsload against ffsload-sim
 fill a station's records, "ffsload board" serves them, and headless Chromium
 shows what a supervisor sees: the cards, a red card's failed line, a hostile
-script name as plain text, and a card that turns running and then green
-while the page stays open. Ends with the board stopped by SIGTERM.
+script name as plain text, a card that turns running and then green while
+the page stays open, and the red banner once the records file is deleted.
+Ends with the board stopped by SIGTERM.
 
 usage: board_browser_test.py FFSLOAD FFSLOAD_SIM EXAMPLES_DIR [SCREENSHOT_DIR]
 With SCREENSHOT_DIR the page is saved there as board.png while a run is under
@@ -158,6 +159,20 @@ def main(argv):
             if not runs_today.startswith("today 2 runs"):
                 fail(f"port 1's day says {runs_today!r}")
 
+            # The records file deleted under the board: the red banner says so,
+            # and the cards stay, greyed, as last known.
+            for end in ("", "-wal", "-shm"):
+                if os.path.exists(os.path.join(station, "runs.sqlite" + end)):
+                    os.remove(os.path.join(station, "runs.sqlite" + end))
+            banner = "document.getElementById('banner')"
+            if not page.wait_for(f"!{banner}.hidden", timeout=5):
+                fail("no banner after the records file was deleted")
+            banner_text = page.evaluate(f"{banner}.textContent")
+            if "runs.sqlite" not in banner_text or "cannot be read" not in banner_text:
+                fail(f"the banner says {banner_text!r}")
+            if not page.evaluate((card % 1) + ".classList.contains('stale')"):
+                fail("port 1's card is not greyed with its records gone")
+
         board.send_signal(signal.SIGTERM)
         try:
             status = board.wait(timeout=10)
@@ -165,7 +180,8 @@ def main(argv):
             fail("the board did not stop within 10 s of SIGTERM")
         if status != 0:
             fail(f"the board ended with status {status} on SIGTERM: " + board.stderr.read())
-        print("ok: cards, failed line, escaped name, running then green, stopped by SIGTERM")
+        print("ok: cards, failed line, escaped name, running then green, banner with the records "
+              "gone, stopped by SIGTERM")
         return 0
     finally:
         for p in processes:

@@ -5,6 +5,7 @@
 
 #include "records/sqlite_store.h"
 #include "support/e2e_support.h"
+#include "support/hidden_identities.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -29,8 +30,7 @@ std::vector<records::Row> rows(const std::string& sql) {
 TEST(EndToEndUnits, required_serial_and_operator_are_checked_before_anything_runs) {
   unsetenv("FFSLOAD_RECORDS");
   TempDir dir;
-  make_station(
-      "unit-serial = required\nunit-serial-pattern = SN[0-9]{4}\noperator = required\n");
+  make_station("unit-serial = required\nunit-serial-pattern = SN[0-9]{4}\noperator = required\n");
   e2e::SimProcess sim;
   ASSERT_TRUE(sim.start({}));
   std::vector<std::string> run{"run", "--port", "3", "--device", sim.device(), "--customer", "1"};
@@ -77,6 +77,27 @@ TEST(EndToEndUnits, required_serial_and_operator_are_checked_before_anything_run
   EXPECT_NE(check.out.find("ffsload.conf:2: error: "), std::string::npos) << check.out;
 }
 
+TEST(EndToEndUnits, unit_and_operator_that_hide_or_reorder_text_are_refused_naming_the_character) {
+  unsetenv("FFSLOAD_RECORDS");
+  TempDir dir;
+  make_station("unit-serial = optional\noperator = optional\n");
+  e2e::SimProcess sim;
+  ASSERT_TRUE(sim.start({}));
+  const std::vector<std::string> run{"run",        "--port",     "3", "--device",
+                                     sim.device(), "--customer", "1"};
+  for (const auto& sample : testing_support::hidden_identities()) {
+    for (const char* option : {"--unit", "--operator"}) {
+      auto with = run;
+      with.insert(with.end(), {option, sample.text});
+      const auto result = e2e::run_ffsload(with, dir.path());
+      EXPECT_EQ(result.exit_code, 2) << sample.what << " " << option;
+      EXPECT_NE(result.err.find(" holds " + sample.named), std::string::npos)
+          << sample.what << " " << option << ": " << result.err;
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists("runs.sqlite"));
+}
+
 TEST(EndToEndUnits, a_fixture_that_fails_unit_after_unit_is_named_until_a_green_run) {
   unsetenv("FFSLOAD_RECORDS");
   TempDir dir;
@@ -86,9 +107,9 @@ TEST(EndToEndUnits, a_fixture_that_fails_unit_after_unit_is_named_until_a_green_
     e2e::SimProcess failing;
     ASSERT_TRUE(failing.start({"--fault", "refuse:0x20:1:1000"}));
     for (const char* unit : {"A1", "A1", "B2"}) {
-      const auto result = e2e::run_ffsload({"run", "--port", "3", "--device", failing.device(),
-                                            "--customer", "1", "--unit", unit},
-                                           dir.path());
+      const auto result = e2e::run_ffsload(
+          {"run", "--port", "3", "--device", failing.device(), "--customer", "1", "--unit", unit},
+          dir.path());
       EXPECT_EQ(result.exit_code, 1);
       err = result.err;
       // Two red runs of one unit are the unit's, not the fixture's.

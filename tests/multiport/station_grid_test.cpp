@@ -12,8 +12,9 @@
 #include <sstream>
 
 #include "platform/serial_port_config.h"
-#include "support/temp_dir.h"
 #include "station/customer_definition.h"
+#include "support/hidden_identities.h"
+#include "support/temp_dir.h"
 
 using testing_support::TempDir;
 
@@ -286,8 +287,7 @@ TEST_F(Grid, a_scan_into_a_tile_runs_it_with_the_units_serial_and_the_operators_
   make({3}, kUnitChild, {{3, "red, 1 s, line 2: ti => 100"}});
   station::StationSettings settings;
   settings.unit_serial = station::Asking::kRequired;
-  settings.unit_serial_pattern = "SN[0-9]+";
-  settings.unit_serial_regex.emplace(settings.unit_serial_pattern);
+  settings.unit_serial_pattern = station::SerialPattern::compile("SN[0-9]+");
   settings.operator_id = station::Asking::kRequired;
   grid->set_settings(settings);
 
@@ -319,6 +319,23 @@ TEST_F(Grid, a_scan_into_a_tile_runs_it_with_the_units_serial_and_the_operators_
   ASSERT_TRUE(until([&] { return grid->finished(); }));
 }
 
+TEST_F(Grid, a_tile_refuses_serials_and_operators_that_hide_or_reorder_text_naming_the_character) {
+  make({3}, kUnitChild, {{3, "green, 1 s"}});
+  station::StationSettings settings;
+  settings.unit_serial = station::Asking::kOptional;
+  grid->set_settings(settings);
+  for (const auto& sample : testing_support::hidden_identities()) {
+    std::string error;
+    EXPECT_FALSE(grid->set_operator(sample.text, &error)) << sample.what;
+    EXPECT_NE(error.find("holds " + sample.named), std::string::npos)
+        << sample.what << ": " << error;
+    EXPECT_FALSE(grid->run(3, sample.text)) << sample.what;
+    EXPECT_NE(tile(3).unit_status().find("holds " + sample.named), std::string::npos)
+        << sample.what << ": " << tile(3).unit_status();
+    EXPECT_EQ(tile(3).stage(), multiport::TileStage::kNoChild) << sample.what;
+  }
+}
+
 TEST(GridTile, a_green_run_clears_the_fixture_alarm_and_the_unit_prompt_is_no_message) {
   multiport::GridTile t(2, "/dev/fake2");
   t.run_started();
@@ -328,9 +345,10 @@ TEST(GridTile, a_green_run_clears_the_fixture_alarm_and_the_unit_prompt_is_no_me
   EXPECT_EQ(t.fixture_alarm(),
             "check the fixture on port 2: 3 red runs in a row\nfailing line 7: mkdir gsm (3x)");
   t.run_started();
-  t.child_line(true, "Next unit: scan or type its serial and Enter (Enter alone: none), q and "
-                     "Enter to quit: ffsload: unit SN7: attempt 4, passed before at 2024-03-01 "
-                     "08:15 UTC");
+  t.child_line(true,
+               "Next unit: scan or type its serial and Enter (Enter alone: none), q and "
+               "Enter to quit: ffsload: unit SN7: attempt 4, passed before at 2024-03-01 "
+               "08:15 UTC");
   EXPECT_EQ(t.unit_status(), "unit SN7: attempt 4, passed before at 2024-03-01 08:15 UTC");
   t.child_line(false, "run 2: green, 1 s");
   EXPECT_EQ(t.fixture_alarm(), "");

@@ -22,6 +22,8 @@ deb=$(ls "$work"/out/ffsload_*_amd64.deb) || fail "no ffsload_VERSION_amd64.deb 
 info=$(dpkg-deb -I "$deb")
 grep -q '^ Depends:.*libqt6widgets6' <<<"$info" || fail "the package does not depend on Qt"
 grep -q '^ Depends:.*libpq5' <<<"$info" || fail "the package does not depend on libpq5"
+grep -q '^ Depends:.*libunistring2' <<<"$info" || fail "the package does not depend on libunistring2"
+grep -q '^ Depends:.*libre2' <<<"$info" || fail "the package does not depend on libre2"
 # Errors fail the test; warnings and notes are printed, for the reviewer.
 command -v lintian >/dev/null || fail "lintian is not installed (scripts/setup.sh installs it)"
 lintian_rc=0

