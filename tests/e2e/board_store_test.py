@@ -156,10 +156,43 @@ def main(argv):
         wait_for("the run recorded after the truncation", lambda: ports() == (200, [4]),
                  PROMISE_S - (time.monotonic() - ended))
 
+        # A run is shown running within 2 s of its start, whatever its script:
+        # one whose first pause is long, and one with no pause at all (a
+        # silent handset: the tool only waits for replies).
+        quiet = os.path.join(work, "quiet")
+        processes.append(subprocess.Popen([sim, "--link", quiet, "--fault", "silent"],
+                                          stdout=subprocess.DEVNULL,
+                                          stderr=open(os.path.join(work, "quiet.err"), "w")))
+        for _ in range(100):
+            if os.path.exists(quiet):
+                break
+            time.sleep(0.05)
+        with open(path("long-pause.tms"), "w") as script:
+            script.write("sleep 5000\ntms 1\n")
+        with open(path("no-pause.tms"), "w") as script:
+            script.write("tms 1\nti\n")
+        for port, device, script in ((5, link, "long-pause.tms"), (6, quiet, "no-pause.tms")):
+            started = time.monotonic()
+            running = subprocess.Popen([ffsload, "run", "--port", str(port), "--device", device,
+                                        "--script", script, "--records", "runs.sqlite"],
+                                       cwd=station, env=env, stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL)
+            processes.append(running)
+
+            def shown_running():
+                status, body = get("/api/ports")
+                return status == 200 and any(p["port"] == port and p["state"] == "running"
+                                             for p in body)
+
+            wait_for(f"the run of {script} shown running", shown_running,
+                     PROMISE_S - (time.monotonic() - started))
+            running.wait(timeout=60)
+
         board.send_signal(signal.SIGTERM)
         if board.wait(timeout=10) != 0:
             fail("the board did not stop cleanly on SIGTERM")
-        print("ok: deleted, replaced and truncated records files said at once and read again")
+        print("ok: deleted, replaced and truncated records files said at once and read again; "
+              "runs shown running within 2 s whatever their script")
         return 0
     finally:
         for p in processes:
