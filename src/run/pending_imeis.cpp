@@ -35,13 +35,17 @@ std::string hex(const std::vector<std::uint8_t>& bytes) {
   return records::hex_bytes(std::string(bytes.begin(), bytes.end()));
 }
 
-PortJournal read_one(const std::string& path, int port, bool old_place) {
+// The journal at `path` as it stands; *empty (when given) says whether it
+// holds anything at all, a journal that cannot be read counting as something.
+PortJournal read_one(const std::string& path, int port, bool old_place, bool* empty = nullptr) {
   PortJournal j;
   j.port = port;
   j.path = path;
   j.old_place = old_place;
   station::RunJournal journal(path);
-  if (!journal.load()) {
+  const bool read = journal.load();
+  if (empty) *empty = read && journal.runs().empty() && journal.damaged().empty();
+  if (!read) {
     j.error = journal.error();
     return j;
   }
@@ -52,13 +56,6 @@ PortJournal read_one(const std::string& path, int port, bool old_place) {
   j.damage = journal.damaged();
   j.damaged_lines = journal.damaged_lines();
   return j;
-}
-
-bool exists(const std::string& path) {
-  station::RunJournal journal(path);
-  // A journal that is not there loads as empty with no runs; one that is
-  // there but empty has nothing to list either.
-  return !journal.load() || !journal.runs().empty() || !journal.damaged().empty();
 }
 
 std::string text_or_dash(const std::string& text) {
@@ -127,9 +124,12 @@ std::vector<PortJournal> read_port_journals(const std::string& station) {
   std::vector<PortJournal> out;
   for (int port = 1; port <= 8; ++port) {
     const std::string path = station::journal_path(station, port);
-    if (exists(path)) out.push_back(read_one(path, port, false));
+    bool empty = true;
+    PortJournal here = read_one(path, port, false, &empty);
+    if (!empty) out.push_back(std::move(here));
     const std::string old = station::old_journal_path(station, port);
-    if (exists(old)) out.push_back(read_one(old, port, true));
+    PortJournal kept_there = read_one(old, port, true, &empty);
+    if (!empty) out.push_back(std::move(kept_there));
   }
   return out;
 }

@@ -122,19 +122,9 @@ class Server {
   }
 
   // Runs SQL as the administrator would; "" or the server's message.
-  std::string admin(const std::string& sql) const {
-    PGconn* conn = PQconnectdb(url().c_str());
-    PGresult* result = PQexec(conn, sql.c_str());
-    const ExecStatusType status = PQresultStatus(result);
-    std::string error = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK
-                            ? ""
-                            : std::string(PQerrorMessage(conn));
-    PQclear(result);
-    PQfinish(conn);
-    return error;
-  }
+  std::string admin(const std::string& sql) const { return admin_on("postgres", sql); }
 
-  // Runs SQL on another database of the server; "" or the server's message.
+  // Runs SQL on a database of the server; "" or the server's message.
   std::string admin_on(const std::string& database, const std::string& sql) const {
     PGconn* conn = PQconnectdb(url(kPassword, database).c_str());
     PGresult* result = PQexec(conn, sql.c_str());

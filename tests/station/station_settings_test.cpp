@@ -15,6 +15,25 @@
 
 namespace {
 
+// What "ffsload check" says of the station's settings, and its counts.
+struct SettingsCheck {
+  std::string text;
+  int errors = 0;
+  int warnings = 0;
+};
+
+SettingsCheck check_settings() {
+  char* buffer = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = open_memstream(&buffer, &size);
+  check::Report report(out);
+  check::check_station_settings(report);
+  std::fclose(out);
+  SettingsCheck checked{std::string(buffer, size), report.errors(), report.warnings()};
+  std::free(buffer);
+  return checked;
+}
+
 using station::Asking;
 using testing_support::TempDir;
 
@@ -89,16 +108,10 @@ TEST(StationSettings, mistakes_are_named_by_line_and_only_unknown_keys_let_runs_
   EXPECT_FALSE(file.settings.unit_serial_pattern);
   EXPECT_EQ(file.settings.fixture_alarm, 3);
 
-  char* buffer = nullptr;
-  std::size_t size = 0;
-  std::FILE* out = open_memstream(&buffer, &size);
-  check::Report report(out);
-  check::check_station_settings(report);
-  std::fclose(out);
-  const std::string text(buffer, size);
-  std::free(buffer);
-  EXPECT_EQ(report.errors(), 4);
-  EXPECT_EQ(report.warnings(), 2);
+  const SettingsCheck checked = check_settings();
+  const std::string& text = checked.text;
+  EXPECT_EQ(checked.errors, 4);
+  EXPECT_EQ(checked.warnings, 2);
   EXPECT_NE(text.find("ffsload.conf:2: warning: unknown setting \"unit-serail\""),
             std::string::npos)
       << text;
@@ -197,15 +210,9 @@ TEST(StationSettings,
   ASSERT_TRUE(file.settings.unit_serial_pattern);
   EXPECT_EQ(station::unit_serial_problem(file.settings, "Sn0042"), "");
 
-  char* buffer = nullptr;
-  std::size_t size = 0;
-  std::FILE* out = open_memstream(&buffer, &size);
-  check::Report report(out);
-  check::check_station_settings(report);
-  std::fclose(out);
-  const std::string text(buffer, size);
-  std::free(buffer);
-  EXPECT_EQ(report.errors(), 2);
+  const SettingsCheck checked = check_settings();
+  const std::string& text = checked.text;
+  EXPECT_EQ(checked.errors, 2);
   EXPECT_NE(text.find("ffsload.conf:2: error: unit-serial-pattern: \"(SN)[0-9]+\\1\" is not a "
                       "pattern RE2 takes"),
             std::string::npos)
