@@ -105,9 +105,9 @@ function renderCard(card) {
   head.append(el('span', 'station', c.station), el('span', 'port', t('card.port', {port: c.port})));
 
   // The state as a word and a sign as well as a colour, for whoever cannot
-  // tell the colours apart or looks from across the floor.
-  // A run under way has its sign beside its time, which leaves the longest
-  // words (EXECUTANDO) the card's whole width.
+  // tell the colours apart or looks from across the floor. A run under way
+  // has its sign beside its time, which leaves the longest words
+  // (EXECUTANDO) the card's whole width.
   const block = el('div', 'state ' + state);
   const label = el('div', 'label');
   label.append(el('span', 'word', stateWord(state)));
