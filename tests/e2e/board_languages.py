@@ -22,10 +22,9 @@ SIGNS = {"green": "\u2713", "red": "\u2717", "running": "\u25B6"}
 MIN_CAP_HEIGHT = 40
 
 # What a card shows, measured where the browser lays it out: its state's word
-# and sign, their ink height and the cap height of their type, and every
-# element of the card whose text is wider than its box.
-CARDS = """
-[...document.querySelectorAll('article.card')].map((card) => {
+# and sign, their ink height and the cap height of their type, the lines the
+# word takes, and every element of the card whose text is wider than its box.
+MEASURE = """(card) => {
   const word = card.querySelector('.state .word');
   const style = getComputedStyle(word);
   const ctx = document.createElement('canvas').getContext('2d');
@@ -44,8 +43,30 @@ CARDS = """
     cut: [card, ...card.querySelectorAll('.state .label, .head, .body > *')]
       .filter((e) => e.scrollWidth > e.clientWidth + 1).map((e) => e.className + ': ' + e.textContent),
   };
-})
-"""
+}"""
+CARDS = f"[...document.querySelectorAll('article.card')].map({MEASURE})"
+
+# The states the line does not show now, interrupted (with its IMEI pending)
+# and idle, on cards the page's own renderCard draws beside the others,
+# measured and taken away again at once.
+OTHER_STATES = f"""(() => {{
+  const box = document.getElementById('ports');
+  const base = {{station: 'probe', state: 'idle', started_at: null, customer: null,
+    unit_serial: null, operator: null, last_outcome: null, last_ended_at: null, failed_line: null,
+    failed_text: null, runs_today: 0, first_pass_yield_today: null, fixture_alarm: false}};
+  [{{last_outcome: 'interrupted', imei_pending: true}}, {{}}].forEach((extra, i) => {{
+    const card = {{el: document.createElement('article'),
+                   data: Object.assign({{}}, base, extra, {{port: 90 + i}})}};
+    card.el.dataset.port = String(90 + i);
+    card.el.dataset.probe = 'yes';
+    renderCard(card);
+    box.append(card.el);
+  }});
+  const probes = [...box.querySelectorAll('article[data-probe]')];
+  const measured = probes.map({MEASURE});
+  probes.forEach((e) => e.remove());
+  return measured;
+}})()"""
 
 
 def catalogue(code):
@@ -77,6 +98,12 @@ def check_page(page, code, tag, fail):
     if page.evaluate("document.querySelector('h1').textContent") != texts["page.title"]:
         fail(f"the {code} page's title is not {texts['page.title']!r}")
     cards = {c["port"]: c for c in page.evaluate(CARDS)}
+    for card in page.evaluate(OTHER_STATES):
+        if card["word"] != texts["state." + card["state"]]:
+            fail(f"the {code} page shows {card['state']} as {card['word']!r}")
+        if card["cut"] or card["lines"] != 1:
+            fail(f"the {code} page's {card['word']!r} takes {card['lines']} lines or is cut off "
+                 f"on a card {card['width']} px wide: {card['cut']}")
     for port, state in ((1, "green"), (2, "red"), (3, "running")):
         card = cards[port]
         if card["state"] != state or card["word"] != texts["state." + state] or \

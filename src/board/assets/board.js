@@ -110,7 +110,11 @@ function renderCard(card) {
   // (EXECUTANDO) the card's whole width.
   const block = el('div', 'state ' + state);
   const label = el('div', 'label');
-  label.append(el('span', 'word', stateWord(state)));
+  const word = stateWord(state);
+  // A word longer than the card has room for at full size (INTERRUMPIDA)
+  // is set a little smaller rather than broken.
+  if ([...word].length > 10) label.classList.add('long');
+  label.append(el('span', 'word', word));
   block.append(label);
   const sign = SIGNS[state] ? el('span', 'sign', SIGNS[state]) : null;
   const body = el('div', 'body');
