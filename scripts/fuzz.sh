@@ -24,7 +24,7 @@ fuzz_one() {
 jobs=$(nproc)
 pids=()
 targets=(fuzz_reply_reader fuzz_simulated_handset fuzz_script_runner fuzz_customer_definition
-  fuzz_station_check fuzz_panel_file)
+  fuzz_station_check fuzz_panel_file fuzz_board_language)
 failed=0
 for target in "${targets[@]}"; do
   echo "fuzzing $target for ${seconds}s"

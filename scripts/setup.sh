@@ -19,6 +19,9 @@ if [ "${1:-}" != demo ]; then
   # screenshots for the panels, a headless browser for the board, and bash
   # completion to run the completion as a shell does.
   needed+=(python3 postgresql xvfb xdotool imagemagick chromium bash-completion)
+  # Chinese glyphs for the panels under Xvfb and the board in Chromium:
+  # without a CJK font their screenshots show boxes.
+  needed+=(fonts-noto-cjk)
   # The package's dependencies are found by dpkg-shlibdeps (dpkg-dev); its
   # test renders the man pages (man-db) and runs Debian's package checker.
   needed+=(dpkg-dev man-db lintian)

@@ -13,6 +13,8 @@
 
 #include "board/board_assets.h"
 #include "board/board_json.h"
+#include "board/board_language.h"
+#include "board/board_page.h"
 #include "records/run_record.h"
 
 namespace board {
@@ -261,15 +263,18 @@ void BoardServer::routes() {
     if (req.path.starts_with("/api/")) {
       return answer_json(res, 404, error_json("no such API: " + req.path));
     }
+    const bool page = req.path == "/" || req.path == "/index.html";
     const auto asset = find_asset(req.path);
-    if (!asset) {
+    if (!page && !asset) {
       res.status = 404;
       res.set_content("not found\n", "text/plain; charset=utf-8");
       return;
     }
-    if (!req.params.empty()) {
+    if (page ? unexpected_parameter(req, {"lang"}).has_value() : !req.params.empty()) {
       res.status = 400;
-      res.set_content("the page takes no parameters\n", "text/plain; charset=utf-8");
+      res.set_content(page ? "the page takes one parameter, its language: ?lang=zh_CN\n"
+                           : "the page's files take no parameters\n",
+                      "text/plain; charset=utf-8");
       return;
     }
     res.set_header("Cache-Control", "no-cache");
@@ -278,6 +283,17 @@ void BoardServer::routes() {
                    "default-src 'none'; script-src 'self'; style-src 'self'; "
                    "connect-src 'self'; img-src 'self'; base-uri 'none'; form-action 'none'; "
                    "frame-ancestors 'none'");
+    if (page) {
+      std::optional<std::string_view> lang;
+      const std::string named = req.get_param_value("lang");
+      if (req.has_param("lang")) lang = named;
+      const Language& language = choose_language(lang, req.get_header_value("Accept-Language"));
+      res.set_header("Content-Language", std::string(language.tag));
+      // A cache between the board and a screen keeps one page per language.
+      res.set_header("Vary", "Accept-Language");
+      res.set_content(page_html(language), "text/html; charset=utf-8");
+      return;
+    }
     res.set_content(std::string(asset->body), std::string(asset->content_type));
   });
 }

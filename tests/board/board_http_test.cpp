@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <thread>
+#include <tuple>
 
 #include "board/board_samples.h"
 #include "board/board_server.h"
@@ -141,6 +142,48 @@ TEST_F(BoardHttp, station_texts_reach_the_client_as_text_and_the_page_as_built_i
   ASSERT_TRUE(script);
   EXPECT_EQ(script->status, 200);
   EXPECT_EQ(script->body.find("innerHTML"), std::string::npos);
+}
+
+TEST_F(BoardHttp, the_page_comes_in_its_readers_language_and_the_api_stays_english) {
+  auto page = [this](const std::string& target, const char* accept_language) {
+    httplib::Headers headers;
+    if (accept_language) headers.emplace("Accept-Language", accept_language);
+    return client->Get(target.c_str(), headers);
+  };
+  for (const auto& [target, header, tag] :
+       std::initializer_list<std::tuple<const char*, const char*, const char*>>{
+           {"/", nullptr, "en"},
+           {"/", "zh-CN,zh;q=0.9,en;q=0.8", "zh-CN"},
+           {"/index.html", "zh-TW,zh;q=0.9", "en"},
+           {"/", "fr;q=0.9, pt;q=0.8", "pt-BR"},
+           {"/?lang=vi", "zh-CN", "vi"},
+           {"/?lang=pt-BR", nullptr, "pt-BR"},
+           {"/?lang=es", nullptr, "es"},
+           {"/?lang=klingon", "vi", "en"},
+           {"/", ";q=;;,,,==", "en"}}) {
+    const auto res = page(target, header);
+    ASSERT_TRUE(res) << target;
+    EXPECT_EQ(res->status, 200) << target;
+    EXPECT_NE(res->body.find("<html lang=\"" + std::string(tag) + "\">"), std::string::npos)
+        << target << " with " << (header ? header : "no Accept-Language");
+    EXPECT_EQ(res->get_header_value("Content-Language"), tag) << target;
+    EXPECT_EQ(res->get_header_value("Vary"), "Accept-Language");
+  }
+  // The page takes its language and nothing else; its files take nothing.
+  for (const char* bad : {"/?lang=vi&lang=es", "/?lnag=vi", "/?lang=vi&x=1", "/board.js?lang=vi"}) {
+    const auto res = page(bad, nullptr);
+    ASSERT_TRUE(res) << bad;
+    EXPECT_EQ(res->status, 400) << bad;
+  }
+  // The API answers the same, in English, whatever language the reader asks for.
+  for (const char* target : {"/api/ports", "/api/runs", "/api/yield"}) {
+    const auto english = page(target, nullptr);
+    const auto chinese = page(target, "zh-CN");
+    ASSERT_TRUE(english && chinese) << target;
+    EXPECT_EQ(english->body, chinese->body) << target;
+    EXPECT_FALSE(chinese->has_header("Content-Language")) << target;
+    EXPECT_EQ(page(std::string(target) + "?lang=zh_CN", nullptr)->status, 400) << target;
+  }
 }
 
 TEST_F(BoardHttp, a_store_gone_is_503_with_a_reason_and_the_board_recovers) {

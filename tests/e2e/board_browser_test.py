@@ -3,12 +3,15 @@
 fill a station's records, "ffsload board" serves them, and headless Chromium
 shows what a supervisor sees: the cards, a red card's failed line, a hostile
 script name as plain text, a card that turns running and then green while
-the page stays open, and the red banner once the records file is deleted.
+the page stays open, and the red banner once the records file is deleted; and the page in Chinese
+(Accept-Language zh-CN) and Vietnamese (?lang=vi), board_languages.py.
 Ends with the board stopped by SIGTERM.
 
 usage: board_browser_test.py FFSLOAD FFSLOAD_SIM EXAMPLES_DIR [SCREENSHOT_DIR]
 With SCREENSHOT_DIR the page is saved there as board.png while a run is under
-way. Exits 77 (skipped) when Chromium is not installed.
+way, and board-zh_CN.png, board-vi.png (wide) and board-zh_CN-narrow.png,
+board-vi-narrow.png (narrow, the whole page) while port 3 runs. Exits 77
+(skipped) when Chromium is not installed.
 """
 import os
 import shutil
@@ -19,6 +22,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import board_languages  # noqa: E402
 import devtools  # noqa: E402
 
 HOSTILE = "<script>boom.tms"
@@ -53,7 +57,8 @@ def main(argv):
                 f.write(f"{port} {work}/port{port}\n")
         # A script whose name is markup, and one slow enough to be seen running.
         testmode = open(os.path.join(station, "testmode.tms")).read()
-        for name, text in ((HOSTILE, testmode), ("slow.tms", "tms 1\nti\nsleep 4000\n")):
+        for name, text in ((HOSTILE, testmode), ("slow.tms", "tms 1\nti\nsleep 4000\n"),
+                           ("long.tms", "tms 1\nti\nsleep 40000\n")):
             with open(os.path.join(station, name), "w") as f:
                 f.write(text)
             folder = os.path.join(station, name.split(".")[0])
@@ -123,7 +128,7 @@ def main(argv):
             if not page.evaluate((card % 2) + ".classList.contains('alarm')"):
                 fail("port 2's card shows no fixture alarm after 3 red runs")
             alarms = page.evaluate("document.getElementById('alarms').textContent")
-            if "port 2: 3 red runs in a row" not in alarms:
+            if "port 2: red runs in a row: 3" not in alarms:
                 fail(f"the fixture alarms say {alarms!r}")
 
             # The hostile name is text on the page, and no script but the board's own ran.
@@ -132,7 +137,8 @@ def main(argv):
                 fail(f"the hostile script name is not shown as text: {hostile_text!r}")
             if "&lt;script&gt;boom.tms" not in page.evaluate((card % 3) + ".innerHTML"):
                 fail("the hostile script name is not escaped in the card's markup")
-            if page.evaluate("document.scripts.length") != 1:
+            if page.evaluate("[...document.scripts].filter((s) => s.type !== 'application/json')"
+                             ".length") != 1:
                 fail("a script element besides the board's own is on the page")
 
             # A run starts and ends while the page stays open.
@@ -156,8 +162,14 @@ def main(argv):
             if not page.evaluate("window.stillTheSamePage === true"):
                 fail("the page was reloaded")
             runs_today = page.evaluate((card % 1) + ".querySelector('.today').textContent")
-            if not runs_today.startswith("today 2 runs"):
+            if not runs_today.startswith("runs today: 2 · first pass: "):
                 fail(f"port 1's day says {runs_today!r}")
+
+            # In the readers' languages, while port 3 runs.
+            long_run = run(3, "--script", "long.tms", background=True)
+            board_languages.check_languages(browser, url, shots, fail)
+            if long_run.wait(timeout=60) != 0:
+                fail("the long run failed:\n" + long_run.stderr.read())
 
             # The records file deleted under the board: the red banner says so,
             # and the cards stay, greyed, as last known.
@@ -180,8 +192,8 @@ def main(argv):
             fail("the board did not stop within 10 s of SIGTERM")
         if status != 0:
             fail(f"the board ended with status {status} on SIGTERM: " + board.stderr.read())
-        print("ok: cards, failed line, escaped name, running then green, banner with the records "
-              "gone, stopped by SIGTERM")
+        print("ok: cards, failed line, escaped name, running then green, Chinese and Vietnamese, "
+              "banner with the records gone, stopped by SIGTERM")
         return 0
     finally:
         for p in processes:

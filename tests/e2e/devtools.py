@@ -132,8 +132,15 @@ class Page:
                 return None
             time.sleep(0.1)
 
-    def screenshot(self, path):
-        data = self.call("Page.captureScreenshot", format="png")["data"]
+    def screenshot(self, path, full_page=False):
+        """The viewport as a PNG file; full_page: the whole page, however long."""
+        params = {"format": "png"}
+        if full_page:
+            size = self.call("Page.getLayoutMetrics")["cssContentSize"]
+            params.update(captureBeyondViewport=True,
+                          clip={"x": 0, "y": 0, "width": size["width"], "height": size["height"],
+                                "scale": 1})
+        data = self.call("Page.captureScreenshot", **params)["data"]
         with open(path, "wb") as out:
             out.write(base64.b64decode(data))
 
@@ -184,12 +191,18 @@ class Browser:
                     raise RuntimeError(f"{method}: {answer['error']}")
                 return answer.get("result", {})
 
-    def open(self, url, width=1600, height=1000):
+    def open(self, url, width=1600, height=1000, accept_language=None):
+        """A new page at url; accept_language: the Accept-Language its
+        requests send (and navigator.languages), as a browser set to it would."""
         target = self.call("Target.createTarget", url="about:blank")["targetId"]
         session = self.call("Target.attachToTarget", targetId=target, flatten=True)["sessionId"]
         page = Page(self, session)
         page.call("Emulation.setDeviceMetricsOverride", width=width, height=height,
                   deviceScaleFactor=1, mobile=False)
+        if accept_language:
+            agent = self.call("Browser.getVersion")["userAgent"]
+            page.call("Emulation.setUserAgentOverride", userAgent=agent,
+                      acceptLanguage=accept_language)
         page.call("Page.enable")
         page.call("Page.navigate", url=url)
         page.wait_for("document.readyState === 'complete'", timeout=30)

@@ -3,6 +3,56 @@
 // holds "<script>" shows as those characters.
 'use strict';
 
+// The page's own texts, in the language the board chose for it (<html lang>):
+// its catalogue, key to text with {name} places, and English's for a text the
+// catalogue lacks, both in the page as JSON data. The places are filled with
+// plain strings, and the result too goes on the page as text.
+const LANG = document.documentElement.lang || 'en';
+const TEXTS = readTexts('texts');
+const ENGLISH = document.getElementById('texts-en') ? readTexts('texts-en') : TEXTS;
+const YIELD_DAYS = 14;
+
+function readTexts(id) {
+  try {
+    return JSON.parse(document.getElementById(id).textContent) || {};
+  } catch (e) {
+    return {};
+  }
+}
+
+function t(key, values) {
+  const text = TEXTS[key] ?? ENGLISH[key] ?? key;
+  return text.replace(/\{(\w+)\}/g, (place, name) =>
+    values && Object.hasOwn(values, name) ? String(values[name]) : place);
+}
+
+// A state read without its colour: a word and a sign.
+const SIGNS = {running: '\u25B6', green: '\u2713', red: '\u2717', interrupted: '\u26A0'};
+
+function stateWord(state) {
+  return TEXTS['state.' + state] ?? ENGLISH['state.' + state] ?? String(state).toUpperCase();
+}
+
+function stateLabel(state) {
+  return SIGNS[state] ? stateWord(state) + ' ' + SIGNS[state] : stateWord(state);
+}
+
+const percent = new Intl.NumberFormat(LANG, {style: 'percent', minimumFractionDigits: 1,
+                                             maximumFractionDigits: 1});
+const wholePercent = new Intl.NumberFormat(LANG, {style: 'percent', maximumFractionDigits: 0});
+
+function yieldText(p) {
+  return p === null || p === undefined ? '\u2013' : percent.format(p / 100);
+}
+
+function translatePage() {
+  for (const e of document.querySelectorAll('[data-text]')) e.textContent = t(e.dataset.text);
+  for (const e of document.querySelectorAll('[data-label]')) {
+    e.setAttribute('aria-label', t(e.dataset.label));
+  }
+  document.getElementById('yield-title').textContent = t('panel.yield', {days: YIELD_DAYS});
+}
+
 const cards = new Map();  // "station\u0000port" -> {data, el}
 let version = 0;
 let yieldVersion = 0;
@@ -20,7 +70,8 @@ function el(tag, cls, text) {
 function clockTime(iso) {
   if (!iso) return '';
   const d = new Date(iso);
-  return d.toLocaleTimeString([], {hour: '2-digit', minute: '2-digit', second: '2-digit', hourCycle: 'h23'});
+  return d.toLocaleTimeString(LANG, {hour: '2-digit', minute: '2-digit', second: '2-digit',
+                                     hourCycle: 'h23'});
 }
 
 function elapsed(iso) {
@@ -51,43 +102,60 @@ function renderCard(card) {
   }
 
   const head = el('div', 'head');
-  head.append(el('span', 'station', c.station), el('span', 'port', 'port ' + c.port));
+  head.append(el('span', 'station', c.station), el('span', 'port', t('card.port', {port: c.port})));
 
+  // The state as a word and a sign as well as a colour, for whoever cannot
+  // tell the colours apart or looks from across the floor. A run under way
+  // has its sign beside its time, which leaves the longest words
+  // (EXECUTANDO) the card's whole width.
   const block = el('div', 'state ' + state);
+  const label = el('div', 'label');
+  const word = stateWord(state);
+  // A word longer than the card has room for at full size (INTERRUMPIDA)
+  // is set a little smaller rather than broken.
+  if ([...word].length > 10) label.classList.add('long');
+  label.append(el('span', 'word', word));
+  block.append(label);
+  const sign = SIGNS[state] ? el('span', 'sign', SIGNS[state]) : null;
   const body = el('div', 'body');
+  const customer = (name, script) =>
+    t('card.customer', {customer: name || t('card.no_customer')}) + (script ? ' · ' + script : '');
   if (c.state === 'running') {
-    block.append(el('span', 'word', 'RUNNING '), el('span', 'elapsed', elapsed(c.started_at)));
-    block.querySelector('.elapsed').dataset.since = c.started_at;
-    body.append(el('div', 'line', 'since ' + clockTime(c.started_at)));
-    body.append(el('div', 'line customer', 'customer ' + (c.customer || '(script)') +
-                    (c.script ? ' · ' + c.script : '')));
-    if (c.unit_serial) body.append(el('div', 'line unit', 'unit ' + c.unit_serial));
-    if (c.operator) body.append(el('div', 'line operator', 'operator ' + c.operator));
+    const time = el('span', 'elapsed', elapsed(c.started_at));
+    time.dataset.since = c.started_at;
+    const since = el('div', 'since');
+    since.append(sign, time);
+    block.append(since);
+    body.append(el('div', 'line', t('card.since', {time: clockTime(c.started_at)})));
+    body.append(el('div', 'line customer', customer(c.customer, c.script)));
+    if (c.unit_serial) body.append(el('div', 'line unit', t('card.unit', {unit: c.unit_serial})));
+    if (c.operator) {
+      body.append(el('div', 'line operator', t('card.operator', {operator: c.operator})));
+    }
     if (c.last_outcome) {
-      body.append(el('div', 'line muted', 'before: ' + c.last_outcome + ' ' +
-                      clockTime(c.last_ended_at)));
+      body.append(el('div', 'line muted', t('card.before', {outcome: stateLabel(c.last_outcome),
+                                                           time: clockTime(c.last_ended_at)})));
     }
   } else {
-    block.textContent = state === 'idle' ? 'IDLE' : state.toUpperCase();
+    if (sign) label.append(sign);
     if (c.last_outcome) {
-      body.append(el('div', 'line', 'idle · ended ' + clockTime(c.last_ended_at)));
-      body.append(el('div', 'line customer', 'customer ' + (c.last_customer || '(script)') +
-                      (c.last_script ? ' · ' + c.last_script : '')));
+      body.append(el('div', 'line', t('card.ended', {time: clockTime(c.last_ended_at)})));
+      body.append(el('div', 'line customer', customer(c.last_customer, c.last_script)));
     } else {
-      body.append(el('div', 'line muted', 'no run yet'));
+      body.append(el('div', 'line muted', t('card.no_run')));
     }
     if (c.last_outcome === 'red') {
-      const where = c.failed_line === null ? '' : 'line ' + c.failed_line + ': ';
-      body.append(el('div', 'failed', 'failed at ' + where + (c.failed_text || '')));
+      body.append(el('div', 'failed', c.failed_line === null
+        ? t('card.failed', {text: c.failed_text || ''})
+        : t('card.failed_at_line', {line: c.failed_line, text: c.failed_text || ''})));
     }
     if (c.last_outcome === 'interrupted' && c.imei_pending) {
-      body.append(el('span', 'badge pending', 'IMEI PENDING'));
+      body.append(el('span', 'badge pending', t('card.imei_pending')));
     }
   }
-  if (c.fixture_alarm) body.append(el('div', 'badge alarm-badge', 'CHECK THE FIXTURE'));
-  const fpy = c.first_pass_yield_today === null ? '–' : c.first_pass_yield_today.toFixed(1) + '%';
-  body.append(el('div', 'today', 'today ' + c.runs_today + (c.runs_today === 1 ? ' run' : ' runs') +
-                  ' · first pass ' + fpy));
+  if (c.fixture_alarm) body.append(el('div', 'badge alarm-badge', t('card.check_fixture')));
+  body.append(el('div', 'today', t('card.today', {runs: c.runs_today,
+                                                  yield: yieldText(c.first_pass_yield_today)})));
   e.replaceChildren(head, block, body);
 }
 
@@ -99,7 +167,7 @@ function placeCards() {
     a.data.station < b.data.station ? -1 : a.data.station > b.data.station ? 1 :
     a.data.port - b.data.port);
   box.replaceChildren(...sorted.map((c) => c.el));
-  if (sorted.length === 0) box.append(el('p', 'muted', 'No runs recorded yet.'));
+  if (sorted.length === 0) box.append(el('p', 'muted', t('cards.none')));
 }
 
 function updateCards(list, full) {
@@ -137,25 +205,27 @@ function fillList(id, items, render, none) {
 
 function updateLists(lists) {
   fillList('alarms', lists.alarms, (a) => {
-    const li = el('li', null, `check the fixture on ${a.station} port ${a.port}: ` +
-                  `${a.red_runs} red runs in a row`);
+    const li = el('li', null, t('list.alarm', {station: a.station, port: a.port,
+                                               count: a.red_runs}));
     for (const line of a.failing_lines) li.append(el('div', 'muted', line));
     return li;
-  }, 'none');
-  fillList('pending', lists.pending_imeis, (p) =>
-    el('li', null, `${p.station} port ${p.port}, started ${new Date(p.started_at).toLocaleString([], {hourCycle: 'h23'})}` +
-       `, customer ${p.customer || '(script)'}` + (p.unit_serial ? `, unit ${p.unit_serial}` : '') +
-       (p.imei ? `, IMEI ${p.imei}` : '')), 'none');
-  fillList('failing', lists.failing_lines, (f) =>
-    el('li', null, `${f.count}× customer ${f.customer || '(script)'} ${f.script} line ${f.line}: ${f.text}`),
-    'no red run today');
+  }, t('list.none'));
+  fillList('pending', lists.pending_imeis, (p) => el('li', null,
+    t('list.pending', {station: p.station, port: p.port,
+                       time: new Date(p.started_at).toLocaleString(LANG, {hourCycle: 'h23'})}) +
+    t('list.pending_customer', {customer: p.customer || t('card.no_customer')}) +
+    (p.unit_serial ? t('list.pending_unit', {unit: p.unit_serial}) : '') +
+    (p.imei ? t('list.pending_imei', {imei: p.imei}) : '')), t('list.none'));
+  fillList('failing', lists.failing_lines, (f) => el('li', null, t('list.failing', {
+    count: f.count, customer: f.customer || t('card.no_customer'), script: f.script,
+    line: f.line, text: f.text})), t('list.no_red_run'));
 }
 
 function showBanner() {
   const banner = document.getElementById('banner');
   let text = '';
-  if (!boardReachable) text = 'The board cannot be reached; trying again…';
-  else if (!storeOk) text = 'The records cannot be read: ' + storeReason + ' (shown: the last known state)';
+  if (!boardReachable) text = t('banner.unreachable');
+  else if (!storeOk) text = t('banner.store', {reason: storeReason});
   banner.textContent = text;
   banner.hidden = text === '';
   for (const card of cards.values()) card.el.classList.toggle('stale', !storeOk || !boardReachable);
@@ -200,10 +270,11 @@ function drawYield(answer) {
   const x = (i) => left + (days.length === 1 ? 0 : i * (width - left - right) / (days.length - 1));
   const y = (p) => top + (100 - p) * (height - top - bottom) / 100;
   const chart = svg('svg', {viewBox: `0 0 ${width} ${height}`, role: 'img',
-                            'aria-label': 'first-pass and final yield per customer'});
+                            'aria-label': t('chart.label')});
   for (const p of [0, 25, 50, 75, 100]) {
     chart.append(svg('line', {class: 'axis', x1: left, x2: width - right, y1: y(p), y2: y(p)}));
-    chart.append(svg('text', {x: left - 6, y: y(p) + 4, 'text-anchor': 'end'}, p + '%'));
+    chart.append(svg('text', {x: left - 6, y: y(p) + 4, 'text-anchor': 'end'},
+                     wholePercent.format(p / 100)));
   }
   days.forEach((d, i) => {
     if (days.length <= 16 || i % 2 === 0) {
@@ -227,24 +298,26 @@ function drawYield(answer) {
                                     points: points.map((p) => p[0] + ',' + p[1]).join(' ')}));
       for (const [px, py, r] of points) {
         const dot = svg('circle', {cx: px, cy: py, r: cls === 'first' ? 4 : 3, fill: colour});
-        dot.append(svg('title', {}, `${customer} ${r.day}: ${cls === 'first' ? 'first pass' : 'final'} ` +
-                       `${r[field].toFixed(1)}% of ${r.units} units`));
+        dot.append(svg('title', {}, t(cls === 'first' ? 'chart.first_pass' : 'chart.final', {
+          customer: customer || t('card.no_customer'), day: r.day, yield: yieldText(r[field]),
+          units: r.units})));
         chart.append(dot);
       }
     }
     const item = el('span', 'legend-item');
     const swatch = el('span', 'swatch');
     swatch.style.background = colour;
-    item.append(swatch, document.createTextNode('customer ' + (customer || '(script)')));
+    item.append(swatch, document.createTextNode(t('card.customer', {
+      customer: customer || t('card.no_customer')})));
     legend.append(item);
   });
-  if (customers.length === 0) legend.append(el('span', 'muted', 'no units in these days'));
+  if (customers.length === 0) legend.append(el('span', 'muted', t('chart.no_units')));
   document.getElementById('chart').replaceChildren(chart);
 }
 
 async function loadYield() {
   try {
-    const answer = await fetch('/api/yield?days=14', {cache: 'no-store'});
+    const answer = await fetch('/api/yield?days=' + YIELD_DAYS, {cache: 'no-store'});
     if (answer.ok) drawYield(await answer.json());
   } catch (e) {
     // The next change tries again.
@@ -253,7 +326,7 @@ async function loadYield() {
 
 function tick() {
   document.getElementById('clock').textContent =
-    new Date().toLocaleTimeString([], {hourCycle: 'h23'});
+    new Date().toLocaleTimeString(LANG, {hourCycle: 'h23'});
   for (const span of document.querySelectorAll('.elapsed')) {
     span.textContent = elapsed(span.dataset.since);
   }
@@ -266,6 +339,7 @@ function connect() {
   source.onerror = () => { boardReachable = false; showBanner(); };
 }
 
+translatePage();
 tick();
 setInterval(tick, 1000);
 connect();
