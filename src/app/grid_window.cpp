@@ -140,6 +140,9 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
     w.title = new QLabel(text("<b>Port " + std::to_string(port) + "</b><br>" + t.device()));
     w.title->setTextFormat(Qt::RichText);
     w.title->setToolTip(text(t.device()));
+    // A long device name is cut rather than widening every tile: eight tiles
+    // fit a small screen, and the tooltip holds the whole name.
+    w.title->setMinimumWidth(60);
     w.run = new QPushButton("Run");
     w.save = new QPushButton("Save");
     // Tab walks the tiles; the buttons are for the mouse (Enter and Ctrl+S
