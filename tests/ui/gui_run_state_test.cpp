@@ -122,6 +122,40 @@ TEST_F(GuiTest, sound_off_in_the_station_settings_keeps_the_panels_silent) {
   EXPECT_EQ(sounds.prepared, 0);  // the sound system is never touched
 }
 
+TEST_F(GuiTest, a_panel_file_without_the_state_runs_on_and_says_so_once) {
+  // A station's restyled panel file from before the state label.
+  std::string file = TempDir::read(FFSLOAD_PANEL_FILE);
+  const auto label = file.find("name=\"runState\"");
+  ASSERT_NE(label, std::string::npos);
+  const auto start = file.rfind("<item>", label);
+  const auto end = file.find("</item>", label) + std::string("</item>").size();
+  file.erase(start, end - start);
+  TempDir::write("restyled.uir", file);
+  station("1 t.tms\n");
+  TempDir::write("t.tms", "tms 1\nti\n");
+  testing::internal::CaptureStderr();
+  const int status = run_gui(
+      [&] {
+        choose(1, 3);
+        in_next_loop([&] {
+          EXPECT_EQ(widget(platform::runPanel, ui::kRunStateControl), nullptr);
+          press(platform::runPanel, kRunButton);
+          press(platform::runPanel, kRunButton);
+          EXPECT_EQ(log_colour(), platform::kColorGreen);
+          press(platform::runPanel, kExitButton);
+        });
+        press(selectPanel, kOpenButton);
+      },
+      "restyled.uir");
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(status, 0);
+  const std::string notice = "the panel file has no label for the run's state (control 27)";
+  const auto first = said.find(notice);
+  EXPECT_NE(first, std::string::npos) << said;
+  EXPECT_EQ(said.find(notice, first + 1), std::string::npos) << said;  // once
+  EXPECT_TRUE(panels.popups().empty());
+}
+
 TEST(RunStateLabel, a_tiles_letters_are_as_large_as_its_width_allows_within_their_bounds) {
   platform::RunStateLabel label(16, platform::kRunPanelCapHeightPx);
   label.set_state(RunState::kFail);
