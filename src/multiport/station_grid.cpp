@@ -45,7 +45,7 @@ StationGrid::StationGrid(std::string station, const std::vector<platform::Compor
             changed(port);
           }) {
   for (const auto& p : ports) tiles_.emplace_back(p.port, p.device);
-  command_ = [this](int port, const std::string& key) {
+  command_ = [](int port, const std::string& key) {
     return std::vector<std::string>{port_program(), "run", "--port",  std::to_string(port),
                                     "--customer",   key,   "--repeat"};
   };
