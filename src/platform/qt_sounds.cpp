@@ -99,13 +99,10 @@ void QtSounds::play(Sound sound) {
   prepare();
   State& s = *state_;
   if (s.silent) return;
+  // Sounds of different tiles may overlap: the sound server mixes them, and
+  // a FAIL is never cut short by another tile's PASS.
   for (std::size_t i = 0; i < kSounds.size(); ++i) {
-    if (kSounds[i] != sound) {
-      // One sound at a time: a question right after a run's end is heard whole.
-      if (s.effects[i]) s.effects[i]->stop();
-      continue;
-    }
-    if (s.effects[i]) s.effects[i]->play();
+    if (kSounds[i] == sound && s.effects[i]) s.effects[i]->play();
   }
 }
 

@@ -15,7 +15,7 @@ const char* sound_name(Sound sound);
 class SoundOutput {
  public:
   virtual ~SoundOutput() = default;
-  // Starts the sound and returns at once; a sound still playing may be cut.
+  // Starts the sound and returns at once; sounds may overlap.
   virtual void play(Sound sound) = 0;
   // Readies the output before the first sound (loads the sounds, finds the
   // system's output), so that the first one is on time and a station

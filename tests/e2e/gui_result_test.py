@@ -10,7 +10,8 @@ under Xvfb against ffsload-sim: a green run (customer 1, port 1) and a red one
   sounds   A PulseAudio server of the test's own with a null sink; the sink's
            monitor is recorded while each run ends, and PASS and FAIL are told
            apart by the recording's strongest frequency (the chime is high, the
-           buzz low). Then "sound = off" plays nothing, and a station whose
+           buzz low); the grid, a PASS and a FAIL tile ending together, is
+           heard with both. Then "sound = off" plays nothing, and a station whose
            sound server does not answer runs as before, with one line on
            stderr and no message box.
 
@@ -195,6 +196,37 @@ class Session:
             stderr = f.read()
         return png, shot, stderr, windows
 
+    def run_grid(self, env):
+        """"ffsload grid" over ports 1 (green) and 2 (red): Run all, until both tiles end."""
+        conf_path = os.path.join(self.station, "ffsload.conf")
+        if os.path.exists(conf_path):
+            os.remove(conf_path)
+        with open(os.path.join(self.work, "grid.err"), "w") as err:
+            gui = subprocess.Popen([self.ffsload, "grid", "--customer", "2"], cwd=self.station,
+                                   env={**self.env, **env}, stdout=subprocess.DEVNULL, stderr=err)
+        self.processes.append(gui)
+        try:
+            window = self.find_window("station grid")
+            time.sleep(0.5)
+            self.xdotool("windowfocus", "--sync", window)
+            self.xdotool("key", "alt+a")  # Run all
+            for _ in range(60):
+                time.sleep(0.5)
+                _, shot = self.screenshot(window)
+                if (sum(1 for p in shot[2] if p == PASS_BACKGROUND) > 2000
+                        and sum(1 for p in shot[2] if p == FAIL_BACKGROUND) > 2000):
+                    break
+            else:
+                raise Failure("the grid's tiles never showed PASS and FAIL")
+            time.sleep(1.5)  # the sounds play out
+        finally:
+            gui.terminate()
+            try:
+                gui.wait(20)
+            except subprocess.TimeoutExpired:
+                gui.kill()
+                gui.wait()
+
 
 def state_area(shot, background):
     """The bounding box (x0, y0, x1, y1) of the state's coloured area."""
@@ -277,9 +309,12 @@ def fft(values):
     return out
 
 
-def dominant_frequency(samples):
-    """The strongest frequency of the loud parts of a recording, in Hz; None when silent."""
-    size = 2048
+SPECTRUM_SIZE = 2048
+
+
+def spectrum(samples):
+    """The summed magnitude spectrum of a recording's loud parts; None when silent."""
+    size = SPECTRUM_SIZE
     spectrum = [0.0] * (size // 2)
     loud = 0
     for start in range(0, len(samples) - size, size):
@@ -290,10 +325,25 @@ def dominant_frequency(samples):
         hann = [s * (0.5 - 0.5 * math.cos(2 * math.pi * i / (size - 1))) for i, s in enumerate(window)]
         for k, c in enumerate(fft(hann)[:size // 2]):
             spectrum[k] += abs(c)
-    if not loud:
+    return spectrum if loud else None
+
+
+def dominant_frequency(samples):
+    """The strongest frequency of the loud parts of a recording, in Hz; None when silent."""
+    spec = spectrum(samples)
+    if spec is None:
         return None
-    peak = max(range(1, size // 2), key=lambda k: spectrum[k])
-    return peak * RECORD_RATE / size
+    peak = max(range(1, len(spec)), key=lambda k: spec[k])
+    return peak * RECORD_RATE / SPECTRUM_SIZE
+
+
+def band_share(samples, low, high):
+    """The share of a recording's loud spectrum between low and high Hz."""
+    spec = spectrum(samples)
+    if spec is None:
+        return 0.0
+    bins = range(int(low * SPECTRUM_SIZE / RECORD_RATE), int(high * SPECTRUM_SIZE / RECORD_RATE) + 1)
+    return sum(spec[k] for k in bins) / sum(spec[1:])
 
 
 class Recording:
@@ -368,6 +418,17 @@ def check_sounds(session):
     if heard["fail"] is None or not 150 <= heard["fail"] <= 260:
         raise Failure(f"the FAIL buzz was not heard: strongest frequency {heard['fail']}")
     print("ok: PASS and FAIL told apart by their sound alone")
+
+    # The grid: a tile that passes and one that fails at about the same time
+    # are both heard, the chime and the buzz.
+    rec = Recording(session, pulse, os.path.join(session.work, "grid.raw"))
+    session.run_grid(env=pulse)
+    samples = rec.samples()
+    chime, buzz = band_share(samples, 700, 1200), band_share(samples, 150, 260)
+    print(f"grid: chime {chime:.0%}, buzz {buzz:.0%} of what was heard")
+    if chime < 0.1 or buzz < 0.1:
+        raise Failure(f"the grid's two ends were not both heard: chime {chime:.0%}, buzz {buzz:.0%}")
+    print("ok: the grid sounds each tile's end")
 
     rec = Recording(session, pulse, os.path.join(session.work, "off.raw"))
     _, _, stderr, _ = session.run_on_panel(1, 1, PASS_BACKGROUND, "off", env=pulse,
