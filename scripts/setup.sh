@@ -11,8 +11,11 @@ set -euo pipefail
 # tree GoogleTest. The unit serial's pattern is matched by RE2 (linear time);
 # Unicode's categories and names, for the characters an identity must not
 # hold, come from libunistring.
+# The end-of-run sounds play through Qt Multimedia (qt6-multimedia-dev; the
+# package then depends on its runtime library through dpkg-shlibdeps).
 needed=(cmake ninja-build g++ ccache pkg-config libgtest-dev libcli11-dev libsqlite3-dev libpq-dev
-  qt6-base-dev qt6-tools-dev qt6-svg-dev libcpp-httplib-dev libre2-dev libunistring-dev)
+  qt6-base-dev qt6-tools-dev qt6-svg-dev qt6-multimedia-dev libcpp-httplib-dev libre2-dev
+  libunistring-dev)
 if [ "${1:-}" != demo ]; then
   # The tests' own tools: Python for the checks that the tests run,
   # a throwaway PostgreSQL server, a virtual display with keystrokes and
@@ -22,6 +25,9 @@ if [ "${1:-}" != demo ]; then
   # Chinese glyphs for the panels under Xvfb and the board in Chromium:
   # without a CJK font their screenshots show boxes.
   needed+=(fonts-noto-cjk)
+  # The sounds' test starts a PulseAudio server of its own with a null sink
+  # and records it (parec, pactl).
+  needed+=(pulseaudio pulseaudio-utils)
   # The package's dependencies are found by dpkg-shlibdeps (dpkg-dev); its
   # test renders the man pages (man-db) and runs Debian's package checker.
   needed+=(dpkg-dev man-db lintian)

@@ -19,11 +19,13 @@
 #include <csignal>
 #include <cstdio>
 
-#include "platform/display.h"
 #include "cli/run_command.h"
+#include "multiport/station_grid.h"
+#include "platform/display.h"
+#include "platform/qt_run_state.h"
+#include "platform/qt_sounds.h"
 #include "station/customer_choice.h"
 #include "station/customer_definition.h"
-#include "multiport/station_grid.h"
 
 namespace {
 
@@ -138,6 +140,9 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
     w.title = new QLabel(text("<b>Port " + std::to_string(port) + "</b><br>" + t.device()));
     w.title->setTextFormat(Qt::RichText);
     w.title->setToolTip(text(t.device()));
+    // A long device name is cut rather than widening every tile: eight tiles
+    // fit a small screen, and the tooltip holds the whole name.
+    w.title->setMinimumWidth(60);
     w.run = new QPushButton("Run");
     w.save = new QPushButton("Save");
     // Tab walks the tiles; the buttons are for the mouse (Enter and Ctrl+S
@@ -148,6 +153,11 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
     head->addWidget(w.run);
     head->addWidget(w.save);
     box->addLayout(head);
+    // Legible from the fixture however many tiles share the screen: at
+    // least this cap height, at most the run panel's.
+    constexpr int kLeastTileCapPx = 16;
+    w.state = new platform::RunStateLabel(kLeastTileCapPx, platform::kRunPanelCapHeightPx);
+    box->addWidget(w.state);
     w.log = new QPlainTextEdit;
     w.log->setReadOnly(true);
     w.log->setFocusPolicy(Qt::NoFocus);
@@ -284,6 +294,7 @@ void GridWindow::refresh(int port) {
     w.log->appendPlainText(text(lines[static_cast<std::size_t>(w.lines_shown)]));
   w.log->setStyleSheet(
       QString("QPlainTextEdit { background: %1; color: black; }").arg(colour_name(t->colour())));
+  w.state->set_state(t->state());
   const bool running = t->stage() == multiport::TileStage::kRunning;
   const bool asking = !t->question().empty();
   w.elapsed->setText(asking                 ? "waiting for your answer"
@@ -443,10 +454,16 @@ int run_grid_window(multiport::StationGrid& grid, const std::vector<std::string>
   static char name[] = "ffsload";
   static char* argv[] = {name, nullptr};
   QApplication app(argc, argv);
+  // Each tile's end and question is heard (StationGrid plays them), unless
+  // the station has "sound = off".
+  platform::QtSounds sounds;
+  platform::set_sound_output(&sounds);
+  platform::use_sounds(grid.settings().sound);
   multiport::catch_stop_signals(on_stop_signal);
   GridWindow window(grid, problems);
   window.show();
   QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
   app.exec();
+  platform::set_sound_output(nullptr);
   return 0;
 }

@@ -16,6 +16,10 @@ class QPushButton;
 class QSpinBox;
 class QTimer;
 
+namespace platform {
+class RunStateLabel;
+}
+
 namespace multiport {
 class StationGrid;
 }
@@ -29,6 +33,8 @@ class GridWindow : public QWidget {
     QLabel* title = nullptr;
     QPushButton* run = nullptr;
     QPushButton* save = nullptr;
+    // The state as a word and a sign, as large as the tile allows.
+    platform::RunStateLabel* state = nullptr;
     QPlainTextEdit* log = nullptr;
     QLabel* elapsed = nullptr;
     QLabel* counts = nullptr;

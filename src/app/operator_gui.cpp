@@ -7,9 +7,10 @@
 #include "platform/display.h"
 #include "platform/folders.h"
 #include "platform/qt_panels.h"
+#include "platform/qt_sounds.h"
 #include "platform/serial_operations.h"
-#include "ui/operator_callbacks.h"
 #include "station/panel_location.h"
+#include "ui/operator_callbacks.h"
 #include "ui/panels.h"
 
 int run_operator_gui(int argc, char** argv) {
@@ -26,6 +27,10 @@ int run_operator_gui(int argc, char** argv) {
   {
     platform::QtPanels panels;
     platform::set_user_interface(&panels);
+    // Played at each run's end and question; the station's settings turn
+    // them off (ui::main reads them).
+    platform::QtSounds sounds;
+    platform::set_sound_output(&sounds);
     std::string panel_file = station::find_panel_file();
     if (panel_file.empty()) {
       std::string places;
@@ -37,6 +42,7 @@ int run_operator_gui(int argc, char** argv) {
     } else {
       status = ui::main(panel_file);
     }
+    platform::set_sound_output(nullptr);
     platform::set_user_interface(nullptr);
   }
   platform::close_all_ports();

@@ -86,6 +86,20 @@ std::optional<RunSummary> parse_run_summary(const std::string& line) {
   return summary;
 }
 
+platform::RunState GridTile::state() const {
+  switch (colour_) {
+    case TileColour::kYellow:
+      return platform::RunState::kRunning;
+    case TileColour::kGreen:
+      return platform::RunState::kPass;
+    case TileColour::kRed:
+      return platform::RunState::kFail;
+    case TileColour::kWhite:
+      break;
+  }
+  return platform::RunState::kNone;
+}
+
 void GridTile::run_started() {
   run_pending();
   stage_ = TileStage::kRunning;
@@ -122,7 +136,8 @@ bool GridTile::child_line(bool from_stderr, const std::string& line) {
           // operator that is a handset to do again, as a red run is.
           ++red_;
           colour_ = TileColour::kRed;
-          if (summary->outcome == run::RunOutcome::kNoRun) add_message("no run: " + summary->detail);
+          if (summary->outcome == run::RunOutcome::kNoRun)
+            add_message("no run: " + summary->detail);
         }
         return true;
       }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "multiport/port_supervisor.h"
+#include "platform/run_state.h"
 #include "run/run_session.h"
 
 namespace multiport {
@@ -36,6 +37,10 @@ class GridTile {
   const std::string& device() const { return device_; }
   TileStage stage() const { return stage_; }
   TileColour colour() const { return colour_; }
+  // The state as the tile's word and sign tell it: nothing before the first
+  // run, RUNNING from Run on, then the last run's PASS or FAIL (a run that
+  // could not start or whose process died is a FAIL, as its red says).
+  platform::RunState state() const;
   const std::vector<std::string>& log() const { return log_; }
   // The whole seconds of the last run, "" while a run is under way.
   const std::string& elapsed() const { return elapsed_; }

@@ -5,8 +5,9 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "platform/folders.h"
 #include "multiport/multi_port_run.h"
+#include "platform/folders.h"
+#include "platform/sounds.h"
 #include "station/port_folders.h"
 
 namespace multiport {
@@ -19,17 +20,21 @@ StationGrid::StationGrid(std::string station, const std::vector<platform::Compor
             GridTile* tile = find(port);
             if (!tile) return;
             const bool was_asking = !tile->question().empty();
+            const int runs_before = tile->runs();
             // Between runs, or with a question on the tile, the child waits
             // for the operator, not for the wire.
             if (tile->child_line(from_stderr, line)) supervisor_.watch_silence(port, false);
             if (!was_asking && !tile->question().empty()) supervisor_.watch_silence(port, false);
+            sound_for(*tile, runs_before, was_asking);
             changed(port);
           },
           [this](int port, const ChildEnd& end) {
             GridTile* tile = find(port);
             if (!tile) return;
             if (closing_) tile->quitting();
+            const int runs_before = tile->runs();
             tile->child_ended(end);
+            sound_for(*tile, runs_before, true);
             auto pending = std::find_if(pending_runs_.begin(), pending_runs_.end(),
                                         [port](const auto& p) { return p.first == port; });
             if (pending != pending_runs_.end()) {
@@ -40,14 +45,9 @@ StationGrid::StationGrid(std::string station, const std::vector<platform::Compor
             changed(port);
           }) {
   for (const auto& p : ports) tiles_.emplace_back(p.port, p.device);
-  command_ = [this](int port, const std::string& key) {
-    return std::vector<std::string>{port_program(),
-                                    "run",
-                                    "--port",
-                                    std::to_string(port),
-                                    "--customer",
-                                    key,
-                                    "--repeat"};
+  command_ = [](int port, const std::string& key) {
+    return std::vector<std::string>{port_program(), "run", "--port",  std::to_string(port),
+                                    "--customer",   key,   "--repeat"};
   };
   supervisor_.set_silence_limit_ms(kPortSilenceLimitMs);
   supervisor_.set_child_environment(port_child_environment(records_option, station_, "grid"));
@@ -126,8 +126,18 @@ bool StationGrid::set_operator(const std::string& id, std::string* error) {
   return true;
 }
 
+void StationGrid::sound_for(const GridTile& tile, int runs_before, bool was_asking) {
+  if (tile.runs() > runs_before) {
+    platform::play_sound(tile.state() == platform::RunState::kPass ? platform::Sound::kPass
+                                                                   : platform::Sound::kFail);
+  } else if (!was_asking && !tile.question().empty()) {
+    platform::play_sound(platform::Sound::kQuestion);
+  }
+}
+
 std::string StationGrid::port_folder(int port) const {
-  return (std::filesystem::path(station_) / station::kPortFoldersName / std::to_string(port)).string();
+  return (std::filesystem::path(station_) / station::kPortFoldersName / std::to_string(port))
+      .string();
 }
 
 bool StationGrid::start_child(GridTile& tile, const std::optional<std::string>& unit) {
@@ -147,7 +157,9 @@ bool StationGrid::start_child(GridTile& tile, const std::optional<std::string>& 
   if (operator_) args.push_back("--operator=" + *operator_);
   if (unit) args.push_back("--unit=" + *unit);
   if (folder.empty() || !supervisor_.start(tile.port(), program, args, folder, &error)) {
+    const int runs_before = tile.runs();
     tile.start_failed(error);
+    sound_for(tile, runs_before, true);
     return false;
   }
   // A child that asks each unit's serial asks for the first one too: no
@@ -199,8 +211,8 @@ bool StationGrid::run(int port, const std::optional<std::string>& unit) {
       // A child that is gone already shows as ended at the next poll. One
       // that asks each unit's serial gets it (checked above: no line end
       // inside) or an empty line for none.
-      supervisor_.send(port, (settings_.unit_serial != station::Asking::kOff && unit ? *unit : "") +
-                                 "\n");
+      supervisor_.send(
+          port, (settings_.unit_serial != station::Asking::kOff && unit ? *unit : "") + "\n");
       started = true;
       break;
   }

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/serial_port_config.h"
-#include "station/customer_choice.h"
-#include "station/station_settings.h"
 #include "multiport/grid_tile.h"
 #include "multiport/port_supervisor.h"
+#include "platform/serial_port_config.h"
 #include "run/run_session.h"
+#include "station/customer_choice.h"
+#include "station/station_settings.h"
 
 namespace multiport {
 
@@ -94,6 +94,9 @@ class StationGrid {
   bool start_child(GridTile& tile, const std::optional<std::string>& unit);
   std::string children_key() const;
   void changed(int port);
+  // The sound of what just happened on `tile`: a run ended (PASS or FAIL),
+  // or a question came up that waits for the operator.
+  void sound_for(const GridTile& tile, int runs_before, bool was_asking);
 
   std::string station_;
   std::vector<GridTile> tiles_;

@@ -22,6 +22,7 @@ class HeadlessUserInterface final : public UserInterface {
     std::vector<std::string> lines;
     std::string value;
     std::map<int, int> attributes;
+    RunState state = RunState::kNone;  // the last show_run_state()
   };
   struct Popup {
     std::string title;
@@ -61,6 +62,9 @@ class HeadlessUserInterface final : public UserInterface {
   int confirm_popup(const std::string& title, const std::string& message) override;
   void process_draw_events() override { ++draw_events_; }
   void set_active_control(int panel, int control) override { active_ = {panel, control}; }
+  void show_run_state(int panel, int control, RunState state) override {
+    controls_[{panel, control}].state = state;
+  }
   // The control last given the focus, {-1, -1} before any.
   std::pair<int, int> active_control() const { return active_; }
 

@@ -18,9 +18,11 @@
 #include <QTimer>
 #include <QUiLoader>
 #include <QXmlStreamReader>
+#include <cstdio>
 #include <map>
 
 #include "platform/qt_confirm_box.h"
+#include "platform/qt_run_state.h"
 
 namespace platform {
 
@@ -121,6 +123,7 @@ struct QtPanels::State {
   // is dropped, so a second press cannot start a second run.
   bool input_closed = false;
   bool record_popups_only = false;
+  bool told_no_state_control = false;
   std::vector<Popup> popups;
   std::string error;
   Filter event_filter{*this};
@@ -533,6 +536,20 @@ int QtPanels::confirm_popup(const std::string& title, const std::string& message
 void QtPanels::run_modal(const std::function<void()>& show) {
   FlagSetting open(state_->input_closed, false);  // the operator must close the window
   show();
+}
+
+void QtPanels::show_run_state(int panel, int control, RunState state) {
+  if (auto* label = qobject_cast<QLabel*>(state_->widget(panel, control))) {
+    show_run_state_on(label, state, kRunPanelCapHeightPx);
+  } else if (!state_->told_no_state_control) {
+    // A restyled panel file from before the state: the runs go on, told by
+    // the log's colour alone, and the station's log says why.
+    state_->told_no_state_control = true;
+    std::fprintf(stderr,
+                 "ffsload: the panel file has no label for the run's state (control %d): the "
+                 "result shows by the run log's colour alone\n",
+                 control);
+  }
 }
 
 void QtPanels::set_active_control(int panel, int control) {

@@ -62,6 +62,8 @@ class QtPanels final : public UserInterface {
   void process_draw_events() override;
   void set_active_control(int panel, int control) override;
   void run_modal(const std::function<void()>& show) override;
+  // A label control shows the state in capitals kRunPanelCapHeightPx tall.
+  void show_run_state(int panel, int control, RunState state) override;
 
  private:
   struct State;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/headless_ui.h"
+#include "platform/sounds.h"
 
 namespace platform {
 
@@ -111,6 +112,7 @@ int MessagePopup(const std::string& title, const std::string& message) {
 }
 
 int ConfirmPopup(const std::string& title, const std::string& message) {
+  play_sound(Sound::kQuestion);
   const int answer = g_ui->confirm_popup(title, message);
   return answer == 0 || answer == 1 ? answer : -1;
 }
@@ -122,6 +124,11 @@ int ProcessDrawEvents() {
 
 int SetActiveCtrl(int panel, int control) {
   g_ui->set_active_control(panel, control);
+  return 0;
+}
+
+int SetRunState(int panel, int control, RunState state) {
+  g_ui->show_run_state(panel, control, state);
   return 0;
 }
 

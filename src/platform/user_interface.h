@@ -1,12 +1,14 @@
 // The user-interface operations that the logic and the panel callbacks call
-// (LoadPanel, SetCtrlVal, InsertTextBoxLine, MessagePopup, ...). They forward to the installed front end: the headless
-// run log of the command line and the tests, or the GUI's panels.
+// (LoadPanel, SetCtrlVal, InsertTextBoxLine, MessagePopup, ...). They forward to the installed
+// front end: the headless run log of the command line and the tests, or the GUI's panels.
 #pragma once
 
 #include <functional>
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "platform/run_state.h"
 
 namespace platform {
 
@@ -71,6 +73,10 @@ class UserInterface {
   // Gives a control the keyboard focus; a text field's text is selected, so
   // that the next thing typed (a scan) replaces it.
   virtual void set_active_control(int /*panel*/, int /*control*/) {}
+  // Shows a run's state on a control as a word and a sign in the state's
+  // colours, large enough to read from the fixture; a front end without such
+  // a control shows nothing.
+  virtual void show_run_state(int /*panel*/, int /*control*/, RunState /*state*/) {}
   // Shows a window of the front end's own (the yield report) and returns when
   // the operator has closed it; the operator's input reaches it meanwhile.
   virtual void run_modal(const std::function<void()>& show) { show(); }
@@ -96,9 +102,11 @@ int SetCtrlVal(int panel, int control, const std::string& text);
 int SetCtrlAttribute(int panel, int control, int attribute, int value);
 int GetCtrlAttribute(int panel, int control, int attribute, int* value);
 int MessagePopup(const std::string& title, const std::string& message);
-// 1 Yes, 0 No, -1 no answer (see UserInterface::confirm_popup).
+// 1 Yes, 0 No, -1 no answer (see UserInterface::confirm_popup). The
+// question's sound calls the operator to the screen first.
 int ConfirmPopup(const std::string& title, const std::string& message);
 int ProcessDrawEvents();
 int SetActiveCtrl(int panel, int control);
+int SetRunState(int panel, int control, RunState state);
 
 }  // namespace platform

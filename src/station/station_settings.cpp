@@ -109,9 +109,16 @@ StationSettingsFile read_station_settings(const std::string& file) {
         continue;
       }
       s.fixture_alarm = std::stoi(value);
+    } else if (key == "sound") {
+      if (value != "on" && value != "off") {
+        problem("sound: " + quoted(value) + " is not on or off");
+        continue;
+      }
+      s.sound = value == "on";
     } else {
       problem("unknown setting " + quoted(key) +
-                  " (known: records, unit-serial, unit-serial-pattern, operator, fixture-alarm)",
+                  " (known: records, unit-serial, unit-serial-pattern, operator, fixture-alarm, "
+                  "sound)",
               true);
     }
   }

@@ -26,6 +26,7 @@ struct StationSettings {
   std::optional<SerialPattern> unit_serial_pattern;  // absent: any serial
   Asking operator_id = Asking::kOff;
   int fixture_alarm = 3;  // K red runs in a row on K units; 0 is off
+  bool sound = true;      // the panels' and the grid's sounds at a run's end and a question
 };
 
 // A line of the file that is not a setting this program knows how to use.

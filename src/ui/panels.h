@@ -47,6 +47,10 @@ constexpr int kUnitFieldControl = 23;
 constexpr int kOperatorNameControl = 24;
 constexpr int kUnitStatusControl = 25;
 constexpr int kFixtureAlarmControl = 26;
+// The run's state as a word and a sign in large letters (RUNNING, PASS ✓,
+// FAIL ✗): the result for an operator who cannot tell the log's red from its
+// green, or who reads it from the fixture.
+constexpr int kRunStateControl = 27;
 
 // Ports whose label the run panel shows ("COM 1" to "COM 6").
 constexpr int kLastLabelledPort = 6;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/run_panel.h"
+#include "platform/sounds.h"
 #include "platform/user_interface.h"
 #include "records/fixture_alarm.h"
 #include "run/recording.h"
@@ -40,6 +41,18 @@ void show_alarm(int port, const records::FixtureAlarm& alarm) {
   SetCtrlAttribute(runPanel, kFixtureAlarmControl, kAttrVisible, 1);
 }
 
+// The run under way, then its result as a word, a sign and a sound: the
+// operator at the fixture hears it and need not tell red from green. A run
+// that could not start is no pass: a handset to do again, as a red one is.
+void run_and_tell(const run::RunContext& context) {
+  SetRunState(runPanel, kRunStateControl, RunState::kRunning);
+  ProcessDrawEvents();
+  const run::RunResult result = run::run_script(context);
+  const bool pass = result.outcome == run::RunOutcome::kGreen;
+  SetRunState(runPanel, kRunStateControl, pass ? RunState::kPass : RunState::kFail);
+  play_sound(pass ? Sound::kPass : Sound::kFail);
+}
+
 void refuse(const std::string& why) {
   SetCtrlVal(runPanel, kUnitStatusControl, why);
   SetActiveCtrl(runPanel, kUnitFieldControl);
@@ -59,6 +72,7 @@ bool load_station_settings() {
     return false;
   }
   g_settings = file.settings;
+  use_sounds(g_settings.sound);
   return true;
 }
 
@@ -121,6 +135,7 @@ bool prepare_run_panel(int port) {
     return false;
   }
   SetCtrlVal(runPanel, kUnitStatusControl, "");
+  SetRunState(runPanel, kRunStateControl, RunState::kNone);
   g_panel_context.fixture_alarm_runs = g_settings.fixture_alarm;
   show_alarm(port, run::read_fixture_alarm(port, g_panel_context.records_option,
                                            g_settings.fixture_alarm));
@@ -135,7 +150,7 @@ bool prepare_run_panel(int port) {
 
 void run_with_unit() {
   if (g_settings.unit_serial == station::Asking::kOff) {
-    run::run_script(g_panel_context);
+    run_and_tell(g_panel_context);
     return;
   }
   std::string serial;
@@ -158,7 +173,7 @@ void run_with_unit() {
   SetCtrlVal(runPanel, kUnitStatusControl, unit ? "unit " + *unit : "");
   run::RunContext context = g_panel_context;
   context.unit_serial = unit;
-  run::run_script(context);
+  run_and_tell(context);
   SetCtrlVal(runPanel, kUnitFieldControl, "");
   SetActiveCtrl(runPanel, kUnitFieldControl);
 }

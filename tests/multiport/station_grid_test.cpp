@@ -14,6 +14,7 @@
 #include "platform/serial_port_config.h"
 #include "station/customer_definition.h"
 #include "support/hidden_identities.h"
+#include "support/recorded_sounds.h"
 #include "support/temp_dir.h"
 
 using testing_support::TempDir;
@@ -206,6 +207,43 @@ read a || exit 0
 echo "answer $a"; echo "ffsload: IMEI 0102030405060708 answered $a" >&2
 [ "$1" = 2 ] && exec sleep 30
 echo "run 1: green, 1 s"; read a)";
+
+TEST_F(Grid, each_tiles_end_and_new_question_is_heard_once_and_its_state_told_in_words) {
+  testing_support::RecordedSounds sounds;
+  using platform::RunState;
+  using platform::Sound;
+  make({1, 2, 3},
+       R"(case $1 in
+            1) echo "run 1: green, 1 s"; read a ;;
+            2) echo "run 1: red, 0 s, line 1: ti => 100"; read a ;;
+            3) echo "ti => 0"; kill -SEGV $$ ;;
+          esac)");
+  EXPECT_EQ(tile(1).state(), RunState::kNone);
+  grid->run_all();
+  EXPECT_EQ(tile(1).state(), RunState::kRunning);
+  ASSERT_TRUE(until([&] { return idle(1) && idle(2) && idle(3); }));
+  EXPECT_EQ(tile(1).state(), RunState::kPass);
+  EXPECT_EQ(tile(2).state(), RunState::kFail);
+  EXPECT_EQ(tile(3).state(), RunState::kFail);  // its process died mid-run
+  EXPECT_EQ(sounds.count(Sound::kPass), 1);
+  EXPECT_EQ(sounds.count(Sound::kFail), 2);
+  EXPECT_EQ(sounds.played.size(), 3u);
+  grid->close();
+  ASSERT_TRUE(until([&] { return grid->finished(); }));
+  EXPECT_EQ(sounds.played.size(), 3u);  // quitting children end no run
+
+  sounds.played.clear();
+  make({1}, kAskingChild);
+  grid->run_all();
+  ASSERT_TRUE(until([&] { return !tile(1).question().empty(); }));
+  for (int i = 0; i < 5; ++i) grid->poll(10);
+  EXPECT_EQ(sounds.played, std::vector<Sound>{Sound::kQuestion});  // once, not per poll
+  ASSERT_TRUE(grid->answer(1, true));
+  ASSERT_TRUE(until([&] { return idle(1); }));
+  EXPECT_EQ(sounds.played, (std::vector<Sound>{Sound::kQuestion, Sound::kPass}));
+  grid->close();
+  ASSERT_TRUE(until([&] { return grid->finished(); }));
+}
 
 TEST_F(Grid, a_pending_imei_question_waits_on_its_tile_without_the_hang_watch_until_answered) {
   make({1, 2}, kAskingChild);

@@ -46,6 +46,7 @@ TEST(StationSettings, a_station_without_the_file_or_the_keys_asks_for_nothing) {
   EXPECT_EQ(file.settings.unit_serial, Asking::kOff);
   EXPECT_EQ(file.settings.operator_id, Asking::kOff);
   EXPECT_EQ(file.settings.fixture_alarm, 3);
+  EXPECT_TRUE(file.settings.sound);  // the panels and the grid are heard
   TempDir::write("ffsload.conf", "# records only\nrecords = other.sqlite\n");
   file = station::read_station_settings();
   EXPECT_TRUE(file.found);
@@ -61,6 +62,7 @@ TEST(StationSettings, every_key_is_read_and_the_records_location_still_finds_its
                  "  unit-serial-pattern =  SN[0-9]{6}\n"
                  "operator=optional\n"
                  "fixture-alarm = 0\n"
+                 "sound = off\n"
                  "records = line.sqlite\n");
   const auto file = station::read_station_settings();
   EXPECT_TRUE(file.problems.empty());
@@ -69,6 +71,7 @@ TEST(StationSettings, every_key_is_read_and_the_records_location_still_finds_its
   EXPECT_EQ(file.settings.unit_serial_pattern->text(), "SN[0-9]{6}");
   EXPECT_EQ(file.settings.operator_id, Asking::kOptional);
   EXPECT_EQ(file.settings.fixture_alarm, 0);
+  EXPECT_FALSE(file.settings.sound);
   EXPECT_EQ(records::resolve_location("").url, "line.sqlite");
 
   // Whole match: a serial with more around it is refused.
@@ -88,9 +91,11 @@ TEST(StationSettings, mistakes_are_named_by_line_and_only_unknown_keys_let_runs_
                  "operator = sometimes\n"
                  "unit-serial-pattern = SN([0-9]\n"
                  "fixture-alarm = -1\n"
-                 "fixture-alarm = three\n");
+                 "fixture-alarm = three\n"
+                 "sound = off\n"
+                 "sound = loud\n");
   const auto file = station::read_station_settings();
-  ASSERT_EQ(file.problems.size(), 6u);
+  ASSERT_EQ(file.problems.size(), 7u);
   EXPECT_EQ(file.problems[0].line, 2);
   EXPECT_TRUE(file.problems[0].unknown_key);
   EXPECT_TRUE(file.problems[1].unknown_key);
@@ -101,21 +106,28 @@ TEST(StationSettings, mistakes_are_named_by_line_and_only_unknown_keys_let_runs_
             "unit-serial-pattern: \"SN([0-9]\" is not a pattern RE2 takes: missing ): SN([0-9]");
   EXPECT_EQ(file.problems[4].line, 6);
   EXPECT_EQ(file.problems[5].line, 7);
+  EXPECT_EQ(file.problems[6].line, 9);
+  EXPECT_EQ(file.problems[6].text, "sound: \"loud\" is not on or off");
   EXPECT_EQ(file.refusal(),
             "ffsload.conf line 4: operator: \"sometimes\" is not off, optional or required");
   // A bad value leaves its default: nothing is half-set.
   EXPECT_EQ(file.settings.operator_id, Asking::kOff);
   EXPECT_FALSE(file.settings.unit_serial_pattern);
   EXPECT_EQ(file.settings.fixture_alarm, 3);
+  EXPECT_FALSE(file.settings.sound);  // the good line before stands
 
   const SettingsCheck checked = check_settings();
   const std::string& text = checked.text;
-  EXPECT_EQ(checked.errors, 4);
+  EXPECT_EQ(checked.errors, 5);
   EXPECT_EQ(checked.warnings, 2);
   EXPECT_NE(text.find("ffsload.conf:2: warning: unknown setting \"unit-serail\""),
             std::string::npos)
       << text;
   EXPECT_NE(text.find("ffsload.conf:5: error: unit-serial-pattern: "), std::string::npos) << text;
+  EXPECT_NE(text.find("ffsload.conf:9: error: sound: \"loud\" is not on or off; runs and panels "
+                      "refuse to start"),
+            std::string::npos)
+      << text;
 }
 
 TEST(StationSettings, serials_a_scanner_or_a_person_should_not_send_are_refused_not_stored) {

@@ -7,6 +7,7 @@
 
 #include "platform/headless_ui.h"
 #include "run/imei_journal.h"
+#include "support/recorded_sounds.h"
 
 namespace {
 
@@ -46,4 +47,16 @@ TEST_F(PendingImeiAnswer, the_question_is_echoed_where_message_boxes_go) {
   ASSERT_NE(std::fgets(text, sizeof text, out), nullptr);
   EXPECT_STREQ(text, "Pending IMEI: Is this that handset?\n");
   std::fclose(out);
+}
+
+TEST_F(PendingImeiAnswer, a_question_calls_the_operator_with_its_sound_unless_sounds_are_off) {
+  testing_support::RecordedSounds sounds;
+  ui.queue_confirm_answer(1);
+  EXPECT_EQ(ask(), fs::PendingAnswer::kRestore);
+  EXPECT_EQ(sounds.played, std::vector<platform::Sound>{platform::Sound::kQuestion});
+  platform::use_sounds(false);
+  ui.queue_confirm_answer(0);
+  EXPECT_EQ(ask(), fs::PendingAnswer::kKeepAside);
+  EXPECT_EQ(sounds.played.size(), 1u);  // silence, and the question still asked
+  EXPECT_EQ(ui.confirms().size(), 2u);
 }
