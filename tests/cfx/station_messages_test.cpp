@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "cfx/endpoint_events.h"
+#include "cfx/queue.h"
+#include "support/temp_dir.h"
+
 namespace {
 
 cfx::RunFacts facts() {
@@ -106,6 +110,36 @@ TEST(CfxStationMessages, AFaultIsClearedByTheOccurrenceItRaised) {
                                           "2b9f6f4e-3f1c-4a8e-9d51-0c2b7d0f3a11", std::nullopt);
   EXPECT_EQ(cleared.body["FaultOccurrenceId"], "2b9f6f4e-3f1c-4a8e-9d51-0c2b7d0f3a11");
   EXPECT_TRUE(cleared.body["Operator"].is_null());
+}
+
+TEST(CfxStationMessages, TheActiveFaultsAreTheHeartbeatsAndEndpointConnectedIsQueuedOnlyWithCfx) {
+  testing_support::TempDir dir;
+  cfx::Settings off;
+  std::string error;
+  EXPECT_TRUE(cfx::queue_endpoint_connected(dir.path(), off, 1796749565123, &error));
+  EXPECT_FALSE(cfx::Queue::open_for_reading(dir.path(), &error));  // nothing created
+  cfx::Settings on;
+  on.enabled = true;
+  on.handle = "Acme.Loader.T1";
+  ASSERT_TRUE(cfx::queue_endpoint_connected(dir.path(), on, 1796749565123, &error)) << error;
+  auto queue = cfx::Queue::open(dir.path(), &error);
+  ASSERT_TRUE(queue) << error;
+  const auto waiting = queue->waiting(10);
+  ASSERT_EQ(waiting.size(), 1u);
+  const auto j = nlohmann::json::parse(waiting[0].json);
+  EXPECT_EQ(j["MessageName"], "CFX.EndpointConnected");
+  EXPECT_EQ(j["MessageBody"]["CFXHandle"], "Acme.Loader.T1");
+
+  EXPECT_EQ(cfx::active_faults(*queue), nlohmann::ordered_json::array());
+  cfx::FaultFacts f;
+  f.port = 2;
+  const auto fault = cfx::fault_object(f, "2b9f6f4e-3f1c-4a8e-9d51-0c2b7d0f3a11");
+  ASSERT_TRUE(
+      queue->add({}, {{"fault.port.2.open", fault.dump()}, {"fault.port.3.x", "junk"}}, &error));
+  const auto active = cfx::active_faults(*queue);
+  ASSERT_EQ(active.size(), 1u);
+  EXPECT_EQ(active[0], fault);
+  EXPECT_EQ(cfx::heartbeat(kSender, 1, 60, active).body["ActiveFaults"][0]["Lane"], 2);
 }
 
 }  // namespace
