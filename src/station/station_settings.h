@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cfx/cfx_settings.h"
 #include "station/serial_pattern.h"
 
 namespace station {
@@ -27,6 +28,7 @@ struct StationSettings {
   Asking operator_id = Asking::kOff;
   int fixture_alarm = 3;  // K red runs in a row on K units; 0 is off
   bool sound = true;      // the panels' and the grid's sounds at a run's end and a question
+  cfx::Settings cfx;      // the factory network's messages; off without cfx-broker
 };
 
 // A line of the file that is not a setting this program knows how to use.

@@ -26,6 +26,7 @@ grep -q '^ Depends:.*libunistring2' <<<"$info" || fail "the package does not dep
 grep -q '^ Depends:.*libre2' <<<"$info" || fail "the package does not depend on libre2"
 grep -q '^ Depends:.*libqt6multimedia6' <<<"$info" ||
   fail "the package does not depend on Qt Multimedia (the end-of-run sounds)"
+grep -q '^ Depends:.*libnettle8' <<<"$info" || fail "the package does not depend on libnettle8"
 # Errors fail the test; warnings and notes are printed, for the reviewer.
 command -v lintian >/dev/null || fail "lintian is not installed (scripts/setup.sh installs it)"
 lintian_rc=0
