@@ -19,6 +19,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "cli/cfx_sender_child.h"
 #include "platform/display.h"
 #include "cli/run_command.h"
 #include "station/customer_choice.h"
@@ -444,6 +445,8 @@ int run_grid_window(multiport::StationGrid& grid, const std::vector<std::string>
   static char* argv[] = {name, nullptr};
   QApplication app(argc, argv);
   multiport::catch_stop_signals(on_stop_signal);
+  // The station's messages flow while the grid is open.
+  cli::CfxSenderWhileOpen sender;
   GridWindow window(grid, problems);
   window.show();
   QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
