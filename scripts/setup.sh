@@ -10,9 +10,12 @@ set -euo pipefail
 # for the yield chart; the line board an HTTP server from Debian; the tests'
 # tree GoogleTest. The unit serial's pattern is matched by RE2 (linear time);
 # Unicode's categories and names, for the characters an identity must not
-# hold, come from libunistring.
+# hold, come from libunistring. The factory network's messages (IPC-CFX) are
+# JSON written by nlohmann-json (header only, keeps field order) and carry
+# SHA-256 digests from Nettle (every Debian system has libnettle for GnuTLS).
 needed=(cmake ninja-build g++ ccache pkg-config libgtest-dev libcli11-dev libsqlite3-dev libpq-dev
-  qt6-base-dev qt6-tools-dev qt6-svg-dev libcpp-httplib-dev libre2-dev libunistring-dev)
+  qt6-base-dev qt6-tools-dev qt6-svg-dev libcpp-httplib-dev libre2-dev libunistring-dev
+  nlohmann-json3-dev nettle-dev)
 if [ "${1:-}" != demo ]; then
   # The tests' own tools: Python for the checks that the tests run,
   # a throwaway PostgreSQL server, a virtual display with keystrokes and

@@ -1,5 +1,6 @@
 #include "check/settings_check.h"
 
+#include "cfx/cfx_settings.h"
 #include "station/station_settings.h"
 
 namespace check {
@@ -15,6 +16,20 @@ void check_station_settings(Report& report) {
       report.error(station::kStationSettingsFile, p.line,
                    p.text + "; runs and panels refuse to start");
     }
+  }
+  const cfx::Settings& cfx = file.settings.cfx;
+  if (!cfx.enabled) return;
+  // What the sender would find only when it connects: a password it cannot
+  // read. The password itself is never read out.
+  std::string why;
+  if (!cfx.password_file.empty() && !cfx::broker_password(cfx, &why)) {
+    report.error(station::kStationSettingsFile, 0,
+                 why + "; the station's CFX messages wait in its queue until it can be read");
+  }
+  if (!cfx.broker.user.empty() && cfx.password_file.empty() && !cfx::broker_password(cfx, &why)) {
+    report.warning(station::kStationSettingsFile, 0,
+                   "cfx-broker names the user " + cfx.broker.user +
+                       " but there is no password (cfx-password-file or FFSLOAD_CFX_PASSWORD)");
   }
 }
 

@@ -12,4 +12,11 @@ std::time_t utc_seconds(std::tm* calendar) {
   return timegm(calendar);
 }
 
+std::tm local_calendar(std::time_t seconds, long* utc_offset_s) {
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  if (utc_offset_s) *utc_offset_s = local.tm_gmtoff;
+  return local;
+}
+
 }  // namespace platform

@@ -15,4 +15,8 @@ std::tm utc_calendar(std::time_t seconds);
 // February 30 becomes March 1 or 2, a 25th hour the next day.
 std::time_t utc_seconds(std::tm* calendar);
 
+// The station's local calendar of a moment, and in *utc_offset_s how far its
+// local time is ahead of UTC then (seconds; negative west of Greenwich).
+std::tm local_calendar(std::time_t seconds, long* utc_offset_s);
+
 }  // namespace platform

@@ -73,6 +73,7 @@ StationSettingsFile read_station_settings(const std::string& file) {
   auto problem = [&](const std::string& text, bool unknown = false) {
     result.problems.push_back({number, text, unknown});
   };
+  int cfx_line = 0;  // where the findings of the cfx settings together point
   while (std::getline(in, raw)) {
     ++number;
     const std::string line = trim(raw);
@@ -109,12 +110,19 @@ StationSettingsFile read_station_settings(const std::string& file) {
         continue;
       }
       s.fixture_alarm = std::stoi(value);
+    } else if (cfx::is_cfx_key(key)) {
+      cfx_line = number;
+      if (std::string why = cfx::read_cfx_setting(&s.cfx, key, value); !why.empty()) problem(why);
     } else {
       problem("unknown setting " + quoted(key) +
-                  " (known: records, unit-serial, unit-serial-pattern, operator, fixture-alarm)",
+                  " (known: records, unit-serial, unit-serial-pattern, operator, fixture-alarm, "
+                  "cfx-broker, cfx-password-file, cfx-target, cfx-handle, cfx-heartbeat, "
+                  "cfx-validate, cfx-mes, cfx-validate-timeout, cfx-listen)",
               true);
     }
   }
+  number = cfx_line;
+  for (const std::string& why : cfx::finish_cfx_settings(&s.cfx)) problem(why);
   return result;
 }
 

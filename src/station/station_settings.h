@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cfx/cfx_settings.h"
 #include "station/serial_pattern.h"
 
 namespace station {
@@ -26,6 +27,7 @@ struct StationSettings {
   std::optional<SerialPattern> unit_serial_pattern;  // absent: any serial
   Asking operator_id = Asking::kOff;
   int fixture_alarm = 3;  // K red runs in a row on K units; 0 is off
+  cfx::Settings cfx;      // the factory network's messages; off without cfx-broker
 };
 
 // A line of the file that is not a setting this program knows how to use.

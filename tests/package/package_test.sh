@@ -24,6 +24,7 @@ grep -q '^ Depends:.*libqt6widgets6' <<<"$info" || fail "the package does not de
 grep -q '^ Depends:.*libpq5' <<<"$info" || fail "the package does not depend on libpq5"
 grep -q '^ Depends:.*libunistring2' <<<"$info" || fail "the package does not depend on libunistring2"
 grep -q '^ Depends:.*libre2' <<<"$info" || fail "the package does not depend on libre2"
+grep -q '^ Depends:.*libnettle8' <<<"$info" || fail "the package does not depend on libnettle8"
 # Errors fail the test; warnings and notes are printed, for the reviewer.
 command -v lintian >/dev/null || fail "lintian is not installed (scripts/setup.sh installs it)"
 lintian_rc=0

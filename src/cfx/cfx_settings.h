@@ -1,0 +1,78 @@
+// The station's IPC-CFX settings in "ffsload.conf": where the broker is, the
+// address to publish to, the station's handle, the heartbeat, and the MES's
+// word before a unit is loaded. All off until "cfx-broker" is set, so a
+// station without them runs as it always has. A password is never a setting:
+// it comes from "cfx-password-file" or FFSLOAD_CFX_PASSWORD, and no message,
+// title or error shows it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cfx {
+
+enum class Validate { kOff, kRequired, kAdvisory };
+
+// An AMQP URL taken apart: amqp://[user@]host[:port][/vhost], amqps:// for TLS.
+struct AmqpUrl {
+  bool tls = false;
+  std::string user;  // empty: SASL ANONYMOUS
+  std::string host;
+  int port = 5672;    // 5671 for amqps
+  std::string vhost;  // empty: the broker's default
+};
+
+struct Settings {
+  bool enabled = false;    // cfx-broker set
+  std::string broker_url;  // amqp://[user@]host[:port][/vhost] or amqps://
+  AmqpUrl broker;          // broker_url taken apart
+  std::string password_file;
+  std::string target = "/exchange/cfx";
+  std::string handle;    // default "FFSLoad.ffsload.<host name>"
+  int heartbeat_s = 60;  // 1..300
+  Validate validate = Validate::kOff;
+  std::string mes_url;  // cfx-mes = URL HANDLE
+  std::string mes_handle;
+  int validate_timeout_s = 5;
+  std::string listen;  // ADDR:PORT, empty = off
+};
+
+constexpr int kDefaultHeartbeatS = 60;
+constexpr int kLongestHeartbeatS = 300;
+constexpr int kLongestValidateTimeoutS = 120;
+
+// Whether `key` is one of the settings above.
+bool is_cfx_key(const std::string& key);
+
+// Takes one "KEY = VALUE" line of a cfx key into *settings. Returns "" when
+// the value is good, else the problem in words ("cfx-heartbeat: \"0\" is not
+// a number of seconds from 1 to 300"); a bad value leaves the setting as it
+// was. Never quotes a password.
+std::string read_cfx_setting(Settings* settings, const std::string& key, const std::string& value);
+
+// After every line: the defaults that depend on the host (the handle) and
+// the findings that need several settings together (cfx-validate without
+// cfx-mes). `enabled` follows cfx-broker.
+std::vector<std::string> finish_cfx_settings(Settings* settings);
+
+// Takes an AMQP URL apart; nullopt with *why when it is not one. A password
+// in the URL is refused (it would show wherever the URL is shown).
+std::optional<AmqpUrl> parse_amqp_url(const std::string& url, std::string* why);
+
+// The URL with any password written as "***", for a message.
+std::string redacted_url(const std::string& url);
+
+// The handle a station gets without "cfx-handle": "FFSLoad.ffsload." and the
+// host's name up to its first dot (a handle is Vendor.Model.Serial).
+std::string default_handle();
+
+// "off", "required", "advisory"
+const char* validate_name(Validate validate);
+
+// The password for the broker: the first line of `password_file` when one is
+// set, else FFSLOAD_CFX_PASSWORD; nullopt when there is none. *error says
+// why a set file cannot be read (without its content).
+std::optional<std::string> broker_password(const Settings& settings, std::string* error);
+
+}  // namespace cfx

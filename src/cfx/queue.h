@@ -1,0 +1,114 @@
+// The station's durable queue of IPC-CFX messages: a SQLite file
+// "cfx-queue.sqlite" in the station folder. A run adds its messages, flushed
+// to disk before it goes on, and never waits on the network; the sender
+// (ffsload-cfx) hands them to the broker oldest first and removes each only
+// once the broker accepted it. A message is queued once however often it is
+// added (its UniqueID), so one built again after a crash is not sent twice.
+// A message the broker refused is set aside with the reason, counted and
+// kept, never holding back the ones after it.
+//
+// One Queue is used by one thread; several processes (the ports of a
+// station, the sender) share the file, each waiting up to the busy timeout
+// for another's write.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cfx/envelope.h"
+
+struct sqlite3;
+
+namespace cfx {
+
+constexpr const char* kQueueFile = "cfx-queue.sqlite";
+constexpr int kQueueBusyTimeoutMs = 5000;
+
+struct QueuedMessage {
+  std::int64_t seq = 0;  // the order of sending
+  std::string unique_id, message_name;
+  std::string subject;     // "<handle>.<MessageName>"
+  std::string target;      // "" for a message without one
+  std::string request_id;  // ""
+  std::string json;        // the envelope
+  std::int64_t queued_at_ms = 0;
+};
+
+struct QueueStatus {
+  std::int64_t waiting = 0, set_aside = 0;
+  std::optional<std::int64_t> oldest_waiting_ms, last_delivered_ms;  // UTC ms
+};
+
+struct SetAsideMessage {
+  std::int64_t seq = 0;
+  std::string unique_id, message_name, reason;
+  std::int64_t set_aside_at_ms = 0;
+};
+
+// A small fact the station keeps beside its messages and changes in the same
+// transaction (the last operator of a port, a port's state, an active
+// fault); nullopt as the value removes it.
+struct Fact {
+  std::string key;
+  std::optional<std::string> value;
+};
+
+class Queue {
+ public:
+  // Opens for writing, creating the file when there is none; null with *error
+  // ("cfx-queue.sqlite in FOLDER: REASON") when it cannot.
+  static std::unique_ptr<Queue> open(const std::string& station_folder, std::string* error);
+  // Opens an existing queue for reading only (report, board, --status); null
+  // with *error empty when the station has no queue, never creating one.
+  static std::unique_ptr<Queue> open_for_reading(const std::string& station_folder,
+                                                 std::string* error);
+  ~Queue();
+  Queue(const Queue&) = delete;
+  Queue& operator=(const Queue&) = delete;
+
+  // Adds the messages in their order, and sets the facts, in one
+  // transaction on disk when this returns true. A message whose UniqueID the
+  // queue already has (waiting, set aside or delivered in the last days) is
+  // not added again.
+  bool add(std::span<const Envelope> messages, std::string* error);
+  bool add(std::span<const Envelope> messages, const std::vector<Fact>& facts, std::string* error);
+
+  // Up to `limit` messages waiting, oldest first (not the ones set aside).
+  std::vector<QueuedMessage> waiting(int limit);
+  // The broker accepted message `seq`: it no longer waits.
+  bool remove(std::int64_t seq, std::int64_t delivered_at_ms);
+  // The broker refused message `seq` for what it holds.
+  bool set_aside(std::int64_t seq, const std::string& reason);
+  std::vector<SetAsideMessage> set_aside_messages(int limit);
+  QueueStatus status();
+
+  std::optional<std::string> fact(const std::string& key);
+  // Every fact whose key starts with `prefix`, by key.
+  std::vector<std::pair<std::string, std::string>> facts_starting(const std::string& prefix);
+
+  // The last error of this connection, for a caller that got false or nothing.
+  const std::string& last_error() const { return error_; }
+  const std::string& path() const { return path_; }
+
+ private:
+  Queue(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+  bool execute(const char* sql);
+  bool fail(const std::string& what);
+  void forget_old_deliveries();
+
+  sqlite3* db_ = nullptr;
+  std::string path_;
+  std::string error_;
+  int removals_ = 0;
+};
+
+// How long the UniqueIDs of delivered messages are kept, so that a message
+// built again after a crash is recognised: days beyond any restart.
+constexpr std::int64_t kDeliveredKeptMs = 7LL * 24 * 3600 * 1000;
+
+}  // namespace cfx

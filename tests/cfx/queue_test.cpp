@@ -1,0 +1,144 @@
+#include "cfx/queue.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "support/temp_dir.h"
+
+namespace {
+
+cfx::Envelope message(const std::string& name, const std::string& id) {
+  cfx::Envelope e;
+  e.message_name = name;
+  e.unique_id = id;
+  e.time_stamp = "2026-12-08T17:06:05.123+00:00";
+  e.source = "FFSLoad.ffsload.st04";
+  e.body = cfx::body_of(name);
+  return e;
+}
+
+std::vector<std::string> waiting_ids(cfx::Queue& q) {
+  std::vector<std::string> ids;
+  for (const auto& m : q.waiting(100)) ids.push_back(m.unique_id);
+  return ids;
+}
+
+TEST(CfxQueue, KeepsOrderAndQueuesEachUniqueIdOnce) {
+  testing_support::TempDir dir;
+  std::string error;
+  auto q = cfx::Queue::open(dir.path(), &error);
+  ASSERT_TRUE(q) << error;
+  const std::vector<cfx::Envelope> first = {message("CFX.Production.WorkStarted", "a"),
+                                            message("CFX.Production.WorkCompleted", "b")};
+  ASSERT_TRUE(q->add(first, &error)) << error;
+  // Built again after a crash: "b" again, then a new one.
+  const std::vector<cfx::Envelope> again = {message("CFX.Production.WorkCompleted", "b"),
+                                            cfx::Envelope(message("CFX.Heartbeat", "c"))};
+  ASSERT_TRUE(q->add(again, &error)) << error;
+  EXPECT_EQ(waiting_ids(*q), (std::vector<std::string>{"a", "b", "c"}));
+
+  const auto w = q->waiting(1);
+  ASSERT_EQ(w.size(), 1u);
+  EXPECT_EQ(w[0].subject, "FFSLoad.ffsload.st04.CFX.Production.WorkStarted");
+  EXPECT_EQ(w[0].message_name, "CFX.Production.WorkStarted");
+  EXPECT_EQ(nlohmann::json::parse(w[0].json)["UniqueID"], "a");
+  EXPECT_EQ(w[0].target, "");
+}
+
+TEST(CfxQueue, DeliveredAndSetAsideMessagesNoLongerWaitAndAreNotQueuedAgain) {
+  testing_support::TempDir dir;
+  std::string error;
+  auto q = cfx::Queue::open(dir.path(), &error);
+  ASSERT_TRUE(q) << error;
+  const std::vector<cfx::Envelope> three = {
+      message("CFX.Heartbeat", "a"), message("CFX.Heartbeat", "b"), message("CFX.Heartbeat", "c")};
+  ASSERT_TRUE(q->add(three, &error));
+  auto w = q->waiting(10);
+  ASSERT_EQ(w.size(), 3u);
+  EXPECT_TRUE(q->remove(w[0].seq, 1796749565123));
+  EXPECT_TRUE(q->set_aside(w[1].seq, "rejected: amqp:not-allowed"));
+  EXPECT_EQ(waiting_ids(*q), (std::vector<std::string>{"c"}));
+
+  const cfx::QueueStatus s = q->status();
+  EXPECT_EQ(s.waiting, 1);
+  EXPECT_EQ(s.set_aside, 1);
+  ASSERT_TRUE(s.oldest_waiting_ms);
+  EXPECT_EQ(s.last_delivered_ms, 1796749565123);
+  const auto aside = q->set_aside_messages(10);
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_EQ(aside[0].unique_id, "b");
+  EXPECT_EQ(aside[0].reason, "rejected: amqp:not-allowed");
+
+  ASSERT_TRUE(q->add(three, &error));  // all three known already
+  EXPECT_EQ(waiting_ids(*q), (std::vector<std::string>{"c"}));
+}
+
+TEST(CfxQueue, WhatWasAddedSurvivesAProcessThatDiesWithoutClosingAndAReopen) {
+  testing_support::TempDir dir;
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::string error;
+    auto q = cfx::Queue::open(dir.path(), &error);
+    const std::vector<cfx::Envelope> one = {message("CFX.Production.WorkStarted", "x")};
+    const bool added = q && q->add(one, {{"operator.port.1", "op-7"}}, &error);
+    _exit(added ? 0 : 1);  // no destructor, no close: as a kill after the add
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  std::string error;
+  auto q = cfx::Queue::open(dir.path(), &error);
+  ASSERT_TRUE(q) << error;
+  EXPECT_EQ(waiting_ids(*q), (std::vector<std::string>{"x"}));
+  EXPECT_EQ(q->fact("operator.port.1"), "op-7");
+}
+
+TEST(CfxQueue, FactsChangeWithTheMessagesAndAreListedByPrefix) {
+  testing_support::TempDir dir;
+  std::string error;
+  auto q = cfx::Queue::open(dir.path(), &error);
+  ASSERT_TRUE(q);
+  ASSERT_TRUE(
+      q->add({}, {{"fault.port.2", "{}"}, {"fault.port.1", "{\"a\":1}"}, {"x", "y"}}, &error));
+  EXPECT_EQ(q->facts_starting("fault."),
+            (std::vector<std::pair<std::string, std::string>>{{"fault.port.1", "{\"a\":1}"},
+                                                              {"fault.port.2", "{}"}}));
+  ASSERT_TRUE(q->add({}, {{"fault.port.1", std::nullopt}}, &error));
+  EXPECT_EQ(q->facts_starting("fault.").size(), 1u);
+  EXPECT_FALSE(q->fact("fault.port.1"));
+}
+
+TEST(CfxQueue, ReadersNeverCreateAQueueAndSeeWhatWriterAdded) {
+  testing_support::TempDir dir;
+  std::string error = "untouched";
+  EXPECT_FALSE(cfx::Queue::open_for_reading(dir.path(), &error));
+  EXPECT_EQ(error, "");
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(dir.path()) / cfx::kQueueFile));
+
+  auto writer = cfx::Queue::open(dir.path(), &error);
+  ASSERT_TRUE(writer);
+  const std::vector<cfx::Envelope> one = {message("CFX.Heartbeat", "a")};
+  ASSERT_TRUE(writer->add(one, &error));
+  auto reader = cfx::Queue::open_for_reading(dir.path(), &error);
+  ASSERT_TRUE(reader) << error;
+  EXPECT_EQ(reader->status().waiting, 1);
+}
+
+TEST(CfxQueue, AFolderThatCannotHoldTheFileIsAnErrorWithItsName) {
+  testing_support::TempDir dir;
+  std::string error;
+  EXPECT_FALSE(cfx::Queue::open(dir.path() + "/no/such/folder", &error));
+  EXPECT_NE(error.find("cfx-queue.sqlite"), std::string::npos) << error;
+  // Not a database: refused with the reason, never overwritten.
+  testing_support::TempDir::write(cfx::kQueueFile, "this is not a database, but a file of its own");
+  EXPECT_FALSE(cfx::Queue::open(dir.path(), &error));
+  EXPECT_NE(error.find("cfx-queue.sqlite"), std::string::npos) << error;
+  EXPECT_EQ(testing_support::TempDir::read(cfx::kQueueFile),
+            "this is not a database, but a file of its own");
+}
+
+}  // namespace
