@@ -14,7 +14,7 @@
 #include <proton/listener.hpp>
 #include <string>
 
-#include "cfx/endpoint_messages.h"
+#include "cfx/request_answers.h"
 #include "cfx/queue.h"
 #include "cfx/station_lock.h"
 #include "cfx/unit_validation.h"

@@ -10,6 +10,7 @@
 #include <proton/transport.hpp>
 #include <proton/work_queue.hpp>
 
+#include "cfx/station_messages.h"
 #include "cfxnet/amqp_framing.h"
 #include "platform/child_process.h"
 
@@ -44,7 +45,9 @@ QueueSender::QueueSender(SenderConfig config, std::unique_ptr<cfx::Queue> queue)
 
 void QueueSender::on_container_start(proton::container& c) {
   container_ = &c;
-  add_own(cfx::endpoint_connected(config_.facts, utc_ms()));
+  add_own(cfx::endpoint_connected(
+      cfx::Sender{config_.facts.handle}, utc_ms(), config_.facts.request_uri,
+      config_.facts.request_uri.empty() ? std::string() : config_.facts.handle));
   next_heartbeat_ms_ = platform::monotonic_ms() + config_.settings.heartbeat_s * 1000L;
   connect();
   container_->schedule(proton::duration(kTickMs), [this] { tick(); });
@@ -53,7 +56,6 @@ void QueueSender::on_container_start(proton::container& c) {
 void QueueSender::connect() {
   reconnecting_ = false;
   if (stopping_ && finished_) return;
-  ++generation_;
   connection_ = container_->connect(
       connect_address(config_.settings.broker),
       connection_options_for(config_.settings.broker, config_.password, kIdleTimeoutMs));
@@ -164,10 +166,9 @@ void QueueSender::lost(const std::string& why) {
                  backoff_ms_ / 1000);
     last_said_ = said;
   }
-  const std::int64_t generation = generation_;
-  container_->schedule(proton::duration(backoff_ms_), [this, generation] {
-    if (generation == generation_ && !finished_) connect();
-  });
+  // Made again from tick(): a timer of its own would hold a stopping
+  // sender up for the whole back-off.
+  reconnect_at_ms_ = platform::monotonic_ms() + backoff_ms_;
   backoff_ms_ = std::min(backoff_ms_ * 2, config_.max_backoff_ms);
 }
 
@@ -219,7 +220,7 @@ void QueueSender::tick() {
   if (!stopping_ && config_.stop_requested && config_.stop_requested()) {
     stopping_ = true;
     stop_deadline_ms_ = now + config_.drain_on_stop_ms;
-    add_own(cfx::endpoint_shutting_down(config_.facts, utc_ms()));
+    add_own(cfx::endpoint_shutting_down(cfx::Sender{config_.facts.handle}, utc_ms()));
   }
   // A heartbeat says the station is there now: one is queued only while the
   // broker takes messages, so a station that was away does not send a day of
@@ -227,13 +228,14 @@ void QueueSender::tick() {
   if (!stopping_ && now >= next_heartbeat_ms_) {
     next_heartbeat_ms_ = now + config_.settings.heartbeat_s * 1000L;
     if (linked_)
-      add_own(cfx::heartbeat(config_.facts, config_.settings.heartbeat_s, active_faults(),
-                             utc_ms()));
+      add_own(cfx::heartbeat(cfx::Sender{config_.facts.handle}, utc_ms(),
+                             config_.settings.heartbeat_s, active_faults()));
   }
   if (linked_ && !in_flight_.empty() && now - in_flight_.front().sent_ms > kSettleTimeoutMs) {
     lost("the broker settled nothing for " + std::to_string(kSettleTimeoutMs / 1000) + " s");
     connection_.close();
   }
+  if (reconnecting_ && now >= reconnect_at_ms_) connect();
   pump();
   if (stopping_) {
     const bool drained = in_flight_.empty() && ready_.empty() && queue_->waiting(1).empty();
@@ -252,8 +254,13 @@ void QueueSender::finish() {
   container_->stop();
 }
 
-std::vector<nlohmann::ordered_json> QueueSender::active_faults() {
-  return {};
+nlohmann::ordered_json QueueSender::active_faults() {
+  nlohmann::ordered_json faults = nlohmann::ordered_json::array();
+  for (const auto& [key, value] : queue_->facts_starting(cfx::kActiveFaultFact)) {
+    auto fault = nlohmann::ordered_json::parse(value, nullptr, false);
+    if (!fault.is_discarded() && fault.is_object()) faults.push_back(std::move(fault));
+  }
+  return faults;
 }
 
 }  // namespace cfxnet

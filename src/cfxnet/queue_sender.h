@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "cfx/cfx_settings.h"
-#include "cfx/endpoint_messages.h"
+#include "cfx/request_answers.h"
 #include "cfx/queue.h"
 
 namespace cfxnet {
@@ -85,7 +85,7 @@ class QueueSender : public proton::messaging_handler {
   void settle(const proton::tracker& t, bool accepted, const std::string& reason);
   bool mine(const proton::connection& c) const;
   void finish();
-  std::vector<nlohmann::ordered_json> active_faults();
+  nlohmann::ordered_json active_faults();
 
   SenderConfig config_;
   std::unique_ptr<cfx::Queue> queue_;
@@ -93,9 +93,9 @@ class QueueSender : public proton::messaging_handler {
   proton::connection connection_;
   proton::sender sender_;
   bool linked_ = false;        // the link to the target is open
-  bool reconnecting_ = false;  // an attempt is scheduled
+  bool reconnecting_ = false;  // an attempt is due at reconnect_at_ms_
   int backoff_ms_ = 1000;
-  std::int64_t generation_ = 0;  // of the connection, to drop late events of an old one
+  long reconnect_at_ms_ = 0;
   std::deque<InFlight> in_flight_;
   std::deque<cfx::QueuedMessage> ready_;
   std::int64_t last_handed_seq_ = 0;

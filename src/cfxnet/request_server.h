@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "cfx/endpoint_messages.h"
+#include "cfx/request_answers.h"
 
 namespace cfxnet {
 

@@ -17,10 +17,13 @@
 #include <proton/work_queue.hpp>
 
 #include "cfxnet/amqp_framing.h"
+#include "platform/child_process.h"
 
 namespace cfxnet {
 
 namespace {
+
+constexpr int kStepMs = 20;
 
 std::int64_t utc_ms() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -58,9 +61,19 @@ class Asker : public proton::messaging_handler {
     }
     where_ = url->host + ":" + std::to_string(url->port);
     connection_ = c.connect(connect_address(*url), connection_options_for(*url, password_, 0));
-    c.schedule(proton::duration(timeout_ms_), [this, &c] {
-      if (!done_) end(verdict_.kind, verdict_.message, c);
-    });
+    deadline_ms_ = platform::monotonic_ms() + timeout_ms_;
+    watch(c);
+  }
+
+  // Short steps rather than one timer for the whole wait: a pending timer
+  // keeps the container running after it was stopped.
+  void watch(proton::container& c) {
+    if (done_) return;
+    if (platform::monotonic_ms() >= deadline_ms_) {
+      end(verdict_.kind, verdict_.message, c);
+      return;
+    }
+    c.schedule(proton::duration(kStepMs), [this, &c] { watch(c); });
   }
 
   void on_connection_open(proton::connection& c) override {
@@ -132,6 +145,7 @@ class Asker : public proton::messaging_handler {
   std::string where_;
   proton::connection connection_;
   proton::sender sender_;
+  long deadline_ms_ = 0;
   bool sent_ = false;
   bool done_ = false;
   cfx::MesVerdict verdict_;
@@ -145,9 +159,16 @@ class Prober : public proton::messaging_handler {
   void on_container_start(proton::container& c) override {
     connection_ = c.connect(connect_address(settings_.broker),
                             connection_options_for(settings_.broker, password_, 0));
-    c.schedule(proton::duration(timeout_ms_), [this, &c] {
-      if (!done_) end("no answer within " + std::to_string(timeout_ms_ / 1000) + " s", c);
-    });
+    deadline_ms_ = platform::monotonic_ms() + timeout_ms_;
+    watch(c);
+  }
+  void watch(proton::container& c) {
+    if (done_) return;
+    if (platform::monotonic_ms() >= deadline_ms_) {
+      end("no answer within " + std::to_string(timeout_ms_ / 1000) + " s", c);
+      return;
+    }
+    c.schedule(proton::duration(kStepMs), [this, &c] { watch(c); });
   }
   void on_connection_open(proton::connection& c) override { end("", c.container()); }
   void on_transport_error(proton::transport& t) override {
@@ -171,6 +192,7 @@ class Prober : public proton::messaging_handler {
   std::string password_;
   int timeout_ms_;
   proton::connection connection_;
+  long deadline_ms_ = 0;
   bool done_ = false;
   std::string why_;
 };

@@ -32,7 +32,7 @@ CfxSenderWhileOpen::CfxSenderWhileOpen(const std::string& station_folder) {
     return;
   }
   std::string error;
-  auto child = platform::start_child(program, {program, "serve"}, station_folder, {}, &error);
+  auto child = platform::start_child(program, {"serve"}, station_folder, {}, &error);
   if (!child) {
     std::fprintf(stderr, "ffsload: cannot start the sender %s: %s\n", program.c_str(),
                  error.c_str());

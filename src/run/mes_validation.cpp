@@ -32,7 +32,7 @@ cfx::MesVerdict ask_mes_through_sender(const std::string& station_folder,
   std::string error;
   auto child = platform::start_child(
       program,
-      {program, "validate", "--serial", serial, "--port", std::to_string(port), "--timeout-ms",
+      {"validate", "--serial", serial, "--port", std::to_string(port), "--timeout-ms",
        std::to_string(timeout_ms)},
       station_folder, {}, &error);
   if (!child) {

@@ -101,7 +101,9 @@ RunResult run_script(const RunContext& context) {
     InsertTextBoxLine(runPanel, kRunLogControl, kAppendLine, gate.text);
     fs::operator_notice(gate.text);
     record_run(context, started_ms, now_utc_ms(), RunOutcome::kNoRun);
-    return RunResult{};
+    RunResult refused;
+    refused.refusal = gate.text;
+    return refused;
   }
   // The port's journal first, in the station folder whichever front end runs
   // the port: another run on it (the same port number in this folder) is

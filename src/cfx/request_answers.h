@@ -1,6 +1,5 @@
-// The messages an endpoint sends about itself: that it is there, that it is
-// still there (with its active faults), that it stops, and its answers to
-// the requests an MES sends it.
+// The station's answers to the requests an MES sends it directly, and what
+// the station says of itself in them.
 #pragma once
 
 #include <cstdint>
@@ -21,11 +20,9 @@ struct EndpointFacts {
   int lanes = 1;
 };
 
-Envelope endpoint_connected(const EndpointFacts& facts, std::int64_t now_ms);
-Envelope endpoint_shutting_down(const EndpointFacts& facts, std::int64_t now_ms);
-// active_faults: Fault objects as FaultOccurred carries them.
-Envelope heartbeat(const EndpointFacts& facts, int interval_s,
-                   const std::vector<nlohmann::ordered_json>& active_faults, std::int64_t now_ms);
+// The queue's facts that hold the active faults, one Fault object (JSON) each
+// under a key starting with this; the heartbeat lists them.
+constexpr const char* kActiveFaultFact = "active-fault:";
 
 // The topics and messages this station publishes, as GetEndpointInformation
 // lists them.

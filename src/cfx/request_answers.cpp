@@ -1,4 +1,4 @@
-#include "cfx/endpoint_messages.h"
+#include "cfx/request_answers.h"
 
 #include <array>
 #include <utility>
@@ -57,31 +57,6 @@ std::string text_in(const nlohmann::json& object, const char* key) {
 }
 
 }  // namespace
-
-Envelope endpoint_connected(const EndpointFacts& facts, std::int64_t now_ms) {
-  Envelope e = message(facts, "CFX.EndpointConnected", now_ms);
-  e.body["CFXHandle"] = facts.handle;
-  e.body["RequestNetworkUri"] = text_or_null(facts.request_uri);
-  e.body["RequestTargetAddress"] = facts.request_uri.empty() ? nullptr : facts.handle;
-  return e;
-}
-
-Envelope endpoint_shutting_down(const EndpointFacts& facts, std::int64_t now_ms) {
-  Envelope e = message(facts, "CFX.EndpointShuttingDown", now_ms);
-  e.body["CFXHandle"] = facts.handle;
-  return e;
-}
-
-Envelope heartbeat(const EndpointFacts& facts, int interval_s,
-                   const std::vector<nlohmann::ordered_json>& active_faults, std::int64_t now_ms) {
-  Envelope e = message(facts, "CFX.Heartbeat", now_ms);
-  e.body["CFXHandle"] = facts.handle;
-  e.body["HeartbeatFrequency"] = cfx_duration(std::int64_t{interval_s} * 1000);
-  e.body["ActiveFaults"] = nlohmann::ordered_json::array();
-  for (const auto& fault : active_faults) e.body["ActiveFaults"].push_back(fault);
-  e.body["ActiveRecipes"] = nullptr;
-  return e;
-}
 
 nlohmann::ordered_json supported_topics() {
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
