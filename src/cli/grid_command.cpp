@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "cfx/endpoint_events.h"
 #include "cli/run_command.h"
 #include "multiport/multi_port_run.h"
 #include "multiport/station_grid.h"
@@ -72,6 +73,13 @@ int open_grid(const GridOptions& o, bool ports_given, const GridWindowOpener& op
   }
   multiport::StationGrid grid(std::filesystem::current_path().string(), ports, o.records);
   grid.set_settings(settings.settings);
+  // The open grid speaks for the station on the factory's network; its
+  // ports' runs queue their own messages.
+  if (std::string error;
+      !cfx::queue_endpoint_connected(".", settings.settings.cfx, run::now_utc_ms(), &error)) {
+    std::fprintf(stderr, "ffsload: CFX: the grid's EndpointConnected could not be queued: %s\n",
+                 error.c_str());
+  }
   if (!o.operator_id.empty()) {
     std::string error;
     if (!grid.set_operator(o.operator_id, &error)) {

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "cfx/queue.h"
+#include "platform/date_time.h"
 #include "platform/file_names.h"
 #include "platform/files.h"
 #include "records/location.h"
@@ -14,6 +16,7 @@
 #include "records/store.h"
 #include "records/yield_chart.h"
 #include "records/yield_window.h"
+#include "station/run_journal.h"
 #include "station/station_settings.h"
 
 namespace cli {
@@ -77,7 +80,29 @@ bool write_file(const std::string& name, const std::string& text) {
 
 // Records that are not in the store yet, or never will be without help, are
 // counted too: a yield without them would mislead.
+// The station's messages for the factory network, read without creating
+// anything: said only where the station has a queue.
+void note_cfx_queue() {
+  std::string error;
+  const auto queue = cfx::Queue::open_for_reading(station::station_folder(), &error);
+  if (!queue) {
+    if (!error.empty()) std::fprintf(stderr, "ffsload: CFX: %s\n", error.c_str());
+    return;
+  }
+  const cfx::QueueStatus s = queue->status();
+  std::string oldest;
+  if (s.oldest_waiting_ms) {
+    oldest = ", the oldest from " + platform::local_date_time_text(*s.oldest_waiting_ms);
+  }
+  std::fprintf(stderr,
+               "ffsload: CFX: %lld message(s) waiting for the broker%s, %lld set aside (refused "
+               "by the broker) in %s\n",
+               static_cast<long long>(s.waiting), oldest.c_str(),
+               static_cast<long long>(s.set_aside), queue->path().c_str());
+}
+
 void note_outbox() {
+  note_cfx_queue();
   const std::string outbox = records::outbox_location();
   std::error_code ignored;
   if (!std::filesystem::exists(outbox, ignored)) return;

@@ -164,6 +164,7 @@ int run(const RunOptions& o) {
   context.script = o.script;
   context.records_option = o.records;
   context.fixture_alarm_runs = settings.fixture_alarm;
+  context.cfx = settings.cfx;
   context.operator_id = o.operator_id;
   context.unit_serial = o.unit;
   context.notices = stderr_notices();

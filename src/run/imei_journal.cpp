@@ -6,6 +6,7 @@
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
 #include "records/run_record.h"
+#include "run/cfx_events.h"
 #include "run/recording.h"
 
 namespace run {
@@ -103,7 +104,8 @@ std::string record_fate(const station::JournalRun& r) {
 }
 
 ImeiJournal::ImeiJournal(const RunContext& context)
-    : station_(context.station_folder),
+    : context_(context),
+      station_(context.station_folder),
       records_option_(context.records_option),
       answer_(context.pending_answer),
       journal_(station::journal_path(context.station_folder, context.port)) {
@@ -168,6 +170,7 @@ bool ImeiJournal::open() {
       return true;
     }
     record_earlier_run(earlier_record(*journal_.find(r.uid)), records_option_);
+    cfx_run_interrupted(context_, *journal_.find(r.uid), now_utc_ms());
   }
   if (!journal_.compact(kJournalCompactBytes)) {
     fs::operator_notice("the run journal could not be tidied: " + journal_.error());
@@ -242,6 +245,9 @@ int ImeiJournal::formatting(std::string* why) {
 }
 
 void ImeiJournal::written_back() {
+  if (const station::JournalRun* r = journal_.find(run_.uid); r && r->imei) {
+    cfx_imei_written(*r->imei);
+  }
   if (usable_ && !journal_.written_back(run_.uid)) {
     // The IMEI is back on the handset; the worst that follows is a needless question.
     fs::operator_notice("the run journal cannot note the IMEI write-back: " + journal_.error());

@@ -78,6 +78,7 @@ class ImeiJournal final : public fs::ImeiKeeper {
   void broken(const std::string& what);
   void distrust(const std::string& why);
 
+  RunContext context_;  // the run's, for the messages of runs the journal finds
   std::string station_;
   std::string records_option_;
   PendingImeiAnswer answer_;

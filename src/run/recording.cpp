@@ -18,6 +18,7 @@
 #include "records/location.h"
 #include "records/store.h"
 #include "records/unit_history.h"
+#include "run/cfx_events.h"
 #include "script/run_control.h"
 #include "script/runner.h"
 #include "station/customer_definition.h"
@@ -171,7 +172,8 @@ void keep_progress_copy() {
       r.attempt = g_current.attempt;
     }
   }
-  if (g_context.fixture_alarm_runs > 0 && g_context.notices.alarm && !g_current.port_runs) {
+  if (g_context.fixture_alarm_runs > 0 && (g_context.notices.alarm || g_context.cfx.enabled) &&
+      !g_current.port_runs) {
     if (auto store = open_for_reading(g_context.records_option)) {
       try {
         g_current.port_runs =
@@ -324,8 +326,16 @@ records::KeepResult record_run(const RunContext& context, std::int64_t started_m
 
   const int port = r.port;
   std::optional<records::FixtureAlarm> alarm;
-  if (g_context.notices.alarm && outcome != "no run" && port_runs) {
+  if ((g_context.notices.alarm || g_context.cfx.enabled) && outcome != "no run" && port_runs) {
     alarm = records::fixture_alarm_after(r, *port_runs, g_context.fixture_alarm_runs);
+  }
+  // The run's last messages are queued before its last record is kept; one
+  // that could not be says so in the record too.
+  if (const std::string cfx_problem =
+          cfx_run_ended(g_context, r.uid, ended_ms, run_outcome, script::last_run_end(), alarm);
+      !cfx_problem.empty()) {
+    platform::append_run_log_line(cfx_problem.c_str());
+    r.log += (r.log.empty() ? "" : "\n") + cfx_problem;
   }
   records::KeepResult kept = keep(std::move(r), g_context.records_option);
   // Between runs no connection is held: the operator may be away for long.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cfx/cfx_settings.h"
 #include "fs/imei_guard.h"
 #include "records/fixture_alarm.h"
 #include "station/run_journal.h"
@@ -52,6 +53,9 @@ struct RunContext {
   std::string front_end = "run";
   // Where the port's journal is (a port's run works in its own folder).
   std::string station_folder = station::station_folder();
+  // The factory network's messages ("cfx-*" in ffsload.conf): off unless
+  // cfx-broker is set; then the run's messages go to the station folder's queue.
+  cfx::Settings cfx;
 };
 
 }  // namespace run

@@ -14,6 +14,7 @@
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
 #include "platform/whole_files.h"
+#include "run/cfx_events.h"
 #include "run/imei_journal.h"
 #include "run/mes_validation.h"
 #include "run/recording.h"
@@ -83,10 +84,12 @@ RunResult run_script(const RunContext& context) {
   // A pulled USB adapter hangs its device up for good; opening it again at
   // the next run lets the station work on once the adapter is back, without a
   // restart. A port that is open and well is never touched.
+  std::string port_problem;  // why the port cannot be opened, "" when it is open
   if (port_needs_opening(comport)) {
     config_comport(comport);
     if (std::string why = last_open_error(comport); !why.empty()) {
       fs::operator_notice(strprintf("cannot open port %d: %s", comport, why.c_str()));
+      port_problem = why;
     }
   }
   SetCtrlVal(runPanel, kElapsedTimeControl, "");
@@ -139,6 +142,9 @@ RunResult run_script(const RunContext& context) {
   journal_run.fixture = journal_run.device;
   journal_run.front_end = context.front_end;
   journal.start(journal_run);
+  // The factory network hears of the run once its journal knows it, before
+  // the handset is touched: a crash from here on is rebuilt as interrupted.
+  cfx_run_started(context, journal_run.uid, started_ms, port_problem);
   fs::set_imei_keeper(&journal);
   // Whole seconds as a calendar clock counts them, from the clock the rest of
   // the run uses (so a run on the tests' fake clock takes its simulated time).

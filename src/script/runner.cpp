@@ -1,5 +1,6 @@
 #include "script/runner.h"
 
+#include <chrono>
 #include <csignal>
 
 #include "fs/imei_guard.h"
@@ -70,6 +71,15 @@ int run_line(const std::string& line, std::string& directory) {
 
 }  // namespace script
 
+namespace {
+
+std::int64_t utc_now_ms() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
 void download() {
   using namespace platform;
   script::RunEnd& end = script::run_end_record();
@@ -113,8 +123,12 @@ void download() {
     end.line_number = line_number - 1;
     script::g_current_line = end.line_number;
     end.line = *line;
+    const bool command = script::find_command(*line) != nullptr;
+    const std::int64_t line_started_ms = utc_now_ms();
     status = script::run_line(*line, directory);
     end.status = status;
+    if (command)
+      end.lines.push_back({end.line_number, *line, status, line_started_ms, utc_now_ms()});
   }
   std::fclose(DownloadFile);
   DownloadFile = nullptr;

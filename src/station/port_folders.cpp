@@ -21,7 +21,8 @@ constexpr int kMaxDepth = 8;
 bool written_by_runs(const std::string& name) {
   return name.starts_with("IMEI") || name.starts_with("Download_") || name.ends_with(".part") ||
          name.ends_with(".lock") || name.starts_with("runs.sqlite") ||
-         name.starts_with("runs-outbox.sqlite") || name.starts_with("run-journal");
+         name.starts_with("runs-outbox.sqlite") || name.starts_with("run-journal") ||
+         name.starts_with("cfx-");
 }
 
 // Links that lead nowhere (an entry the station no longer has) go, in every

@@ -19,6 +19,7 @@ int main(const std::string& panel_file_path) {
   panel_file = panel_file_path;
   set_callback_table(callback_table());
   if (!load_station_settings()) return -1;
+  announce_to_factory_network();
   selectPanel = LoadPanel(0, panel_file, kSelectionPanelNumber);
   if (selectPanel < 0) {
     std::fprintf(stderr, "ffsload: cannot load the selection panel: %s\n",

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "cfx/endpoint_events.h"
+#include "fs/imei_guard.h"
 #include "platform/run_panel.h"
 #include "platform/user_interface.h"
 #include "records/fixture_alarm.h"
@@ -59,7 +61,16 @@ bool load_station_settings() {
     return false;
   }
   g_settings = file.settings;
+  g_panel_context.cfx = g_settings.cfx;
   return true;
+}
+
+void announce_to_factory_network() {
+  std::string error;
+  if (!cfx::queue_endpoint_connected(g_panel_context.station_folder, g_settings.cfx,
+                                     run::now_utc_ms(), &error)) {
+    fs::operator_notice("CFX: the panels' EndpointConnected could not be queued: " + error);
+  }
 }
 
 const station::StationSettings& station_settings() {

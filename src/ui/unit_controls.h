@@ -15,6 +15,9 @@ namespace ui {
 // and a message box naming the line), when they stop the station.
 bool load_station_settings();
 const station::StationSettings& station_settings();
+// The open panels speak for the station on the factory's network (when
+// cfx-broker is set): EndpointConnected, queued; told when it cannot be.
+void announce_to_factory_network();
 
 // The selection panel: the operator field shown (and focused) or hidden.
 void prepare_operator_field();

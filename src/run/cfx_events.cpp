@@ -1,0 +1,293 @@
+#include "run/cfx_events.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "cfx/digest.h"
+#include "cfx/queue.h"
+#include "cfx/station_messages.h"
+#include "fs/imei_guard.h"
+#include "platform/run_panel.h"
+#include "platform/serial_port_config.h"
+#include "records/run_record.h"
+
+namespace run {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// The run under way, between cfx_run_started() and cfx_run_ended().
+struct CfxRun {
+  bool active = false;
+  cfx::RunFacts facts;
+  // Held for the run's steps, closed at its end: no connection between runs.
+  std::unique_ptr<cfx::Queue> queue;
+  std::string folder;
+  // Why the start's messages could not be queued, for the run's record.
+  std::string start_failure;
+};
+CfxRun g_run;
+
+std::string port_key(const char* what, int port) {
+  return std::string(what) + ".port." + std::to_string(port);
+}
+
+// "1100 1796749565123": the port's state and since when.
+struct PortState {
+  std::string state = cfx::kStateIdle;
+  std::optional<std::int64_t> since_ms;
+};
+
+PortState port_state(cfx::Queue& queue, int port) {
+  PortState s;
+  const auto fact = queue.fact(port_key("state", port));
+  if (!fact) return s;
+  const auto space = fact->find(' ');
+  s.state = fact->substr(0, space);
+  if (space != std::string::npos) {
+    try {
+      s.since_ms = std::stoll(fact->substr(space + 1));
+    } catch (const std::exception&) {
+    }
+  }
+  return s;
+}
+
+cfx::Fact state_fact(int port, const char* state, std::int64_t since_ms) {
+  return {port_key("state", port), std::string(state) + " " + std::to_string(since_ms)};
+}
+
+// The state change to `state` at `at_ms`, when the port is not in it already.
+void change_state(cfx::Queue& queue, const cfx::Sender& sender, int port, const char* state,
+                  std::int64_t at_ms, std::vector<cfx::Envelope>* messages,
+                  std::vector<cfx::Fact>* facts) {
+  const PortState old = port_state(queue, port);
+  if (old.state == state) return;
+  std::optional<std::int64_t> duration;
+  if (old.since_ms) duration = at_ms - *old.since_ms;
+  messages->push_back(cfx::station_state_changed(sender, at_ms, old.state, duration, state));
+  facts->push_back(state_fact(port, state, at_ms));
+}
+
+// The port's fault `kind` raised (FaultOccurred, kept as a fact while it is
+// active) or cleared (FaultCleared), each once.
+void set_fault(cfx::Queue& queue, const cfx::Sender& sender, int port, const char* kind,
+               const std::optional<cfx::FaultFacts>& raised, std::int64_t at_ms,
+               const std::optional<std::string>& operator_id, std::vector<cfx::Envelope>* messages,
+               std::vector<cfx::Fact>* facts) {
+  const std::string key = port_key("fault", port) + "." + kind;
+  const auto active = queue.fact(key);
+  if (raised && !active) {
+    const Json fault = cfx::fault_object(*raised, cfx::new_unique_id());
+    messages->push_back(cfx::fault_occurred(sender, fault));
+    facts->push_back({key, fault.dump()});
+  } else if (!raised && active) {
+    std::string occurrence;
+    try {
+      occurrence = Json::parse(*active).value("FaultOccurrenceId", "");
+    } catch (const Json::exception&) {
+    }
+    if (!occurrence.empty()) {
+      messages->push_back(cfx::fault_cleared(sender, at_ms, occurrence, operator_id));
+    }
+    facts->push_back({key, std::nullopt});
+  }
+}
+
+// Queues the messages and facts in one transaction: "" when done, else why not.
+std::string queue_messages(const std::string& folder, std::unique_ptr<cfx::Queue>* held,
+                           const std::vector<cfx::Envelope>& messages,
+                           const std::vector<cfx::Fact>& facts) {
+  std::string error;
+  if (!*held) *held = cfx::Queue::open(folder, &error);
+  if (!*held) return error;
+  if (!(*held)->add(messages, facts, &error)) return error;
+  return "";
+}
+
+std::string tell_not_queued(const std::string& what, const std::string& why) {
+  const std::string text = "CFX: " + what + " could not be queued for the factory network (" + why +
+                           "); the run goes on without them";
+  fs::operator_notice(text);
+  return text;
+}
+
+// The script's bytes, for the recipe's revision: "" when it cannot be read.
+std::string script_revision(const std::string& script) {
+  std::ifstream in(script, std::ios::binary);
+  if (!in) return "";
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return cfx::sha256_hex(bytes);
+}
+
+std::string file_name(const std::string& path) {
+  return std::filesystem::path(path).filename().string();
+}
+
+cfx::RunFacts facts_of(const RunContext& context, const std::string& uid, std::int64_t started_ms,
+                       const std::optional<std::string>& unit,
+                       const std::optional<std::string>& operator_id, const std::string& script) {
+  cfx::RunFacts f;
+  f.run_uid = uid;
+  f.port = context.port;
+  f.unit_serial = unit;
+  f.operator_id = operator_id;
+  f.recipe_name = file_name(script);
+  f.revision = script_revision(script);
+  f.started_ms = started_ms;
+  f.ended_ms = started_ms;
+  return f;
+}
+
+std::optional<std::string> non_empty(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  return text;
+}
+
+}  // namespace
+
+void cfx_run_started(const RunContext& context, const std::string& uid, std::int64_t started_ms,
+                     const std::string& port_problem) {
+  g_run = CfxRun{};
+  if (!context.cfx.enabled) return;
+  g_run.active = true;
+  g_run.folder = context.station_folder;
+  g_run.facts =
+      facts_of(context, uid, started_ms, context.unit_serial, context.operator_id, context.script);
+  const cfx::Sender sender{context.cfx.handle};
+  const int port = context.port;
+  std::string error;
+  g_run.queue = cfx::Queue::open(g_run.folder, &error);
+  if (!g_run.queue) {
+    g_run.start_failure = tell_not_queued("the run's start messages", error);
+    return;
+  }
+  cfx::Queue& queue = *g_run.queue;
+  std::vector<cfx::Envelope> messages;
+  std::vector<cfx::Fact> facts;
+  std::optional<cfx::FaultFacts> open_fault;
+  if (!port_problem.empty()) {
+    cfx::FaultFacts f;
+    f.cause = "ElectricalFailure";
+    f.severity = "Error";
+    f.code = "PORT-NOT-OPENED";
+    f.description = "port " + std::to_string(port) + " (" + platform::device_path_for_port(port) +
+                    ") cannot be opened: " + port_problem;
+    f.port = port;
+    f.occurred_ms = started_ms;
+    open_fault = f;
+  }
+  set_fault(queue, sender, port, "open", open_fault, started_ms, context.operator_id, &messages,
+            &facts);
+  if (context.operator_id) {
+    const std::string key = port_key("operator", port);
+    const auto last = queue.fact(key);
+    if (last != context.operator_id) {
+      if (last) messages.push_back(cfx::operator_deactivated(sender, started_ms, *last));
+      messages.push_back(cfx::operator_activated(sender, started_ms, *context.operator_id));
+      facts.push_back({key, *context.operator_id});
+    }
+  }
+  change_state(queue, sender, port, cfx::kStateRunning, started_ms, &messages, &facts);
+  messages.push_back(cfx::work_started(sender, g_run.facts));
+  if (std::string why = queue_messages(g_run.folder, &g_run.queue, messages, facts); !why.empty()) {
+    g_run.start_failure = tell_not_queued("the run's start messages", why);
+  }
+}
+
+void cfx_imei_written(const std::vector<std::uint8_t>& imei) {
+  if (!g_run.active) return;
+  g_run.facts.imei_hex = records::hex_bytes(std::string(imei.begin(), imei.end()));
+}
+
+std::string cfx_run_ended(const RunContext& context, const std::string& uid, std::int64_t ended_ms,
+                          script::RunOutcome outcome, const script::RunEnd& end,
+                          const std::optional<records::FixtureAlarm>& alarm) {
+  if (!g_run.active || g_run.facts.run_uid != uid) {
+    g_run = CfxRun{};
+    return "";
+  }
+  const cfx::Sender sender{context.cfx.handle};
+  cfx::RunFacts& f = g_run.facts;
+  const int port = f.port;
+  f.ended_ms = ended_ms;
+  std::vector<cfx::Envelope> messages;
+  std::vector<cfx::Fact> facts;
+  if (outcome == script::RunOutcome::kNoRun) {
+    f.result = "Failed";  // the script could not be opened: no line ran
+  } else {
+    for (const script::LineRan& line : end.lines) {
+      f.lines.push_back({line.number, line.text, line.status, line.started_ms, line.ended_ms});
+    }
+    f.result = outcome == script::RunOutcome::kGreen ? "Completed"
+               : end.stopped                         ? "Aborted"
+                                                     : "Failed";
+    if (f.result == "Failed" && !f.lines.empty() && f.lines.back().status != 0) {
+      const cfx::LineRan& line = f.lines.back();
+      f.failed_reason = "line " + std::to_string(line.number) + " \"" + line.text +
+                        "\" ended with status " + std::to_string(line.status);
+    }
+    messages.push_back(cfx::units_tested(sender, f));
+  }
+  if (f.imei_hex) messages.push_back(cfx::units_personalized(sender, f));
+  messages.push_back(cfx::work_completed(sender, f));
+  std::string result;
+  std::string error;
+  if (!g_run.queue) g_run.queue = cfx::Queue::open(g_run.folder, &error);
+  if (g_run.queue) {
+    cfx::Queue& queue = *g_run.queue;
+    if (alarm) {
+      std::optional<cfx::FaultFacts> raised;
+      if (alarm->raised) {
+        cfx::FaultFacts fault;
+        fault.cause = "QualityCheck";
+        fault.severity = "Warning";
+        fault.code = "FIXTURE-ALARM";
+        fault.description = "fixture alarm on port " + std::to_string(port) + ": " +
+                            std::to_string(alarm->red_runs) +
+                            " red runs in a row on different units";
+        fault.port = port;
+        fault.occurred_ms = ended_ms;
+        fault.transaction_id = cfx::transaction_id(f);
+        raised = fault;
+      }
+      set_fault(queue, sender, port, "fixture", raised, ended_ms, f.operator_id, &messages, &facts);
+    }
+    change_state(queue, sender, port, cfx::kStateIdle, ended_ms, &messages, &facts);
+    error = queue_messages(g_run.folder, &g_run.queue, messages, facts);
+  }
+  if (!error.empty()) result = tell_not_queued("the run's end messages", error);
+  if (!g_run.start_failure.empty()) {
+    result = g_run.start_failure + (result.empty() ? "" : "\n" + result);
+  }
+  g_run = CfxRun{};
+  return result;
+}
+
+void cfx_run_interrupted(const RunContext& context, const station::JournalRun& run,
+                         std::int64_t noticed_ms) {
+  if (!context.cfx.enabled) return;
+  const cfx::Sender sender{context.cfx.handle};
+  cfx::RunFacts f = facts_of(context, run.uid, run.started_at_ms, non_empty(run.unit_serial),
+                             non_empty(run.operator_id), run.script);
+  f.port = run.port;
+  f.ended_ms = noticed_ms;
+  f.result = "Aborted";
+  std::string error;
+  auto queue = cfx::Queue::open(context.station_folder, &error);
+  if (queue) {
+    // WorkStarted again: queued once by its UniqueID, so only where the
+    // process died before it was.
+    std::vector<cfx::Envelope> messages = {cfx::work_started(sender, f),
+                                           cfx::work_completed(sender, f)};
+    std::vector<cfx::Fact> facts;
+    change_state(*queue, sender, run.port, cfx::kStateIdle, noticed_ms, &messages, &facts);
+    if (queue->add(messages, facts, &error)) return;
+  }
+  tell_not_queued("the interrupted run's messages", error);
+}
+
+}  // namespace run
