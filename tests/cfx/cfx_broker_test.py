@@ -73,11 +73,13 @@ class Station:
         with open(os.path.join(self.dir, "ffsload.conf"), "w") as f:
             f.write(conf)
 
-    def run(self, unit=None, timeout=60):
-        args = [FFSLOAD, "run", "--port", "3", "--device", self.handset, "--script",
-                "testmode.tms"]
+    def run(self, unit=None, timeout=60, script="testmode.tms", operator=None, device=None):
+        args = [FFSLOAD, "run", "--port", "3", "--device", device or self.handset, "--script",
+                script]
         if unit:
             args += ["--unit", unit]
+        if operator:
+            args += ["--operator", operator]
         t = time.monotonic()
         r = subprocess.run(args, cwd=self.dir, capture_output=True, text=True, timeout=timeout)
         r.seconds = time.monotonic() - t
@@ -313,6 +315,93 @@ def test_lock(broker):
         s.close()
 
 
+def queued(station_dir):
+    db = sqlite3.connect(os.path.join(station_dir, "cfx-queue.sqlite"))
+    try:
+        return db.execute("SELECT unique_id, message_name, json FROM messages WHERE state = 0"
+                          " ORDER BY seq").fetchall()
+    finally:
+        db.close()
+
+
+def test_run_messages(broker):
+    print("-- a green, a red and an interrupted run's messages, read back from the broker",
+          flush=True)
+    s = Station(f"cfx-broker = {broker.url()}\ncfx-handle = {HANDLE}\n")
+    silent = None
+    try:
+        with open(os.path.join(s.dir, "red.tms"), "w") as f:
+            f.write("tms 1\nfrd IMEI IMEI\nfwr nosuch nosuch.bin\nti\n")
+        r = s.run("SN-G1", operator="OP1")
+        check(r.returncode == 0, f"the green run: {r.returncode} {r.stderr}")
+        r = s.run("SN-R1 \"q\"", script="red.tms", operator='OP "2"')
+        check(r.returncode == 1, f"the red run: {r.returncode} {r.stderr}")
+        # The interrupted run: a handset that never answers, the run killed.
+        silent_dev = os.path.join(s.dir, "silent")
+        silent = subprocess.Popen([SIM, "--link", silent_dev, "--fault", "silent"],
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                  cwd=os.path.join(EXAMPLES, "handset"))
+        for _ in range(100):
+            if os.path.exists(silent_dev):
+                break
+            time.sleep(0.05)
+        tool = subprocess.Popen([FFSLOAD, "run", "--port", "3", "--device", silent_dev,
+                                 "--script", "testmode.tms", "--unit", "SN-I1", "--operator",
+                                 'OP "2"'], cwd=s.dir, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        time.sleep(2)
+        tool.send_signal(signal.SIGKILL)
+        tool.wait()
+        r = s.run("SN-G2", operator='OP "2"')
+        check(r.returncode == 0, f"the run after the interrupted one: {r.returncode} {r.stderr}")
+        before = queued(s.dir)
+        s.start_sender()
+        check(s.drained(60), "the runs' messages drain to the broker")
+        s.stop_sender()
+        got = [(m, h.envelope(m)) for m in h.consume(broker)]
+        own = {"CFX.EndpointConnected", "CFX.EndpointShuttingDown", "CFX.Heartbeat"}
+        runs = [(m, e) for m, e in got if e["MessageName"] not in own]
+        check([h.body_bytes(m).decode() for m, _ in runs] == [j for _, _, j in before],
+              f"every queued message arrives byte for byte, in order: {len(runs)} of "
+              f"{len(before)}")
+        for m, e in runs:
+            check_framing(m, e)
+        names = [e["MessageName"] for _, e in runs]
+        results = [e["MessageBody"]["Result"] for _, e in runs
+                   if e["MessageName"] == "CFX.Production.WorkCompleted"]
+        check(results == ["Completed", "Failed", "Aborted", "Completed"],
+              f"WorkCompleted: Completed, Failed, Aborted, Completed: {results}")
+        for kind in ("CFX.Production.WorkStarted", "CFX.Production.TestAndInspection.UnitsTested",
+                     "CFX.ResourcePerformance.StationStateChanged"):
+            check(kind in names, f"{kind} among the run's messages: {names}")
+        # One transaction per run: WorkStarted, UnitsTested and WorkCompleted agree.
+        by_tx = {}
+        for _, e in runs:
+            b = e["MessageBody"]
+            tx = b.get("TransactionID") or b.get("TransactionId")
+            if tx:
+                by_tx.setdefault(tx, []).append(e["MessageName"].rsplit(".", 1)[1])
+        check(len(by_tx) == 4 and all(v[0] == "WorkStarted" and v[-1] == "WorkCompleted"
+                                      for v in by_tx.values()),
+              f"each run one transaction from WorkStarted to WorkCompleted: {by_tx}")
+        tested = [e["MessageBody"] for _, e in runs
+                  if e["MessageName"] == "CFX.Production.TestAndInspection.UnitsTested"]
+        red = [t for t in tested if t["TestedUnits"][0]["OverallResult"] == "Failed"]
+        if check(len(red) == 1, f"one red UnitsTested: {len(red)}"):
+            unit = red[0]["TestedUnits"][0]
+            check(unit["UnitIdentifier"] == 'SN-R1 "q"', f"the serial as it is: {unit}")
+            check(red[0]["Tester"]["OperatorIdentifier"] == 'OP "2"', "the operator as it is")
+            tests = unit["Tests"]
+            check([t["Result"] for t in tests] == ["Passed", "Passed", "Failed"] and
+                  tests[-1]["SymptomsFound"], f"the lines before the failure passed, the "
+                  f"failing one failed with a symptom: {[t['Result'] for t in tests]}")
+    finally:
+        if silent:
+            silent.kill()
+            silent.wait()
+        s.close()
+
+
 def test_broker_killed(broker, runs):
     print(f"-- {runs} runs' messages while the broker and the sender are killed", flush=True)
     s = Station(f"cfx-broker = {broker.url()}\ncfx-handle = {HANDLE}\ncfx-heartbeat = 300\n")
@@ -358,6 +447,7 @@ def main():
         test_endpoint_messages(broker)
         test_validation(broker)
         test_lock(broker)
+        test_run_messages(broker)
         test_broker_killed(broker, 20)
     finally:
         broker.close()
