@@ -35,10 +35,14 @@ int main(int argc, char** argv) {
   for (int i = 2; i + 1 < argc; i += 2) {
     const std::string option = argv[i];
     const char* value = argv[i + 1];
-    if (option == "--runs") runs = std::atoi(value);
-    else if (option == "--first") first = std::atoi(value);
-    else if (option == "--pace-ms") pace_ms = std::atoi(value);
-    else if (option == "--handle") handle = value;
+    if (option == "--runs")
+      runs = std::atoi(value);
+    else if (option == "--first")
+      first = std::atoi(value);
+    else if (option == "--pace-ms")
+      pace_ms = std::atoi(value);
+    else if (option == "--handle")
+      handle = value;
   }
   std::string error;
   auto queue = cfx::Queue::open(folder, &error);
@@ -58,8 +62,7 @@ int main(int argc, char** argv) {
     facts.started_ms = utc_ms();
     facts.ended_ms = facts.started_ms + 1200;
     facts.lines = {{1, "tms 1", 0, facts.started_ms, facts.started_ms + 600},
-                   {2, "rdp 0x1 1", run % 5 == 0 ? 3 : 0, facts.started_ms + 600,
-                    facts.ended_ms}};
+                   {2, "rdp 0x1 1", run % 5 == 0 ? 3 : 0, facts.started_ms + 600, facts.ended_ms}};
     facts.result = run % 5 == 0 ? "Failed" : "Completed";
     if (run % 5 == 0) facts.failed_reason = "line 2 answered 3";
     const cfx::Envelope messages[] = {cfx::work_started(sender, facts),

@@ -14,8 +14,8 @@
 #include <proton/listener.hpp>
 #include <string>
 
-#include "cfx/request_answers.h"
 #include "cfx/queue.h"
+#include "cfx/request_answers.h"
 #include "cfx/station_lock.h"
 #include "cfx/unit_validation.h"
 #include "cfxnet/queue_sender.h"

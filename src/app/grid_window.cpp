@@ -20,11 +20,11 @@
 #include <cstdio>
 
 #include "cli/cfx_sender_child.h"
-#include "platform/display.h"
 #include "cli/run_command.h"
+#include "multiport/station_grid.h"
+#include "platform/display.h"
 #include "station/customer_choice.h"
 #include "station/customer_definition.h"
-#include "multiport/station_grid.h"
 
 namespace {
 

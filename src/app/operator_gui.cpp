@@ -9,8 +9,8 @@
 #include "platform/folders.h"
 #include "platform/qt_panels.h"
 #include "platform/serial_operations.h"
-#include "ui/operator_callbacks.h"
 #include "station/panel_location.h"
+#include "ui/operator_callbacks.h"
 #include "ui/panels.h"
 
 int run_operator_gui(int argc, char** argv) {

@@ -93,8 +93,7 @@ std::optional<Request> parse_request(const std::string& json, std::string* why) 
 
 RequestAction action_for(const Request& request) {
   if (request.message_name == "CFX.Production.LockStationRequest") return RequestAction::kLock;
-  if (request.message_name == "CFX.Production.UnlockStationRequest")
-    return RequestAction::kUnlock;
+  if (request.message_name == "CFX.Production.UnlockStationRequest") return RequestAction::kUnlock;
   return RequestAction::kNone;
 }
 
@@ -118,8 +117,10 @@ Envelope answer_request(const Request& request, const EndpointFacts& facts,
   const std::string& name = request.message_name;
   std::string reply_name = "CFX.NotSupportedResponse";
   if (name == "CFX.AreYouThereRequest") reply_name = "CFX.AreYouThereResponse";
-  if (name == "CFX.GetEndpointInformationRequest") reply_name = "CFX.GetEndpointInformationResponse";
-  if (name == "CFX.Production.LockStationRequest") reply_name = "CFX.Production.LockStationResponse";
+  if (name == "CFX.GetEndpointInformationRequest")
+    reply_name = "CFX.GetEndpointInformationResponse";
+  if (name == "CFX.Production.LockStationRequest")
+    reply_name = "CFX.Production.LockStationResponse";
   if (name == "CFX.Production.UnlockStationRequest")
     reply_name = "CFX.Production.UnlockStationResponse";
   Envelope e = message(facts, reply_name, now_ms);

@@ -71,9 +71,8 @@ std::optional<MesVerdict> read_validate_reply(const std::string& json,
   const std::string name = text_in(j, "MessageName");
   const nlohmann::json body = j.contains("MessageBody") ? j["MessageBody"] : nlohmann::json();
   if (name == "CFX.NotSupportedResponse") {
-    const auto& result = body.is_object() && body.contains("RequestResult")
-                             ? body["RequestResult"]
-                             : nlohmann::json();
+    const auto& result = body.is_object() && body.contains("RequestResult") ? body["RequestResult"]
+                                                                            : nlohmann::json();
     verdict.code = number_in(result, "ResultCode");
     verdict.message = "the MES does not support unit validation";
     if (std::string m = text_in(result, "Message"); !m.empty()) verdict.message += ": " + m;
@@ -83,11 +82,10 @@ std::optional<MesVerdict> read_validate_reply(const std::string& json,
     verdict.message = "the MES answered with " + (name.empty() ? "no message name" : name);
     return verdict;
   }
-  const nlohmann::json result = body.is_object() && body.contains("Result") ? body["Result"]
-                                                                            : nlohmann::json();
-  const nlohmann::json primary = body.is_object() && body.contains("PrimaryResult")
-                                     ? body["PrimaryResult"]
-                                     : nlohmann::json();
+  const nlohmann::json result =
+      body.is_object() && body.contains("Result") ? body["Result"] : nlohmann::json();
+  const nlohmann::json primary =
+      body.is_object() && body.contains("PrimaryResult") ? body["PrimaryResult"] : nlohmann::json();
   if (text_in(result, "Result") != "Success") {
     verdict.code = number_in(result, "ResultCode");
     verdict.message = text_in(result, "Message");
@@ -141,7 +139,8 @@ MesVerdict parse_verdict_line(const std::string& raw) {
   } else if (kind == "failed") {
     v.message = line.find('\t') == std::string::npos ? "" : line.substr(line.find('\t') + 1);
   } else {
-    v.message = line.empty() ? "ffsload-cfx validate gave no answer" : "ffsload-cfx validate said: " + line;
+    v.message =
+        line.empty() ? "ffsload-cfx validate gave no answer" : "ffsload-cfx validate said: " + line;
   }
   return v;
 }

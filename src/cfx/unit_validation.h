@@ -16,7 +16,7 @@ struct ValidationAsk {
   std::string handle;      // the station's
   std::string mes_handle;  // the MES endpoint's (cfx-mes)
   std::string serial;
-  int port = 0;            // the lane and the unit's position
+  int port = 0;  // the lane and the unit's position
 };
 
 // The request, with a new RequestID ("REQUEST-<guid>").

@@ -1,10 +1,10 @@
 #include "cfxnet/amqp_framing.h"
 
 #include <proton/binary.hpp>
+#include <proton/duration.hpp>
 #include <proton/message_id.hpp>
 #include <proton/null.hpp>
 #include <proton/scalar.hpp>
-#include <proton/duration.hpp>
 #include <proton/ssl.hpp>
 #include <proton/timestamp.hpp>
 #include <proton/value.hpp>
@@ -51,9 +51,8 @@ proton::message amqp_message(const cfx::QueuedMessage& q, const std::string& han
 }
 
 proton::message amqp_message(const cfx::Envelope& e, std::int64_t created_ms) {
-  return framed(cfx::envelope_json(e), e.unique_id, e.message_name,
-                e.source + "." + e.message_name, e.source, e.target.value_or(""),
-                e.request_id.value_or(""), created_ms);
+  return framed(cfx::envelope_json(e), e.unique_id, e.message_name, e.source + "." + e.message_name,
+                e.source, e.target.value_or(""), e.request_id.value_or(""), created_ms);
 }
 
 std::string body_text(const proton::message& message) {

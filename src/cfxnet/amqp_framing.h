@@ -26,8 +26,7 @@ std::string body_text(const proton::message& message);
 // ANONYMOUS without a user, PLAIN with the user and `password`, TLS for
 // amqps, the virtual host; `idle_timeout_ms` lets a dead peer be noticed.
 proton::connection_options connection_options_for(const cfx::AmqpUrl& url,
-                                                  const std::string& password,
-                                                  int idle_timeout_ms);
+                                                  const std::string& password, int idle_timeout_ms);
 // "amqp://host:port", what Proton connects to (never a user or password).
 std::string connect_address(const cfx::AmqpUrl& url);
 

@@ -68,8 +68,9 @@ bool QueueSender::mine(const proton::connection& c) const {
 void QueueSender::on_connection_open(proton::connection& c) {
   if (!mine(c)) return;
   // The link is opened again on every connection: Proton does not.
-  sender_ = c.open_sender(config_.settings.target,
-                          proton::sender_options().delivery_mode(proton::delivery_mode::AT_LEAST_ONCE));
+  sender_ =
+      c.open_sender(config_.settings.target,
+                    proton::sender_options().delivery_mode(proton::delivery_mode::AT_LEAST_ONCE));
 }
 
 void QueueSender::on_sender_open(proton::sender& s) {
@@ -77,8 +78,7 @@ void QueueSender::on_sender_open(proton::sender& s) {
   linked_ = true;
   backoff_ms_ = 1000;
   if (last_said_ != "linked") {
-    std::fprintf(stderr, "ffsload-cfx: delivering to %s at %s\n",
-                 config_.settings.target.c_str(),
+    std::fprintf(stderr, "ffsload-cfx: delivering to %s at %s\n", config_.settings.target.c_str(),
                  cfx::redacted_url(config_.settings.broker_url).c_str());
     last_said_ = "linked";
   }
@@ -116,8 +116,8 @@ void QueueSender::settle(const proton::tracker& t, bool accepted, const std::str
   const auto it = std::find_if(in_flight_.begin(), in_flight_.end(),
                                [&](const InFlight& f) { return f.tracker == t; });
   if (it == in_flight_.end()) return;
-  const bool stored = accepted ? queue_->remove(it->seq, utc_ms())
-                               : queue_->set_aside(it->seq, reason);
+  const bool stored =
+      accepted ? queue_->remove(it->seq, utc_ms()) : queue_->set_aside(it->seq, reason);
   if (!stored) {
     // The broker has it, the queue cannot say so: it is sent again later,
     // and receivers drop the duplicate by its UniqueID.

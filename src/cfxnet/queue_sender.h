@@ -27,8 +27,8 @@
 #include <vector>
 
 #include "cfx/cfx_settings.h"
-#include "cfx/request_answers.h"
 #include "cfx/queue.h"
+#include "cfx/request_answers.h"
 
 namespace cfxnet {
 

@@ -49,8 +49,7 @@ void RequestServer::on_error(proton::listener&, const std::string& what) {
 void RequestServer::on_connection_open(proton::connection& c) {
   if (static_cast<int>(connections_.size()) >= kMaxRequestConnections) {
     c.close(proton::error_condition("amqp:resource-limit-exceeded",
-                                    "this station takes " +
-                                        std::to_string(kMaxRequestConnections) +
+                                    "this station takes " + std::to_string(kMaxRequestConnections) +
                                         " request connections at most"));
     return;
   }
@@ -134,8 +133,8 @@ void RequestServer::on_message(proton::delivery& d, proton::message& m) {
       if (!cfx::write_station_lock(station_folder_, lock, &failure)) {
         failure = "the lock cannot be kept: " + failure;
       } else {
-        std::fprintf(stderr, "ffsload-cfx: %s locked the station (%s)\n",
-                     request->source.c_str(), lock.reason.c_str());
+        std::fprintf(stderr, "ffsload-cfx: %s locked the station (%s)\n", request->source.c_str(),
+                     lock.reason.c_str());
       }
       break;
     }

@@ -48,8 +48,8 @@ class Asker : public proton::messaging_handler {
     // so that two ports asking at once never share one.
     reply_to_ = ask.handle + "/" + request_.request_id.value_or("");
     verdict_.kind = cfx::MesVerdict::Kind::kNoAnswer;
-    verdict_.message = "the MES did not answer within " +
-                       std::to_string((timeout_ms + 999) / 1000) + " s";
+    verdict_.message =
+        "the MES did not answer within " + std::to_string((timeout_ms + 999) / 1000) + " s";
   }
 
   void on_container_start(proton::container& c) override {
@@ -77,8 +77,8 @@ class Asker : public proton::messaging_handler {
   }
 
   void on_connection_open(proton::connection& c) override {
-    c.open_receiver("", proton::receiver_options().source(
-                            proton::source_options().address(reply_to_)));
+    c.open_receiver("",
+                    proton::receiver_options().source(proton::source_options().address(reply_to_)));
   }
 
   void on_receiver_open(proton::receiver& r) override {
@@ -105,19 +105,18 @@ class Asker : public proton::messaging_handler {
   void on_transport_error(proton::transport& t) override {
     if (!done_)
       end(cfx::MesVerdict::Kind::kFailed,
-          "cannot reach the MES at " + where_ + ": " + condition_text(t.error()), t.connection().container());
+          "cannot reach the MES at " + where_ + ": " + condition_text(t.error()),
+          t.connection().container());
   }
   void on_connection_error(proton::connection& c) override {
     if (!done_)
-      end(cfx::MesVerdict::Kind::kFailed, "the MES closed the connection: " +
-                                              condition_text(c.error()),
-          c.container());
+      end(cfx::MesVerdict::Kind::kFailed,
+          "the MES closed the connection: " + condition_text(c.error()), c.container());
   }
   void on_sender_error(proton::sender& s) override {
     if (!done_)
       end(cfx::MesVerdict::Kind::kFailed,
-          "the MES refused the address " + settings_.mes_handle + ": " +
-              condition_text(s.error()),
+          "the MES refused the address " + settings_.mes_handle + ": " + condition_text(s.error()),
           s.container());
   }
   void on_receiver_error(proton::receiver& r) override {

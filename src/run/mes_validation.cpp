@@ -20,8 +20,8 @@ std::string in_folder(const std::string& folder, const std::string& name) {
 
 }  // namespace
 
-cfx::MesVerdict ask_mes_through_sender(const std::string& station_folder,
-                                       const std::string& serial, int port, int timeout_ms) {
+cfx::MesVerdict ask_mes_through_sender(const std::string& station_folder, const std::string& serial,
+                                       int port, int timeout_ms) {
   cfx::MesVerdict verdict;
   const std::string program = platform::sibling_program(kCfxProgram);
   if (program.empty()) {
@@ -30,11 +30,11 @@ cfx::MesVerdict ask_mes_through_sender(const std::string& station_folder,
     return verdict;
   }
   std::string error;
-  auto child = platform::start_child(
-      program,
-      {"validate", "--serial", serial, "--port", std::to_string(port), "--timeout-ms",
-       std::to_string(timeout_ms)},
-      station_folder, {}, &error);
+  auto child =
+      platform::start_child(program,
+                            {"validate", "--serial", serial, "--port", std::to_string(port),
+                             "--timeout-ms", std::to_string(timeout_ms)},
+                            station_folder, {}, &error);
   if (!child) {
     verdict.message = "cannot start " + program + ": " + error;
     return verdict;
@@ -66,8 +66,8 @@ cfx::MesVerdict ask_mes_through_sender(const std::string& station_folder,
   platform::close_fd(child->err_fd);
   if (!ended && out.find('\n') == std::string::npos) {
     verdict.kind = cfx::MesVerdict::Kind::kNoAnswer;
-    verdict.message = "the MES did not answer within " + std::to_string((timeout_ms + 999) / 1000) +
-                      " s";
+    verdict.message =
+        "the MES did not answer within " + std::to_string((timeout_ms + 999) / 1000) + " s";
     return verdict;
   }
   verdict = cfx::parse_verdict_line(out.substr(0, out.find('\n')));

@@ -35,7 +35,7 @@ RunGate gate_for_verdict(const cfx::MesVerdict& verdict, cfx::Validate validate,
 
 // Runs "ffsload-cfx validate" in `station_folder` and reads its line,
 // killing it after timeout_ms (a no-answer verdict then).
-cfx::MesVerdict ask_mes_through_sender(const std::string& station_folder,
-                                       const std::string& serial, int port, int timeout_ms);
+cfx::MesVerdict ask_mes_through_sender(const std::string& station_folder, const std::string& serial,
+                                       int port, int timeout_ms);
 
 }  // namespace run

@@ -1,9 +1,10 @@
 // The station's answers to the MES's requests, and the MES's lock as the
 // station keeps it: what the responder sends back, whatever a requester
 // sends it.
+#include "cfx/request_answers.h"
+
 #include <gtest/gtest.h>
 
-#include "cfx/request_answers.h"
 #include "cfx/station_lock.h"
 #include "support/temp_dir.h"
 
@@ -19,11 +20,12 @@ cfx::EndpointFacts facts() {
 }
 
 cfx::Request request(const std::string& name, const std::string& body = "{}") {
-  const std::string json = R"({"MessageName":")" + name +
-                           R"(","Version":"2.1","TimeStamp":"2026-12-08T17:06:05.123+00:00",)"
-                           R"("UniqueID":"f3b2c8ec-50b7-4c63-9cb3-2ed57c01880f","Source":"Mes.a.1",)"
-                           R"("Target":"FFSLoad.ffsload.st4","RequestID":"REQUEST-1","MessageBody":)" +
-                           body + "}";
+  const std::string json =
+      R"({"MessageName":")" + name +
+      R"(","Version":"2.1","TimeStamp":"2026-12-08T17:06:05.123+00:00",)"
+      R"("UniqueID":"f3b2c8ec-50b7-4c63-9cb3-2ed57c01880f","Source":"Mes.a.1",)"
+      R"("Target":"FFSLoad.ffsload.st4","RequestID":"REQUEST-1","MessageBody":)" +
+      body + "}";
   std::string why;
   auto r = cfx::parse_request(json, &why);
   EXPECT_TRUE(r) << why;
@@ -63,8 +65,8 @@ TEST(RequestAnswers, each_known_request_gets_its_response_to_the_requester_with_
 }
 
 TEST(RequestAnswers, endpoint_information_names_the_station_and_what_it_publishes) {
-  const auto j = reply_json(
-      cfx::answer_request(request("CFX.GetEndpointInformationRequest"), facts(), "", 0));
+  const auto j =
+      reply_json(cfx::answer_request(request("CFX.GetEndpointInformationRequest"), facts(), "", 0));
   const auto& info = j["MessageBody"]["EndpointInformation"];
   EXPECT_EQ(info["CFXHandle"], "FFSLoad.ffsload.st4");
   EXPECT_EQ(info["CFXVersion"], "2.1");
@@ -77,10 +79,9 @@ TEST(RequestAnswers, endpoint_information_names_the_station_and_what_it_publishe
     topics.push_back(t["TopicName"]);
     EXPECT_EQ(t["TopicSupportType"], "Publisher");
   }
-  EXPECT_EQ(topics, (std::vector<std::string>{"CFX", "CFX.Production",
-                                              "CFX.Production.TestAndInspection",
-                                              "CFX.Production.Assembly",
-                                              "CFX.ResourcePerformance"}));
+  EXPECT_EQ(topics,
+            (std::vector<std::string>{"CFX", "CFX.Production", "CFX.Production.TestAndInspection",
+                                      "CFX.Production.Assembly", "CFX.ResourcePerformance"}));
 }
 
 TEST(RequestAnswers, a_lock_that_cannot_be_kept_is_answered_failed_with_why) {

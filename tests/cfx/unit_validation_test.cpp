@@ -1,9 +1,10 @@
 // The MES's word on a unit: the request the station sends, the reading of
 // the MES's answer, the line the sender program hands to the run, and what
 // the run makes of it under required and advisory.
+#include "cfx/unit_validation.h"
+
 #include <gtest/gtest.h>
 
-#include "cfx/unit_validation.h"
 #include "run/mes_validation.h"
 
 namespace {
@@ -54,8 +55,7 @@ TEST(UnitValidation, only_success_and_passed_lets_the_unit_through) {
   EXPECT_EQ(failed->code, 42);
   EXPECT_EQ(failed->message, "wrong step");
   EXPECT_EQ(cfx::read_validate_reply(reply("R", "Failed", "Passed"), "R")->kind, Kind::kRefused);
-  EXPECT_EQ(cfx::read_validate_reply(reply("R", "Success", "Skipped"), "R")->kind,
-            Kind::kRefused);
+  EXPECT_EQ(cfx::read_validate_reply(reply("R", "Success", "Skipped"), "R")->kind, Kind::kRefused);
   EXPECT_EQ(cfx::read_validate_reply("{}", "R"), std::nullopt) << "another request's answer";
   EXPECT_FALSE(cfx::read_validate_reply(reply("OTHER", "Success", "Passed"), "R"));
   const auto not_supported = cfx::read_validate_reply(
@@ -79,8 +79,7 @@ TEST(UnitValidation, the_verdict_line_carries_every_kind_and_text_whole) {
     EXPECT_EQ(back.kind, v.kind) << line;
     EXPECT_EQ(back.code, v.code) << line;
   }
-  EXPECT_EQ(cfx::parse_verdict_line(cfx::verdict_line(verdicts[1])).message,
-            "wrong step and more");
+  EXPECT_EQ(cfx::parse_verdict_line(cfx::verdict_line(verdicts[1])).message, "wrong step and more");
   EXPECT_EQ(cfx::parse_verdict_line("").kind, Kind::kFailed);
   EXPECT_EQ(cfx::parse_verdict_line("something else").kind, Kind::kFailed);
 }
