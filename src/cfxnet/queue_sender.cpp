@@ -24,6 +24,8 @@ constexpr int kTickMs = 100;
 // dropped and everything not accepted sent again.
 constexpr int kSettleTimeoutMs = 20000;
 constexpr int kIdleTimeoutMs = 10000;
+// Accepted messages removed from the queue in one transaction, at most.
+constexpr int kRemoveBatch = 100;
 
 std::int64_t utc_ms() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -92,7 +94,8 @@ void QueueSender::on_sendable(proton::sender& s) {
 bool QueueSender::refill() {
   // The first messages waiting are the ones in flight; those after them are
   // the next to hand over.
-  const int limit = static_cast<int>(in_flight_.size()) + config_.window;
+  // (and the accepted ones not yet removed)
+  const int limit = static_cast<int>(in_flight_.size() + accepted_.size()) + config_.window;
   for (auto& m : queue_->waiting(limit)) {
     if (m.seq > last_handed_seq_) ready_.push_back(std::move(m));
   }
@@ -116,19 +119,29 @@ void QueueSender::settle(const proton::tracker& t, bool accepted, const std::str
   const auto it = std::find_if(in_flight_.begin(), in_flight_.end(),
                                [&](const InFlight& f) { return f.tracker == t; });
   if (it == in_flight_.end()) return;
-  const bool stored =
-      accepted ? queue_->remove(it->seq, utc_ms()) : queue_->set_aside(it->seq, reason);
-  if (!stored) {
-    // The broker has it, the queue cannot say so: it is sent again later,
-    // and receivers drop the duplicate by its UniqueID.
-    std::fprintf(stderr, "ffsload-cfx: the queue: %s\n", queue_->last_error().c_str());
-  }
-  if (!accepted) {
+  if (accepted) {
+    // Removed in batches, one write to the disk for many: an accepted
+    // message whose removal a crash loses is sent again, and receivers drop
+    // the duplicate by its UniqueID.
+    accepted_.push_back(it->seq);
+  } else {
+    remove_accepted();
+    if (!queue_->set_aside(it->seq, reason))
+      std::fprintf(stderr, "ffsload-cfx: the queue: %s\n", queue_->last_error().c_str());
     std::fprintf(stderr, "ffsload-cfx: message %lld set aside: %s\n",
                  static_cast<long long>(it->seq), reason.c_str());
   }
   in_flight_.erase(it);
+  // The batch goes when it is full or nothing else is awaited.
+  if (static_cast<int>(accepted_.size()) >= kRemoveBatch || in_flight_.empty()) remove_accepted();
   pump();
+}
+
+void QueueSender::remove_accepted() {
+  if (accepted_.empty()) return;
+  if (!queue_->remove(accepted_, utc_ms()))
+    std::fprintf(stderr, "ffsload-cfx: the queue: %s\n", queue_->last_error().c_str());
+  accepted_.clear();
 }
 
 void QueueSender::on_tracker_accept(proton::tracker& t) {
@@ -153,6 +166,8 @@ void QueueSender::on_tracker_release(proton::tracker& t) {
 void QueueSender::lost(const std::string& why) {
   const bool was_linked = linked_;
   linked_ = false;
+  // What the broker accepted leaves the queue before the rest is taken back.
+  remove_accepted();
   // Every message not accepted is taken back, and goes again in order.
   in_flight_.clear();
   ready_.clear();
@@ -235,6 +250,7 @@ void QueueSender::tick() {
     lost("the broker settled nothing for " + std::to_string(kSettleTimeoutMs / 1000) + " s");
     connection_.close();
   }
+  remove_accepted();
   if (reconnecting_ && now >= reconnect_at_ms_) connect();
   pump();
   if (stopping_) {
@@ -248,6 +264,7 @@ void QueueSender::tick() {
 }
 
 void QueueSender::finish() {
+  remove_accepted();
   finished_ = true;
   linked_ = false;
   if (connection_) connection_.close();

@@ -83,6 +83,7 @@ class QueueSender : public proton::messaging_handler {
   bool refill();
   void add_own(const cfx::Envelope& e);
   void settle(const proton::tracker& t, bool accepted, const std::string& reason);
+  void remove_accepted();
   bool mine(const proton::connection& c) const;
   void finish();
   nlohmann::ordered_json active_faults();
@@ -98,6 +99,7 @@ class QueueSender : public proton::messaging_handler {
   long reconnect_at_ms_ = 0;
   std::deque<InFlight> in_flight_;
   std::deque<cfx::QueuedMessage> ready_;
+  std::vector<std::int64_t> accepted_;  // accepted, not yet removed from the queue
   std::int64_t last_handed_seq_ = 0;
   std::int64_t next_heartbeat_ms_ = 0;
   bool stopping_ = false;
