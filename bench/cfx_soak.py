@@ -104,8 +104,9 @@ def main():
                 print(f"{time.monotonic() - start:6.1f} s: sender killed and started again",
                       flush=True)
             else:
-                before = status()[1]
                 broker.kill()
+                # Nothing is delivered from here until the broker is back.
+                before = status()[1]
                 print(f"{time.monotonic() - start:6.1f} s: broker killed", flush=True)
                 time.sleep(rng.uniform(1, 3))
                 broker.start()
