@@ -13,6 +13,7 @@
 
 #include "board/board_assets.h"
 #include "board/board_json.h"
+#include "board/cfx_status.h"
 #include "records/run_record.h"
 
 namespace board {
@@ -109,7 +110,7 @@ std::optional<std::int64_t> instant(const std::string& text) {
 // Refuses parameters a route does not take, and any given twice: a typo
 // must not be answered as if the client had asked for the default.
 std::optional<std::string> unexpected_parameter(const httplib::Request& req,
-                                                 const std::set<std::string>& known) {
+                                                const std::set<std::string>& known) {
   std::set<std::string> seen;
   for (const auto& [name, value] : req.params) {
     if (!known.contains(name)) return "unknown parameter \"" + name + "\"";
@@ -182,9 +183,9 @@ void BoardServer::routes() {
     if (req.has_param("limit")) {
       const auto n = whole_number(req.get_param_value("limit"), 1, kMaxRunsLimit);
       if (!n) {
-        return answer_json(res, 400,
-                           error_json("limit takes a whole number from 1 to " +
-                                      std::to_string(kMaxRunsLimit)));
+        return answer_json(
+            res, 400,
+            error_json("limit takes a whole number from 1 to " + std::to_string(kMaxRunsLimit)));
       }
       limit = *n;
     }
@@ -203,9 +204,9 @@ void BoardServer::routes() {
     if (req.has_param("days")) {
       const auto n = whole_number(req.get_param_value("days"), 1, kMaxYieldDays);
       if (!n) {
-        return answer_json(res, 400,
-                           error_json("days takes a whole number from 1 to " +
-                                      std::to_string(kMaxYieldDays)));
+        return answer_json(
+            res, 400,
+            error_json("days takes a whole number from 1 to " + std::to_string(kMaxYieldDays)));
       }
       days = *n;
     }
@@ -216,6 +217,13 @@ void BoardServer::routes() {
     }
   });
 
+  // The broker side of the station: its queue of CFX messages, read-only and
+  // never created; {"queue": false} for a station without one.
+  http_->Get("/api/cfx", [this](const httplib::Request& req, httplib::Response& res) {
+    if (auto bad = unexpected_parameter(req, {})) return answer_json(res, 400, error_json(*bad));
+    answer_json(res, 200, cfx_status_json(cfx_folder_));
+  });
+
   http_->Get("/api/events", [this](const httplib::Request& req, httplib::Response& res) {
     if (auto bad = unexpected_parameter(req, {})) return answer_json(res, 400, error_json(*bad));
     // Counted before the answer starts and given back by the releaser, which
@@ -223,8 +231,8 @@ void BoardServer::routes() {
     if (++live_pages_ > limits_.live_pages) {
       --live_pages_;
       return answer_json(res, 503,
-                         error_json("too many open pages (" +
-                                    std::to_string(limits_.live_pages) + "); close one"));
+                         error_json("too many open pages (" + std::to_string(limits_.live_pages) +
+                                    "); close one"));
     }
     res.set_header("Cache-Control", "no-store");
     auto sent = std::make_shared<std::uint64_t>(0);

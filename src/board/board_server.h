@@ -20,10 +20,10 @@ class Server;
 namespace board {
 
 struct ServerLimits {
-  std::size_t live_pages = 128;      // open pages with live updates at once
-  std::size_t spare_threads = 16;    // for everything else besides them
+  std::size_t live_pages = 128;    // open pages with live updates at once
+  std::size_t spare_threads = 16;  // for everything else besides them
   std::size_t queued_connections = 64;
-  int timeout_seconds = 5;           // to read a request, or to write a piece of an answer
+  int timeout_seconds = 5;  // to read a request, or to write a piece of an answer
   int keep_alive_requests = 100;
   std::chrono::seconds heartbeat{15};  // a comment on a quiet live page, to find it closed
 };
@@ -45,6 +45,9 @@ class BoardServer {
   // Binds host:port (port 0: any free port); false with *error when it cannot.
   bool bind(const std::string& host, int port, std::string* error);
   int port() const { return port_; }
+  // The station folder whose queue of factory-network messages /api/cfx
+  // reports ("." unless set).
+  void set_cfx_folder(const std::string& folder) { cfx_folder_ = folder; }
   // Serves until stop(); call after bind.
   void serve();
   // Ends every live page and the serving; safe from another thread.
@@ -60,6 +63,7 @@ class BoardServer {
   std::function<std::int64_t()> now_ms_;
   std::unique_ptr<httplib::Server> http_;
   int port_ = 0;
+  std::string cfx_folder_ = ".";
   std::atomic<std::size_t> live_pages_{0};
   std::atomic<bool> stopping_{false};
   std::atomic<bool> serving_{false};

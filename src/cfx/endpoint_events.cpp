@@ -16,4 +16,16 @@ bool queue_endpoint_connected(const std::string& station_folder, const Settings&
   return queue->add(std::span<const Envelope>(&e, 1), error);
 }
 
+nlohmann::ordered_json active_faults(Queue& queue) {
+  nlohmann::ordered_json faults = nlohmann::ordered_json::array();
+  for (const auto& [key, value] : queue.facts_starting("fault.")) {
+    try {
+      faults.push_back(nlohmann::ordered_json::parse(value));
+    } catch (const nlohmann::ordered_json::exception&) {
+      // A fact this program did not write: left out.
+    }
+  }
+  return faults;
+}
+
 }  // namespace cfx

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "cfx/cfx_settings.h"
+#include "cfx/queue.h"
 
 namespace cfx {
 
@@ -16,5 +18,10 @@ bool queue_endpoint_connected(const std::string& station_folder, const Settings&
                               std::int64_t at_ms, std::string* error,
                               const std::string& request_uri = "",
                               const std::string& request_address = "");
+
+// The station's active faults as the queue keeps them (a port that cannot be
+// opened, a fixture alarm), oldest port first: the Fault objects a
+// Heartbeat's ActiveFaults lists. Empty when there are none.
+nlohmann::ordered_json active_faults(Queue& queue);
 
 }  // namespace cfx

@@ -20,11 +20,6 @@ struct EndpointFacts {
   int lanes = 1;
 };
 
-// The queue's facts that hold the active faults, one Fault object (JSON) each
-// under a key starting with this ("fault.port.3.open", as the runs keep
-// them); the heartbeat lists them.
-constexpr const char* kActiveFaultFact = "fault.";
-
 // The topics and messages this station publishes, as GetEndpointInformation
 // lists them.
 nlohmann::ordered_json supported_topics();

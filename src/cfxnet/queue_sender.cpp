@@ -10,6 +10,7 @@
 #include <proton/transport.hpp>
 #include <proton/work_queue.hpp>
 
+#include "cfx/endpoint_events.h"
 #include "cfx/station_messages.h"
 #include "cfxnet/amqp_framing.h"
 #include "platform/child_process.h"
@@ -244,7 +245,7 @@ void QueueSender::tick() {
     next_heartbeat_ms_ = now + config_.settings.heartbeat_s * 1000L;
     if (linked_)
       add_own(cfx::heartbeat(cfx::Sender{config_.facts.handle}, utc_ms(),
-                             config_.settings.heartbeat_s, active_faults()));
+                             config_.settings.heartbeat_s, cfx::active_faults(*queue_)));
   }
   if (linked_ && !in_flight_.empty() && now - in_flight_.front().sent_ms > kSettleTimeoutMs) {
     lost("the broker settled nothing for " + std::to_string(kSettleTimeoutMs / 1000) + " s");
@@ -269,15 +270,6 @@ void QueueSender::finish() {
   linked_ = false;
   if (connection_) connection_.close();
   container_->stop();
-}
-
-nlohmann::ordered_json QueueSender::active_faults() {
-  nlohmann::ordered_json faults = nlohmann::ordered_json::array();
-  for (const auto& [key, value] : queue_->facts_starting(cfx::kActiveFaultFact)) {
-    auto fault = nlohmann::ordered_json::parse(value, nullptr, false);
-    if (!fault.is_discarded() && fault.is_object()) faults.push_back(std::move(fault));
-  }
-  return faults;
 }
 
 }  // namespace cfxnet

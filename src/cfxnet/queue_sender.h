@@ -86,7 +86,6 @@ class QueueSender : public proton::messaging_handler {
   void remove_accepted();
   bool mine(const proton::connection& c) const;
   void finish();
-  nlohmann::ordered_json active_faults();
 
   SenderConfig config_;
   std::unique_ptr<cfx::Queue> queue_;

@@ -326,6 +326,21 @@ records::KeepResult record_run(const RunContext& context, std::int64_t started_m
 
   const int port = r.port;
   std::optional<records::FixtureAlarm> alarm;
+  // The factory network hears of the alarm with the run's last messages,
+  // before its record is kept: a run too short for a pause reads the port's
+  // runs now.
+  if (g_context.cfx.enabled && g_context.fixture_alarm_runs > 0 && outcome != "no run" &&
+      !port_runs) {
+    if (auto store = open_for_reading(g_context.records_option)) {
+      try {
+        port_runs =
+            records::last_port_runs(*store, host_name(), r.port,
+                                    records::fixture_alarm_window(g_context.fixture_alarm_runs));
+      } catch (const records::StoreError&) {
+        // Unknown: the alarm's fault is neither raised nor cleared.
+      }
+    }
+  }
   if ((g_context.notices.alarm || g_context.cfx.enabled) && outcome != "no run" && port_runs) {
     alarm = records::fixture_alarm_after(r, *port_runs, g_context.fixture_alarm_runs);
   }

@@ -113,13 +113,13 @@ class CfxMessages : public ::testing::Test {
   void write(const std::string& file, const std::string& text) {
     std::ofstream(station / file, std::ios::binary) << text;
   }
-  void enable_cfx() {
-    // Nothing listens on port 1 of this machine: the broker is away.
-    write("ffsload.conf",
-          "operator = optional\nunit-serial = optional\ncfx-broker = amqp://127.0.0.1:1/\n"
-          "cfx-handle = " +
-              std::string(kHandle) + "\n");
+  // Nothing listens on port 1 of this machine: the broker is away.
+  static std::string cfx_conf() {
+    return "operator = optional\nunit-serial = optional\ncfx-broker = amqp://127.0.0.1:1/\n"
+           "cfx-handle = " +
+           std::string(kHandle) + "\n";
   }
+  void enable_cfx() { write("ffsload.conf", cfx_conf()); }
   e2e::RunResult run(const std::string& device, const std::string& script,
                      const std::string& operator_id, const std::string& unit) {
     return e2e::run_ffsload({"run", "--port", "3", "--device", device, "--script", script,
@@ -328,6 +328,42 @@ TEST_F(CfxMessages, a_green_a_red_and_an_interrupted_run_leave_their_messages_in
   const auto report = e2e::run_ffsload({"report"}, station.string());
   EXPECT_NE(report.err.find("CFX: 24 message(s) waiting for the broker"), std::string::npos)
       << report.out << report.err;
+}
+
+TEST_F(CfxMessages, a_port_that_cannot_be_opened_and_a_fixture_alarm_are_faults_until_cleared) {
+  enable_cfx();
+  write("ffsload.conf", cfx_conf() + "fixture-alarm = 2\n");
+  write("red.tms", "tms 1\nfwr nosuch nosuch.bin\n");
+  EXPECT_NE(run(station.string() + "/no-such-device", "red.tms", "OP1", "SN-A").exit_code, 0);
+  e2e::SimProcess sim;
+  ASSERT_TRUE(sim.start({"--load", e2e::examples_dir() + "/handset"}));
+  EXPECT_EQ(run(sim.device(), "red.tms", "OP1", "SN-B").exit_code, 1);
+  EXPECT_EQ(run(sim.device(), "main.tms", "OP1", "SN-C").exit_code, 0);
+
+  std::vector<Json> faults;
+  for (const Message& message : queued()) {
+    if (message.name.find("Fault") == std::string::npos) continue;
+    check_envelope(message.json, message.name);
+    faults.push_back(message.json["MessageBody"]);
+  }
+  // The port: raised by the first run, cleared by the second. The alarm
+  // (two red runs on two units): raised by the second, cleared by the green.
+  ASSERT_EQ(faults.size(), 4u);
+  const Json& port_fault = faults[0]["Fault"];
+  EXPECT_EQ(keys(port_fault),
+            (Keys{"TransactionID", "Cause", "Severity", "FaultCode", "FaultOccurrenceId", "Lane",
+                  "Stage", "SideLocation", "AccessType", "Description", "DescriptionTranslations",
+                  "OccurredAt", "DueDateTime"}));
+  EXPECT_EQ(port_fault["Cause"], "ElectricalFailure");
+  EXPECT_EQ(port_fault["Severity"], "Error");
+  EXPECT_EQ(port_fault["Lane"], 3);
+  EXPECT_EQ(faults[1]["FaultOccurrenceId"], port_fault["FaultOccurrenceId"]);
+  EXPECT_EQ(keys(faults[1]["Operator"]), kOperator);
+  const Json& alarm = faults[2]["Fault"];
+  EXPECT_EQ(alarm["FaultCode"], "FIXTURE-ALARM");
+  EXPECT_EQ(alarm["Severity"], "Warning");
+  EXPECT_TRUE(alarm["TransactionID"].is_string());
+  EXPECT_EQ(faults[3]["FaultOccurrenceId"], alarm["FaultOccurrenceId"]);
 }
 
 TEST_F(CfxMessages, a_queue_that_cannot_be_written_is_told_and_the_run_and_its_record_go_on) {

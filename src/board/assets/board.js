@@ -251,6 +251,27 @@ async function loadYield() {
   }
 }
 
+// The factory network's side: the station's queue of CFX messages, shown
+// only where the station has one.
+async function loadCfx() {
+  const span = document.getElementById('cfx');
+  try {
+    const answer = await fetch('/api/cfx', {cache: 'no-store'});
+    if (!answer.ok) return;
+    const q = await answer.json();
+    if (!q.queue) { span.hidden = true; return; }
+    let text = `CFX: ${q.waiting} waiting`;
+    if (q.oldest_waiting) text += ` (oldest ${clockTime(q.oldest_waiting)})`;
+    text += `, ${q.set_aside} set aside`;
+    text += q.last_delivered ? `, last delivered ${clockTime(q.last_delivered)}` : ', none delivered yet';
+    span.textContent = text;
+    span.className = q.set_aside > 0 ? 'cfx-alarm' : (q.waiting > 0 ? 'cfx-waiting' : 'muted');
+    span.hidden = false;
+  } catch (e) {
+    // Tried again at the next poll.
+  }
+}
+
 function tick() {
   document.getElementById('clock').textContent =
     new Date().toLocaleTimeString([], {hourCycle: 'h23'});
@@ -268,4 +289,6 @@ function connect() {
 
 tick();
 setInterval(tick, 1000);
+loadCfx();
+setInterval(loadCfx, 5000);
 connect();
