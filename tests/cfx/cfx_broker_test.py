@@ -185,6 +185,38 @@ def test_endpoint_messages(broker):
         s.close()
 
 
+def test_password(broker):
+    print("-- a user's password from the file or the environment, shown nowhere", flush=True)
+    s = Station(f"cfx-broker = {broker.url(h.USER)}\ncfx-handle = {HANDLE}\n")
+    try:
+        def status(env_password=None):
+            env = dict(os.environ)
+            env.pop("FFSLOAD_CFX_PASSWORD", None)
+            if env_password is not None:
+                env["FFSLOAD_CFX_PASSWORD"] = env_password
+            r = subprocess.run([SENDER, "status"], cwd=s.dir, capture_output=True, text=True,
+                               timeout=30, env=env)
+            return r.returncode, r.stdout + r.stderr
+
+        rc, out = status(h.PASSWORD)
+        check(rc == 0 and "broker reachable: yes" in out,
+              f"PLAIN with FFSLOAD_CFX_PASSWORD: {rc} {out}")
+        rc, out = status("wrong-secret")
+        check(rc != 0 and "broker reachable: no" in out and "wrong-secret" not in out,
+              f"a wrong password: unreachable, and not shown: {rc} {out}")
+        rc, out = status()
+        check(rc == 2 and "no password" in out, f"no password at all: {rc} {out}")
+        with open(os.path.join(s.dir, "cfx-password"), "w") as f:
+            f.write(h.PASSWORD + "\n")
+        s.write_conf(f"cfx-broker = {broker.url(h.USER)}\ncfx-handle = {HANDLE}\n"
+                     f"cfx-password-file = {os.path.join(s.dir, 'cfx-password')}\n")
+        rc, out = status()
+        check(rc == 0 and "broker reachable: yes" in out and h.PASSWORD not in out,
+              f"PLAIN with cfx-password-file: {rc} {out}")
+    finally:
+        s.close()
+
+
 def test_validation(broker):
     print("-- the MES's word before a unit is loaded", flush=True)
     with h.FakeMes(mode="passed") as mes:
@@ -445,6 +477,7 @@ def main():
         broker.start()
         print(f"broker up in {time.monotonic() - t:.1f} s", flush=True)
         test_endpoint_messages(broker)
+        test_password(broker)
         test_validation(broker)
         test_lock(broker)
         test_run_messages(broker)
