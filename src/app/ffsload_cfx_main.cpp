@@ -193,7 +193,9 @@ int status() {
 int validate(const std::string& serial, int port, int timeout_ms) {
   Loaded loaded;
   cfx::MesVerdict verdict;
-  if (!load(&loaded, true)) {
+  // The broker's password is not needed to ask the MES; a cfx-mes URL with
+  // a user takes the same one (cfx-password-file or FFSLOAD_CFX_PASSWORD).
+  if (!load(&loaded, false)) {
     verdict.message = "the station's cfx settings cannot be used";
   } else if (loaded.settings.mes_url.empty() || loaded.settings.mes_handle.empty()) {
     verdict.message = "cfx-mes is not set";
@@ -204,7 +206,12 @@ int validate(const std::string& serial, int port, int timeout_ms) {
     ask.serial = serial;
     ask.port = port;
     if (timeout_ms <= 0) timeout_ms = loaded.settings.validate_timeout_s * 1000;
-    verdict = cfxnet::ask_mes(loaded.settings, loaded.password, ask, timeout_ms);
+    std::string why;
+    const auto mes = cfx::parse_amqp_url(loaded.settings.mes_url, &why);
+    std::string password;
+    if (mes && !mes->user.empty())
+      password = cfx::broker_password(loaded.settings, &why).value_or("");
+    verdict = cfxnet::ask_mes(loaded.settings, password, ask, timeout_ms);
   }
   std::printf("%s\n", cfx::verdict_line(verdict).c_str());
   std::fflush(stdout);
