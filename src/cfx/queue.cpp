@@ -84,12 +84,33 @@ std::unique_ptr<Queue> Queue::open(const std::string& station_folder, std::strin
     return nullptr;
   }
   sqlite3_busy_timeout(db, kQueueBusyTimeoutMs);
+  // A run closes the queue at its end: no checkpoint then, so that a run's
+  // end costs one flush, its commit's. The WAL is folded back as it grows
+  // (SQLite's automatic checkpoint, mostly in the sender's commits).
+  sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   // WAL: the sender reads while a port adds. FULL: a commit is on disk when
   // it returns, so a message queued survives a power cut that follows.
-  if (!queue->execute("PRAGMA journal_mode=WAL") || !queue->execute("PRAGMA synchronous=FULL") ||
-      !queue->execute(kSchema)) {
+  if (!queue->execute("PRAGMA journal_mode=WAL") || !queue->execute("PRAGMA synchronous=FULL")) {
     if (error) *error = queue->error_;
     return nullptr;
+  }
+  // The tables once, by whoever opens a new file first: a run that opens the
+  // queue pays no write for it.
+  int version = -1;
+  {
+    Statement v(db, "PRAGMA user_version");
+    if (v && v.step() == SQLITE_ROW) version = static_cast<int>(v.column_int(0));
+  }
+  if (version < 1) {
+    if (!queue->execute("BEGIN IMMEDIATE")) {
+      if (error) *error = queue->error_;
+      return nullptr;
+    }
+    if (!queue->execute(kSchema) || !queue->execute("COMMIT")) {
+      sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+      if (error) *error = queue->error_;
+      return nullptr;
+    }
   }
   return queue;
 }
