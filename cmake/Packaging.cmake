@@ -7,6 +7,12 @@ install(TARGETS ffsload ffsload-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS ffsload-gui RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR})
 # The line board's server, started by "ffsload board".
 install(TARGETS ffsload-board RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR})
+# The IPC-CFX sender, started by "ffsload cfx", the panels and the grid; the
+# one program that links the AMQP library. Its service, one instance per
+# station folder, where Debian's systemd looks for units.
+install(TARGETS ffsload-cfx RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/data/systemd/ffsload-cfx@.service
+  DESTINATION lib/systemd/system)
 # The panel file: found at ../share/ffsload beside the installed program.
 install(FILES ${PROJECT_SOURCE_DIR}/src/ui/download.uir DESTINATION ${CMAKE_INSTALL_DATADIR}/ffsload)
 

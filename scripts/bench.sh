@@ -28,10 +28,10 @@ mkdir -p "$logs"
 
 if ((quick)); then
   starts=5 downloads=10 records=20000 gui_runs=100 grid_rounds=1 soak_runs=10 kills=3
-  cfx_steps=20 cfx_rounds=2
+  cfx_steps=20 cfx_rounds=2 cfx_soak_runs=20 cfx_backlog=10000
 else
   starts=20 downloads=50 records=1000000 gui_runs=1000 grid_rounds=3 soak_runs=100 kills=20
-  cfx_steps=200 cfx_rounds=10
+  cfx_steps=200 cfx_rounds=10 cfx_soak_runs=200 cfx_backlog=100000
 fi
 # The million records are kept between runs of this script: filling them
 # takes minutes, the timings do not.
@@ -60,6 +60,10 @@ run board "$bench/bench_board" "$records" "$records_folder/board.sqlite"
 run soak "$bench/soak" --runs "$soak_runs" --jobs 2 --rate 0.002 --seed 3
 run kill_soak "$bench/kill_soak" --kills "$kills" --seed 17
 run cfx "$bench/bench_cfx" "$cfx_steps" "$cfx_rounds"
+# The sender against a RabbitMQ of its own (Debian's Python for its Proton binding).
+run cfx_soak /usr/bin/python3 "$root/bench/cfx_soak.py" "$build" --runs "$cfx_soak_runs" \
+  --broker-kills 2 --sender-kills 10 --pace-ms 400 --seed 7
+run cfx_backlog /usr/bin/python3 "$root/bench/cfx_soak.py" "$build" --backlog "$cfx_backlog"
 
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
 memory=$(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo)
@@ -71,7 +75,7 @@ dirty=$(git -C "$root" status --porcelain 2>/dev/null | grep -q . && echo " (wit
   echo
   echo "| figure | measured | goal |"
   echo "|---|---|---|"
-  for name in start link download records unit_records serial_pattern board gui grid soak kill_soak cfx; do
+  for name in start link download records unit_records serial_pattern board gui grid soak kill_soak cfx cfx_soak cfx_backlog; do
     awk -F'\t' '$1 == "figure" {printf "| %s | %s | %s |\n", $2, $3, ($4 == "" ? "-" : $4)}' \
       "$logs/$name.txt"
   done

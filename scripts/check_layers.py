@@ -4,6 +4,9 @@
 - a room includes only the rooms below it (and its own), as docs/architecture.md
   draws them;
 - Qt headers appear only in the panel back end (src/platform/qt_*) and src/app/;
+- the AMQP library's headers (Qpid Proton, <proton/...>) appear only in
+  src/cfxnet/ and the sender program's main (src/app/ffsload_cfx_main.cpp),
+  so that no other program links it;
 - process, signal and terminal calls (fork, exec, pipe, poll, waitpid,
   sigaction, termios) appear only in src/platform/ (and in the simulated
   handset, which owns its pseudo-terminal as a device does);
@@ -42,6 +45,8 @@ BELOW = {
                   "run"},
     "ui": {"platform", "link", "commands", "fs", "script", "records", "cfx", "station", "run"},
     "board": {"platform", "records", "cfx"},
+    # The sender's network side, over Qpid Proton: the sender program alone uses it.
+    "cfxnet": {"platform", "records", "cfx"},
     "cli": {"platform", "link", "commands", "fs", "script", "records", "cfx", "station", "run",
             "multiport", "ui", "check"},
 }
@@ -52,6 +57,8 @@ GENERATED = {"ffsload_version.h": {"run", "cli", "app"}}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 QT_HEADER = re.compile(r"^Q[A-Za-z]+$|^Qt[A-Za-z]*/")
+PROTON_HEADER = re.compile(r"^proton/")
+PROTON_MAIN = "ffsload_cfx_main.cpp"
 # poll and pipe are also ordinary method names: only the global call counts.
 SYSTEM_CALL = re.compile(
     r"(?<![\w:.>])(?:::)?(fork|vfork|execv|execvp|execve|execl|execlp|posix_spawnp?"
@@ -109,6 +116,7 @@ def check_file(src, path):
     if allowed is None:
         return [f"{rel}:1: the room \"{room}\" is not in the layering table"]
     may_use_qt = room == "app" or (room == "platform" and name.startswith("qt_"))
+    may_use_proton = room == "cfxnet" or (room == "app" and name == PROTON_MAIN)
     may_call_system = room in ("platform", "sim")
     # A program's main may set up its own process (the simulator's link).
     may_use_files = may_call_system or (room == "app" and name.endswith("_main.cpp"))
@@ -132,6 +140,9 @@ def check_file(src, path):
                     if QT_HEADER.match(header) and not may_use_qt:
                         breaches.append(f"{rel}:{number}: Qt header <{header}> outside the panel "
                                         "back end and app/")
+                    if PROTON_HEADER.match(header) and not may_use_proton:
+                        breaches.append(f"{rel}:{number}: AMQP header <{header}> outside cfxnet/ "
+                                        "and the sender program's main")
                     if header in SYSTEM_HEADERS and not may_call_system:
                         breaches.append(f"{rel}:{number}: <{header}> above platform/")
                     if header in FILE_HEADERS and not may_use_files:

@@ -18,6 +18,10 @@ set -euo pipefail
 needed=(cmake ninja-build g++ ccache pkg-config libgtest-dev libcli11-dev libsqlite3-dev libpq-dev
   qt6-base-dev qt6-tools-dev qt6-svg-dev qt6-multimedia-dev libcpp-httplib-dev libre2-dev
   libunistring-dev nlohmann-json3-dev nettle-dev)
+# The IPC-CFX sender (ffsload-cfx, the one program that links it) speaks
+# AMQP 1.0 through Qpid Proton's C++ API; its header set needs the C
+# library's development files too.
+needed+=(libqpid-proton-cpp12-dev libqpid-proton11-dev)
 if [ "${1:-}" != demo ]; then
   # The tests' own tools: Python for the checks that the tests run,
   # a throwaway PostgreSQL server, a virtual display with keystrokes and
@@ -30,6 +34,10 @@ if [ "${1:-}" != demo ]; then
   # The sounds' test starts a PulseAudio server of its own with a null sink
   # and records it (parec, pactl).
   needed+=(pulseaudio pulseaudio-utils)
+  # The CFX tests' own broker (RabbitMQ with its AMQP 1.0 plugin, started by
+  # the tests on loopback, never as the system's service), and the AMQP 1.0
+  # client for their consumer and fake MES (Python's Qpid Proton binding).
+  needed+=(rabbitmq-server python3-qpid-proton)
   # The package's dependencies are found by dpkg-shlibdeps (dpkg-dev); its
   # test renders the man pages (man-db) and runs Debian's package checker.
   needed+=(dpkg-dev man-db lintian)

@@ -19,6 +19,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "cli/cfx_sender_child.h"
 #include "cli/run_command.h"
 #include "multiport/station_grid.h"
 #include "platform/display.h"
@@ -460,6 +461,8 @@ int run_grid_window(multiport::StationGrid& grid, const std::vector<std::string>
   platform::set_sound_output(&sounds);
   platform::use_sounds(grid.settings().sound);
   multiport::catch_stop_signals(on_stop_signal);
+  // The station's messages flow while the grid is open.
+  cli::CfxSenderWhileOpen sender;
   GridWindow window(grid, problems);
   window.show();
   QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);

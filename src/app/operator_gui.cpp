@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/cfx_sender_child.h"
 #include "platform/display.h"
 #include "platform/folders.h"
 #include "platform/qt_panels.h"
@@ -40,6 +41,8 @@ int run_operator_gui(int argc, char** argv) {
       std::fprintf(stderr, "ffsload: the panel file %s is missing: looked for %s\n",
                    ui::kPanelFileName, places.c_str());
     } else {
+      // The station's messages flow while the panels are open.
+      cli::CfxSenderWhileOpen sender;
       status = ui::main(panel_file);
     }
     platform::set_sound_output(nullptr);

@@ -246,6 +246,12 @@ std::vector<QueuedMessage> Queue::waiting(int limit) {
 }
 
 bool Queue::remove(std::int64_t seq, std::int64_t delivered_at_ms) {
+  const std::int64_t one[] = {seq};
+  return remove(one, delivered_at_ms);
+}
+
+bool Queue::remove(std::span<const std::int64_t> seqs, std::int64_t delivered_at_ms) {
+  if (seqs.empty()) return true;
   if (!execute("BEGIN IMMEDIATE")) return false;
   Statement done(db_,
                  "UPDATE messages SET state = 1, json = '', done_at_ms = ? "
@@ -255,11 +261,16 @@ bool Queue::remove(std::int64_t seq, std::int64_t delivered_at_ms) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     return fail("cannot mark a message delivered");
   }
-  done.integer(1, delivered_at_ms);
-  done.integer(2, seq);
+  bool stepped = true;
+  for (const std::int64_t seq : seqs) {
+    done.reset();
+    done.integer(1, delivered_at_ms);
+    done.integer(2, seq);
+    stepped = stepped && done.step() == SQLITE_DONE;
+  }
   last.text(1, kLastDelivered);
   last.text(2, std::to_string(delivered_at_ms));
-  if (done.step() != SQLITE_DONE || last.step() != SQLITE_DONE) {
+  if (!stepped || last.step() != SQLITE_DONE) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     return fail("cannot mark a message delivered");
   }
@@ -267,7 +278,9 @@ bool Queue::remove(std::int64_t seq, std::int64_t delivered_at_ms) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     return false;
   }
-  if (++removals_ % 1000 == 1) forget_old_deliveries();
+  const int before = removals_;
+  removals_ += static_cast<int>(seqs.size());
+  if (before % 1000 == 0 || before / 1000 != removals_ / 1000) forget_old_deliveries();
   return true;
 }
 

@@ -82,6 +82,9 @@ class Queue {
   std::vector<QueuedMessage> waiting(int limit);
   // The broker accepted message `seq`: it no longer waits.
   bool remove(std::int64_t seq, std::int64_t delivered_at_ms);
+  // The same for several, in one transaction: a sender removes what the
+  // broker accepted in a batch, as one write to the disk.
+  bool remove(std::span<const std::int64_t> seqs, std::int64_t delivered_at_ms);
   // The broker refused message `seq` for what it holds.
   bool set_aside(std::int64_t seq, const std::string& reason);
   std::vector<SetAsideMessage> set_aside_messages(int limit);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/board_command.h"
+#include "cli/cfx_command.h"
 #include "cli/check_command.h"
 #include "cli/pending_command.h"
 #include "cli/ports_command.h"
@@ -32,6 +33,7 @@ int run_command_line(int argc, char** argv, const WindowFronts& fronts) {
   add_report_command(app, &status);
   add_grid_command(app, &status, fronts.open_grid);
   add_board_command(app, &status, argc, argv);
+  add_cfx_command(app, &status);
   // Set after the subcommands, which would otherwise take it as their own.
   app.footer(
       "Forms:\n"
@@ -44,6 +46,7 @@ int run_command_line(int argc, char** argv, const WindowFronts& fronts) {
       "  ffsload report [--since DAY] [--until DAY] [--customer KEY] [--chart FILE.svg]\n"
       "                 [--csv | --window]\n"
       "  ffsload board [--listen ADDR:PORT] [--records URL] [--fixture-alarm K]\n"
+      "  ffsload cfx [--status | --exit-when-busy]\n"
       "\"ffsload SUBCOMMAND --help\" shows a subcommand's options; the manual is ffsload(1).");
   try {
     app.parse(argc, argv);

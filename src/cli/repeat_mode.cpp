@@ -64,6 +64,9 @@ void RepeatMode::summarise(const run::RunResult& result) {
   } else if (result.outcome == run::RunOutcome::kRed) {
     line +=
         platform::strprintf(", line %d: %s => %d", end.line_number, end.line.c_str(), end.status);
+  } else if (result.outcome == run::RunOutcome::kNoRun && !result.refusal.empty()) {
+    // The MES's lock or its word on the unit, said on stderr already.
+    line += ", refused before the handset was touched";
   } else if (result.outcome == run::RunOutcome::kNoRun) {
     line += ", the script could not be opened";
   }

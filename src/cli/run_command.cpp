@@ -271,7 +271,9 @@ int run(const RunOptions& o) {
                    result.elapsed_seconds, checksums.c_str());
       break;
     case run::RunOutcome::kNoRun:
-      std::fprintf(stderr, "ffsload: no run: the script could not be opened\n");
+      std::fprintf(stderr, "ffsload: no run: %s\n",
+                   result.refusal.empty() ? "the script could not be opened"
+                                          : "refused before the handset was touched");
       break;
   }
   return status;

@@ -16,6 +16,7 @@
 #include "platform/whole_files.h"
 #include "run/cfx_events.h"
 #include "run/imei_journal.h"
+#include "run/mes_validation.h"
 #include "run/recording.h"
 #include "script/runner.h"
 #include "station/run_journal.h"
@@ -93,6 +94,20 @@ RunResult run_script(const RunContext& context) {
   }
   SetCtrlVal(runPanel, kElapsedTimeControl, "");
   const std::int64_t started_ms = now_utc_ms();
+  // The MES's word before anything touches the handset: a station the MES
+  // locked, or a unit it refused, runs nothing, whichever front end asked.
+  const RunGate gate = check_before_run(context);
+  if (gate.refused) {
+    ResetTextBox(runPanel, kRunLogControl, "");
+    SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, kColorYellow);
+    // In the run log, so that the run's record holds the refusal.
+    InsertTextBoxLine(runPanel, kRunLogControl, kAppendLine, gate.text);
+    fs::operator_notice(gate.text);
+    record_run(context, started_ms, now_utc_ms(), RunOutcome::kNoRun);
+    RunResult refused;
+    refused.refusal = gate.text;
+    return refused;
+  }
   // The port's journal first, in the station folder whichever front end runs
   // the port: another run on it (the same port number in this folder) is
   // refused before anything else, and runs an earlier process left open are
@@ -136,6 +151,11 @@ RunResult run_script(const RunContext& context) {
   const long start = platform::clock() / 1000;
   ResetTextBox(runPanel, kRunLogControl, "");
   SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, kColorYellow);
+  if (!gate.text.empty()) {
+    // cfx-validate = advisory: the run goes on, and its record says why.
+    InsertTextBoxLine(runPanel, kRunLogControl, kAppendLine, gate.text);
+    fs::operator_notice(gate.text);
+  }
   download();
   fs::set_imei_keeper(nullptr);
   if (fs::imei_at_risk()) {

@@ -16,6 +16,9 @@ using RunOutcome = script::RunOutcome;
 struct RunResult {
   RunOutcome outcome = RunOutcome::kNoRun;
   long elapsed_seconds = 0;
+  // Why a run was refused before the handset was touched (the MES's lock or
+  // its word on the unit), "" otherwise; already told to the operator.
+  std::string refusal;
 };
 
 // The Run button: empties the elapsed time, empties the run log and colours it

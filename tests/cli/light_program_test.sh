@@ -8,6 +8,9 @@ fail() { echo "light program test: $*" >&2; exit 1; }
 
 qt=$(ldd "$ffsload" | grep -i 'libQt' || true)
 [ -z "$qt" ] || fail "ffsload links Qt: $qt"
+# The AMQP library is the sender program's (ffsload-cfx) alone.
+amqp=$(ldd "$ffsload" | grep -i 'qpid-proton' || true)
+[ -z "$amqp" ] || fail "ffsload links the AMQP library: $amqp"
 "$ffsload" --version | grep -q '^ffsload ' || fail "ffsload --version"
 "$ffsload" run --help | grep -q -- '--port' || fail "ffsload run --help"
 
@@ -19,4 +22,4 @@ out=$(nodisplay)
 grep -q 'no display to show the panels on' <<<"$out" || fail "ffsload alone: $out"
 out=$(nodisplay report --window --records "$work/none.sqlite")
 grep -q 'ffsload' <<<"$out" || fail "report --window said nothing"
-echo "light program test: no Qt in $(basename "$ffsload"); windows handed over"
+echo "light program test: no Qt and no AMQP in $(basename "$ffsload"); windows handed over"

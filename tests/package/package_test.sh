@@ -44,6 +44,16 @@ version=$("$usr/bin/ffsload" --version)
 grep -q '^ Depends:.*libcpp-httplib' <<<"$info" || fail "the package does not depend on cpp-httplib"
 ! ldd "$usr/bin/ffsload" | grep -q 'httplib' || fail "the installed ffsload links the board's HTTP library"
 ! ldd "$usr/bin/ffsload" | grep -q 'libQt' || fail "the installed ffsload links Qt"
+# The IPC-CFX sender: the one program with the AMQP library, and its service.
+[ -x "$usr/libexec/ffsload-cfx" ] || fail "no IPC-CFX sender program in libexec"
+grep -q '^ Depends:.*libqpid-proton-cpp12' <<<"$info" || fail "the package does not depend on libqpid-proton-cpp12"
+! ldd "$usr/bin/ffsload" | grep -q 'qpid-proton' || fail "the installed ffsload links the AMQP library"
+ldd "$usr/libexec/ffsload-cfx" | grep -q 'qpid-proton-cpp' || fail "ffsload-cfx does not link Qpid Proton"
+unit=$usr/lib/systemd/system/ffsload-cfx@.service
+grep -q '^ExecStart=/usr/bin/ffsload cfx$' "$unit" 2>/dev/null || fail "no systemd unit ffsload-cfx@.service"
+# "ffsload cfx" in the installed tree finds the installed sender.
+cfx_out=$(cd "$work" && "$usr/bin/ffsload" cfx --status 2>&1 || true)
+grep -q 'cfx-broker is not set' <<<"$cfx_out" || fail "ffsload cfx did not reach ffsload-cfx: $cfx_out"
 # ffsload alone hands over to the installed window program, which says it has
 # no display rather than failing to be found.
 nodisplay=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$usr/bin/ffsload" 2>&1 || true)

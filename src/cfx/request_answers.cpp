@@ -1,0 +1,162 @@
+#include "cfx/request_answers.h"
+
+#include <array>
+#include <utility>
+
+namespace cfx {
+
+namespace {
+
+Envelope message(const EndpointFacts& facts, const std::string& name, std::int64_t now_ms) {
+  Envelope e;
+  e.message_name = name;
+  e.unique_id = new_unique_id();
+  e.time_stamp = cfx_time(now_ms);
+  e.source = facts.handle;
+  e.body = body_of(name);
+  return e;
+}
+
+nlohmann::ordered_json text_or_null(const std::string& text) {
+  if (text.empty()) return nullptr;
+  return text;
+}
+
+nlohmann::ordered_json request_result(const std::string& failure) {
+  nlohmann::ordered_json r = nlohmann::ordered_json::object();
+  r["Result"] = failure.empty() ? "Success" : "Failed";
+  r["ResultCode"] = failure.empty() ? 0 : 1;
+  r["Message"] = text_or_null(failure);
+  return r;
+}
+
+struct Topic {
+  const char* name;
+  std::vector<const char*> messages;
+};
+
+const std::array<Topic, 5>& topics() {
+  static const std::array<Topic, 5> kTopics = {{
+      {"CFX", {"EndpointConnected", "EndpointShuttingDown", "Heartbeat"}},
+      {"CFX.Production",
+       {"OperatorActivated", "OperatorDeactivated", "WorkStarted", "WorkCompleted"}},
+      {"CFX.Production.TestAndInspection", {"UnitsTested"}},
+      {"CFX.Production.Assembly", {"UnitsPersonalized"}},
+      {"CFX.ResourcePerformance", {"StationStateChanged", "FaultOccurred", "FaultCleared"}},
+  }};
+  return kTopics;
+}
+
+std::string text_in(const nlohmann::json& object, const char* key) {
+  if (!object.is_object()) return {};
+  const auto it = object.find(key);
+  if (it == object.end()) return {};
+  if (it->is_string()) return it->get<std::string>();
+  if (it->is_number_integer()) return std::to_string(it->get<long long>());
+  return {};
+}
+
+}  // namespace
+
+nlohmann::ordered_json supported_topics() {
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
+  for (const Topic& topic : topics()) {
+    nlohmann::ordered_json t = nlohmann::ordered_json::object();
+    t["TopicName"] = topic.name;
+    t["TopicSupportType"] = "Publisher";
+    t["SupportedMessages"] = nlohmann::ordered_json::array();
+    for (const char* m : topic.messages) t["SupportedMessages"].push_back(std::string(m));
+    list.push_back(std::move(t));
+  }
+  return list;
+}
+
+std::optional<Request> parse_request(const std::string& json, std::string* why) {
+  const auto j = nlohmann::json::parse(json, nullptr, false);
+  if (j.is_discarded() || !j.is_object()) {
+    *why = "not a JSON object";
+    return std::nullopt;
+  }
+  // A receiver must also take an array of envelopes; a request is one.
+  const nlohmann::json& e = j;
+  Request r;
+  r.message_name = text_in(e, "MessageName");
+  if (r.message_name.empty()) {
+    *why = "no MessageName";
+    return std::nullopt;
+  }
+  r.source = text_in(e, "Source");
+  r.request_id = text_in(e, "RequestID");
+  if (const auto it = e.find("MessageBody"); it != e.end()) r.body = *it;
+  return r;
+}
+
+RequestAction action_for(const Request& request) {
+  if (request.message_name == "CFX.Production.LockStationRequest") return RequestAction::kLock;
+  if (request.message_name == "CFX.Production.UnlockStationRequest") return RequestAction::kUnlock;
+  return RequestAction::kNone;
+}
+
+std::string lock_reason(const Request& request) {
+  const std::string reason = text_in(request.body, "Reason");
+  return reason.empty() ? "GeneralLock" : reason;
+}
+
+std::string lock_requestor(const Request& request) {
+  if (!request.body.is_object()) return {};
+  const auto it = request.body.find("Requestor");
+  if (it == request.body.end() || !it->is_object()) return {};
+  for (const char* key : {"OperatorIdentifier", "LoginName", "LastName"}) {
+    if (std::string text = text_in(*it, key); !text.empty()) return text;
+  }
+  return {};
+}
+
+Envelope answer_request(const Request& request, const EndpointFacts& facts,
+                        const std::string& failure, std::int64_t now_ms) {
+  const std::string& name = request.message_name;
+  std::string reply_name = "CFX.NotSupportedResponse";
+  if (name == "CFX.AreYouThereRequest") reply_name = "CFX.AreYouThereResponse";
+  if (name == "CFX.GetEndpointInformationRequest")
+    reply_name = "CFX.GetEndpointInformationResponse";
+  if (name == "CFX.Production.LockStationRequest")
+    reply_name = "CFX.Production.LockStationResponse";
+  if (name == "CFX.Production.UnlockStationRequest")
+    reply_name = "CFX.Production.UnlockStationResponse";
+  Envelope e = message(facts, reply_name, now_ms);
+  e.target = request.source.empty() ? std::nullopt : std::optional<std::string>(request.source);
+  e.request_id =
+      request.request_id.empty() ? std::nullopt : std::optional<std::string>(request.request_id);
+  if (reply_name == "CFX.NotSupportedResponse") {
+    nlohmann::ordered_json result = request_result("");
+    result["Result"] = "Failed";
+    result["ResultCode"] = 0;
+    result["Message"] = "This station does not support " + name;
+    e.body["RequestResult"] = result;
+    return e;
+  }
+  e.body["Result"] = request_result(failure);
+  if (reply_name == "CFX.AreYouThereResponse") {
+    e.body["CFXHandle"] = facts.handle;
+    e.body["RequestNetworkUri"] = text_or_null(facts.request_uri);
+    e.body["RequestTargetAddress"] = facts.handle;
+  } else if (reply_name == "CFX.GetEndpointInformationResponse") {
+    nlohmann::ordered_json info = nlohmann::ordered_json::object();
+    info["CFXHandle"] = facts.handle;
+    info["CFXVersion"] = kCfxVersion;
+    info["RequestNetworkUri"] = text_or_null(facts.request_uri);
+    info["RequestTargetAddress"] = facts.handle;
+    info["FriendlyName"] = "ffsload station " + facts.host_name;
+    info["Vendor"] = "FFSLoad";
+    info["ModelNumber"] = "ffsload";
+    info["SerialNumber"] = facts.host_name;
+    info["SoftwareVersion"] = facts.software_version;
+    info["OperatingSystem"] = "Linux";
+    info["NumberOfLanes"] = facts.lanes;
+    info["SupportedTopics"] = supported_topics();
+    e.body["EndpointInformation"] = info;
+  }
+  return e;
+}
+
+}  // namespace cfx

@@ -1,0 +1,275 @@
+#include "cfxnet/queue_sender.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <proton/delivery_mode.hpp>
+#include <proton/duration.hpp>
+#include <proton/error_condition.hpp>
+#include <proton/sender_options.hpp>
+#include <proton/transport.hpp>
+#include <proton/work_queue.hpp>
+
+#include "cfx/endpoint_events.h"
+#include "cfx/station_messages.h"
+#include "cfxnet/amqp_framing.h"
+#include "platform/child_process.h"
+
+namespace cfxnet {
+
+namespace {
+
+constexpr int kTickMs = 100;
+// A message handed over and not settled for this long means a link that no
+// longer works (a broker stopping, a network gone quiet): the connection is
+// dropped and everything not accepted sent again.
+constexpr int kSettleTimeoutMs = 20000;
+constexpr int kIdleTimeoutMs = 10000;
+// Accepted messages removed from the queue in one transaction, at most.
+constexpr int kRemoveBatch = 100;
+
+std::int64_t utc_ms() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+std::string condition_text(const proton::error_condition& e) {
+  if (!e) return "";
+  std::string text = e.name();
+  if (!e.description().empty()) text += ": " + e.description();
+  return text;
+}
+
+}  // namespace
+
+QueueSender::QueueSender(SenderConfig config, std::unique_ptr<cfx::Queue> queue)
+    : config_(std::move(config)), queue_(std::move(queue)) {}
+
+void QueueSender::on_container_start(proton::container& c) {
+  container_ = &c;
+  add_own(cfx::endpoint_connected(
+      cfx::Sender{config_.facts.handle}, utc_ms(), config_.facts.request_uri,
+      config_.facts.request_uri.empty() ? std::string() : config_.facts.handle));
+  next_heartbeat_ms_ = platform::monotonic_ms() + config_.settings.heartbeat_s * 1000L;
+  connect();
+  container_->schedule(proton::duration(kTickMs), [this] { tick(); });
+}
+
+void QueueSender::connect() {
+  reconnecting_ = false;
+  if (stopping_ && finished_) return;
+  connection_ = container_->connect(
+      connect_address(config_.settings.broker),
+      connection_options_for(config_.settings.broker, config_.password, kIdleTimeoutMs));
+}
+
+bool QueueSender::mine(const proton::connection& c) const {
+  return connection_ && c == connection_;
+}
+
+void QueueSender::on_connection_open(proton::connection& c) {
+  if (!mine(c)) return;
+  // The link is opened again on every connection: Proton does not.
+  sender_ =
+      c.open_sender(config_.settings.target,
+                    proton::sender_options().delivery_mode(proton::delivery_mode::AT_LEAST_ONCE));
+}
+
+void QueueSender::on_sender_open(proton::sender& s) {
+  if (!mine(s.connection()) || s != sender_) return;
+  linked_ = true;
+  backoff_ms_ = 1000;
+  if (last_said_ != "linked") {
+    std::fprintf(stderr, "ffsload-cfx: delivering to %s at %s\n", config_.settings.target.c_str(),
+                 cfx::redacted_url(config_.settings.broker_url).c_str());
+    last_said_ = "linked";
+  }
+  pump();
+}
+
+void QueueSender::on_sendable(proton::sender& s) {
+  if (s == sender_) pump();
+}
+
+bool QueueSender::refill() {
+  // The first messages waiting are the ones in flight; those after them are
+  // the next to hand over.
+  // (and the accepted ones not yet removed)
+  const int limit = static_cast<int>(in_flight_.size() + accepted_.size()) + config_.window;
+  for (auto& m : queue_->waiting(limit)) {
+    if (m.seq > last_handed_seq_) ready_.push_back(std::move(m));
+  }
+  return !ready_.empty();
+}
+
+void QueueSender::pump() {
+  if (!linked_) return;
+  while (sender_.credit() > 0 && static_cast<int>(in_flight_.size()) < config_.window) {
+    if (ready_.empty() && !refill()) break;
+    cfx::QueuedMessage m = std::move(ready_.front());
+    ready_.pop_front();
+    proton::tracker t = sender_.send(amqp_message(m, config_.facts.handle));
+    in_flight_.push_back(InFlight{m.seq, t, platform::monotonic_ms()});
+    last_handed_seq_ = m.seq;
+  }
+}
+
+void QueueSender::settle(const proton::tracker& t, bool accepted, const std::string& reason) {
+  if (!mine(t.connection())) return;
+  const auto it = std::find_if(in_flight_.begin(), in_flight_.end(),
+                               [&](const InFlight& f) { return f.tracker == t; });
+  if (it == in_flight_.end()) return;
+  if (accepted) {
+    // Removed in batches, one write to the disk for many: an accepted
+    // message whose removal a crash loses is sent again, and receivers drop
+    // the duplicate by its UniqueID.
+    accepted_.push_back(it->seq);
+  } else {
+    remove_accepted();
+    if (!queue_->set_aside(it->seq, reason))
+      std::fprintf(stderr, "ffsload-cfx: the queue: %s\n", queue_->last_error().c_str());
+    std::fprintf(stderr, "ffsload-cfx: message %lld set aside: %s\n",
+                 static_cast<long long>(it->seq), reason.c_str());
+  }
+  in_flight_.erase(it);
+  // The batch goes when it is full or nothing else is awaited.
+  if (static_cast<int>(accepted_.size()) >= kRemoveBatch || in_flight_.empty()) remove_accepted();
+  pump();
+}
+
+void QueueSender::remove_accepted() {
+  if (accepted_.empty()) return;
+  if (!queue_->remove(accepted_, utc_ms()))
+    std::fprintf(stderr, "ffsload-cfx: the queue: %s\n", queue_->last_error().c_str());
+  accepted_.clear();
+}
+
+void QueueSender::on_tracker_accept(proton::tracker& t) {
+  settle(t, true, "");
+}
+
+void QueueSender::on_tracker_reject(proton::tracker& t) {
+  std::string reason = "the broker rejected it";
+  if (const std::string why = condition_text(sender_.error()); !why.empty()) reason += ": " + why;
+  settle(t, false, reason);
+}
+
+void QueueSender::on_tracker_release(proton::tracker& t) {
+  // Released or modified: the broker did not take it, and may take it later.
+  // Sending it again now, after the ones behind it, would break the order:
+  // take everything back over a new connection.
+  if (!mine(t.connection())) return;
+  lost("the broker released a message");
+  if (connection_) connection_.close();
+}
+
+void QueueSender::lost(const std::string& why) {
+  const bool was_linked = linked_;
+  linked_ = false;
+  // What the broker accepted leaves the queue before the rest is taken back.
+  remove_accepted();
+  // Every message not accepted is taken back, and goes again in order.
+  in_flight_.clear();
+  ready_.clear();
+  last_handed_seq_ = 0;
+  if (reconnecting_ || finished_) return;
+  reconnecting_ = true;
+  const std::string said = "lost:" + why;
+  if (was_linked || last_said_ != said) {
+    std::fprintf(stderr, "ffsload-cfx: broker %s: %s; trying again in %d s\n",
+                 cfx::redacted_url(config_.settings.broker_url).c_str(), why.c_str(),
+                 backoff_ms_ / 1000);
+    last_said_ = said;
+  }
+  // Made again from tick(): a timer of its own would hold a stopping
+  // sender up for the whole back-off.
+  reconnect_at_ms_ = platform::monotonic_ms() + backoff_ms_;
+  backoff_ms_ = std::min(backoff_ms_ * 2, config_.max_backoff_ms);
+}
+
+void QueueSender::on_transport_error(proton::transport& t) {
+  if (!mine(t.connection())) return;
+  lost(condition_text(t.error()));
+}
+
+void QueueSender::on_transport_close(proton::transport& t) {
+  if (!mine(t.connection())) return;
+  lost("the connection closed");
+}
+
+void QueueSender::on_connection_error(proton::connection& c) {
+  if (!mine(c)) return;
+  lost(condition_text(c.error()));
+  c.close();
+}
+
+void QueueSender::on_sender_error(proton::sender& s) {
+  if (s != sender_) return;
+  lost("the broker closed the link to " + config_.settings.target + ": " +
+       condition_text(s.error()));
+  s.connection().close();
+}
+
+void QueueSender::on_sender_close(proton::sender& s) {
+  if (s != sender_ || finished_) return;
+  lost("the broker closed the link to " + config_.settings.target);
+  s.connection().close();
+}
+
+void QueueSender::on_error(const proton::error_condition& e) {
+  std::fprintf(stderr, "ffsload-cfx: %s\n", condition_text(e).c_str());
+}
+
+void QueueSender::add_own(const cfx::Envelope& e) {
+  std::string error;
+  const cfx::Envelope one[] = {e};
+  if (!queue_->add(one, &error)) {
+    std::fprintf(stderr, "ffsload-cfx: cannot queue %s: %s\n", e.message_name.c_str(),
+                 error.c_str());
+  }
+}
+
+void QueueSender::tick() {
+  if (finished_) return;
+  const long now = platform::monotonic_ms();
+  if (!stopping_ && config_.stop_requested && config_.stop_requested()) {
+    stopping_ = true;
+    stop_deadline_ms_ = now + config_.drain_on_stop_ms;
+    add_own(cfx::endpoint_shutting_down(cfx::Sender{config_.facts.handle}, utc_ms()));
+  }
+  // A heartbeat says the station is there now: one is queued only while the
+  // broker takes messages, so a station that was away does not send a day of
+  // stale ones when it comes back.
+  if (!stopping_ && now >= next_heartbeat_ms_) {
+    next_heartbeat_ms_ = now + config_.settings.heartbeat_s * 1000L;
+    if (linked_)
+      add_own(cfx::heartbeat(cfx::Sender{config_.facts.handle}, utc_ms(),
+                             config_.settings.heartbeat_s, cfx::active_faults(*queue_)));
+  }
+  if (linked_ && !in_flight_.empty() && now - in_flight_.front().sent_ms > kSettleTimeoutMs) {
+    lost("the broker settled nothing for " + std::to_string(kSettleTimeoutMs / 1000) + " s");
+    connection_.close();
+  }
+  remove_accepted();
+  if (reconnecting_ && now >= reconnect_at_ms_) connect();
+  pump();
+  if (stopping_) {
+    const bool drained = in_flight_.empty() && ready_.empty() && queue_->waiting(1).empty();
+    if (drained || now >= stop_deadline_ms_) {
+      finish();
+      return;
+    }
+  }
+  container_->schedule(proton::duration(kTickMs), [this] { tick(); });
+}
+
+void QueueSender::finish() {
+  remove_accepted();
+  finished_ = true;
+  linked_ = false;
+  if (connection_) connection_.close();
+  container_->stop();
+}
+
+}  // namespace cfxnet

@@ -1,0 +1,506 @@
+#!/usr/bin/env python3
+"""The station on the factory's network against real components: a
+RabbitMQ of the test's own (AMQP 1.0 plugin, exchange "cfx", a queue bound
+by "#"), a fake MES endpoint and the real programs (ffsload, ffsload-cfx,
+ffsload-sim). Checks, reading back from the broker:
+- the sender's messages framed as the standard's SDK frames them, field by
+  field; EndpointConnected at start, Heartbeat, EndpointShuttingDown on SIGTERM;
+- the MES's word before a unit is loaded: Passed runs; Failed does not run
+  (exit 2, the MES's message and code); silence within the timeout;
+  advisory runs on and says so;
+- lock and unlock from the MES, across a restart of the sender; the other
+  requests answered, anything else NotSupportedResponse;
+- the broker SIGKILLed and started again, and the sender SIGKILLed, while
+  messages flow: every message arrives, in order, duplicates only with the
+  same UniqueID.
+
+  cfx_broker_test.py BUILD-DIR EXAMPLES-DIR
+Exits 77 (skipped) when rabbitmq-server or python3-qpid-proton is missing.
+"""
+import json
+import os
+import re
+import shutil
+import signal
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import cfx_harness as h  # noqa: E402
+
+BUILD, EXAMPLES = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+FFSLOAD = os.path.join(BUILD, "src", "ffsload")
+SENDER = os.path.join(BUILD, "src", "ffsload-cfx")
+SIM = os.path.join(BUILD, "src", "ffsload-sim")
+QUEUE_RUNS = os.path.join(BUILD, "bench", "cfx_queue_runs")
+HANDLE = "FFSLoad.ffsload.test4"
+GUID = re.compile(r"^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$")
+TIME = re.compile(r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$")
+ENVELOPE_FIELDS = ["MessageName", "Version", "TimeStamp", "UniqueID", "Source", "Target",
+                   "RequestID", "MessageBody"]
+
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+        print(f"FAIL: {what}", flush=True)
+    return condition
+
+
+class Station:
+    """A copy of the example station with a simulated handset on port 3."""
+
+    def __init__(self, conf):
+        self.dir = tempfile.mkdtemp(prefix="ffsload-cfx-station-")
+        shutil.copytree(os.path.join(EXAMPLES, "station"), self.dir, dirs_exist_ok=True)
+        self.write_conf(conf)
+        self.handset = os.path.join(self.dir, "handset")
+        self.sim_out = open(os.path.join(self.dir, "sim.out"), "w")
+        self.sim = subprocess.Popen([SIM, "--link", self.handset], stdout=self.sim_out,
+                                    stderr=subprocess.DEVNULL, cwd=os.path.join(EXAMPLES, "handset"))
+        for _ in range(200):
+            if os.path.getsize(os.path.join(self.dir, "sim.out")) > 0:
+                break
+            time.sleep(0.05)
+        self.sender = None
+
+    def write_conf(self, conf):
+        with open(os.path.join(self.dir, "ffsload.conf"), "w") as f:
+            f.write(conf)
+
+    def run(self, unit=None, timeout=60, script="testmode.tms", operator=None, device=None):
+        args = [FFSLOAD, "run", "--port", "3", "--device", device or self.handset, "--script",
+                script]
+        if unit:
+            args += ["--unit", unit]
+        if operator:
+            args += ["--operator", operator]
+        t = time.monotonic()
+        r = subprocess.run(args, cwd=self.dir, capture_output=True, text=True, timeout=timeout)
+        r.seconds = time.monotonic() - t
+        return r
+
+    def last_record(self):
+        db = sqlite3.connect(os.path.join(self.dir, "runs.sqlite"))
+        try:
+            return db.execute("SELECT outcome, log, unit_serial FROM runs ORDER BY id DESC"
+                              " LIMIT 1").fetchone()
+        finally:
+            db.close()
+
+    def start_sender(self):
+        self.sender_log = open(os.path.join(self.dir, "sender.log"), "ab")
+        self.sender = subprocess.Popen([SENDER, "serve"], cwd=self.dir, stdout=self.sender_log,
+                                       stderr=self.sender_log)
+
+    def stop_sender(self, sig=signal.SIGTERM):
+        if self.sender:
+            self.sender.send_signal(sig)
+            rc = self.sender.wait(30)
+            self.sender = None
+            return rc
+        return None
+
+    def waiting(self):
+        out = subprocess.run([SENDER, "status"], cwd=self.dir, capture_output=True, text=True,
+                             timeout=30).stdout
+        m = re.search(r"^messages waiting: (\d+)", out, re.M)
+        return int(m.group(1)) if m else -1
+
+    def drained(self, timeout=60):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if self.waiting() == 0:
+                return True
+            time.sleep(0.3)
+        return False
+
+    def close(self):
+        self.stop_sender(signal.SIGKILL)
+        self.sim.terminate()
+        self.sim.wait()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+def check_framing(msg, env):
+    name = env.get("MessageName", "?")
+    check(isinstance(h.body_bytes(msg), bytes), f"{name}: the body is one data section")
+    check(list(env.keys()) == ENVELOPE_FIELDS, f"{name}: envelope fields {list(env.keys())}")
+    check(env["Version"] == "2.1", f"{name}: Version")
+    check(TIME.match(env["TimeStamp"]) is not None, f"{name}: TimeStamp {env['TimeStamp']}")
+    check(GUID.match(env["UniqueID"]) is not None, f"{name}: UniqueID {env['UniqueID']}")
+    check(env["Source"] == HANDLE, f"{name}: Source")
+    body = env["MessageBody"]
+    check(next(iter(body)) == "$type" and body["$type"] == name + ", CFX",
+          f"{name}: $type first: {list(body)[:1]}")
+    check(msg.durable is True, f"{name}: durable")
+    check(str(msg.id) == env["UniqueID"], f"{name}: message-id = UniqueID")
+    check(msg.content_type == 'application/json; charset="utf-8"', f"{name}: content-type")
+    check(msg.subject == f"{HANDLE}.{name}", f"{name}: subject {msg.subject}")
+    check(msg.creation_time > 1.7e9, f"{name}: creation-time {msg.creation_time}")
+    topic = name.rsplit(".", 1)[0]
+    props = msg.properties or {}
+    check(props.get("cfx-topic") == topic, f"{name}: cfx-topic {props.get('cfx-topic')}")
+    check(props.get("cfx-message") == name, f"{name}: cfx-message")
+    check(props.get("cfx-handle") == HANDLE, f"{name}: cfx-handle")
+    check("cfx-target" in props, f"{name}: cfx-target")
+
+
+def test_endpoint_messages(broker):
+    print("-- the sender's own messages, framed as the SDK frames them", flush=True)
+    s = Station(f"cfx-broker = {broker.url()}\ncfx-handle = {HANDLE}\ncfx-heartbeat = 1\n")
+    try:
+        s.start_sender()
+        time.sleep(3.5)
+        check(s.stop_sender() == 0, "the sender stops in order on SIGTERM with status 0")
+        got = [(m, h.envelope(m)) for m in h.consume(broker)]
+        names = [e["MessageName"] for _, e in got]
+        check(names[:1] == ["CFX.EndpointConnected"], f"EndpointConnected first: {names}")
+        check(names[-1:] == ["CFX.EndpointShuttingDown"], f"EndpointShuttingDown last: {names}")
+        check(names.count("CFX.Heartbeat") >= 2, f"a heartbeat a second: {names}")
+        for msg, env in got:
+            check_framing(msg, env)
+        beats = [e for _, e in got if e["MessageName"] == "CFX.Heartbeat"]
+        if beats:
+            b = beats[0]["MessageBody"]
+            check(list(b) == ["$type", "CFXHandle", "HeartbeatFrequency", "ActiveFaults",
+                              "ActiveRecipes"], f"Heartbeat fields {list(b)}")
+            check(b["HeartbeatFrequency"] == "00:00:01" and b["ActiveFaults"] == [],
+                  f"Heartbeat values {b}")
+        # A second sender for the same folder waits, or exits when told to.
+        s.start_sender()
+        time.sleep(1)
+        second = subprocess.run([SENDER, "serve", "--exit-when-busy"], cwd=s.dir,
+                                capture_output=True, text=True, timeout=30)
+        check(second.returncode == 2 and "another sender" in second.stderr,
+              f"a second sender exits when asked: {second.returncode} {second.stderr}")
+        s.stop_sender()
+        h.consume(broker, idle=1)
+    finally:
+        s.close()
+
+
+def test_password(broker):
+    print("-- a user's password from the file or the environment, shown nowhere", flush=True)
+    s = Station(f"cfx-broker = {broker.url(h.USER)}\ncfx-handle = {HANDLE}\n")
+    try:
+        def status(env_password=None):
+            env = dict(os.environ)
+            env.pop("FFSLOAD_CFX_PASSWORD", None)
+            if env_password is not None:
+                env["FFSLOAD_CFX_PASSWORD"] = env_password
+            r = subprocess.run([SENDER, "status"], cwd=s.dir, capture_output=True, text=True,
+                               timeout=30, env=env)
+            return r.returncode, r.stdout + r.stderr
+
+        rc, out = status(h.PASSWORD)
+        check(rc == 0 and "broker reachable: yes" in out,
+              f"PLAIN with FFSLOAD_CFX_PASSWORD: {rc} {out}")
+        rc, out = status("wrong-secret")
+        check(rc != 0 and "broker reachable: no" in out and "wrong-secret" not in out,
+              f"a wrong password: unreachable, and not shown: {rc} {out}")
+        rc, out = status()
+        check(rc == 2 and "no password" in out, f"no password at all: {rc} {out}")
+        with open(os.path.join(s.dir, "cfx-password"), "w") as f:
+            f.write(h.PASSWORD + "\n")
+        s.write_conf(f"cfx-broker = {broker.url(h.USER)}\ncfx-handle = {HANDLE}\n"
+                     f"cfx-password-file = {os.path.join(s.dir, 'cfx-password')}\n")
+        rc, out = status()
+        check(rc == 0 and "broker reachable: yes" in out and h.PASSWORD not in out,
+              f"PLAIN with cfx-password-file: {rc} {out}")
+    finally:
+        s.close()
+
+
+def test_validation(broker):
+    print("-- the MES's word before a unit is loaded", flush=True)
+    with h.FakeMes(mode="passed") as mes:
+        base = (f"cfx-broker = {broker.url()}\ncfx-handle = {HANDLE}\ncfx-mes = {mes.url()}\n")
+        s = Station(base + "cfx-validate = required\ncfx-validate-timeout = 2\n")
+        try:
+            r = s.run("SN-PASS-1")
+            check(r.returncode == 0, f"Passed: the run goes on and is green: {r.returncode} {r.stderr}")
+            req = mes.requests[-1][1] if mes.requests else {}
+            msg = mes.requests[-1][0] if mes.requests else None
+            check(req.get("MessageName") ==
+                  "CFX.InformationSystem.UnitValidation.ValidateUnitsRequest",
+                  f"the MES got ValidateUnitsRequest: {req.get('MessageName')}")
+            body = req.get("MessageBody", {})
+            check(body.get("PrimaryIdentifier") == "SN-PASS-1" and
+                  body.get("Units", [{}])[0].get("PositionNumber") == 3,
+                  f"the request names the unit and its position: {body}")
+            check(str(req.get("RequestID", "")).startswith("REQUEST-") and
+                  req.get("Target") == mes.handle and req.get("Source") == HANDLE,
+                  f"RequestID, Source and Target: {req}")
+            check(msg is not None and msg.reply_to and msg.address == mes.handle,
+                  "reply-to names the station's receiver; the request goes to the MES's handle")
+
+            mes.mode = "failed"
+            r = s.run("SN-FAIL-1")
+            check(r.returncode == 2, f"Failed: exit 2: {r.returncode}")
+            check("the MES refused unit SN-FAIL-1: unit is not at this step of its route "
+                  "(code 42)" in r.stderr, f"Failed: the MES's message on stderr: {r.stderr}")
+            check("tms 1" not in r.stdout, f"Failed: the handset untouched: {r.stdout}")
+            rec = s.last_record()
+            check(rec is not None and rec[0] == "no run" and "the MES refused unit SN-FAIL-1"
+                  in (rec[1] or ""), f"Failed: the refusal on the run's record: {rec}")
+
+            mes.mode = "silent"
+            r = s.run("SN-SILENT-1")
+            check(r.returncode == 2 and "did not answer within 2 s" in r.stderr,
+                  f"silence: a refusal with that reason: {r.returncode} {r.stderr}")
+            check(r.seconds < 2 + 4, f"silence: the run waits at most the timeout: {r.seconds:.1f} s")
+
+            mes.mode = "failed"
+            s.write_conf(base + "cfx-validate = advisory\ncfx-validate-timeout = 2\n")
+            r = s.run("SN-ADV-1")
+            check(r.returncode == 0 and "did not agree to unit SN-ADV-1" in r.stderr,
+                  f"advisory: the run goes on and says so: {r.returncode} {r.stderr}")
+            rec = s.last_record()
+            check(rec is not None and "did not agree" in (rec[1] or ""),
+                  f"advisory: the record says so: {rec}")
+
+            # The round trip on loopback, for the figure.
+            mes.mode = "passed"
+            s.write_conf(base + "cfx-validate = required\n")
+            times = []
+            for i in range(5):
+                t = time.monotonic()
+                out = subprocess.run([SENDER, "validate", "--serial", f"SN-T{i}", "--port", "1"],
+                                     cwd=s.dir, capture_output=True, text=True, timeout=30)
+                times.append(time.monotonic() - t)
+                check(out.stdout.strip() == "passed", f"validate says passed: {out.stdout}")
+            times.sort()
+            print(f"validation round trip by ffsload-cfx validate (process start included): "
+                  f"median {times[2] * 1000:.0f} ms", flush=True)
+            # What asking costs a whole run: required and Passed against off.
+            asked, plain = [], []
+            for i in range(5):
+                s.write_conf(base + "cfx-validate = required\n")
+                asked.append(s.run(f"SN-C{i}").seconds)
+                s.write_conf(base + "cfx-validate = off\n")
+                plain.append(s.run(f"SN-D{i}").seconds)
+            asked.sort()
+            plain.sort()
+            print(f"a run with the MES asked (Passed): median {asked[2] * 1000:.0f} ms, "
+                  f"without: {plain[2] * 1000:.0f} ms", flush=True)
+        finally:
+            s.close()
+
+
+def test_lock(broker):
+    print("-- lock and unlock from the MES, across a restart", flush=True)
+    port = h.free_port()
+    s = Station(f"cfx-broker = {broker.url()}\ncfx-handle = {HANDLE}\n"
+                f"cfx-listen = 127.0.0.1:{port}\n")
+    address = f"127.0.0.1:{port}"
+    try:
+        s.start_sender()
+        reply = None
+        for _ in range(50):
+            try:
+                reply = h.ask_station(address, HANDLE, "CFX.AreYouThereRequest",
+                                      {"CFXHandle": HANDLE}, timeout=5)
+                break
+            except Exception:
+                time.sleep(0.2)
+        check(reply is not None and reply["MessageName"] == "CFX.AreYouThereResponse" and
+              reply["MessageBody"]["CFXHandle"] == HANDLE and reply["Target"] == "Mes.fake.1",
+              f"AreYouThere answered: {reply}")
+        info = h.ask_station(address, HANDLE, "CFX.GetEndpointInformationRequest",
+                             {"CFXHandle": HANDLE})
+        e = (info or {}).get("MessageBody", {}).get("EndpointInformation", {})
+        check(e.get("Vendor") == "FFSLoad" and e.get("ModelNumber") == "ffsload" and
+              e.get("CFXHandle") == HANDLE and e.get("SoftwareVersion") and
+              any(t["TopicName"] == "CFX.Production" for t in e.get("SupportedTopics", [])),
+              f"GetEndpointInformation answered: {info}")
+        other = h.ask_station(address, HANDLE, "CFX.Production.GetActiveRecipeRequest", {})
+        check(other is not None and other["MessageName"] == "CFX.NotSupportedResponse",
+              f"anything else: NotSupportedResponse: {other}")
+        lock = h.ask_station(address, HANDLE, "CFX.Production.LockStationRequest",
+                             {"Lane": None, "Stage": None, "Reason": "QualityIssue",
+                              "Requestor": {"OperatorIdentifier": "mes-jd"}})
+        check(lock is not None and lock["MessageBody"]["Result"]["Result"] == "Success" and
+              lock["RequestID"], f"LockStation answered Success: {lock}")
+        r = s.run("SN-LOCK-1")
+        check(r.returncode == 2 and "locked" in r.stderr and "QualityIssue" in r.stderr and
+              "tms 1" not in r.stdout, f"a locked station runs nothing: {r.returncode} {r.stderr}")
+        # The lock survives the sender's restart (and a power cut: it is a file).
+        s.stop_sender(signal.SIGKILL)
+        r = s.run("SN-LOCK-2")
+        check(r.returncode == 2 and "locked" in r.stderr,
+              f"still locked with the sender gone: {r.returncode} {r.stderr}")
+        status = subprocess.run([SENDER, "status"], cwd=s.dir, capture_output=True, text=True,
+                                timeout=30).stdout
+        check("locked by the MES (QualityIssue, by mes-jd)" in status, f"status shows it: {status}")
+        s.start_sender()
+        unlock = None
+        for _ in range(50):
+            try:
+                unlock = h.ask_station(address, HANDLE, "CFX.Production.UnlockStationRequest",
+                                       {"Lane": None, "Stage": None,
+                                        "Requestor": {"OperatorIdentifier": "mes-jd"}}, timeout=5)
+                break
+            except Exception:
+                time.sleep(0.2)
+        check(unlock is not None and unlock["MessageBody"]["Result"]["Result"] == "Success",
+              f"UnlockStation answered Success after the restart: {unlock}")
+        r = s.run("SN-LOCK-3")
+        check(r.returncode == 0, f"unlocked: runs again: {r.returncode} {r.stderr}")
+        s.stop_sender()
+        h.consume(broker, idle=1)
+    finally:
+        s.close()
+
+
+def queued(station_dir):
+    db = sqlite3.connect(os.path.join(station_dir, "cfx-queue.sqlite"))
+    try:
+        return db.execute("SELECT unique_id, message_name, json FROM messages WHERE state = 0"
+                          " ORDER BY seq").fetchall()
+    finally:
+        db.close()
+
+
+def test_run_messages(broker):
+    print("-- a green, a red and an interrupted run's messages, read back from the broker",
+          flush=True)
+    s = Station(f"cfx-broker = {broker.url()}\ncfx-handle = {HANDLE}\n")
+    silent = None
+    try:
+        with open(os.path.join(s.dir, "red.tms"), "w") as f:
+            f.write("tms 1\nfrd IMEI IMEI\nfwr nosuch nosuch.bin\nti\n")
+        r = s.run("SN-G1", operator="OP1")
+        check(r.returncode == 0, f"the green run: {r.returncode} {r.stderr}")
+        r = s.run("SN-R1 \"q\"", script="red.tms", operator='OP "2"')
+        check(r.returncode == 1, f"the red run: {r.returncode} {r.stderr}")
+        # The interrupted run: a handset that never answers, the run killed.
+        silent_dev = os.path.join(s.dir, "silent")
+        silent = subprocess.Popen([SIM, "--link", silent_dev, "--fault", "silent"],
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                  cwd=os.path.join(EXAMPLES, "handset"))
+        for _ in range(100):
+            if os.path.exists(silent_dev):
+                break
+            time.sleep(0.05)
+        tool = subprocess.Popen([FFSLOAD, "run", "--port", "3", "--device", silent_dev,
+                                 "--script", "testmode.tms", "--unit", "SN-I1", "--operator",
+                                 'OP "2"'], cwd=s.dir, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        time.sleep(2)
+        tool.send_signal(signal.SIGKILL)
+        tool.wait()
+        r = s.run("SN-G2", operator='OP "2"')
+        check(r.returncode == 0, f"the run after the interrupted one: {r.returncode} {r.stderr}")
+        before = queued(s.dir)
+        s.start_sender()
+        check(s.drained(60), "the runs' messages drain to the broker")
+        s.stop_sender()
+        got = [(m, h.envelope(m)) for m in h.consume(broker)]
+        own = {"CFX.EndpointConnected", "CFX.EndpointShuttingDown", "CFX.Heartbeat"}
+        runs = [(m, e) for m, e in got if e["MessageName"] not in own]
+        check([h.body_bytes(m).decode() for m, _ in runs] == [j for _, _, j in before],
+              f"every queued message arrives byte for byte, in order: {len(runs)} of "
+              f"{len(before)}")
+        for m, e in runs:
+            check_framing(m, e)
+        names = [e["MessageName"] for _, e in runs]
+        results = [e["MessageBody"]["Result"] for _, e in runs
+                   if e["MessageName"] == "CFX.Production.WorkCompleted"]
+        check(results == ["Completed", "Failed", "Aborted", "Completed"],
+              f"WorkCompleted: Completed, Failed, Aborted, Completed: {results}")
+        for kind in ("CFX.Production.WorkStarted", "CFX.Production.TestAndInspection.UnitsTested",
+                     "CFX.ResourcePerformance.StationStateChanged"):
+            check(kind in names, f"{kind} among the run's messages: {names}")
+        # One transaction per run: WorkStarted, UnitsTested and WorkCompleted agree.
+        by_tx = {}
+        for _, e in runs:
+            b = e["MessageBody"]
+            tx = b.get("TransactionID") or b.get("TransactionId")
+            if tx:
+                by_tx.setdefault(tx, []).append(e["MessageName"].rsplit(".", 1)[1])
+        check(len(by_tx) == 4 and all(v[0] == "WorkStarted" and v[-1] == "WorkCompleted"
+                                      for v in by_tx.values()),
+              f"each run one transaction from WorkStarted to WorkCompleted: {by_tx}")
+        tested = [e["MessageBody"] for _, e in runs
+                  if e["MessageName"] == "CFX.Production.TestAndInspection.UnitsTested"]
+        red = [t for t in tested if t["TestedUnits"][0]["OverallResult"] == "Failed"]
+        if check(len(red) == 1, f"one red UnitsTested: {len(red)}"):
+            unit = red[0]["TestedUnits"][0]
+            check(unit["UnitIdentifier"] == 'SN-R1 "q"', f"the serial as it is: {unit}")
+            check(red[0]["Tester"]["OperatorIdentifier"] == 'OP "2"', "the operator as it is")
+            tests = unit["Tests"]
+            check([t["Result"] for t in tests] == ["Passed", "Passed", "Failed"] and
+                  tests[-1]["SymptomsFound"], f"the lines before the failure passed, the "
+                  f"failing one failed with a symptom: {[t['Result'] for t in tests]}")
+    finally:
+        if silent:
+            silent.kill()
+            silent.wait()
+        s.close()
+
+
+def test_broker_killed(broker, runs):
+    print(f"-- {runs} runs' messages while the broker and the sender are killed", flush=True)
+    s = Station(f"cfx-broker = {broker.url()}\ncfx-handle = {HANDLE}\ncfx-heartbeat = 300\n")
+    try:
+        s.start_sender()
+        first = subprocess.run([QUEUE_RUNS, s.dir, "--runs", str(runs // 2)],
+                               capture_output=True, text=True, timeout=60)
+        time.sleep(0.3)
+        broker.kill()
+        s.stop_sender(signal.SIGKILL)
+        s.start_sender()
+        second = subprocess.run([QUEUE_RUNS, s.dir, "--runs", str(runs - runs // 2), "--first",
+                                 str(runs // 2 + 1)], capture_output=True, text=True, timeout=60)
+        broker.start()
+        up = time.monotonic()
+        check(s.drained(60), "the queue drains once the broker is back")
+        flowing = time.monotonic() - up
+        check(flowing < 15, f"the queue flows again within 15 s: {flowing:.1f} s")
+        s.stop_sender()
+        expected = [line.split()[1] for line in (first.stdout + second.stdout).splitlines()]
+        delivered = [h.envelope(m)["UniqueID"] for m in h.consume(broker)]
+        mine = [uid for uid in delivered if uid in set(expected)]
+        firsts = list(dict.fromkeys(mine))
+        check(firsts == expected, f"every message, in order: {len(firsts)} of {len(expected)}")
+        check(len(mine) - len(firsts) == len(mine) - len(set(mine)),
+              "duplicates only with the same UniqueID")
+        print(f"delivered {len(firsts)} of {len(expected)}, duplicates {len(mine) - len(firsts)},"
+              f" flowing again {flowing:.1f} s after the broker answered", flush=True)
+    finally:
+        s.close()
+
+
+def main():
+    h.skip_unless_available()
+    for program in (FFSLOAD, SENDER, SIM, QUEUE_RUNS):
+        if not os.path.exists(program):
+            sys.exit(f"{program} is not built")
+    broker = h.Broker()
+    try:
+        t = time.monotonic()
+        broker.start()
+        print(f"broker up in {time.monotonic() - t:.1f} s", flush=True)
+        test_endpoint_messages(broker)
+        test_password(broker)
+        test_validation(broker)
+        test_lock(broker)
+        test_run_messages(broker)
+        test_broker_killed(broker, 20)
+    finally:
+        broker.close()
+    if failures:
+        print(f"{len(failures)} check(s) failed")
+        return 1
+    print("every check passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,385 @@
+"""Real components for the station's CFX tests: a throwaway RabbitMQ on
+loopback with the AMQP 1.0 plugin, a consumer that reads what reached it,
+a fake MES that answers the station's requests, and a requester that asks
+the station as an MES would.
+
+The broker runs as the "rabbitmq" system user (never root) with its whole
+state in a folder of its own under /tmp, on free ports, and is stopped by
+its process ids (the server's process group and its epmd), never by name.
+Python's binding of Qpid Proton is Debian's python3-qpid-proton, found by
+Debian's /usr/bin/python3."""
+import base64
+import hashlib
+import json
+import os
+import pwd
+import shutil
+import signal
+import socket
+import subprocess
+import tempfile
+import threading
+import time
+import uuid
+
+SKIP = 77  # ctest's SKIP_RETURN_CODE for these tests
+SERVER = "/usr/lib/rabbitmq/bin/rabbitmq-server"
+EXCHANGE = "cfx"
+QUEUE = "cfx-test"
+USER, PASSWORD = "station", "line-secret"
+
+
+def skip_unless_available():
+    """Exits with SKIP and the reason when a real component is missing."""
+    why = None
+    if not os.path.exists(SERVER):
+        why = "rabbitmq-server is not installed (scripts/setup.sh installs it)"
+    else:
+        try:
+            pwd.getpwnam("rabbitmq")
+        except KeyError:
+            why = 'no "rabbitmq" system user: install the rabbitmq-server package'
+    if why is None:
+        try:
+            import proton  # noqa: F401
+        except ImportError:
+            why = "python3-qpid-proton is not installed (scripts/setup.sh installs it)"
+    if why:
+        print(f"SKIP: {why}")
+        raise SystemExit(SKIP)
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def password_hash(password):
+    # RabbitMQ's default: base64(salt + sha256(salt + password)).
+    salt = os.urandom(4)
+    return base64.b64encode(salt + hashlib.sha256(salt + password.encode()).digest()).decode()
+
+
+class Broker:
+    """A RabbitMQ node of the test's own: exchange "cfx" (topic) with the
+    queue "cfx-test" bound by "#", users guest (ANONYMOUS maps to it) and
+    station/line-secret."""
+
+    def __init__(self):
+        self.dir = tempfile.mkdtemp(prefix="ffsload-rabbit-")
+        self.port = free_port()
+        self.dist_port = free_port()
+        self.epmd_port = free_port()
+        self.node = f"ffsload{self.port}@localhost"
+        self.proc = None
+        user = pwd.getpwnam("rabbitmq")
+        self.uid, self.gid = user.pw_uid, user.pw_gid
+        definitions = {
+            "users": [
+                {"name": "guest", "password_hash": password_hash("guest"),
+                 "hashing_algorithm": "rabbit_password_hashing_sha256", "tags": ["administrator"]},
+                {"name": USER, "password_hash": password_hash(PASSWORD),
+                 "hashing_algorithm": "rabbit_password_hashing_sha256", "tags": []},
+            ],
+            "vhosts": [{"name": "/"}],
+            "permissions": [
+                {"user": u, "vhost": "/", "configure": ".*", "write": ".*", "read": ".*"}
+                for u in ("guest", USER)
+            ],
+            "exchanges": [{"name": EXCHANGE, "vhost": "/", "type": "topic", "durable": True,
+                           "auto_delete": False, "internal": False, "arguments": {}}],
+            "queues": [{"name": QUEUE, "vhost": "/", "durable": True, "auto_delete": False,
+                        "arguments": {}}],
+            "bindings": [{"source": EXCHANGE, "vhost": "/", "destination": QUEUE,
+                          "destination_type": "queue", "routing_key": "#", "arguments": {}}],
+        }
+        self._write("definitions.json", json.dumps(definitions))
+        self._write("enabled_plugins", "[rabbitmq_amqp1_0].\n")
+        self._write("rabbitmq.conf", "\n".join([
+            f"listeners.tcp.1 = 127.0.0.1:{self.port}",
+            f"load_definitions = {self.dir}/definitions.json",
+            "loopback_users = none",
+            "log.console = false",
+            "log.file.level = warning",
+            ""]))
+        os.makedirs(f"{self.dir}/mnesia")
+        os.makedirs(f"{self.dir}/log")
+        for root, dirs, files in os.walk(self.dir):
+            for name in dirs + files:
+                os.chown(os.path.join(root, name), self.uid, self.gid)
+        os.chown(self.dir, self.uid, self.gid)
+
+    def _write(self, name, text):
+        with open(os.path.join(self.dir, name), "w") as f:
+            f.write(text)
+
+    def env(self):
+        dist = "-kernel inet_dist_use_interface {127,0,0,1}"
+        env = {
+            "PATH": "/usr/sbin:/usr/bin:/sbin:/bin",
+            "HOME": self.dir,
+            "LANG": "C.UTF-8",
+            "RABBITMQ_NODENAME": self.node,
+            "RABBITMQ_CONFIG_FILE": f"{self.dir}/rabbitmq.conf",
+            "RABBITMQ_ENABLED_PLUGINS_FILE": f"{self.dir}/enabled_plugins",
+            "RABBITMQ_MNESIA_BASE": f"{self.dir}/mnesia",
+            "RABBITMQ_LOG_BASE": f"{self.dir}/log",
+            "RABBITMQ_PID_FILE": f"{self.dir}/rabbit.pid",
+            "RABBITMQ_NODE_IP_ADDRESS": "127.0.0.1",
+            "RABBITMQ_NODE_PORT": str(self.port),
+            "RABBITMQ_DIST_PORT": str(self.dist_port),
+            "ERL_EPMD_ADDRESS": "127.0.0.1",
+            "ERL_EPMD_PORT": str(self.epmd_port),
+            "RABBITMQ_SERVER_ADDITIONAL_ERL_ARGS": dist,
+            "RABBITMQ_CTL_ERL_ARGS": dist,
+        }
+        return env
+
+    def start(self, timeout=60):
+        """Starts the node and waits until it takes an AMQP 1.0 connection."""
+        self.proc = subprocess.Popen(
+            [SERVER], cwd=self.dir, env=self.env(), user=self.uid, group=self.gid,
+            extra_groups=[], start_new_session=True, stdin=subprocess.DEVNULL,
+            stdout=open(f"{self.dir}/server.out", "ab"), stderr=subprocess.STDOUT)
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if self.proc.poll() is not None:
+                raise RuntimeError("the broker ended at start: " + self.log_tail())
+            if self.answers():
+                return
+            time.sleep(0.25)
+        raise RuntimeError(f"the broker did not answer within {timeout} s: " + self.log_tail())
+
+    def answers(self):
+        from proton.utils import BlockingConnection
+        try:
+            conn = BlockingConnection(self.url(), timeout=2, sasl_enabled=True,
+                                      allowed_mechs="ANONYMOUS")
+            conn.close()
+            return True
+        except Exception:
+            return False
+
+    def log_tail(self):
+        text = ""
+        for name in ("server.out",):
+            try:
+                with open(os.path.join(self.dir, name), errors="replace") as f:
+                    text += f.read()[-3000:]
+            except OSError:
+                pass
+        return text
+
+    def kill(self):
+        """SIGKILL, as a power cut or the OOM killer would end it."""
+        if self.proc and self.proc.poll() is None:
+            try:
+                os.killpg(self.proc.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            self.proc.wait()
+        self.proc = None
+
+    def epmd_pids(self):
+        """The epmd of this node's port: it outlives the node."""
+        pids = []
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit():
+                continue
+            try:
+                with open(f"/proc/{entry}/cmdline", "rb") as f:
+                    cmd = f.read().split(b"\0")
+                if not cmd or not cmd[0].endswith(b"epmd"):
+                    continue
+                with open(f"/proc/{entry}/environ", "rb") as f:
+                    env = f.read().split(b"\0")
+                if f"ERL_EPMD_PORT={self.epmd_port}".encode() in env:
+                    pids.append(int(entry))
+            except OSError:
+                continue
+        return pids
+
+    def close(self):
+        self.kill()
+        for pid in self.epmd_pids():
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def url(self, user=None):
+        who = f"{user}@" if user else ""
+        return f"amqp://{who}127.0.0.1:{self.port}"
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+
+def consume(broker, idle=2.0, limit=None, timeout=60):
+    """Reads and accepts every message of the test queue until none came for
+    `idle` seconds; returns [(proton message, body bytes)] in arrival order."""
+    from proton.utils import BlockingConnection
+    from proton import Timeout
+    conn = BlockingConnection(broker.url(), timeout=timeout, allowed_mechs="ANONYMOUS")
+    try:
+        receiver = conn.create_receiver(f"/amq/queue/{QUEUE}", credit=500)
+        got = []
+        while limit is None or len(got) < limit:
+            try:
+                msg = receiver.receive(timeout=idle)
+            except Timeout:
+                break
+            got.append(msg)
+            receiver.accept()
+        return got
+    finally:
+        conn.close()
+
+
+def body_bytes(msg):
+    body = msg.body
+    if isinstance(body, memoryview):
+        body = body.tobytes()
+    return body
+
+
+def envelope(msg):
+    return json.loads(body_bytes(msg).decode("utf-8"))
+
+
+class FakeMes:
+    """An MES endpoint on loopback that answers ValidateUnitsRequest as
+    `mode` says: "passed", "failed", "notsupported" or "silent". Runs its
+    own Proton container in a thread; `requests` holds what it was asked."""
+
+    def __init__(self, handle="Mes.fake.1", mode="passed", failure_code=42,
+                 failure_message="unit is not at this step of its route"):
+        from proton.handlers import MessagingHandler
+        self.port = free_port()
+        self.handle = handle
+        self.mode = mode
+        self.failure_code = failure_code
+        self.failure_message = failure_message
+        self.requests = []
+        self.answered_at = []
+        outer = self
+
+        class Handler(MessagingHandler):
+            def __init__(self):
+                super().__init__()
+                self.senders = {}
+
+            def on_start(self, event):
+                self.acceptor = event.container.listen(f"127.0.0.1:{outer.port}")
+                outer._ready.set()
+
+            def on_link_opening(self, event):
+                link = event.link
+                if link.is_sender:
+                    address = link.remote_source.address
+                    link.source.address = address
+                    self.senders[address] = link
+                elif link.remote_target.address:
+                    link.target.address = link.remote_target.address
+
+            def on_message(self, event):
+                request = json.loads(body_bytes(event.message).decode("utf-8"))
+                outer.requests.append((event.message, request))
+                reply = outer.answer(request)
+                if reply is None:
+                    return
+                sender = self.senders.get(event.message.reply_to)
+                if sender is None:
+                    sender = event.connection.session().sender(None)
+                    sender.target.address = event.message.reply_to
+                    sender.open()
+                from proton import Message
+                out = Message(body=json.dumps(reply).encode(), inferred=True,
+                              content_type='application/json; charset="utf-8"',
+                              correlation_id=event.message.correlation_id,
+                              address=event.message.reply_to)
+                outer.answered_at.append(time.monotonic())
+                sender.send(out)
+
+        from proton.reactor import Container
+        self._ready = threading.Event()
+        self.container = Container(Handler())
+        self.container.container_id = handle
+        self.thread = threading.Thread(target=self.container.run, daemon=True)
+        self.thread.start()
+        if not self._ready.wait(10):
+            raise RuntimeError("the fake MES did not start")
+
+    def url(self):
+        return f"amqp://127.0.0.1:{self.port}/ {self.handle}"
+
+    def answer(self, request):
+        if self.mode == "silent":
+            return None
+        name = request.get("MessageName", "")
+        base = {"Version": "2.1", "TimeStamp": "2026-12-08T17:06:05.123+00:00",
+                "UniqueID": str(uuid.uuid4()), "Source": self.handle,
+                "Target": request.get("Source"), "RequestID": request.get("RequestID")}
+        if self.mode == "notsupported" or not name.endswith("ValidateUnitsRequest"):
+            return {**base, "MessageName": "CFX.NotSupportedResponse", "MessageBody": {
+                "$type": "CFX.NotSupportedResponse, CFX",
+                "RequestResult": {"Result": "Failed", "ResultCode": 0,
+                                  "Message": "not supported here"}}}
+        body = request["MessageBody"]
+        serial = body.get("PrimaryIdentifier")
+        passed = self.mode == "passed"
+        result = {"UniqueIdentifier": serial, "PositionNumber": 1,
+                  "Result": "Passed" if passed else "Failed",
+                  "FailureCode": 0 if passed else self.failure_code,
+                  "Message": "" if passed else self.failure_message}
+        return {**base, "MessageName":
+                "CFX.InformationSystem.UnitValidation.ValidateUnitsResponse",
+                "MessageBody": {
+                    "$type": "CFX.InformationSystem.UnitValidation.ValidateUnitsResponse, CFX",
+                    "Result": {"Result": "Success", "ResultCode": 0, "Message": None},
+                    "PrimaryResult": result, "ValidationResults": [result]}}
+
+    def close(self):
+        self.container.stop()
+        self.thread.join(5)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+
+def ask_station(address, station_handle, message_name, body, timeout=10, requester="Mes.fake.1"):
+    """Sends one request to the station's responder as an MES does and
+    returns the reply's envelope (None when none came in time)."""
+    from proton import Message, Timeout
+    from proton.utils import BlockingConnection
+    request_id = f"REQUEST-{uuid.uuid4()}"
+    envelope_out = {
+        "MessageName": message_name, "Version": "2.1",
+        "TimeStamp": "2026-12-08T17:06:05.123+00:00", "UniqueID": str(uuid.uuid4()),
+        "Source": requester, "Target": station_handle, "RequestID": request_id,
+        "MessageBody": {"$type": message_name + ", CFX", **body}}
+    conn = BlockingConnection(f"amqp://{address}", timeout=timeout, allowed_mechs="ANONYMOUS")
+    try:
+        reply_to = f"{requester}/reply-{uuid.uuid4()}"
+        receiver = conn.create_receiver(reply_to)
+        sender = conn.create_sender(station_handle)
+        sender.send(Message(body=json.dumps(envelope_out).encode(), inferred=True,
+                            reply_to=reply_to, address=station_handle,
+                            correlation_id=request_id,
+                            content_type='application/json; charset="utf-8"'))
+        try:
+            msg = receiver.receive(timeout=timeout)
+        except Timeout:
+            return None
+        receiver.accept()
+        return envelope(msg)
+    finally:
+        conn.close()
