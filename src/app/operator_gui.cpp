@@ -4,12 +4,13 @@
 #include <cstdio>
 #include <string>
 
+#include "app/gui_language.h"
 #include "platform/display.h"
 #include "platform/folders.h"
 #include "platform/qt_panels.h"
 #include "platform/serial_operations.h"
-#include "ui/operator_callbacks.h"
 #include "station/panel_location.h"
+#include "ui/operator_callbacks.h"
 #include "ui/panels.h"
 
 int run_operator_gui(int argc, char** argv) {
@@ -20,6 +21,7 @@ int run_operator_gui(int argc, char** argv) {
     return -1;
   }
   QApplication app(argc, argv);
+  install_translations();
   // The tool ends when the operator exits, not when a panel is swapped.
   QApplication::setQuitOnLastWindowClosed(false);
   int status = -1;

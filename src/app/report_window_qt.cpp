@@ -5,13 +5,20 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QPointer>
+#include <QPushButton>
 #include <QSvgRenderer>
 #include <QSvgWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <memory>
 
+#include "app/gui_language.h"
+
 namespace {
+
+QString report_text(const char* source) {
+  return QCoreApplication::translate("ReportWindow", source);
+}
 
 QTableWidgetItem* cell(const QString& text, bool number) {
   auto* item = new QTableWidgetItem(text);
@@ -28,7 +35,10 @@ void show_report_window_qt(const std::vector<records::ReportRow>& rows,
   static int argc = 1;
   static char name[] = "ffsload";
   static char* argv[] = {name, nullptr};
-  if (!QApplication::instance()) own_app = std::make_unique<QApplication>(argc, argv);
+  if (!QApplication::instance()) {
+    own_app = std::make_unique<QApplication>(argc, argv);
+    install_translations();
+  }
 
   // The operator goes on with the keyboard where they were once the window
   // is closed: without a window manager nothing would give the focus back.
@@ -37,9 +47,14 @@ void show_report_window_qt(const std::vector<records::ReportRow>& rows,
   dialog.setWindowTitle(QString::fromStdString(title));
   auto* layout = new QVBoxLayout(&dialog);
 
-  const QStringList headers = {"Day",         "Customer",   "Runs",
-                               "Units",       "First-pass yield", "Final yield",
-                               "Most frequent failing line"};
+  const QStringList headers = {
+      report_text(QT_TRANSLATE_NOOP("ReportWindow", "Day")),
+      report_text(QT_TRANSLATE_NOOP("ReportWindow", "Customer")),
+      report_text(QT_TRANSLATE_NOOP("ReportWindow", "Runs")),
+      report_text(QT_TRANSLATE_NOOP("ReportWindow", "Units")),
+      report_text(QT_TRANSLATE_NOOP("ReportWindow", "First-pass yield")),
+      report_text(QT_TRANSLATE_NOOP("ReportWindow", "Final yield")),
+      report_text(QT_TRANSLATE_NOOP("ReportWindow", "Most frequent failing line"))};
   auto* table =
       new QTableWidget(static_cast<int>(rows.size()), static_cast<int>(headers.size()), &dialog);
   table->setHorizontalHeaderLabels(headers);
@@ -48,11 +63,12 @@ void show_report_window_qt(const std::vector<records::ReportRow>& rows,
     const records::ReportRow& row = rows[static_cast<std::size_t>(r)];
     const auto yield = row.first_pass_percent();
     const auto final_yield = row.final_percent();
-    const QString failing = row.failing_line ? QString("line %1: %2 (%3 times)")
-                                                   .arg(*row.failing_line)
-                                                   .arg(QString::fromStdString(row.failing_text))
-                                                   .arg(row.failing_count)
-                                             : QString("-");
+    const QString failing =
+        row.failing_line ? report_text(QT_TRANSLATE_NOOP("ReportWindow", "line %1: %2 (%3 times)"))
+                               .arg(*row.failing_line)
+                               .arg(QString::fromStdString(row.failing_text))
+                               .arg(row.failing_count)
+                         : QString("-");
     table->setItem(r, 0, cell(QString::fromStdString(row.day), false));
     table->setItem(r, 1, cell(QString::fromStdString(row.customer), false));
     table->setItem(r, 2, cell(QString::number(row.runs), true));
@@ -73,6 +89,8 @@ void show_report_window_qt(const std::vector<records::ReportRow>& rows,
   layout->addWidget(chart);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+  buttons->button(QDialogButtonBox::Close)
+      ->setText(report_text(QT_TRANSLATE_NOOP("ReportWindow", "Close")));
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
   layout->addWidget(buttons);
   dialog.resize(720, 640);

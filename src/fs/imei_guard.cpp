@@ -25,11 +25,11 @@ volatile std::sig_atomic_t g_formatted_after_backup = 0;
 volatile std::sig_atomic_t g_restored = 0;
 std::array<char, 256> g_backup_name{};
 
-void notice_to_stderr(const std::string& text) {
-  std::fprintf(stderr, "ffsload: %s\n", text.c_str());
+void notice_to_stderr(const platform::OperatorText& text) {
+  std::fprintf(stderr, "ffsload: %s\n", text.english().c_str());
 }
 
-void (*g_notice_sink)(const std::string&) = notice_to_stderr;
+void (*g_notice_sink)(const platform::OperatorText&) = notice_to_stderr;
 ImeiKeeper* g_keeper = nullptr;
 
 }  // namespace
@@ -95,11 +95,11 @@ ImeiKeeper* imei_keeper() {
   return g_keeper;
 }
 
-void set_operator_notice_sink(void (*sink)(const std::string& text)) {
+void set_operator_notice_sink(void (*sink)(const platform::OperatorText& text)) {
   g_notice_sink = sink ? sink : notice_to_stderr;
 }
 
-void operator_notice(const std::string& text) {
+void operator_notice(const platform::OperatorText& text) {
   g_notice_sink(text);
 }
 

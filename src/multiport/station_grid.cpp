@@ -5,8 +5,9 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "platform/folders.h"
 #include "multiport/multi_port_run.h"
+#include "platform/folders.h"
+#include "platform/operator_text.h"
 #include "station/port_folders.h"
 
 namespace multiport {
@@ -41,13 +42,8 @@ StationGrid::StationGrid(std::string station, const std::vector<platform::Compor
           }) {
   for (const auto& p : ports) tiles_.emplace_back(p.port, p.device);
   command_ = [this](int port, const std::string& key) {
-    return std::vector<std::string>{port_program(),
-                                    "run",
-                                    "--port",
-                                    std::to_string(port),
-                                    "--customer",
-                                    key,
-                                    "--repeat"};
+    return std::vector<std::string>{port_program(), "run", "--port",  std::to_string(port),
+                                    "--customer",   key,   "--repeat"};
   };
   supervisor_.set_silence_limit_ms(kPortSilenceLimitMs);
   supervisor_.set_child_environment(port_child_environment(records_option, station_, "grid"));
@@ -78,7 +74,7 @@ bool StationGrid::any_run_under_way() const {
 
 bool StationGrid::choose_customer(int customer, int sub_number, std::string* error) {
   if (any_run_under_way()) {
-    *error = "the customer stays until the runs under way have ended";
+    *error = platform::OperatorText{"grid.customer_stays", {}}.english();
     return false;
   }
   customer_ = station::look_up_customer(customer, sub_number);
@@ -110,7 +106,7 @@ bool StationGrid::set_operator(const std::string& id, std::string* error) {
     return false;
   }
   if (any_run_under_way()) {
-    *error = "the operator stays until the runs under way have ended";
+    *error = platform::OperatorText{"grid.operator_stays", {}}.english();
     return false;
   }
   operator_ = id;
@@ -127,7 +123,8 @@ bool StationGrid::set_operator(const std::string& id, std::string* error) {
 }
 
 std::string StationGrid::port_folder(int port) const {
-  return (std::filesystem::path(station_) / station::kPortFoldersName / std::to_string(port)).string();
+  return (std::filesystem::path(station_) / station::kPortFoldersName / std::to_string(port))
+      .string();
 }
 
 bool StationGrid::start_child(GridTile& tile, const std::optional<std::string>& unit) {
@@ -165,13 +162,13 @@ bool StationGrid::run(int port, const std::optional<std::string>& unit) {
   if (tile->stage() == TileStage::kRunning) return false;
   std::string refusal;
   if (settings_.operator_id == station::Asking::kRequired && !operator_) {
-    refusal = "this station requires the operator's id: enter it above first";
+    refusal = platform::OperatorText{"grid.operator_required", {}}.english();
   } else if (unit && settings_.unit_serial != station::Asking::kOff) {
     if (std::string why = station::unit_serial_problem(settings_, *unit); !why.empty()) {
-      refusal = "refused: " + why + "; nothing runs";
+      refusal = platform::OperatorText{"grid.unit_refused", {why}}.english();
     }
   } else if (!unit && settings_.unit_serial == station::Asking::kRequired) {
-    refusal = "scan the unit first: this station requires its serial";
+    refusal = platform::OperatorText{"grid.scan_first", {}}.english();
   }
   if (!refusal.empty()) {
     tile->set_unit_status(refusal);
@@ -199,8 +196,8 @@ bool StationGrid::run(int port, const std::optional<std::string>& unit) {
       // A child that is gone already shows as ended at the next poll. One
       // that asks each unit's serial gets it (checked above: no line end
       // inside) or an empty line for none.
-      supervisor_.send(port, (settings_.unit_serial != station::Asking::kOff && unit ? *unit : "") +
-                                 "\n");
+      supervisor_.send(
+          port, (settings_.unit_serial != station::Asking::kOff && unit ? *unit : "") + "\n");
       started = true;
       break;
   }

@@ -1,12 +1,15 @@
 // The user-interface operations that the logic and the panel callbacks call
-// (LoadPanel, SetCtrlVal, InsertTextBoxLine, MessagePopup, ...). They forward to the installed front end: the headless
-// run log of the command line and the tests, or the GUI's panels.
+// (LoadPanel, SetCtrlVal, InsertTextBoxLine, MessagePopup, ...). They forward to the installed
+// front end: the headless run log of the command line and the tests, or the GUI's panels.
 #pragma once
 
 #include <functional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "platform/operator_text.h"
 
 namespace platform {
 
@@ -67,6 +70,20 @@ class UserInterface {
   virtual int confirm_popup(const std::string& /*title*/, const std::string& /*message*/) {
     return -1;
   }
+  // The same for texts given as ids with arguments (operator_text.h): a
+  // front end in another language translates them; by default their English.
+  virtual void show_message(const OperatorText& title, const OperatorText& message) {
+    message_popup(title.english(), message.english());
+  }
+  virtual int ask_question(const OperatorText& title, const OperatorText& question) {
+    return confirm_popup(title.english(), question.english());
+  }
+  // A control's text as lines, each an operator text (none: empty).
+  virtual void set_text(int panel, int control, const std::vector<OperatorText>& lines) {
+    std::string joined;
+    for (const OperatorText& line : lines) joined += (joined.empty() ? "" : "\n") + line.english();
+    set_value(panel, control, joined);
+  }
   virtual void process_draw_events() = 0;
   // Gives a control the keyboard focus; a text field's text is selected, so
   // that the next thing typed (a scan) replaces it.
@@ -98,6 +115,13 @@ int GetCtrlAttribute(int panel, int control, int attribute, int* value);
 int MessagePopup(const std::string& title, const std::string& message);
 // 1 Yes, 0 No, -1 no answer (see UserInterface::confirm_popup).
 int ConfirmPopup(const std::string& title, const std::string& message);
+// The same for texts the front end may translate (see operator_text.h).
+int MessagePopup(const OperatorText& title, const OperatorText& message);
+int ConfirmPopup(const OperatorText& title, const OperatorText& question);
+int SetCtrlVal(int panel, int control, const OperatorText& text);
+int SetCtrlVal(int panel, int control, const std::vector<OperatorText>& lines);
+// An error box in the operator's language.
+int ErrorPopup(const OperatorText& message);
 int ProcessDrawEvents();
 int SetActiveCtrl(int panel, int control);
 

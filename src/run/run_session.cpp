@@ -85,7 +85,7 @@ RunResult run_script(const RunContext& context) {
   if (port_needs_opening(comport)) {
     config_comport(comport);
     if (std::string why = last_open_error(comport); !why.empty()) {
-      fs::operator_notice(strprintf("cannot open port %d: %s", comport, why.c_str()));
+      fs::operator_notice({"port.cannot_open", {std::to_string(comport), why}});
     }
   }
   SetCtrlVal(runPanel, kElapsedTimeControl, "");
@@ -98,10 +98,7 @@ RunResult run_script(const RunContext& context) {
   if (!journal.open()) {
     ResetTextBox(runPanel, kRunLogControl, "");
     SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, kColorYellow);
-    fs::operator_notice(
-        strprintf("port %d is in use by another run in this station folder (%s): "
-                  "no run; wait for it to end",
-                  comport, journal.error().c_str()));
+    fs::operator_notice({"port.in_use", {std::to_string(comport), journal.error()}});
     record_run(context, started_ms, now_utc_ms(), RunOutcome::kNoRun);
     return RunResult{};
   }
@@ -133,10 +130,7 @@ RunResult run_script(const RunContext& context) {
   download();
   fs::set_imei_keeper(nullptr);
   if (fs::imei_at_risk()) {
-    fs::operator_notice(strprintf(
-        "the handset was formatted after its IMEI backup and the IMEI was not written back: it "
-        "is only in the PC file %s; write it back before the handset leaves the station",
-        fs::imei_backup_file().c_str()));
+    fs::operator_notice({"imei.only_on_pc", {fs::imei_backup_file()}});
   }
   RunResult result;
   result.elapsed_seconds = platform::clock() / 1000 - start;
@@ -152,11 +146,8 @@ RunResult run_script(const RunContext& context) {
   if (!kept.stored && !kept.kept_locally) {
     fs::operator_notice(
         journal.keep_unrecorded()
-            ? strprintf("records: the run journal keeps this run's outcome, unit and IMEI, and the "
-                        "next run on port %d records it (without its log)",
-                        comport)
-            : std::string("records: this run's record is lost: the run journal cannot keep it "
-                          "either; free space on the disk"));
+            ? platform::OperatorText{"records.journal_keeps", {std::to_string(comport)}}
+            : platform::OperatorText{"records.lost", {}});
   }
   return result;
 }

@@ -1,8 +1,10 @@
 #include "station/station_settings.h"
 
+#include <algorithm>
 #include <fstream>
 
 #include "records/hidden_characters.h"
+#include "station/ui_language.h"
 
 namespace station {
 
@@ -109,9 +111,21 @@ StationSettingsFile read_station_settings(const std::string& file) {
         continue;
       }
       s.fixture_alarm = std::stoi(value);
+    } else if (key == "language") {
+      s.language.clear();
+      if (std::find(ui_languages().begin(), ui_languages().end(), value) != ui_languages().end()) {
+        s.language = value;
+      } else {
+        // Reported by "ffsload check"; the windows are English meanwhile, so
+        // the station still runs.
+        problem("language: " + quoted(value) + " is not one of " + ui_language_list() +
+                    " (the windows are in English)",
+                true);
+      }
     } else {
       problem("unknown setting " + quoted(key) +
-                  " (known: records, unit-serial, unit-serial-pattern, operator, fixture-alarm)",
+                  " (known: records, unit-serial, unit-serial-pattern, operator, fixture-alarm, "
+                  "language)",
               true);
     }
   }

@@ -26,6 +26,8 @@ struct StationSettings {
   std::optional<SerialPattern> unit_serial_pattern;  // absent: any serial
   Asking operator_id = Asking::kOff;
   int fixture_alarm = 3;  // K red runs in a row on K units; 0 is off
+  // The windows' language (station/ui_language.h); "" leaves it to the desktop.
+  std::string language;
 };
 
 // A line of the file that is not a setting this program knows how to use.
