@@ -10,15 +10,21 @@ set -euo pipefail
 # for the yield chart; the line board an HTTP server from Debian; the tests'
 # tree GoogleTest. The unit serial's pattern is matched by RE2 (linear time);
 # Unicode's categories and names, for the characters an identity must not
-# hold, come from libunistring.
+# hold, come from libunistring. The windows' translations are built from
+# translations/*.ts by Qt's lrelease (qt6-l10n-tools; qt6-tools-dev has its
+# CMake functions), which lupdate of the same package keeps in step.
 needed=(cmake ninja-build g++ ccache pkg-config libgtest-dev libcli11-dev libsqlite3-dev libpq-dev
-  qt6-base-dev qt6-tools-dev qt6-svg-dev libcpp-httplib-dev libre2-dev libunistring-dev)
+  qt6-base-dev qt6-tools-dev qt6-svg-dev libcpp-httplib-dev libre2-dev libunistring-dev
+  qt6-l10n-tools)
 if [ "${1:-}" != demo ]; then
   # The tests' own tools: Python for the checks that the tests run,
   # a throwaway PostgreSQL server, a virtual display with keystrokes and
   # screenshots for the panels, a headless browser for the board, and bash
   # completion to run the completion as a shell does.
   needed+=(python3 postgresql xvfb xdotool imagemagick chromium bash-completion)
+  # The windows in Chinese need a CJK font (else empty boxes), and Qt's own
+  # translations of its dialogs; the package recommends both.
+  needed+=(fonts-noto-cjk qt6-translations-l10n)
   # The package's dependencies are found by dpkg-shlibdeps (dpkg-dev); its
   # test renders the man pages (man-db) and runs Debian's package checker.
   needed+=(dpkg-dev man-db lintian)

@@ -251,14 +251,6 @@
         <translation>El IMEI %1 está pendiente en el puerto %2: la ejecución se detuvo tras el formateo, antes de la reescritura; se guarda en la bitácora hasta que su teléfono lo tenga de nuevo</translation>
     </message>
     <message>
-        <source>The run on port %1 at %2%3 stopped after the format, before IMEI %4 was written back. Is this that handset?</source>
-        <translation>La ejecución del puerto %1 del %2%3 se detuvo tras el formateo, antes de reescribir el IMEI %4. ¿Es este ese teléfono?</translation>
-    </message>
-    <message>
-        <source>The run on port %1 at %2%3 stopped after the format, before IMEI %4 was written back; it is one of %5 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
-        <translation>La ejecución del puerto %1 del %2%3 se detuvo tras el formateo, antes de reescribir el IMEI %4; es uno de %5 IMEI pendientes en este puerto, y No lo deja pendiente para su propio teléfono. ¿Es este ese teléfono?</translation>
-    </message>
-    <message>
         <source>the run journal cannot be written (%1): this run refuses to format the handset, so that its IMEI cannot be lost</source>
         <translation>no se puede escribir la bitácora de ejecuciones (%1): esta ejecución no formatea el teléfono, para que su IMEI no se pierda</translation>
     </message>
@@ -341,6 +333,30 @@
     <message>
         <source>scan the unit first: this station requires its serial</source>
         <translation>primero escanee la unidad: esta estación pide su número de serie</translation>
+    </message>
+    <message>
+        <source>First-pass and final yield since %1 (%2)</source>
+        <translation>Rendimiento a la primera y final desde %1 (%2)</translation>
+    </message>
+    <message>
+        <source>First-pass and final yield (%1)</source>
+        <translation>Rendimiento a la primera y final (%1)</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back. Is this that handset?</source>
+        <translation>La ejecución del puerto %1 del %2 se detuvo tras el formateo, antes de reescribir el IMEI %3. ¿Es este ese teléfono?</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back. Is this that handset?</source>
+        <translation>La ejecución del puerto %1 del %2 (%3) se detuvo tras el formateo, antes de reescribir el IMEI %4. ¿Es este ese teléfono?</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back; it is one of %4 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
+        <translation>La ejecución del puerto %1 del %2 se detuvo tras el formateo, antes de reescribir el IMEI %3; es uno de %4 IMEI pendientes en este puerto, y No lo deja pendiente para su propio teléfono. ¿Es este ese teléfono?</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back; it is one of %5 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
+        <translation>La ejecución del puerto %1 del %2 (%3) se detuvo tras el formateo, antes de reescribir el IMEI %4; es uno de %5 IMEI pendientes en este puerto, y No lo deja pendiente para su propio teléfono. ¿Es este ese teléfono?</translation>
     </message>
 </context>
 <context>

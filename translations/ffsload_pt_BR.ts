@@ -251,14 +251,6 @@
         <translation>O IMEI %1 está pendente na porta %2: a execução parou após a formatação, antes da regravação; ele fica no diário de execuções até seu aparelho tê-lo de novo</translation>
     </message>
     <message>
-        <source>The run on port %1 at %2%3 stopped after the format, before IMEI %4 was written back. Is this that handset?</source>
-        <translation>A execução na porta %1 em %2%3 parou após a formatação, antes de regravar o IMEI %4. Este é aquele aparelho?</translation>
-    </message>
-    <message>
-        <source>The run on port %1 at %2%3 stopped after the format, before IMEI %4 was written back; it is one of %5 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
-        <translation>A execução na porta %1 em %2%3 parou após a formatação, antes de regravar o IMEI %4; ele é um de %5 IMEIs pendentes nesta porta, e Não o deixa pendente para seu próprio aparelho. Este é aquele aparelho?</translation>
-    </message>
-    <message>
         <source>the run journal cannot be written (%1): this run refuses to format the handset, so that its IMEI cannot be lost</source>
         <translation>o diário de execuções não pode ser gravado (%1): esta execução não formata o aparelho, para que o IMEI não se perca</translation>
     </message>
@@ -341,6 +333,30 @@
     <message>
         <source>scan the unit first: this station requires its serial</source>
         <translation>escaneie a unidade primeiro: esta estação exige o número de série</translation>
+    </message>
+    <message>
+        <source>First-pass and final yield since %1 (%2)</source>
+        <translation>Rendimento de primeira passagem e final desde %1 (%2)</translation>
+    </message>
+    <message>
+        <source>First-pass and final yield (%1)</source>
+        <translation>Rendimento de primeira passagem e final (%1)</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back. Is this that handset?</source>
+        <translation>A execução na porta %1 em %2 parou após a formatação, antes de regravar o IMEI %3. Este é aquele aparelho?</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back. Is this that handset?</source>
+        <translation>A execução na porta %1 em %2 (%3) parou após a formatação, antes de regravar o IMEI %4. Este é aquele aparelho?</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back; it is one of %4 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
+        <translation>A execução na porta %1 em %2 parou após a formatação, antes de regravar o IMEI %3; ele é um de %4 IMEIs pendentes nesta porta, e Não o deixa pendente para seu próprio aparelho. Este é aquele aparelho?</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back; it is one of %5 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
+        <translation>A execução na porta %1 em %2 (%3) parou após a formatação, antes de regravar o IMEI %4; ele é um de %5 IMEIs pendentes nesta porta, e Não o deixa pendente para seu próprio aparelho. Este é aquele aparelho?</translation>
     </message>
 </context>
 <context>

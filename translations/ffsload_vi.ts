@@ -251,14 +251,6 @@
         <translation>IMEI %1 đang chờ ở cổng %2: lượt chạy dừng sau khi định dạng, trước khi ghi lại; nó được giữ trong sổ lượt chạy cho đến khi điện thoại của nó có lại</translation>
     </message>
     <message>
-        <source>The run on port %1 at %2%3 stopped after the format, before IMEI %4 was written back. Is this that handset?</source>
-        <translation>Lượt chạy ở cổng %1 lúc %2%3 đã dừng sau khi định dạng, trước khi ghi lại IMEI %4. Đây có phải điện thoại đó không?</translation>
-    </message>
-    <message>
-        <source>The run on port %1 at %2%3 stopped after the format, before IMEI %4 was written back; it is one of %5 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
-        <translation>Lượt chạy ở cổng %1 lúc %2%3 đã dừng sau khi định dạng, trước khi ghi lại IMEI %4; đó là một trong %5 IMEI đang chờ ở cổng này, chọn Không thì nó tiếp tục chờ điện thoại của nó. Đây có phải điện thoại đó không?</translation>
-    </message>
-    <message>
         <source>the run journal cannot be written (%1): this run refuses to format the handset, so that its IMEI cannot be lost</source>
         <translation>không ghi được sổ lượt chạy (%1): lượt này không định dạng điện thoại, để IMEI không bị mất</translation>
     </message>
@@ -341,6 +333,30 @@
     <message>
         <source>scan the unit first: this station requires its serial</source>
         <translation>hãy quét sản phẩm trước: trạm này cần số serial</translation>
+    </message>
+    <message>
+        <source>First-pass and final yield since %1 (%2)</source>
+        <translation>Tỷ lệ đạt lần đầu và cuối cùng từ %1 (%2)</translation>
+    </message>
+    <message>
+        <source>First-pass and final yield (%1)</source>
+        <translation>Tỷ lệ đạt lần đầu và cuối cùng (%1)</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back. Is this that handset?</source>
+        <translation>Lượt chạy ở cổng %1 lúc %2 đã dừng sau khi định dạng, trước khi ghi lại IMEI %3. Đây có phải điện thoại đó không?</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back. Is this that handset?</source>
+        <translation>Lượt chạy ở cổng %1 lúc %2 (%3) đã dừng sau khi định dạng, trước khi ghi lại IMEI %4. Đây có phải điện thoại đó không?</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back; it is one of %4 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
+        <translation>Lượt chạy ở cổng %1 lúc %2 đã dừng sau khi định dạng, trước khi ghi lại IMEI %3; đó là một trong %4 IMEI đang chờ ở cổng này, chọn Không thì nó tiếp tục chờ điện thoại của nó. Đây có phải điện thoại đó không?</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back; it is one of %5 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
+        <translation>Lượt chạy ở cổng %1 lúc %2 (%3) đã dừng sau khi định dạng, trước khi ghi lại IMEI %4; đó là một trong %5 IMEI đang chờ ở cổng này, chọn Không thì nó tiếp tục chờ điện thoại của nó. Đây có phải điện thoại đó không?</translation>
     </message>
 </context>
 <context>

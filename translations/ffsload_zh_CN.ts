@@ -251,14 +251,6 @@
         <translation>IMEI %1 在端口 %2 上待恢复：运行在格式化后、回写前中断；在它的手机重新拿到之前，它保存在运行流水中</translation>
     </message>
     <message>
-        <source>The run on port %1 at %2%3 stopped after the format, before IMEI %4 was written back. Is this that handset?</source>
-        <translation>端口 %1 在 %2%3 的运行在格式化后中断，IMEI %4 尚未写回。这台是那台手机吗？</translation>
-    </message>
-    <message>
-        <source>The run on port %1 at %2%3 stopped after the format, before IMEI %4 was written back; it is one of %5 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
-        <translation>端口 %1 在 %2%3 的运行在格式化后中断，IMEI %4 尚未写回；它是此端口 %5 个待恢复 IMEI 之一，选“否”则继续等待它自己的手机。这台是那台手机吗？</translation>
-    </message>
-    <message>
         <source>the run journal cannot be written (%1): this run refuses to format the handset, so that its IMEI cannot be lost</source>
         <translation>无法写入运行流水（%1）：本次运行拒绝格式化手机，以免丢失 IMEI</translation>
     </message>
@@ -341,6 +333,30 @@
     <message>
         <source>scan the unit first: this station requires its serial</source>
         <translation>请先扫描产品：本工站需要序列号</translation>
+    </message>
+    <message>
+        <source>First-pass and final yield since %1 (%2)</source>
+        <translation>自 %1 起的直通率和最终良率（%2）</translation>
+    </message>
+    <message>
+        <source>First-pass and final yield (%1)</source>
+        <translation>直通率和最终良率（%1）</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back. Is this that handset?</source>
+        <translation>端口 %1 在 %2 的运行在格式化后中断，IMEI %3 尚未写回。这台是那台手机吗？</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back. Is this that handset?</source>
+        <translation>端口 %1 在 %2（%3）的运行在格式化后中断，IMEI %4 尚未写回。这台是那台手机吗？</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back; it is one of %4 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
+        <translation>端口 %1 在 %2 的运行在格式化后中断，IMEI %3 尚未写回；它是此端口 %4 个待恢复 IMEI 之一，选“否”则继续等待它自己的手机。这台是那台手机吗？</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back; it is one of %5 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
+        <translation>端口 %1 在 %2（%3）的运行在格式化后中断，IMEI %4 尚未写回；它是此端口 %5 个待恢复 IMEI 之一，选“否”则继续等待它自己的手机。这台是那台手机吗？</translation>
     </message>
 </context>
 <context>

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "app/gui_language.h"
+#include "platform/qt_operator_text.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ void show_report_window_qt(const std::vector<records::ReportRow>& rows,
   // is closed: without a window manager nothing would give the focus back.
   const QPointer<QWidget> focus = QApplication::focusWidget();
   QDialog dialog(focus ? focus->window() : QApplication::activeWindow());
-  dialog.setWindowTitle(QString::fromStdString(title));
+  dialog.setWindowTitle(platform::translated_english(title));
   auto* layout = new QVBoxLayout(&dialog);
 
   const QStringList headers = {

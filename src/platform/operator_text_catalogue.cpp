@@ -115,15 +115,26 @@ constexpr OperatorTextSource kCatalogue[] = {
                        "IMEI %1 is pending on port %2: the run stopped after the format, before "
                        "the write-back; it is kept in the run journal until its handset has it "
                        "again")},
+    // The pending-IMEI question; "(%3)" is what that run knew of its unit
+    // ("unit SN1, customer 1").
     {"question.pending_imei",
      QT_TRANSLATE_NOOP("OperatorText",
-                       "The run on port %1 at %2%3 stopped after the format, before IMEI %4 was "
+                       "The run on port %1 at %2 stopped after the format, before IMEI %3 was "
                        "written back. Is this that handset?")},
+    {"question.pending_imei_of_unit",
+     QT_TRANSLATE_NOOP("OperatorText",
+                       "The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 "
+                       "was written back. Is this that handset?")},
     {"question.pending_imei_of_several",
      QT_TRANSLATE_NOOP("OperatorText",
-                       "The run on port %1 at %2%3 stopped after the format, before IMEI %4 was "
-                       "written back; it is one of %5 IMEIs pending on this port, and No leaves "
+                       "The run on port %1 at %2 stopped after the format, before IMEI %3 was "
+                       "written back; it is one of %4 IMEIs pending on this port, and No leaves "
                        "it pending for its own handset. Is this that handset?")},
+    {"question.pending_imei_of_unit_of_several",
+     QT_TRANSLATE_NOOP("OperatorText",
+                       "The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 "
+                       "was written back; it is one of %5 IMEIs pending on this port, and No "
+                       "leaves it pending for its own handset. Is this that handset?")},
 
     // The station grid's tiles (the grid's own lines are English strings, which
     // its window recognises and translates).
@@ -141,6 +152,11 @@ constexpr OperatorTextSource kCatalogue[] = {
     {"grid.unit_refused", QT_TRANSLATE_NOOP("OperatorText", "refused: %1; nothing runs")},
     {"grid.scan_first",
      QT_TRANSLATE_NOOP("OperatorText", "scan the unit first: this station requires its serial")},
+
+    // The yield window's title (the window recognises and translates it).
+    {"report.title_since",
+     QT_TRANSLATE_NOOP("OperatorText", "First-pass and final yield since %1 (%2)")},
+    {"report.title", QT_TRANSLATE_NOOP("OperatorText", "First-pass and final yield (%1)")},
 
     // The run journal.
     {"journal.cannot_write",

@@ -70,11 +70,15 @@ platform::OperatorText pending_question_text(const fs::PendingImei& p,
   if (!p.unit_serial.empty()) who += "unit " + p.unit_serial;
   if (!p.customer.empty()) who += (who.empty() ? "" : ", ") + ("customer " + p.customer);
   std::vector<std::string> args = {std::to_string(p.port),
-                                   platform::local_date_time_text(p.started_at_ms),
-                                   who.empty() ? "" : " (" + who + ")", hex(p.imei)};
-  if (candidates.size() <= 1) return {"question.pending_imei", std::move(args)};
-  args.push_back(std::to_string(candidates.size()));
-  return {"question.pending_imei_of_several", std::move(args)};
+                                   platform::local_date_time_text(p.started_at_ms)};
+  if (!who.empty()) args.push_back(who);
+  args.push_back(hex(p.imei));
+  std::string id = who.empty() ? "question.pending_imei" : "question.pending_imei_of_unit";
+  if (candidates.size() > 1) {
+    args.push_back(std::to_string(candidates.size()));
+    id += "_of_several";
+  }
+  return {id, std::move(args)};
 }
 
 std::string pending_question(const fs::PendingImei& p,

@@ -24,6 +24,9 @@ grep -q '^ Depends:.*libqt6widgets6' <<<"$info" || fail "the package does not de
 grep -q '^ Depends:.*libpq5' <<<"$info" || fail "the package does not depend on libpq5"
 grep -q '^ Depends:.*libunistring2' <<<"$info" || fail "the package does not depend on libunistring2"
 grep -q '^ Depends:.*libre2' <<<"$info" || fail "the package does not depend on libre2"
+# Chinese panels are empty boxes without a CJK font.
+grep -q '^ Recommends:.*fonts-noto-cjk' <<<"$info" ||
+  fail "the package does not recommend fonts-noto-cjk for the Chinese panels"
 # Errors fail the test; warnings and notes are printed, for the reviewer.
 command -v lintian >/dev/null || fail "lintian is not installed (scripts/setup.sh installs it)"
 lintian_rc=0
