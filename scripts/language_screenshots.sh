@@ -81,8 +81,16 @@ pixels() { # pixels of exactly this colour (#RRGGBB)
   convert "$1" -format %c histogram:info:- | awk -v c="$2" 'toupper($0) ~ c { n += $1 } END { print n + 0 }'
 }
 small_png() { convert "$1" -strip -colors 256 "PNG8:$2"; }
-find_window() { # TITLE: the visible window whose title is exactly TITLE
-  timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" | head -1
+find_window() { # TITLE [SECONDS]: the GUI's visible window whose title is exactly TITLE
+  # (compared here: xdotool's own pattern misses some accented titles)
+  local w
+  for _ in $(seq $((${2:-20} * 5))); do
+    for w in $(xdotool search --onlyvisible --pid "$gui" --name . 2>/dev/null); do
+      [ "$(xdotool getwindowname "$w")" = "$1" ] && { echo "$w"; return 0; }
+    done
+    sleep 0.2
+  done
+  return 1
 }
 start_gui() { # LANGUAGE [ffsload arguments]
   local language=$1
@@ -165,7 +173,7 @@ for language in "${languages[@]}"; do
   leave_pending_imei 3
   open_run_panel "$language" 3 ""
   xdotool key Return
-  box=$(timeout 30 xdotool search --sync --onlyvisible --name "^${ask_title[$language]}\$" | head -1) ||
+  box=$(find_window "${ask_title[$language]}" 30) ||
     fail "$language: no pending-IMEI question"
   sleep 0.5
   import -window "$box" "$work/q.png"

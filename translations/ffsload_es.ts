@@ -391,7 +391,7 @@
     </message>
     <message>
         <source>scan your badge, or type your id and Enter</source>
-        <translation>escanee su gafete, o escriba su ID y Enter</translation>
+        <translation>escanee su gafete o escriba su ID</translation>
     </message>
     <message>
         <source>Enter confirms a field and moves to the next; Enter on the port opens the run panel.</source>

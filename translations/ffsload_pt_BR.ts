@@ -391,7 +391,7 @@
     </message>
     <message>
         <source>scan your badge, or type your id and Enter</source>
-        <translation>passe o crachá, ou digite seu ID e Enter</translation>
+        <translation>passe o crachá ou digite seu ID</translation>
     </message>
     <message>
         <source>Enter confirms a field and moves to the next; Enter on the port opens the run panel.</source>
