@@ -30,6 +30,7 @@ cleanup() {
 trap cleanup EXIT
 fail() {
   echo "FAIL: $*" >&2
+  kill -0 "${pids[0]}" 2>/dev/null || echo "  the X server (Xvfb) is gone: $(cat "$work/xvfb.err")" >&2
   for f in "$work"/*.err; do [ -s "$f" ] && sed "s|^|  $(basename "$f"): |" "$f" | tail -5 >&2; done
   exit 1
 }
@@ -70,7 +71,12 @@ declare -A sim_pid
 sim_on() { # PORT [sim options]: a fresh handset on that port
   local port=$1
   shift
-  [ -n "${sim_pid[$port]:-}" ] && { kill "${sim_pid[$port]}" 2>/dev/null || true; }
+  # The old handset ends first: on its way out it removes its link, which
+  # must not be the new one's.
+  if [ -n "${sim_pid[$port]:-}" ]; then
+    kill "${sim_pid[$port]}" 2>/dev/null || true
+    wait "${sim_pid[$port]}" 2>/dev/null || true
+  fi
   rm -f "$work/port$port"
   "$sim" --link "$work/port$port" "$@" >/dev/null 2>>"$work/sim$port.err" &
   pids+=($!)
@@ -85,6 +91,7 @@ find_window() { # TITLE [SECONDS]: the GUI's visible window whose title is exact
   # (compared here: xdotool's own pattern misses some accented titles)
   local w
   for _ in $(seq $((${2:-20} * 5))); do
+    kill -0 "$gui" 2>/dev/null || return 1 # the program ended (its stderr says why)
     for w in $(xdotool search --onlyvisible --pid "$gui" --name . 2>/dev/null); do
       [ "$(xdotool getwindowname "$w")" = "$1" ] && { echo "$w"; return 0; }
     done
@@ -140,13 +147,13 @@ wait_run_end() { # COLOUR SHOT
 leave_pending_imei() { # PORT
   local port=$1
   sim_on "$port" --load "$examples/handset"
-  formats() { grep -c '^format' "run-journal_$port" 2>/dev/null || true; }
+  formats() { cat "run-journal_$port" 2>/dev/null | grep -c '^format' || true; }
   local before
   before=$(formats)
   "$ffsload" run --port "$port" --customer 1 >/dev/null 2>"$work/killed.err" &
   local killed=$!
-  for _ in $(seq 100); do [ "$(formats)" -gt "${before:-0}" ] && break; sleep 0.05; done
-  [ "$(formats)" -gt "${before:-0}" ] || fail "the run to kill never reached its format"
+  for _ in $(seq 100); do [ "$(formats)" -gt "$before" ] && break; sleep 0.05; done
+  [ "$(formats)" -gt "$before" ] || fail "the run to kill never reached its format"
   kill -9 "$killed"
   wait "$killed" 2>/dev/null || true
   sim_on "$port"
