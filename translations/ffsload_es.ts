@@ -492,6 +492,22 @@
         <source>Close</source>
         <translation>Cerrar</translation>
     </message>
+    <message>
+        <source>First-pass and final yield per day</source>
+        <translation>Rendimiento a la primera y final por día</translation>
+    </message>
+    <message>
+        <source>no runs</source>
+        <translation>sin ejecuciones</translation>
+    </message>
+    <message>
+        <source>final yield</source>
+        <translation>rendimiento final</translation>
+    </message>
+    <message>
+        <source>customer</source>
+        <translation>cliente</translation>
+    </message>
 </context>
 <context>
     <name>ffsload::MessageBox</name>

@@ -474,7 +474,7 @@
     </message>
     <message>
         <source>First-pass yield</source>
-        <translation>Rendimento de 1ª passagem</translation>
+        <translation>Rendimento 1ª passagem</translation>
     </message>
     <message>
         <source>Final yield</source>
@@ -491,6 +491,22 @@
     <message>
         <source>Close</source>
         <translation>Fechar</translation>
+    </message>
+    <message>
+        <source>First-pass and final yield per day</source>
+        <translation>Rendimento de 1ª passagem e final por dia</translation>
+    </message>
+    <message>
+        <source>no runs</source>
+        <translation>sem execuções</translation>
+    </message>
+    <message>
+        <source>final yield</source>
+        <translation>rendimento final</translation>
+    </message>
+    <message>
+        <source>customer</source>
+        <translation>cliente</translation>
     </message>
 </context>
 <context>

@@ -492,6 +492,22 @@
         <source>Close</source>
         <translation>Đóng</translation>
     </message>
+    <message>
+        <source>First-pass and final yield per day</source>
+        <translation>Tỷ lệ đạt lần đầu và cuối cùng theo ngày</translation>
+    </message>
+    <message>
+        <source>no runs</source>
+        <translation>không có lượt chạy</translation>
+    </message>
+    <message>
+        <source>final yield</source>
+        <translation>đạt cuối cùng</translation>
+    </message>
+    <message>
+        <source>customer</source>
+        <translation>khách hàng</translation>
+    </message>
 </context>
 <context>
     <name>ffsload::MessageBox</name>

@@ -492,6 +492,22 @@
         <source>Close</source>
         <translation>关闭</translation>
     </message>
+    <message>
+        <source>First-pass and final yield per day</source>
+        <translation>每日直通率和最终良率</translation>
+    </message>
+    <message>
+        <source>no runs</source>
+        <translation>无运行</translation>
+    </message>
+    <message>
+        <source>final yield</source>
+        <translation>最终良率</translation>
+    </message>
+    <message>
+        <source>customer</source>
+        <translation>客户</translation>
+    </message>
 </context>
 <context>
     <name>ffsload::MessageBox</name>

@@ -21,6 +21,23 @@ QString report_text(const char* source) {
   return QCoreApplication::translate("ReportWindow", source);
 }
 
+// The chart's own words in the operator's language. The chart is the one
+// "ffsload report --chart" writes, whose file stays English; here its fixed
+// texts are swapped in the window's copy only.
+QByteArray translated_chart(const std::string& svg) {
+  QString text = QString::fromStdString(svg);
+  // Each as the chart writes it: a whole text element, or the start of one.
+  const auto swap = [&text](const char* before, const char* source, const char* after) {
+    text.replace(before + QString(source) + after,
+                 before + report_text(source).toHtmlEscaped() + after);
+  };
+  swap(">", QT_TRANSLATE_NOOP("ReportWindow", "First-pass and final yield per day"), "<");
+  swap(">", QT_TRANSLATE_NOOP("ReportWindow", "no runs"), "<");
+  swap(">", QT_TRANSLATE_NOOP("ReportWindow", "final yield"), "<");
+  swap(">", QT_TRANSLATE_NOOP("ReportWindow", "customer"), " ");
+  return text.toUtf8();
+}
+
 QTableWidgetItem* cell(const QString& text, bool number) {
   auto* item = new QTableWidgetItem(text);
   item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
@@ -84,7 +101,7 @@ void show_report_window_qt(const std::vector<records::ReportRow>& rows,
   layout->addWidget(table);
 
   auto* chart = new QSvgWidget(&dialog);
-  chart->load(QByteArray::fromStdString(chart_svg));
+  chart->load(translated_chart(chart_svg));
   // At the size it was drawn for: the chart is not made to be stretched.
   chart->setFixedSize(chart->renderer()->defaultSize());
   layout->addWidget(chart);
@@ -94,7 +111,8 @@ void show_report_window_qt(const std::vector<records::ReportRow>& rows,
       ->setText(report_text(QT_TRANSLATE_NOOP("ReportWindow", "Close")));
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
   layout->addWidget(buttons);
-  dialog.resize(720, 640);
+  // Wide enough for the longest translated headers beside the failing line.
+  dialog.resize(900, 640);
   dialog.exec();
   if (focus) {
     focus->window()->activateWindow();
