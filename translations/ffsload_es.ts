@@ -358,6 +358,30 @@
         <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back; it is one of %5 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
         <translation>La ejecución del puerto %1 del %2 (%3) se detuvo tras el formateo, antes de reescribir el IMEI %4; es uno de %5 IMEI pendientes en este puerto, y No lo deja pendiente para su propio teléfono. ¿Es este ese teléfono?</translation>
     </message>
+    <message>
+        <source>customer %1</source>
+        <translation>cliente %1</translation>
+    </message>
+    <message>
+        <source>unit %1, customer %2</source>
+        <translation>unidad %1, cliente %2</translation>
+    </message>
+    <message>
+        <source>%1 (run at %2)</source>
+        <translation>%1 (ejecución del %2)</translation>
+    </message>
+    <message>
+        <source>%1 (run at %2, unit %3)</source>
+        <translation>%1 (ejecución del %2, unidad %3)</translation>
+    </message>
+    <message>
+        <source>%1 (run at %2, customer %3)</source>
+        <translation>%1 (ejecución del %2, cliente %3)</translation>
+    </message>
+    <message>
+        <source>%1 (run at %2, unit %3, customer %4)</source>
+        <translation>%1 (ejecución del %2, unidad %3, cliente %4)</translation>
+    </message>
 </context>
 <context>
     <name>PanelFile</name>

@@ -358,6 +358,30 @@
         <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back; it is one of %5 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
         <translation>A execução na porta %1 em %2 (%3) parou após a formatação, antes de regravar o IMEI %4; ele é um de %5 IMEIs pendentes nesta porta, e Não o deixa pendente para seu próprio aparelho. Este é aquele aparelho?</translation>
     </message>
+    <message>
+        <source>customer %1</source>
+        <translation>cliente %1</translation>
+    </message>
+    <message>
+        <source>unit %1, customer %2</source>
+        <translation>unidade %1, cliente %2</translation>
+    </message>
+    <message>
+        <source>%1 (run at %2)</source>
+        <translation>%1 (execução em %2)</translation>
+    </message>
+    <message>
+        <source>%1 (run at %2, unit %3)</source>
+        <translation>%1 (execução em %2, unidade %3)</translation>
+    </message>
+    <message>
+        <source>%1 (run at %2, customer %3)</source>
+        <translation>%1 (execução em %2, cliente %3)</translation>
+    </message>
+    <message>
+        <source>%1 (run at %2, unit %3, customer %4)</source>
+        <translation>%1 (execução em %2, unidade %3, cliente %4)</translation>
+    </message>
 </context>
 <context>
     <name>PanelFile</name>

@@ -358,6 +358,30 @@
         <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back; it is one of %5 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
         <translation>Lượt chạy ở cổng %1 lúc %2 (%3) đã dừng sau khi định dạng, trước khi ghi lại IMEI %4; đó là một trong %5 IMEI đang chờ ở cổng này, chọn Không thì nó tiếp tục chờ điện thoại của nó. Đây có phải điện thoại đó không?</translation>
     </message>
+    <message>
+        <source>customer %1</source>
+        <translation>khách hàng %1</translation>
+    </message>
+    <message>
+        <source>unit %1, customer %2</source>
+        <translation>sản phẩm %1, khách hàng %2</translation>
+    </message>
+    <message>
+        <source>%1 (run at %2)</source>
+        <translation>%1 (lượt chạy lúc %2)</translation>
+    </message>
+    <message>
+        <source>%1 (run at %2, unit %3)</source>
+        <translation>%1 (lượt chạy lúc %2, sản phẩm %3)</translation>
+    </message>
+    <message>
+        <source>%1 (run at %2, customer %3)</source>
+        <translation>%1 (lượt chạy lúc %2, khách hàng %3)</translation>
+    </message>
+    <message>
+        <source>%1 (run at %2, unit %3, customer %4)</source>
+        <translation>%1 (lượt chạy lúc %2, sản phẩm %3, khách hàng %4)</translation>
+    </message>
 </context>
 <context>
     <name>PanelFile</name>

@@ -358,6 +358,30 @@
         <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back; it is one of %5 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
         <translation>端口 %1 在 %2（%3）的运行在格式化后中断，IMEI %4 尚未写回；它是此端口 %5 个待恢复 IMEI 之一，选“否”则继续等待它自己的手机。这台是那台手机吗？</translation>
     </message>
+    <message>
+        <source>customer %1</source>
+        <translation>客户 %1</translation>
+    </message>
+    <message>
+        <source>unit %1, customer %2</source>
+        <translation>产品 %1，客户 %2</translation>
+    </message>
+    <message>
+        <source>%1 (run at %2)</source>
+        <translation>%1（运行于 %2）</translation>
+    </message>
+    <message>
+        <source>%1 (run at %2, unit %3)</source>
+        <translation>%1（运行于 %2，产品 %3）</translation>
+    </message>
+    <message>
+        <source>%1 (run at %2, customer %3)</source>
+        <translation>%1（运行于 %2，客户 %3）</translation>
+    </message>
+    <message>
+        <source>%1 (run at %2, unit %3, customer %4)</source>
+        <translation>%1（运行于 %2，产品 %3，客户 %4）</translation>
+    </message>
 </context>
 <context>
     <name>PanelFile</name>

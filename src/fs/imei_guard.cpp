@@ -79,12 +79,19 @@ const std::optional<std::vector<std::uint8_t>>& imei_read_back() {
 }
 
 std::string describe_pending(const PendingImei& p) {
-  std::string text;
-  for (std::uint8_t b : p.imei) text += platform::strprintf("%02x", b);
-  text += " (run at " + platform::local_date_time_text(p.started_at_ms);
-  if (!p.unit_serial.empty()) text += ", unit " + p.unit_serial;
-  if (!p.customer.empty()) text += ", customer " + p.customer;
-  return text + ")";
+  std::string imei;
+  for (std::uint8_t b : p.imei) imei += platform::strprintf("%02x", b);
+  std::vector<std::string> args = {imei, platform::local_date_time_text(p.started_at_ms)};
+  std::string id = "part.pending";
+  if (!p.unit_serial.empty()) {
+    args.push_back(p.unit_serial);
+    id += "_unit";
+  }
+  if (!p.customer.empty()) {
+    args.push_back(p.customer);
+    id += "_customer";
+  }
+  return platform::OperatorText{id, std::move(args)}.english();
 }
 
 void set_imei_keeper(ImeiKeeper* keeper) {

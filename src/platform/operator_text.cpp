@@ -84,10 +84,12 @@ const char* operator_text_source(std::string_view id) {
   return nullptr;
 }
 
-std::optional<OperatorText> recognise_operator_text(std::string_view english) {
+std::optional<OperatorText> recognise_operator_text(std::string_view english,
+                                                    std::string_view id_prefix) {
   std::optional<OperatorText> best;
   std::size_t best_fixed = 0;
   for (const OperatorTextSource& entry : operator_text_catalogue()) {
+    if (!std::string_view(entry.id).starts_with(id_prefix)) continue;
     const std::size_t fixed = fixed_length(entry.english);
     // A text that is all argument would fit any line and tell nothing.
     if (fixed == 0 || (best && fixed <= best_fixed)) continue;

@@ -41,7 +41,13 @@ std::string fill_placeholders(std::string_view pattern, const std::vector<std::s
 
 // The id and arguments of a line that some catalogue text rendered in
 // English (a port's child tells the grid its notices as English lines);
-// nullopt when none did. Where two texts fit, the one with more fixed text wins.
-std::optional<OperatorText> recognise_operator_text(std::string_view english);
+// nullopt when none did. Where two texts fit, the one with more fixed text
+// wins. With `id_prefix`, only the texts whose id starts with it are tried.
+std::optional<OperatorText> recognise_operator_text(std::string_view english,
+                                                    std::string_view id_prefix = {});
+
+// Ids of the texts that are parts of others: an argument that one of them
+// rendered ("unit SN1, customer 1") is translated in its turn.
+inline constexpr std::string_view kOperatorTextPart = "part.";
 
 }  // namespace platform

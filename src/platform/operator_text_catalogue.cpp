@@ -115,6 +115,17 @@ constexpr OperatorTextSource kCatalogue[] = {
                        "IMEI %1 is pending on port %2: the run stopped after the format, before "
                        "the write-back; it is kept in the run journal until its handset has it "
                        "again")},
+    // What a run knew of its unit, and a pending IMEI as the operator tells it
+    // apart from another: parts of the texts below, translated in their turn.
+    {"part.unit", QT_TRANSLATE_NOOP("OperatorText", "unit %1")},
+    {"part.customer", QT_TRANSLATE_NOOP("OperatorText", "customer %1")},
+    {"part.unit_customer", QT_TRANSLATE_NOOP("OperatorText", "unit %1, customer %2")},
+    {"part.pending", QT_TRANSLATE_NOOP("OperatorText", "%1 (run at %2)")},
+    {"part.pending_unit", QT_TRANSLATE_NOOP("OperatorText", "%1 (run at %2, unit %3)")},
+    {"part.pending_customer", QT_TRANSLATE_NOOP("OperatorText", "%1 (run at %2, customer %3)")},
+    {"part.pending_unit_customer",
+     QT_TRANSLATE_NOOP("OperatorText", "%1 (run at %2, unit %3, customer %4)")},
+
     // The pending-IMEI question; "(%3)" is what that run knew of its unit
     // ("unit SN1, customer 1").
     {"question.pending_imei",

@@ -67,8 +67,13 @@ fs::PendingImei pending_of(const station::JournalRun& r) {
 platform::OperatorText pending_question_text(const fs::PendingImei& p,
                                              const std::vector<fs::PendingImei>& candidates) {
   std::string who;
-  if (!p.unit_serial.empty()) who += "unit " + p.unit_serial;
-  if (!p.customer.empty()) who += (who.empty() ? "" : ", ") + ("customer " + p.customer);
+  if (!p.unit_serial.empty() && !p.customer.empty()) {
+    who = platform::OperatorText{"part.unit_customer", {p.unit_serial, p.customer}}.english();
+  } else if (!p.unit_serial.empty()) {
+    who = platform::OperatorText{"part.unit", {p.unit_serial}}.english();
+  } else if (!p.customer.empty()) {
+    who = platform::OperatorText{"part.customer", {p.customer}}.english();
+  }
   std::vector<std::string> args = {std::to_string(p.port),
                                    platform::local_date_time_text(p.started_at_ms)};
   if (!who.empty()) args.push_back(who);

@@ -102,12 +102,21 @@ TEST_F(LanguageTest, the_pending_imei_question_is_asked_in_the_language_with_its
       platform::OperatorText{"question.pending_imei_of_unit",
                              {"3", "2026-12-08 14:02:11", "unit SN1", "53029910476543f1"}});
   EXPECT_EQ(answer, 0);
-  EXPECT_TRUE(
-      question.contains(QString::fromUtf8("Lượt chạy ở cổng 3 lúc 2026-12-08 14:02:11 (unit SN1) "
-                                          "đã dừng sau khi định dạng, trước khi ghi lại IMEI "
-                                          "53029910476543f1")))
+  EXPECT_TRUE(question.contains(
+      QString::fromUtf8("Lượt chạy ở cổng 3 lúc 2026-12-08 14:02:11 (sản phẩm SN1) "
+                        "đã dừng sau khi định dạng, trước khi ghi lại IMEI "
+                        "53029910476543f1")))
       << question.toStdString();
   EXPECT_TRUE(question.contains(QString::fromUtf8("nhấn Y hoặc N"))) << question.toStdString();
+  // A pending IMEI named inside a notice is translated with it, its data kept.
+  const platform::OperatorText kept{
+      "imei.pending_on_port", {"0102030405060708 (run at 2026-12-08 14:02:11, unit SN-9)", "4"}};
+  EXPECT_EQ(
+      platform::translated(kept),
+      QString::fromUtf8("IMEI 0102030405060708 (lượt chạy lúc 2026-12-08 14:02:11, sản phẩm "
+                        "SN-9) đang chờ ở cổng 4: lượt chạy dừng sau khi định dạng, trước khi "
+                        "ghi lại; nó được giữ trong sổ lượt chạy cho đến khi điện thoại của "
+                        "nó có lại"));
   EXPECT_TRUE(buttons.contains(QString::fromUtf8("Có (&Y)"))) << buttons.join("|").toStdString();
   platform::set_user_interface(nullptr);
 }
