@@ -94,5 +94,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # operator id first goes beyond ASCII, are not linked, so they are named.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libpq5, libunistring2")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "bash-completion, man-db")
+# The windows' translations are built into ffsload-gui; Chinese needs a CJK
+# font to be drawn (else empty boxes), and Qt's own translations give its
+# dialogs' standard texts in the same language.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+  "bash-completion, man-db, fonts-noto-cjk, qt6-translations-l10n")
 include(CPack)

@@ -10,14 +10,16 @@ set -euo pipefail
 # for the yield chart; the line board an HTTP server from Debian; the tests'
 # tree GoogleTest. The unit serial's pattern is matched by RE2 (linear time);
 # Unicode's categories and names, for the characters an identity must not
-# hold, come from libunistring. The end-of-run sounds play through Qt
-# Multimedia (the package then depends on its runtime library through
-# dpkg-shlibdeps). The factory network's messages (IPC-CFX) are JSON written
+# hold, come from libunistring. The windows' translations are built from
+# translations/*.ts by Qt's lrelease (qt6-l10n-tools; qt6-tools-dev has its
+# CMake functions), which lupdate of the same package keeps in step. The
+# end-of-run sounds play through Qt Multimedia (the package then depends on
+# its runtime library through dpkg-shlibdeps). The factory network's messages (IPC-CFX) are JSON written
 # by nlohmann-json (header only, keeps field order) and carry SHA-256 digests
 # from Nettle (every Debian system has libnettle for GnuTLS).
 needed=(cmake ninja-build g++ ccache pkg-config libgtest-dev libcli11-dev libsqlite3-dev libpq-dev
   qt6-base-dev qt6-tools-dev qt6-svg-dev qt6-multimedia-dev libcpp-httplib-dev libre2-dev
-  libunistring-dev nlohmann-json3-dev nettle-dev)
+  libunistring-dev nlohmann-json3-dev nettle-dev qt6-l10n-tools)
 # The IPC-CFX sender (ffsload-cfx, the one program that links it) speaks
 # AMQP 1.0 through Qpid Proton's C++ API; its header set needs the C
 # library's development files too.
@@ -29,8 +31,9 @@ if [ "${1:-}" != demo ]; then
   # completion to run the completion as a shell does.
   needed+=(python3 postgresql xvfb xdotool imagemagick chromium bash-completion)
   # Chinese glyphs for the panels under Xvfb and the board in Chromium:
-  # without a CJK font their screenshots show boxes.
-  needed+=(fonts-noto-cjk)
+  # without a CJK font their screenshots show boxes. Qt's own translations
+  # of its dialogs; the package recommends both.
+  needed+=(fonts-noto-cjk qt6-translations-l10n)
   # The sounds' test starts a PulseAudio server of its own with a null sink
   # and records it (parec, pactl).
   needed+=(pulseaudio pulseaudio-utils)

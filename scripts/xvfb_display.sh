@@ -5,7 +5,9 @@
 # is called when it does not start.
 start_xvfb() {
   local work=$1 screen=$2
-  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
+  # -noreset: by default the server resets when its last client leaves, and a
+  # program started in that moment cannot connect (Qt: no "xcb" plugin).
+  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.err" &
   pids+=($!)
   for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
   [ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.err")"

@@ -19,10 +19,12 @@
 #include <csignal>
 #include <cstdio>
 
+#include "app/gui_language.h"
 #include "cli/cfx_sender_child.h"
 #include "cli/run_command.h"
 #include "multiport/station_grid.h"
 #include "platform/display.h"
+#include "platform/qt_operator_text.h"
 #include "platform/qt_run_state.h"
 #include "platform/qt_sounds.h"
 #include "station/customer_choice.h"
@@ -62,7 +64,7 @@ void on_stop_signal(int signal_number) {
 
 GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::string>& problems)
     : grid_(grid) {
-  setWindowTitle("ffsload: station grid");
+  setWindowTitle(tr("ffsload: station grid"));
   setStyleSheet(
       "QFrame#tile { border: 2px solid #B0B0B0; border-radius: 4px; }"
       "QFrame#tile:focus { border: 3px solid #2060D0; }"
@@ -72,17 +74,17 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
   // The customer, once for the whole grid, with the selection panel's rules.
   station::read_index_qm();
   auto* row = new QHBoxLayout;
-  auto* customer_caption = new QLabel("&Customer:");
+  auto* customer_caption = new QLabel(tr("&Customer:"));
   customer_ = new QSpinBox;
   customer_->setRange(-128, 127);
   customer_caption->setBuddy(customer_);
-  sub_number_label_ = new QLabel("Sub-number:");
+  sub_number_label_ = new QLabel(tr("Sub-number:"));
   sub_number_ = new QSpinBox;
   sub_number_->setRange(0, 9);
   customer_label_ = new QLabel;
   customer_label_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  run_all_ = new QPushButton("Run &all");
-  auto* exit_button = new QPushButton("E&xit");
+  run_all_ = new QPushButton(tr("Run &all"));
+  auto* exit_button = new QPushButton(tr("E&xit"));
   for (QWidget* w : {static_cast<QWidget*>(customer_caption), static_cast<QWidget*>(customer_),
                      static_cast<QWidget*>(sub_number_label_), static_cast<QWidget*>(sub_number_),
                      static_cast<QWidget*>(customer_label_)})
@@ -90,10 +92,10 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
   const station::StationSettings& settings = grid_.settings();
   if (settings.operator_id != station::Asking::kOff) {
     // Asked once for the grid: a badge scan or typing, then Enter.
-    auto* caption = new QLabel("&Operator:");
+    auto* caption = new QLabel(tr("&Operator:"));
     operator_ = new QLineEdit;
     operator_->setMaxLength(256);
-    operator_->setPlaceholderText("scan your badge or type your id, Enter");
+    operator_->setPlaceholderText(tr("scan your badge or type your id, Enter"));
     if (grid_.operator_id()) operator_->setText(text(*grid_.operator_id()));
     caption->setBuddy(operator_);
     row->addWidget(caption);
@@ -120,7 +122,7 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
   status_->setWordWrap(true);
   std::string problem_text;
   for (const auto& p : problems) problem_text += (problem_text.empty() ? "" : "\n") + p;
-  status_->setText(text(problem_text));
+  status_->setText(platform::translated_english(problem_text));
   status_->setStyleSheet("color: #A00000;");
   status_->setVisible(!problems.empty());
   layout->addWidget(status_);
@@ -138,14 +140,15 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
     frame->installEventFilter(this);
     auto* box = new QVBoxLayout(frame);
     auto* head = new QHBoxLayout;
-    w.title = new QLabel(text("<b>Port " + std::to_string(port) + "</b><br>" + t.device()));
+    w.title =
+        new QLabel(tr("<b>Port %1</b><br>%2").arg(port).arg(text(t.device()).toHtmlEscaped()));
     w.title->setTextFormat(Qt::RichText);
     w.title->setToolTip(text(t.device()));
     // A long device name is cut rather than widening every tile: eight tiles
     // fit a small screen, and the tooltip holds the whole name.
     w.title->setMinimumWidth(60);
-    w.run = new QPushButton("Run");
-    w.save = new QPushButton("Save");
+    w.run = new QPushButton(tr("Run"));
+    w.save = new QPushButton(tr("Save"));
     // Tab walks the tiles; the buttons are for the mouse (Enter and Ctrl+S
     // do the same on a focused tile).
     w.run->setFocusPolicy(Qt::NoFocus);
@@ -186,9 +189,9 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
     w.question->setWordWrap(true);
     ask->addWidget(w.question);
     auto* choices = new QHBoxLayout;
-    choices->addWidget(new QLabel("Y or N, or click:"), 1);
-    w.yes = new QPushButton("Yes");
-    w.no = new QPushButton("No");
+    choices->addWidget(new QLabel(tr("Y or N, or click:")), 1);
+    w.yes = new QPushButton(tr("Yes"));
+    w.no = new QPushButton(tr("No"));
     for (QPushButton* b : {w.yes, w.no}) {
       b->setFocusPolicy(Qt::NoFocus);
       b->setAutoDefault(false);
@@ -201,7 +204,7 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
     if (settings.unit_serial != station::Asking::kOff) {
       w.unit = new QLineEdit;
       w.unit->setMaxLength(256);
-      w.unit->setPlaceholderText("scan the unit, or type its serial and Enter");
+      w.unit->setPlaceholderText(tr("scan the unit, or type its serial and Enter"));
       box->insertWidget(1, w.unit);
       connect(w.unit, &QLineEdit::returnPressed, this, [this, port] { scan(port); });
     }
@@ -246,10 +249,9 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
   });
   for (const auto& t : grid_.tiles()) refresh(t.port());
   if (grid_.customer_chosen()) {
-    customer_label_->setText(
-        text("script " + grid_.customer().script + ", MA_NO \"" + grid_.customer().ma_no + "\""));
+    customer_label_->setText(customer_text());
   } else {
-    customer_label_->setText("type the customer number and press Enter");
+    customer_label_->setText(tr("type the customer number and press Enter"));
   }
   refresh_controls();
   // The keyboard starts where the operator does: the customer, or once one
@@ -267,6 +269,11 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
   timer_ = new QTimer(this);
   connect(timer_, &QTimer::timeout, this, [this] { poll(); });
   timer_->start(kPollIntervalMs);
+}
+
+QString GridWindow::customer_text() const {
+  return tr("script %1, MA_NO \"%2\"")
+      .arg(text(grid_.customer().script), text(grid_.customer().ma_no));
 }
 
 void GridWindow::poll() {
@@ -298,19 +305,20 @@ void GridWindow::refresh(int port) {
   w.state->set_state(t->state());
   const bool running = t->stage() == multiport::TileStage::kRunning;
   const bool asking = !t->question().empty();
-  w.elapsed->setText(asking                 ? "waiting for your answer"
-                     : running              ? "running"
-                     : t->elapsed().empty() ? ""
-                                            : text("elapsed " + t->elapsed() + " s"));
-  w.counts->setText(text("runs " + std::to_string(t->runs()) + "   green " +
-                         std::to_string(t->green()) + "   red " + std::to_string(t->red())));
-  w.message->setText(text(t->message()));
+  w.elapsed->setText(asking                 ? tr("waiting for your answer")
+                     : running              ? tr("running")
+                     : t->elapsed().empty() ? QString()
+                                            : tr("elapsed %1 s").arg(text(t->elapsed())));
+  w.counts->setText(tr("runs %1   green %2   red %3").arg(t->runs()).arg(t->green()).arg(t->red()));
+  // The port's child tells these in English: each line the catalogue knows
+  // is shown in the operator's language.
+  w.message->setText(platform::translated_english(t->message()));
   w.message->setVisible(!t->message().empty());
-  w.question->setText(text(t->question()));
+  w.question->setText(platform::translated_english(t->question()));
   w.question_box->setVisible(asking);
-  w.unit_status->setText(text(t->unit_status()));
+  w.unit_status->setText(platform::translated_english(t->unit_status()));
   w.unit_status->setVisible(!t->unit_status().empty());
-  w.alarm->setText(text(t->fixture_alarm()));
+  w.alarm->setText(platform::translated_english(t->fixture_alarm()));
   w.alarm->setVisible(!t->fixture_alarm().empty());
 }
 
@@ -343,7 +351,7 @@ void GridWindow::take_operator() {
     }
   } else {
     status_->setStyleSheet("color: #A00000;");
-    status_->setText(text("Operator: " + error));
+    status_->setText(tr("Operator: %1").arg(platform::translated_english(error)));
     status_->setVisible(true);
     operator_->selectAll();
   }
@@ -371,8 +379,7 @@ void GridWindow::choose_customer() {
   const std::string before = grid_.customer_chosen() ? grid_.customer().key : "";
   if (grid_.choose_customer(customer_->value(), sub_number_->value(), &error)) {
     customer_label_->setStyleSheet("");
-    customer_label_->setText(
-        text("script " + grid_.customer().script + ", MA_NO \"" + grid_.customer().ma_no + "\""));
+    customer_label_->setText(customer_text());
     // Enter on the customer leads on to the first tile, ready for Run.
     if (grid_.customer().key != before && !tiles_.empty() &&
         QApplication::focusWidget() == customer_) {
@@ -381,7 +388,7 @@ void GridWindow::choose_customer() {
     }
   } else {
     customer_label_->setStyleSheet("color: #A00000;");
-    customer_label_->setText(text("Error: " + error));
+    customer_label_->setText(tr("Error: %1").arg(platform::translated_english(error)));
   }
   refresh_controls();
 }
@@ -394,10 +401,10 @@ void GridWindow::save(int port) {
   const run::SavedLog saved = grid_.save(port);
   TileWidgets& w = tiles_.at(port);
   if (saved.saved) {
-    w.message->setText(text("log saved to " + saved.name));
+    w.message->setText(tr("log saved to %1").arg(text(saved.name)));
   } else {
     w.message->setText(
-        text("Error: cannot write the run log file " + saved.name + ": " + saved.error));
+        tr("Error: cannot write the run log file %1: %2").arg(text(saved.name), text(saved.error)));
   }
   w.message->setVisible(true);
 }
@@ -437,9 +444,9 @@ void GridWindow::closeEvent(QCloseEvent* event) {
   grid_.close();
   status_->setStyleSheet("");
   status_->setText(grid_.any_run_under_way()
-                       ? "Closing: the runs under way stop after their current command (close "
-                         "again to end them at once)"
-                       : "Closing: the ports' processes are ending");
+                       ? tr("Closing: the runs under way stop after their current command (close "
+                            "again to end them at once)")
+                       : tr("Closing: the ports' processes are ending"));
   status_->setVisible(true);
   refresh_controls();
 }
@@ -455,6 +462,7 @@ int run_grid_window(multiport::StationGrid& grid, const std::vector<std::string>
   static char name[] = "ffsload";
   static char* argv[] = {name, nullptr};
   QApplication app(argc, argv);
+  install_translations();
   // Each tile's end and question is heard (StationGrid plays them), unless
   // the station has "sound = off".
   platform::QtSounds sounds;

@@ -4,6 +4,7 @@
 // comes from multiport::StationGrid; the window only draws it and forwards the operator's input.
 #pragma once
 
+#include <QCoreApplication>
 #include <QWidget>
 #include <map>
 #include <string>
@@ -25,6 +26,8 @@ class StationGrid;
 }
 
 class GridWindow : public QWidget {
+  Q_DECLARE_TR_FUNCTIONS(GridWindow)
+
  public:
   GridWindow(multiport::StationGrid& grid, const std::vector<std::string>& problems);
 
@@ -74,6 +77,7 @@ class GridWindow : public QWidget {
   void answer(int port, bool yes);
   void scan(int port);
   void take_operator();
+  QString customer_text() const;
 
   multiport::StationGrid& grid_;
   std::map<int, TileWidgets> tiles_;

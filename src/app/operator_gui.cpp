@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/gui_language.h"
 #include "cli/cfx_sender_child.h"
 #include "platform/display.h"
 #include "platform/folders.h"
@@ -22,6 +23,7 @@ int run_operator_gui(int argc, char** argv) {
     return -1;
   }
   QApplication app(argc, argv);
+  install_translations();
   // The tool ends when the operator exits, not when a panel is swapped.
   QApplication::setQuitOnLastWindowClosed(false);
   int status = -1;

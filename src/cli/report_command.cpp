@@ -10,6 +10,7 @@
 #include "platform/date_time.h"
 #include "platform/file_names.h"
 #include "platform/files.h"
+#include "platform/operator_text.h"
 #include "records/location.h"
 #include "records/report.h"
 #include "records/sqlite_store.h"
@@ -184,7 +185,8 @@ int report(const ReportOptions& o) {
   note_outbox();
   if (o.window) {
     if (!records::show_report_window(
-            rows, "First-pass and final yield (" + records::shown_location(location.url) + ")")) {
+            rows, platform::OperatorText{"report.title", {records::shown_location(location.url)}}
+                      .english())) {
       std::fprintf(stderr, "ffsload: no window to show the report in (no display)\n");
       return kReportFailed;
     }

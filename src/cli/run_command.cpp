@@ -60,8 +60,8 @@ struct RunOptions {
 // fails unit after unit.
 run::RunNotices stderr_notices() {
   run::RunNotices notices;
-  notices.unit = [](const std::string& text) {
-    if (!text.empty()) std::fprintf(stderr, "ffsload: %s\n", text.c_str());
+  notices.unit = [](const platform::OperatorText& text) {
+    if (!text.empty()) std::fprintf(stderr, "ffsload: %s\n", text.english().c_str());
   };
   notices.alarm = [](int port, const records::FixtureAlarm& alarm) {
     if (!alarm.raised) return;

@@ -5,13 +5,13 @@
 #include <cstdio>
 #include <string_view>
 
-#include "link/command_support.h"
 #include "fs/imei_guard.h"
 #include "fs/pc_file.h"
 #include "fs/readback.h"
 #include "fs/refusals.h"
 #include "fs/request.h"
 #include "fs/request_exchange.h"
+#include "link/command_support.h"
 #include "link/link.h"
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -90,7 +90,7 @@ int writefile(const std::string& line, const std::string& directory,
 
   Filename = std::fopen(pc_name.c_str(), "rb");
   if (!Filename) {
-    platform::MessagePopup("Error", "Fail to open file");
+    platform::ErrorPopup({"file.cannot_open", {}});
     return kStatusMissingPcFile;
   }
 

@@ -25,11 +25,11 @@ volatile std::sig_atomic_t g_formatted_after_backup = 0;
 volatile std::sig_atomic_t g_restored = 0;
 std::array<char, 256> g_backup_name{};
 
-void notice_to_stderr(const std::string& text) {
-  std::fprintf(stderr, "ffsload: %s\n", text.c_str());
+void notice_to_stderr(const platform::OperatorText& text) {
+  std::fprintf(stderr, "ffsload: %s\n", text.english().c_str());
 }
 
-void (*g_notice_sink)(const std::string&) = notice_to_stderr;
+void (*g_notice_sink)(const platform::OperatorText&) = notice_to_stderr;
 ImeiKeeper* g_keeper = nullptr;
 
 }  // namespace
@@ -79,12 +79,19 @@ const std::optional<std::vector<std::uint8_t>>& imei_read_back() {
 }
 
 std::string describe_pending(const PendingImei& p) {
-  std::string text;
-  for (std::uint8_t b : p.imei) text += platform::strprintf("%02x", b);
-  text += " (run at " + platform::local_date_time_text(p.started_at_ms);
-  if (!p.unit_serial.empty()) text += ", unit " + p.unit_serial;
-  if (!p.customer.empty()) text += ", customer " + p.customer;
-  return text + ")";
+  std::string imei;
+  for (std::uint8_t b : p.imei) imei += platform::strprintf("%02x", b);
+  std::vector<std::string> args = {imei, platform::local_date_time_text(p.started_at_ms)};
+  std::string id = "part.pending";
+  if (!p.unit_serial.empty()) {
+    args.push_back(p.unit_serial);
+    id += "_unit";
+  }
+  if (!p.customer.empty()) {
+    args.push_back(p.customer);
+    id += "_customer";
+  }
+  return platform::OperatorText{id, std::move(args)}.english();
 }
 
 void set_imei_keeper(ImeiKeeper* keeper) {
@@ -95,11 +102,11 @@ ImeiKeeper* imei_keeper() {
   return g_keeper;
 }
 
-void set_operator_notice_sink(void (*sink)(const std::string& text)) {
+void set_operator_notice_sink(void (*sink)(const platform::OperatorText& text)) {
   g_notice_sink = sink ? sink : notice_to_stderr;
 }
 
-void operator_notice(const std::string& text) {
+void operator_notice(const platform::OperatorText& text) {
   g_notice_sink(text);
 }
 

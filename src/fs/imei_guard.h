@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/operator_text.h"
+
 namespace fs {
 
 // Forgets the previous run; the runner calls it when a run starts.
@@ -105,8 +107,9 @@ void set_imei_keeper(ImeiKeeper* keeper);  // nullptr: none
 ImeiKeeper* imei_keeper();
 
 // Tells the operator something beside the run log (whose lines stay as they
-// are): stderr for the command line, the run panel for the GUI.
-void set_operator_notice_sink(void (*sink)(const std::string& text));
-void operator_notice(const std::string& text);
+// are): stderr for the command line (its English), the run panel for the GUI
+// (in the operator's language).
+void set_operator_notice_sink(void (*sink)(const platform::OperatorText& text));
+void operator_notice(const platform::OperatorText& text);
 
 }  // namespace fs

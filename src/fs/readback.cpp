@@ -88,15 +88,9 @@ void sort_out_pending(const std::vector<PendingImei>& pending,
   for (const PendingImei& p : pending) {
     if (std::equal(p.imei.begin(), p.imei.end(), handset_imei.begin(), handset_imei.end())) {
       keeper->found_on_handset(p);
-      operator_notice(platform::strprintf(
-          "IMEI %s, pending since the run on port %d stopped after the format, is on this "
-          "handset: it had been written back",
-          imei_hex(p.imei).c_str(), p.port));
+      operator_notice({"imei.found_written_back", {imei_hex(p.imei), std::to_string(p.port)}});
     } else {
-      operator_notice(platform::strprintf(
-          "this handset has its own IMEI; IMEI %s of the run on port %d that stopped after the "
-          "format stays pending and waits for its handset",
-          imei_hex(p.imei).c_str(), p.port));
+      operator_notice({"imei.handset_has_own", {imei_hex(p.imei), std::to_string(p.port)}});
     }
   }
 }
@@ -136,9 +130,8 @@ PendingOutcome settle_pending(const std::vector<PendingImei>& pending, const std
       if (!restore_pending(same_unit.front(), pc_name)) return PendingOutcome::kNotWritten;
       for (std::size_t i = 1; i < same_unit.size(); ++i) keeper->restore(same_unit[i], pc_name);
       *restored = same_unit.front().imei;
-      operator_notice("IMEI " + describe_pending(same_unit.front()) + " was pending for unit " +
-                      serial + ", which is this handset: it is this run's backup in " + pc_name +
-                      ", and the script's write-back gives it back");
+      operator_notice(
+          {"imei.pending_for_unit", {describe_pending(same_unit.front()), serial, pc_name}});
       return PendingOutcome::kRestored;
     }
     // One unit with two IMEIs: only a person can say which is its own.
@@ -155,19 +148,14 @@ PendingOutcome settle_pending(const std::vector<PendingImei>& pending, const std
           continue;
         }
         keeper->keep_aside(p);
-        operator_notice(platform::strprintf(
-            "IMEI %s is kept aside: it is not this handset's; \"ffsload report --interrupted\" "
-            "lists it",
-            imei_hex(p.imei).c_str()));
+        operator_notice({"imei.kept_aside", {imei_hex(p.imei)}});
         continue;
       case PendingAnswer::kNotThisOne:
         continue;
       case PendingAnswer::kRestore:
         if (!restore_pending(p, pc_name)) return PendingOutcome::kNotWritten;
         *restored = p.imei;
-        operator_notice(platform::strprintf(
-            "IMEI %s is this run's backup in %s: the script's write-back gives it back",
-            imei_hex(p.imei).c_str(), pc_name.c_str()));
+        operator_notice({"imei.restored", {imei_hex(p.imei), pc_name}});
         return PendingOutcome::kRestored;
     }
   }
@@ -175,23 +163,13 @@ PendingOutcome settle_pending(const std::vector<PendingImei>& pending, const std
 }
 
 // Why nothing was formatted, and what answers the question next time.
-std::string unanswered_notice(const std::vector<PendingImei>& candidates) {
-  if (candidates.size() <= 1) {
-    return "an IMEI is pending on this port and this handset has none, and nobody said whether "
-           "it is that handset: nothing was formatted. Run again and answer the question (on the "
-           "command line: --pending-imei restore gives it the pending IMEI back, --pending-imei "
-           "keep-aside keeps the IMEI aside)";
-  }
-  std::string text = platform::strprintf(
-      "%zu IMEIs are pending on this port and this handset has none, and nobody said which of "
-      "them, if any, is its own: nothing was formatted. Pending: ",
-      candidates.size());
+platform::OperatorText unanswered_notice(const std::vector<PendingImei>& candidates) {
+  if (candidates.size() <= 1) return {"imei.unanswered_one", {}};
+  std::string pending;
   for (std::size_t i = 0; i < candidates.size(); ++i) {
-    text += (i ? "; " : "") + describe_pending(candidates[i]);
+    pending += (i ? "; " : "") + describe_pending(candidates[i]);
   }
-  return text +
-         ". Run again and answer each question (on the command line: --pending-imei "
-         "restore=HEX gives this handset the IMEI HEX; \"ffsload pending\" lists them)";
+  return {"imei.unanswered_many", {std::to_string(candidates.size()), pending}};
 }
 
 int read_back(const std::string& line, const std::string& directory,

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "platform/operator_text.h"
+
 namespace multiport {
 
 namespace {
@@ -117,7 +119,7 @@ void GridTile::run_pending() {
 void GridTile::start_failed(const std::string& why) {
   if (stage_ == TileStage::kRunning) end_run_red();
   stage_ = TileStage::kNoChild;
-  add_message("cannot start the port's process: " + why);
+  add_message(platform::OperatorText{"grid.cannot_start", {why}}.english());
 }
 
 bool GridTile::child_line(bool from_stderr, const std::string& line) {
@@ -137,7 +139,7 @@ bool GridTile::child_line(bool from_stderr, const std::string& line) {
           ++red_;
           colour_ = TileColour::kRed;
           if (summary->outcome == run::RunOutcome::kNoRun)
-            add_message("no run: " + summary->detail);
+            add_message(platform::OperatorText{"grid.no_run", {summary->detail}}.english());
         }
         return true;
       }
@@ -184,11 +186,11 @@ void GridTile::child_ended(const ChildEnd& end) {
   if (was == TileStage::kQuitting) return;
   if (was == TileStage::kRunning) {
     end_run_red();
-    add_message("the port's process " + describe_end(end) + "; Run starts a new one");
+    add_message(platform::OperatorText{"grid.child_ended", {describe_end(end)}}.english());
     return;
   }
   if (end.signal_number != 0 || end.hung) colour_ = TileColour::kRed;
-  add_message("the port's process " + describe_end(end) + "; Run starts a new one");
+  add_message(platform::OperatorText{"grid.child_ended", {describe_end(end)}}.english());
 }
 
 void GridTile::add_message(const std::string& text) {

@@ -7,6 +7,7 @@
 
 #include "multiport/multi_port_run.h"
 #include "platform/folders.h"
+#include "platform/operator_text.h"
 #include "platform/sounds.h"
 #include "station/port_folders.h"
 
@@ -78,7 +79,7 @@ bool StationGrid::any_run_under_way() const {
 
 bool StationGrid::choose_customer(int customer, int sub_number, std::string* error) {
   if (any_run_under_way()) {
-    *error = "the customer stays until the runs under way have ended";
+    *error = platform::OperatorText{"grid.customer_stays", {}}.english();
     return false;
   }
   customer_ = station::look_up_customer(customer, sub_number);
@@ -110,7 +111,7 @@ bool StationGrid::set_operator(const std::string& id, std::string* error) {
     return false;
   }
   if (any_run_under_way()) {
-    *error = "the operator stays until the runs under way have ended";
+    *error = platform::OperatorText{"grid.operator_stays", {}}.english();
     return false;
   }
   operator_ = id;
@@ -177,13 +178,13 @@ bool StationGrid::run(int port, const std::optional<std::string>& unit) {
   if (tile->stage() == TileStage::kRunning) return false;
   std::string refusal;
   if (settings_.operator_id == station::Asking::kRequired && !operator_) {
-    refusal = "this station requires the operator's id: enter it above first";
+    refusal = platform::OperatorText{"grid.operator_required", {}}.english();
   } else if (unit && settings_.unit_serial != station::Asking::kOff) {
     if (std::string why = station::unit_serial_problem(settings_, *unit); !why.empty()) {
-      refusal = "refused: " + why + "; nothing runs";
+      refusal = platform::OperatorText{"grid.unit_refused", {why}}.english();
     }
   } else if (!unit && settings_.unit_serial == station::Asking::kRequired) {
-    refusal = "scan the unit first: this station requires its serial";
+    refusal = platform::OperatorText{"grid.scan_first", {}}.english();
   }
   if (!refusal.empty()) {
     tile->set_unit_status(refusal);

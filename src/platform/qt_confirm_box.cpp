@@ -51,29 +51,42 @@ QPushButton* choice_button(const QString& text, QDialog& box, int result) {
   return button;
 }
 
+// The box's own words, in the operator's language.
+QString text_of(const char* source) {
+  return QCoreApplication::translate("ffsload::YesNoBox", source);
+}
+
 }  // namespace
 
-int ask_yes_no(QWidget* parent, const std::string& title, const std::string& question) {
+int ask_yes_no(QWidget* parent, const QString& title, const QString& question) {
   QDialog box(parent);
-  box.setWindowTitle(QString::fromStdString(title));
+  box.setWindowTitle(title);
   box.setModal(true);
 
   auto* icon = new QLabel(&box);
   const int size = box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &box);
   icon->setPixmap(box.style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(size, size));
   icon->setAlignment(Qt::AlignTop);
-  auto* text = new QLabel(QString::fromStdString(question), &box);
+  auto* text = new QLabel(question, &box);
   text->setWordWrap(true);
   text->setMinimumWidth(380);
   // The keyboard starts here, where Space and Enter choose nothing; the
   // operator can still select the IMEI to copy it.
   text->setTextInteractionFlags(Qt::TextSelectableByMouse);
   text->setFocusPolicy(Qt::StrongFocus);
-  auto* hint = new QLabel("Click Yes or No, or press Y or N. Enter alone does nothing.", &box);
+  auto* hint = new QLabel(text_of(QT_TRANSLATE_NOOP("ffsload::YesNoBox",
+                                                    "Click Yes or No, or press Y or N. Enter alone "
+                                                    "does nothing.")),
+                          &box);
+  hint->setWordWrap(true);
   hint->setStyleSheet("color: #505050;");
 
-  QPushButton* yes = choice_button("&Yes", box, kChoseYes);
-  QPushButton* no = choice_button("&No", box, kChoseNo);
+  // Y and N answer in every language: the keys are the box's, not the
+  // buttons' underlined letters.
+  QPushButton* yes =
+      choice_button(text_of(QT_TRANSLATE_NOOP("ffsload::YesNoBox", "&Yes")), box, kChoseYes);
+  QPushButton* no =
+      choice_button(text_of(QT_TRANSLATE_NOOP("ffsload::YesNoBox", "&No")), box, kChoseNo);
 
   auto* top = new QHBoxLayout;
   top->addWidget(icon);

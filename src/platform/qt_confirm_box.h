@@ -5,7 +5,7 @@
 // or with Tab to a button and Space.
 #pragma once
 
-#include <string>
+#include <QString>
 
 class QWidget;
 
@@ -13,6 +13,6 @@ namespace platform {
 
 // Shows the question modally over `parent`: 1 for Yes, 0 for No, -1 when
 // the box was closed without a choice (Escape, the window's close button).
-int ask_yes_no(QWidget* parent, const std::string& title, const std::string& question);
+int ask_yes_no(QWidget* parent, const QString& title, const QString& question);
 
 }  // namespace platform

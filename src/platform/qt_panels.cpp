@@ -22,6 +22,7 @@
 #include <map>
 
 #include "platform/qt_confirm_box.h"
+#include "platform/qt_operator_text.h"
 #include "platform/qt_run_state.h"
 
 namespace platform {
@@ -321,6 +322,11 @@ int QtPanels::load_panel(int, const std::string& file, int panel_number) {
   QFile f(QString::fromStdString(file));
   if (!f.open(QIODevice::ReadOnly)) return fail(f.errorString().toStdString());
   QUiLoader loader;
+  // The panel file's texts in the operator's language: the loader looks each
+  // up in the context of the file's top class ("PanelFile"), where lupdate
+  // puts them.
+  loader.setTranslationEnabled(true);
+  loader.setLanguageChangeEnabled(true);
   if (const std::string fault = unknown_class_in(f, loader); !fault.empty()) return fail(fault);
   f.seek(0);
   std::unique_ptr<QWidget> form(loader.load(&f));
@@ -518,19 +524,61 @@ int QtPanels::attribute(int panel, int control, int attribute) {
   return a == c->attributes.end() ? 0 : a->second;
 }
 
+namespace {
+
+void show_box(bool error, const QString& title, const QString& message) {
+  QMessageBox box(error ? QMessageBox::Warning : QMessageBox::Information, title, message,
+                  QMessageBox::Ok, QApplication::activeWindow());
+  // Ours, so that a language without Qt's own translations has it too.
+  box.button(QMessageBox::Ok)->setText(QCoreApplication::translate("ffsload::MessageBox", "OK"));
+  box.exec();
+}
+
+}  // namespace
+
 void QtPanels::message_popup(const std::string& title, const std::string& message) {
   state_->popups.push_back({title, message});
   if (state_->record_popups_only) return;
-  QMessageBox box(title == "Error" ? QMessageBox::Warning : QMessageBox::Information,
-                  QString::fromStdString(title), QString::fromStdString(message), QMessageBox::Ok,
-                  QApplication::activeWindow());
   FlagSetting open(state_->input_closed, false);  // the operator must close the box
-  box.exec();
+  show_box(title == "Error", QString::fromStdString(title), QString::fromStdString(message));
 }
 
 int QtPanels::confirm_popup(const std::string& title, const std::string& message) {
   FlagSetting open(state_->input_closed, false);  // the operator must answer
-  return ask_yes_no(QApplication::activeWindow(), title, message);
+  return ask_yes_no(QApplication::activeWindow(), QString::fromStdString(title),
+                    QString::fromStdString(message));
+}
+
+void QtPanels::show_message(const OperatorText& title, const OperatorText& message) {
+  state_->popups.push_back({title.english(), message.english()});
+  if (state_->record_popups_only) return;
+  FlagSetting open(state_->input_closed, false);  // the operator must close the box
+  show_box(title.id == "title.error", translated(title), translated(message));
+}
+
+int QtPanels::ask_question(const OperatorText& title, const OperatorText& question) {
+  FlagSetting open(state_->input_closed, false);  // the operator must answer
+  return ask_yes_no(QApplication::activeWindow(), translated(title), translated(question));
+}
+
+void QtPanels::set_text(int panel, int control, const std::vector<OperatorText>& lines) {
+  QWidget* w = state_->widget(panel, control);
+  if (!w) return;
+  // The control shows the operator's language; the callbacks read back
+  // what they set only from text boxes, whose lines stay as written.
+  const QString text = translated(lines);
+  if (auto* label = qobject_cast<QLabel*>(w)) {
+    label->setText(text);
+  } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+    edit->setText(text);
+  } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+    button->setText(text);
+  } else {
+    std::string english;
+    for (const OperatorText& line : lines)
+      english += (english.empty() ? "" : "\n") + line.english();
+    set_value(panel, control, english);
+  }
 }
 
 void QtPanels::run_modal(const std::function<void()>& show) {

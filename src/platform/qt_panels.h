@@ -59,6 +59,10 @@ class QtPanels final : public UserInterface {
   // Always shown, even when message boxes are only recorded: a question must
   // be answered (tests answer it through QApplication::activeModalWidget()).
   int confirm_popup(const std::string& title, const std::string& message) override;
+  // The same in the operator's language; popups() holds their English.
+  void show_message(const OperatorText& title, const OperatorText& message) override;
+  int ask_question(const OperatorText& title, const OperatorText& question) override;
+  void set_text(int panel, int control, const std::vector<OperatorText>& lines) override;
   void process_draw_events() override;
   void set_active_control(int panel, int control) override;
   void run_modal(const std::function<void()>& show) override;

@@ -117,6 +117,30 @@ int ConfirmPopup(const std::string& title, const std::string& message) {
   return answer == 0 || answer == 1 ? answer : -1;
 }
 
+int MessagePopup(const OperatorText& title, const OperatorText& message) {
+  g_ui->show_message(title, message);
+  return 0;
+}
+
+int ConfirmPopup(const OperatorText& title, const OperatorText& question) {
+  const int answer = g_ui->ask_question(title, question);
+  return answer == 0 || answer == 1 ? answer : -1;
+}
+
+int SetCtrlVal(int panel, int control, const OperatorText& text) {
+  g_ui->set_text(panel, control, text.empty() ? std::vector<OperatorText>{} : std::vector{text});
+  return 0;
+}
+
+int SetCtrlVal(int panel, int control, const std::vector<OperatorText>& lines) {
+  g_ui->set_text(panel, control, lines);
+  return 0;
+}
+
+int ErrorPopup(const OperatorText& message) {
+  return MessagePopup(OperatorText{"title.error", {}}, message);
+}
+
 int ProcessDrawEvents() {
   g_ui->process_draw_events();
   return 0;

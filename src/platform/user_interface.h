@@ -7,6 +7,9 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "platform/operator_text.h"
 
 #include "platform/run_state.h"
 
@@ -69,6 +72,20 @@ class UserInterface {
   virtual int confirm_popup(const std::string& /*title*/, const std::string& /*message*/) {
     return -1;
   }
+  // The same for texts given as ids with arguments (operator_text.h): a
+  // front end in another language translates them; by default their English.
+  virtual void show_message(const OperatorText& title, const OperatorText& message) {
+    message_popup(title.english(), message.english());
+  }
+  virtual int ask_question(const OperatorText& title, const OperatorText& question) {
+    return confirm_popup(title.english(), question.english());
+  }
+  // A control's text as lines, each an operator text (none: empty).
+  virtual void set_text(int panel, int control, const std::vector<OperatorText>& lines) {
+    std::string joined;
+    for (const OperatorText& line : lines) joined += (joined.empty() ? "" : "\n") + line.english();
+    set_value(panel, control, joined);
+  }
   virtual void process_draw_events() = 0;
   // Gives a control the keyboard focus; a text field's text is selected, so
   // that the next thing typed (a scan) replaces it.
@@ -105,6 +122,13 @@ int MessagePopup(const std::string& title, const std::string& message);
 // 1 Yes, 0 No, -1 no answer (see UserInterface::confirm_popup). The
 // question's sound calls the operator to the screen first.
 int ConfirmPopup(const std::string& title, const std::string& message);
+// The same for texts the front end may translate (see operator_text.h).
+int MessagePopup(const OperatorText& title, const OperatorText& message);
+int ConfirmPopup(const OperatorText& title, const OperatorText& question);
+int SetCtrlVal(int panel, int control, const OperatorText& text);
+int SetCtrlVal(int panel, int control, const std::vector<OperatorText>& lines);
+// An error box in the operator's language.
+int ErrorPopup(const OperatorText& message);
 int ProcessDrawEvents();
 int SetActiveCtrl(int panel, int control);
 int SetRunState(int panel, int control, RunState state);

@@ -101,9 +101,16 @@ FixtureAlarm fixture_alarm_after(const RunRecord& run, const std::vector<RunReco
   return fixture_alarm(runs, k);
 }
 
+namespace {
+
+platform::OperatorText alarm_text(int port, const FixtureAlarm& alarm) {
+  return {"fixture.alarm", {std::to_string(port), std::to_string(alarm.red_runs)}};
+}
+
+}  // namespace
+
 std::string fixture_alarm_text(int port, const FixtureAlarm& alarm) {
-  return "check the fixture on port " + std::to_string(port) + ": " +
-         std::to_string(alarm.red_runs) + " red runs in a row";
+  return alarm_text(port, alarm).english();
 }
 
 std::vector<std::string> failing_line_texts(const FixtureAlarm& alarm) {
@@ -113,6 +120,14 @@ std::vector<std::string> failing_line_texts(const FixtureAlarm& alarm) {
     texts.push_back(text + " (" + std::to_string(f.runs) + "x)");
   }
   return texts;
+}
+
+std::vector<platform::OperatorText> fixture_alarm_lines(int port, const FixtureAlarm& alarm) {
+  std::vector<platform::OperatorText> lines = {alarm_text(port, alarm)};
+  for (const std::string& line : failing_line_texts(alarm)) {
+    lines.push_back({"fixture.failing_line", {line}});
+  }
+  return lines;
 }
 
 }  // namespace records

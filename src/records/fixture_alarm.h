@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/operator_text.h"
 #include "records/run_record.h"
 #include "records/store.h"
 
@@ -65,5 +66,9 @@ std::string fixture_alarm_text(int port, const FixtureAlarm& alarm);
 
 // "12: compare afcdac rf/afcdac (2x)", one text per failing line.
 std::vector<std::string> failing_line_texts(const FixtureAlarm& alarm);
+
+// The raised alarm for the operator's screen: the text above, then
+// "failing line 12: compare afcdac rf/afcdac (2x)" for each failing line.
+std::vector<platform::OperatorText> fixture_alarm_lines(int port, const FixtureAlarm& alarm);
 
 }  // namespace records

@@ -28,15 +28,20 @@ UnitHistory unit_history_by_serial(Store& store, const std::string& station,
   return history(store, "unit_serial", station, serial, uid);
 }
 
-UnitHistory unit_history_by_imei(Store& store, const std::string& station,
-                                 const std::string& imei, const std::string& uid) {
+UnitHistory unit_history_by_imei(Store& store, const std::string& station, const std::string& imei,
+                                 const std::string& uid) {
   return history(store, "imei", station, imei, uid);
 }
 
-std::string passed_before_text(std::int64_t passed_at_ms) {
-  // "2024-03-01T08:15:02.117Z" -> "2024-03-01 08:15 UTC"
+std::pair<std::string, std::string> passed_before_at(std::int64_t passed_at_ms) {
+  // "2024-03-01T08:15:02.117Z" -> "2024-03-01", "08:15"
   const std::string iso = iso8601_utc(passed_at_ms);
-  return "passed before at " + iso.substr(0, 10) + " " + iso.substr(11, 5) + " UTC";
+  return {iso.substr(0, 10), iso.substr(11, 5)};
+}
+
+std::string passed_before_text(std::int64_t passed_at_ms) {
+  const auto [day, time] = passed_before_at(passed_at_ms);
+  return "passed before at " + day + " " + time + " UTC";
 }
 
 }  // namespace records

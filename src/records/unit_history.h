@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "records/store.h"
 
@@ -20,10 +21,12 @@ struct UnitHistory {
 // A "no run" never touched the unit and is not counted.
 UnitHistory unit_history_by_serial(Store& store, const std::string& station,
                                    const std::string& serial, const std::string& uid);
-UnitHistory unit_history_by_imei(Store& store, const std::string& station,
-                                 const std::string& imei, const std::string& uid);
+UnitHistory unit_history_by_imei(Store& store, const std::string& station, const std::string& imei,
+                                 const std::string& uid);
 
 // "passed before at 2024-03-01 08:15 UTC"
 std::string passed_before_text(std::int64_t passed_at_ms);
+// Its day and time: "2024-03-01", "08:15".
+std::pair<std::string, std::string> passed_before_at(std::int64_t passed_at_ms);
 
 }  // namespace records

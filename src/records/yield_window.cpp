@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "platform/calendar.h"
+#include "platform/operator_text.h"
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
 #include "records/location.h"
@@ -49,8 +50,9 @@ bool show_recent_yield(int days, std::string* error) {
     return false;
   }
   const std::string title =
-      platform::strprintf("First-pass and final yield since %s (%s)", filter.since->c_str(),
-                          records::shown_location(location.url).c_str());
+      platform::OperatorText{"report.title_since",
+                             {*filter.since, records::shown_location(location.url)}}
+          .english();
   if (!show_report_window(rows, title)) {
     *error = "no window to show the report in";
     return false;

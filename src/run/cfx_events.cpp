@@ -108,11 +108,13 @@ std::string queue_messages(const std::string& folder, std::unique_ptr<cfx::Queue
   return "";
 }
 
-std::string tell_not_queued(const std::string& what, const std::string& why) {
-  const std::string text = "CFX: " + what + " could not be queued for the factory network (" + why +
-                           "); the run goes on without them";
+// `what` is one of the catalogue's parts ("part.cfx_start", ...), so that
+// the panels translate it inside the sentence.
+std::string tell_not_queued(const char* what, const std::string& why) {
+  const platform::OperatorText text{"cfx.not_queued",
+                                    {platform::OperatorText{what, {}}.english(), why}};
   fs::operator_notice(text);
-  return text;
+  return text.english();
 }
 
 // The script's bytes, for the recipe's revision: "" when it cannot be read.
@@ -162,7 +164,7 @@ void cfx_run_started(const RunContext& context, const std::string& uid, std::int
   std::string error;
   g_run.queue = cfx::Queue::open(g_run.folder, &error);
   if (!g_run.queue) {
-    g_run.start_failure = tell_not_queued("the run's start messages", error);
+    g_run.start_failure = tell_not_queued("part.cfx_start", error);
     return;
   }
   cfx::Queue& queue = *g_run.queue;
@@ -194,7 +196,7 @@ void cfx_run_started(const RunContext& context, const std::string& uid, std::int
   change_state(queue, sender, port, cfx::kStateRunning, started_ms, &messages, &facts);
   messages.push_back(cfx::work_started(sender, g_run.facts));
   if (std::string why = queue_messages(g_run.folder, &g_run.queue, messages, facts); !why.empty()) {
-    g_run.start_failure = tell_not_queued("the run's start messages", why);
+    g_run.start_failure = tell_not_queued("part.cfx_start", why);
   }
 }
 
@@ -259,7 +261,7 @@ std::string cfx_run_ended(const RunContext& context, const std::string& uid, std
     change_state(queue, sender, port, cfx::kStateIdle, ended_ms, &messages, &facts);
     error = queue_messages(g_run.folder, &g_run.queue, messages, facts);
   }
-  if (!error.empty()) result = tell_not_queued("the run's end messages", error);
+  if (!error.empty()) result = tell_not_queued("part.cfx_end", error);
   if (!g_run.start_failure.empty()) {
     result = g_run.start_failure + (result.empty() ? "" : "\n" + result);
   }
@@ -287,7 +289,7 @@ void cfx_run_interrupted(const RunContext& context, const station::JournalRun& r
     change_state(*queue, sender, run.port, cfx::kStateIdle, noticed_ms, &messages, &facts);
     if (queue->add(messages, facts, &error)) return;
   }
-  tell_not_queued("the interrupted run's messages", error);
+  tell_not_queued("part.cfx_interrupted", error);
 }
 
 }  // namespace run

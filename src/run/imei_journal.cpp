@@ -65,27 +65,42 @@ fs::PendingImei pending_of(const station::JournalRun& r) {
   return p;
 }
 
-std::string pending_question(const fs::PendingImei& p,
-                             const std::vector<fs::PendingImei>& candidates) {
+platform::OperatorText pending_question_text(const fs::PendingImei& p,
+                                             const std::vector<fs::PendingImei>& candidates) {
   std::string who;
-  if (!p.unit_serial.empty()) who += "unit " + p.unit_serial;
-  if (!p.customer.empty()) who += (who.empty() ? "" : ", ") + ("customer " + p.customer);
-  std::string text = platform::strprintf(
-      "The run on port %d at %s%s stopped after the format, before IMEI %s was written back",
-      p.port, platform::local_date_time_text(p.started_at_ms).c_str(),
-      who.empty() ? "" : (" (" + who + ")").c_str(), hex(p.imei).c_str());
-  if (candidates.size() > 1) {
-    text += platform::strprintf(
-        "; it is one of %zu IMEIs pending on this port, and No leaves it pending for its own "
-        "handset",
-        candidates.size());
+  if (!p.unit_serial.empty() && !p.customer.empty()) {
+    who = platform::OperatorText{"part.unit_customer", {p.unit_serial, p.customer}}.english();
+  } else if (!p.unit_serial.empty()) {
+    who = platform::OperatorText{"part.unit", {p.unit_serial}}.english();
+  } else if (!p.customer.empty()) {
+    who = platform::OperatorText{"part.customer", {p.customer}}.english();
   }
-  return text + ". Is this that handset?";
+  std::vector<std::string> args = {std::to_string(p.port),
+                                   platform::local_date_time_text(p.started_at_ms)};
+  if (!who.empty()) args.push_back(who);
+  args.push_back(hex(p.imei));
+  std::string id = who.empty() ? "question.pending_imei" : "question.pending_imei_of_unit";
+  if (candidates.size() > 1) {
+    args.push_back(std::to_string(candidates.size()));
+    id += "_of_several";
+  }
+  return {id, std::move(args)};
 }
 
-fs::PendingAnswer ask_in_confirm_popup(const fs::PendingImei&, const std::vector<fs::PendingImei>&,
+std::string pending_question(const fs::PendingImei& p,
+                             const std::vector<fs::PendingImei>& candidates) {
+  return pending_question_text(p, candidates).english();
+}
+
+fs::PendingAnswer ask_in_confirm_popup(const fs::PendingImei& pending,
+                                       const std::vector<fs::PendingImei>& candidates,
                                        const std::string& question) {
-  switch (platform::ConfirmPopup("Pending IMEI", question)) {
+  // The question in words the front end can translate; a caller's own
+  // wording (no pending IMEI to word it from) is asked as it is.
+  const platform::OperatorText asked = pending.imei.empty()
+                                           ? platform::OperatorText{"as_is", {question}}
+                                           : pending_question_text(pending, candidates);
+  switch (platform::ConfirmPopup(platform::OperatorText{"title.pending_imei", {}}, asked)) {
     case 1:
       return fs::PendingAnswer::kRestore;
     case 0:
@@ -116,19 +131,14 @@ void ImeiJournal::broken(const std::string& what) {
   usable_ = false;
   if (told_broken_) return;
   told_broken_ = true;
-  fs::operator_notice("the run journal cannot be written (" + what +
-                      "): this run refuses to format the handset, so that its IMEI cannot be lost");
+  fs::operator_notice({"journal.cannot_write", {what}});
 }
 
 void ImeiJournal::distrust(const std::string& why) {
   if (!trusted_) return;
   trusted_ = false;
   distrust_ = why;
-  fs::operator_notice(why +
-                      ": a pending IMEI may be hidden in it, so no IMEI read-back or format runs "
-                      "on this port until a line engineer has looked (\"ffsload pending\" lists "
-                      "it, \"ffsload pending --port " +
-                      std::to_string(run_.port) + " --resolve-damaged\" sets damaged lines aside)");
+  fs::operator_notice({"journal.distrusted", {why, std::to_string(run_.port)}});
 }
 
 bool ImeiJournal::open() {
@@ -173,13 +183,11 @@ bool ImeiJournal::open() {
     cfx_run_interrupted(context_, *journal_.find(r.uid), now_utc_ms());
   }
   if (!journal_.compact(kJournalCompactBytes)) {
-    fs::operator_notice("the run journal could not be tidied: " + journal_.error());
+    fs::operator_notice({"journal.not_tidied", {journal_.error()}});
   }
   for (const fs::PendingImei& p : pending()) {
-    fs::operator_notice(platform::strprintf(
-        "IMEI %s is pending on port %d: the run stopped after the format, before the "
-        "write-back; it is kept in the run journal until its handset has it again",
-        fs::describe_pending(p).c_str(), p.port));
+    fs::operator_notice(
+        {"imei.pending_on_port", {fs::describe_pending(p), std::to_string(p.port)}});
   }
   return true;
 }
@@ -191,7 +199,7 @@ void ImeiJournal::start(const station::JournalRun& run) {
 
 void ImeiJournal::end(const std::string& outcome) {
   if (usable_ && !journal_.ended(run_.uid, outcome)) {
-    fs::operator_notice("the run journal cannot note the run's end: " + journal_.error());
+    fs::operator_notice({"journal.end_not_noted", {journal_.error()}});
   }
 }
 
@@ -250,7 +258,7 @@ void ImeiJournal::written_back() {
   }
   if (usable_ && !journal_.written_back(run_.uid)) {
     // The IMEI is back on the handset; the worst that follows is a needless question.
-    fs::operator_notice("the run journal cannot note the IMEI write-back: " + journal_.error());
+    fs::operator_notice({"journal.write_back_not_noted", {journal_.error()}});
   }
 }
 
@@ -266,8 +274,7 @@ std::vector<fs::PendingImei> ImeiJournal::pending() {
 
 void ImeiJournal::settle(const std::string& uid, station::ImeiFate fate) {
   if (!journal_.settled(uid, fate)) {
-    fs::operator_notice("the run journal cannot note what became of a pending IMEI: " +
-                        journal_.error());
+    fs::operator_notice({"journal.fate_not_noted", {journal_.error()}});
     return;
   }
   if (const station::JournalRun* r = journal_.find(uid)) {

@@ -19,6 +19,8 @@ namespace run {
 // after the format, before IMEI 0123456789abcdef was written back. Is this
 // that handset?" With several candidates it says so, and that No leaves the
 // IMEI pending for its own handset.
+platform::OperatorText pending_question_text(const fs::PendingImei& pending,
+                                             const std::vector<fs::PendingImei>& candidates);
 std::string pending_question(const fs::PendingImei& pending,
                              const std::vector<fs::PendingImei>& candidates);
 

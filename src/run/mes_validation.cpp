@@ -88,13 +88,10 @@ RunGate gate_for_verdict(const cfx::MesVerdict& verdict, cfx::Validate validate,
       refusal ? verdict.message + " (code " + std::to_string(verdict.code) + ")" : verdict.message;
   if (validate == cfx::Validate::kRequired) {
     gate.refused = true;
-    gate.text = "the MES refused unit " + serial + ": " + what;
+    gate.text = {"mes.refused", {serial, what}};
     return gate;
   }
-  gate.text = refusal ? "the MES did not agree to unit " + serial + ": " + what +
-                            "; the run goes on (cfx-validate = advisory)"
-                      : "the MES did not answer about unit " + serial + ": " + what +
-                            "; the run goes on (cfx-validate = advisory)";
+  gate.text = {refusal ? "mes.disagreed_advisory" : "mes.no_answer_advisory", {serial, what}};
   return gate;
 }
 
@@ -102,7 +99,11 @@ RunGate check_before_run(const RunContext& context) {
   RunGate gate;
   if (const auto lock = cfx::read_station_lock(context.station_folder)) {
     gate.refused = true;
-    gate.text = cfx::station_lock_refusal(*lock);
+    // The same words as cfx::station_lock_refusal, as a text the panels translate.
+    gate.text =
+        lock->requestor.empty()
+            ? platform::OperatorText{"cfx.station_locked", {lock->reason}}
+            : platform::OperatorText{"cfx.station_locked_by", {lock->reason, lock->requestor}};
     return gate;
   }
   const station::StationSettingsFile file = station::read_station_settings(

@@ -10,6 +10,7 @@
 
 #include "cfx/cfx_settings.h"
 #include "cfx/unit_validation.h"
+#include "platform/operator_text.h"
 #include "run/run_context.h"
 
 namespace run {
@@ -20,8 +21,8 @@ constexpr const char* kCfxProgram = "ffsload-cfx";
 struct RunGate {
   bool refused = false;
   // A refusal ("the MES refused unit SN-1: not at this step (code 42)"), or
-  // with refused false a note the run goes on with (advisory), or "".
-  std::string text;
+  // with refused false a note the run goes on with (advisory), or empty.
+  platform::OperatorText text;
 };
 
 // Decides before a run of `context` (its station folder's lock and

@@ -52,7 +52,7 @@ std::string run_log_lines() {
   return text;
 }
 
-void tell_once(const std::string& text) {
+void tell_once(const platform::OperatorText& text) {
   if (g_told) return;
   g_told = true;
   fs::operator_notice(text);
@@ -212,17 +212,20 @@ std::string start_run_record(const RunContext& context, std::int64_t started_ms)
   g_current.unit = g_context.unit_serial;
   g_current.operator_id = g_context.operator_id;
   g_current.uid = records::make_uid(host_name(), started_ms);
-  std::string unit_text;
+  platform::OperatorText unit_text;
   if (const auto& unit = g_context.unit_serial) {
     const auto history = unit_history(&*unit, nullptr, g_current.uid);
-    unit_text = "unit " + *unit;
     if (history) {
       g_current.attempt = history->earlier_runs + 1;
-      unit_text += ": attempt " + std::to_string(*g_current.attempt);
-      if (history->passed_at_ms)
-        unit_text += ", " + records::passed_before_text(*history->passed_at_ms);
+      const std::string attempt = std::to_string(*g_current.attempt);
+      if (history->passed_at_ms) {
+        const auto [day, time] = records::passed_before_at(*history->passed_at_ms);
+        unit_text = {"unit.attempt_passed", {*unit, attempt, day, time}};
+      } else {
+        unit_text = {"unit.attempt", {*unit, attempt}};
+      }
     } else {
-      unit_text += ": attempt unknown (the records cannot be read)";
+      unit_text = {"unit.attempt_unknown", {*unit}};
     }
   }
   records::RunRecord r = base_record(started_ms);
@@ -369,30 +372,26 @@ records::KeepResult keep(records::RunRecord r, const std::string& records_option
                          Durability durability) {
   r.revision = next_revision();
   const records::Location location = records::resolve_location(records_option);
-  for (const std::string& warning : location.warnings) tell_once("records: " + warning);
+  for (const std::string& warning : location.warnings) tell_once({"records.problem", {warning}});
   const std::string outbox = records::outbox_location();
   const records::KeepResult kept =
       g_keeper.keep(location.url, outbox, r, records::kDefaultBusyTimeoutMs, durability);
   if (kept.stored) {
     if (kept.forwarded > 0) {
-      fs::operator_notice("records: " + std::to_string(kept.forwarded) + " record(s) kept in " +
-                          outbox + " are now stored with the others");
+      fs::operator_notice({"records.forwarded", {std::to_string(kept.forwarded), outbox}});
     }
-    if (!kept.outbox_error.empty()) tell_once("records: " + kept.outbox_error);
+    if (!kept.outbox_error.empty()) tell_once({"records.problem", {kept.outbox_error}});
     if (location.warnings.empty()) g_told = false;
   } else if (kept.kept_locally && kept.set_aside == 0) {
-    tell_once("records: " + kept.error + "; this run's record is kept in " + outbox +
-              " and sent when the records can be written again");
+    tell_once({"records.kept_in_outbox", {kept.error, outbox}});
   }
   if (kept.set_aside > 0) {
     // Said every time: each is a record that will not reach the store alone.
-    fs::operator_notice("records: " + std::to_string(kept.set_aside) +
-                        " record(s) refused by the records for what they hold are set aside in " +
-                        outbox + " (ffsload report counts them): " + kept.refusal);
+    fs::operator_notice(
+        {"records.set_aside", {std::to_string(kept.set_aside), outbox, kept.refusal}});
   }
   if (!kept.stored && !kept.kept_locally) {
-    tell_once("records: neither the records nor the outbox can take this run's record: " +
-              kept.error + "; " + kept.outbox_error);
+    tell_once({"records.nowhere", {kept.error, kept.outbox_error}});
   }
   return kept;
 }

@@ -22,7 +22,7 @@ namespace run {
 // fixture alarm as the records hold it then (raised or not). Unset: nothing
 // is told.
 struct RunNotices {
-  std::function<void(const std::string& text)> unit;
+  std::function<void(const platform::OperatorText& text)> unit;
   std::function<void(int port, const records::FixtureAlarm& alarm)> alarm;
 };
 

@@ -88,7 +88,7 @@ RunResult run_script(const RunContext& context) {
   if (port_needs_opening(comport)) {
     config_comport(comport);
     if (std::string why = last_open_error(comport); !why.empty()) {
-      fs::operator_notice(strprintf("cannot open port %d: %s", comport, why.c_str()));
+      fs::operator_notice({"port.cannot_open", {std::to_string(comport), why}});
       port_problem = why;
     }
   }
@@ -101,11 +101,11 @@ RunResult run_script(const RunContext& context) {
     ResetTextBox(runPanel, kRunLogControl, "");
     SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, kColorYellow);
     // In the run log, so that the run's record holds the refusal.
-    InsertTextBoxLine(runPanel, kRunLogControl, kAppendLine, gate.text);
+    InsertTextBoxLine(runPanel, kRunLogControl, kAppendLine, gate.text.english());
     fs::operator_notice(gate.text);
     record_run(context, started_ms, now_utc_ms(), RunOutcome::kNoRun);
     RunResult refused;
-    refused.refusal = gate.text;
+    refused.refusal = gate.text.english();
     return refused;
   }
   // The port's journal first, in the station folder whichever front end runs
@@ -116,10 +116,7 @@ RunResult run_script(const RunContext& context) {
   if (!journal.open()) {
     ResetTextBox(runPanel, kRunLogControl, "");
     SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, kColorYellow);
-    fs::operator_notice(
-        strprintf("port %d is in use by another run in this station folder (%s): "
-                  "no run; wait for it to end",
-                  comport, journal.error().c_str()));
+    fs::operator_notice({"port.in_use", {std::to_string(comport), journal.error()}});
     record_run(context, started_ms, now_utc_ms(), RunOutcome::kNoRun);
     return RunResult{};
   }
@@ -153,16 +150,13 @@ RunResult run_script(const RunContext& context) {
   SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, kColorYellow);
   if (!gate.text.empty()) {
     // cfx-validate = advisory: the run goes on, and its record says why.
-    InsertTextBoxLine(runPanel, kRunLogControl, kAppendLine, gate.text);
+    InsertTextBoxLine(runPanel, kRunLogControl, kAppendLine, gate.text.english());
     fs::operator_notice(gate.text);
   }
   download();
   fs::set_imei_keeper(nullptr);
   if (fs::imei_at_risk()) {
-    fs::operator_notice(strprintf(
-        "the handset was formatted after its IMEI backup and the IMEI was not written back: it "
-        "is only in the PC file %s; write it back before the handset leaves the station",
-        fs::imei_backup_file().c_str()));
+    fs::operator_notice({"imei.only_on_pc", {fs::imei_backup_file()}});
   }
   RunResult result;
   result.elapsed_seconds = platform::clock() / 1000 - start;
@@ -178,11 +172,8 @@ RunResult run_script(const RunContext& context) {
   if (!kept.stored && !kept.kept_locally) {
     fs::operator_notice(
         journal.keep_unrecorded()
-            ? strprintf("records: the run journal keeps this run's outcome, unit and IMEI, and the "
-                        "next run on port %d records it (without its log)",
-                        comport)
-            : std::string("records: this run's record is lost: the run journal cannot keep it "
-                          "either; free space on the disk"));
+            ? platform::OperatorText{"records.journal_keeps", {std::to_string(comport)}}
+            : platform::OperatorText{"records.lost", {}});
   }
   return result;
 }

@@ -98,7 +98,7 @@ void download() {
     }
   }
   if (!DownloadFile) {
-    MessagePopup("Error", "Fail to open file <*.tms>");
+    ErrorPopup({"file.script_missing", {}});
     return;
   }
   std::string directory;  // the current handset directory: empty until a "cd" line

@@ -49,7 +49,9 @@ CustomerChoice look_up_customer(int customer, int sub_number) {
 bool choose_customer(int customer, int sub_number, std::string* ma_no) {
   const CustomerChoice choice = look_up_customer(customer, sub_number);
   if (!choice.error.empty()) {
-    platform::MessagePopup("Error", choice.error);
+    // The lookup words its fault in English; the box shows it translated.
+    platform::ErrorPopup(platform::recognise_operator_text(choice.error)
+                             .value_or(platform::OperatorText{"as_is", {choice.error}}));
     return false;
   }
   tmsfile = choice.script;

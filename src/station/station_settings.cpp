@@ -1,8 +1,10 @@
 #include "station/station_settings.h"
 
+#include <algorithm>
 #include <fstream>
 
 #include "records/hidden_characters.h"
+#include "station/ui_language.h"
 
 namespace station {
 
@@ -116,14 +118,25 @@ StationSettingsFile read_station_settings(const std::string& file) {
         continue;
       }
       s.sound = value == "on";
+    } else if (key == "language") {
+      s.language.clear();
+      if (std::find(ui_languages().begin(), ui_languages().end(), value) != ui_languages().end()) {
+        s.language = value;
+      } else {
+        // Reported by "ffsload check"; the windows are English meanwhile, so
+        // the station still runs.
+        problem("language: " + quoted(value) + " is not one of " + ui_language_list() +
+                    " (the windows are in English)",
+                true);
+      }
     } else if (cfx::is_cfx_key(key)) {
       cfx_line = number;
       if (std::string why = cfx::read_cfx_setting(&s.cfx, key, value); !why.empty()) problem(why);
     } else {
       problem("unknown setting " + quoted(key) +
                   " (known: records, unit-serial, unit-serial-pattern, operator, fixture-alarm, "
-                  "sound, cfx-broker, cfx-password-file, cfx-target, cfx-handle, cfx-heartbeat, "
-                  "cfx-validate, cfx-mes, cfx-validate-timeout, cfx-listen)",
+                  "language, sound, cfx-broker, cfx-password-file, cfx-target, cfx-handle, "
+                  "cfx-heartbeat, cfx-validate, cfx-mes, cfx-validate-timeout, cfx-listen)",
               true);
     }
   }

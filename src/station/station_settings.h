@@ -29,6 +29,8 @@ struct StationSettings {
   int fixture_alarm = 3;  // K red runs in a row on K units; 0 is off
   bool sound = true;      // the panels' and the grid's sounds at a run's end and a question
   cfx::Settings cfx;      // the factory network's messages; off without cfx-broker
+  // The windows' language (station/ui_language.h); "" leaves it to the desktop.
+  std::string language;
 };
 
 // A line of the file that is not a setting this program knows how to use.

@@ -1,10 +1,10 @@
 // The run panel's buttons: Run, Exit and Save.
 #include "platform/run_panel.h"
 #include "platform/user_interface.h"
-#include "ui/operator_callbacks.h"
-#include "ui/panels.h"
 #include "records/yield_window.h"
 #include "run/run_session.h"
+#include "ui/operator_callbacks.h"
+#include "ui/panels.h"
 #include "ui/unit_controls.h"
 
 using namespace platform;
@@ -28,11 +28,11 @@ int Save(int, int, int event, void*, int, int) {
   if (event != kEventCommit) return 0;
   const run::SavedLog saved = run::save_run_log();
   if (saved.saved) {
-    SetCtrlVal(runPanel, ui::kSaveStatusControl, "Run log saved to " + saved.name);
+    SetCtrlVal(runPanel, ui::kSaveStatusControl, OperatorText{"log.saved", {saved.name}});
   } else {
     // A log the operator believes saved must not go missing unnoticed.
-    SetCtrlVal(runPanel, ui::kSaveStatusControl, "Run log NOT saved");
-    MessagePopup("Error", "Fail to write file <" + saved.name + ">: " + saved.error);
+    SetCtrlVal(runPanel, ui::kSaveStatusControl, OperatorText{"log.not_saved", {}});
+    ErrorPopup({"file.cannot_write", {saved.name, saved.error}});
   }
   return 0;
 }
@@ -44,7 +44,7 @@ int YIELD(int, int, int event, void*, int, int) {
   constexpr int kYieldDays = 14;
   std::string error;
   if (!records::show_recent_yield(kYieldDays, &error)) {
-    MessagePopup("Error", "Fail to show the yield: " + error);
+    ErrorPopup({"yield.cannot_show", {error}});
   }
   return 0;
 }

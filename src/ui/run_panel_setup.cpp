@@ -37,22 +37,23 @@ int indicator_for(int sub_number, const std::string& script) {
 
 // What the operator must know about the port beyond the run log: the run
 // still goes, and its exchanges fail, but the reason is told in plain words.
-std::string port_status(int port) {
+OperatorText port_status(int port) {
+  const std::string number = std::to_string(port);
   if (port < kLowestPort || port > kHighestPort) {
-    return strprintf("Port %d is not a port from %d to %d: the run cannot reach a handset", port,
-                     kLowestPort, kHighestPort);
+    return {"port.outside_range",
+            {number, std::to_string(kLowestPort), std::to_string(kHighestPort)}};
   }
   const std::string why = last_open_error(port);
-  if (why.empty()) return strprintf("Port %d: %s", port, device_path_for_port(port).c_str());
-  return strprintf("Port %d cannot be opened: %s", port, why.c_str());
+  if (why.empty()) return {"port.device", {number, device_path_for_port(port)}};
+  return {"port.cannot_be_opened", {number, why}};
 }
 
 // What the operator must know beside the run log during the runs (an IMEI
 // left only on the PC, a port that cannot be opened again): on the panel's
 // port status line, and on stderr for the station's own log.
-void notice_on_run_panel(const std::string& text) {
+void notice_on_run_panel(const OperatorText& text) {
   SetCtrlVal(runPanel, ui::kPortStatusControl, text);
-  std::fprintf(stderr, "ffsload: %s\n", text.c_str());
+  std::fprintf(stderr, "ffsload: %s\n", text.english().c_str());
 }
 
 bool custdefine_opens() {
@@ -77,7 +78,7 @@ int COMPORT(int, int, int event, void*, int, int) {
   comport = port;
 
   if (!custdefine_opens()) {
-    MessagePopup("Error", "Fail to open file <custdefine>");
+    ErrorPopup({"file.custdefine_missing", {}});
     return 0;
   }
   if (!ui::take_operator_id()) return 0;
@@ -99,9 +100,9 @@ int COMPORT(int, int, int event, void*, int, int) {
   if (found != station::CustomerLookup::kFound) {
     // The run panel loaded for nothing is released; the port stays configured.
     DiscardPanel(runPanel);
-    MessagePopup("Error", found == station::CustomerLookup::kNoFile
-                              ? "Fail to open file <custdefine>"
-                              : "Fail to find the customer");
+    ErrorPopup({found == station::CustomerLookup::kNoFile ? "file.custdefine_missing"
+                                                          : "customer.not_found",
+                {}});
     return 0;
   }
   tmsfile = script;

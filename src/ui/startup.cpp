@@ -30,7 +30,7 @@ int main(const std::string& panel_file_path) {
   SetCtrlAttribute(selectPanel, kSubNumberControl, kAttrVisible, 0);
   prepare_operator_field();
   if (!station::read_index_qm()) {
-    MessagePopup("Error", "Fail to open file <custdefine>");
+    ErrorPopup({"file.custdefine_missing", {}});
     return 0;
   }
   RunUserInterface();

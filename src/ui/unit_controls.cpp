@@ -36,10 +36,7 @@ void show_alarm(int port, const records::FixtureAlarm& alarm) {
     SetCtrlAttribute(runPanel, kFixtureAlarmControl, kAttrVisible, 0);
     return;
   }
-  std::string text = records::fixture_alarm_text(port, alarm);
-  for (const std::string& line : records::failing_line_texts(alarm))
-    text += "\nfailing line " + line;
-  SetCtrlVal(runPanel, kFixtureAlarmControl, text);
+  SetCtrlVal(runPanel, kFixtureAlarmControl, records::fixture_alarm_lines(port, alarm));
   SetCtrlAttribute(runPanel, kFixtureAlarmControl, kAttrVisible, 1);
 }
 
@@ -55,7 +52,7 @@ void run_and_tell(const run::RunContext& context) {
   play_sound(pass ? Sound::kPass : Sound::kFail);
 }
 
-void refuse(const std::string& why) {
+void refuse(const OperatorText& why) {
   SetCtrlVal(runPanel, kUnitStatusControl, why);
   SetActiveCtrl(runPanel, kUnitFieldControl);
 }
@@ -70,7 +67,7 @@ bool load_station_settings() {
   const station::StationSettingsFile file = station::read_station_settings();
   if (const std::string refusal = file.refusal(); !refusal.empty()) {
     std::fprintf(stderr, "ffsload: %s\n", refusal.c_str());
-    MessagePopup("Error", "The station's settings stop the panels: " + refusal);
+    ErrorPopup({"panels.settings_refused", {refusal}});
     return false;
   }
   g_settings = file.settings;
@@ -83,7 +80,7 @@ void announce_to_factory_network() {
   std::string error;
   if (!cfx::queue_endpoint_connected(g_panel_context.station_folder, g_settings.cfx,
                                      run::now_utc_ms(), &error)) {
-    fs::operator_notice("CFX: the panels' EndpointConnected could not be queued: " + error);
+    fs::operator_notice({"cfx.endpoint_not_queued", {error}});
   }
 }
 
@@ -108,18 +105,18 @@ bool take_operator_id() {
   std::string id;
   GetCtrlVal(selectPanel, kOperatorControl, &id);
   id = trimmed(id);
-  std::string why;
+  OperatorText why;
   if (id.empty()) {
     if (g_settings.operator_id == station::Asking::kOptional) {
       g_panel_context.operator_id.reset();
       return true;
     }
-    why = "This station requires the operator's id: scan your badge or type your id";
-  } else {
-    why = station::operator_id_problem(id);
+    why = {"operator.required", {}};
+  } else if (const std::string problem = station::operator_id_problem(id); !problem.empty()) {
+    why = {"as_is", {problem}};
   }
   if (!why.empty()) {
-    MessagePopup("Error", why);
+    ErrorPopup(why);
     SetActiveCtrl(selectPanel, kOperatorControl);
     return false;
   }
@@ -139,10 +136,8 @@ bool prepare_run_panel(int port) {
   int shown = 0;
   GetCtrlAttribute(runPanel, kUnitFieldControl, kAttrVisible, &shown);
   if (asks_unit && shown == 0) {
-    MessagePopup("Error", "This station asks for unit serials (unit-serial in " +
-                              std::string(station::kStationSettingsFile) +
-                              ") but the panel file has no unit field (control " +
-                              std::to_string(kUnitFieldControl) + ")");
+    ErrorPopup({"panels.no_unit_field",
+                {station::kStationSettingsFile, std::to_string(kUnitFieldControl)}});
     return false;
   }
   SetCtrlVal(runPanel, kUnitStatusControl, "");
@@ -150,7 +145,7 @@ bool prepare_run_panel(int port) {
   g_panel_context.fixture_alarm_runs = g_settings.fixture_alarm;
   show_alarm(port, run::read_fixture_alarm(port, g_panel_context.records_option,
                                            g_settings.fixture_alarm));
-  g_panel_context.notices.unit = [](const std::string& text) {
+  g_panel_context.notices.unit = [](const OperatorText& text) {
     SetCtrlVal(runPanel, kUnitStatusControl, text);
   };
   g_panel_context.notices.alarm = [](int alarm_port, const records::FixtureAlarm& alarm) {
@@ -171,17 +166,18 @@ void run_with_unit() {
   std::optional<std::string> unit;
   if (serial.empty()) {
     if (g_settings.unit_serial == station::Asking::kRequired) {
-      refuse("Scan the unit first: this station requires its serial");
+      refuse({"unit.scan_first", {}});
       return;
     }
   } else if (const std::string why = station::unit_serial_problem(g_settings, serial);
              !why.empty()) {
-    refuse("Refused: " + why + "; nothing runs. Scan again.");
+    refuse({"unit.refused", {why}});
     return;
   } else {
     unit = serial;
   }
-  SetCtrlVal(runPanel, kUnitStatusControl, unit ? "unit " + *unit : "");
+  SetCtrlVal(runPanel, kUnitStatusControl,
+             unit ? OperatorText{"unit.serial", {*unit}} : OperatorText{});
   run::RunContext context = g_panel_context;
   context.unit_serial = unit;
   run_and_tell(context);

@@ -88,17 +88,17 @@ TEST(UnitValidation, required_refuses_and_advisory_goes_on_saying_why) {
   const cfx::MesVerdict refused{Kind::kRefused, 42, "wrong step"};
   auto gate = run::gate_for_verdict(refused, cfx::Validate::kRequired, "SN-1");
   EXPECT_TRUE(gate.refused);
-  EXPECT_EQ(gate.text, "the MES refused unit SN-1: wrong step (code 42)");
+  EXPECT_EQ(gate.text.english(), "the MES refused unit SN-1: wrong step (code 42)");
   gate = run::gate_for_verdict({Kind::kNoAnswer, 0, "the MES did not answer within 5 s"},
                                cfx::Validate::kRequired, "SN-1");
   EXPECT_TRUE(gate.refused);
-  EXPECT_EQ(gate.text, "the MES refused unit SN-1: the MES did not answer within 5 s");
+  EXPECT_EQ(gate.text.english(), "the MES refused unit SN-1: the MES did not answer within 5 s");
   gate = run::gate_for_verdict(refused, cfx::Validate::kAdvisory, "SN-1");
   EXPECT_FALSE(gate.refused);
-  EXPECT_NE(gate.text.find("did not agree to unit SN-1: wrong step (code 42)"), std::string::npos);
+  EXPECT_NE(gate.text.english().find("did not agree to unit SN-1: wrong step (code 42)"), std::string::npos);
   gate = run::gate_for_verdict({Kind::kFailed, 0, "cannot reach"}, cfx::Validate::kAdvisory, "S");
   EXPECT_FALSE(gate.refused);
-  EXPECT_NE(gate.text.find("did not answer about unit S"), std::string::npos);
+  EXPECT_NE(gate.text.english().find("did not answer about unit S"), std::string::npos);
   gate = run::gate_for_verdict({Kind::kPassed, 0, ""}, cfx::Validate::kRequired, "SN-1");
   EXPECT_FALSE(gate.refused);
   EXPECT_TRUE(gate.text.empty());

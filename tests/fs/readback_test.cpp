@@ -313,7 +313,8 @@ class PendingImeiReadBack : public ReadBack {
   void SetUp() override {
     ReadBack::SetUp();
     fs::set_imei_keeper(&keeper);
-    fs::set_operator_notice_sink([](const std::string& text) { notices().push_back(text); });
+    fs::set_operator_notice_sink(
+        [](const platform::OperatorText& text) { notices().push_back(text.english()); });
     notices().clear();
     comport = 3;
   }

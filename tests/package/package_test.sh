@@ -27,6 +27,9 @@ grep -q '^ Depends:.*libre2' <<<"$info" || fail "the package does not depend on 
 grep -q '^ Depends:.*libqt6multimedia6' <<<"$info" ||
   fail "the package does not depend on Qt Multimedia (the end-of-run sounds)"
 grep -q '^ Depends:.*libnettle8' <<<"$info" || fail "the package does not depend on libnettle8"
+# Chinese panels are empty boxes without a CJK font.
+grep -q '^ Recommends:.*fonts-noto-cjk' <<<"$info" ||
+  fail "the package does not recommend fonts-noto-cjk for the Chinese panels"
 # Errors fail the test; warnings and notes are printed, for the reviewer.
 command -v lintian >/dev/null || fail "lintian is not installed (scripts/setup.sh installs it)"
 lintian_rc=0

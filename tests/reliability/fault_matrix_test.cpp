@@ -22,9 +22,9 @@
 #include "link/link.h"
 #include "platform/clock.h"
 #include "platform/headless_ui.h"
+#include "platform/run_panel.h"
 #include "platform/serial_memory_backend.h"
 #include "platform/serial_operations.h"
-#include "platform/run_panel.h"
 #include "script/run_control.h"
 #include "script/runner.h"
 #include "sim/fs_folder.h"
@@ -58,7 +58,7 @@ std::string as_string(const Bytes& b) {
   return {b.begin(), b.end()};
 }
 
-void ignore_notice(const std::string&) {}
+void ignore_notice(const platform::OperatorText&) {}
 
 // The station's folder for the matrix's length, in memory where the system
 // has a memory file system: every read-back flushes its PC file to the disk,
