@@ -123,6 +123,8 @@ int MessagePopup(const OperatorText& title, const OperatorText& message) {
 }
 
 int ConfirmPopup(const OperatorText& title, const OperatorText& question) {
+  // A question waits for someone who may be looking at the fixture.
+  play_sound(Sound::kQuestion);
   const int answer = g_ui->ask_question(title, question);
   return answer == 0 || answer == 1 ? answer : -1;
 }
