@@ -156,7 +156,10 @@ def test_endpoint_messages(broker):
     s = Station(f"cfx-broker = {broker.url()}\ncfx-handle = {HANDLE}\ncfx-heartbeat = 1\n")
     try:
         s.start_sender()
-        time.sleep(3.5)
+        # Heartbeats start once the link is up, which a loaded machine (the
+        # suite runs in parallel) may take seconds to reach: two of them at a
+        # second each fit in this wait with room to spare.
+        time.sleep(6)
         check(s.stop_sender() == 0, "the sender stops in order on SIGTERM with status 0")
         got = [(m, h.envelope(m)) for m in h.consume(broker)]
         names = [e["MessageName"] for _, e in got]
@@ -392,7 +395,15 @@ def test_run_messages(broker):
                                  "--script", "testmode.tms", "--unit", "SN-I1", "--operator",
                                  'OP "2"'], cwd=s.dir, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
-        time.sleep(2)
+        # Killed once its start is queued (the handset never answers, so the
+        # run then waits on it), however long a loaded machine takes to get
+        # there.
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline and not any(
+                name == "CFX.Production.WorkStarted" and "SN-I1" in body
+                for _, name, body in queued(s.dir)):
+            time.sleep(0.1)
+        time.sleep(0.5)
         tool.send_signal(signal.SIGKILL)
         tool.wait()
         r = s.run("SN-G2", operator='OP "2"')
