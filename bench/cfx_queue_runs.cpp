@@ -13,16 +13,7 @@
 
 #include "cfx/queue.h"
 #include "cfx/station_messages.h"
-
-namespace {
-
-std::int64_t utc_ms() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
-
-}  // namespace
+#include "platform/calendar.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) {
@@ -59,7 +50,7 @@ int main(int argc, char** argv) {
     facts.operator_id = "op-1";
     facts.recipe_name = "testmode.tms";
     facts.revision = std::string(64, 'a');
-    facts.started_ms = utc_ms();
+    facts.started_ms = platform::utc_now_ms();
     facts.ended_ms = facts.started_ms + 1200;
     facts.lines = {{1, "tms 1", 0, facts.started_ms, facts.started_ms + 600},
                    {2, "rdp 0x1 1", run % 5 == 0 ? 3 : 0, facts.started_ms + 600, facts.ended_ms}};

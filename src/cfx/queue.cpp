@@ -5,15 +5,11 @@
 #include <chrono>
 #include <filesystem>
 
+#include "platform/calendar.h"
+
 namespace cfx {
 
 namespace {
-
-std::int64_t now_ms() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
 
 std::string queue_path(const std::string& folder) {
   return (std::filesystem::path(folder.empty() ? "." : folder) / kQueueFile).string();
@@ -187,7 +183,7 @@ bool Queue::add(std::span<const Envelope> messages, const std::vector<Fact>& fac
                      "INSERT OR IGNORE INTO messages(unique_id, message_name, subject, target, "
                      "request_id, json, queued_at_ms) VALUES(?,?,?,?,?,?,?)");
     if (!insert) return failed("cannot take a message");
-    const std::int64_t now = now_ms();
+    const std::int64_t now = platform::utc_now_ms();
     for (const Envelope& e : messages) {
       insert.text(1, e.unique_id);
       insert.text(2, e.message_name);
@@ -287,7 +283,7 @@ bool Queue::remove(std::span<const std::int64_t> seqs, std::int64_t delivered_at
 void Queue::forget_old_deliveries() {
   Statement forget(db_, "DELETE FROM messages WHERE state = 1 AND done_at_ms < ?");
   if (!forget) return;
-  forget.integer(1, now_ms() - kDeliveredKeptMs);
+  forget.integer(1, platform::utc_now_ms() - kDeliveredKeptMs);
   forget.step();
 }
 
@@ -296,7 +292,7 @@ bool Queue::set_aside(std::int64_t seq, const std::string& reason) {
                   "UPDATE messages SET state = 2, done_at_ms = ?, reason = ? "
                   "WHERE seq = ? AND state = 0");
   if (!aside) return fail("cannot set a message aside");
-  aside.integer(1, now_ms());
+  aside.integer(1, platform::utc_now_ms());
   aside.text(2, reason);
   aside.integer(3, seq);
   if (aside.step() != SQLITE_DONE) return fail("cannot set a message aside");

@@ -1,7 +1,6 @@
 #include "cfxnet/queue_sender.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <proton/delivery_mode.hpp>
 #include <proton/duration.hpp>
@@ -13,6 +12,7 @@
 #include "cfx/endpoint_events.h"
 #include "cfx/station_messages.h"
 #include "cfxnet/amqp_framing.h"
+#include "platform/calendar.h"
 #include "platform/child_process.h"
 
 namespace cfxnet {
@@ -27,12 +27,6 @@ constexpr int kSettleTimeoutMs = 20000;
 constexpr int kIdleTimeoutMs = 10000;
 // Accepted messages removed from the queue in one transaction, at most.
 constexpr int kRemoveBatch = 100;
-
-std::int64_t utc_ms() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
 
 std::string condition_text(const proton::error_condition& e) {
   if (!e) return "";
@@ -49,7 +43,7 @@ QueueSender::QueueSender(SenderConfig config, std::unique_ptr<cfx::Queue> queue)
 void QueueSender::on_container_start(proton::container& c) {
   container_ = &c;
   add_own(cfx::endpoint_connected(
-      cfx::Sender{config_.facts.handle}, utc_ms(), config_.facts.request_uri,
+      cfx::Sender{config_.facts.handle}, platform::utc_now_ms(), config_.facts.request_uri,
       config_.facts.request_uri.empty() ? std::string() : config_.facts.handle));
   next_heartbeat_ms_ = platform::monotonic_ms() + config_.settings.heartbeat_s * 1000L;
   connect();
@@ -140,7 +134,7 @@ void QueueSender::settle(const proton::tracker& t, bool accepted, const std::str
 
 void QueueSender::remove_accepted() {
   if (accepted_.empty()) return;
-  if (!queue_->remove(accepted_, utc_ms()))
+  if (!queue_->remove(accepted_, platform::utc_now_ms()))
     std::fprintf(stderr, "ffsload-cfx: the queue: %s\n", queue_->last_error().c_str());
   accepted_.clear();
 }
@@ -236,7 +230,7 @@ void QueueSender::tick() {
   if (!stopping_ && config_.stop_requested && config_.stop_requested()) {
     stopping_ = true;
     stop_deadline_ms_ = now + config_.drain_on_stop_ms;
-    add_own(cfx::endpoint_shutting_down(cfx::Sender{config_.facts.handle}, utc_ms()));
+    add_own(cfx::endpoint_shutting_down(cfx::Sender{config_.facts.handle}, platform::utc_now_ms()));
   }
   // A heartbeat says the station is there now: one is queued only while the
   // broker takes messages, so a station that was away does not send a day of
@@ -244,7 +238,7 @@ void QueueSender::tick() {
   if (!stopping_ && now >= next_heartbeat_ms_) {
     next_heartbeat_ms_ = now + config_.settings.heartbeat_s * 1000L;
     if (linked_)
-      add_own(cfx::heartbeat(cfx::Sender{config_.facts.handle}, utc_ms(),
+      add_own(cfx::heartbeat(cfx::Sender{config_.facts.handle}, platform::utc_now_ms(),
                              config_.settings.heartbeat_s, cfx::active_faults(*queue_)));
   }
   if (linked_ && !in_flight_.empty() && now - in_flight_.front().sent_ms > kSettleTimeoutMs) {

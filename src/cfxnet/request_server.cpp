@@ -1,6 +1,5 @@
 #include "cfxnet/request_server.h"
 
-#include <chrono>
 #include <cstdio>
 #include <proton/connection_options.hpp>
 #include <proton/delivery.hpp>
@@ -16,18 +15,9 @@
 
 #include "cfx/station_lock.h"
 #include "cfxnet/amqp_framing.h"
+#include "platform/calendar.h"
 
 namespace cfxnet {
-
-namespace {
-
-std::int64_t utc_ms() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
-
-}  // namespace
 
 RequestServer::RequestServer(cfx::EndpointFacts facts, std::string station_folder)
     : facts_(std::move(facts)), station_folder_(std::move(station_folder)) {}
@@ -129,7 +119,7 @@ void RequestServer::on_message(proton::delivery& d, proton::message& m) {
       lock.reason = cfx::lock_reason(*request);
       lock.requestor = cfx::lock_requestor(*request);
       lock.locked_by = request->source;
-      lock.locked_at_ms = utc_ms();
+      lock.locked_at_ms = platform::utc_now_ms();
       if (!cfx::write_station_lock(station_folder_, lock, &failure)) {
         failure = "the lock cannot be kept: " + failure;
       } else {
@@ -148,8 +138,9 @@ void RequestServer::on_message(proton::delivery& d, proton::message& m) {
     case cfx::RequestAction::kNone:
       break;
   }
-  const cfx::Envelope answer = cfx::answer_request(*request, facts_, failure, utc_ms());
-  proton::message out = amqp_message(answer, utc_ms());
+  const cfx::Envelope answer =
+      cfx::answer_request(*request, facts_, failure, platform::utc_now_ms());
+  proton::message out = amqp_message(answer, platform::utc_now_ms());
   const std::string reply_to = m.reply_to();
   if (reply_to.empty()) return;  // nobody to answer
   out.to(reply_to);

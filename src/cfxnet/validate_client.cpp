@@ -1,6 +1,5 @@
 #include "cfxnet/validate_client.h"
 
-#include <chrono>
 #include <proton/connection.hpp>
 #include <proton/container.hpp>
 #include <proton/delivery.hpp>
@@ -17,6 +16,7 @@
 #include <proton/work_queue.hpp>
 
 #include "cfxnet/amqp_framing.h"
+#include "platform/calendar.h"
 #include "platform/child_process.h"
 
 namespace cfxnet {
@@ -24,12 +24,6 @@ namespace cfxnet {
 namespace {
 
 constexpr int kStepMs = 20;
-
-std::int64_t utc_ms() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
 
 std::string condition_text(const proton::error_condition& e) {
   if (!e) return "the connection closed";
@@ -43,7 +37,7 @@ class Asker : public proton::messaging_handler {
   Asker(const cfx::Settings& settings, std::string password, const cfx::ValidationAsk& ask,
         int timeout_ms)
       : settings_(settings), password_(std::move(password)), timeout_ms_(timeout_ms) {
-    request_ = cfx::validate_units_request(ask, utc_ms());
+    request_ = cfx::validate_units_request(ask, platform::utc_now_ms());
     // The reply link's own address: the station's handle and this request,
     // so that two ports asking at once never share one.
     reply_to_ = ask.handle + "/" + request_.request_id.value_or("");
@@ -89,7 +83,7 @@ class Asker : public proton::messaging_handler {
 
   void on_sendable(proton::sender& s) override {
     if (sent_ || s != sender_) return;
-    proton::message m = amqp_message(request_, utc_ms());
+    proton::message m = amqp_message(request_, platform::utc_now_ms());
     m.reply_to(reply_to_);
     s.send(m);
     sent_ = true;

@@ -1,6 +1,14 @@
 #include "platform/calendar.h"
 
+#include <chrono>
+
 namespace platform {
+
+std::int64_t utc_now_ms() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
 
 std::tm utc_calendar(std::time_t seconds) {
   std::tm utc{};

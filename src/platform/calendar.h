@@ -2,9 +2,13 @@
 // station's time zone.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 
 namespace platform {
+
+// Now, in milliseconds since 1970 (UTC): when a message or a record happened.
+std::int64_t utc_now_ms();
 
 // The UTC calendar (year, month, day, hour, ...) of a moment given in
 // seconds since 1970.
