@@ -330,20 +330,20 @@ def spectrum(samples):
 
 def dominant_frequency(samples):
     """The strongest frequency of the loud parts of a recording, in Hz; None when silent."""
-    spec = spectrum(samples)
-    if spec is None:
+    power = spectrum(samples)
+    if power is None:
         return None
-    peak = max(range(1, len(spec)), key=lambda k: spec[k])
+    peak = max(range(1, len(power)), key=lambda k: power[k])
     return peak * RECORD_RATE / SPECTRUM_SIZE
 
 
 def band_share(samples, low, high):
     """The share of a recording's loud spectrum between low and high Hz."""
-    spec = spectrum(samples)
-    if spec is None:
+    power = spectrum(samples)
+    if power is None:
         return 0.0
     bins = range(int(low * SPECTRUM_SIZE / RECORD_RATE), int(high * SPECTRUM_SIZE / RECORD_RATE) + 1)
-    return sum(spec[k] for k in bins) / sum(spec[1:])
+    return sum(power[k] for k in bins) / sum(power[1:])
 
 
 class Recording:
