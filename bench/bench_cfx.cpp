@@ -40,23 +40,6 @@ double ms_since(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-pid_t spawn(const std::vector<std::string>& args, const std::string& cwd) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
-    const int null_fd = ::open("/dev/null", O_RDWR);
-    ::dup2(null_fd, STDIN_FILENO);
-    ::dup2(null_fd, STDOUT_FILENO);
-    ::dup2(null_fd, STDERR_FILENO);
-    std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  return pid;
-}
-
 // The run's steps as run_script() takes them, on the example's script.
 void steps(const std::string& folder, const std::string& script, int count) {
   run::RunContext context;
@@ -119,9 +102,10 @@ void steps(const std::string& folder, const std::string& script, int count) {
 
 double run_ms(const std::string& ffsload, const std::string& device, const std::string& cwd) {
   const auto start = Clock::now();
-  const pid_t pid = spawn({ffsload, "run", "--port", "3", "--device", device, "--script",
-                           "main.tms", "--operator", "OP1", "--unit", "SN-1"},
-                          cwd);
+  const pid_t pid =
+      testing_support::spawn_quietly({ffsload, "run", "--port", "3", "--device", device, "--script",
+                                      "main.tms", "--operator", "OP1", "--unit", "SN-1"},
+                                     cwd);
   int status = 0;
   ::waitpid(pid, &status, 0);
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
@@ -141,7 +125,8 @@ void whole_runs(const std::string& work, int rounds) {
         << (folder == on ? "cfx-broker = amqp://127.0.0.1:1/\n" : "");
   }
   const std::string link = work + "/handset";
-  const pid_t handset = spawn({sim, "--link", link, "--load", examples + "/handset"}, "");
+  const pid_t handset =
+      testing_support::spawn_quietly({sim, "--link", link, "--load", examples + "/handset"}, "");
   for (int i = 0; i < 200 && !stdfs::exists(link); ++i) ::usleep(10000);
   run_ms(ffsload, link, off);  // the files in the page cache for both
   std::vector<double> off_ms, on_ms;

@@ -37,26 +37,9 @@ struct Cost {
   int status = -1;
 };
 
-pid_t spawn(const std::vector<std::string>& args, const std::string& cwd) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
-    const int null_fd = ::open("/dev/null", O_RDWR);
-    ::dup2(null_fd, STDIN_FILENO);
-    ::dup2(null_fd, STDOUT_FILENO);
-    ::dup2(null_fd, STDERR_FILENO);
-    std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  return pid;
-}
-
 Cost run_once(const std::vector<std::string>& args, const std::string& cwd = "") {
   const auto start = Clock::now();
-  const pid_t pid = spawn(args, cwd);
+  const pid_t pid = testing_support::spawn_quietly(args, cwd);
   int status = 0;
   rusage usage{};
   ::wait4(pid, &status, 0, &usage);
@@ -85,8 +68,9 @@ Cost median_of(int runs, const std::vector<std::string>& args, const std::string
 void report(const std::string& what, const Cost& c, const std::string& goal) {
   std::printf("%-44s wall %7.1f ms, CPU %7.1f ms, peak %5.1f MB%s\n", what.c_str(), c.wall_ms,
               c.cpu_ms, c.peak_mb, c.status ? "  (some runs failed)" : "");
-  print_figure(what, platform::strprintf("%.1f ms, %.1f MB%s", c.wall_ms, c.peak_mb,
-                                         c.status ? " (some runs failed)" : ""),
+  print_figure(what,
+               platform::strprintf("%.1f ms, %.1f MB%s", c.wall_ms, c.peak_mb,
+                                   c.status ? " (some runs failed)" : ""),
                goal);
 }
 
@@ -105,7 +89,8 @@ int main(int argc, char** argv) {
   const std::string work = ::mkdtemp(name);
   stdfs::copy(examples + "/station", work + "/station", stdfs::copy_options::recursive);
   const std::string link = work + "/handset";
-  const pid_t handset = spawn({sim, "--link", link, "--load", examples + "/handset"}, "");
+  const pid_t handset =
+      testing_support::spawn_quietly({sim, "--link", link, "--load", examples + "/handset"}, "");
   for (int i = 0; i < 200 && !stdfs::exists(link); ++i) ::usleep(10000);
   report("a whole run of the example (customer 1)",
          median_of(std::max(1, runs / 4),

@@ -1,6 +1,8 @@
 #include "support/measure.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,6 +19,23 @@ double seconds_of(const rusage& u) {
 }
 
 }  // namespace
+
+pid_t spawn_quietly(const std::vector<std::string>& args, const std::string& cwd) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
+    const int null_fd = ::open("/dev/null", O_RDWR);
+    ::dup2(null_fd, STDIN_FILENO);
+    ::dup2(null_fd, STDOUT_FILENO);
+    ::dup2(null_fd, STDERR_FILENO);
+    std::vector<char*> argv;
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
 
 void print_figure(const std::string& name, const std::string& value, const std::string& goal) {
   std::printf("figure\t%s\t%s\t%s\n", name.c_str(), value.c_str(), goal.c_str());

@@ -2,6 +2,8 @@
 // CPU time, medians and percentiles, whole files.
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -21,6 +23,10 @@ double percentile(std::vector<double> values, double p);
 // "figure<TAB>NAME<TAB>VALUE<TAB>GOAL" on stdout, beside the benchmark's own
 // words. GOAL is "" when the figure has none.
 void print_figure(const std::string& name, const std::string& value, const std::string& goal);
+
+// Starts the program args[0] (a path) with args, in folder `cwd` ("": this
+// one), its standard streams on /dev/null; its pid, for waitpid.
+pid_t spawn_quietly(const std::vector<std::string>& args, const std::string& cwd);
 
 // A whole file's bytes; "" when it cannot be read.
 std::string read_file(const std::filesystem::path& path);
