@@ -20,8 +20,6 @@ constexpr std::string_view kUnitPromptEnd = ", q and Enter to quit: ";
 constexpr std::string_view kUnitNotice = "ffsload: unit ";
 constexpr std::string_view kAlarmNotice = "ffsload: check the fixture on port ";
 constexpr std::string_view kAlarmLine = "ffsload:   failing line ";
-constexpr std::string_view kQuestionStart = "ffsload: The run on port ";
-constexpr std::string_view kQuestionEnd = "Is this that handset?";
 
 std::string without_prompts(const std::string& line) {
   std::string text = line;
@@ -162,7 +160,9 @@ bool GridTile::child_line(bool from_stderr, const std::string& line) {
     return false;
   }
   alarm_lines_follow_ = false;
-  if (text.starts_with(kQuestionStart) && text.ends_with(kQuestionEnd)) {
+  // A pending-IMEI question is one of the catalogue's, on a line of its own.
+  if (text.starts_with("ffsload: ") &&
+      platform::recognise_operator_text(std::string_view(text).substr(9), "question.")) {
     question_ = text.substr(9);  // without "ffsload: "
     return false;
   }

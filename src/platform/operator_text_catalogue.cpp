@@ -99,17 +99,38 @@ constexpr OperatorTextSource kCatalogue[] = {
     {"imei.unanswered_one",
      QT_TRANSLATE_NOOP(
          "OperatorText",
-         "an IMEI is pending on this port and this handset has none, and nobody "
+         "an IMEI is pending in this station and this handset has none, and nobody "
          "said whether it is that handset: nothing was formatted. Run again and "
          "answer the question (on the command line: --pending-imei restore gives "
          "it the pending IMEI back, --pending-imei keep-aside keeps the IMEI aside)")},
     {"imei.unanswered_many",
      QT_TRANSLATE_NOOP("OperatorText",
-                       "%1 IMEIs are pending on this port and this handset has none, and nobody "
-                       "said which of them, if any, is its own: nothing was formatted. Pending: "
-                       "%2. Run again and answer each question (on the command line: "
+                       "%1 IMEIs are pending in this station and this handset has none, and "
+                       "nobody said which of them, if any, is its own: nothing was formatted. "
+                       "Pending: %2. Run again and answer each question (on the command line: "
                        "--pending-imei restore=HEX gives this handset the IMEI HEX; \"ffsload "
                        "pending\" lists them)")},
+    {"imei.conflict_serial",
+     QT_TRANSLATE_NOOP("OperatorText",
+                       "this handset was scanned as unit %1, but the IMEI named, %2, is pending "
+                       "for unit %3: nothing was formatted. Scan the handset's own serial, or "
+                       "name its own IMEI")},
+    {"imei.conflict_named",
+     QT_TRANSLATE_NOOP("OperatorText",
+                       "this handset was scanned as unit %1, whose IMEI %2 is pending, but the "
+                       "answer names IMEI %3: nothing was formatted. Scan the handset's own "
+                       "serial, or name its own IMEI")},
+    {"imei.moved_denied",
+     QT_TRANSLATE_NOOP("OperatorText",
+                       "this handset was scanned as unit %1, whose IMEI %2 is pending from port "
+                       "%3, and the answer was that it is not that handset: IMEI %2 stays "
+                       "pending and nothing was formatted. Check the serial")},
+    {"imei.moved_unanswered",
+     QT_TRANSLATE_NOOP("OperatorText",
+                       "this handset was scanned as unit %1, whose IMEI %2 is pending from port "
+                       "%3, and nobody confirmed that it is that handset: nothing was formatted. "
+                       "Run again and answer the question (on the command line: --pending-imei "
+                       "restore)")},
     {"imei.pending_on_port",
      QT_TRANSLATE_NOOP("OperatorText",
                        "IMEI %1 is pending on port %2: the run stopped after the format, before "
@@ -131,21 +152,35 @@ constexpr OperatorTextSource kCatalogue[] = {
     {"question.pending_imei",
      QT_TRANSLATE_NOOP("OperatorText",
                        "The run on port %1 at %2 stopped after the format, before IMEI %3 was "
-                       "written back. Is this that handset?")},
+                       "written back. Is this that handset? Yes gives it IMEI %3 back. No keeps "
+                       "IMEI %3 aside for good: no handset gets it unless an engineer restores "
+                       "it.")},
     {"question.pending_imei_of_unit",
      QT_TRANSLATE_NOOP("OperatorText",
                        "The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 "
-                       "was written back. Is this that handset?")},
+                       "was written back. Is this that handset? Yes gives it IMEI %4 back. No "
+                       "keeps IMEI %4 aside for good: no handset gets it unless an engineer "
+                       "restores it.")},
     {"question.pending_imei_of_several",
      QT_TRANSLATE_NOOP("OperatorText",
                        "The run on port %1 at %2 stopped after the format, before IMEI %3 was "
-                       "written back; it is one of %4 IMEIs pending on this port, and No leaves "
-                       "it pending for its own handset. Is this that handset?")},
+                       "written back; it is one of %4 IMEIs pending in this station. Is this "
+                       "that handset? Yes gives it IMEI %3 back. No leaves IMEI %3 pending for "
+                       "its own handset.")},
     {"question.pending_imei_of_unit_of_several",
      QT_TRANSLATE_NOOP("OperatorText",
                        "The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 "
-                       "was written back; it is one of %5 IMEIs pending on this port, and No "
-                       "leaves it pending for its own handset. Is this that handset?")},
+                       "was written back; it is one of %5 IMEIs pending in this station. Is "
+                       "this that handset? Yes gives it IMEI %4 back. No leaves IMEI %4 pending "
+                       "for its own handset.")},
+    // A unit whose serial matches an IMEI pending from another port: the
+    // handset moved to another fixture, or its label was scanned by mistake.
+    {"question.pending_imei_moved",
+     QT_TRANSLATE_NOOP("OperatorText",
+                       "Unit %1 stopped on port %2 at %3 after the format, before IMEI %4 was "
+                       "written back; this handset, scanned as unit %1, is on port %5. Is it "
+                       "that handset? Yes gives it IMEI %4 back. No leaves IMEI %4 pending and "
+                       "stops this run before the format.")},
 
     // The factory network (IPC-CFX): the MES's word before a unit, its lock
     // on the station, messages that could not be queued.
