@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/date_time.h"
@@ -19,9 +20,11 @@ namespace {
 
 struct PendingOptions {
   int port = 0;
-  std::string keep_aside;  // HEX
+  std::string keep_aside;    // HEX
+  std::string restore_kept;  // HEX
   bool resolve_damaged = false;
   std::string by;
+  std::string why;
   std::string records;
 };
 
@@ -32,28 +35,41 @@ std::string engineer_note(const PendingOptions& o) {
     const char* user = std::getenv("USER");
     who = user && *user ? user : "unknown";
   }
-  return "ffsload pending by " + who + " at " + platform::local_date_time_text(run::now_utc_ms());
+  std::string note =
+      "ffsload pending by " + who + " at " + platform::local_date_time_text(run::now_utc_ms());
+  if (!o.why.empty()) note += ": " + o.why;
+  return note;
+}
+
+std::optional<std::vector<std::uint8_t>> imei_option(const std::string& name,
+                                                     const std::string& hex) {
+  std::string why;
+  const auto option = run::parse_pending_option("restore=" + hex, &why);
+  if (!option) {
+    std::fprintf(stderr, "ffsload: %s takes the 16 hex digits of an IMEI, not \"%s\"\n",
+                 name.c_str(), hex.c_str());
+    return std::nullopt;
+  }
+  return option->imei;
 }
 
 int act(const PendingOptions& o) {
   const std::string station = station::station_folder();
-  if (o.keep_aside.empty() && !o.resolve_damaged) {
+  if (o.keep_aside.empty() && o.restore_kept.empty() && !o.resolve_damaged) {
     std::fputs(run::format_port_journals(run::read_port_journals(station)).c_str(), stdout);
     return run::kExitGreen;
   }
   run::EngineerAction action;
   if (!o.keep_aside.empty()) {
-    std::string why;
-    const auto option = run::parse_pending_option("restore=" + o.keep_aside, &why);
-    if (!option) {
-      std::fprintf(stderr,
-                   "ffsload: --keep-aside takes the 16 hex digits of a pending IMEI, not \"%s\"\n",
-                   o.keep_aside.c_str());
-      return run::kExitNoRun;
-    }
-    action = run::keep_aside_pending(station, o.port, *option->imei, engineer_note(o), o.records);
+    const auto imei = imei_option("--keep-aside", o.keep_aside);
+    if (!imei) return run::kExitNoRun;
+    action = run::keep_aside_pending(station, o.port, *imei, engineer_note(o), o.records);
+  } else if (!o.restore_kept.empty()) {
+    const auto imei = imei_option("--restore-kept", o.restore_kept);
+    if (!imei) return run::kExitNoRun;
+    action = run::restore_kept_aside(station, o.port, *imei, engineer_note(o), o.records);
   } else {
-    action = run::resolve_damaged_lines(station, o.port, engineer_note(o));
+    action = run::resolve_damaged_lines(station, o.port, engineer_note(o), o.records);
   }
   std::fprintf(action.done ? stdout : stderr, "%s%s\n",
                action.done ? "" : "ffsload: ", action.message.c_str());
@@ -79,19 +95,34 @@ void add_pending_command(CLI::App& app, int* status) {
                                 "set the journal's damaged lines aside (into "
                                 "run-journal_N.damaged) once read, so the port formats again");
   keep->excludes(resolve);
+  auto* restore_kept =
+      sub->add_option("--restore-kept", options->restore_kept,
+                      "take back a keep-aside: the IMEI HEX kept aside on the port is pending "
+                      "again, and the next handset without an IMEI is asked about it (needs "
+                      "--why)");
+  restore_kept->type_name("HEX")->excludes(keep)->excludes(resolve);
   sub->add_option("--by", options->by, "who acts, for the journal and the record (default $USER)");
+  auto* why = sub->add_option("--why", options->why,
+                              "why, for the journal and the record (needed by --restore-kept)");
   sub->add_option("--records", options->records,
                   "where the settled run's record goes (as for run)");
   sub->footer(
       "Exit status: 0 listed or done, 1 the journal could not be changed (a run holds the port,\n"
       "or the disk refused), 2 bad usage or nothing to act on (an IMEI not pending, no damaged\n"
       "line).");
-  sub->callback([options, port, keep, resolve, status] {
-    if ((keep->count() || resolve->count()) && !port->count()) {
-      throw CLI::ValidationError("pending", "--keep-aside and --resolve-damaged need --port N");
+  sub->callback([options, port, keep, resolve, restore_kept, why, status] {
+    const bool acts = keep->count() || resolve->count() || restore_kept->count();
+    if (acts && !port->count()) {
+      throw CLI::ValidationError(
+          "pending", "--keep-aside, --restore-kept and --resolve-damaged need --port N");
     }
-    if (port->count() && !keep->count() && !resolve->count()) {
-      throw CLI::ValidationError("pending", "--port needs --keep-aside HEX or --resolve-damaged");
+    if (port->count() && !acts) {
+      throw CLI::ValidationError(
+          "pending", "--port needs --keep-aside HEX, --restore-kept HEX or --resolve-damaged");
+    }
+    if (restore_kept->count() && (!why->count() || options->why.empty())) {
+      throw CLI::ValidationError("pending",
+                                 "--restore-kept needs --why TEXT: the journal keeps the reason");
     }
     *status = act(*options);
   });

@@ -113,7 +113,18 @@ std::string checksum_note(bool tracing) {
                              wrong == 1 ? "reply" : "replies");
 }
 
-int run(const RunOptions& o) {
+// As the windows take a scanned or typed serial or id: blanks and line
+// ends around it are the scanner's, not the unit's.
+void trim(std::optional<std::string>& text) {
+  if (!text) return;
+  const auto first = text->find_first_not_of(" \t\r\n");
+  const auto last = text->find_last_not_of(" \t\r\n");
+  *text = first == std::string::npos ? std::string() : text->substr(first, last - first + 1);
+}
+
+int run(RunOptions o) {
+  trim(o.unit);
+  trim(o.operator_id);
   const station::StationSettingsFile settings_file = station::read_station_settings();
   if (const std::string refusal = settings_file.refusal(); !refusal.empty()) {
     std::fprintf(stderr, "ffsload: %s\n", refusal.c_str());
@@ -143,11 +154,11 @@ int run(const RunOptions& o) {
     }
     // Naming an IMEI that is not pending here is a mistake, not an answer.
     if (pending_option->imei &&
-        !run::imei_pending_on_port(station::station_folder(), o.port, *pending_option->imei)) {
+        !run::imei_pending_in_station(station::station_folder(), *pending_option->imei)) {
       std::fprintf(stderr,
-                   "ffsload: --pending-imei %s: that IMEI is not pending on port %d (\"ffsload "
-                   "pending\" lists the pending ones): no run\n",
-                   o.pending_imei.c_str(), o.port);
+                   "ffsload: --pending-imei %s: that IMEI is not pending in this station "
+                   "(\"ffsload pending\" lists the pending ones): no run\n",
+                   o.pending_imei.c_str());
       return kExitNoRun;
     }
   }
@@ -217,6 +228,7 @@ int run(const RunOptions& o) {
     };
   } else if (pending_option) {
     context.pending_answer = run::answer_from_option(*pending_option);
+    context.named_pending_imei = pending_option->imei;
   }
   run::RunResult result;
   int status = kExitNoRun;
@@ -272,8 +284,9 @@ int run(const RunOptions& o) {
       break;
     case run::RunOutcome::kNoRun:
       std::fprintf(stderr, "ffsload: no run: %s\n",
-                   result.refusal.empty() ? "the script could not be opened"
-                                          : "refused before the handset was touched");
+                   result.port_in_use       ? "the port is in use by another run"
+                   : result.refusal.empty() ? "the script could not be opened"
+                                            : "refused before the handset was touched");
       break;
   }
   return status;

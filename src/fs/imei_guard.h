@@ -49,13 +49,23 @@ struct PendingImei {
   std::string customer;
   std::string operator_id;
   std::string front_end;
+  std::string journal;  // the journal that keeps it: the keeper's, to settle it there
+  // The port a unit of the same serial is on now, when that is not the port
+  // where its run stopped: the question then asks whether it moved (0: not so).
+  int moved_to_port = 0;
 };
+
+// How a pending IMEI came to be this handset's: its scanned serial matched on
+// the port where its run stopped, a person answered the question, or the
+// answer named it (restore=HEX).
+enum class RestoreBy { kSerial, kAnswer, kNamed };
 
 // The operator's answer about a pending IMEI while the handset on the
 // fixture has no valid IMEI file: it is that handset (restore), it is not
 // and the IMEI is kept aside for good (the only one pending), it is not and
-// the IMEI waits for its own handset (one of several pending), or nobody
-// answered (the run must stop before any format).
+// the IMEI waits for its own handset (one of several pending, or a unit
+// moved from another port), or nobody answered (the run must stop before
+// any format).
 enum class PendingAnswer { kRestore, kKeepAside, kNotThisOne, kNoAnswer };
 
 // What makes the handset's identity outlive the process. The front end's run
@@ -80,8 +90,14 @@ class ImeiKeeper {
   virtual int formatting(std::string* why) = 0;
   // The handset confirmed the IMEI write-back.
   virtual void written_back() = 0;
-  // The IMEIs pending on this port, newest first.
+  // The IMEIs pending in the station, whichever port's run left them, newest first.
   virtual std::vector<PendingImei> pending() = 0;
+  // Non-zero (a status, with *why) when another port's journal cannot be
+  // read or told alive: a pending IMEI of this handset may be hidden there.
+  virtual int unknown_elsewhere(std::string* /*why*/) { return 0; }
+  // The IMEI that the front end's answer names before any question
+  // (restore=HEX), if it names one.
+  virtual std::optional<std::vector<std::uint8_t>> named_imei() const { return std::nullopt; }
   // This run's unit serial, "" when none was scanned.
   virtual std::string unit_serial() const = 0;
   // The handset's IMEI was compared with every pending one, or the pending
@@ -94,7 +110,10 @@ class ImeiKeeper {
   virtual PendingAnswer ask(const PendingImei& pending,
                             const std::vector<PendingImei>& candidates) = 0;
   // The answer Yes: the pending IMEI becomes this run's backup in pc_file.
-  virtual bool restore(const PendingImei& pending, const std::string& pc_file) = 0;
+  // False (with *why) when it cannot be noted, or another port's run settled
+  // it meanwhile.
+  virtual bool restore(const PendingImei& pending, const std::string& pc_file, RestoreBy by,
+                       std::string* why) = 0;
   // The answer No: the IMEI is kept aside for good.
   virtual void keep_aside(const PendingImei& pending) = 0;
 };

@@ -95,54 +95,155 @@ void sort_out_pending(const std::vector<PendingImei>& pending,
   }
 }
 
-enum class PendingOutcome { kNoneRestored, kRestored, kUnanswered, kNotWritten };
+enum class PendingOutcome { kNoneRestored, kRestored, kUnanswered, kConflict, kNotWritten };
 
 // The PC file first, then the journal's note that this run holds the IMEI
 // now: a crash in between leaves it pending, never lost.
-bool restore_pending(const PendingImei& p, const std::string& pc_name) {
-  return write_pc_file(pc_name, p.imei) && imei_keeper()->restore(p, pc_name);
+bool restore_pending(const PendingImei& p, const std::string& pc_name, RestoreBy by,
+                     std::string* why) {
+  if (!write_pc_file(pc_name, p.imei)) {
+    *why = "cannot make the pending IMEI this run's backup in " + pc_name;
+    return false;
+  }
+  return imei_keeper()->restore(p, pc_name, by, why);
 }
 
-// The handset has no valid IMEI file and IMEIs are pending on the port. A
-// pending IMEI whose run scanned this unit's serial is this handset's, and
-// one whose run scanned another serial is not; about the others (no serial
-// to go by) the operator says, newest first, whether this is their handset.
-// *candidates: those asked about.
-PendingOutcome settle_pending(const std::vector<PendingImei>& pending, const std::string& pc_name,
-                              std::vector<std::uint8_t>* restored,
-                              std::vector<PendingImei>* candidates) {
+struct Settled {
+  PendingOutcome outcome = PendingOutcome::kNoneRestored;
+  std::vector<std::uint8_t> restored;
+  std::vector<PendingImei> candidates;  // those asked about
+  std::string why;                      // for kNotWritten and kConflict
+};
+
+bool same_imei(const std::vector<PendingImei>& entries) {
+  return std::all_of(entries.begin(), entries.end(),
+                     [&](const PendingImei& p) { return p.imei == entries.front().imei; });
+}
+
+Settled restored(const PendingImei& p, const std::string& pc_name, RestoreBy by) {
+  Settled s;
+  if (!restore_pending(p, pc_name, by, &s.why)) {
+    s.outcome = PendingOutcome::kNotWritten;
+    return s;
+  }
+  s.outcome = PendingOutcome::kRestored;
+  s.restored = p.imei;
+  return s;
+}
+
+Settled conflict(platform::OperatorText notice, std::string why) {
+  operator_notice(notice);
+  Settled s;
+  s.outcome = PendingOutcome::kConflict;
+  s.why = std::move(why);
+  return s;
+}
+
+// The answer named an IMEI (restore=HEX): it is this handset's unless the
+// scanned serial says otherwise, and then nothing is guessed.
+Settled settle_named(const std::vector<PendingImei>& pending,
+                     const std::vector<PendingImei>& same_unit,
+                     const std::vector<std::uint8_t>& named, const std::string& serial,
+                     const std::string& pc_name) {
+  const auto entry = std::find_if(pending.begin(), pending.end(),
+                                  [&](const PendingImei& p) { return p.imei == named; });
+  if (entry == pending.end()) {
+    return conflict({"imei.unanswered_one", {}},
+                    "the IMEI named is not pending in this station any more");
+  }
+  if (!serial.empty()) {
+    if (!same_unit.empty() && std::none_of(same_unit.begin(), same_unit.end(),
+                                           [&](const PendingImei& p) { return p.imei == named; })) {
+      return conflict(
+          {"imei.conflict_named", {serial, imei_hex(same_unit.front().imei), imei_hex(named)}},
+          "the unit's serial and the IMEI named disagree");
+    }
+    if (same_unit.empty() && !entry->unit_serial.empty()) {
+      return conflict({"imei.conflict_serial", {serial, imei_hex(named), entry->unit_serial}},
+                      "the unit's serial and the IMEI named disagree");
+    }
+  }
+  Settled s = restored(*entry, pc_name, RestoreBy::kNamed);
+  // An older run of the same unit with the same IMEI is settled with it.
+  if (s.outcome == PendingOutcome::kRestored) {
+    for (const PendingImei& p : same_unit) {
+      if (p.run_uid != entry->run_uid && p.imei == named) {
+        std::string ignored;
+        imei_keeper()->restore(p, pc_name, RestoreBy::kNamed, &ignored);
+      }
+    }
+    operator_notice({"imei.restored", {imei_hex(named), pc_name}});
+  }
+  return s;
+}
+
+// The handset has no valid IMEI file and IMEIs are pending in the station,
+// whichever port's run left them. A pending IMEI whose run scanned this
+// unit's serial on this port is this handset's; on another port the handset
+// moved, or the wrong label was scanned, and a person confirms it. One whose
+// run scanned another serial is not this handset's; about the others (no
+// serial to go by) the operator says, newest first, whether this is their
+// handset. An answer that names an IMEI is taken, unless the serial disagrees.
+Settled settle_pending(const std::vector<PendingImei>& pending, const std::string& pc_name) {
   ImeiKeeper* keeper = imei_keeper();
   const std::string serial = keeper->unit_serial();
   std::vector<PendingImei> same_unit;
+  std::vector<PendingImei> unknown;
   for (const PendingImei& p : pending) {
     if (!serial.empty() && p.unit_serial == serial) {
       same_unit.push_back(p);
     } else if (serial.empty() || p.unit_serial.empty()) {
-      candidates->push_back(p);
+      unknown.push_back(p);
     }
   }
-  if (!same_unit.empty()) {
-    const bool one_imei = std::all_of(same_unit.begin(), same_unit.end(), [&](const auto& p) {
-      return p.imei == same_unit.front().imei;
-    });
-    if (one_imei) {
-      // The newest run of this unit holds its IMEI; an older one's is the same.
-      if (!restore_pending(same_unit.front(), pc_name)) return PendingOutcome::kNotWritten;
-      for (std::size_t i = 1; i < same_unit.size(); ++i) keeper->restore(same_unit[i], pc_name);
-      *restored = same_unit.front().imei;
-      operator_notice(
-          {"imei.pending_for_unit", {describe_pending(same_unit.front()), serial, pc_name}});
-      return PendingOutcome::kRestored;
-    }
-    // One unit with two IMEIs: only a person can say which is its own.
-    *candidates = same_unit;
+  if (const auto named = keeper->named_imei()) {
+    return settle_named(pending, same_unit, *named, serial, pc_name);
   }
-  for (const PendingImei& p : *candidates) {
-    switch (keeper->ask(p, *candidates)) {
+  Settled s;
+  if (!same_unit.empty() && same_imei(same_unit)) {
+    const PendingImei& newest = same_unit.front();
+    const auto away = std::find_if(same_unit.begin(), same_unit.end(),
+                                   [](const PendingImei& p) { return p.port != comport; });
+    RestoreBy by = RestoreBy::kSerial;
+    if (away != same_unit.end()) {
+      PendingImei asked = *away;
+      asked.moved_to_port = comport;
+      s.candidates = {asked};
+      switch (keeper->ask(asked, s.candidates)) {
+        case PendingAnswer::kRestore:
+          by = RestoreBy::kAnswer;
+          break;
+        case PendingAnswer::kNoAnswer:
+          return conflict(
+              {"imei.moved_unanswered", {serial, imei_hex(asked.imei), std::to_string(asked.port)}},
+              "the unit's IMEI is pending from another port and nobody confirmed this is it");
+        default:
+          // Its serial says it is that unit: no IMEI is kept aside on a No,
+          // and nothing is formatted until someone finds out which it is.
+          return conflict(
+              {"imei.moved_denied", {serial, imei_hex(asked.imei), std::to_string(asked.port)}},
+              "the unit's IMEI is pending from another port and the answer was No");
+      }
+    }
+    // The newest run of this unit holds its IMEI; an older one's is the same.
+    s = restored(newest, pc_name, by);
+    if (s.outcome != PendingOutcome::kRestored) return s;
+    for (std::size_t i = 1; i < same_unit.size(); ++i) {
+      std::string ignored;
+      keeper->restore(same_unit[i], pc_name, by, &ignored);
+    }
+    operator_notice({"imei.pending_for_unit", {describe_pending(newest), serial, pc_name}});
+    return s;
+  }
+  // One unit with two IMEIs: only a person can say which is its own.
+  s.candidates = same_unit.empty() ? unknown : same_unit;
+  for (const PendingImei& p : s.candidates) {
+    switch (keeper->ask(p, s.candidates)) {
       case PendingAnswer::kNoAnswer:
-        return PendingOutcome::kUnanswered;
+        s.outcome = PendingOutcome::kUnanswered;
+        return s;
       case PendingAnswer::kKeepAside:
-        if (candidates->size() > 1) {
+        if (s.candidates.size() > 1) {
           // With several pending, No says only that this is not their
           // handset: each still waits for its own.
           continue;
@@ -152,14 +253,18 @@ PendingOutcome settle_pending(const std::vector<PendingImei>& pending, const std
         continue;
       case PendingAnswer::kNotThisOne:
         continue;
-      case PendingAnswer::kRestore:
-        if (!restore_pending(p, pc_name)) return PendingOutcome::kNotWritten;
-        *restored = p.imei;
-        operator_notice({"imei.restored", {imei_hex(p.imei), pc_name}});
-        return PendingOutcome::kRestored;
+      case PendingAnswer::kRestore: {
+        std::vector<PendingImei> candidates = std::move(s.candidates);
+        s = restored(p, pc_name, RestoreBy::kAnswer);
+        s.candidates = std::move(candidates);
+        if (s.outcome == PendingOutcome::kRestored) {
+          operator_notice({"imei.restored", {imei_hex(p.imei), pc_name}});
+        }
+        return s;
+      }
     }
   }
-  return PendingOutcome::kNoneRestored;
+  return s;
 }
 
 // Why nothing was formatted, and what answers the question next time.
@@ -220,26 +325,35 @@ int read_back(const std::string& line, const std::string& directory,
       // No IMEI file, or one torn to another size: either way the handset
       // holds no identity of its own, and may be the handset of a pending one.
       const bool no_valid_imei = refused_every_time || (status == 0 && facts.size != kImeiFileSize);
+      if (no_valid_imei && keeper) {
+        // Another port's journal that cannot be read may hold this handset's IMEI.
+        std::string why;
+        if (const int unknown = keeper->unknown_elsewhere(&why); unknown != 0) {
+          IMEI_flag = 0;
+          return refuse(line, unknown, why);
+        }
+      }
       if (no_valid_imei && !pending.empty()) {
-        std::vector<std::uint8_t> restored;
-        std::vector<PendingImei> candidates;
-        switch (settle_pending(pending, suffixed, &restored, &candidates)) {
+        const Settled settled = settle_pending(pending, suffixed);
+        switch (settled.outcome) {
           case PendingOutcome::kUnanswered:
             IMEI_flag = 0;
-            operator_notice(unanswered_notice(candidates));
+            operator_notice(unanswered_notice(settled.candidates));
             return refuse(line, kStatusPendingImeiUnanswered,
-                          candidates.size() > 1
+                          settled.candidates.size() > 1
                               ? "IMEIs are pending and nobody said which is this handset's"
                               : "an IMEI is pending and nobody said whether this is its handset");
+          case PendingOutcome::kConflict:
+            IMEI_flag = 0;
+            return refuse(line, kStatusPendingImeiUnanswered, settled.why);
           case PendingOutcome::kNotWritten:
             IMEI_flag = 0;
-            return refuse(line, kStatusPcFileNotWritten,
-                          "cannot make the pending IMEI this run's backup in " + suffixed);
+            return refuse(line, kStatusPcFileNotWritten, settled.why);
           case PendingOutcome::kRestored:
             keeper->pending_checked();
             IMEI_flag = 1;
             pc_name = suffixed;
-            imei_guard_note_backup(pc_name, restored);
+            imei_guard_note_backup(pc_name, settled.restored);
             return 0;
           case PendingOutcome::kNoneRestored:
             keeper->pending_checked();

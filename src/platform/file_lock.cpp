@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 
 namespace platform {
 
@@ -24,6 +25,18 @@ FileLock::Result FileLock::take(const std::string& path) {
   }
   fd_ = fd;
   return Result::kHeld;
+}
+
+FileLock::Result FileLock::take_waiting(const std::string& path, int max_wait_ms) {
+  // Polled rather than a blocking flock: a holder that hangs (a disk that
+  // stopped answering) must not hang every port behind it for good.
+  constexpr int kStepMs = 2;
+  for (int waited = 0;; waited += kStepMs) {
+    const Result result = take(path);
+    if (result != Result::kBusy || waited >= max_wait_ms) return result;
+    const timespec step{0, kStepMs * 1'000'000L};
+    nanosleep(&step, nullptr);
+  }
 }
 
 void FileLock::release() {

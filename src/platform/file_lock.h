@@ -26,6 +26,9 @@ class FileLock {
   // followed (kFailed, errno ELOOP). Held until release() or the object's end.
   // Taking it again while held is kHeld.
   Result take(const std::string& path);
+  // The same, waiting up to `max_wait_ms` for another holder to let go: for
+  // a lock that holders keep only for a few writes, never for a whole run.
+  Result take_waiting(const std::string& path, int max_wait_ms);
   bool held() const { return fd_ >= 0; }
   void release();
 

@@ -1,5 +1,7 @@
 #include "run/imei_journal.h"
 
+#include <algorithm>
+
 #include "fs/refusals.h"
 #include "platform/date_time.h"
 #include "platform/files.h"
@@ -8,6 +10,7 @@
 #include "records/run_record.h"
 #include "run/cfx_events.h"
 #include "run/recording.h"
+#include "station/station_journals.h"
 
 namespace run {
 
@@ -23,7 +26,7 @@ std::string hex(const std::vector<std::uint8_t>& bytes) {
 // The record of a run that an earlier process left in the journal: the
 // journal holds from the run's start what its record needs, so a run killed
 // before its first record copy still counts for its unit and attempt.
-records::RunRecord earlier_record(const station::JournalRun& r) {
+records::RunRecord earlier_record(const station::JournalRun& r, bool journal_damaged = false) {
   records::RunRecord record;
   record.uid = r.uid;
   record.started_at_ms = r.started_at_ms;
@@ -42,6 +45,14 @@ records::RunRecord earlier_record(const station::JournalRun& r) {
   record.outcome = r.ended ? r.outcome : "interrupted";
   if (r.imei) record.imei = hex(*r.imei);
   if (const std::string fate = record_fate(r); !fate.empty()) record.imei_fate = fate;
+  // A damaged line of its journal may have been its IMEI or format line:
+  // nothing may say it was never at risk.
+  if (journal_damaged && !r.ended && r.fate == station::ImeiFate::kNone && !r.formatted) {
+    record.imei_fate = "unknown: its run journal is damaged";
+  }
+  // Who settled its IMEI, when not its own run: the record says so too.
+  const std::string& note = !r.fate_note.empty() ? r.fate_note : r.reopened_note;
+  if (!note.empty()) record.log = std::string("IMEI ") + record_fate(r) + ": " + note;
   return record;
 }
 
@@ -67,6 +78,11 @@ fs::PendingImei pending_of(const station::JournalRun& r) {
 
 platform::OperatorText pending_question_text(const fs::PendingImei& p,
                                              const std::vector<fs::PendingImei>& candidates) {
+  if (p.moved_to_port != 0) {
+    return {"question.pending_imei_moved",
+            {p.unit_serial, std::to_string(p.port), platform::local_date_time_text(p.started_at_ms),
+             hex(p.imei), std::to_string(p.moved_to_port)}};
+  }
   std::string who;
   if (!p.unit_serial.empty() && !p.customer.empty()) {
     who = platform::OperatorText{"part.unit_customer", {p.unit_serial, p.customer}}.english();
@@ -123,7 +139,8 @@ ImeiJournal::ImeiJournal(const RunContext& context)
       station_(context.station_folder),
       records_option_(context.records_option),
       answer_(context.pending_answer),
-      journal_(station::journal_path(context.station_folder, context.port)) {
+      journal_(station::journal_path(context.station_folder, context.port)),
+      named_(context.named_pending_imei) {
   run_.port = context.port;
 }
 
@@ -142,6 +159,10 @@ void ImeiJournal::distrust(const std::string& why) {
 }
 
 bool ImeiJournal::open() {
+  // Another port's run may be reading or settling this journal: the station
+  // lock keeps it from seeing this one half opened.
+  station::StationLock station_lock;
+  if (!station_lock.take(station_)) broken(station_lock.error());
   if (!journal_.lock()) {
     if (journal_.busy()) return false;
     broken(journal_.error());
@@ -153,6 +174,7 @@ bool ImeiJournal::open() {
     return true;
   }
   if (usable_ && !journal_.absorb(station::old_journal_path(station_, run_.port))) {
+    if (journal_.busy()) return false;  // a run in the port's folder holds the port
     distrust("the run journal an older ffsload kept for port " + std::to_string(run_.port) +
              " cannot be taken in (" + journal_.error() + ")");
   }
@@ -179,15 +201,18 @@ bool ImeiJournal::open() {
       broken(journal_.error());
       return true;
     }
-    record_earlier_run(earlier_record(*journal_.find(r.uid)), records_option_);
+    record_earlier_run(earlier_record(*journal_.find(r.uid), !journal_.damaged().empty()),
+                       records_option_);
     cfx_run_interrupted(context_, *journal_.find(r.uid), now_utc_ms());
   }
   if (!journal_.compact(kJournalCompactBytes)) {
     fs::operator_notice({"journal.not_tidied", {journal_.error()}});
   }
-  for (const fs::PendingImei& p : pending()) {
-    fs::operator_notice(
-        {"imei.pending_on_port", {fs::describe_pending(p), std::to_string(p.port)}});
+  const auto& runs = journal_.runs();
+  for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
+    if (!it->imei_pending()) continue;
+    fs::operator_notice({"imei.pending_on_port",
+                         {fs::describe_pending(pending_of(*it)), std::to_string(it->port)}});
   }
   return true;
 }
@@ -237,10 +262,18 @@ int ImeiJournal::formatting(std::string* why) {
     return fs::kStatusJournalNotWritten;
   }
   if (!pending_checked_) {
-    if (const auto waiting = pending(); !waiting.empty()) {
+    const auto waiting = pending();
+    // Only a scanned serial that differs from each pending IMEI's unit tells
+    // the station that this handset is none of theirs.
+    const bool another_unit =
+        !run_.unit_serial.empty() &&
+        std::all_of(waiting.begin(), waiting.end(), [&](const fs::PendingImei& p) {
+          return !p.unit_serial.empty() && p.unit_serial != run_.unit_serial;
+        });
+    if (!waiting.empty() && !another_unit) {
       *why = platform::strprintf(
-          "%zu IMEI(s) pending on port %d and this run has not read the handset's IMEI",
-          waiting.size(), run_.port);
+          "%zu IMEI(s) pending in this station and this run has not read the handset's IMEI",
+          waiting.size());
       return fs::kStatusPendingImeiUnchecked;
     }
   }
@@ -264,26 +297,107 @@ void ImeiJournal::written_back() {
 
 std::vector<fs::PendingImei> ImeiJournal::pending() {
   std::vector<fs::PendingImei> out;
-  const auto& runs = journal_.runs();
-  // Newest first: the last crash is the likeliest to be on the fixture.
-  for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
-    if (it->uid != run_.uid && it->imei_pending()) out.push_back(pending_of(*it));
+  elsewhere_.clear();
+  station::StationLock station_lock;
+  if (!station_lock.take(station_)) {
+    elsewhere_ = station_lock.error();
+  } else if (usable_ && trusted_ && !journal_.load()) {
+    // Read again: another port's run may have settled one of ours since.
+    elsewhere_ =
+        "the run journal " + journal_.path() + " cannot be read again (" + journal_.error() + ")";
   }
+  for (const station::JournalRun& r : journal_.runs()) {
+    if (r.uid == run_.uid || !r.imei_pending()) continue;
+    out.push_back(pending_of(r));
+    out.back().journal = journal_.path();
+  }
+  if (station_lock.error().empty()) {
+    for (const station::JournalView& view :
+         station::read_station_journals(station_, journal_.path())) {
+      if (!view.error.empty()) {
+        elsewhere_ = view.error;
+      } else if (!view.damaged.empty()) {
+        elsewhere_ =
+            "the run journal " + view.place.path + " of port " + std::to_string(view.place.port) +
+            " is damaged: a pending IMEI may be hidden in it (\"ffsload pending\" lists it)";
+      }
+      for (const station::JournalRun& r : view.runs) {
+        if (!station::imei_left_pending(r, view.holder)) continue;
+        out.push_back(pending_of(r));
+        out.back().journal = view.place.path;
+      }
+    }
+  }
+  // Newest first: the last crash is the likeliest to be on the fixture.
+  std::stable_sort(out.begin(), out.end(), [](const fs::PendingImei& a, const fs::PendingImei& b) {
+    return a.started_at_ms > b.started_at_ms;
+  });
   return out;
 }
 
-void ImeiJournal::settle(const std::string& uid, station::ImeiFate fate) {
-  if (!journal_.settled(uid, fate)) {
-    fs::operator_notice({"journal.fate_not_noted", {journal_.error()}});
-    return;
+int ImeiJournal::unknown_elsewhere(std::string* why) {
+  if (elsewhere_.empty()) return 0;
+  *why = elsewhere_;
+  return fs::kStatusJournalNeedsEngineer;
+}
+
+std::string ImeiJournal::answer_note(const char* how) const {
+  std::string who = context_.front_end;
+  if (!run_.operator_id.empty()) who += ", operator " + run_.operator_id;
+  return platform::strprintf("%s on port %d at %s (%s)", how, run_.port,
+                             platform::local_date_time_text(now_utc_ms()).c_str(), who.c_str());
+}
+
+bool ImeiJournal::still_pending(const fs::PendingImei& p, std::string* why) {
+  const station::JournalRun* r = nullptr;
+  station::RunJournal other(p.journal);
+  station::Holder holder = station::Holder::kRun;
+  if (p.journal == journal_.path()) {
+    if (!journal_.load()) {
+      *why = journal_.error();
+      return false;
+    }
+    r = journal_.find(p.run_uid);
+  } else {
+    if (!other.load()) {
+      *why = other.error();
+      return false;
+    }
+    r = other.find(p.run_uid);
+    holder = station::journal_holder(p.journal);
   }
-  if (const station::JournalRun* r = journal_.find(uid)) {
+  if (r &&
+      (p.journal == journal_.path() ? r->imei_pending() : station::imei_left_pending(*r, holder))) {
+    return true;
+  }
+  *why = "IMEI " + hex(p.imei) + " is no longer pending: another run settled it meanwhile";
+  return false;
+}
+
+bool ImeiJournal::settle(const fs::PendingImei& p, station::ImeiFate fate, const std::string& note,
+                         std::string* why) {
+  station::RunJournal other(p.journal);
+  station::RunJournal& where = p.journal == journal_.path() ? journal_ : other;
+  if (&where == &other && !other.load()) {
+    *why = other.error();
+    return false;
+  }
+  if (!where.settled(p.run_uid, fate, note)) {
+    *why = where.error();
+    fs::operator_notice({"journal.fate_not_noted", {where.error()}});
+    return false;
+  }
+  if (const station::JournalRun* r = where.find(p.run_uid)) {
     record_earlier_run(earlier_record(*r), records_option_);
   }
+  return true;
 }
 
 void ImeiJournal::found_on_handset(const fs::PendingImei& p) {
-  settle(p.run_uid, station::ImeiFate::kWrittenBack);
+  station::StationLock station_lock;
+  std::string why;
+  if (!station_lock.take(station_) || !still_pending(p, &why)) return;
+  settle(p, station::ImeiFate::kWrittenBack, "", &why);
 }
 
 fs::PendingAnswer ImeiJournal::ask(const fs::PendingImei& p,
@@ -292,16 +406,33 @@ fs::PendingAnswer ImeiJournal::ask(const fs::PendingImei& p,
   return answer_(p, candidates, pending_question(p, candidates));
 }
 
-bool ImeiJournal::restore(const fs::PendingImei& p, const std::string& pc_file) {
+bool ImeiJournal::restore(const fs::PendingImei& p, const std::string& pc_file, fs::RestoreBy by,
+                          std::string* why) {
+  // Under the station's lock: the question was asked without it, and another
+  // port's handset may have been given this IMEI while it was open.
+  station::StationLock station_lock;
+  if (!station_lock.take(station_)) {
+    *why = station_lock.error();
+    return false;
+  }
+  if (!still_pending(p, why)) return false;
   // This run's backup first: a crash between the two lines leaves the IMEI
   // pending twice, never nowhere. The settling line's sync flushes both.
-  if (!backed_up(pc_file, p.imei)) return false;
-  settle(p.run_uid, station::ImeiFate::kRestored);
-  return true;
+  if (!backed_up(pc_file, p.imei)) {
+    *why = "cannot write the run journal";
+    return false;
+  }
+  std::string note;
+  if (by == fs::RestoreBy::kAnswer) note = answer_note("confirmed");
+  if (by == fs::RestoreBy::kNamed) note = answer_note(("named by restore=" + hex(p.imei)).c_str());
+  return settle(p, station::ImeiFate::kRestored, note, why);
 }
 
 void ImeiJournal::keep_aside(const fs::PendingImei& p) {
-  settle(p.run_uid, station::ImeiFate::kKeptAside);
+  station::StationLock station_lock;
+  std::string why;
+  if (!station_lock.take(station_) || !still_pending(p, &why)) return;
+  settle(p, station::ImeiFate::kKeptAside, answer_note("kept aside"), &why);
 }
 
 }  // namespace run

@@ -17,8 +17,9 @@ namespace run {
 
 // "The run on port 3 at 2026-12-08 14:02:11 (unit SN1, customer 1) stopped
 // after the format, before IMEI 0123456789abcdef was written back. Is this
-// that handset?" With several candidates it says so, and that No leaves the
-// IMEI pending for its own handset.
+// that handset?", and what Yes and No do. With several candidates it says
+// so, and that No leaves the IMEI pending for its own handset; for a unit
+// that moved to another port, that No stops the run.
 platform::OperatorText pending_question_text(const fs::PendingImei& pending,
                                              const std::vector<fs::PendingImei>& candidates);
 std::string pending_question(const fs::PendingImei& pending,
@@ -67,16 +68,25 @@ class ImeiJournal final : public fs::ImeiKeeper {
   int formatting(std::string* why) override;
   void written_back() override;
   std::vector<fs::PendingImei> pending() override;
+  int unknown_elsewhere(std::string* why) override;
+  std::optional<std::vector<std::uint8_t>> named_imei() const override { return named_; }
   std::string unit_serial() const override { return run_.unit_serial; }
   void pending_checked() override { pending_checked_ = true; }
   void found_on_handset(const fs::PendingImei& pending) override;
   fs::PendingAnswer ask(const fs::PendingImei& pending,
                         const std::vector<fs::PendingImei>& candidates) override;
-  bool restore(const fs::PendingImei& pending, const std::string& pc_file) override;
+  bool restore(const fs::PendingImei& pending, const std::string& pc_file, fs::RestoreBy by,
+               std::string* why) override;
   void keep_aside(const fs::PendingImei& pending) override;
 
  private:
-  void settle(const std::string& uid, station::ImeiFate fate);
+  // Under the station's lock: whether `pending` is still pending where it
+  // is kept (another port's run may have settled it since it was read).
+  bool still_pending(const fs::PendingImei& pending, std::string* why);
+  bool settle(const fs::PendingImei& pending, station::ImeiFate fate, const std::string& note,
+              std::string* why);
+  // "confirmed on port 4 at ... (panels, operator OP1)".
+  std::string answer_note(const char* how) const;
   void broken(const std::string& what);
   void distrust(const std::string& why);
 
@@ -91,6 +101,8 @@ class ImeiJournal final : public fs::ImeiKeeper {
   std::string distrust_;
   bool told_broken_ = false;
   bool pending_checked_ = false;
+  std::optional<std::vector<std::uint8_t>> named_;
+  std::string elsewhere_;  // why another port's journal cannot be trusted, "" when all can
 };
 
 // A pending IMEI as the journal keeps it, for the question and the list.

@@ -2,8 +2,10 @@
 
 #include "platform/date_time.h"
 #include "platform/text_format.h"
+#include "platform/whole_files.h"
 #include "records/run_record.h"
 #include "run/recording.h"
+#include "station/station_journals.h"
 
 namespace run {
 
@@ -49,8 +51,13 @@ PortJournal read_one(const std::string& path, int port, bool old_place, bool* em
     j.error = journal.error();
     return j;
   }
+  // The open run of a journal that a run holds is that run, at work.
+  const station::Holder holder = read ? station::journal_holder(path) : station::Holder::kUnknown;
   for (const station::JournalRun& r : journal.runs()) {
-    if (r.imei_pending()) j.pending.push_back(r);
+    if (station::imei_left_pending(
+            r, holder == station::Holder::kUnknown ? station::Holder::kNobody : holder)) {
+      j.pending.push_back(r);
+    }
     if (r.fate == station::ImeiFate::kKeptAside) j.kept_aside.push_back(r);
   }
   j.damage = journal.damaged();
@@ -58,23 +65,59 @@ PortJournal read_one(const std::string& path, int port, bool old_place, bool* em
   return j;
 }
 
-std::string text_or_dash(const std::string& text) {
-  return text.empty() ? "-" : text;
+// A station text as a terminal may show it: a control character, an
+// escape sequence or a byte that is not text is shown as \xNN, never obeyed,
+// and a long one is cut with "...".
+std::string shown(const std::string& text, std::size_t width = 0) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c < 0x20 || c == 0x7F) {
+      out += platform::strprintf("\\x%02x", c);
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  if (width > 3 && out.size() > width) out = out.substr(0, width - 3) + "...";
+  return out;
+}
+
+std::string text_or_dash(const std::string& text, std::size_t width = 40) {
+  return text.empty() ? "-" : shown(text, width);
+}
+
+// The PC file as it stands now: the file a run saved the IMEI into may since
+// hold another handset's IMEI (the next run on that port saves there again).
+std::string pc_file_state(const station::JournalRun& r) {
+  if (r.pc_file.empty() || !r.imei) return "-";
+  std::string text, why;
+  const bool same =
+      platform::read_whole_file(r.pc_file, &text, &why) == platform::WholeRead::kRead &&
+      text == std::string(r.imei->begin(), r.imei->end());
+  return shown(r.pc_file, 60) + (same ? "" : " (now holds another IMEI or none)");
 }
 
 std::string entry_line(const PortJournal& j, const char* state, const station::JournalRun& r) {
-  return platform::strprintf("%4d  %-10s  %-19s  %-16s  %-8s  %-16s  %-8s  %s\n", j.port, state,
-                             platform::local_date_time_text(r.started_at_ms).c_str(),
-                             text_or_dash(r.unit_serial).c_str(), text_or_dash(r.customer).c_str(),
-                             r.imei ? hex(*r.imei).c_str() : "-", text_or_dash(r.front_end).c_str(),
-                             text_or_dash(r.pc_file).c_str());
+  std::string line = platform::strprintf(
+      "%4d  %-10s  %-19s  %-16s  %-8s  %-16s  %-8s  %s\n", j.port, state,
+      platform::local_date_time_text(r.started_at_ms).c_str(), text_or_dash(r.unit_serial).c_str(),
+      text_or_dash(r.customer, 16).c_str(), r.imei ? hex(*r.imei).c_str() : "-",
+      text_or_dash(r.front_end, 8).c_str(), pc_file_state(r).c_str());
+  const std::string& note = !r.fate_note.empty()       ? r.fate_note
+                            : !r.reopened_note.empty() ? r.reopened_note
+                                                       : r.repaired_note;
+  if (!note.empty()) line += "      " + shown(note, 200) + "\n";
+  return line;
 }
 
 // The port's journal taken for an engineer's action, with what an older
 // ffsload kept in the port's folder: false with *message when a run holds
 // it or it cannot be read.
-bool take(station::RunJournal& journal, const std::string& station, int port,
-          std::string* message) {
+bool take(station::RunJournal& journal, station::StationLock& station_lock,
+          const std::string& station, int port, std::string* message) {
+  if (!station_lock.take(station)) {
+    *message = station_lock.error();
+    return false;
+  }
   if (!journal.lock()) {
     *message = journal.busy() ? journal.path() +
                                     " is in use by a run on this port: try again once it has ended"
@@ -147,8 +190,8 @@ std::string format_port_journals(const std::vector<PortJournal>& journals) {
     for (const auto& r : j.kept_aside) text += entry_line(j, "kept aside", r);
     for (std::size_t i = 0; i < j.damaged_lines.size(); ++i) {
       text += platform::strprintf("%4d  damaged     %s in %s: %s\n", j.port,
-                                  i < j.damage.size() ? j.damage[i].c_str() : "a line",
-                                  j.path.c_str(), j.damaged_lines[i].c_str());
+                                  i < j.damage.size() ? shown(j.damage[i], 80).c_str() : "a line",
+                                  shown(j.path).c_str(), shown(j.damaged_lines[i], 120).c_str());
     }
     any = any || !j.pending.empty() || !j.kept_aside.empty() || !j.damaged_lines.empty();
     if (j.old_place && (!j.pending.empty() || !j.damaged_lines.empty())) {
@@ -159,15 +202,12 @@ std::string format_port_journals(const std::vector<PortJournal>& journals) {
   }
   if (!any) return "no pending, kept-aside or damaged entries in the run journals\n";
   return "port  state       started              unit              customer  IMEI              "
-         "front end PC file\n" +
+         "front end PC file (as saved by that run)\n" +
          text;
 }
 
-bool imei_pending_on_port(const std::string& station, int port,
-                          const std::vector<std::uint8_t>& imei) {
-  for (const std::string& path :
-       {station::journal_path(station, port), station::old_journal_path(station, port)}) {
-    const PortJournal j = read_one(path, port, false);
+bool imei_pending_in_station(const std::string& station, const std::vector<std::uint8_t>& imei) {
+  for (const PortJournal& j : read_port_journals(station)) {
     for (const auto& r : j.pending) {
       if (r.imei == imei) return true;
     }
@@ -179,8 +219,9 @@ EngineerAction keep_aside_pending(const std::string& station, int port,
                                   const std::vector<std::uint8_t>& imei, const std::string& note,
                                   const std::string& records_option) {
   EngineerAction action;
+  station::StationLock station_lock;
   station::RunJournal journal(station::journal_path(station, port));
-  if (!take(journal, station, port, &action.message)) return action;
+  if (!take(journal, station_lock, station, port, &action.message)) return action;
   std::vector<std::string> uids;
   for (const auto& r : journal.runs()) {
     if (r.imei_pending() && r.imei == imei) uids.push_back(r.uid);
@@ -203,11 +244,41 @@ EngineerAction keep_aside_pending(const std::string& station, int port,
   return action;
 }
 
-EngineerAction resolve_damaged_lines(const std::string& station, int port,
-                                     const std::string& note) {
+EngineerAction restore_kept_aside(const std::string& station, int port,
+                                  const std::vector<std::uint8_t>& imei, const std::string& note,
+                                  const std::string& records_option) {
   EngineerAction action;
+  station::StationLock station_lock;
   station::RunJournal journal(station::journal_path(station, port));
-  if (!take(journal, station, port, &action.message)) return action;
+  if (!take(journal, station_lock, station, port, &action.message)) return action;
+  std::vector<std::string> uids;
+  for (const auto& r : journal.runs()) {
+    if (r.fate == station::ImeiFate::kKeptAside && r.imei == imei) uids.push_back(r.uid);
+  }
+  if (uids.empty()) {
+    action.usage = true;
+    action.message = "IMEI " + hex(imei) + " is not kept aside on port " + std::to_string(port);
+    return action;
+  }
+  for (const std::string& uid : uids) {
+    if (!journal.reopened(uid, note)) {
+      action.message = journal.error();
+      return action;
+    }
+    record_journal_run(*journal.find(uid), records_option);
+  }
+  action.done = true;
+  action.message = "IMEI " + hex(imei) + " of port " + std::to_string(port) +
+                   " is pending again: the next handset without an IMEI is asked about it";
+  return action;
+}
+
+EngineerAction resolve_damaged_lines(const std::string& station, int port, const std::string& note,
+                                     const std::string& records_option) {
+  EngineerAction action;
+  station::StationLock station_lock;
+  station::RunJournal journal(station::journal_path(station, port));
+  if (!take(journal, station_lock, station, port, &action.message)) return action;
   const std::size_t count = journal.damaged_lines().size();
   if (count == 0) {
     action.usage = true;
@@ -215,7 +286,8 @@ EngineerAction resolve_damaged_lines(const std::string& station, int port,
     return action;
   }
   std::string side;
-  if (!journal.resolve_damaged(note, &side)) {
+  std::vector<std::string> repaired;
+  if (!journal.resolve_damaged(note, &side, &repaired)) {
     action.message = journal.error();
     return action;
   }
@@ -223,6 +295,16 @@ EngineerAction resolve_damaged_lines(const std::string& station, int port,
   action.message =
       platform::strprintf("%zu damaged line(s) of %s are set aside in %s; the port formats again",
                           count, journal.path().c_str(), side.c_str());
+  // A run that never ended keeps its IMEI pending: the line may have been its format.
+  for (const std::string& uid : repaired) {
+    const station::JournalRun* r = journal.find(uid);
+    if (!r || !r->imei) continue;
+    record_journal_run(*r, records_option);
+    action.message += "\nIMEI " + hex(*r->imei) + " of the run at " +
+                      platform::local_date_time_text(r->started_at_ms) +
+                      (r->unit_serial.empty() ? "" : " (unit " + shown(r->unit_serial) + ")") +
+                      " stays pending: a damaged line may have been its format";
+  }
   return action;
 }
 

@@ -46,9 +46,8 @@ std::vector<PortJournal> read_port_journals(const std::string& station);
 // damaged entry, by port; a line saying there are none when so.
 std::string format_port_journals(const std::vector<PortJournal>& journals);
 
-// Whether `imei` is pending on `port` of the station folder.
-bool imei_pending_on_port(const std::string& station, int port,
-                          const std::vector<std::uint8_t>& imei);
+// Whether `imei` is pending in the station folder, on any port.
+bool imei_pending_in_station(const std::string& station, const std::vector<std::uint8_t>& imei);
 
 // What an engineer did, and whether it was done.
 struct EngineerAction {
@@ -61,8 +60,16 @@ struct EngineerAction {
 EngineerAction keep_aside_pending(const std::string& station, int port,
                                   const std::vector<std::uint8_t>& imei, const std::string& note,
                                   const std::string& records_option);
+// Takes back a keep-aside: the IMEI `imei` kept aside on `port` is pending
+// again, with `note` (who, when, why) in the journal and the record.
+EngineerAction restore_kept_aside(const std::string& station, int port,
+                                  const std::vector<std::uint8_t>& imei, const std::string& note,
+                                  const std::string& records_option);
 // Moves the damaged lines of the port's journal to "<journal>.damaged" and
-// notes that an engineer read them.
-EngineerAction resolve_damaged_lines(const std::string& station, int port, const std::string& note);
+// notes that an engineer read them. A run that never ended stays pending
+// when a damaged line may have been its format or IMEI line; the message
+// names each, and its record says so.
+EngineerAction resolve_damaged_lines(const std::string& station, int port, const std::string& note,
+                                     const std::string& records_option);
 
 }  // namespace run

@@ -48,6 +48,9 @@ struct RunContext {
   int fixture_alarm_runs = records::kDefaultFixtureAlarmRuns;  // 0 turns the alarm off
   RunNotices notices;
   PendingImeiAnswer pending_answer;
+  // The IMEI the front end's answer names before any question
+  // (--pending-imei restore=HEX): taken unless the unit's serial disagrees.
+  std::optional<std::vector<std::uint8_t>> named_pending_imei;
   bool check_reply_checksum = false;
   // "run", "repeat", "ports", "grid", "panels": named beside a pending IMEI.
   std::string front_end = "run";

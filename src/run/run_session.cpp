@@ -118,7 +118,9 @@ RunResult run_script(const RunContext& context) {
     SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, kColorYellow);
     fs::operator_notice({"port.in_use", {std::to_string(comport), journal.error()}});
     record_run(context, started_ms, now_utc_ms(), RunOutcome::kNoRun);
-    return RunResult{};
+    RunResult busy;
+    busy.port_in_use = true;
+    return busy;
   }
   // The record exists from the start, and the journal knows the run and its
   // unit before anything touches the handset: either survives a process that dies.

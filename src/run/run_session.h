@@ -19,6 +19,8 @@ struct RunResult {
   // Why a run was refused before the handset was touched (the MES's lock or
   // its word on the unit), "" otherwise; already told to the operator.
   std::string refusal;
+  // Another run holds the port's journal (the same port in this station folder).
+  bool port_in_use = false;
 };
 
 // The Run button: empties the elapsed time, empties the run log and colours it

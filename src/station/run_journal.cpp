@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/durable_files.h"
 #include "platform/file_names.h"
@@ -183,6 +184,10 @@ std::vector<std::vector<std::string>> lines_for(const JournalRun& r) {
   if (r.ended) lines.push_back({"end", r.uid, r.outcome});
   if (r.interrupted) lines.push_back({"interrupted", r.uid});
   if (r.unrecorded) lines.push_back({"unrecorded", r.uid});
+  if (!r.repaired_note.empty()) lines.push_back({"repaired", r.uid, r.repaired_note});
+  if (!r.reopened_note.empty() && r.fate == ImeiFate::kNone) {
+    lines.push_back({"reopened", r.uid, r.reopened_note});
+  }
   if (r.fate != ImeiFate::kNone) {
     if (r.fate_note.empty()) {
       lines.push_back({"settled", r.uid, fate_word(r.fate)});
@@ -215,7 +220,24 @@ std::string journal_file_name(int port) {
 
 std::string station_folder() {
   const char* value = std::getenv(kStationFolderVariable);
-  return value && *value ? value : ".";
+  if (value && *value) return value;
+  // A run started by hand inside a port's folder "ports/N" (it works: the
+  // folder links the station's files) is still a run of that station: its
+  // journal and its lock are the station's, or it would slip past a run of
+  // the station on the same port.
+  std::error_code error;
+  const std::filesystem::path here = std::filesystem::current_path(error);
+  if (!error && here.has_parent_path()) {
+    const std::string name = here.filename().string();
+    const std::filesystem::path ports = here.parent_path();
+    const bool number = !name.empty() && name.size() <= 2 &&
+                        name.find_first_not_of("0123456789") == std::string::npos;
+    if (number && ports.filename() == "ports" &&
+        std::filesystem::exists(ports.parent_path() / "custdefine", error)) {
+      return ports.parent_path().string();
+    }
+  }
+  return ".";
 }
 
 std::string journal_path(const std::string& station, int port) {
@@ -241,23 +263,27 @@ bool RunJournal::lock() {
 }
 
 const JournalRun* RunJournal::find(const std::string& uid) const {
-  for (const JournalRun& r : runs_) {
-    if (r.uid == uid) return &r;
-  }
-  return nullptr;
+  const auto at = index_.find(uid);
+  return at == index_.end() ? nullptr : &runs_[at->second];
 }
 
 JournalRun& RunJournal::entry(const std::string& uid) {
-  for (JournalRun& r : runs_) {
-    if (r.uid == uid) return r;
+  const auto [at, added] = index_.try_emplace(uid, runs_.size());
+  if (added) {
+    runs_.push_back(JournalRun{});
+    runs_.back().uid = uid;
   }
-  runs_.push_back(JournalRun{});
-  runs_.back().uid = uid;
-  return runs_.back();
+  return runs_[at->second];
+}
+
+void RunJournal::reindex() {
+  index_.clear();
+  for (std::size_t i = 0; i < runs_.size(); ++i) index_.emplace(runs_[i].uid, i);
 }
 
 bool RunJournal::load() {
   runs_.clear();
+  index_.clear();
   damaged_.clear();
   damaged_lines_.clear();
   size_ = 0;
@@ -354,6 +380,16 @@ void RunJournal::apply(const std::vector<std::string>& f, const std::string& raw
     JournalRun& r = entry(f[1]);
     r.fate = *fate;
     r.fate_note = f.size() == 4 ? f[3] : "";
+    r.reopened_note.clear();
+  } else if (kind == "reopened" && f.size() == 3) {
+    JournalRun& r = entry(f[1]);
+    r.fate = ImeiFate::kNone;
+    r.fate_note.clear();
+    r.reopened_note = f[2];
+  } else if (kind == "repaired" && f.size() == 3) {
+    JournalRun& r = entry(f[1]);
+    r.repaired_note = f[2];
+    if (r.imei && !r.ended) r.formatted = true;
   } else if (kind == "resolved" && f.size() == 3) {
     // A line engineer's note that damaged lines were read and moved aside.
   } else {
@@ -410,6 +446,10 @@ bool RunJournal::settled(const std::string& uid, ImeiFate fate, const std::strin
   return append({"settled", uid, fate_word(fate), note});
 }
 
+bool RunJournal::reopened(const std::string& uid, const std::string& note) {
+  return append({"reopened", uid, note});
+}
+
 bool RunJournal::unrecorded(const std::string& uid) {
   return append({"unrecorded", uid});
 }
@@ -419,13 +459,22 @@ bool RunJournal::recorded(const std::string& uid) {
 }
 
 bool RunJournal::absorb(const std::string& other) {
+  if (platform::path_kind_no_follow(other) == platform::PathKind::kNone) return true;
   RunJournal old(other);
+  // A run that an older ffsload started in the port's folder may still be
+  // going: its journal is taken in only once nobody holds it.
+  if (!old.lock()) {
+    error_ = old.busy() ? other +
+                              " is held by a run started in the port's folder: wait for it "
+                              "to end"
+                        : old.error();
+    busy_ = old.busy();
+    return false;
+  }
   if (!old.load()) {
     error_ = old.error();
     return false;
   }
-  if (platform::path_kind_no_follow(other) == platform::PathKind::kNone)
-    return true;  // nothing there
   std::string text;
   for (const JournalRun& r : old.runs()) {
     if (find(r.uid)) continue;  // taken in already, before a crash
@@ -447,18 +496,88 @@ bool RunJournal::absorb(const std::string& other) {
 }
 
 bool RunJournal::compact(std::size_t max_bytes) {
-  if (size_ <= max_bytes || !damaged_lines_.empty()) return true;
+  if (size_ <= max_bytes) return true;
   std::vector<JournalRun> kept;
   for (const JournalRun& r : runs_) {
     if (r.open() || r.imei_pending() || r.fate == ImeiFate::kKeptAside || r.unrecorded) {
       kept.push_back(r);
     }
   }
-  return rewrite(kept);
+  return rewrite(kept, true);
 }
 
-bool RunJournal::resolve_damaged(const std::string& note, std::string* damaged_file) {
+bool RunJournal::resolve_damaged(const std::string& note, std::string* damaged_file,
+                                 std::vector<std::string>* repaired) {
   if (damaged_lines_.empty()) return true;
+  // What each damaged line still shows: its kind and the run it names, and
+  // for an IMEI line the IMEI and its PC file, read as far as they go.
+  std::vector<JournalRun> runs = runs_;
+  bool unattributed = false;
+  std::unordered_map<std::string, bool> named;  // uid -> may have been its imei or format line
+  std::unordered_map<std::string, std::pair<std::vector<std::uint8_t>, std::string>> imeis;
+  std::vector<std::pair<std::vector<std::uint8_t>, std::string>> unattributed_imeis;
+  for (const std::string& line : damaged_lines_) {
+    std::vector<std::string> words;
+    for (std::size_t start = 0; start <= line.size();) {
+      auto space = line.find(' ', start);
+      if (space == std::string::npos) space = line.size();
+      words.push_back(decode(line.substr(start, space - start)).value_or(""));
+      start = space + 1;
+    }
+    const std::string kind = words.empty() ? "" : words[0];
+    const bool harmless = kind == "written" || kind == "end" || kind == "interrupted" ||
+                          kind == "unrecorded" || kind == "recorded" || kind == "resolved";
+    if (words.size() < 2 || !find(words[1])) {
+      // A line that names no run known here may have been any run's.
+      if (!harmless) unattributed = true;
+      if (kind == "imei" && words.size() >= 3) {
+        if (auto bytes = bytes_of(words[2]); bytes && bytes->size() == 8) {
+          unattributed_imeis.emplace_back(*bytes, words.size() >= 4 ? words[3] : "");
+        }
+      }
+      continue;
+    }
+    if (harmless) continue;
+    named[words[1]] = true;
+    if (kind == "imei" && words.size() >= 3) {
+      if (auto bytes = bytes_of(words[2]); bytes && bytes->size() == 8) {
+        imeis[words[1]] = {*bytes, words.size() >= 4 ? words[3] : ""};
+      }
+    }
+  }
+  // An IMEI line whose run cannot be read goes to the one run that never
+  // ended and has no IMEI, or, with none or several, stays pending on its own.
+  for (std::size_t n = 0; n < unattributed_imeis.size(); ++n) {
+    const auto& [bytes, pc_file] = unattributed_imeis[n];
+    std::vector<JournalRun*> open_without;
+    for (JournalRun& r : runs) {
+      if (!r.ended && !r.imei && imeis.find(r.uid) == imeis.end()) open_without.push_back(&r);
+    }
+    if (open_without.size() == 1) {
+      imeis[open_without.front()->uid] = {bytes, pc_file};
+      continue;
+    }
+    JournalRun recovered;
+    recovered.uid = "recovered-" + std::to_string(fnv1a(note)) + "-" + std::to_string(n + 1);
+    recovered.port = runs.empty() ? 0 : runs.front().port;
+    recovered.interrupted = true;
+    runs.push_back(recovered);
+    imeis[recovered.uid] = {bytes, pc_file};
+  }
+  for (JournalRun& r : runs) {
+    if (r.ended || r.written_back || r.fate != ImeiFate::kNone) continue;
+    if (!unattributed && !named.count(r.uid)) continue;
+    if (!r.imei) {
+      const auto seen = imeis.find(r.uid);
+      if (seen == imeis.end()) continue;
+      r.imei = seen->second.first;
+      r.pc_file = seen->second.second;
+    }
+    if (r.formatted) continue;
+    r.formatted = true;
+    r.repaired_note = "a damaged line may have been its IMEI or format line; " + note;
+    if (repaired) repaired->push_back(r.uid);
+  }
   const std::string side = path_ + ".damaged";
   std::string text;
   for (const std::string& line : damaged_lines_) text += line + "\n";
@@ -470,20 +589,24 @@ bool RunJournal::resolve_damaged(const std::string& note, std::string* damaged_f
   }
   if (damaged_file) *damaged_file = side;
   const std::size_t count = damaged_lines_.size();
-  if (!rewrite(runs_)) return false;
+  if (!rewrite(runs, false)) return false;
   damaged_.clear();
   return append({"resolved", std::to_string(count), note});
 }
 
-bool RunJournal::rewrite(const std::vector<JournalRun>& keep) {
+bool RunJournal::rewrite(const std::vector<JournalRun>& keep, bool keep_damaged) {
   std::string text;
   for (const JournalRun& r : keep) {
     for (const auto& fields : lines_for(r)) text += line_of(fields);
   }
+  if (keep_damaged) {
+    for (const std::string& line : damaged_lines_) text += line + "\n";
+  }
   std::vector<JournalRun> kept = keep;
   if (!platform::replace_file_durably(path_, text, &error_)) return false;
   runs_ = std::move(kept);
-  damaged_lines_.clear();
+  reindex();
+  if (!keep_damaged) damaged_lines_.clear();
   size_ = text.size();
   torn_end_ = false;
   return true;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/file_lock.h"
@@ -54,6 +55,12 @@ struct JournalRun {
   bool unrecorded = false;  // its record reached neither the store nor the outbox
   ImeiFate fate = ImeiFate::kNone;
   std::string fate_note;  // who settled it when not a run ("ffsload pending by ...")
+  // An engineer took a keep-aside back: who, when and why. The IMEI is
+  // pending again.
+  std::string reopened_note;
+  // A line engineer's resolution found that a damaged line may have been
+  // this run's IMEI or format line: it is taken as formatted, to be safe.
+  std::string repaired_note;
 
   // Formatted away and not (known to be) back on its handset.
   bool imei_pending() const {
@@ -119,6 +126,9 @@ class RunJournal {
   bool ended(const std::string& uid, const std::string& outcome);
   bool interrupted(const std::string& uid);
   bool settled(const std::string& uid, ImeiFate fate, const std::string& note = "");
+  // An engineer takes a keep-aside back, with who, when and why: the IMEI is
+  // pending again.
+  bool reopened(const std::string& uid, const std::string& note);
   // The run's last record could not be kept anywhere (a full disk), or a
   // later run has since recorded it from here.
   bool unrecorded(const std::string& uid);
@@ -131,15 +141,21 @@ class RunJournal {
   bool absorb(const std::string& other);
 
   // Rewrites the journal with only what is still needed (runs that are open,
-  // pending or kept aside) when it has grown past `max_bytes`. A journal
-  // with damaged lines is left as it is: they wait for resolve_damaged().
-  // False when the journal could not be rewritten (it is then left as it was).
+  // pending or kept aside) when it has grown past `max_bytes`. Damaged lines
+  // are kept as they are, after the healthy part: they wait for
+  // resolve_damaged(). False when the journal could not be rewritten (it is
+  // then left as it was).
   bool compact(std::size_t max_bytes);
   // A line engineer has read the damaged lines: they are appended, flushed,
   // to "<journal>.damaged" (whose name goes into *damaged_file), the journal
   // is rewritten without them, and a "resolved" line with `note` says who
-  // and when. False when it could not be done (the journal is then as it was).
-  bool resolve_damaged(const std::string& note, std::string* damaged_file);
+  // and when. A run that never ended is never let go by it: a damaged line
+  // that may be its IMEI or format line (by the run it names, or any run when
+  // it names none that can be read) leaves it formatted, with the IMEI the
+  // line still shows when the run had none; *repaired gets their uids.
+  // False when it could not be done (the journal is then as it was).
+  bool resolve_damaged(const std::string& note, std::string* damaged_file,
+                       std::vector<std::string>* repaired = nullptr);
 
  private:
   enum class Flush { kNow, kWithNextLine };
@@ -147,12 +163,14 @@ class RunJournal {
   bool append_text(std::string text, Flush flush);
   void apply(const std::vector<std::string>& fields, const std::string& raw);
   JournalRun& entry(const std::string& uid);
-  bool rewrite(const std::vector<JournalRun>& keep);
+  bool rewrite(const std::vector<JournalRun>& keep, bool keep_damaged);
+  void reindex();
 
   std::string path_;
   platform::FileLock lock_;
   bool busy_ = false;
   std::vector<JournalRun> runs_;
+  std::unordered_map<std::string, std::size_t> index_;  // uid -> runs_, so a load is linear
   std::vector<std::string> damaged_;
   std::vector<std::string> damaged_lines_;
   std::size_t size_ = 0;

@@ -154,7 +154,11 @@ TEST_F(PowerLoss, a_damaged_journal_stops_every_format_until_an_engineer_resolve
       {"pending", "--port", "3", "--resolve-damaged", "--by", "eng"}, station.string());
   EXPECT_EQ(resolved.exit_code, 0) << resolved.err;
   EXPECT_TRUE(contains(read(station / "run-journal_3.damaged"), "imei ")) << resolved.out;
-  EXPECT_EQ(run(c).exit_code, 0);
+  // The damaged line was the IMEI line of a run that never ended: its IMEI
+  // stays pending, named by the resolution, and the port reads IMEIs again.
+  EXPECT_TRUE(contains(resolved.out, kHexA + " of the run at")) << resolved.out;
+  const e2e::RunResult again = run(c);
+  EXPECT_TRUE(contains(again.out, "frd IMEI IMEI  => 61 (0)")) << again.out;
 }
 
 TEST_F(PowerLoss, a_torn_imei_file_is_asked_about_never_formatted_silently) {
@@ -212,4 +216,129 @@ TEST_F(PowerLoss, two_runs_started_together_on_one_port_number_one_runs_one_is_r
   EXPECT_EQ(refused.exit_code, 2) << refused.err;
   EXPECT_TRUE(contains(refused.err, "in use by another run")) << refused.err;
   EXPECT_TRUE(refused.out.empty()) << refused.out;  // it never touched its handset
+}
+
+TEST_F(PowerLoss, a_handset_moved_to_another_fixture_is_asked_never_passed_without_its_imei) {
+  Handset a(work, "a", e2e::examples_dir() + "/handset");
+  Handset c(work, "c", work / "load-c");
+  ASSERT_TRUE(a.started() && c.started());
+  kill_in_format_pause(a, {"--unit", "SNA"});
+  port = 4;
+  // Back on port 4: with its serial, without one, and with a No it is never
+  // formatted; its IMEI stays pending on port 3.
+  for (const std::vector<std::string>& extra :
+       {std::vector<std::string>{"--unit", "SNA"}, std::vector<std::string>{},
+        std::vector<std::string>{"--unit", "SNA", "--pending-imei", "keep-aside"}}) {
+    const e2e::RunResult r = run(a, extra);
+    EXPECT_EQ(r.exit_code, 1) << r.err;
+    EXPECT_TRUE(contains(r.out, "frd IMEI IMEI  => 61 (0)")) << r.out;
+    EXPECT_FALSE(contains(r.out, "mkfs")) << r.out;
+  }
+  const auto listed = e2e::run_ffsload({"pending"}, station.string());
+  EXPECT_TRUE(contains(listed.out, "   3  pending") && contains(listed.out, kHexA)) << listed.out;
+  // Another unit, told apart by its serial, runs on without a question.
+  EXPECT_EQ(run(c, {"--unit", "SNZ"}).exit_code, 0);
+
+  // Confirmed on the command line: it gets its IMEI, and the journal says who.
+  const e2e::RunResult back =
+      run(a, {"--unit", "SNA", "--pending-imei", "restore", "--operator", "op4"});
+  EXPECT_EQ(back.exit_code, 0) << back.err;
+  EXPECT_EQ(read(a.stop() / "IMEI"), kImeiA);
+  EXPECT_TRUE(contains(read(station / "run-journal_3"), "confirmed"))
+      << read(station / "run-journal_3");
+  EXPECT_TRUE(contains(e2e::run_ffsload({"pending"}, station.string()).out, "no pending"));
+}
+
+TEST_F(PowerLoss, an_answer_that_names_another_units_imei_stops_before_the_format) {
+  Handset a(work, "a", e2e::examples_dir() + "/handset");
+  Handset b(work, "b", work / "load-b");
+  ASSERT_TRUE(a.started() && b.started());
+  kill_in_format_pause(a, {"--unit", "SNA"});
+  kill_in_format_pause(b, {"--unit", "SNB"});
+  // Scanned as a third unit, or as B, while the answer names A's IMEI.
+  for (const char* serial : {"SNX", "SNB"}) {
+    const e2e::RunResult r = run(a, {"--unit", serial, "--pending-imei", "restore=" + kHexA});
+    EXPECT_EQ(r.exit_code, 1) << r.err;
+    EXPECT_TRUE(contains(r.out, "frd IMEI IMEI  => 61 (0)")) << r.out;
+    EXPECT_TRUE(contains(r.err, "scanned as unit " + std::string(serial))) << r.err;
+    EXPECT_FALSE(contains(r.out, "mkfs")) << r.out;
+  }
+  const e2e::RunResult right = run(a, {"--unit", "SNA", "--pending-imei", "restore=" + kHexA});
+  EXPECT_EQ(right.exit_code, 0) << right.err;
+  EXPECT_EQ(run(b, {"--unit", "SNB"}).exit_code, 0);
+  EXPECT_EQ(read(a.stop() / "IMEI"), kImeiA);
+  EXPECT_EQ(read(b.stop() / "IMEI"), kImeiB);
+}
+
+TEST_F(PowerLoss, a_damaged_format_or_imei_line_never_lets_a_pending_imei_go) {
+  Handset a(work, "a", e2e::examples_dir() + "/handset");
+  ASSERT_TRUE(a.started());
+  for (const std::string kind : {"format", "imei"}) {
+    SCOPED_TRACE(kind);
+    kill_in_format_pause(a);
+    std::string text = read(station / "run-journal_3");
+    const auto at = text.rfind("\n" + kind + " ") + kind.size() + 3;
+    text[at] = static_cast<char>(text[at] ^ 0x01);  // the run's uid, so the line names none
+    std::ofstream(station / "run-journal_3", std::ios::binary | std::ios::trunc) << text;
+    const auto resolved = e2e::run_ffsload(
+        {"pending", "--port", "3", "--resolve-damaged", "--by", "eng"}, station.string());
+    EXPECT_EQ(resolved.exit_code, 0) << resolved.err;
+    EXPECT_TRUE(contains(resolved.out, kHexA + " of the run at")) << resolved.out;
+    // Still pending: asked, never formatted.
+    const e2e::RunResult asked = run(a);
+    EXPECT_TRUE(contains(asked.out, "frd IMEI IMEI  => 61 (0)")) << asked.out;
+    const auto report =
+        e2e::run_ffsload({"report", "--interrupted", "--records", "loss.sqlite"}, station.string());
+    EXPECT_FALSE(contains(report.out, "not at risk")) << report.out;
+    EXPECT_EQ(run(a, {"--pending-imei", "restore"}).exit_code, 0);
+  }
+  EXPECT_EQ(read(a.stop() / "IMEI"), kImeiA);
+}
+
+TEST_F(PowerLoss, a_run_in_a_ports_folder_is_the_stations_run_of_that_port) {
+  Handset a(work, "a", e2e::examples_dir() + "/handset");
+  Handset b(work, "b", work / "load-b");
+  ASSERT_TRUE(a.started() && b.started());
+  // A port's folder as run --ports makes it: a link to each station file.
+  const stdfs::path folder = station / "ports/3";
+  stdfs::create_directories(folder);
+  for (const auto& entry : stdfs::directory_iterator(station)) {
+    if (entry.path().filename() != "ports") {
+      stdfs::create_symlink(entry.path(), folder / entry.path().filename());
+    }
+  }
+  e2e::FfsloadProcess station_run;
+  ASSERT_TRUE(station_run.start(run_args(a), station.string()));
+  ASSERT_TRUE(station_run.wait_for_line("mkfs"));
+  const e2e::RunResult beside = e2e::run_ffsload(run_args(b), folder.string());
+  EXPECT_EQ(beside.exit_code, 2) << beside.err;
+  EXPECT_TRUE(contains(beside.err, "no run: the port is in use by another run")) << beside.err;
+  EXPECT_EQ(station_run.finish().exit_code, 0);
+  // Killed inside the port's folder: the station's journal knows, not the folder's.
+  kill_in_format_pause(a, {},
+                       {"run", "--port", "3", "--device", a.device(), "--script", "main.tms",
+                        "--records", "loss.sqlite"});
+  EXPECT_FALSE(stdfs::exists(folder / "run-journal_3"));
+  EXPECT_EQ(run(a, {"--pending-imei", "restore"}).exit_code, 0);
+  EXPECT_EQ(read(a.stop() / "IMEI"), kImeiA);
+}
+
+TEST_F(PowerLoss, an_engineer_takes_a_keep_aside_back_with_who_and_why) {
+  Handset a(work, "a", e2e::examples_dir() + "/handset");
+  ASSERT_TRUE(a.started());
+  kill_in_format_pause(a);
+  EXPECT_EQ(run(a, {"--pending-imei", "keep-aside"}).exit_code, 0);        // a No, for good
+  EXPECT_EQ(run(a, {"--pending-imei", "restore=" + kHexA}).exit_code, 2);  // nothing pending
+  const auto no_reason = e2e::run_ffsload(
+      {"pending", "--port", "3", "--restore-kept", kHexA, "--by", "eng"}, station.string());
+  EXPECT_EQ(no_reason.exit_code, 2) << no_reason.err;
+  const auto undone = e2e::run_ffsload({"pending", "--port", "3", "--restore-kept", kHexA, "--by",
+                                        "eng", "--why", "the operator pressed No by mistake"},
+                                       station.string());
+  EXPECT_EQ(undone.exit_code, 0) << undone.err;
+  const auto listed = e2e::run_ffsload({"pending"}, station.string());
+  EXPECT_TRUE(contains(listed.out, "pressed No by mistake")) << listed.out;
+  // The handset was formatted by the keep-aside run and has no IMEI now.
+  EXPECT_EQ(run(a, {"--pending-imei", "restore=" + kHexA}).exit_code, 0);
+  EXPECT_EQ(read(a.stop() / "IMEI"), kImeiA);
 }

@@ -72,8 +72,9 @@ class PowerLoss : public ::testing::Test {
   void TearDown() override { stdfs::remove_all(work); }
 
   std::vector<std::string> run_args(const Handset& h, std::vector<std::string> extra = {}) {
-    std::vector<std::string> args = {"run",      "--port",   "3",         "--device",   h.device(),
-                                     "--script", "main.tms", "--records", "loss.sqlite"};
+    std::vector<std::string> args = {"run",      "--port",    std::to_string(port),
+                                     "--device", h.device(),  "--script",
+                                     "main.tms", "--records", "loss.sqlite"};
     args.insert(args.end(), extra.begin(), extra.end());
     return args;
   }
@@ -83,7 +84,7 @@ class PowerLoss : public ::testing::Test {
   // run's (another front end); a port's own process is killed with its parent.
   void kill_in_format_pause(const Handset& h, std::vector<std::string> extra = {},
                             std::vector<std::string> args = {}) {
-    const stdfs::path journal = station / "run-journal_3";
+    const stdfs::path journal = station / ("run-journal_" + std::to_string(port));
     const auto formats = [&] {
       std::size_t n = 0;
       for (auto at = read(journal).find("\nformat "); at != std::string::npos;
@@ -110,6 +111,7 @@ class PowerLoss : public ::testing::Test {
 
   stdfs::path work;
   stdfs::path station;
+  int port = 3;  // of the runs that run() and kill_in_format_pause() start
 };
 
 }  // namespace power_loss

@@ -280,10 +280,13 @@ class FakeKeeper final : public fs::ImeiKeeper {
     answers.erase(answers.begin());
     return a;
   }
-  bool restore(const fs::PendingImei& p, const std::string& pc_file) override {
+  bool restore(const fs::PendingImei& p, const std::string& pc_file, fs::RestoreBy,
+               std::string* why) override {
     restored.push_back(p.run_uid + " " + pc_file);
+    if (!writable) *why = "cannot write the run journal";
     return writable;
   }
+  std::optional<std::vector<std::uint8_t>> named_imei() const override { return named; }
   void keep_aside(const fs::PendingImei& p) override { kept_aside.push_back(p.run_uid); }
 
   bool writable = true;
@@ -291,6 +294,7 @@ class FakeKeeper final : public fs::ImeiKeeper {
   bool checked = false;
   std::size_t asked_among = 0;
   std::string serial;
+  std::optional<std::vector<std::uint8_t>> named;
   std::vector<fs::PendingImei> waiting;
   std::vector<fs::PendingAnswer> answers;
   std::vector<std::pair<std::string, std::vector<std::uint8_t>>> backups;

@@ -201,7 +201,7 @@ TEST_F(Grid, save_writes_the_tiles_log_into_its_port_folder_never_over_another) 
 // A child whose handset has no IMEI while one is pending: it asks as the
 // repeat mode asks, echoes the answer, then (port 2) goes silent for good.
 const char* const kAskingChild = R"(echo "frd IMEI IMEI"
-q="The run on port $1 at 10:00:00 stopped after the format, before IMEI 0102030405060708 was written back. Is this that handset?"
+q="The run on port $1 at 10:00:00 stopped after the format, before IMEI 0102030405060708 was written back. Is this that handset? Yes gives it IMEI 0102030405060708 back. No keeps IMEI 0102030405060708 aside for good: no handset gets it unless an engineer restores it."
 echo "ffsload: $q" >&2; printf 'Answer yes or no: ' >&2
 read a || exit 0
 echo "answer $a"; echo "ffsload: IMEI 0102030405060708 answered $a" >&2
@@ -253,7 +253,9 @@ TEST_F(Grid, a_pending_imei_question_waits_on_its_tile_without_the_hang_watch_un
   ASSERT_TRUE(until([&] { return !tile(1).question().empty() && !tile(2).question().empty(); }));
   EXPECT_EQ(tile(1).question(),
             "The run on port 1 at 10:00:00 stopped after the format, before IMEI "
-            "0102030405060708 was written back. Is this that handset?");
+            "0102030405060708 was written back. Is this that handset? Yes gives it IMEI "
+            "0102030405060708 back. No keeps IMEI 0102030405060708 aside for good: no handset "
+            "gets it unless an engineer restores it.");
   EXPECT_EQ(tile(1).message(), "");  // the question is not one of the messages
   // Far past the silence limit, nobody has answered: no child is taken for hung.
   const auto later = std::chrono::steady_clock::now() + std::chrono::milliseconds(450);

@@ -61,16 +61,33 @@ TEST(OperatorText, the_lines_a_station_prints_stay_as_they_were) {
   p.unit_serial = "SN1";
   p.customer = "1";
   const std::string one = run::pending_question(p, {p});
-  EXPECT_TRUE(std::regex_match(one, std::regex("The run on port 3 at .+ \\(unit SN1, customer 1\\) "
-                                               "stopped after the format, before IMEI "
-                                               "53029910476543f1 was written back\\. Is this "
-                                               "that handset\\?")))
+  EXPECT_TRUE(std::regex_match(
+      one, std::regex("The run on port 3 at .+ \\(unit SN1, customer 1\\) "
+                      "stopped after the format, before IMEI "
+                      "53029910476543f1 was written back\\. Is this "
+                      "that handset\\? Yes gives it IMEI 53029910476543f1 back\\. No keeps IMEI "
+                      "53029910476543f1 aside for good: no handset gets it "
+                      "unless an engineer restores it\\.")))
       << one;
   const std::string several = run::pending_question(p, {p, p});
-  EXPECT_NE(several.find("was written back; it is one of 2 IMEIs pending on this port, and No "
-                         "leaves it pending for its own handset. Is this that handset?"),
+  EXPECT_NE(several.find("was written back; it is one of 2 IMEIs pending in this station. Is "
+                         "this that handset? Yes gives it IMEI 53029910476543f1 back. No leaves "
+                         "IMEI 53029910476543f1 pending for its own handset."),
             std::string::npos)
       << several;
+  // A unit whose serial matched on another port: asked whether it moved.
+  p.moved_to_port = 4;
+  const std::string moved = run::pending_question(p, {p});
+  EXPECT_TRUE(
+      std::regex_match(moved, std::regex("Unit SN1 stopped on port 3 at .+ after the format, "
+                                         "before IMEI 53029910476543f1 was written back; "
+                                         "this handset, scanned as unit SN1, is on port 4\. "
+                                         "Is it that handset\? Yes gives it IMEI "
+                                         "53029910476543f1 back\. No leaves IMEI "
+                                         "53029910476543f1 pending and stops this run "
+                                         "before the format\.")))
+      << moved;
+  EXPECT_EQ(platform::recognise_operator_text(moved)->id, "question.pending_imei_moved");
 }
 
 TEST(OperatorText, an_english_line_is_told_back_as_its_id_and_arguments) {

@@ -116,7 +116,7 @@ TEST(GridWindow, a_tile_asks_about_a_pending_imei_and_only_y_n_or_a_click_answer
                        dir.path() + "/runs.sqlite");
   grid.set_child_command([](int port, const std::string&) {
     return std::vector<std::string>{"/bin/sh", "-c", R"(
-q="The run on port $1 at 10:00:00 stopped after the format, before IMEI 0102030405060708 was written back. Is this that handset?"
+q="The run on port $1 at 10:00:00 stopped after the format, before IMEI 0102030405060708 was written back. Is this that handset? Yes gives it IMEI 0102030405060708 back. No keeps IMEI 0102030405060708 aside for good: no handset gets it unless an engineer restores it."
 echo "ffsload: $q" >&2; printf 'Answer yes or no: ' >&2
 read a || exit 0; echo "answer $a"; echo "run 1: green, 1 s"; read a)",
                                     "sh", std::to_string(port)};
