@@ -10,6 +10,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QTest>
 #include <QTimer>
 #include <QTranslator>
 #include <cstdlib>
@@ -83,7 +84,7 @@ TEST_F(LanguageTest, the_station_setting_translates_the_panel_file_and_the_texts
             QString::fromUtf8("无法打开端口 3：No such device\nsomething else"));
 }
 
-TEST_F(LanguageTest, the_pending_imei_question_is_asked_in_the_language_with_its_imei) {
+TEST_F(LanguageTest, the_pending_imei_question_is_asked_in_each_language_with_its_imei_and_the_serial_as_typed) {
   ASSERT_EQ(start_with("language = vi\n"), "vi");
   platform::QtPanels panels;
   platform::set_user_interface(&panels);
@@ -118,6 +119,35 @@ TEST_F(LanguageTest, the_pending_imei_question_is_asked_in_the_language_with_its
                         "ghi lại; nó được giữ trong sổ lượt chạy cho đến khi điện thoại của "
                         "nó có lại"));
   EXPECT_TRUE(buttons.contains(QString::fromUtf8("Có (&Y)"))) << buttons.join("|").toStdString();
+
+  // A serial that is markup is shown as scanned in every language, and
+  // hides neither the IMEI nor the question after it.
+  const char* const kSerial = "<b>SN2</b><!--";
+  for (const char* language : {"en", "zh_CN", "vi", "es", "pt_BR"}) {
+    TearDown();
+    ASSERT_EQ(start_with(std::string("language = ") + language + "\n"), language);
+    platform::set_user_interface(&panels);
+    QString shown;
+    QTimer::singleShot(0, [&] {
+      QWidget* box = QApplication::activeModalWidget();
+      ASSERT_NE(box, nullptr);
+      for (auto* label : box->findChildren<QLabel*>()) {
+        if (!label->text().contains("SN2")) continue;
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << language;
+        shown = label->text();
+      }
+      QTest::keyClick(box, Qt::Key_Y);
+    });
+    const platform::OperatorText asked{
+        "question.pending_imei_of_unit",
+        {"3", "2026-12-08 14:02:11", std::string("unit ") + kSerial, "53029910476543f1"}};
+    EXPECT_EQ(platform::ConfirmPopup(platform::OperatorText{"title.pending_imei", {}}, asked), 1);
+    EXPECT_EQ(shown, platform::translated(asked)) << language;
+    EXPECT_TRUE(shown.contains(kSerial)) << language << ": " << shown.toStdString();
+    // The IMEI is in the question three times: the run's, what Yes gives
+    // back and what No keeps aside.
+    EXPECT_EQ(shown.count("53029910476543f1"), 3) << language << ": " << shown.toStdString();
+  }
   platform::set_user_interface(nullptr);
 }
 
