@@ -6,11 +6,18 @@
 #  - "ffsload grid" runs all ports: the asking tile is saved.
 # Each question is then answered No (the IMEI stays pending in the copy only).
 #
-# usage: pending_imei_screenshots.sh FFSLOAD FFSLOAD_SIM EXAMPLES_DIR OUT_DIR
+# usage: pending_imei_screenshots.sh FFSLOAD FFSLOAD_SIM EXAMPLES_DIR OUT_DIR [UNIT]
 # Writes OUT_DIR/pending-imei-question.png and OUT_DIR/grid-pending-imei.png.
+# With UNIT, the killed runs were of that unit (a serial such as
+# "<b>SN2</b><!--" must show as typed), the grid asks serials, and its tile
+# is answered Y from its focused unit field: OUT_DIR/grid-pending-imei.png is
+# the tile asking, OUT_DIR/grid-answered-y.png the tile after the Y.
 set -euo pipefail
 
 ffsload=$(realpath "$1") sim=$(realpath "$2") examples=$(realpath "$3") out=$(realpath "$4")
+unit=${5:-}
+unit_option=()
+[ -n "$unit" ] && unit_option=(--unit "$unit")
 for tool in Xvfb xdotool import convert; do
   command -v "$tool" >/dev/null || { echo "$tool is not installed" >&2; exit 77; }
 done
@@ -51,7 +58,7 @@ declare -A sim_pid
 
 # The run that dies between the format and the IMEI write-back.
 sim_on 1 --load "$examples/handset"
-"$ffsload" run --port 1 --customer 1 >/dev/null 2>"$work/killed.err" &
+"$ffsload" run --port 1 --customer 1 "${unit_option[@]}" >/dev/null 2>"$work/killed.err" &
 killed=$!
 for _ in $(seq 100); do grep -q '^format' run-journal_1 2>/dev/null && break; sleep 0.05; done
 grep -q '^format' run-journal_1 || fail "the run never reached its format"
@@ -111,7 +118,7 @@ kill "${sim_pid[1]}"
 sim_on 1 --load "$examples/handset"
 mkdir -p ports/1
 for f in custdefine comports main.tms main rf data; do ln -sfn "../../$f" "ports/1/$f"; done
-(cd ports/1 && exec "$ffsload" run --port 1 --customer 1 >/dev/null 2>"$work/killed2.err") &
+(cd ports/1 && exec "$ffsload" run --port 1 --customer 1 "${unit_option[@]}" >/dev/null 2>"$work/killed2.err") &
 killed=$!
 for _ in $(seq 100); do grep -q '^format' ports/1/run-journal_1 2>/dev/null && break; sleep 0.05; done
 grep -q '^format' ports/1/run-journal_1 || fail "the second run never reached its format"
@@ -119,6 +126,7 @@ kill -9 "$killed"
 wait "$killed" 2>/dev/null || true
 kill "${sim_pid[1]}"
 sim_on 1
+[ -n "$unit" ] && echo "unit-serial = optional" >>ffsload.conf
 
 "$ffsload" grid >"$work/grid.out" 2>"$work/grid.err" &
 gui=$!
@@ -133,29 +141,48 @@ xdotool key ctrl+a
 xdotool type 1
 xdotool key Return
 sleep 0.3
-xdotool key alt+a # Run all
+if [ -n "$unit" ]; then
+  xdotool key Return # the focus is in port 1's unit field: Enter without a serial runs it
+  least_green=-1
+else
+  xdotool key alt+a # Run all
+  least_green=10000
+fi
 # Done when port 2 is green and port 1 asks (its amber question frame).
 done=0
 for _ in $(seq 80); do
   sleep 0.5
   import -window "$window" "$work/grid.png"
-  if [ "$(pixels "$work/grid.png" "#00FF00")" -gt 10000 ] && [ "$(pixels "$work/grid.png" "#FFF4C0")" -gt 2000 ]; then
+  if [ "$(pixels "$work/grid.png" "#00FF00")" -gt "$least_green" ] && [ "$(pixels "$work/grid.png" "#FFF4C0")" -gt 2000 ]; then
     done=1
     break
   fi
 done
 [ "$done" = 1 ] || { cp "$work/grid.png" "$out/grid-pending-imei-failed.png"; fail "the tile never asked"; }
 xdotool windowfocus --sync "$window"
-xdotool key Return # Enter on the asking tile: nothing happens
-sleep 0.5
-import -window "$window" "$work/grid.png"
-small_png "$work/grid.png" "$out/grid-pending-imei.png"
-xdotool key n # the focused tile is port 1's: No
-for _ in $(seq 120); do
+if [ -n "$unit" ]; then
+  small_png "$work/grid.png" "$out/grid-pending-imei.png"
+  xdotool key y # into the focused unit field: answers the tile
+  answered=0
+  for _ in $(seq 120); do
+    sleep 0.5
+    import -window "$window" "$work/grid.png"
+    if [ "$(pixels "$work/grid.png" "#00FF00")" -gt 10000 ]; then answered=1; break; fi
+  done
+  [ "$answered" = 1 ] || { cp "$work/grid.png" "$out/grid-answered-y-failed.png"; fail "Y in the unit field did not answer"; }
+  small_png "$work/grid.png" "$out/grid-answered-y.png"
+else
+  xdotool key Return # Enter on the asking tile: nothing happens
   sleep 0.5
   import -window "$window" "$work/grid.png"
-  [ "$(pixels "$work/grid.png" "#FFFF00")" -lt 100 ] && break
-done
+  small_png "$work/grid.png" "$out/grid-pending-imei.png"
+  xdotool key n # the focused tile is port 1's: No
+  for _ in $(seq 120); do
+    sleep 0.5
+    import -window "$window" "$work/grid.png"
+    [ "$(pixels "$work/grid.png" "#FFFF00")" -lt 100 ] && break
+  done
+fi
 xdotool key alt+x
 wait "$gui" || fail "ffsload grid ended with status $?"
 echo "screenshots: $out/pending-imei-question.png $out/grid-pending-imei.png"

@@ -239,14 +239,6 @@
         <translation>El IMEI %1 es el respaldo de esta ejecución en %2: la reescritura del script lo devuelve</translation>
     </message>
     <message>
-        <source>an IMEI is pending on this port and this handset has none, and nobody said whether it is that handset: nothing was formatted. Run again and answer the question (on the command line: --pending-imei restore gives it the pending IMEI back, --pending-imei keep-aside keeps the IMEI aside)</source>
-        <translation>hay un IMEI pendiente en este puerto, este teléfono no tiene ninguno y nadie dijo si es ese teléfono: no se formateó nada. Ejecute otra vez y responda la pregunta (en la línea de comandos: --pending-imei restore le devuelve el IMEI pendiente, --pending-imei keep-aside guarda el IMEI aparte)</translation>
-    </message>
-    <message>
-        <source>%1 IMEIs are pending on this port and this handset has none, and nobody said which of them, if any, is its own: nothing was formatted. Pending: %2. Run again and answer each question (on the command line: --pending-imei restore=HEX gives this handset the IMEI HEX; &quot;ffsload pending&quot; lists them)</source>
-        <translation>hay %1 IMEI pendientes en este puerto, este teléfono no tiene ninguno y nadie dijo cuál es el suyo, si alguno: no se formateó nada. Pendientes: %2. Ejecute otra vez y responda cada pregunta (en la línea de comandos: --pending-imei restore=HEX da a este teléfono el IMEI HEX; &quot;ffsload pending&quot; los lista)</translation>
-    </message>
-    <message>
         <source>IMEI %1 is pending on port %2: the run stopped after the format, before the write-back; it is kept in the run journal until its handset has it again</source>
         <translation>El IMEI %1 está pendiente en el puerto %2: la ejecución se detuvo tras el formateo, antes de la reescritura; se guarda en la bitácora hasta que su teléfono lo tenga de nuevo</translation>
     </message>
@@ -343,22 +335,6 @@
         <translation>Rendimiento a la primera y final (%1)</translation>
     </message>
     <message>
-        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back. Is this that handset?</source>
-        <translation>La ejecución del puerto %1 del %2 se detuvo tras el formateo, antes de reescribir el IMEI %3. ¿Es este ese teléfono?</translation>
-    </message>
-    <message>
-        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back. Is this that handset?</source>
-        <translation>La ejecución del puerto %1 del %2 (%3) se detuvo tras el formateo, antes de reescribir el IMEI %4. ¿Es este ese teléfono?</translation>
-    </message>
-    <message>
-        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back; it is one of %4 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
-        <translation>La ejecución del puerto %1 del %2 se detuvo tras el formateo, antes de reescribir el IMEI %3; es uno de %4 IMEI pendientes en este puerto, y No lo deja pendiente para su propio teléfono. ¿Es este ese teléfono?</translation>
-    </message>
-    <message>
-        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back; it is one of %5 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
-        <translation>La ejecución del puerto %1 del %2 (%3) se detuvo tras el formateo, antes de reescribir el IMEI %4; es uno de %5 IMEI pendientes en este puerto, y No lo deja pendiente para su propio teléfono. ¿Es este ese teléfono?</translation>
-    </message>
-    <message>
         <source>customer %1</source>
         <translation>cliente %1</translation>
     </message>
@@ -421,6 +397,50 @@
     <message>
         <source>CFX: the panels&apos; EndpointConnected could not be queued: %1</source>
         <translation>CFX: el EndpointConnected de los paneles no se pudo poner en cola: %1</translation>
+    </message>
+    <message>
+        <source>an IMEI is pending in this station and this handset has none, and nobody said whether it is that handset: nothing was formatted. Run again and answer the question (on the command line: --pending-imei restore gives it the pending IMEI back, --pending-imei keep-aside keeps the IMEI aside)</source>
+        <translation>hay un IMEI pendiente en esta estación, este teléfono no tiene ninguno y nadie dijo si es ese teléfono: no se formateó nada. Ejecute otra vez y responda la pregunta (en la línea de comandos: --pending-imei restore le devuelve el IMEI pendiente, --pending-imei keep-aside guarda el IMEI aparte)</translation>
+    </message>
+    <message>
+        <source>%1 IMEIs are pending in this station and this handset has none, and nobody said which of them, if any, is its own: nothing was formatted. Pending: %2. Run again and answer each question (on the command line: --pending-imei restore=HEX gives this handset the IMEI HEX; &quot;ffsload pending&quot; lists them)</source>
+        <translation>hay %1 IMEI pendientes en esta estación, este teléfono no tiene ninguno y nadie dijo cuál es el suyo, si alguno: no se formateó nada. Pendientes: %2. Ejecute otra vez y responda cada pregunta (en la línea de comandos: --pending-imei restore=HEX da a este teléfono el IMEI HEX; &quot;ffsload pending&quot; los lista)</translation>
+    </message>
+    <message>
+        <source>this handset was scanned as unit %1, but the IMEI named, %2, is pending for unit %3: nothing was formatted. Scan the handset&apos;s own serial, or name its own IMEI</source>
+        <translation>este teléfono se escaneó como unidad %1, pero el IMEI indicado, %2, está pendiente para la unidad %3: no se formateó nada. Escanee el número de serie del propio teléfono o indique su propio IMEI</translation>
+    </message>
+    <message>
+        <source>this handset was scanned as unit %1, whose IMEI %2 is pending, but the answer names IMEI %3: nothing was formatted. Scan the handset&apos;s own serial, or name its own IMEI</source>
+        <translation>este teléfono se escaneó como unidad %1, cuyo IMEI %2 está pendiente, pero la respuesta indica el IMEI %3: no se formateó nada. Escanee el número de serie del propio teléfono o indique su propio IMEI</translation>
+    </message>
+    <message>
+        <source>this handset was scanned as unit %1, whose IMEI %2 is pending from port %3, and the answer was that it is not that handset: IMEI %2 stays pending and nothing was formatted. Check the serial</source>
+        <translation>este teléfono se escaneó como unidad %1, cuyo IMEI %2 está pendiente desde el puerto %3, y la respuesta fue que no es ese teléfono: el IMEI %2 sigue pendiente y no se formateó nada. Revise el número de serie</translation>
+    </message>
+    <message>
+        <source>this handset was scanned as unit %1, whose IMEI %2 is pending from port %3, and nobody confirmed that it is that handset: nothing was formatted. Run again and answer the question (on the command line: --pending-imei restore)</source>
+        <translation>este teléfono se escaneó como unidad %1, cuyo IMEI %2 está pendiente desde el puerto %3, y nadie confirmó que sea ese teléfono: no se formateó nada. Ejecute otra vez y responda la pregunta (en la línea de comandos: --pending-imei restore)</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back. Is this that handset? Yes gives it IMEI %3 back. No keeps IMEI %3 aside for good: no handset gets it unless an engineer restores it.</source>
+        <translation>La ejecución del puerto %1 del %2 se detuvo tras el formateo, antes de reescribir el IMEI %3. ¿Es este ese teléfono? Sí: le devuelve el IMEI %3. No: guarda el IMEI %3 aparte para siempre; ningún teléfono lo recibe salvo que un ingeniero lo restaure.</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back. Is this that handset? Yes gives it IMEI %4 back. No keeps IMEI %4 aside for good: no handset gets it unless an engineer restores it.</source>
+        <translation>La ejecución del puerto %1 del %2 (%3) se detuvo tras el formateo, antes de reescribir el IMEI %4. ¿Es este ese teléfono? Sí: le devuelve el IMEI %4. No: guarda el IMEI %4 aparte para siempre; ningún teléfono lo recibe salvo que un ingeniero lo restaure.</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back; it is one of %4 IMEIs pending in this station. Is this that handset? Yes gives it IMEI %3 back. No leaves IMEI %3 pending for its own handset.</source>
+        <translation>La ejecución del puerto %1 del %2 se detuvo tras el formateo, antes de reescribir el IMEI %3; es uno de %4 IMEI pendientes en esta estación. ¿Es este ese teléfono? Sí: le devuelve el IMEI %3. No: deja el IMEI %3 pendiente para su propio teléfono.</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back; it is one of %5 IMEIs pending in this station. Is this that handset? Yes gives it IMEI %4 back. No leaves IMEI %4 pending for its own handset.</source>
+        <translation>La ejecución del puerto %1 del %2 (%3) se detuvo tras el formateo, antes de reescribir el IMEI %4; es uno de %5 IMEI pendientes en esta estación. ¿Es este ese teléfono? Sí: le devuelve el IMEI %4. No: deja el IMEI %4 pendiente para su propio teléfono.</translation>
+    </message>
+    <message>
+        <source>Unit %1 stopped on port %2 at %3 after the format, before IMEI %4 was written back; this handset, scanned as unit %1, is on port %5. Is it that handset? Yes gives it IMEI %4 back. No leaves IMEI %4 pending and stops this run before the format.</source>
+        <translation>La unidad %1 se detuvo en el puerto %2 el %3 tras el formateo, antes de reescribir el IMEI %4; este teléfono, escaneado como unidad %1, está en el puerto %5. ¿Es ese teléfono? Sí: le devuelve el IMEI %4. No: deja el IMEI %4 pendiente y detiene esta ejecución antes del formateo.</translation>
     </message>
 </context>
 <context>

@@ -239,14 +239,6 @@
         <translation>O IMEI %1 é o backup desta execução em %2: a regravação do script o devolve</translation>
     </message>
     <message>
-        <source>an IMEI is pending on this port and this handset has none, and nobody said whether it is that handset: nothing was formatted. Run again and answer the question (on the command line: --pending-imei restore gives it the pending IMEI back, --pending-imei keep-aside keeps the IMEI aside)</source>
-        <translation>há um IMEI pendente nesta porta, este aparelho não tem nenhum e ninguém disse se é aquele aparelho: nada foi formatado. Execute de novo e responda à pergunta (na linha de comando: --pending-imei restore devolve o IMEI pendente, --pending-imei keep-aside guarda o IMEI à parte)</translation>
-    </message>
-    <message>
-        <source>%1 IMEIs are pending on this port and this handset has none, and nobody said which of them, if any, is its own: nothing was formatted. Pending: %2. Run again and answer each question (on the command line: --pending-imei restore=HEX gives this handset the IMEI HEX; &quot;ffsload pending&quot; lists them)</source>
-        <translation>há %1 IMEIs pendentes nesta porta, este aparelho não tem nenhum e ninguém disse qual deles, se algum, é o dele: nada foi formatado. Pendentes: %2. Execute de novo e responda a cada pergunta (na linha de comando: --pending-imei restore=HEX dá a este aparelho o IMEI HEX; &quot;ffsload pending&quot; os lista)</translation>
-    </message>
-    <message>
         <source>IMEI %1 is pending on port %2: the run stopped after the format, before the write-back; it is kept in the run journal until its handset has it again</source>
         <translation>O IMEI %1 está pendente na porta %2: a execução parou após a formatação, antes da regravação; ele fica no diário de execuções até seu aparelho tê-lo de novo</translation>
     </message>
@@ -343,22 +335,6 @@
         <translation>Rendimento de primeira passagem e final (%1)</translation>
     </message>
     <message>
-        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back. Is this that handset?</source>
-        <translation>A execução na porta %1 em %2 parou após a formatação, antes de regravar o IMEI %3. Este é aquele aparelho?</translation>
-    </message>
-    <message>
-        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back. Is this that handset?</source>
-        <translation>A execução na porta %1 em %2 (%3) parou após a formatação, antes de regravar o IMEI %4. Este é aquele aparelho?</translation>
-    </message>
-    <message>
-        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back; it is one of %4 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
-        <translation>A execução na porta %1 em %2 parou após a formatação, antes de regravar o IMEI %3; ele é um de %4 IMEIs pendentes nesta porta, e Não o deixa pendente para seu próprio aparelho. Este é aquele aparelho?</translation>
-    </message>
-    <message>
-        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back; it is one of %5 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
-        <translation>A execução na porta %1 em %2 (%3) parou após a formatação, antes de regravar o IMEI %4; ele é um de %5 IMEIs pendentes nesta porta, e Não o deixa pendente para seu próprio aparelho. Este é aquele aparelho?</translation>
-    </message>
-    <message>
         <source>customer %1</source>
         <translation>cliente %1</translation>
     </message>
@@ -421,6 +397,50 @@
     <message>
         <source>CFX: the panels&apos; EndpointConnected could not be queued: %1</source>
         <translation>CFX: o EndpointConnected dos painéis não pôde entrar na fila: %1</translation>
+    </message>
+    <message>
+        <source>an IMEI is pending in this station and this handset has none, and nobody said whether it is that handset: nothing was formatted. Run again and answer the question (on the command line: --pending-imei restore gives it the pending IMEI back, --pending-imei keep-aside keeps the IMEI aside)</source>
+        <translation>há um IMEI pendente nesta estação, este aparelho não tem nenhum e ninguém disse se é aquele aparelho: nada foi formatado. Execute de novo e responda à pergunta (na linha de comando: --pending-imei restore devolve o IMEI pendente, --pending-imei keep-aside guarda o IMEI à parte)</translation>
+    </message>
+    <message>
+        <source>%1 IMEIs are pending in this station and this handset has none, and nobody said which of them, if any, is its own: nothing was formatted. Pending: %2. Run again and answer each question (on the command line: --pending-imei restore=HEX gives this handset the IMEI HEX; &quot;ffsload pending&quot; lists them)</source>
+        <translation>há %1 IMEIs pendentes nesta estação, este aparelho não tem nenhum e ninguém disse qual deles, se algum, é o dele: nada foi formatado. Pendentes: %2. Execute de novo e responda a cada pergunta (na linha de comando: --pending-imei restore=HEX dá a este aparelho o IMEI HEX; &quot;ffsload pending&quot; os lista)</translation>
+    </message>
+    <message>
+        <source>this handset was scanned as unit %1, but the IMEI named, %2, is pending for unit %3: nothing was formatted. Scan the handset&apos;s own serial, or name its own IMEI</source>
+        <translation>este aparelho foi lido como unidade %1, mas o IMEI informado, %2, está pendente para a unidade %3: nada foi formatado. Leia o número de série do próprio aparelho ou informe o IMEI dele</translation>
+    </message>
+    <message>
+        <source>this handset was scanned as unit %1, whose IMEI %2 is pending, but the answer names IMEI %3: nothing was formatted. Scan the handset&apos;s own serial, or name its own IMEI</source>
+        <translation>este aparelho foi lido como unidade %1, cujo IMEI %2 está pendente, mas a resposta informa o IMEI %3: nada foi formatado. Leia o número de série do próprio aparelho ou informe o IMEI dele</translation>
+    </message>
+    <message>
+        <source>this handset was scanned as unit %1, whose IMEI %2 is pending from port %3, and the answer was that it is not that handset: IMEI %2 stays pending and nothing was formatted. Check the serial</source>
+        <translation>este aparelho foi lido como unidade %1, cujo IMEI %2 está pendente desde a porta %3, e a resposta foi que não é aquele aparelho: o IMEI %2 continua pendente e nada foi formatado. Confira o número de série</translation>
+    </message>
+    <message>
+        <source>this handset was scanned as unit %1, whose IMEI %2 is pending from port %3, and nobody confirmed that it is that handset: nothing was formatted. Run again and answer the question (on the command line: --pending-imei restore)</source>
+        <translation>este aparelho foi lido como unidade %1, cujo IMEI %2 está pendente desde a porta %3, e ninguém confirmou que é aquele aparelho: nada foi formatado. Execute de novo e responda à pergunta (na linha de comando: --pending-imei restore)</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back. Is this that handset? Yes gives it IMEI %3 back. No keeps IMEI %3 aside for good: no handset gets it unless an engineer restores it.</source>
+        <translation>A execução na porta %1 em %2 parou após a formatação, antes de regravar o IMEI %3. Este é aquele aparelho? Sim: devolve a ele o IMEI %3. Não: guarda o IMEI %3 à parte para sempre; nenhum aparelho o recebe, a menos que um engenheiro o restaure.</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back. Is this that handset? Yes gives it IMEI %4 back. No keeps IMEI %4 aside for good: no handset gets it unless an engineer restores it.</source>
+        <translation>A execução na porta %1 em %2 (%3) parou após a formatação, antes de regravar o IMEI %4. Este é aquele aparelho? Sim: devolve a ele o IMEI %4. Não: guarda o IMEI %4 à parte para sempre; nenhum aparelho o recebe, a menos que um engenheiro o restaure.</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back; it is one of %4 IMEIs pending in this station. Is this that handset? Yes gives it IMEI %3 back. No leaves IMEI %3 pending for its own handset.</source>
+        <translation>A execução na porta %1 em %2 parou após a formatação, antes de regravar o IMEI %3; ele é um de %4 IMEIs pendentes nesta estação. Este é aquele aparelho? Sim: devolve a ele o IMEI %3. Não: deixa o IMEI %3 pendente para o aparelho dele.</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back; it is one of %5 IMEIs pending in this station. Is this that handset? Yes gives it IMEI %4 back. No leaves IMEI %4 pending for its own handset.</source>
+        <translation>A execução na porta %1 em %2 (%3) parou após a formatação, antes de regravar o IMEI %4; ele é um de %5 IMEIs pendentes nesta estação. Este é aquele aparelho? Sim: devolve a ele o IMEI %4. Não: deixa o IMEI %4 pendente para o aparelho dele.</translation>
+    </message>
+    <message>
+        <source>Unit %1 stopped on port %2 at %3 after the format, before IMEI %4 was written back; this handset, scanned as unit %1, is on port %5. Is it that handset? Yes gives it IMEI %4 back. No leaves IMEI %4 pending and stops this run before the format.</source>
+        <translation>A unidade %1 parou na porta %2 em %3 após a formatação, antes de regravar o IMEI %4; este aparelho, lido como unidade %1, está na porta %5. É aquele aparelho? Sim: devolve a ele o IMEI %4. Não: deixa o IMEI %4 pendente e para esta execução antes da formatação.</translation>
     </message>
 </context>
 <context>

@@ -239,14 +239,6 @@
         <translation>IMEI %1 là bản sao lưu của lượt này trong %2: bước ghi lại của script sẽ trả nó về</translation>
     </message>
     <message>
-        <source>an IMEI is pending on this port and this handset has none, and nobody said whether it is that handset: nothing was formatted. Run again and answer the question (on the command line: --pending-imei restore gives it the pending IMEI back, --pending-imei keep-aside keeps the IMEI aside)</source>
-        <translation>cổng này có một IMEI đang chờ, điện thoại này không có IMEI, và không ai trả lời có phải điện thoại đó không: chưa định dạng gì. Hãy chạy lại và trả lời câu hỏi (trên dòng lệnh: --pending-imei restore trả IMEI đang chờ về, --pending-imei keep-aside để IMEI riêng)</translation>
-    </message>
-    <message>
-        <source>%1 IMEIs are pending on this port and this handset has none, and nobody said which of them, if any, is its own: nothing was formatted. Pending: %2. Run again and answer each question (on the command line: --pending-imei restore=HEX gives this handset the IMEI HEX; &quot;ffsload pending&quot; lists them)</source>
-        <translation>cổng này có %1 IMEI đang chờ, điện thoại này không có IMEI, và không ai nói cái nào là của nó: chưa định dạng gì. Đang chờ: %2. Hãy chạy lại và trả lời từng câu hỏi (trên dòng lệnh: --pending-imei restore=HEX cho điện thoại này IMEI HEX; &quot;ffsload pending&quot; liệt kê chúng)</translation>
-    </message>
-    <message>
         <source>IMEI %1 is pending on port %2: the run stopped after the format, before the write-back; it is kept in the run journal until its handset has it again</source>
         <translation>IMEI %1 đang chờ ở cổng %2: lượt chạy dừng sau khi định dạng, trước khi ghi lại; nó được giữ trong sổ lượt chạy cho đến khi điện thoại của nó có lại</translation>
     </message>
@@ -343,22 +335,6 @@
         <translation>Tỷ lệ đạt lần đầu và cuối cùng (%1)</translation>
     </message>
     <message>
-        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back. Is this that handset?</source>
-        <translation>Lượt chạy ở cổng %1 lúc %2 đã dừng sau khi định dạng, trước khi ghi lại IMEI %3. Đây có phải điện thoại đó không?</translation>
-    </message>
-    <message>
-        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back. Is this that handset?</source>
-        <translation>Lượt chạy ở cổng %1 lúc %2 (%3) đã dừng sau khi định dạng, trước khi ghi lại IMEI %4. Đây có phải điện thoại đó không?</translation>
-    </message>
-    <message>
-        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back; it is one of %4 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
-        <translation>Lượt chạy ở cổng %1 lúc %2 đã dừng sau khi định dạng, trước khi ghi lại IMEI %3; đó là một trong %4 IMEI đang chờ ở cổng này, chọn Không thì nó tiếp tục chờ điện thoại của nó. Đây có phải điện thoại đó không?</translation>
-    </message>
-    <message>
-        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back; it is one of %5 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
-        <translation>Lượt chạy ở cổng %1 lúc %2 (%3) đã dừng sau khi định dạng, trước khi ghi lại IMEI %4; đó là một trong %5 IMEI đang chờ ở cổng này, chọn Không thì nó tiếp tục chờ điện thoại của nó. Đây có phải điện thoại đó không?</translation>
-    </message>
-    <message>
         <source>customer %1</source>
         <translation>khách hàng %1</translation>
     </message>
@@ -421,6 +397,50 @@
     <message>
         <source>CFX: the panels&apos; EndpointConnected could not be queued: %1</source>
         <translation>CFX: không thể xếp EndpointConnected của bảng điều khiển vào hàng đợi: %1</translation>
+    </message>
+    <message>
+        <source>an IMEI is pending in this station and this handset has none, and nobody said whether it is that handset: nothing was formatted. Run again and answer the question (on the command line: --pending-imei restore gives it the pending IMEI back, --pending-imei keep-aside keeps the IMEI aside)</source>
+        <translation>trạm này có một IMEI đang chờ, điện thoại này không có IMEI, và không ai trả lời có phải điện thoại đó không: chưa định dạng gì. Hãy chạy lại và trả lời câu hỏi (trên dòng lệnh: --pending-imei restore trả IMEI đang chờ về, --pending-imei keep-aside để IMEI riêng)</translation>
+    </message>
+    <message>
+        <source>%1 IMEIs are pending in this station and this handset has none, and nobody said which of them, if any, is its own: nothing was formatted. Pending: %2. Run again and answer each question (on the command line: --pending-imei restore=HEX gives this handset the IMEI HEX; &quot;ffsload pending&quot; lists them)</source>
+        <translation>trạm này có %1 IMEI đang chờ, điện thoại này không có IMEI, và không ai nói cái nào là của nó: chưa định dạng gì. Đang chờ: %2. Hãy chạy lại và trả lời từng câu hỏi (trên dòng lệnh: --pending-imei restore=HEX cho điện thoại này IMEI HEX; &quot;ffsload pending&quot; liệt kê chúng)</translation>
+    </message>
+    <message>
+        <source>this handset was scanned as unit %1, but the IMEI named, %2, is pending for unit %3: nothing was formatted. Scan the handset&apos;s own serial, or name its own IMEI</source>
+        <translation>điện thoại này được quét là sản phẩm %1, nhưng IMEI được chỉ định, %2, đang chờ cho sản phẩm %3: chưa định dạng gì. Hãy quét số sê-ri của chính điện thoại này, hoặc chỉ định IMEI của chính nó</translation>
+    </message>
+    <message>
+        <source>this handset was scanned as unit %1, whose IMEI %2 is pending, but the answer names IMEI %3: nothing was formatted. Scan the handset&apos;s own serial, or name its own IMEI</source>
+        <translation>điện thoại này được quét là sản phẩm %1, có IMEI %2 đang chờ, nhưng câu trả lời chỉ định IMEI %3: chưa định dạng gì. Hãy quét số sê-ri của chính điện thoại này, hoặc chỉ định IMEI của chính nó</translation>
+    </message>
+    <message>
+        <source>this handset was scanned as unit %1, whose IMEI %2 is pending from port %3, and the answer was that it is not that handset: IMEI %2 stays pending and nothing was formatted. Check the serial</source>
+        <translation>điện thoại này được quét là sản phẩm %1, có IMEI %2 đang chờ từ cổng %3, và câu trả lời là không phải điện thoại đó: IMEI %2 vẫn đang chờ và chưa định dạng gì. Hãy kiểm tra số sê-ri</translation>
+    </message>
+    <message>
+        <source>this handset was scanned as unit %1, whose IMEI %2 is pending from port %3, and nobody confirmed that it is that handset: nothing was formatted. Run again and answer the question (on the command line: --pending-imei restore)</source>
+        <translation>điện thoại này được quét là sản phẩm %1, có IMEI %2 đang chờ từ cổng %3, và không ai xác nhận đó là điện thoại đó: chưa định dạng gì. Hãy chạy lại và trả lời câu hỏi (trên dòng lệnh: --pending-imei restore)</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back. Is this that handset? Yes gives it IMEI %3 back. No keeps IMEI %3 aside for good: no handset gets it unless an engineer restores it.</source>
+        <translation>Lượt chạy ở cổng %1 lúc %2 đã dừng sau khi định dạng, trước khi ghi lại IMEI %3. Đây có phải điện thoại đó không? Chọn Có thì nó được trả lại IMEI %3. Chọn Không thì IMEI %3 bị để riêng vĩnh viễn: không điện thoại nào nhận được nó trừ khi kỹ sư khôi phục.</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back. Is this that handset? Yes gives it IMEI %4 back. No keeps IMEI %4 aside for good: no handset gets it unless an engineer restores it.</source>
+        <translation>Lượt chạy ở cổng %1 lúc %2 (%3) đã dừng sau khi định dạng, trước khi ghi lại IMEI %4. Đây có phải điện thoại đó không? Chọn Có thì nó được trả lại IMEI %4. Chọn Không thì IMEI %4 bị để riêng vĩnh viễn: không điện thoại nào nhận được nó trừ khi kỹ sư khôi phục.</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back; it is one of %4 IMEIs pending in this station. Is this that handset? Yes gives it IMEI %3 back. No leaves IMEI %3 pending for its own handset.</source>
+        <translation>Lượt chạy ở cổng %1 lúc %2 đã dừng sau khi định dạng, trước khi ghi lại IMEI %3; đó là một trong %4 IMEI đang chờ ở trạm này. Đây có phải điện thoại đó không? Chọn Có thì nó được trả lại IMEI %3. Chọn Không thì IMEI %3 tiếp tục chờ điện thoại của nó.</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back; it is one of %5 IMEIs pending in this station. Is this that handset? Yes gives it IMEI %4 back. No leaves IMEI %4 pending for its own handset.</source>
+        <translation>Lượt chạy ở cổng %1 lúc %2 (%3) đã dừng sau khi định dạng, trước khi ghi lại IMEI %4; đó là một trong %5 IMEI đang chờ ở trạm này. Đây có phải điện thoại đó không? Chọn Có thì nó được trả lại IMEI %4. Chọn Không thì IMEI %4 tiếp tục chờ điện thoại của nó.</translation>
+    </message>
+    <message>
+        <source>Unit %1 stopped on port %2 at %3 after the format, before IMEI %4 was written back; this handset, scanned as unit %1, is on port %5. Is it that handset? Yes gives it IMEI %4 back. No leaves IMEI %4 pending and stops this run before the format.</source>
+        <translation>Sản phẩm %1 đã dừng ở cổng %2 lúc %3 sau khi định dạng, trước khi ghi lại IMEI %4; điện thoại này, được quét là sản phẩm %1, đang ở cổng %5. Có phải điện thoại đó không? Chọn Có thì nó được trả lại IMEI %4. Chọn Không thì IMEI %4 vẫn đang chờ và lượt chạy này dừng trước khi định dạng.</translation>
     </message>
 </context>
 <context>

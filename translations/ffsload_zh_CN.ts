@@ -239,14 +239,6 @@
         <translation>IMEI %1 是本次运行在 %2 中的备份：脚本的回写会把它写回</translation>
     </message>
     <message>
-        <source>an IMEI is pending on this port and this handset has none, and nobody said whether it is that handset: nothing was formatted. Run again and answer the question (on the command line: --pending-imei restore gives it the pending IMEI back, --pending-imei keep-aside keeps the IMEI aside)</source>
-        <translation>此端口有一个待恢复的 IMEI，这台手机没有 IMEI，且无人确认是否为那台手机：未做格式化。请重新运行并回答问题（命令行：--pending-imei restore 写回待恢复的 IMEI，--pending-imei keep-aside 将其另行保存）</translation>
-    </message>
-    <message>
-        <source>%1 IMEIs are pending on this port and this handset has none, and nobody said which of them, if any, is its own: nothing was formatted. Pending: %2. Run again and answer each question (on the command line: --pending-imei restore=HEX gives this handset the IMEI HEX; &quot;ffsload pending&quot; lists them)</source>
-        <translation>此端口有 %1 个待恢复的 IMEI，这台手机没有 IMEI，且无人确认哪个属于它：未做格式化。待恢复：%2。请重新运行并回答每个问题（命令行：--pending-imei restore=HEX 将 IMEI HEX 写给这台手机；&quot;ffsload pending&quot; 会列出它们）</translation>
-    </message>
-    <message>
         <source>IMEI %1 is pending on port %2: the run stopped after the format, before the write-back; it is kept in the run journal until its handset has it again</source>
         <translation>IMEI %1 在端口 %2 上待恢复：运行在格式化后、回写前中断；在它的手机重新拿到之前，它保存在运行流水中</translation>
     </message>
@@ -343,22 +335,6 @@
         <translation>直通率和最终良率（%1）</translation>
     </message>
     <message>
-        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back. Is this that handset?</source>
-        <translation>端口 %1 在 %2 的运行在格式化后中断，IMEI %3 尚未写回。这台是那台手机吗？</translation>
-    </message>
-    <message>
-        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back. Is this that handset?</source>
-        <translation>端口 %1 在 %2（%3）的运行在格式化后中断，IMEI %4 尚未写回。这台是那台手机吗？</translation>
-    </message>
-    <message>
-        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back; it is one of %4 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
-        <translation>端口 %1 在 %2 的运行在格式化后中断，IMEI %3 尚未写回；它是此端口 %4 个待恢复 IMEI 之一，选“否”则继续等待它自己的手机。这台是那台手机吗？</translation>
-    </message>
-    <message>
-        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back; it is one of %5 IMEIs pending on this port, and No leaves it pending for its own handset. Is this that handset?</source>
-        <translation>端口 %1 在 %2（%3）的运行在格式化后中断，IMEI %4 尚未写回；它是此端口 %5 个待恢复 IMEI 之一，选“否”则继续等待它自己的手机。这台是那台手机吗？</translation>
-    </message>
-    <message>
         <source>customer %1</source>
         <translation>客户 %1</translation>
     </message>
@@ -421,6 +397,50 @@
     <message>
         <source>CFX: the panels&apos; EndpointConnected could not be queued: %1</source>
         <translation>CFX：面板的 EndpointConnected 无法排入队列：%1</translation>
+    </message>
+    <message>
+        <source>an IMEI is pending in this station and this handset has none, and nobody said whether it is that handset: nothing was formatted. Run again and answer the question (on the command line: --pending-imei restore gives it the pending IMEI back, --pending-imei keep-aside keeps the IMEI aside)</source>
+        <translation>本工位有一个待恢复的 IMEI，这台手机没有 IMEI，且无人确认是否为那台手机：未做格式化。请重新运行并回答问题（命令行：--pending-imei restore 写回待恢复的 IMEI，--pending-imei keep-aside 将其另行保存）</translation>
+    </message>
+    <message>
+        <source>%1 IMEIs are pending in this station and this handset has none, and nobody said which of them, if any, is its own: nothing was formatted. Pending: %2. Run again and answer each question (on the command line: --pending-imei restore=HEX gives this handset the IMEI HEX; &quot;ffsload pending&quot; lists them)</source>
+        <translation>本工位有 %1 个待恢复的 IMEI，这台手机没有 IMEI，且无人确认哪个属于它：未做格式化。待恢复：%2。请重新运行并回答每个问题（命令行：--pending-imei restore=HEX 将 IMEI HEX 写给这台手机；&quot;ffsload pending&quot; 会列出它们）</translation>
+    </message>
+    <message>
+        <source>this handset was scanned as unit %1, but the IMEI named, %2, is pending for unit %3: nothing was formatted. Scan the handset&apos;s own serial, or name its own IMEI</source>
+        <translation>这台手机扫描为产品 %1，但所指定的 IMEI %2 是产品 %3 的待恢复 IMEI：未做格式化。请扫描这台手机自己的序列号，或指定它自己的 IMEI</translation>
+    </message>
+    <message>
+        <source>this handset was scanned as unit %1, whose IMEI %2 is pending, but the answer names IMEI %3: nothing was formatted. Scan the handset&apos;s own serial, or name its own IMEI</source>
+        <translation>这台手机扫描为产品 %1，其 IMEI %2 待恢复，但回答指定的是 IMEI %3：未做格式化。请扫描这台手机自己的序列号，或指定它自己的 IMEI</translation>
+    </message>
+    <message>
+        <source>this handset was scanned as unit %1, whose IMEI %2 is pending from port %3, and the answer was that it is not that handset: IMEI %2 stays pending and nothing was formatted. Check the serial</source>
+        <translation>这台手机扫描为产品 %1，其 IMEI %2 在端口 %3 上待恢复，而回答是它不是那台手机：IMEI %2 继续待恢复，未做格式化。请核对序列号</translation>
+    </message>
+    <message>
+        <source>this handset was scanned as unit %1, whose IMEI %2 is pending from port %3, and nobody confirmed that it is that handset: nothing was formatted. Run again and answer the question (on the command line: --pending-imei restore)</source>
+        <translation>这台手机扫描为产品 %1，其 IMEI %2 在端口 %3 上待恢复，且无人确认它就是那台手机：未做格式化。请重新运行并回答问题（命令行：--pending-imei restore）</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back. Is this that handset? Yes gives it IMEI %3 back. No keeps IMEI %3 aside for good: no handset gets it unless an engineer restores it.</source>
+        <translation>端口 %1 在 %2 的运行在格式化后中断，IMEI %3 尚未写回。这台是那台手机吗？选“是”将 IMEI %3 写回这台手机。选“否”则将 IMEI %3 永久另行保存：除非工程师恢复，任何手机都不会得到它。</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back. Is this that handset? Yes gives it IMEI %4 back. No keeps IMEI %4 aside for good: no handset gets it unless an engineer restores it.</source>
+        <translation>端口 %1 在 %2（%3）的运行在格式化后中断，IMEI %4 尚未写回。这台是那台手机吗？选“是”将 IMEI %4 写回这台手机。选“否”则将 IMEI %4 永久另行保存：除非工程师恢复，任何手机都不会得到它。</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 stopped after the format, before IMEI %3 was written back; it is one of %4 IMEIs pending in this station. Is this that handset? Yes gives it IMEI %3 back. No leaves IMEI %3 pending for its own handset.</source>
+        <translation>端口 %1 在 %2 的运行在格式化后中断，IMEI %3 尚未写回；它是本工位 %4 个待恢复 IMEI 之一。这台是那台手机吗？选“是”将 IMEI %3 写回这台手机。选“否”则 IMEI %3 继续等待它自己的手机。</translation>
+    </message>
+    <message>
+        <source>The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 was written back; it is one of %5 IMEIs pending in this station. Is this that handset? Yes gives it IMEI %4 back. No leaves IMEI %4 pending for its own handset.</source>
+        <translation>端口 %1 在 %2（%3）的运行在格式化后中断，IMEI %4 尚未写回；它是本工位 %5 个待恢复 IMEI 之一。这台是那台手机吗？选“是”将 IMEI %4 写回这台手机。选“否”则 IMEI %4 继续等待它自己的手机。</translation>
+    </message>
+    <message>
+        <source>Unit %1 stopped on port %2 at %3 after the format, before IMEI %4 was written back; this handset, scanned as unit %1, is on port %5. Is it that handset? Yes gives it IMEI %4 back. No leaves IMEI %4 pending and stops this run before the format.</source>
+        <translation>产品 %1 于 %3 在端口 %2 上的运行在格式化后中断，IMEI %4 尚未写回；这台手机扫描为产品 %1，现在在端口 %5 上。它是那台手机吗？选“是”将 IMEI %4 写回这台手机。选“否”则 IMEI %4 继续待恢复，本次运行在格式化前停止。</translation>
     </message>
 </context>
 <context>

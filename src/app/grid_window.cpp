@@ -51,6 +51,15 @@ QString text(const std::string& s) {
   return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
+// A label for what the station and its children tell (serials, operator
+// ids, the MA_NO, notices quoting them): shown as typed, never as markup, so
+// that "<b>SN2</b><!--" in a serial cannot hide the IMEI or the question.
+QLabel* plain_label() {
+  auto* label = new QLabel;
+  label->setTextFormat(Qt::PlainText);
+  return label;
+}
+
 // How often the children's output is fetched: quick enough for a log that
 // scrolls as it comes, rare enough to leave the machine to the runs.
 constexpr int kPollIntervalMs = 40;
@@ -81,7 +90,7 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
   sub_number_label_ = new QLabel(tr("Sub-number:"));
   sub_number_ = new QSpinBox;
   sub_number_->setRange(0, 9);
-  customer_label_ = new QLabel;
+  customer_label_ = plain_label();
   customer_label_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   run_all_ = new QPushButton(tr("Run &all"));
   auto* exit_button = new QPushButton(tr("E&xit"));
@@ -101,6 +110,7 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
     row->addWidget(caption);
     row->addWidget(operator_);
     connect(operator_, &QLineEdit::returnPressed, this, [this] { take_operator(); });
+    operator_->installEventFilter(this);
   }
   row->addStretch(1);
   row->addWidget(run_all_);
@@ -118,7 +128,7 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
   connect(run_all_, &QPushButton::clicked, this, [this] { grid_.run_all(); });
   connect(exit_button, &QPushButton::clicked, this, [this] { close(); });
 
-  status_ = new QLabel;
+  status_ = plain_label();
   status_->setWordWrap(true);
   std::string problem_text;
   for (const auto& p : problems) problem_text += (problem_text.empty() ? "" : "\n") + p;
@@ -169,13 +179,13 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
     w.log->setMinimumSize(200, 140);
     box->addWidget(w.log, 1);
     auto* foot = new QHBoxLayout;
-    w.elapsed = new QLabel;
-    w.counts = new QLabel;
+    w.elapsed = plain_label();
+    w.counts = plain_label();
     foot->addWidget(w.elapsed);
     foot->addStretch(1);
     foot->addWidget(w.counts);
     box->addLayout(foot);
-    w.message = new QLabel;
+    w.message = plain_label();
     w.message->setWordWrap(true);
     w.message->setStyleSheet("color: #A00000;");
     box->addWidget(w.message);
@@ -185,7 +195,7 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
     w.question_box = new QFrame;
     w.question_box->setObjectName("question");
     auto* ask = new QVBoxLayout(w.question_box);
-    w.question = new QLabel;
+    w.question = plain_label();
     w.question->setWordWrap(true);
     ask->addWidget(w.question);
     auto* choices = new QHBoxLayout;
@@ -207,12 +217,14 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
       w.unit->setPlaceholderText(tr("scan the unit, or type its serial and Enter"));
       box->insertWidget(1, w.unit);
       connect(w.unit, &QLineEdit::returnPressed, this, [this, port] { scan(port); });
+      // Y and N answer the tile's question from its unit field too.
+      w.unit->installEventFilter(this);
     }
-    w.unit_status = new QLabel;
+    w.unit_status = plain_label();
     w.unit_status->setWordWrap(true);
     w.unit_status->setVisible(false);
     box->insertWidget(w.unit ? 2 : 1, w.unit_status);
-    w.alarm = new QLabel;
+    w.alarm = plain_label();
     w.alarm->setWordWrap(true);
     w.alarm->setStyleSheet(
         "background-color: #c62828; color: white; font-weight: bold; padding: 4px;");
@@ -342,6 +354,7 @@ void GridWindow::take_operator() {
   std::string error;
   if (grid_.set_operator(operator_->text().trimmed().toStdString(), &error)) {
     status_->setVisible(false);
+    operator_->setModified(false);  // taken: Y and N may answer from here
     if (grid_.customer_chosen() && !tiles_.empty()) {
       QWidget* first = tiles_.begin()->second.unit;
       (first ? first : tiles_.begin()->second.frame)->setFocus();
@@ -410,25 +423,56 @@ void GridWindow::save(int port) {
 }
 
 bool GridWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress) {
-    for (auto& [port, w] : tiles_) {
-      if (w.frame != watched) continue;
-      auto* key = static_cast<QKeyEvent*>(event);
-      if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-        grid_.run(port);
-        return true;
+  if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
+  auto* key = static_cast<QKeyEvent*>(event);
+  const bool yes_or_no = key->modifiers() == Qt::NoModifier &&
+                         (key->key() == Qt::Key_Y || key->key() == Qt::Key_N);
+  const auto asks = [this](int port) {
+    const multiport::GridTile* t = grid_.tile(port);
+    return t && !t->question().empty();
+  };
+  if (watched == operator_) {
+    // The operator field is no tile's: Y and N answer there only when one
+    // tile asks and the field holds the id as it was taken, not one being
+    // typed (a badge scan goes on into the field).
+    if (!yes_or_no || operator_->isModified()) return QWidget::eventFilter(watched, event);
+    int asking = 0;
+    int only = 0;
+    for (const auto& [port, w] : tiles_) {
+      if (asks(port)) {
+        ++asking;
+        only = port;
       }
-      if (key->key() == Qt::Key_S && key->modifiers() == Qt::ControlModifier) {
-        save(port);
-        return true;
-      }
-      const multiport::GridTile* t = grid_.tile(port);
-      if (t && !t->question().empty() && key->modifiers() == Qt::NoModifier &&
-          (key->key() == Qt::Key_Y || key->key() == Qt::Key_N)) {
+    }
+    if (asking != 1) return QWidget::eventFilter(watched, event);
+    answer(only, key->key() == Qt::Key_Y);
+    return true;
+  }
+  for (auto& [port, w] : tiles_) {
+    if (watched == w.unit) {
+      // While the tile asks, its run is under way and the field takes no
+      // serial (scan() would drop it): Y and N answer, unless a serial is
+      // already being typed there.
+      if (yes_or_no && asks(port) && w.unit->text().isEmpty()) {
         answer(port, key->key() == Qt::Key_Y);
         return true;
       }
+      break;
     }
+    if (w.frame != watched) continue;
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+      grid_.run(port);
+      return true;
+    }
+    if (key->key() == Qt::Key_S && key->modifiers() == Qt::ControlModifier) {
+      save(port);
+      return true;
+    }
+    if (yes_or_no && asks(port)) {
+      answer(port, key->key() == Qt::Key_Y);
+      return true;
+    }
+    break;
   }
   return QWidget::eventFilter(watched, event);
 }

@@ -77,19 +77,26 @@ std::string OperatorText::english() const {
   return text;
 }
 
-const char* operator_text_source(std::string_view id) {
+const OperatorTextSource* operator_text_entry(std::string_view id) {
   for (const OperatorTextSource& entry : operator_text_catalogue()) {
-    if (id == entry.id) return entry.english;
+    if (id == entry.id) return &entry;
   }
   return nullptr;
+}
+
+const char* operator_text_source(std::string_view id) {
+  const OperatorTextSource* entry = operator_text_entry(id);
+  return entry ? entry->english : nullptr;
 }
 
 std::optional<OperatorText> recognise_operator_text(std::string_view english,
                                                     std::string_view id_prefix) {
   std::optional<OperatorText> best;
   std::size_t best_fixed = 0;
+  const bool parts_asked = id_prefix.starts_with(kOperatorTextPart);
   for (const OperatorTextSource& entry : operator_text_catalogue()) {
-    if (!std::string_view(entry.id).starts_with(id_prefix)) continue;
+    const std::string_view id = entry.id;
+    if (!id.starts_with(id_prefix) || (!parts_asked && id.starts_with(kOperatorTextPart))) continue;
     const std::size_t fixed = fixed_length(entry.english);
     // A text that is all argument would fit any line and tell nothing.
     if (fixed == 0 || (best && fixed <= best_fixed)) continue;

@@ -87,7 +87,7 @@ constexpr OperatorTextSource kCatalogue[] = {
     {"imei.pending_for_unit",
      QT_TRANSLATE_NOOP("OperatorText",
                        "IMEI %1 was pending for unit %2, which is this handset: it is this run's "
-                       "backup in %3, and the script's write-back gives it back")},
+                       "backup in %3, and the script's write-back gives it back"), "1"},
     {"imei.kept_aside",
      QT_TRANSLATE_NOOP("OperatorText",
                        "IMEI %1 is kept aside: it is not this handset's; \"ffsload report "
@@ -109,7 +109,7 @@ constexpr OperatorTextSource kCatalogue[] = {
                        "nobody said which of them, if any, is its own: nothing was formatted. "
                        "Pending: %2. Run again and answer each question (on the command line: "
                        "--pending-imei restore=HEX gives this handset the IMEI HEX; \"ffsload "
-                       "pending\" lists them)")},
+                       "pending\" lists them)"), "2"},
     {"imei.conflict_serial",
      QT_TRANSLATE_NOOP("OperatorText",
                        "this handset was scanned as unit %1, but the IMEI named, %2, is pending "
@@ -135,7 +135,7 @@ constexpr OperatorTextSource kCatalogue[] = {
      QT_TRANSLATE_NOOP("OperatorText",
                        "IMEI %1 is pending on port %2: the run stopped after the format, before "
                        "the write-back; it is kept in the run journal until its handset has it "
-                       "again")},
+                       "again"), "1"},
     // What a run knew of its unit, and a pending IMEI as the operator tells it
     // apart from another: parts of the texts below, translated in their turn.
     {"part.unit", QT_TRANSLATE_NOOP("OperatorText", "unit %1")},
@@ -160,7 +160,7 @@ constexpr OperatorTextSource kCatalogue[] = {
                        "The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 "
                        "was written back. Is this that handset? Yes gives it IMEI %4 back. No "
                        "keeps IMEI %4 aside for good: no handset gets it unless an engineer "
-                       "restores it.")},
+                       "restores it."), "3"},
     {"question.pending_imei_of_several",
      QT_TRANSLATE_NOOP("OperatorText",
                        "The run on port %1 at %2 stopped after the format, before IMEI %3 was "
@@ -172,7 +172,7 @@ constexpr OperatorTextSource kCatalogue[] = {
                        "The run on port %1 at %2 (%3) stopped after the format, before IMEI %4 "
                        "was written back; it is one of %5 IMEIs pending in this station. Is "
                        "this that handset? Yes gives it IMEI %4 back. No leaves IMEI %4 pending "
-                       "for its own handset.")},
+                       "for its own handset."), "3"},
     // A unit whose serial matches an IMEI pending from another port: the
     // handset moved to another fixture, or its label was scanned by mistake.
     {"question.pending_imei_moved",
@@ -203,7 +203,7 @@ constexpr OperatorTextSource kCatalogue[] = {
     {"cfx.not_queued",
      QT_TRANSLATE_NOOP("OperatorText",
                        "CFX: %1 could not be queued for the factory network (%2); the run goes "
-                       "on without them")},
+                       "on without them"), "1"},
     {"part.cfx_start", QT_TRANSLATE_NOOP("OperatorText", "the run's start messages")},
     {"part.cfx_end", QT_TRANSLATE_NOOP("OperatorText", "the run's end messages")},
     {"part.cfx_interrupted", QT_TRANSLATE_NOOP("OperatorText", "the interrupted run's messages")},

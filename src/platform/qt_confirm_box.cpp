@@ -67,7 +67,11 @@ int ask_yes_no(QWidget* parent, const QString& title, const QString& question) {
   const int size = box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &box);
   icon->setPixmap(box.style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(size, size));
   icon->setAlignment(Qt::AlignTop);
-  auto* text = new QLabel(question, &box);
+  // The question quotes the unit's serial and the like as they were scanned:
+  // plain text, so that markup in a serial cannot hide the IMEI or the question.
+  auto* text = new QLabel(&box);
+  text->setTextFormat(Qt::PlainText);
+  text->setText(question);
   text->setWordWrap(true);
   text->setMinimumWidth(380);
   // The keyboard starts here, where Space and Enter choose nothing; the

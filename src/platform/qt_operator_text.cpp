@@ -27,19 +27,46 @@ QString fill(const QString& pattern, const QStringList& args) {
   return out;
 }
 
+// An argument in a part's place: the parts that rendered it, translated.
+// Several parts are joined by "; ", and that is tried first: a pending
+// IMEI's "(run at %2)" would otherwise swallow the rest of the list. A
+// serial holding "; " makes the list fail, and the whole is tried as one
+// part; an argument that is no part at all is shown as it is.
+QString translated_parts(const std::string& arg) {
+  QStringList out;
+  for (std::size_t from = 0; arg.find("; ") != std::string::npos;) {
+    const std::size_t end = arg.find("; ", from);
+    const std::optional<OperatorText> part =
+        recognise_operator_text(std::string_view(arg).substr(from, end - from), kOperatorTextPart);
+    if (!part) {
+      out.clear();
+      break;
+    }
+    out << translated(*part);
+    if (end == std::string::npos) break;
+    from = end + 2;
+  }
+  if (!out.isEmpty()) return out.join(QStringLiteral("; "));
+  if (const std::optional<OperatorText> part = recognise_operator_text(arg, kOperatorTextPart))
+    return translated(*part);
+  return QString::fromStdString(arg);
+}
+
 }  // namespace
 
 QString translated(const OperatorText& text) {
   if (text.empty()) return {};
-  const char* source = operator_text_source(text.id);
-  if (!source) return QString::fromStdString(text.english());
+  const OperatorTextSource* entry = operator_text_entry(text.id);
+  if (!entry) return QString::fromStdString(text.english());
+  const std::string_view parts = entry->parts;
   QStringList args;
-  for (const std::string& arg : text.args) {
-    // A part of the text that a catalogue text rendered is translated too.
-    const std::optional<OperatorText> part = recognise_operator_text(arg, kOperatorTextPart);
-    args << (part ? translated(*part) : QString::fromStdString(arg));
+  for (std::size_t i = 0; i < text.args.size(); ++i) {
+    // Only where the catalogue puts a part: elsewhere an argument is the
+    // station's data (a serial, a customer, an operator id), never translated.
+    const bool part = i < 9 && parts.find(static_cast<char>('1' + i)) != std::string_view::npos;
+    args << (part ? translated_parts(text.args[i]) : QString::fromStdString(text.args[i]));
   }
-  return fill(QCoreApplication::translate(kOperatorTextContext, source), args);
+  return fill(QCoreApplication::translate(kOperatorTextContext, entry->english), args);
 }
 
 QString translated(const std::vector<OperatorText>& lines) {

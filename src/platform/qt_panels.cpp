@@ -40,6 +40,14 @@ constexpr const char* kStartFocusProperty = "startFocus";
 // Set by the loader on each panel and control: the handle of its panel.
 constexpr const char* kHandleProperty = "ffsloadPanelHandle";
 
+// What the program puts in a label at run time (a serial, an operator id,
+// the MA_NO, a notice quoting them) is shown as typed: "<b>" or "&lt;" in a
+// serial must never be read as markup, which could hide the rest of the text.
+void show_plain(QLabel* label, const QString& text) {
+  label->setTextFormat(Qt::PlainText);
+  label->setText(text);
+}
+
 bool is_input_event(QEvent::Type type) {
   switch (type) {
     case QEvent::KeyPress:
@@ -445,7 +453,7 @@ void QtPanels::set_value(int panel, int control, const std::string& text) {
     QSignalBlocker quiet(spin);  // setting a value is no operator's commit
     spin->setValue(q.toInt());
   } else if (auto* label = qobject_cast<QLabel*>(w)) {
-    label->setText(q);
+    show_plain(label, q);
   } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
     edit->setText(q);
   } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
@@ -529,6 +537,9 @@ namespace {
 void show_box(bool error, const QString& title, const QString& message) {
   QMessageBox box(error ? QMessageBox::Warning : QMessageBox::Information, title, message,
                   QMessageBox::Ok, QApplication::activeWindow());
+  // A file name, a serial or a handset's answer in the message is shown as
+  // it was typed, never read as markup.
+  box.setTextFormat(Qt::PlainText);
   // Ours, so that a language without Qt's own translations has it too.
   box.button(QMessageBox::Ok)->setText(QCoreApplication::translate("ffsload::MessageBox", "OK"));
   box.exec();
@@ -568,7 +579,7 @@ void QtPanels::set_text(int panel, int control, const std::vector<OperatorText>&
   // what they set only from text boxes, whose lines stay as written.
   const QString text = translated(lines);
   if (auto* label = qobject_cast<QLabel*>(w)) {
-    label->setText(text);
+    show_plain(label, text);
   } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
     edit->setText(text);
   } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {

@@ -32,6 +32,9 @@ TEST(OperatorText, every_id_is_unique_and_uses_its_placeholders_in_order_without
     if (!used.empty()) {
       EXPECT_EQ(*used.rbegin(), static_cast<int>(used.size())) << entry.id;
     }
+    // A part's place is one of the text's own placeholders.
+    for (const char* slot = entry.parts; *slot; ++slot)
+      EXPECT_TRUE(used.count(*slot - '0')) << entry.id << ": part in %" << *slot;
   }
 }
 
@@ -108,6 +111,12 @@ TEST(OperatorText, an_english_line_is_told_back_as_its_id_and_arguments) {
   const auto general = platform::recognise_operator_text("records: the disk is full");
   ASSERT_TRUE(general);
   EXPECT_EQ(general->id, "records.problem");
+
+  // A part is never a line of its own: a unit status or a serial shown
+  // alone that reads "customer 9" is the station's data.
+  EXPECT_FALSE(platform::recognise_operator_text("customer 9"));
+  EXPECT_EQ(platform::recognise_operator_text("customer 9", platform::kOperatorTextPart),
+            (OperatorText{"part.customer", {"9"}}));
 
   // A line no text renders, and the text that is all argument, are not taken.
   EXPECT_FALSE(platform::recognise_operator_text("port 3: green: 12 s"));

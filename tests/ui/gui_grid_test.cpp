@@ -106,21 +106,29 @@ TEST(GridWindow, keyboard_and_buttons_drive_the_tiles_and_closing_waits_for_the_
   index_qm = 0;
 }
 
-TEST(GridWindow, a_tile_asks_about_a_pending_imei_and_only_y_n_or_a_click_answers) {
+TEST(GridWindow, a_tile_asks_about_a_pending_imei_as_typed_and_y_n_from_within_it_or_a_click_answers) {
   TempDir dir;
   index_qm = 0;
   TempDir::write("custdefine", "1 main.tms\n");
   std::filesystem::create_directory("main");
   TempDir::write("main/MA_NO", "MA-0001");
-  multiport::StationGrid grid(dir.path(), {{1, "/dev/fake1"}, {2, "/dev/fake2"}},
-                       dir.path() + "/runs.sqlite");
+  multiport::StationGrid grid(dir.path(), {{1, "/dev/fake1"}, {2, "/dev/fake2"}, {3, "/dev/fake3"}},
+                              dir.path() + "/runs.sqlite");
+  // Port 1's pending run was of a unit whose serial is markup: the question
+  // must still show it as scanned, with the IMEI and the question after it.
+  // Each child first reads its unit's serial (none: an empty line).
   grid.set_child_command([](int port, const std::string&) {
-    return std::vector<std::string>{"/bin/sh", "-c", R"(
-q="The run on port $1 at 10:00:00 stopped after the format, before IMEI 0102030405060708 was written back. Is this that handset? Yes gives it IMEI 0102030405060708 back. No keeps IMEI 0102030405060708 aside for good: no handset gets it unless an engineer restores it."
+    return std::vector<std::string>{"/bin/sh", "-c", R"sh(
+read u || exit 0
+who=""; [ "$1" = 1 ] && who=" (unit <b>SN2</b><!--)"
+q="The run on port $1 at 10:00:00$who stopped after the format, before IMEI 0102030405060708 was written back. Is this that handset? Yes gives it IMEI 0102030405060708 back. No keeps IMEI 0102030405060708 aside for good: no handset gets it unless an engineer restores it."
 echo "ffsload: $q" >&2; printf 'Answer yes or no: ' >&2
-read a || exit 0; echo "answer $a"; echo "run 1: green, 1 s"; read a)",
+read a || exit 0; echo "answer $a"; echo "run 1: green, 1 s"; read a)sh",
                                     "sh", std::to_string(port)};
   });
+  station::StationSettings settings;
+  settings.unit_serial = station::Asking::kOptional;
+  grid.set_settings(settings);
   std::string error;
   ASSERT_TRUE(grid.choose_customer(1, 0, &error)) << error;
   GridWindow window(grid, {});
@@ -129,9 +137,14 @@ read a || exit 0; echo "answer $a"; echo "run 1: green, 1 s"; read a)",
   EXPECT_FALSE(window.tile(1).question_box->isVisible());
   window.run_all_button()->click();
   ASSERT_TRUE(until([&] {
-    return window.tile(1).question_box->isVisible() && window.tile(2).question_box->isVisible();
+    return window.tile(1).question_box->isVisible() && window.tile(2).question_box->isVisible() &&
+           window.tile(3).question_box->isVisible();
   }));
-  EXPECT_TRUE(window.tile(1).question->text().contains("Is this that handset?"));
+  QLabel* question = window.tile(1).question;
+  EXPECT_EQ(question->textFormat(), Qt::PlainText);
+  EXPECT_TRUE(question->text().contains("(unit <b>SN2</b><!--) stopped after the format"));
+  EXPECT_TRUE(question->text().contains("Is this that handset? Yes gives it IMEI 0102030405060708"))
+      << question->text().toStdString();
   EXPECT_EQ(window.tile(1).elapsed->text(), "waiting for your answer");
 
   // Enter on the asking tile, even on its buttons, answers nothing.
@@ -146,13 +159,27 @@ read a || exit 0; echo "answer $a"; echo "run 1: green, 1 s"; read a)",
   EXPECT_TRUE(window.tile(1).question_box->isVisible());
   EXPECT_TRUE(window.tile(1).log->toPlainText().isEmpty());
 
-  QTest::keyClick(window.tile(1).frame, Qt::Key_Y);  // Y on the focused tile
-  window.tile(2).no->click();                        // or a click
-  ASSERT_TRUE(
-      until([&] { return coloured(window, 1, "#00FF00") && coloured(window, 2, "#00FF00"); }));
+  // Y in the tile's unit field (where the focus is when serials are on)
+  // answers the tile, and never becomes part of the next serial.
+  QLineEdit* unit = window.tile(1).unit;
+  ASSERT_NE(unit, nullptr);
+  unit->setFocus();
+  QTest::keyClick(unit, Qt::Key_Y);
+  EXPECT_EQ(unit->text(), "");
+  window.tile(3).frame->setFocus();
+  QTest::keyClick(window.tile(3).frame, Qt::Key_N);  // N on the focused tile
+  window.tile(2).yes->click();                       // or a click
+  ASSERT_TRUE(until([&] {
+    return coloured(window, 1, "#00FF00") && coloured(window, 2, "#00FF00") &&
+           coloured(window, 3, "#00FF00");
+  }));
   EXPECT_EQ(window.tile(1).log->toPlainText(), "answer yes");
-  EXPECT_EQ(window.tile(2).log->toPlainText(), "answer no");
+  EXPECT_EQ(window.tile(2).log->toPlainText(), "answer yes");
+  EXPECT_EQ(window.tile(3).log->toPlainText(), "answer no");
   EXPECT_FALSE(window.tile(1).question_box->isVisible());
+  // No question open: Y is a letter of a serial again.
+  QTest::keyClick(unit, Qt::Key_Y);
+  EXPECT_EQ(unit->text(), "y");
 
   window.close();
   ASSERT_TRUE(until([&] { return !window.isVisible(); }));

@@ -10,6 +10,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QTest>
 #include <QTimer>
 #include <QTranslator>
 #include <cstdlib>
@@ -81,9 +82,33 @@ TEST_F(LanguageTest, the_station_setting_translates_the_panel_file_and_the_texts
   // line no text renders stays as it is.
   EXPECT_EQ(platform::translated_english(cannot_open.english() + "\nsomething else"),
             QString::fromUtf8("无法打开端口 3：No such device\nsomething else"));
+
+  // Only the parts the catalogue puts in a sentence are translated; station
+  // data that reads like one ("customer 9", "unit X") is shown as typed,
+  // whether the text comes whole or as a child's English line.
+  const platform::OperatorText conflict{"imei.conflict_serial",
+                                        {"customer 9", "0102030405060708", "unit X"}};
+  const QString conflict_shown = QString::fromUtf8(
+      "这台手机扫描为产品 customer 9，但所指定的 IMEI 0102030405060708 是产品 unit X 的待恢复 "
+      "IMEI：未做格式化。请扫描这台手机自己的序列号，或指定它自己的 IMEI");
+  EXPECT_EQ(platform::translated(conflict), conflict_shown);
+  EXPECT_EQ(platform::translated_english(conflict.english()), conflict_shown);
+  EXPECT_EQ(platform::translated_english("customer 9"), "customer 9");
+  const platform::OperatorText asked{
+      "question.pending_imei_of_unit",
+      {"3", "10:00", "unit customer 9", "0102030405060708"}};
+  EXPECT_TRUE(platform::translated_english(asked.english())
+                  .startsWith(QString::fromUtf8("端口 3 在 10:00（产品 customer 9）的运行")));
+  // Several pending IMEIs in one place: each part translated, its data kept.
+  const platform::OperatorText many{
+      "imei.unanswered_many",
+      {"2", "0102030405060708 (run at 10:00, unit customer 9); 1112131415161718 (run at 11:00)"}};
+  EXPECT_TRUE(platform::translated(many).contains(QString::fromUtf8(
+      "0102030405060708（运行于 10:00，产品 customer 9）; 1112131415161718（运行于 11:00）")))
+      << platform::translated(many).toStdString();
 }
 
-TEST_F(LanguageTest, the_pending_imei_question_is_asked_in_the_language_with_its_imei) {
+TEST_F(LanguageTest, the_pending_imei_question_is_asked_in_each_language_with_its_imei_and_the_serial_as_typed) {
   ASSERT_EQ(start_with("language = vi\n"), "vi");
   platform::QtPanels panels;
   platform::set_user_interface(&panels);
@@ -118,6 +143,35 @@ TEST_F(LanguageTest, the_pending_imei_question_is_asked_in_the_language_with_its
                         "ghi lại; nó được giữ trong sổ lượt chạy cho đến khi điện thoại của "
                         "nó có lại"));
   EXPECT_TRUE(buttons.contains(QString::fromUtf8("Có (&Y)"))) << buttons.join("|").toStdString();
+
+  // A serial that is markup is shown as scanned in every language, and
+  // hides neither the IMEI nor the question after it.
+  const char* const kSerial = "<b>SN2</b><!--";
+  for (const char* language : {"en", "zh_CN", "vi", "es", "pt_BR"}) {
+    TearDown();
+    ASSERT_EQ(start_with(std::string("language = ") + language + "\n"), language);
+    platform::set_user_interface(&panels);
+    QString shown;
+    QTimer::singleShot(0, [&] {
+      QWidget* box = QApplication::activeModalWidget();
+      ASSERT_NE(box, nullptr);
+      for (auto* label : box->findChildren<QLabel*>()) {
+        if (!label->text().contains("SN2")) continue;
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << language;
+        shown = label->text();
+      }
+      QTest::keyClick(box, Qt::Key_Y);
+    });
+    const platform::OperatorText asked{
+        "question.pending_imei_of_unit",
+        {"3", "2026-12-08 14:02:11", std::string("unit ") + kSerial, "53029910476543f1"}};
+    EXPECT_EQ(platform::ConfirmPopup(platform::OperatorText{"title.pending_imei", {}}, asked), 1);
+    EXPECT_EQ(shown, platform::translated(asked)) << language;
+    EXPECT_TRUE(shown.contains(kSerial)) << language << ": " << shown.toStdString();
+    // The IMEI is in the question three times: the run's, what Yes gives
+    // back and what No keeps aside.
+    EXPECT_EQ(shown.count("53029910476543f1"), 3) << language << ": " << shown.toStdString();
+  }
   platform::set_user_interface(nullptr);
 }
 
