@@ -84,11 +84,11 @@ TEST(OperatorText, the_lines_a_station_prints_stay_as_they_were) {
   EXPECT_TRUE(
       std::regex_match(moved, std::regex("Unit SN1 stopped on port 3 at .+ after the format, "
                                          "before IMEI 53029910476543f1 was written back; "
-                                         "this handset, scanned as unit SN1, is on port 4\. "
-                                         "Is it that handset\? Yes gives it IMEI "
-                                         "53029910476543f1 back\. No leaves IMEI "
+                                         "this handset, scanned as unit SN1, is on port 4\\. "
+                                         "Is it that handset\\? Yes gives it IMEI "
+                                         "53029910476543f1 back\\. No leaves IMEI "
                                          "53029910476543f1 pending and stops this run "
-                                         "before the format\.")))
+                                         "before the format\\.")))
       << moved;
   EXPECT_EQ(platform::recognise_operator_text(moved)->id, "question.pending_imei_moved");
 }
