@@ -336,12 +336,14 @@ void add_run_command(CLI::App& app, int* status) {
                     "input quits); exit status of the last run");
   auto* pending = sub->add_option(
       "--pending-imei", options->pending_imei,
-      "when an IMEI is pending on the port (a run stopped after the format, before the IMEI "
+      "when an IMEI is pending in the station (a run stopped after the format, before the IMEI "
       "write-back, by a power cut or kill -9) and this handset has no valid IMEI: \"restore\" "
       "says it is that handset and gives the IMEI back; \"keep-aside\" says it is another and "
       "keeps the IMEI aside; both only when one IMEI is pending (that is not this unit's by its "
-      "serial). With several, \"restore=HEX\" names the one that is this handset's. Without "
-      "it such a run stops before any format. No effect when none is pending");
+      "serial). With several, \"restore=HEX\" names the one that is this handset's; a HEX "
+      "that the unit's serial contradicts stops the run. \"restore\" also confirms a unit "
+      "whose IMEI is pending from another port. Without it such a run stops before any format. "
+      "No effect when none is pending");
   pending->type_name("restore|restore=HEX|keep-aside");
   pending->excludes(repeat);
   auto* unit = sub->add_option(
