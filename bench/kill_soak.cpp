@@ -12,7 +12,10 @@
 // with its serial scanned, which alone must restore a handset killed with
 // its serial, else answering as an operator who reads the question would,
 // by naming the pending IMEI (restore=HEX) that `ffsload pending` lists for
-// it. After each round every handset's flash is read back.
+// it. A killed handset comes back on a random fixture of the station (port
+// 3, where it was killed, or 4 or 5): moved, with its serial scanned, the
+// operator confirms it (--pending-imei restore). The other handset runs on a
+// random fixture too. After each round every handset's flash is read back.
 //
 //   kill_soak [--kills N] [--seed S] [--ffsload PATH] [--sim PATH] [--examples DIR] [--keep]
 //
@@ -147,6 +150,7 @@ struct Counts {
   int wrong = 0;
   int silent_green = 0;
   int others = 0;
+  int moved = 0;
 };
 
 }  // namespace
@@ -196,29 +200,30 @@ int main(int argc, char** argv) {
   std::mt19937_64 random(o.seed);
   Counts c;
 
-  // Port 3's device for run --ports, which takes it from "comports".
-  auto name_device = [&](const Handset& h) {
-    std::ofstream(station / "comports", std::ios::trunc) << "3 " << h.device() << "\n";
+  // The port's device for run --ports, which takes it from "comports".
+  auto name_device = [&](const Handset& h, int port) {
+    std::ofstream(station / "comports", std::ios::trunc) << port << " " << h.device() << "\n";
   };
-  // A run of either front end; `serial` only for run --port.
+  // A run of either front end on `port`; `serial` only for run --port.
   auto args_for = [&](const Handset& h, bool ports, const std::string& serial,
-                      std::vector<std::string> extra) {
+                      std::vector<std::string> extra, int port = 3) {
     std::vector<std::string> args = {o.ffsload,  "run",       "--script",
                                      "main.tms", "--records", "soak.sqlite"};
+    const std::string n = std::to_string(port);
     if (ports) {
-      name_device(h);
-      args.insert(args.end(), {"--ports", "3"});
+      name_device(h, port);
+      args.insert(args.end(), {"--ports", n});
     } else {
-      args.insert(args.end(), {"--port", "3", "--device", h.device()});
+      args.insert(args.end(), {"--port", n, "--device", h.device()});
       if (!serial.empty()) args.insert(args.end(), {"--unit", serial});
     }
     args.insert(args.end(), extra.begin(), extra.end());
     return args;
   };
   auto run = [&](const Handset& h, bool ports, const std::string& serial,
-                 std::vector<std::string> extra) {
+                 std::vector<std::string> extra, int port = 3) {
     return wait_exit(
-        spawn(args_for(h, ports, serial, std::move(extra)), station.string(), out, err));
+        spawn(args_for(h, ports, serial, std::move(extra), port), station.string(), out, err));
   };
   auto pending_here = [&](const std::string& imei) {
     const std::string listing = (work / "pending.out").string();
@@ -294,7 +299,8 @@ int main(int argc, char** argv) {
       // Another handset on the fixture before the killed ones come back.
       const std::string own = imei_for(random);
       Handset other(o, work, "other", own);
-      const int rc = run(other, chance(0.5), platform::strprintf("OTHER%05d", k), {});
+      const int rc = run(other, chance(0.5), platform::strprintf("OTHER%05d", k), {},
+                         std::uniform_int_distribution<>(3, 5)(random));
       const std::string left = other.stop();
       ++c.others;
       if (left != own) {
@@ -311,14 +317,20 @@ int main(int argc, char** argv) {
     std::shuffle(killed.begin(), killed.end(), random);
     for (Killed& unit : killed) {
       const bool ports = chance(0.5);
+      const int port = std::uniform_int_distribution<>(3, 5)(random);
+      c.moved += port != 3;
       std::vector<std::string> answer;
-      // Killed with its serial and scanned again: the serial alone says.
-      const bool serial_decides = !ports && !unit.serial.empty();
-      if (!serial_decides && pending_here(unit.imei)) {
+      // Killed with its serial and scanned again on its fixture: the serial
+      // alone says. On another fixture the operator confirms the move.
+      const bool serial_scanned = !ports && !unit.serial.empty();
+      const bool serial_decides = serial_scanned && port == 3;
+      if (serial_scanned && port != 3 && pending_here(unit.imei)) {
+        answer = {"--pending-imei", "restore"};
+      } else if (!serial_decides && pending_here(unit.imei)) {
         answer = {"--pending-imei", "restore=" + hex_of(unit.imei)};
       }
       c.by_serial += serial_decides && pending_here(unit.imei);
-      const int rc = run(*unit.handset, ports, unit.serial, answer);
+      const int rc = run(*unit.handset, ports, unit.serial, answer, port);
       const std::string left = unit.handset->stop();
       if (left == unit.imei) {
         ++c.intact;
@@ -347,6 +359,7 @@ int main(int argc, char** argv) {
   std::printf("IMEIs intact                       %d of %d handsets\n", c.intact,
               c.kills + c.finished_before_kill);
   std::printf("other handsets run in between      %d\n", c.others);
+  std::printf("handsets back on another fixture   %d\n", c.moved);
   std::printf("IMEIs lost                         %d\n", c.lost);
   std::printf("IMEIs on a wrong handset           %d\n", c.wrong);
   std::printf("green re-runs with an IMEI missing %d\n", c.silent_green);

@@ -52,6 +52,7 @@ run link "$bench/bench_link"
 run download "$bench/bench_download" "$build/src/ffsload-sim" "$downloads"
 run records "$bench/bench_records" "$records" "$records_folder"
 run serial_pattern "$bench/bench_serial_pattern"
+run journal "$bench/bench_journal" 20
 run unit_records "$bench/bench_unit_records" "$records" "$build/bench-unit-records-$records"
 QT_QPA_PLATFORM=offscreen run gui "$bench/bench_gui" "$gui_runs"
 run grid "$bench/bench_grid" "$grid_rounds"
@@ -75,7 +76,7 @@ dirty=$(git -C "$root" status --porcelain 2>/dev/null | grep -q . && echo " (wit
   echo
   echo "| figure | measured | goal |"
   echo "|---|---|---|"
-  for name in start link download records unit_records serial_pattern board gui grid soak kill_soak cfx cfx_soak cfx_backlog; do
+  for name in start link download records unit_records serial_pattern journal board gui grid soak kill_soak cfx cfx_soak cfx_backlog; do
     awk -F'\t' '$1 == "figure" {printf "| %s | %s | %s |\n", $2, $3, ($4 == "" ? "-" : $4)}' \
       "$logs/$name.txt"
   done

@@ -118,14 +118,20 @@ TEST_F(Journal,
   EXPECT_EQ(reread.damaged().size(), 2u);
   ASSERT_NE(reread.find("a"), nullptr);
 
-  // Tidying never drops a damaged line: it may be a pending IMEI.
+  // Tidying rewrites the healthy part and never drops a damaged line: it
+  // may be a pending IMEI.
   ASSERT_TRUE(reread.compact(0));
   RunJournal still(path);
   ASSERT_TRUE(still.load());
   EXPECT_EQ(still.damaged().size(), 2u);
+  EXPECT_NE(text_of(path).find("format a *123\n"), std::string::npos);
 
+  // The damaged line was the IMEI line of a run that never ended: the
+  // resolution keeps its IMEI pending rather than reading it as never formatted.
   std::string damaged_file;
-  ASSERT_TRUE(still.resolve_damaged("ffsload pending by eng", &damaged_file));
+  std::vector<std::string> repaired;
+  ASSERT_TRUE(still.resolve_damaged("ffsload pending by eng", &damaged_file, &repaired));
+  EXPECT_EQ(repaired, std::vector<std::string>{"a"});
   EXPECT_EQ(damaged_file, path + ".damaged");
   EXPECT_NE(text_of(path).find("resolved 2 ffsload%20pending%20by%20eng"), std::string::npos);
   const std::string kept = text_of(damaged_file);
@@ -134,6 +140,17 @@ TEST_F(Journal,
   RunJournal clean(path);
   ASSERT_TRUE(clean.load());
   EXPECT_TRUE(clean.damaged().empty());
+  ASSERT_TRUE(clean.find("a") && clean.find("a")->imei_pending());
+  EXPECT_EQ(*clean.find("a")->imei, kImei);
+  EXPECT_NE(clean.find("a")->repaired_note.find("by eng"), std::string::npos);
+
+  // An engineer's keep-aside can be taken back: pending again, with who and why.
+  ASSERT_TRUE(clean.settled("a", ImeiFate::kKeptAside, "eng"));
+  ASSERT_TRUE(clean.reopened("a", "eng: pressed No by mistake"));
+  RunJournal back(path);
+  ASSERT_TRUE(back.load());
+  EXPECT_TRUE(back.find("a")->imei_pending());
+  EXPECT_EQ(back.find("a")->reopened_note, "eng: pressed No by mistake");
 }
 
 TEST_F(Journal, compaction_keeps_what_is_open_pending_or_kept_aside_and_drops_the_rest) {
