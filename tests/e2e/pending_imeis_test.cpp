@@ -147,9 +147,14 @@ TEST_F(PowerLoss, a_damaged_journal_stops_every_format_until_an_engineer_resolve
   EXPECT_FALSE(contains(stopped.out, "mkfs")) << stopped.out;
   EXPECT_TRUE(contains(stopped.err, "run-journal_3")) << stopped.err;
 
+  // A damaged line is shown, never obeyed: no escape reaches the terminal.
+  std::ofstream(station / "run-journal_3", std::ios::binary | std::ios::app)
+      << "\x1b[2J\x1b[Hall ports OK\n";
   const auto listed = e2e::run_ffsload({"pending"}, station.string());
   EXPECT_EQ(listed.exit_code, 0) << listed.err;
   EXPECT_TRUE(contains(listed.out, "damaged")) << listed.out;
+  EXPECT_TRUE(contains(listed.out, "\\x1b[2J\\x1b[Hall ports OK")) << listed.out;
+  EXPECT_FALSE(contains(listed.out, "\x1b")) << listed.out;
   const auto resolved = e2e::run_ffsload(
       {"pending", "--port", "3", "--resolve-damaged", "--by", "eng"}, station.string());
   EXPECT_EQ(resolved.exit_code, 0) << resolved.err;
@@ -222,7 +227,9 @@ TEST_F(PowerLoss, a_handset_moved_to_another_fixture_is_asked_never_passed_witho
   Handset a(work, "a", e2e::examples_dir() + "/handset");
   Handset c(work, "c", work / "load-c");
   ASSERT_TRUE(a.started() && c.started());
-  kill_in_format_pause(a, {"--unit", "SNA"});
+  // Scanned with the scanner's blanks around it: the unit is "SNA", as the
+  // windows take it.
+  kill_in_format_pause(a, {"--unit", " SNA "});
   port = 4;
   // Back on port 4: with its serial, without one, and with a No it is never
   // formatted; its IMEI stays pending on port 3.
