@@ -383,3 +383,46 @@ def ask_station(address, station_handle, message_name, body, timeout=10, request
         return envelope(msg)
     finally:
         conn.close()
+
+
+# The kinds of connection anything on the network may make to a responder's
+# port; each returns what it needs cleaning up (a process), or None.
+PROBE_CLIENT = r"""
+import sys, time
+from proton.utils import BlockingConnection
+conn = BlockingConnection(sys.argv[1], timeout=10, allowed_mechs="ANONYMOUS")
+conn.create_receiver(sys.argv[2] + "/reply-probe")
+conn.create_sender(sys.argv[2])
+print("open", flush=True)
+time.sleep(3600)
+"""
+
+
+def probe(kind, address, station_handle):
+    import socket
+    host, port = address.rsplit(":", 1)
+    if kind in ("tcp-close", "dev-tcp", "http-get", "garbage"):
+        payload = {"tcp-close": b"", "dev-tcp": b"\n",
+                   "http-get": b"GET / HTTP/1.1\r\nHost: station\r\n\r\n",
+                   "garbage": bytes(range(256)) * 4}[kind]
+        with socket.create_connection((host, int(port)), timeout=5) as sock:
+            if payload:
+                sock.sendall(payload)
+        return None
+    if kind == "sasl-plain":
+        from proton.utils import BlockingConnection
+        try:
+            BlockingConnection(f"amqp://intruder:secret@{address}", timeout=5,
+                               allowed_mechs="PLAIN", allow_insecure_mechs=True).close()
+        except Exception:
+            pass
+        return None
+    if kind in ("killed-client", "silent-client"):
+        # An AMQP client with its links open, then killed, or stopped so
+        # that it sends nothing (not even heartbeats) past the idle limit.
+        p = subprocess.Popen(["/usr/bin/python3", "-c", PROBE_CLIENT, f"amqp://{address}",
+                              station_handle], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        p.stdout.readline()
+        p.send_signal(signal.SIGKILL if kind == "killed-client" else signal.SIGSTOP)
+        return p
+    raise ValueError(kind)
