@@ -131,8 +131,7 @@ void RequestServer::drop(proton::connection c, const std::string& condition,
   if (p.closing) return;
   p.closing = true;
   try {
-    if (c.active() || c.uninitialized())
-      c.close(proton::error_condition(condition, why));
+    if (c.active() || c.uninitialized()) c.close(proton::error_condition(condition, why));
   } catch (const std::exception&) {
     // Already gone: the transport's end below still applies.
   }

@@ -78,12 +78,12 @@ class RequestServer : public proton::messaging_handler, public proton::listen_ha
 
  private:
   struct Peer {
-    std::string address;  // "host:port" of the remote end
-    std::string host;     // its host alone, for the cap per address
-    std::int64_t seen_ms = 0;     // when taken, or its last request
-    bool said = false;            // its trouble was logged already
+    std::string address;       // "host:port" of the remote end
+    std::string host;          // its host alone, for the cap per address
+    std::int64_t seen_ms = 0;  // when taken, or its last request
+    bool said = false;         // its trouble was logged already
     bool closing = false;
-    bool idle_due = false;        // the sweep found it idle: closed on its own wake
+    bool idle_due = false;  // the sweep found it idle: closed on its own wake
     int sessions = 0, links = 0;
     std::map<std::string, proton::sender> reply_links;
     std::map<std::string, std::vector<proton::message>> waiting;
