@@ -271,6 +271,22 @@ def test_validation(broker):
             check(rec is not None and "did not agree" in (rec[1] or ""),
                   f"advisory: the record says so: {rec}")
 
+            # Two answers in one segment: the first decides, every time.
+            s.write_conf(base + "cfx-validate = required\ncfx-validate-timeout = 5\n")
+            for mode, first in (("failed-then-passed", "refused\t42\t"),
+                                ("garbage-then-passed", "refused\t0\t")):
+                mes.mode = mode
+                lines = [subprocess.run([SENDER, "validate", "--serial", f"SN-TWO{i}", "--port",
+                                         "1"], cwd=s.dir, capture_output=True, text=True,
+                                        timeout=30).stdout for i in range(20)]
+                refused = sum(line.startswith(first) for line in lines)
+                check(refused == 20, f"{mode}: refused {refused} of 20: {set(lines)}")
+                print(f"{mode} in one segment: refused {refused} of 20", flush=True)
+            mes.mode = "failed-then-passed"
+            r = s.run("SN-TWO-RUN")
+            check(r.returncode == 2 and "tms 1" not in r.stdout,
+                  f"Failed then Passed: the unit is not loaded: {r.returncode} {r.stderr}")
+
             # The round trip on loopback, for the figure.
             mes.mode = "passed"
             s.write_conf(base + "cfx-validate = required\n")

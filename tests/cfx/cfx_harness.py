@@ -299,12 +299,15 @@ class FakeMes:
                     sender.target.address = event.message.reply_to
                     sender.open()
                 from proton import Message
-                out = Message(body=json.dumps(reply).encode(), inferred=True,
-                              content_type='application/json; charset="utf-8"',
-                              correlation_id=event.message.correlation_id,
-                              address=event.message.reply_to)
+                # Two answers sent in one go leave in one TCP segment.
+                for one in reply if isinstance(reply, list) else [reply]:
+                    body = one if isinstance(one, bytes) else json.dumps(one).encode()
+                    out = Message(body=body, inferred=True,
+                                  content_type='application/json; charset="utf-8"',
+                                  correlation_id=event.message.correlation_id,
+                                  address=event.message.reply_to)
+                    sender.send(out)
                 outer.answered_at.append(time.monotonic())
-                sender.send(out)
 
         from proton.reactor import Container
         self._ready = threading.Event()
@@ -321,18 +324,26 @@ class FakeMes:
     def answer(self, request):
         if self.mode == "silent":
             return None
+        # Two answers to the one request, sent in one go: the first decides.
+        if self.mode == "failed-then-passed":
+            return [self.one_answer(request, "failed"), self.one_answer(request, "passed")]
+        if self.mode == "garbage-then-passed":
+            return [b"{garbage", self.one_answer(request, "passed")]
+        return self.one_answer(request, self.mode)
+
+    def one_answer(self, request, mode):
         name = request.get("MessageName", "")
         base = {"Version": "2.1", "TimeStamp": "2026-12-08T17:06:05.123+00:00",
                 "UniqueID": str(uuid.uuid4()), "Source": self.handle,
                 "Target": request.get("Source"), "RequestID": request.get("RequestID")}
-        if self.mode == "notsupported" or not name.endswith("ValidateUnitsRequest"):
+        if mode == "notsupported" or not name.endswith("ValidateUnitsRequest"):
             return {**base, "MessageName": "CFX.NotSupportedResponse", "MessageBody": {
                 "$type": "CFX.NotSupportedResponse, CFX",
                 "RequestResult": {"Result": "Failed", "ResultCode": 0,
                                   "Message": "not supported here"}}}
         body = request["MessageBody"]
         serial = body.get("PrimaryIdentifier")
-        passed = self.mode == "passed"
+        passed = mode == "passed"
         result = {"UniqueIdentifier": serial, "PositionNumber": 1,
                   "Result": "Passed" if passed else "Failed",
                   "FailureCode": 0 if passed else self.failure_code,
