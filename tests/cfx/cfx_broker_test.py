@@ -11,8 +11,9 @@ ffsload-sim). Checks, reading back from the broker:
 - lock and unlock from the MES, across a restart of the sender; the other
   requests answered, anything else NotSupportedResponse;
 - every kind of peer at the responder's port (a port scan, an HTTP GET,
-  garbage, SASL PLAIN, a client killed or silent past the idle limit)
-  while messages flow: the sender stays up, nothing lost;
+  garbage, SASL PLAIN, a client killed or silent past the idle limit, one
+  alive by heartbeats alone, a 64 MiB request) while messages flow: the
+  sender stays up, nothing lost, its memory small;
 - the broker SIGKILLed and started again, and the sender SIGKILLed, while
   messages flow: every message arrives, in order, duplicates only with the
   same UniqueID.
@@ -512,8 +513,29 @@ def test_probes(broker, runs=40):
                     held.append(process)
             check(s.sender.poll() is None, f"the sender is still up after {kind}")
         check(answered(address), "the responder answers after the probes")
+        # Bounds: a request of 64 MiB is ended at the window, not held; a
+        # client alive by its heartbeats but asking nothing is closed at the
+        # idle limit like the stopped one.
+        huge = h.probe("huge-request", address, HANDLE)
+        idle = h.probe("idle-client", address, HANDLE)
+        held += [huge, idle]
+        try:
+            said = huge.communicate(timeout=20)[0].strip()
+        except subprocess.TimeoutExpired:
+            said = "still sending after 20 s"
+        check(said.startswith("refused"), f"a 64 MiB request is refused: {said}")
+        with open(f"/proc/{s.sender.pid}/status") as f:
+            rss_kb = int(re.search(r"VmRSS:\s+(\d+)", f.read()).group(1))
+        check(rss_kb < 64 * 1024, f"the sender's memory after a 64 MiB request: {rss_kb} kB")
+        print(f"sender's memory after a 64 MiB request: {rss_kb / 1024:.1f} MB", flush=True)
         # The stopped client outlives the idle limit (30 s) while runs go on.
         time.sleep(32)
+        try:
+            idle_said = idle.communicate(timeout=10)[0].strip()
+        except subprocess.TimeoutExpired:
+            idle_said = "still open"
+        check(idle_said.endswith("closed"), f"a client kept alive by heartbeats alone is closed "
+                                            f"at the idle limit: {idle_said}")
         check(s.sender.poll() is None, "the sender is still up after a client silent past the "
                                        "idle limit")
         check(answered(address), "the responder answers after the silent client")

@@ -409,6 +409,40 @@ time.sleep(3600)
 """
 
 
+# A client that keeps its connection alive with heartbeats and asks nothing;
+# says "open", then "closed" when the station closes it.
+IDLE_CLIENT = r"""
+import sys
+from proton.handlers import MessagingHandler
+from proton.reactor import Container
+class Idle(MessagingHandler):
+    def on_start(self, event):
+        c = event.container.connect(sys.argv[1], allowed_mechs="ANONYMOUS", heartbeat=2,
+                                    reconnect=False)
+        event.container.create_receiver(c, sys.argv[2] + "/reply-idle")
+    def on_connection_opened(self, event):
+        print("open", flush=True)
+    def on_disconnected(self, event):
+        event.container.stop()
+Container(Idle()).run()
+print("closed", flush=True)
+"""
+
+# A request far beyond the station's largest; exits once the station ends it.
+HUGE_REQUEST = r"""
+import sys
+from proton import Message
+from proton.utils import BlockingConnection
+conn = BlockingConnection(sys.argv[1], timeout=60, allowed_mechs="ANONYMOUS")
+sender = conn.create_sender(sys.argv[2])
+try:
+    sender.send(Message(body=b"{" + b" " * (int(sys.argv[3]) - 2) + b"}", inferred=True))
+    print("taken", flush=True)
+except Exception as e:
+    print("refused", type(e).__name__, flush=True)
+"""
+
+
 def probe(kind, address, station_handle):
     import socket
     host, port = address.rsplit(":", 1)
@@ -436,4 +470,14 @@ def probe(kind, address, station_handle):
         p.stdout.readline()
         p.send_signal(signal.SIGKILL if kind == "killed-client" else signal.SIGSTOP)
         return p
+    if kind == "idle-client":
+        p = subprocess.Popen(["/usr/bin/python3", "-c", IDLE_CLIENT, f"amqp://{address}",
+                              station_handle], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                             text=True)
+        p.stdout.readline()
+        return p
+    if kind == "huge-request":
+        return subprocess.Popen(["/usr/bin/python3", "-c", HUGE_REQUEST, f"amqp://{address}",
+                                 station_handle, str(64 << 20)], stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL, text=True)
     raise ValueError(kind)
