@@ -134,8 +134,9 @@ int serve(bool exit_when_busy) {
   config.station_folder = loaded.folder;
   config.facts = facts_of(loaded);
   config.stop_requested = [] { return g_stop != 0; };
-  cfxnet::QueueSender sender(config, std::move(queue));
   cfxnet::RequestServer server(config.facts, loaded.folder);
+  config.on_tick = [&server] { server.sweep(); };
+  cfxnet::QueueSender sender(config, std::move(queue));
   proton::container container(sender, config.facts.handle);
   try {
     if (!loaded.settings.listen.empty()) container.listen(loaded.settings.listen, server);

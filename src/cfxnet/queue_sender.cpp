@@ -246,6 +246,7 @@ void QueueSender::tick() {
     connection_.close();
   }
   remove_accepted();
+  if (config_.on_tick) config_.on_tick();
   if (reconnecting_ && now >= reconnect_at_ms_) connect();
   pump();
   if (stopping_) {

@@ -39,6 +39,8 @@ struct SenderConfig {
   cfx::EndpointFacts facts;
   // Polled every tick: true once the sender is asked to stop.
   std::function<bool()> stop_requested;
+  // Called every tick on the container's thread: the responder's sweep.
+  std::function<void()> on_tick;
   // How long a stopping sender goes on delivering what waits.
   int drain_on_stop_ms = 5000;
   // The longest back-off between connection attempts.

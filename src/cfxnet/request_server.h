@@ -5,10 +5,18 @@
 // address and a receiver for the replies; a reply goes to the link named in
 // the request's reply-to, with the same RequestID.
 //
-// Bounded so that nothing on the network can wear the station down: a few
-// connections at once, a small largest message, an idle connection closed.
+// Anything can reach this port: port scanners, browsers, clients killed
+// half-way, clients that offer a mechanism the station does not take. Every
+// connection, session and link error is logged once with the peer's address
+// and only that connection is closed; the sender beside it in the same
+// container goes on. Bounded so that nothing on the network can wear the
+// station down or lock the MES out: a few connections at once and fewer per
+// peer address, a small largest message held by the transport's windows
+// rather than in memory, a few sessions and links per connection, and a
+// connection that asks nothing for the idle limit closed, heartbeats or not.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <proton/connection.hpp>
 #include <proton/container.hpp>
@@ -24,41 +32,75 @@
 namespace cfxnet {
 
 constexpr int kMaxRequestConnections = 8;
+constexpr int kMaxConnectionsPerPeer = 4;
 constexpr std::size_t kMaxRequestBytes = 64 * 1024;
+constexpr std::uint32_t kRequestFrameBytes = 16 * 1024;
 constexpr int kRequestIdleTimeoutMs = 30000;
+// Sessions and links (both ways) one connection may hold; a requester needs
+// one session, one sender and one receiver.
+constexpr int kMaxSessionsPerConnection = 4;
+constexpr int kMaxLinksPerConnection = 16;
 
 class RequestServer : public proton::messaging_handler, public proton::listen_handler {
  public:
   RequestServer(cfx::EndpointFacts facts, std::string station_folder);
+
+  // Closes the connections that asked nothing for the idle limit (or never
+  // opened), and those holding a request beyond the size limit. Called
+  // often (the sender's tick) on the container's thread.
+  void sweep();
 
   // listen_handler
   proton::connection_options on_accept(proton::listener&) override;
   void on_error(proton::listener&, const std::string& what) override;
 
   // messaging_handler, for the accepted connections
+  void on_transport_open(proton::transport& t) override;
+  void on_transport_error(proton::transport& t) override;
+  void on_transport_close(proton::transport& t) override;
   void on_connection_open(proton::connection& c) override;
   void on_connection_close(proton::connection& c) override;
-  void on_transport_close(proton::transport& t) override;
+  void on_connection_error(proton::connection& c) override;
+  void on_connection_wake(proton::connection& c) override;
+  void on_session_open(proton::session& s) override;
+  void on_session_error(proton::session& s) override;
+  void on_receiver_open(proton::receiver& r) override;
+  void on_receiver_error(proton::receiver& r) override;
   void on_sender_open(proton::sender& s) override;
+  void on_sender_error(proton::sender& s) override;
   void on_sendable(proton::sender& s) override;
   void on_message(proton::delivery& d, proton::message& m) override;
+  void on_error(const proton::error_condition& e) override;
 
   const std::string& listen_error() const { return listen_error_; }
+  // Connections taken now, for the tests.
+  int connections() const { return static_cast<int>(peers_.size()); }
 
  private:
+  struct Peer {
+    std::string address;       // "host:port" of the remote end
+    std::string host;          // its host alone, for the cap per address
+    std::int64_t seen_ms = 0;  // when taken, or its last request
+    bool said = false;         // its trouble was logged already
+    bool closing = false;
+    bool idle_due = false;  // the sweep found it idle: closed on its own wake
+    int sessions = 0, links = 0;
+    std::map<std::string, proton::sender> reply_links;
+    std::map<std::string, std::vector<proton::message>> waiting;
+  };
+
+  Peer& peer(const proton::connection& c);
+  // Logs `why` once for the connection and closes it with `condition`.
+  void drop(proton::connection c, const std::string& condition, const std::string& why);
+  void say(Peer& p, const std::string& why);
   void reply(proton::connection c, const std::string& address, proton::message m);
+  void answer(proton::delivery& d, proton::message& m);
 
   cfx::EndpointFacts facts_;
   std::string station_folder_;
   std::string listen_error_;
   int dynamic_count_ = 0;
-  // Per connection taken: its reply links by address, and the replies
-  // waiting for credit on each.
-  struct Links {
-    std::map<std::string, proton::sender> reply_links;
-    std::map<std::string, std::vector<proton::message>> waiting;
-  };
-  std::map<proton::connection, Links> connections_;
+  std::map<proton::connection, Peer> peers_;
 };
 
 }  // namespace cfxnet

@@ -90,6 +90,10 @@ class Asker : public proton::messaging_handler {
   }
 
   void on_message(proton::delivery& d, proton::message& m) override {
+    // The first answer to this request decides: answers that arrive with it
+    // (in the same segment) or after it change nothing, so that a Failed
+    // followed by a Passed can never load the unit.
+    if (done_) return;
     const auto verdict = cfx::read_validate_reply(body_text(m), request_.request_id.value_or(""));
     if (!verdict) return;  // another request's answer
     verdict_ = *verdict;

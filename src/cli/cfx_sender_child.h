@@ -4,28 +4,70 @@
 // and delivers what waits for a few seconds) when the window closes. Where
 // a service already serves the folder, the child waits for it and takes
 // over when it stops.
+//
+// The child is watched: one that stops on its own is started again after 1,
+// 2, 4 ... s (a minute at most), and each stop is said on stderr with the
+// child's own last line, as is a sender that cannot run at all (it stops
+// soon after each start), so that messages are never left waiting unseen.
 #pragma once
 
 #include <sys/types.h>
 
+#include <atomic>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace cli {
 
 class CfxSenderWhileOpen {
  public:
+  struct Watch {
+    int poll_ms = 200;
+    long first_backoff_ms = 1000;
+    long max_backoff_ms = 60000;
+    // A child that ran this long was healthy: the back-off starts again.
+    long healthy_after_ms = 30000;
+  };
+
   // Starts the sender in `station_folder` ("" for the current one) when that
   // folder's settings ask for one; a problem is said on stderr.
   explicit CfxSenderWhileOpen(const std::string& station_folder = "");
+  // Starts and watches `program` with `args` in `folder`: the same watch for
+  // any program, so that tests can stand a small one in.
+  CfxSenderWhileOpen(std::string program, std::vector<std::string> args, std::string folder,
+                     Watch watch);
   ~CfxSenderWhileOpen();
   CfxSenderWhileOpen(const CfxSenderWhileOpen&) = delete;
   CfxSenderWhileOpen& operator=(const CfxSenderWhileOpen&) = delete;
 
-  bool running() const { return pid_ > 0; }
-  pid_t pid() const { return pid_; }
+  bool running() const;
+  pid_t pid() const;
+  // How many times the child was started.
+  int starts() const;
+  // Why the sender is not running now ("" while it runs): the last stop
+  // with its status and last line.
+  std::string problem() const;
 
  private:
+  void begin();
+  bool start_child();
+  void watch();
+  void said(const std::string& text);
+
+  std::string program_;
+  std::vector<std::string> args_;
+  std::string folder_;
+  Watch watch_;
+  mutable std::mutex mutex_;
   pid_t pid_ = -1;
+  int err_fd_ = -1;
+  int starts_ = 0;
+  std::string problem_;
+  std::string last_line_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
 };
 
 }  // namespace cli

@@ -10,6 +10,10 @@ ffsload-sim). Checks, reading back from the broker:
   advisory runs on and says so;
 - lock and unlock from the MES, across a restart of the sender; the other
   requests answered, anything else NotSupportedResponse;
+- every kind of peer at the responder's port (a port scan, an HTTP GET,
+  garbage, SASL PLAIN, a client killed or silent past the idle limit, one
+  alive by heartbeats alone, a 64 MiB request) while messages flow: the
+  sender stays up, nothing lost, its memory small;
 - the broker SIGKILLed and started again, and the sender SIGKILLed, while
   messages flow: every message arrives, in order, duplicates only with the
   same UniqueID.
@@ -268,6 +272,22 @@ def test_validation(broker):
             check(rec is not None and "did not agree" in (rec[1] or ""),
                   f"advisory: the record says so: {rec}")
 
+            # Two answers in one segment: the first decides, every time.
+            s.write_conf(base + "cfx-validate = required\ncfx-validate-timeout = 5\n")
+            for mode, first in (("failed-then-passed", "refused\t42\t"),
+                                ("garbage-then-passed", "refused\t0\t")):
+                mes.mode = mode
+                lines = [subprocess.run([SENDER, "validate", "--serial", f"SN-TWO{i}", "--port",
+                                         "1"], cwd=s.dir, capture_output=True, text=True,
+                                        timeout=30).stdout for i in range(20)]
+                refused = sum(line.startswith(first) for line in lines)
+                check(refused == 20, f"{mode}: refused {refused} of 20: {set(lines)}")
+                print(f"{mode} in one segment: refused {refused} of 20", flush=True)
+            mes.mode = "failed-then-passed"
+            r = s.run("SN-TWO-RUN")
+            check(r.returncode == 2 and "tms 1" not in r.stdout,
+                  f"Failed then Passed: the unit is not loaded: {r.returncode} {r.stderr}")
+
             # The round trip on loopback, for the figure.
             mes.mode = "passed"
             s.write_conf(base + "cfx-validate = required\n")
@@ -456,6 +476,92 @@ def test_run_messages(broker):
         s.close()
 
 
+def answered(address, timeout=10):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        try:
+            reply = h.ask_station(address, HANDLE, "CFX.AreYouThereRequest",
+                                  {"CFXHandle": HANDLE}, timeout=5)
+            if reply and reply["MessageName"] == "CFX.AreYouThereResponse":
+                return True
+        except Exception:
+            pass
+        time.sleep(0.2)
+    return False
+
+
+PROBES = ["tcp-close", "dev-tcp", "http-get", "garbage", "sasl-plain", "killed-client",
+          "silent-client"]
+
+
+def test_probes(broker, runs=40):
+    print("-- every kind of peer at the responder's port while messages flow", flush=True)
+    port = h.free_port()
+    address = f"127.0.0.1:{port}"
+    s = Station(f"cfx-broker = {broker.url()}\ncfx-handle = {HANDLE}\ncfx-heartbeat = 300\n"
+                f"cfx-listen = {address}\n")
+    held = []
+    try:
+        s.start_sender()
+        check(answered(address), "the responder answers before the probes")
+        feeder = subprocess.Popen([QUEUE_RUNS, s.dir, "--runs", str(runs), "--pace-ms", "500"],
+                                  stdout=subprocess.PIPE, text=True)
+        for kind in PROBES:
+            for _ in range(3 if kind != "silent-client" else 1):
+                process = h.probe(kind, address, HANDLE)
+                if process:
+                    held.append(process)
+            check(s.sender.poll() is None, f"the sender is still up after {kind}")
+        check(answered(address), "the responder answers after the probes")
+        # Bounds: a request of 64 MiB is ended at the window, not held; a
+        # client alive by its heartbeats but asking nothing is closed at the
+        # idle limit like the stopped one.
+        huge = h.probe("huge-request", address, HANDLE)
+        idle = h.probe("idle-client", address, HANDLE)
+        held += [huge, idle]
+        try:
+            said = huge.communicate(timeout=20)[0].strip()
+        except subprocess.TimeoutExpired:
+            said = "still sending after 20 s"
+        check(said.startswith("refused"), f"a 64 MiB request is refused: {said}")
+        with open(f"/proc/{s.sender.pid}/status") as f:
+            rss_kb = int(re.search(r"VmRSS:\s+(\d+)", f.read()).group(1))
+        check(rss_kb < 64 * 1024, f"the sender's memory after a 64 MiB request: {rss_kb} kB")
+        print(f"sender's memory after a 64 MiB request: {rss_kb / 1024:.1f} MB", flush=True)
+        # The stopped client outlives the idle limit (30 s) while runs go on.
+        time.sleep(32)
+        try:
+            idle_said = idle.communicate(timeout=10)[0].strip()
+        except subprocess.TimeoutExpired:
+            idle_said = "still open"
+        check(idle_said.endswith("closed"), f"a client kept alive by heartbeats alone is closed "
+                                            f"at the idle limit: {idle_said}")
+        check(s.sender.poll() is None, "the sender is still up after a client silent past the "
+                                       "idle limit")
+        check(answered(address), "the responder answers after the silent client")
+        expected = [line.split()[1] for line in feeder.communicate(timeout=120)[0].splitlines()]
+        check(s.drained(60), "the runs' messages drain while the probes come")
+        check(s.stop_sender() == 0, "the sender stops in order after the probes")
+        with open(os.path.join(s.dir, "sender.log"), errors="replace") as f:
+            log = f.read()
+        said = [line for line in log.splitlines() if "request connection from 127.0.0.1:" in line]
+        check(len(said) >= len(PROBES), f"each closed connection said once with its address: "
+                                        f"{said}")
+        print("\n".join(said[:12]), flush=True)
+        check("idle" in log or "idle-timeout" in log, "the silent client closed for its silence")
+        delivered = [h.envelope(m)["UniqueID"] for m in h.consume(broker)]
+        mine = list(dict.fromkeys(uid for uid in delivered if uid in set(expected)))
+        check(mine == expected, f"every message delivered in order through the probes: "
+                                f"{len(mine)} of {len(expected)}")
+        print(f"probes {len(PROBES)} kinds; delivered {len(mine)} of {len(expected)}, "
+              f"lost {len(expected) - len(mine)}", flush=True)
+    finally:
+        for process in held:
+            process.kill()
+            process.wait()
+        s.close()
+
+
 def test_broker_killed(broker, runs):
     print(f"-- {runs} runs' messages while the broker and the sender are killed", flush=True)
     s = Station(f"cfx-broker = {broker.url()}\ncfx-handle = {HANDLE}\ncfx-heartbeat = 300\n")
@@ -502,6 +608,7 @@ def main():
         test_password(broker)
         test_validation(broker)
         test_lock(broker)
+        test_probes(broker)
         test_run_messages(broker)
         test_broker_killed(broker, 20)
     finally:

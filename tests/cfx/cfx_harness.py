@@ -299,12 +299,15 @@ class FakeMes:
                     sender.target.address = event.message.reply_to
                     sender.open()
                 from proton import Message
-                out = Message(body=json.dumps(reply).encode(), inferred=True,
-                              content_type='application/json; charset="utf-8"',
-                              correlation_id=event.message.correlation_id,
-                              address=event.message.reply_to)
+                # Two answers sent in one go leave in one TCP segment.
+                for one in reply if isinstance(reply, list) else [reply]:
+                    body = one if isinstance(one, bytes) else json.dumps(one).encode()
+                    out = Message(body=body, inferred=True,
+                                  content_type='application/json; charset="utf-8"',
+                                  correlation_id=event.message.correlation_id,
+                                  address=event.message.reply_to)
+                    sender.send(out)
                 outer.answered_at.append(time.monotonic())
-                sender.send(out)
 
         from proton.reactor import Container
         self._ready = threading.Event()
@@ -321,18 +324,26 @@ class FakeMes:
     def answer(self, request):
         if self.mode == "silent":
             return None
+        # Two answers to the one request, sent in one go: the first decides.
+        if self.mode == "failed-then-passed":
+            return [self.one_answer(request, "failed"), self.one_answer(request, "passed")]
+        if self.mode == "garbage-then-passed":
+            return [b"{garbage", self.one_answer(request, "passed")]
+        return self.one_answer(request, self.mode)
+
+    def one_answer(self, request, mode):
         name = request.get("MessageName", "")
         base = {"Version": "2.1", "TimeStamp": "2026-12-08T17:06:05.123+00:00",
                 "UniqueID": str(uuid.uuid4()), "Source": self.handle,
                 "Target": request.get("Source"), "RequestID": request.get("RequestID")}
-        if self.mode == "notsupported" or not name.endswith("ValidateUnitsRequest"):
+        if mode == "notsupported" or not name.endswith("ValidateUnitsRequest"):
             return {**base, "MessageName": "CFX.NotSupportedResponse", "MessageBody": {
                 "$type": "CFX.NotSupportedResponse, CFX",
                 "RequestResult": {"Result": "Failed", "ResultCode": 0,
                                   "Message": "not supported here"}}}
         body = request["MessageBody"]
         serial = body.get("PrimaryIdentifier")
-        passed = self.mode == "passed"
+        passed = mode == "passed"
         result = {"UniqueIdentifier": serial, "PositionNumber": 1,
                   "Result": "Passed" if passed else "Failed",
                   "FailureCode": 0 if passed else self.failure_code,
@@ -383,3 +394,90 @@ def ask_station(address, station_handle, message_name, body, timeout=10, request
         return envelope(msg)
     finally:
         conn.close()
+
+
+# The kinds of connection anything on the network may make to a responder's
+# port; each returns what it needs cleaning up (a process), or None.
+PROBE_CLIENT = r"""
+import sys, time
+from proton.utils import BlockingConnection
+conn = BlockingConnection(sys.argv[1], timeout=10, allowed_mechs="ANONYMOUS")
+conn.create_receiver(sys.argv[2] + "/reply-probe")
+conn.create_sender(sys.argv[2])
+print("open", flush=True)
+time.sleep(3600)
+"""
+
+
+# A client that keeps its connection alive with heartbeats and asks nothing;
+# says "open", then "closed" when the station closes it.
+IDLE_CLIENT = r"""
+import sys
+from proton.handlers import MessagingHandler
+from proton.reactor import Container
+class Idle(MessagingHandler):
+    def on_start(self, event):
+        c = event.container.connect(sys.argv[1], allowed_mechs="ANONYMOUS", heartbeat=2,
+                                    reconnect=False)
+        event.container.create_receiver(c, sys.argv[2] + "/reply-idle")
+    def on_connection_opened(self, event):
+        print("open", flush=True)
+    def on_disconnected(self, event):
+        event.container.stop()
+Container(Idle()).run()
+print("closed", flush=True)
+"""
+
+# A request far beyond the station's largest; exits once the station ends it.
+HUGE_REQUEST = r"""
+import sys
+from proton import Message
+from proton.utils import BlockingConnection
+conn = BlockingConnection(sys.argv[1], timeout=60, allowed_mechs="ANONYMOUS")
+sender = conn.create_sender(sys.argv[2])
+try:
+    sender.send(Message(body=b"{" + b" " * (int(sys.argv[3]) - 2) + b"}", inferred=True))
+    print("taken", flush=True)
+except Exception as e:
+    print("refused", type(e).__name__, flush=True)
+"""
+
+
+def probe(kind, address, station_handle):
+    import socket
+    host, port = address.rsplit(":", 1)
+    if kind in ("tcp-close", "dev-tcp", "http-get", "garbage"):
+        payload = {"tcp-close": b"", "dev-tcp": b"\n",
+                   "http-get": b"GET / HTTP/1.1\r\nHost: station\r\n\r\n",
+                   "garbage": bytes(range(256)) * 4}[kind]
+        with socket.create_connection((host, int(port)), timeout=5) as sock:
+            if payload:
+                sock.sendall(payload)
+        return None
+    if kind == "sasl-plain":
+        from proton.utils import BlockingConnection
+        try:
+            BlockingConnection(f"amqp://intruder:secret@{address}", timeout=5,
+                               allowed_mechs="PLAIN", allow_insecure_mechs=True).close()
+        except Exception:
+            pass
+        return None
+    if kind in ("killed-client", "silent-client"):
+        # An AMQP client with its links open, then killed, or stopped so
+        # that it sends nothing (not even heartbeats) past the idle limit.
+        p = subprocess.Popen(["/usr/bin/python3", "-c", PROBE_CLIENT, f"amqp://{address}",
+                              station_handle], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        p.stdout.readline()
+        p.send_signal(signal.SIGKILL if kind == "killed-client" else signal.SIGSTOP)
+        return p
+    if kind == "idle-client":
+        p = subprocess.Popen(["/usr/bin/python3", "-c", IDLE_CLIENT, f"amqp://{address}",
+                              station_handle], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                             text=True)
+        p.stdout.readline()
+        return p
+    if kind == "huge-request":
+        return subprocess.Popen(["/usr/bin/python3", "-c", HUGE_REQUEST, f"amqp://{address}",
+                                 station_handle, str(64 << 20)], stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL, text=True)
+    raise ValueError(kind)
