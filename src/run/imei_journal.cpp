@@ -159,54 +159,66 @@ void ImeiJournal::distrust(const std::string& why) {
 }
 
 bool ImeiJournal::open() {
-  // Another port's run may be reading or settling this journal: the station
-  // lock keeps it from seeing this one half opened.
-  station::StationLock station_lock;
-  if (!station_lock.take(station_)) broken(station_lock.error());
-  if (!journal_.lock()) {
-    if (journal_.busy()) return false;
-    broken(journal_.error());
-  }
-  if (!journal_.load()) {
-    // An unreadable journal may hold a pending IMEI: nothing may be formatted.
-    usable_ = false;
-    distrust("the run journal " + journal_.path() + " cannot be read (" + journal_.error() + ")");
-    return true;
-  }
-  if (usable_ && !journal_.absorb(station::old_journal_path(station_, run_.port))) {
-    if (journal_.busy()) return false;  // a run in the port's folder holds the port
-    distrust("the run journal an older ffsload kept for port " + std::to_string(run_.port) +
-             " cannot be taken in (" + journal_.error() + ")");
-  }
-  if (!journal_.damaged().empty()) {
-    std::string what;
-    for (const std::string& damage : journal_.damaged())
-      what += (what.empty() ? "" : ", ") + damage;
-    distrust("the run journal " + journal_.path() + " is damaged: " + what);
-  }
-  if (!usable_) return true;
-  for (const station::JournalRun& r : std::vector<station::JournalRun>(journal_.runs())) {
-    if (r.unrecorded && !r.open()) {
-      // Its record found no room when it ended; the journal kept it.
-      const records::KeepResult kept = record_earlier_run(earlier_record(r), records_option_);
-      if (!kept.stored && !kept.kept_locally) continue;  // still no room: it waits
-      if (!journal_.recorded(r.uid)) {
+  std::vector<station::JournalRun> interrupted;
+  std::vector<station::JournalRun> unrecorded;
+  bool damaged = false;
+  {
+    // Another port's run may be reading or settling this journal: the
+    // station lock keeps it from seeing this one half opened.
+    station::StationLock station_lock;
+    if (!station_lock.take(station_)) broken(station_lock.error());
+    if (!journal_.lock()) {
+      if (journal_.busy()) return false;
+      broken(journal_.error());
+    }
+    if (!journal_.load()) {
+      // An unreadable journal may hold a pending IMEI: nothing may be formatted.
+      usable_ = false;
+      distrust("the run journal " + journal_.path() + " cannot be read (" + journal_.error() + ")");
+      return true;
+    }
+    if (usable_ && !journal_.absorb(station::old_journal_path(station_, run_.port))) {
+      if (journal_.busy()) return false;  // a run in the port's folder holds the port
+      distrust("the run journal an older ffsload kept for port " + std::to_string(run_.port) +
+               " cannot be taken in (" + journal_.error() + ")");
+    }
+    damaged = !journal_.damaged().empty();
+    if (damaged) {
+      std::string what;
+      for (const std::string& damage : journal_.damaged())
+        what += (what.empty() ? "" : ", ") + damage;
+      distrust("the run journal " + journal_.path() + " is damaged: " + what);
+    }
+    if (!usable_) return true;
+    for (const station::JournalRun& r : std::vector<station::JournalRun>(journal_.runs())) {
+      if (r.unrecorded && !r.open()) {
+        unrecorded.push_back(r);  // its record found no room when it ended
+        continue;
+      }
+      if (!r.open()) continue;
+      if (!journal_.interrupted(r.uid)) {
         broken(journal_.error());
         return true;
       }
-      continue;
+      interrupted.push_back(*journal_.find(r.uid));
     }
-    if (!r.open()) continue;
-    if (!journal_.interrupted(r.uid)) {
+    if (!journal_.compact(kJournalCompactBytes)) {
+      fs::operator_notice({"journal.not_tidied", {journal_.error()}});
+    }
+  }
+  // A records server may keep a run waiting: never while other ports wait
+  // on the station's lock. The journal keeps each run until it is recorded.
+  for (const station::JournalRun& r : unrecorded) {
+    const records::KeepResult kept = record_earlier_run(earlier_record(r), records_option_);
+    if (!kept.stored && !kept.kept_locally) continue;  // still no room: it waits
+    if (!journal_.recorded(r.uid)) {
       broken(journal_.error());
       return true;
     }
-    record_earlier_run(earlier_record(*journal_.find(r.uid), !journal_.damaged().empty()),
-                       records_option_);
-    cfx_run_interrupted(context_, *journal_.find(r.uid), now_utc_ms());
   }
-  if (!journal_.compact(kJournalCompactBytes)) {
-    fs::operator_notice({"journal.not_tidied", {journal_.error()}});
+  for (const station::JournalRun& r : interrupted) {
+    record_earlier_run(earlier_record(r, damaged), records_option_);
+    cfx_run_interrupted(context_, r, now_utc_ms());
   }
   const auto& runs = journal_.runs();
   for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
@@ -375,7 +387,7 @@ bool ImeiJournal::still_pending(const fs::PendingImei& p, std::string* why) {
 }
 
 bool ImeiJournal::settle(const fs::PendingImei& p, station::ImeiFate fate, const std::string& note,
-                         std::string* why) {
+                         std::string* why, station::JournalRun* settled) {
   station::RunJournal other(p.journal);
   station::RunJournal& where = p.journal == journal_.path() ? journal_ : other;
   if (&where == &other && !other.load()) {
@@ -387,17 +399,23 @@ bool ImeiJournal::settle(const fs::PendingImei& p, station::ImeiFate fate, const
     fs::operator_notice({"journal.fate_not_noted", {where.error()}});
     return false;
   }
-  if (const station::JournalRun* r = where.find(p.run_uid)) {
-    record_earlier_run(earlier_record(*r), records_option_);
-  }
+  if (const station::JournalRun* r = where.find(p.run_uid)) *settled = *r;
   return true;
 }
 
+void ImeiJournal::record_settled(const station::JournalRun& run) {
+  if (!run.uid.empty()) record_earlier_run(earlier_record(run), records_option_);
+}
+
 void ImeiJournal::found_on_handset(const fs::PendingImei& p) {
-  station::StationLock station_lock;
-  std::string why;
-  if (!station_lock.take(station_) || !still_pending(p, &why)) return;
-  settle(p, station::ImeiFate::kWrittenBack, "", &why);
+  station::JournalRun settled;
+  {
+    station::StationLock station_lock;
+    std::string why;
+    if (!station_lock.take(station_) || !still_pending(p, &why)) return;
+    settle(p, station::ImeiFate::kWrittenBack, "", &why, &settled);
+  }
+  record_settled(settled);
 }
 
 fs::PendingAnswer ImeiJournal::ask(const fs::PendingImei& p,
@@ -408,31 +426,42 @@ fs::PendingAnswer ImeiJournal::ask(const fs::PendingImei& p,
 
 bool ImeiJournal::restore(const fs::PendingImei& p, const std::string& pc_file, fs::RestoreBy by,
                           std::string* why) {
-  // Under the station's lock: the question was asked without it, and another
-  // port's handset may have been given this IMEI while it was open.
-  station::StationLock station_lock;
-  if (!station_lock.take(station_)) {
-    *why = station_lock.error();
-    return false;
+  station::JournalRun settled;
+  {
+    // Under the station's lock: the question was asked without it, and
+    // another port's handset may have been given this IMEI while it was open.
+    station::StationLock station_lock;
+    if (!station_lock.take(station_)) {
+      *why = station_lock.error();
+      return false;
+    }
+    if (!still_pending(p, why)) return false;
+    // This run's backup first: a crash between the two lines leaves the IMEI
+    // pending twice, never nowhere. The settling line's sync flushes both.
+    if (!backed_up(pc_file, p.imei)) {
+      *why = "cannot write the run journal";
+      return false;
+    }
+    std::string note;
+    if (by == fs::RestoreBy::kAnswer) note = answer_note("confirmed");
+    if (by == fs::RestoreBy::kNamed) {
+      note = answer_note(("named by restore=" + hex(p.imei)).c_str());
+    }
+    if (!settle(p, station::ImeiFate::kRestored, note, why, &settled)) return false;
   }
-  if (!still_pending(p, why)) return false;
-  // This run's backup first: a crash between the two lines leaves the IMEI
-  // pending twice, never nowhere. The settling line's sync flushes both.
-  if (!backed_up(pc_file, p.imei)) {
-    *why = "cannot write the run journal";
-    return false;
-  }
-  std::string note;
-  if (by == fs::RestoreBy::kAnswer) note = answer_note("confirmed");
-  if (by == fs::RestoreBy::kNamed) note = answer_note(("named by restore=" + hex(p.imei)).c_str());
-  return settle(p, station::ImeiFate::kRestored, note, why);
+  record_settled(settled);
+  return true;
 }
 
 void ImeiJournal::keep_aside(const fs::PendingImei& p) {
-  station::StationLock station_lock;
-  std::string why;
-  if (!station_lock.take(station_) || !still_pending(p, &why)) return;
-  settle(p, station::ImeiFate::kKeptAside, answer_note("kept aside"), &why);
+  station::JournalRun settled;
+  {
+    station::StationLock station_lock;
+    std::string why;
+    if (!station_lock.take(station_) || !still_pending(p, &why)) return;
+    settle(p, station::ImeiFate::kKeptAside, answer_note("kept aside"), &why, &settled);
+  }
+  record_settled(settled);
 }
 
 }  // namespace run

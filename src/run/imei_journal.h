@@ -83,8 +83,11 @@ class ImeiJournal final : public fs::ImeiKeeper {
   // Under the station's lock: whether `pending` is still pending where it
   // is kept (another port's run may have settled it since it was read).
   bool still_pending(const fs::PendingImei& pending, std::string* why);
+  // Notes the fate where the IMEI is kept; *settled gets the run as it now
+  // stands, to be recorded once the station's lock is let go.
   bool settle(const fs::PendingImei& pending, station::ImeiFate fate, const std::string& note,
-              std::string* why);
+              std::string* why, station::JournalRun* settled);
+  void record_settled(const station::JournalRun& run);
   // "confirmed on port 4 at ... (panels, operator OP1)".
   std::string answer_note(const char* how) const;
   void broken(const std::string& what);
