@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real ffsload-gui in each language on an Xvfb display: the selection
-# panel, the run panel after a green and after a red run, the pending-IMEI
-# question and the station grid, saved as OUT_DIR/LANG-WHAT.png to be looked
+# panel, the run panel after a green and after a red run (with a notice of
+# several lines below its log), the pending-IMEI question and the station
+# grid (before the operator's id, with its hint, and after its runs), saved as OUT_DIR/LANG-WHAT.png to be looked
 # at. The windows are found by their translated titles, so a language whose
 # translations did not load fails here; Chinese also needs a CJK font (else
 # every character is an empty box).
@@ -172,10 +173,14 @@ for language in "${languages[@]}"; do
   wait_run_end "#00FF00" "$out/$language-run-green.png" || fail "$language: no green run"
   stop_gui
 
+  # A torn line in port 2's journal: the red run's panel carries the long
+  # notice that says so, which wraps over several lines below the log.
+  printf 'torn line\n' >>run-journal_2
   open_run_panel "$language" 2 ""
   xdotool key Return
   wait_run_end "#FF0000" "$out/$language-run-red.png" || fail "$language: no red run"
   stop_gui
+  rm -f run-journal_2 # torn, it would hold back every port's IMEI read-back
 
   leave_pending_imei 3
   open_run_panel "$language" 3 ""
@@ -189,11 +194,18 @@ for language in "${languages[@]}"; do
   stop_gui
   rm -f ./*.lock
 
-  start_gui "$language" grid --ports 1,2 --customer 1 --operator OP7
+  start_gui "$language" grid --ports 1,2 --customer 1
   window=$(find_window "${grid_title[$language]}") || fail "$language: no grid window"
   sleep 0.5
   xdotool windowsize "$window" 960 640
   xdotool windowfocus --sync "$window"
+  sleep 0.3
+  # The operator field, empty, shows its hint; then the operator's id.
+  import -window "$window" "$work/g.png"
+  small_png "$work/g.png" "$out/$language-grid-operator.png"
+  xdotool type OP7
+  xdotool key Return
+  sleep 0.2
   xdotool key "alt+${run_all[$language]}"
   done=0
   for _ in $(seq 80); do

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -16,6 +17,7 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 
@@ -60,6 +62,22 @@ QLabel* plain_label() {
   return label;
 }
 
+// The operator field's hint is the only prompt before the first scan, and
+// the translations are longer than the English: the field is made wide
+// enough for the whole hint. Its size hint is room for 17 "x" plus its frame
+// and margins (as its style draws them once polished): the frame and margins
+// are kept, the text is the hint.
+void fit_hint(QLineEdit* field) {
+  const QFontMetrics metrics = field->fontMetrics();
+  const int some = field->sizeHint().width();
+  const int around = some - 17 * metrics.horizontalAdvance(QLatin1Char('x'));
+  // The hint is drawn clear of the font's largest left overhang, and elided
+  // when a pixel short: both are counted.
+  const int overhang = std::max(0, -metrics.minLeftBearing());
+  field->setMinimumWidth(std::max(
+      some, around + overhang + metrics.horizontalAdvance(field->placeholderText()) + 1));
+}
+
 // How often the children's output is fetched: quick enough for a log that
 // scrolls as it comes, rare enough to leave the machine to the runs.
 constexpr int kPollIntervalMs = 40;
@@ -99,16 +117,22 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
                      static_cast<QWidget*>(customer_label_)})
     row->addWidget(w);
   const station::StationSettings& settings = grid_.settings();
+  QHBoxLayout* operator_row = nullptr;
   if (settings.operator_id != station::Asking::kOff) {
     // Asked once for the grid: a badge scan or typing, then Enter.
     auto* caption = new QLabel(tr("&Operator:"));
     operator_ = new QLineEdit;
     operator_->setMaxLength(256);
     operator_->setPlaceholderText(tr("scan your badge or type your id, Enter"));
+    fit_hint(operator_);
     if (grid_.operator_id()) operator_->setText(text(*grid_.operator_id()));
     caption->setBuddy(operator_);
-    row->addWidget(caption);
-    row->addWidget(operator_);
+    // A row of its own: beside the customer's script and MA_NO the hint
+    // would be squeezed again on a narrow screen.
+    operator_row = new QHBoxLayout;
+    operator_row->addWidget(caption);
+    operator_row->addWidget(operator_);
+    operator_row->addStretch(1);
     connect(operator_, &QLineEdit::returnPressed, this, [this] { take_operator(); });
     operator_->installEventFilter(this);
   }
@@ -116,6 +140,10 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
   row->addWidget(run_all_);
   row->addWidget(exit_button);
   layout->addLayout(row);
+  if (operator_row) {
+    layout->addLayout(operator_row);
+    setTabOrder(sub_number_, operator_);  // Tab goes on from the customer as before
+  }
   if (grid_.customer_chosen()) {
     if (auto key = station::parse_customer_key(grid_.customer().key)) {
       customer_->setValue(key->first);
@@ -423,6 +451,11 @@ void GridWindow::save(int port) {
 }
 
 bool GridWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == operator_ && (event->type() == QEvent::Polish ||
+                               event->type() == QEvent::FontChange ||
+                               event->type() == QEvent::StyleChange)) {
+    fit_hint(operator_);
+  }
   if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
   auto* key = static_cast<QKeyEvent*>(event);
   const bool yes_or_no = key->modifiers() == Qt::NoModifier &&

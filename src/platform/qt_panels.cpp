@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -18,6 +19,7 @@
 #include <QTimer>
 #include <QUiLoader>
 #include <QXmlStreamReader>
+#include <algorithm>
 #include <cstdio>
 #include <map>
 
@@ -74,6 +76,20 @@ bool is_enter(const QEvent* event) {
   if (event->type() != QEvent::KeyPress) return false;
   const int key = static_cast<const QKeyEvent*>(event)->key();
   return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+// A word-wrapped label (a notice below the run log) takes more lines the
+// longer its text, but a window's minimum height follows only the one-line
+// sizes: given less than the wrapped text needs, the layout pushes its rows
+// into each other (the Line/Seconds row over the log). The window is kept at
+// least as tall as its rows need at its width, so it grows with the text and
+// cannot be shrunk over it.
+void keep_rows_apart(QWidget* window) {
+  QLayout* layout = window->layout();
+  if (!layout || !layout->hasHeightForWidth()) return;
+  const int needed = std::max(layout->totalMinimumSize().height(),
+                              layout->totalMinimumHeightForWidth(window->width()));
+  if (window->minimumHeight() != needed) window->setMinimumHeight(needed);
 }
 
 QColor rgb(int value) {
@@ -231,6 +247,12 @@ struct QtPanels::State {
       event->ignore();
       if (!input_closed) quit_all_loops();
       return true;
+    }
+    if ((event->type() == QEvent::LayoutRequest || event->type() == QEvent::Resize) &&
+        w->isWindow() && w->property(kPanelProperty).isValid() &&
+        w->property(kHandleProperty).isValid()) {
+      keep_rows_apart(w);
+      return false;
     }
     if (!w->property(kHandleProperty).isValid() || !w->property(kControlProperty).isValid()) {
       return false;

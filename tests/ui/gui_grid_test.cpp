@@ -7,7 +7,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTest>
+#include <QTranslator>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -186,12 +190,59 @@ read a || exit 0; echo "answer $a"; echo "run 1: green, 1 s"; read a)sh",
   index_qm = 0;
 }
 
+// Where an empty line edit draws its placeholder, as QLineEdit paints it:
+// inside the frame, less the text margins, two pixels each side and the
+// font's left overhang; a longer hint is elided.
+int placeholder_room(QLineEdit* field) {
+  QStyleOptionFrame frame;
+  frame.initFrom(field);
+  frame.rect = field->rect();
+  frame.lineWidth = field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, field);
+  const QRect contents =
+      field->style()->subElementRect(QStyle::SE_LineEditContents, &frame, field);
+  const QMargins margins = field->textMargins();
+  return contents.width() - margins.left() - margins.right() - 2 * 2 -
+         std::max(0, -field->fontMetrics().minLeftBearing());
+}
+
 TEST(GridWindow, an_operator_id_once_and_a_scan_into_a_tile_runs_that_tile) {
   TempDir dir;
   index_qm = 0;
   TempDir::write("custdefine", "1 main.tms\n");
   std::filesystem::create_directory("main");
   TempDir::write("main/MA_NO", "MA-0001");
+
+  // The operator field's hint is shown whole in every language, at the
+  // window's own size: the translations are longer than the English...
+  for (const char* language : {"en", "zh_CN", "vi", "es", "pt_BR"}) {
+    SCOPED_TRACE(language);
+    QTranslator translator;
+    if (std::string(language) != "en") {
+      ASSERT_TRUE(translator.load(QString(":/i18n/ffsload_%1").arg(language)));
+      QCoreApplication::installTranslator(&translator);
+    }
+    multiport::StationGrid idle(dir.path(), {{1, "/dev/fake1"}, {2, "/dev/fake2"}},
+                                dir.path() + "/runs.sqlite");
+    station::StationSettings asking;
+    asking.operator_id = station::Asking::kOptional;
+    idle.set_settings(asking);
+    {
+      GridWindow window(idle, {});
+      window.show();
+      QApplication::processEvents();
+      QLineEdit* field = window.operator_box();
+      ASSERT_NE(field, nullptr);
+      const QString hint = field->placeholderText();
+      EXPECT_EQ(hint != "scan your badge or type your id, Enter", std::string(language) != "en")
+          << hint.toStdString();
+      EXPECT_GE(placeholder_room(field), field->fontMetrics().horizontalAdvance(hint))
+          << hint.toStdString();
+      // ... and on a 1024-pixel screen.
+      EXPECT_LE(window.minimumSizeHint().width(), 960);
+      window.close();
+    }
+    QCoreApplication::removeTranslator(&translator);
+  }
   multiport::StationGrid grid(dir.path(), {{1, "/dev/fake1"}, {2, "/dev/fake2"}},
                               dir.path() + "/runs.sqlite");
   // Each run echoes the serial it was given (on its command line, then read).

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "fs/imei_guard.h"
 #include "script/runner.h"
 #include "station/run_journal.h"
 #include "ui/gui_fixture.h"
@@ -219,7 +220,31 @@ TEST_F(GuiTest, save_writes_a_new_file_per_save_and_reports_one_it_cannot_write)
   EXPECT_EQ(status, 0);
 }
 
-TEST_F(GuiTest, a_port_that_cannot_be_opened_is_explained_and_the_run_fails) {
+namespace {
+
+// The run panel's rows from the state word down to the buttons, each
+// entirely above the next and the last inside the panel; a word-wrapped
+// label is as tall as its text needs.
+void expect_rows_apart(QWidget* panel, const std::vector<QWidget*>& rows) {
+  QApplication::processEvents();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  QApplication::processEvents();
+  int bottom = 0;
+  for (QWidget* row : rows) {
+    const QRect at(row->mapTo(panel, QPoint(0, 0)), row->size());
+    EXPECT_GE(at.top(), bottom) << row->objectName().toStdString() << " overlaps the row above";
+    bottom = at.bottom() + 1;
+    if (auto* label = qobject_cast<QLabel*>(row); label && label->wordWrap()) {
+      EXPECT_GE(label->height(), label->heightForWidth(label->width()))
+          << label->objectName().toStdString() << " cuts its text";
+    }
+  }
+  EXPECT_LE(bottom, panel->height()) << "the last row leaves the panel";
+}
+
+}  // namespace
+
+TEST_F(GuiTest, a_port_that_cannot_be_opened_is_explained_and_the_run_fails_and_notices_fit) {
   station("1 t.tms\n");
   TempDir::write("t.tms", kScript);
   platform::set_device_opener([](int, const platform::SerialSettings&, std::string* error) {
@@ -235,6 +260,31 @@ TEST_F(GuiTest, a_port_that_cannot_be_opened_is_explained_and_the_run_fails) {
       press(run, kRunButton);
       EXPECT_EQ(log(), std::vector<std::string>{"tms 1  => 100 (5)"});
       EXPECT_EQ(log_colour(), platform::kColorRed);
+
+      // A notice below the log wraps over as many lines as it needs; the
+      // Line/Seconds row stays below the log and above the notice, however
+      // long the notice and however narrow the operator makes the panel.
+      QWidget* panel = panels.panel_widget(run);
+      const std::vector<QWidget*> rows = {
+          widget(run, ui::kRunStateControl), widget(run, platform::kRunLogControl),
+          widget(run, platform::kLineCounterControl), widget(run, ui::kPortStatusControl),
+          widget(run, ui::kSaveStatusControl), widget(run, kRunButton)};
+      expect_rows_apart(panel, rows);
+      const int first_height = panel->height();
+      fs::operator_notice({"journal.distrusted",
+                           {"the run journal run-journal_8 is damaged: line 1 does not read "
+                            "back whole",
+                            "8"}});
+      expect_rows_apart(panel, rows);
+      EXPECT_GT(panel->height(), first_height);
+      EXPECT_GE(widget(run, ui::kPortStatusControl)->height(),
+                3 * QFontMetrics(widget(run, ui::kPortStatusControl)->font()).lineSpacing());
+      std::string longer;
+      for (int i = 0; i < 12; ++i) longer += "a notice that goes on and on, ";
+      platform::SetCtrlVal(run, ui::kPortStatusControl, longer);
+      expect_rows_apart(panel, rows);
+      panel->resize(panel->minimumWidth(), panel->height());
+      expect_rows_apart(panel, rows);
       press(run, kExitButton);
     });
     press(selectPanel, kOpenButton);
