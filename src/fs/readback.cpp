@@ -148,8 +148,11 @@ Settled settle_named(const std::vector<PendingImei>& pending,
   const auto entry = std::find_if(pending.begin(), pending.end(),
                                   [&](const PendingImei& p) { return p.imei == named; });
   if (entry == pending.end()) {
-    return conflict({"imei.unanswered_one", {}},
-                    "the IMEI named is not pending in this station any more");
+    // Settled by another port's run since the run started.
+    Settled s;
+    s.outcome = PendingOutcome::kConflict;
+    s.why = "the IMEI named, " + imei_hex(named) + ", is not pending in this station any more";
+    return s;
   }
   if (!serial.empty()) {
     if (!same_unit.empty() && std::none_of(same_unit.begin(), same_unit.end(),
