@@ -69,7 +69,7 @@ run cfx_backlog /usr/bin/python3 "$root/bench/cfx_soak.py" "$build" --backlog "$
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
 memory=$(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo)
 commit=$(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo "not a git tree")
-dirty=$(git -C "$root" status --porcelain 2>/dev/null | grep -q . && echo " (with changes)" || true)
+dirty=$(grep -q . <<<"$(git -C "$root" status --porcelain 2>/dev/null)" && echo " (with changes)" || true)
 {
   echo "Measured $(date -u +%Y-%m-%d) on $(nproc) cores ($cpu), $memory, $(uname -sr);"
   echo "commit $commit$dirty, release build, by scripts/bench.sh$( ((quick)) && echo ' --quick')."

@@ -48,7 +48,7 @@ fi
 [ "${1:-}" = fuzz ] && needed+=(clang libclang-rt-14-dev)
 missing=()
 for p in "${needed[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  grep -q "install ok installed" <<<"$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" || missing+=("$p")
 done
 if ((${#missing[@]})); then
   sudo=""

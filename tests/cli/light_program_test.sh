@@ -11,8 +11,8 @@ qt=$(ldd "$ffsload" | grep -i 'libQt' || true)
 # The AMQP library is the sender program's (ffsload-cfx) alone.
 amqp=$(ldd "$ffsload" | grep -i 'qpid-proton' || true)
 [ -z "$amqp" ] || fail "ffsload links the AMQP library: $amqp"
-"$ffsload" --version | grep -q '^ffsload ' || fail "ffsload --version"
-"$ffsload" run --help | grep -q -- '--port' || fail "ffsload run --help"
+grep -q '^ffsload ' <<<"$("$ffsload" --version)" || fail "ffsload --version"
+grep -q -- '--port' <<<"$("$ffsload" run --help)" || fail "ffsload run --help"
 
 work=$(mktemp -d /tmp/ffsload-light.XXXXXX)
 trap 'rm -rf "$work"' EXIT

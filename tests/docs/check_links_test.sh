@@ -24,7 +24,7 @@ plant() {  # plant FILE TEXT EXPECTED-OUTPUT
     echo "not caught: $2 in $1"
     exit 1
   fi
-  grep -F -- "$1:$line: " <<<"$out" | grep -qF -- "$3" ||
+  grep -qF -- "$3" <<<"$(grep -F -- "$1:$line: " <<<"$out")" ||
     { echo "caught, but not as \"$1:$line: ... $3\": $out"; exit 1; }
 }
 plant README.md 'See [the guide](docs/no-such-guide.md).' 'docs/no-such-guide.md: no such file'

@@ -45,13 +45,13 @@ version=$("$usr/bin/ffsload" --version)
 [ -x "$usr/libexec/ffsload-gui" ] || fail "no window program in libexec"
 [ -x "$usr/libexec/ffsload-board" ] || fail "no board program in libexec"
 grep -q '^ Depends:.*libcpp-httplib' <<<"$info" || fail "the package does not depend on cpp-httplib"
-! ldd "$usr/bin/ffsload" | grep -q 'httplib' || fail "the installed ffsload links the board's HTTP library"
-! ldd "$usr/bin/ffsload" | grep -q 'libQt' || fail "the installed ffsload links Qt"
+! grep -q 'httplib' <<<"$(ldd "$usr/bin/ffsload")" || fail "the installed ffsload links the board's HTTP library"
+! grep -q 'libQt' <<<"$(ldd "$usr/bin/ffsload")" || fail "the installed ffsload links Qt"
 # The IPC-CFX sender: the one program with the AMQP library, and its service.
 [ -x "$usr/libexec/ffsload-cfx" ] || fail "no IPC-CFX sender program in libexec"
 grep -q '^ Depends:.*libqpid-proton-cpp12' <<<"$info" || fail "the package does not depend on libqpid-proton-cpp12"
-! ldd "$usr/bin/ffsload" | grep -q 'qpid-proton' || fail "the installed ffsload links the AMQP library"
-ldd "$usr/libexec/ffsload-cfx" | grep -q 'qpid-proton-cpp' || fail "ffsload-cfx does not link Qpid Proton"
+! grep -q 'qpid-proton' <<<"$(ldd "$usr/bin/ffsload")" || fail "the installed ffsload links the AMQP library"
+grep -q 'qpid-proton-cpp' <<<"$(ldd "$usr/libexec/ffsload-cfx")" || fail "ffsload-cfx does not link Qpid Proton"
 unit=$usr/lib/systemd/system/ffsload-cfx@.service
 grep -q '^ExecStart=/usr/bin/ffsload cfx$' "$unit" 2>/dev/null || fail "no systemd unit ffsload-cfx@.service"
 # "ffsload cfx" in the installed tree finds the installed sender.
