@@ -14,6 +14,7 @@
 #include <proton/listener.hpp>
 #include <string>
 
+#include "cfx/delivery_state.h"
 #include "cfx/queue.h"
 #include "cfx/request_answers.h"
 #include "cfx/station_lock.h"
@@ -169,6 +170,13 @@ int status() {
       probe.take(loaded.folder + "/" + kSenderLockFile) == platform::FileLock::Result::kBusy;
   probe.release();
   std::printf("sender running: %s\n", running ? "yes" : "no");
+  // The running sender's own word: a broker that answers may still refuse
+  // its link (a missing exchange, a permission).
+  const auto failing = running ? cfx::read_delivery_failing(loaded.folder) : std::nullopt;
+  if (failing) {
+    std::printf("delivery failing since %s (%s)\n", local_time(failing->since_ms).c_str(),
+                failing->reason.c_str());
+  }
   std::string error;
   auto queue = cfx::Queue::open_for_reading(loaded.folder, &error);
   if (!queue && !error.empty()) {
@@ -188,7 +196,7 @@ int status() {
   } else {
     std::printf("station: not locked\n");
   }
-  return why.empty() ? kExitOk : kExitRefused;
+  return why.empty() && !failing ? kExitOk : kExitRefused;
 }
 
 int validate(const std::string& serial, int port, int timeout_ms) {

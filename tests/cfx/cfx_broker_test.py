@@ -594,6 +594,48 @@ def test_broker_killed(broker, runs):
         s.close()
 
 
+def test_refused_link(broker):
+    print("-- a link the broker refuses (no such exchange) is tried again", flush=True)
+    s = Station(f"cfx-broker = {broker.url()}\ncfx-handle = {HANDLE}\n"
+                f"cfx-target = /exchange/late\n")
+    try:
+        s.start_sender()
+        started = time.monotonic()
+
+        def status():
+            return subprocess.run([SENDER, "status"], cwd=s.dir, capture_output=True, text=True,
+                                  timeout=30)
+
+        # Failing, said and non-zero, for as long as the exchange is missing:
+        # long enough for the back-off to reach its longest wait (1+2+4+8 s).
+        seen, always = 0, True
+        while time.monotonic() - started < 20:
+            r = status()
+            failing = re.search(r"^delivery failing since .+ \((.*not-found.*)\)$", r.stdout, re.M)
+            if failing:
+                seen += 1
+                always = always and r.returncode != 0
+            elif seen:
+                always = False
+            time.sleep(1)
+        check(seen >= 10 and always,
+              f"status says delivery is failing, non-zero, meanwhile ({seen} times): {r.stdout}")
+        broker.add_exchange("late")
+        created = time.monotonic()
+        check(s.drained(30), "the queue drains once the exchange exists")
+        resumed = time.monotonic() - created
+        check(resumed <= 15, f"delivery resumes within 15 s of the exchange: {resumed:.1f} s")
+        r = status()
+        check(r.returncode == 0 and "delivery failing" not in r.stdout,
+              f"status is clean again: {r.returncode} {r.stdout}")
+        names = [h.envelope(m)["MessageName"] for m in h.consume(broker, idle=1)]
+        check("CFX.EndpointConnected" in names, f"the waiting message arrived: {names}")
+        print(f"delivery resumed {resumed:.1f} s after the exchange was created "
+              f"({time.monotonic() - started:.1f} s after the sender started)", flush=True)
+    finally:
+        s.close()
+
+
 def main():
     h.skip_unless_available()
     for program in (FFSLOAD, SENDER, SIM, QUEUE_RUNS):
@@ -608,6 +650,7 @@ def main():
         test_password(broker)
         test_validation(broker)
         test_lock(broker)
+        test_refused_link(broker)
         test_probes(broker)
         test_run_messages(broker)
         test_broker_killed(broker, 20)

@@ -24,6 +24,7 @@ import uuid
 
 SKIP = 77  # ctest's SKIP_RETURN_CODE for these tests
 SERVER = "/usr/lib/rabbitmq/bin/rabbitmq-server"
+CTL = "/usr/lib/rabbitmq/bin/rabbitmqctl"
 EXCHANGE = "cfx"
 QUEUE = "cfx-test"
 USER, PASSWORD = "station", "line-secret"
@@ -208,6 +209,21 @@ class Broker:
             except ProcessLookupError:
                 pass
         shutil.rmtree(self.dir, ignore_errors=True)
+
+    def add_exchange(self, name):
+        """Creates the topic exchange NAME bound to the test queue by "#", as a
+        line's administrator would after the station started (AMQP 1.0
+        cannot create one)."""
+        path = os.path.join(self.dir, f"exchange-{name}.json")
+        self._write(os.path.basename(path), json.dumps({
+            "exchanges": [{"name": name, "vhost": "/", "type": "topic", "durable": True,
+                           "auto_delete": False, "internal": False, "arguments": {}}],
+            "bindings": [{"source": name, "vhost": "/", "destination": QUEUE,
+                          "destination_type": "queue", "routing_key": "#", "arguments": {}}]}))
+        os.chown(path, self.uid, self.gid)
+        subprocess.run([CTL, "-n", self.node, "import_definitions", path],
+                       env=self.env(), user=self.uid, group=self.gid, extra_groups=[],
+                       cwd=self.dir, check=True, capture_output=True, timeout=60)
 
     def url(self, user=None):
         who = f"{user}@" if user else ""
