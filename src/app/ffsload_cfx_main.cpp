@@ -135,7 +135,7 @@ int serve(bool exit_when_busy) {
   config.station_folder = loaded.folder;
   config.facts = facts_of(loaded);
   config.stop_requested = [] { return g_stop != 0; };
-  cfxnet::RequestServer server(config.facts, loaded.folder);
+  cfxnet::RequestServer server(config.facts, loaded.folder, loaded.settings.mes_handles);
   config.on_tick = [&server] { server.sweep(); };
   cfxnet::QueueSender sender(config, std::move(queue));
   proton::container container(sender, config.facts.handle);

@@ -85,8 +85,11 @@ std::size_t largest_partial(const proton::connection& c) {
 
 }  // namespace
 
-RequestServer::RequestServer(cfx::EndpointFacts facts, std::string station_folder)
-    : facts_(std::move(facts)), station_folder_(std::move(station_folder)) {}
+RequestServer::RequestServer(cfx::EndpointFacts facts, std::string station_folder,
+                             std::vector<std::string> mes_handles)
+    : facts_(std::move(facts)),
+      station_folder_(std::move(station_folder)),
+      mes_handles_(std::move(mes_handles)) {}
 
 proton::connection_options RequestServer::on_accept(proton::listener&) {
   proton::connection_options o(*this);
@@ -340,8 +343,20 @@ void RequestServer::answer(proton::delivery& d, proton::message& m) {
     d.reject();
     return;
   }
+  const cfx::RequestAction action = cfx::action_for(*request);
+  cfx::Admission admission{facts_.handle, mes_handles_, std::nullopt};
+  if (action != cfx::RequestAction::kNone) admission.lock = cfx::read_station_lock(station_folder_);
+  if (const std::string refusal = cfx::refusal_of(*request, admission); !refusal.empty()) {
+    if (action != cfx::RequestAction::kNone) {
+      std::fprintf(stderr, "ffsload-cfx: %s from %s at %s refused: %s\n",
+                   request->message_name.c_str(), request->source.c_str(),
+                   peer(c).address.c_str(), refusal.c_str());
+    }
+    send_reply(c, m, cfx::refused_answer(*request, facts_, refusal, platform::utc_now_ms()));
+    return;
+  }
   std::string failure;
-  switch (cfx::action_for(*request)) {
+  switch (action) {
     case cfx::RequestAction::kLock: {
       cfx::StationLock lock;
       lock.reason = cfx::lock_reason(*request);
@@ -366,11 +381,14 @@ void RequestServer::answer(proton::delivery& d, proton::message& m) {
     case cfx::RequestAction::kNone:
       break;
   }
-  const cfx::Envelope answer =
-      cfx::answer_request(*request, facts_, failure, platform::utc_now_ms());
-  proton::message out = amqp_message(answer, platform::utc_now_ms());
-  const std::string reply_to = m.reply_to();
+  send_reply(c, m, cfx::answer_request(*request, facts_, failure, platform::utc_now_ms()));
+}
+
+void RequestServer::send_reply(proton::connection c, const proton::message& request,
+                               const cfx::Envelope& answer) {
+  const std::string reply_to = request.reply_to();
   if (reply_to.empty()) return;  // nobody to answer
+  proton::message out = amqp_message(answer, platform::utc_now_ms());
   out.to(reply_to);
   out.address(reply_to);
   reply(c, reply_to, std::move(out));

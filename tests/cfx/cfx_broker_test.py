@@ -317,10 +317,19 @@ def test_validation(broker):
 
 
 def test_lock(broker):
-    print("-- lock and unlock from the MES, across a restart", flush=True)
+    print("-- lock and unlock from the MES, across a restart; only the MES that locked unlocks",
+          flush=True)
     port = h.free_port()
     s = Station(f"cfx-broker = {broker.url()}\ncfx-handle = {HANDLE}\n"
-                f"cfx-listen = 127.0.0.1:{port}\n")
+                f"cfx-listen = 127.0.0.1:{port}\ncfx-mes-handles = Mes.fake.1, Mes.fake.2\n")
+    lock_file = os.path.join(s.dir, "cfx-station-lock.json")
+    lock_body = {"Lane": None, "Stage": None, "Reason": "QualityIssue",
+                 "Requestor": {"OperatorIdentifier": "mes-jd"}}
+    unlock_body = {"Lane": None, "Stage": None, "Requestor": {"OperatorIdentifier": "x"}}
+
+    def refused(what, reply):
+        check(reply is not None and reply["MessageBody"]["Result"]["Result"] == "Failed" and
+              reply["MessageBody"]["Result"]["Message"], f"{what}: refused: {reply}")
     address = f"127.0.0.1:{port}"
     try:
         s.start_sender()
@@ -345,11 +354,33 @@ def test_lock(broker):
         other = h.ask_station(address, HANDLE, "CFX.Production.GetActiveRecipeRequest", {})
         check(other is not None and other["MessageName"] == "CFX.NotSupportedResponse",
               f"anything else: NotSupportedResponse: {other}")
-        lock = h.ask_station(address, HANDLE, "CFX.Production.LockStationRequest",
-                             {"Lane": None, "Stage": None, "Reason": "QualityIssue",
-                              "Requestor": {"OperatorIdentifier": "mes-jd"}})
+        lock_name = "CFX.Production.LockStationRequest"
+        unlock_name = "CFX.Production.UnlockStationRequest"
+        refused("a lock from a handle not listed",
+                h.ask_station(address, HANDLE, lock_name, lock_body, requester="Evil.Laptop.1"))
+        refused("a lock whose $type is a Heartbeat",
+                h.ask_station(address, HANDLE, lock_name, lock_body, body_type="CFX.Heartbeat"))
+        refused("a lock addressed to another station",
+                h.ask_station(address, HANDLE, lock_name, lock_body, target="FFSLoad.ffsload.x9"))
+        check(not os.path.exists(lock_file), "no refused lock locked the station")
+        lock = h.ask_station(address, HANDLE, lock_name, lock_body)
         check(lock is not None and lock["MessageBody"]["Result"]["Result"] == "Success" and
               lock["RequestID"], f"LockStation answered Success: {lock}")
+        refused("an unlock from a handle not listed",
+                h.ask_station(address, HANDLE, unlock_name, unlock_body,
+                              requester="Evil.Laptop.1"))
+        refused("an unlock from another listed MES than the one that locked",
+                h.ask_station(address, HANDLE, unlock_name, unlock_body, requester="Mes.fake.2"))
+        refused("an unlock whose $type is a lock",
+                h.ask_station(address, HANDLE, unlock_name, unlock_body, body_type=lock_name))
+        refused("an unlock addressed to another station",
+                h.ask_station(address, HANDLE, unlock_name, unlock_body,
+                              target="FFSLoad.ffsload.x9"))
+        there = h.ask_station(address, HANDLE, "CFX.AreYouThereRequest", {"CFXHandle": HANDLE},
+                              requester="Evil.Laptop.1")
+        check(there is not None and there["MessageBody"]["Result"]["Result"] == "Failed" and
+              "CFXHandle" not in there["MessageBody"],
+              f"a handle not listed learns nothing: {there}")
         r = s.run("SN-LOCK-1")
         check(r.returncode == 2 and "locked" in r.stderr and "QualityIssue" in r.stderr and
               "tms 1" not in r.stdout, f"a locked station runs nothing: {r.returncode} {r.stderr}")

@@ -382,17 +382,20 @@ class FakeMes:
         self.close()
 
 
-def ask_station(address, station_handle, message_name, body, timeout=10, requester="Mes.fake.1"):
+def ask_station(address, station_handle, message_name, body, timeout=10, requester="Mes.fake.1",
+                target=None, body_type=None):
     """Sends one request to the station's responder as an MES does and
-    returns the reply's envelope (None when none came in time)."""
+    returns the reply's envelope (None when none came in time). `target` and
+    `body_type` put another Target or $type in the envelope than the
+    station's handle and the message's own."""
     from proton import Message, Timeout
     from proton.utils import BlockingConnection
     request_id = f"REQUEST-{uuid.uuid4()}"
     envelope_out = {
         "MessageName": message_name, "Version": "2.1",
         "TimeStamp": "2026-12-08T17:06:05.123+00:00", "UniqueID": str(uuid.uuid4()),
-        "Source": requester, "Target": station_handle, "RequestID": request_id,
-        "MessageBody": {"$type": message_name + ", CFX", **body}}
+        "Source": requester, "Target": target or station_handle, "RequestID": request_id,
+        "MessageBody": {"$type": (body_type or message_name) + ", CFX", **body}}
     conn = BlockingConnection(f"amqp://{address}", timeout=timeout, allowed_mechs="ANONYMOUS")
     try:
         reply_to = f"{requester}/reply-{uuid.uuid4()}"
