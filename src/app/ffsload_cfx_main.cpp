@@ -28,6 +28,7 @@
 #include "platform/folders.h"
 #include "platform/stop_signals.h"
 #include "platform/this_process.h"
+#include "records/station_text.h"
 #include "station/station_settings.h"
 
 namespace {
@@ -175,7 +176,7 @@ int status() {
   const auto failing = running ? cfx::read_delivery_failing(loaded.folder) : std::nullopt;
   if (failing) {
     std::printf("delivery failing since %s (%s)\n", local_time(failing->since_ms).c_str(),
-                failing->reason.c_str());
+                records::shown_station_text(failing->reason).c_str());
   }
   std::string error;
   auto queue = cfx::Queue::open_for_reading(loaded.folder, &error);

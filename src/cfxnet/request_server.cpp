@@ -27,6 +27,7 @@
 #include "cfxnet/amqp_framing.h"
 #include "platform/calendar.h"
 #include "platform/child_process.h"
+#include "records/station_text.h"
 
 namespace cfxnet {
 
@@ -81,6 +82,11 @@ std::size_t largest_partial(const proton::connection& c) {
       largest = std::max(largest, static_cast<std::size_t>(pn_delivery_pending(d)));
   }
   return largest;
+}
+
+// A requester's words in the log: written out, never acted on by a terminal.
+std::string shown(const std::string& text) {
+  return records::shown_station_text(text);
 }
 
 }  // namespace
@@ -349,8 +355,8 @@ void RequestServer::answer(proton::delivery& d, proton::message& m) {
   if (const std::string refusal = cfx::refusal_of(*request, admission); !refusal.empty()) {
     if (action != cfx::RequestAction::kNone) {
       std::fprintf(stderr, "ffsload-cfx: %s from %s at %s refused: %s\n",
-                   request->message_name.c_str(), request->source.c_str(),
-                   peer(c).address.c_str(), refusal.c_str());
+                   shown(request->message_name).c_str(), shown(request->source).c_str(),
+                   peer(c).address.c_str(), shown(refusal).c_str());
     }
     send_reply(c, m, cfx::refused_answer(*request, facts_, refusal, platform::utc_now_ms()));
     return;
@@ -366,8 +372,8 @@ void RequestServer::answer(proton::delivery& d, proton::message& m) {
       if (!cfx::write_station_lock(station_folder_, lock, &failure)) {
         failure = "the lock cannot be kept: " + failure;
       } else {
-        std::fprintf(stderr, "ffsload-cfx: %s locked the station (%s)\n", request->source.c_str(),
-                     lock.reason.c_str());
+        std::fprintf(stderr, "ffsload-cfx: %s locked the station (%s)\n",
+                     shown(request->source).c_str(), shown(lock.reason).c_str());
       }
       break;
     }
@@ -375,7 +381,8 @@ void RequestServer::answer(proton::delivery& d, proton::message& m) {
       if (!cfx::clear_station_lock(station_folder_, &failure)) {
         failure = "the lock cannot be removed: " + failure;
       } else {
-        std::fprintf(stderr, "ffsload-cfx: %s unlocked the station\n", request->source.c_str());
+        std::fprintf(stderr, "ffsload-cfx: %s unlocked the station\n",
+                     shown(request->source).c_str());
       }
       break;
     case cfx::RequestAction::kNone:

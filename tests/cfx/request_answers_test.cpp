@@ -210,6 +210,22 @@ TEST(StationLock, kept_durably_read_back_and_removed) {
   EXPECT_TRUE(cfx::clear_station_lock(dir.path(), &error)) << "no lock is no error";
 }
 
+TEST(StationLock, the_mes_words_are_shown_with_escapes_written_out_and_its_handle_kept) {
+  testing_support::TempDir dir;
+  cfx::StationLock lock;
+  lock.reason = "Quality\x1b[2J\xe2\x80\xaeIssue";
+  lock.requestor = "jd\n";
+  lock.locked_by = "MES.Line4";
+  std::string error;
+  ASSERT_TRUE(cfx::write_station_lock(dir.path(), lock, &error)) << error;
+  const auto read = cfx::read_station_lock(dir.path());
+  ASSERT_TRUE(read);
+  EXPECT_EQ(cfx::station_lock_refusal(*read),
+            "the station is locked by the MES (Quality\\u001B[2J\\u202EIssue, by jd\\u000A): no "
+            "run until it is unlocked");
+  EXPECT_EQ(read->locked_by, "MES.Line4");
+}
+
 TEST(StationLock, a_damaged_lock_file_still_locks) {
   testing_support::TempDir dir;
   testing_support::TempDir::write(cfx::kStationLockFile, "{\"Reason\":");
