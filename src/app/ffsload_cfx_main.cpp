@@ -140,6 +140,9 @@ int serve(bool exit_when_busy) {
   config.on_tick = [&server] { server.sweep(); };
   cfxnet::QueueSender sender(config, std::move(queue));
   proton::container container(sender, config.facts.handle);
+  // A failure of an earlier sender's listen says nothing of this one's.
+  if (!cfx::clear_delivery_failing(loaded.folder, &error, cfx::kListenStateFile))
+    std::fprintf(stderr, "ffsload-cfx: %s\n", error.c_str());
   try {
     if (!loaded.settings.listen.empty()) container.listen(loaded.settings.listen, server);
     container.run();
@@ -178,6 +181,13 @@ int status() {
     std::printf("delivery failing since %s (%s)\n", local_time(failing->since_ms).c_str(),
                 records::shown_station_text(failing->reason).c_str());
   }
+  const auto not_listening =
+      running ? cfx::read_delivery_failing(loaded.folder, cfx::kListenStateFile) : std::nullopt;
+  if (not_listening) {
+    std::printf("request port failing since %s (%s)\n",
+                local_time(not_listening->since_ms).c_str(),
+                records::shown_station_text(not_listening->reason).c_str());
+  }
   std::string error;
   auto queue = cfx::Queue::open_for_reading(loaded.folder, &error);
   if (!queue && !error.empty()) {
@@ -197,7 +207,7 @@ int status() {
   } else {
     std::printf("station: not locked\n");
   }
-  return why.empty() && !failing ? kExitOk : kExitRefused;
+  return why.empty() && !failing && !not_listening ? kExitOk : kExitRefused;
 }
 
 int validate(const std::string& serial, int port, int timeout_ms) {

@@ -13,15 +13,16 @@ namespace cfx {
 
 namespace {
 
-std::string state_path(const std::string& station_folder) {
-  return (station_folder.empty() ? std::string(".") : station_folder) + "/" + kDeliveryStateFile;
+std::string state_path(const std::string& station_folder, const char* file) {
+  return (station_folder.empty() ? std::string(".") : station_folder) + "/" + file;
 }
 
 }  // namespace
 
-std::optional<DeliveryFailing> read_delivery_failing(const std::string& station_folder) {
+std::optional<DeliveryFailing> read_delivery_failing(const std::string& station_folder,
+                                                     const char* file) {
   std::string text, why;
-  if (platform::read_whole_file(state_path(station_folder), &text, &why) !=
+  if (platform::read_whole_file(state_path(station_folder, file), &text, &why) !=
       platform::WholeRead::kRead)
     return std::nullopt;
   const auto json = nlohmann::json::parse(text, nullptr, false);
@@ -35,17 +36,18 @@ std::optional<DeliveryFailing> read_delivery_failing(const std::string& station_
 }
 
 bool write_delivery_failing(const std::string& station_folder, const DeliveryFailing& failing,
-                            std::string* error) {
+                            std::string* error, const char* file) {
   nlohmann::ordered_json json;
   json["SinceMs"] = failing.since_ms;
   // A broker's description is the broker's text: the file stays valid JSON.
   json["Reason"] = records::utf8_text(failing.reason);
   // Replaced whole: the status never reads half a record.
-  return platform::replace_file_durably(state_path(station_folder), json.dump() + "\n", error);
+  return platform::replace_file_durably(state_path(station_folder, file), json.dump() + "\n", error);
 }
 
-bool clear_delivery_failing(const std::string& station_folder, std::string* error) {
-  const std::string path = state_path(station_folder);
+bool clear_delivery_failing(const std::string& station_folder, std::string* error,
+                            const char* file) {
+  const std::string path = state_path(station_folder, file);
   if (!platform::remove_file(path) && errno != ENOENT) {
     *error = path + ": " + std::strerror(errno);
     return false;

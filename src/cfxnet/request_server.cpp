@@ -23,6 +23,7 @@
 #include <proton/source_options.hpp>
 #include <proton/transport.hpp>
 
+#include "cfx/delivery_state.h"
 #include "cfx/station_lock.h"
 #include "cfxnet/amqp_framing.h"
 #include "platform/calendar.h"
@@ -108,7 +109,16 @@ proton::connection_options RequestServer::on_accept(proton::listener&) {
 
 void RequestServer::on_error(proton::listener&, const std::string& what) {
   listen_error_ = what;
-  std::fprintf(stderr, "ffsload-cfx: cannot listen for the MES's requests: %s\n", what.c_str());
+  std::fprintf(stderr,
+               "ffsload-cfx: error: cannot listen for the MES's requests: %s; the MES cannot ask "
+               "or lock this station (delivery goes on)\n",
+               what.c_str());
+  // Kept for "ffsload cfx --status", which says it and exits non-zero.
+  std::string error;
+  if (!cfx::write_delivery_failing(station_folder_,
+                                   cfx::DeliveryFailing{platform::utc_now_ms(), what}, &error,
+                                   cfx::kListenStateFile))
+    std::fprintf(stderr, "ffsload-cfx: %s\n", error.c_str());
 }
 
 RequestServer::Peer& RequestServer::peer(const proton::connection& c) {

@@ -26,6 +26,7 @@ import os
 import re
 import shutil
 import signal
+import socket
 import sqlite3
 import subprocess
 import sys
@@ -667,6 +668,33 @@ def test_refused_link(broker):
         s.close()
 
 
+def test_listen_taken(broker):
+    print("-- a request port already taken is an error that status shows; delivery goes on",
+          flush=True)
+    taken = socket.socket()
+    taken.bind(("127.0.0.1", 0))
+    taken.listen()
+    port = taken.getsockname()[1]
+    s = Station(f"cfx-broker = {broker.url()}\ncfx-handle = {HANDLE}\n"
+                f"cfx-listen = 127.0.0.1:{port}\n")
+    try:
+        s.start_sender()
+        check(s.drained(30), "the queue drains with the request port taken")
+        r = subprocess.run([SENDER, "status"], cwd=s.dir, capture_output=True, text=True,
+                           timeout=30)
+        check(r.returncode != 0 and re.search(r"^request port failing since .+ \(.+\)$",
+                                              r.stdout, re.M),
+              f"status says the request port fails, non-zero: {r.returncode} {r.stdout}")
+        s.stop_sender()
+        with open(os.path.join(s.dir, "sender.log"), errors="replace") as f:
+            log = f.read()
+        check("error: cannot listen for the MES's requests" in log, f"said on stderr: {log}")
+        h.consume(broker, idle=1)
+    finally:
+        taken.close()
+        s.close()
+
+
 def main():
     h.skip_unless_available()
     for program in (FFSLOAD, SENDER, SIM, QUEUE_RUNS):
@@ -682,6 +710,7 @@ def main():
         test_validation(broker)
         test_lock(broker)
         test_refused_link(broker)
+        test_listen_taken(broker)
         test_probes(broker)
         test_run_messages(broker)
         test_broker_killed(broker, 20)
