@@ -14,6 +14,7 @@
 #include <proton/listener.hpp>
 #include <string>
 
+#include "cfx/delivery_state.h"
 #include "cfx/queue.h"
 #include "cfx/request_answers.h"
 #include "cfx/station_lock.h"
@@ -27,6 +28,7 @@
 #include "platform/folders.h"
 #include "platform/stop_signals.h"
 #include "platform/this_process.h"
+#include "records/station_text.h"
 #include "station/station_settings.h"
 
 namespace {
@@ -134,10 +136,13 @@ int serve(bool exit_when_busy) {
   config.station_folder = loaded.folder;
   config.facts = facts_of(loaded);
   config.stop_requested = [] { return g_stop != 0; };
-  cfxnet::RequestServer server(config.facts, loaded.folder);
+  cfxnet::RequestServer server(config.facts, loaded.folder, loaded.settings.mes_handles);
   config.on_tick = [&server] { server.sweep(); };
   cfxnet::QueueSender sender(config, std::move(queue));
   proton::container container(sender, config.facts.handle);
+  // A failure of an earlier sender's listen says nothing of this one's.
+  if (!cfx::clear_delivery_failing(loaded.folder, &error, cfx::kListenStateFile))
+    std::fprintf(stderr, "ffsload-cfx: %s\n", error.c_str());
   try {
     if (!loaded.settings.listen.empty()) container.listen(loaded.settings.listen, server);
     container.run();
@@ -169,6 +174,20 @@ int status() {
       probe.take(loaded.folder + "/" + kSenderLockFile) == platform::FileLock::Result::kBusy;
   probe.release();
   std::printf("sender running: %s\n", running ? "yes" : "no");
+  // The running sender's own word: a broker that answers may still refuse
+  // its link (a missing exchange, a permission).
+  const auto failing = running ? cfx::read_delivery_failing(loaded.folder) : std::nullopt;
+  if (failing) {
+    std::printf("delivery failing since %s (%s)\n", local_time(failing->since_ms).c_str(),
+                records::shown_station_text(failing->reason).c_str());
+  }
+  const auto not_listening =
+      running ? cfx::read_delivery_failing(loaded.folder, cfx::kListenStateFile) : std::nullopt;
+  if (not_listening) {
+    std::printf("request port failing since %s (%s)\n",
+                local_time(not_listening->since_ms).c_str(),
+                records::shown_station_text(not_listening->reason).c_str());
+  }
   std::string error;
   auto queue = cfx::Queue::open_for_reading(loaded.folder, &error);
   if (!queue && !error.empty()) {
@@ -188,7 +207,7 @@ int status() {
   } else {
     std::printf("station: not locked\n");
   }
-  return why.empty() ? kExitOk : kExitRefused;
+  return why.empty() && !failing && !not_listening ? kExitOk : kExitRefused;
 }
 
 int validate(const std::string& serial, int port, int timeout_ms) {

@@ -64,7 +64,12 @@ bool split_host_port(const std::string& text, std::string* host, std::string* po
 
 constexpr const char* kKeys[] = {"cfx-broker", "cfx-password-file",    "cfx-target",
                                  "cfx-handle", "cfx-heartbeat",        "cfx-validate",
-                                 "cfx-mes",    "cfx-validate-timeout", "cfx-listen"};
+                                 "cfx-mes",    "cfx-validate-timeout", "cfx-listen",
+                                 "cfx-mes-handles"};
+
+bool is_handle(const std::string& text) {
+  return !text.empty() && printable_ascii(text) && text.size() <= 128;
+}
 
 }  // namespace
 
@@ -176,7 +181,7 @@ std::string read_cfx_setting(Settings* s, const std::string& key, const std::str
     }
     s->target = value;
   } else if (key == "cfx-handle") {
-    if (value.empty() || !printable_ascii(value) || value.size() > 128) {
+    if (!is_handle(value)) {
       return "cfx-handle: " + quoted(value) +
              " is not a handle (Vendor.Model.Serial, printable ASCII without spaces, at most 128)";
     }
@@ -225,11 +230,38 @@ std::string read_cfx_setting(Settings* s, const std::string& key, const std::str
     std::string host, port;
     if (!printable_ascii(value) || !split_host_port(value, &host, &port) || host.empty() ||
         !port_number(port)) {
-      return "cfx-listen: " + quoted(value) + " is not ADDR:PORT (such as 0.0.0.0:5673)";
+      return "cfx-listen: " + quoted(value) +
+             " is not ADDR:PORT (such as 192.168.10.4:5673, an address of this station)";
     }
     s->listen = value;
+  } else if (key == "cfx-mes-handles") {
+    // Handles hold no spaces or commas: either one separates them.
+    std::vector<std::string> handles;
+    std::string one;
+    for (std::size_t i = 0; i <= value.size(); ++i) {
+      const char c = i < value.size() ? value[i] : ' ';
+      if (c == ',' || c == ' ' || c == '\t') {
+        if (!one.empty()) handles.push_back(one);
+        one.clear();
+      } else {
+        one += c;
+      }
+    }
+    for (const std::string& h : handles) {
+      if (!is_handle(h)) {
+        return "cfx-mes-handles: " + quoted(h) +
+               " is not a handle (Vendor.Model.Serial, printable ASCII, at most 128)";
+      }
+    }
+    s->mes_handles = handles;
   }
   return "";
+}
+
+bool listens_everywhere(const Settings& settings) {
+  std::string host, port;
+  if (settings.listen.empty() || !split_host_port(settings.listen, &host, &port)) return false;
+  return host == "0.0.0.0" || host == "::";
 }
 
 std::vector<std::string> finish_cfx_settings(Settings* s) {

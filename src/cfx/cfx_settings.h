@@ -36,6 +36,8 @@ struct Settings {
   std::string mes_handle;
   int validate_timeout_s = 5;
   std::string listen;  // ADDR:PORT, empty = off
+  // The MES handles the responder answers; empty: any requester.
+  std::vector<std::string> mes_handles;
 };
 
 constexpr int kDefaultHeartbeatS = 60;
@@ -66,6 +68,10 @@ std::string redacted_url(const std::string& url);
 // The handle a station gets without "cfx-handle": "FFSLoad.ffsload." and the
 // host's name up to its first dot (a handle is Vendor.Model.Serial).
 std::string default_handle();
+
+// Whether cfx-listen takes requests on every address of the host (0.0.0.0,
+// ::), where anything on any network the station is on reaches it.
+bool listens_everywhere(const Settings& settings);
 
 // "off", "required", "advisory"
 const char* validate_name(Validate validate);

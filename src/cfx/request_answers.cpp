@@ -1,5 +1,6 @@
 #include "cfx/request_answers.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -86,9 +87,46 @@ std::optional<Request> parse_request(const std::string& json, std::string* why) 
     return std::nullopt;
   }
   r.source = text_in(e, "Source");
+  r.target = text_in(e, "Target");
   r.request_id = text_in(e, "RequestID");
   if (const auto it = e.find("MessageBody"); it != e.end()) r.body = *it;
+  r.body_type = text_in(r.body, "$type");
   return r;
+}
+
+std::string refusal_of(const Request& request, const Admission& admission) {
+  const auto& allowed = admission.mes_handles;
+  if (!allowed.empty() && std::find(allowed.begin(), allowed.end(), request.source) == allowed.end())
+    return "this station answers only the MES handles named in its cfx-mes-handles";
+  if (!request.target.empty() && request.target != admission.station_handle)
+    return "the request is addressed to " + request.target + ", not to this station";
+  if (!request.body_type.empty()) {
+    // "CFX.Production.LockStationRequest, CFX": the type name before the
+    // assembly's.
+    std::string type = request.body_type.substr(0, request.body_type.find(','));
+    while (!type.empty() && type.back() == ' ') type.pop_back();
+    if (type != request.message_name)
+      return "the body's $type " + request.body_type + " is not " + request.message_name;
+  }
+  const RequestAction action = action_for(request);
+  if (action == RequestAction::kNone) return "";
+  if (request.source.empty()) return "a lock or unlock needs the requester's handle in Source";
+  const auto& lock = admission.lock;
+  if (lock && !lock->locked_by.empty() && lock->locked_by != request.source) {
+    return "the station is locked by " + lock->locked_by + ": only it can " +
+           (action == RequestAction::kLock ? "change its lock" : "unlock the station");
+  }
+  return "";
+}
+
+Envelope refused_answer(const Request& request, const EndpointFacts& facts, const std::string& why,
+                        std::int64_t now_ms) {
+  Envelope e = answer_request(request, facts, why, now_ms);
+  // Only the verdict: a requester the station refuses learns nothing of it.
+  e.body = body_of(e.message_name);
+  e.body[e.message_name == "CFX.NotSupportedResponse" ? "RequestResult" : "Result"] =
+      request_result(why);
+  return e;
 }
 
 RequestAction action_for(const Request& request) {

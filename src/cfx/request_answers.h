@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cfx/envelope.h"
+#include "cfx/station_lock.h"
 
 namespace cfx {
 
@@ -29,7 +30,9 @@ nlohmann::ordered_json supported_topics();
 struct Request {
   std::string message_name;
   std::string source;
+  std::string target;  // "" when null or absent
   std::string request_id;
+  std::string body_type;  // the body's "$type", "" when it has none
   nlohmann::json body;
 };
 std::optional<Request> parse_request(const std::string& json, std::string* why);
@@ -37,6 +40,28 @@ std::optional<Request> parse_request(const std::string& json, std::string* why);
 // What answering a request asks of the station beyond a reply.
 enum class RequestAction { kNone, kLock, kUnlock };
 RequestAction action_for(const Request& request);
+
+// Who may ask this station, and its lock as it stands.
+struct Admission {
+  std::string station_handle;
+  std::vector<std::string> mes_handles;  // cfx-mes-handles; empty: any requester
+  std::optional<StationLock> lock;
+};
+
+// Why the station refuses `request`, "" when it answers it: a Source not in
+// cfx-mes-handles (when set), a Target that is another endpoint, a body
+// whose "$type" is not the message named, a lock or unlock without a Source,
+// and a lock changed or lifted by another handle than the one that set it (a
+// lock whose setter is unknown, a damaged file, any admitted requester may
+// lift). A missing Target or "$type" is taken as this station's and the
+// named message's.
+std::string refusal_of(const Request& request, const Admission& admission);
+
+// The reply to a refused request: its response (NotSupportedResponse for a
+// request the station does not answer) saying Failed with why, and nothing
+// else of the station.
+Envelope refused_answer(const Request& request, const EndpointFacts& facts, const std::string& why,
+                        std::int64_t now_ms);
 
 // The reply to `request`: AreYouThere, GetEndpointInformation, Lock and
 // Unlock are answered; anything else gets NotSupportedResponse. `failure`,

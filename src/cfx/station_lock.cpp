@@ -43,8 +43,10 @@ std::optional<StationLock> read_station_lock(const std::string& station_folder) 
     const auto it = json.find(key);
     return it != json.end() && it->is_string() ? it->get<std::string>() : std::string();
   };
-  lock.reason = text_of("Reason");
-  lock.requestor = text_of("Requestor");
+  // The MES's words, as runs, panels and records show them: an escape
+  // sequence or a bidirectional override is written out, never acted on.
+  lock.reason = records::shown_station_text(text_of("Reason"));
+  lock.requestor = records::shown_station_text(text_of("Requestor"));
   lock.locked_by = text_of("LockedBy");
   if (const auto it = json.find("LockedAtMs"); it != json.end() && it->is_number_integer())
     lock.locked_at_ms = it->get<std::int64_t>();

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "records/station_text.h"
+
 namespace cfx {
 
 namespace {
@@ -57,8 +59,9 @@ Envelope validate_units_request(const ValidationAsk& ask, std::int64_t now_ms) {
   return e;
 }
 
-std::optional<MesVerdict> read_validate_reply(const std::string& json,
-                                              const std::string& request_id) {
+namespace {
+
+std::optional<MesVerdict> verdict_of_reply(const std::string& json, const std::string& request_id) {
   auto j = nlohmann::json::parse(json, nullptr, false);
   if (!j.is_discarded() && j.is_array() && j.size() == 1) j = j[0];
   MesVerdict verdict;
@@ -103,6 +106,18 @@ std::optional<MesVerdict> read_validate_reply(const std::string& json,
     const std::string r = text_in(primary, "Result");
     verdict.message = "the unit's validation is " + (r.empty() ? std::string("missing") : r);
   }
+  return verdict;
+}
+
+}  // namespace
+
+std::optional<MesVerdict> read_validate_reply(const std::string& json,
+                                              const std::string& request_id) {
+  auto verdict = verdict_of_reply(json, request_id);
+  // The MES's words reach the operator's terminal, the panels and the run's
+  // record: an escape sequence or a bidirectional override in them is
+  // written out, never acted on.
+  if (verdict) verdict->message = records::shown_station_text(verdict->message);
   return verdict;
 }
 

@@ -9,6 +9,7 @@
 #include <proton/transport.hpp>
 #include <proton/work_queue.hpp>
 
+#include "cfx/delivery_state.h"
 #include "cfx/endpoint_events.h"
 #include "cfx/station_messages.h"
 #include "cfxnet/amqp_framing.h"
@@ -42,6 +43,10 @@ QueueSender::QueueSender(SenderConfig config, std::unique_ptr<cfx::Queue> queue)
 
 void QueueSender::on_container_start(proton::container& c) {
   container_ = &c;
+  // A record left by an earlier sender says nothing about this one.
+  std::string why;
+  if (!cfx::clear_delivery_failing(config_.station_folder, &why))
+    std::fprintf(stderr, "ffsload-cfx: %s\n", why.c_str());
   add_own(cfx::endpoint_connected(
       cfx::Sender{config_.facts.handle}, platform::utc_now_ms(), config_.facts.request_uri,
       config_.facts.request_uri.empty() ? std::string() : config_.facts.handle));
@@ -74,6 +79,7 @@ void QueueSender::on_sender_open(proton::sender& s) {
   if (!mine(s.connection()) || s != sender_) return;
   linked_ = true;
   backoff_ms_ = 1000;
+  note_delivering();
   if (last_said_ != "linked") {
     std::fprintf(stderr, "ffsload-cfx: delivering to %s at %s\n", config_.settings.target.c_str(),
                  cfx::redacted_url(config_.settings.broker_url).c_str());
@@ -169,6 +175,7 @@ void QueueSender::lost(const std::string& why) {
   last_handed_seq_ = 0;
   if (reconnecting_ || finished_) return;
   reconnecting_ = true;
+  note_failing(why);
   const std::string said = "lost:" + why;
   if (was_linked || last_said_ != said) {
     std::fprintf(stderr, "ffsload-cfx: broker %s: %s; trying again in %d s\n",
@@ -209,6 +216,40 @@ void QueueSender::on_sender_close(proton::sender& s) {
   if (s != sender_ || finished_) return;
   lost("the broker closed the link to " + config_.settings.target);
   s.connection().close();
+}
+
+// RabbitMQ refuses a link to a missing exchange by ending the session, not
+// the link: without these the sender would wait on that connection forever.
+void QueueSender::on_session_error(proton::session& s) {
+  if (!mine(s.connection())) return;
+  lost("the broker refused the link to " + config_.settings.target + ": " +
+       condition_text(s.error()));
+  s.connection().close();
+}
+
+void QueueSender::on_session_close(proton::session& s) {
+  if (!mine(s.connection()) || finished_) return;
+  lost("the broker ended the session of the link to " + config_.settings.target);
+  s.connection().close();
+}
+
+void QueueSender::note_failing(const std::string& why) {
+  if (failing_since_ms_ == 0) failing_since_ms_ = platform::utc_now_ms();
+  else if (why == failing_reason_) return;
+  failing_reason_ = why;
+  std::string error;
+  if (!cfx::write_delivery_failing(config_.station_folder,
+                                   cfx::DeliveryFailing{failing_since_ms_, why}, &error))
+    std::fprintf(stderr, "ffsload-cfx: %s\n", error.c_str());
+}
+
+void QueueSender::note_delivering() {
+  if (failing_since_ms_ == 0) return;
+  failing_since_ms_ = 0;
+  failing_reason_.clear();
+  std::string error;
+  if (!cfx::clear_delivery_failing(config_.station_folder, &error))
+    std::fprintf(stderr, "ffsload-cfx: %s\n", error.c_str());
 }
 
 void QueueSender::on_error(const proton::error_condition& e) {

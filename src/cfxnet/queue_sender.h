@@ -6,7 +6,12 @@
 // back and sent again, in order, over a new connection: a stopping broker
 // may stop settling before it drops the connection, so sent is not
 // accepted. The connection is made again with a back-off of 1, 2, 4, 8, then
-// 10 s at most, and the link opened again each time (Proton does not).
+// 10 s at most, and the link opened again each time (Proton does not). A
+// broker that refuses the link (no such exchange, no permission: it may end
+// the link, the session or the connection) is treated as a lost connection
+// and tried again the same way, so delivery resumes once the broker is set
+// right. While delivery fails, the station folder says so, since when and
+// why, for "ffsload cfx --status".
 //
 // It also puts the endpoint's own messages in the queue: EndpointConnected
 // at start, a Heartbeat at the set interval while connected, and
@@ -22,6 +27,7 @@
 #include <proton/container.hpp>
 #include <proton/messaging_handler.hpp>
 #include <proton/sender.hpp>
+#include <proton/session.hpp>
 #include <proton/tracker.hpp>
 #include <string>
 #include <vector>
@@ -69,6 +75,8 @@ class QueueSender : public proton::messaging_handler {
   void on_connection_error(proton::connection& c) override;
   void on_sender_error(proton::sender& s) override;
   void on_sender_close(proton::sender& s) override;
+  void on_session_error(proton::session& s) override;
+  void on_session_close(proton::session& s) override;
   void on_error(const proton::error_condition& e) override;
 
  private:
@@ -87,6 +95,8 @@ class QueueSender : public proton::messaging_handler {
   void settle(const proton::tracker& t, bool accepted, const std::string& reason);
   void remove_accepted();
   bool mine(const proton::connection& c) const;
+  void note_failing(const std::string& why);
+  void note_delivering();
   void finish();
 
   SenderConfig config_;
@@ -108,6 +118,8 @@ class QueueSender : public proton::messaging_handler {
   bool finished_ = false;
   std::string error_;
   std::string last_said_;
+  std::int64_t failing_since_ms_ = 0;  // UTC; 0 while delivering (or not yet tried)
+  std::string failing_reason_;
 };
 
 }  // namespace cfxnet

@@ -23,10 +23,12 @@
 #include <proton/source_options.hpp>
 #include <proton/transport.hpp>
 
+#include "cfx/delivery_state.h"
 #include "cfx/station_lock.h"
 #include "cfxnet/amqp_framing.h"
 #include "platform/calendar.h"
 #include "platform/child_process.h"
+#include "records/station_text.h"
 
 namespace cfxnet {
 
@@ -83,10 +85,18 @@ std::size_t largest_partial(const proton::connection& c) {
   return largest;
 }
 
+// A requester's words in the log: written out, never acted on by a terminal.
+std::string shown(const std::string& text) {
+  return records::shown_station_text(text);
+}
+
 }  // namespace
 
-RequestServer::RequestServer(cfx::EndpointFacts facts, std::string station_folder)
-    : facts_(std::move(facts)), station_folder_(std::move(station_folder)) {}
+RequestServer::RequestServer(cfx::EndpointFacts facts, std::string station_folder,
+                             std::vector<std::string> mes_handles)
+    : facts_(std::move(facts)),
+      station_folder_(std::move(station_folder)),
+      mes_handles_(std::move(mes_handles)) {}
 
 proton::connection_options RequestServer::on_accept(proton::listener&) {
   proton::connection_options o(*this);
@@ -99,7 +109,16 @@ proton::connection_options RequestServer::on_accept(proton::listener&) {
 
 void RequestServer::on_error(proton::listener&, const std::string& what) {
   listen_error_ = what;
-  std::fprintf(stderr, "ffsload-cfx: cannot listen for the MES's requests: %s\n", what.c_str());
+  std::fprintf(stderr,
+               "ffsload-cfx: error: cannot listen for the MES's requests: %s; the MES cannot ask "
+               "or lock this station (delivery goes on)\n",
+               what.c_str());
+  // Kept for "ffsload cfx --status", which says it and exits non-zero.
+  std::string error;
+  if (!cfx::write_delivery_failing(station_folder_,
+                                   cfx::DeliveryFailing{platform::utc_now_ms(), what}, &error,
+                                   cfx::kListenStateFile))
+    std::fprintf(stderr, "ffsload-cfx: %s\n", error.c_str());
 }
 
 RequestServer::Peer& RequestServer::peer(const proton::connection& c) {
@@ -340,8 +359,20 @@ void RequestServer::answer(proton::delivery& d, proton::message& m) {
     d.reject();
     return;
   }
+  const cfx::RequestAction action = cfx::action_for(*request);
+  cfx::Admission admission{facts_.handle, mes_handles_, std::nullopt};
+  if (action != cfx::RequestAction::kNone) admission.lock = cfx::read_station_lock(station_folder_);
+  if (const std::string refusal = cfx::refusal_of(*request, admission); !refusal.empty()) {
+    if (action != cfx::RequestAction::kNone) {
+      std::fprintf(stderr, "ffsload-cfx: %s from %s at %s refused: %s\n",
+                   shown(request->message_name).c_str(), shown(request->source).c_str(),
+                   peer(c).address.c_str(), shown(refusal).c_str());
+    }
+    send_reply(c, m, cfx::refused_answer(*request, facts_, refusal, platform::utc_now_ms()));
+    return;
+  }
   std::string failure;
-  switch (cfx::action_for(*request)) {
+  switch (action) {
     case cfx::RequestAction::kLock: {
       cfx::StationLock lock;
       lock.reason = cfx::lock_reason(*request);
@@ -351,8 +382,8 @@ void RequestServer::answer(proton::delivery& d, proton::message& m) {
       if (!cfx::write_station_lock(station_folder_, lock, &failure)) {
         failure = "the lock cannot be kept: " + failure;
       } else {
-        std::fprintf(stderr, "ffsload-cfx: %s locked the station (%s)\n", request->source.c_str(),
-                     lock.reason.c_str());
+        std::fprintf(stderr, "ffsload-cfx: %s locked the station (%s)\n",
+                     shown(request->source).c_str(), shown(lock.reason).c_str());
       }
       break;
     }
@@ -360,17 +391,21 @@ void RequestServer::answer(proton::delivery& d, proton::message& m) {
       if (!cfx::clear_station_lock(station_folder_, &failure)) {
         failure = "the lock cannot be removed: " + failure;
       } else {
-        std::fprintf(stderr, "ffsload-cfx: %s unlocked the station\n", request->source.c_str());
+        std::fprintf(stderr, "ffsload-cfx: %s unlocked the station\n",
+                     shown(request->source).c_str());
       }
       break;
     case cfx::RequestAction::kNone:
       break;
   }
-  const cfx::Envelope answer =
-      cfx::answer_request(*request, facts_, failure, platform::utc_now_ms());
-  proton::message out = amqp_message(answer, platform::utc_now_ms());
-  const std::string reply_to = m.reply_to();
+  send_reply(c, m, cfx::answer_request(*request, facts_, failure, platform::utc_now_ms()));
+}
+
+void RequestServer::send_reply(proton::connection c, const proton::message& request,
+                               const cfx::Envelope& answer) {
+  const std::string reply_to = request.reply_to();
   if (reply_to.empty()) return;  // nobody to answer
+  proton::message out = amqp_message(answer, platform::utc_now_ms());
   out.to(reply_to);
   out.address(reply_to);
   reply(c, reply_to, std::move(out));

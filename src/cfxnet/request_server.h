@@ -3,7 +3,9 @@
 // LockStation and UnlockStation are answered, anything else with
 // NotSupportedResponse. A requester attaches a sender to the station's
 // address and a receiver for the replies; a reply goes to the link named in
-// the request's reply-to, with the same RequestID.
+// the request's reply-to, with the same RequestID. Whom it answers, and who
+// may lift a lock, is decided by cfx::refusal_of (cfx-mes-handles, Target,
+// $type, the lock's setter); a refused request is answered Failed.
 //
 // Anything can reach this port: port scanners, browsers, clients killed
 // half-way, clients that offer a mechanism the station does not take. Every
@@ -43,7 +45,9 @@ constexpr int kMaxLinksPerConnection = 16;
 
 class RequestServer : public proton::messaging_handler, public proton::listen_handler {
  public:
-  RequestServer(cfx::EndpointFacts facts, std::string station_folder);
+  // `mes_handles`: the requesters answered (cfx-mes-handles); empty: any.
+  RequestServer(cfx::EndpointFacts facts, std::string station_folder,
+                std::vector<std::string> mes_handles = {});
 
   // Closes the connections that asked nothing for the idle limit (or never
   // opened), and those holding a request beyond the size limit. Called
@@ -95,9 +99,12 @@ class RequestServer : public proton::messaging_handler, public proton::listen_ha
   void say(Peer& p, const std::string& why);
   void reply(proton::connection c, const std::string& address, proton::message m);
   void answer(proton::delivery& d, proton::message& m);
+  void send_reply(proton::connection c, const proton::message& request,
+                  const cfx::Envelope& answer);
 
   cfx::EndpointFacts facts_;
   std::string station_folder_;
+  std::vector<std::string> mes_handles_;
   std::string listen_error_;
   int dynamic_count_ = 0;
   std::map<proton::connection, Peer> peers_;

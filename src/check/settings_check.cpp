@@ -31,6 +31,13 @@ void check_station_settings(Report& report) {
                    "cfx-broker names the user " + cfx.broker.user +
                        " but there is no password (cfx-password-file or FFSLOAD_CFX_PASSWORD)");
   }
+  if (cfx::listens_everywhere(cfx) && cfx.mes_handles.empty()) {
+    report.warning(station::kStationSettingsFile, 0,
+                   "cfx-listen = " + cfx.listen +
+                       " takes requests on every address of this host and cfx-mes-handles is "
+                       "not set: anything that reaches the port can lock or unlock the station; "
+                       "name the MES's handles in cfx-mes-handles, or listen on one address");
+  }
 }
 
 }  // namespace check

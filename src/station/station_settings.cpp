@@ -136,7 +136,8 @@ StationSettingsFile read_station_settings(const std::string& file) {
       problem("unknown setting " + quoted(key) +
                   " (known: records, unit-serial, unit-serial-pattern, operator, fixture-alarm, "
                   "language, sound, cfx-broker, cfx-password-file, cfx-target, cfx-handle, "
-                  "cfx-heartbeat, cfx-validate, cfx-mes, cfx-validate-timeout, cfx-listen)",
+                  "cfx-heartbeat, cfx-validate, cfx-mes, cfx-validate-timeout, cfx-listen, "
+                  "cfx-mes-handles)",
               true);
     }
   }

@@ -26,6 +26,7 @@ import os
 import re
 import shutil
 import signal
+import socket
 import sqlite3
 import subprocess
 import sys
@@ -317,10 +318,19 @@ def test_validation(broker):
 
 
 def test_lock(broker):
-    print("-- lock and unlock from the MES, across a restart", flush=True)
+    print("-- lock and unlock from the MES, across a restart; only the MES that locked unlocks",
+          flush=True)
     port = h.free_port()
     s = Station(f"cfx-broker = {broker.url()}\ncfx-handle = {HANDLE}\n"
-                f"cfx-listen = 127.0.0.1:{port}\n")
+                f"cfx-listen = 127.0.0.1:{port}\ncfx-mes-handles = Mes.fake.1, Mes.fake.2\n")
+    lock_file = os.path.join(s.dir, "cfx-station-lock.json")
+    lock_body = {"Lane": None, "Stage": None, "Reason": "QualityIssue",
+                 "Requestor": {"OperatorIdentifier": "mes-jd"}}
+    unlock_body = {"Lane": None, "Stage": None, "Requestor": {"OperatorIdentifier": "x"}}
+
+    def refused(what, reply):
+        check(reply is not None and reply["MessageBody"]["Result"]["Result"] == "Failed" and
+              reply["MessageBody"]["Result"]["Message"], f"{what}: refused: {reply}")
     address = f"127.0.0.1:{port}"
     try:
         s.start_sender()
@@ -345,11 +355,33 @@ def test_lock(broker):
         other = h.ask_station(address, HANDLE, "CFX.Production.GetActiveRecipeRequest", {})
         check(other is not None and other["MessageName"] == "CFX.NotSupportedResponse",
               f"anything else: NotSupportedResponse: {other}")
-        lock = h.ask_station(address, HANDLE, "CFX.Production.LockStationRequest",
-                             {"Lane": None, "Stage": None, "Reason": "QualityIssue",
-                              "Requestor": {"OperatorIdentifier": "mes-jd"}})
+        lock_name = "CFX.Production.LockStationRequest"
+        unlock_name = "CFX.Production.UnlockStationRequest"
+        refused("a lock from a handle not listed",
+                h.ask_station(address, HANDLE, lock_name, lock_body, requester="Evil.Laptop.1"))
+        refused("a lock whose $type is a Heartbeat",
+                h.ask_station(address, HANDLE, lock_name, lock_body, body_type="CFX.Heartbeat"))
+        refused("a lock addressed to another station",
+                h.ask_station(address, HANDLE, lock_name, lock_body, target="FFSLoad.ffsload.x9"))
+        check(not os.path.exists(lock_file), "no refused lock locked the station")
+        lock = h.ask_station(address, HANDLE, lock_name, lock_body)
         check(lock is not None and lock["MessageBody"]["Result"]["Result"] == "Success" and
               lock["RequestID"], f"LockStation answered Success: {lock}")
+        refused("an unlock from a handle not listed",
+                h.ask_station(address, HANDLE, unlock_name, unlock_body,
+                              requester="Evil.Laptop.1"))
+        refused("an unlock from another listed MES than the one that locked",
+                h.ask_station(address, HANDLE, unlock_name, unlock_body, requester="Mes.fake.2"))
+        refused("an unlock whose $type is a lock",
+                h.ask_station(address, HANDLE, unlock_name, unlock_body, body_type=lock_name))
+        refused("an unlock addressed to another station",
+                h.ask_station(address, HANDLE, unlock_name, unlock_body,
+                              target="FFSLoad.ffsload.x9"))
+        there = h.ask_station(address, HANDLE, "CFX.AreYouThereRequest", {"CFXHandle": HANDLE},
+                              requester="Evil.Laptop.1")
+        check(there is not None and there["MessageBody"]["Result"]["Result"] == "Failed" and
+              "CFXHandle" not in there["MessageBody"],
+              f"a handle not listed learns nothing: {there}")
         r = s.run("SN-LOCK-1")
         check(r.returncode == 2 and "locked" in r.stderr and "QualityIssue" in r.stderr and
               "tms 1" not in r.stdout, f"a locked station runs nothing: {r.returncode} {r.stderr}")
@@ -594,6 +626,75 @@ def test_broker_killed(broker, runs):
         s.close()
 
 
+def test_refused_link(broker):
+    print("-- a link the broker refuses (no such exchange) is tried again", flush=True)
+    s = Station(f"cfx-broker = {broker.url()}\ncfx-handle = {HANDLE}\n"
+                f"cfx-target = /exchange/late\n")
+    try:
+        s.start_sender()
+        started = time.monotonic()
+
+        def status():
+            return subprocess.run([SENDER, "status"], cwd=s.dir, capture_output=True, text=True,
+                                  timeout=30)
+
+        # Failing, said and non-zero, for as long as the exchange is missing:
+        # long enough for the back-off to reach its longest wait (1+2+4+8 s).
+        seen, always = 0, True
+        while time.monotonic() - started < 20:
+            r = status()
+            failing = re.search(r"^delivery failing since .+ \((.*not-found.*)\)$", r.stdout, re.M)
+            if failing:
+                seen += 1
+                always = always and r.returncode != 0
+            elif seen:
+                always = False
+            time.sleep(1)
+        check(seen >= 10 and always,
+              f"status says delivery is failing, non-zero, meanwhile ({seen} times): {r.stdout}")
+        broker.add_exchange("late")
+        created = time.monotonic()
+        check(s.drained(30), "the queue drains once the exchange exists")
+        resumed = time.monotonic() - created
+        check(resumed <= 15, f"delivery resumes within 15 s of the exchange: {resumed:.1f} s")
+        r = status()
+        check(r.returncode == 0 and "delivery failing" not in r.stdout,
+              f"status is clean again: {r.returncode} {r.stdout}")
+        names = [h.envelope(m)["MessageName"] for m in h.consume(broker, idle=1)]
+        check("CFX.EndpointConnected" in names, f"the waiting message arrived: {names}")
+        print(f"delivery resumed {resumed:.1f} s after the exchange was created "
+              f"({time.monotonic() - started:.1f} s after the sender started)", flush=True)
+    finally:
+        s.close()
+
+
+def test_listen_taken(broker):
+    print("-- a request port already taken is an error that status shows; delivery goes on",
+          flush=True)
+    taken = socket.socket()
+    taken.bind(("127.0.0.1", 0))
+    taken.listen()
+    port = taken.getsockname()[1]
+    s = Station(f"cfx-broker = {broker.url()}\ncfx-handle = {HANDLE}\n"
+                f"cfx-listen = 127.0.0.1:{port}\n")
+    try:
+        s.start_sender()
+        check(s.drained(30), "the queue drains with the request port taken")
+        r = subprocess.run([SENDER, "status"], cwd=s.dir, capture_output=True, text=True,
+                           timeout=30)
+        check(r.returncode != 0 and re.search(r"^request port failing since .+ \(.+\)$",
+                                              r.stdout, re.M),
+              f"status says the request port fails, non-zero: {r.returncode} {r.stdout}")
+        s.stop_sender()
+        with open(os.path.join(s.dir, "sender.log"), errors="replace") as f:
+            log = f.read()
+        check("error: cannot listen for the MES's requests" in log, f"said on stderr: {log}")
+        h.consume(broker, idle=1)
+    finally:
+        taken.close()
+        s.close()
+
+
 def main():
     h.skip_unless_available()
     for program in (FFSLOAD, SENDER, SIM, QUEUE_RUNS):
@@ -608,6 +709,8 @@ def main():
         test_password(broker)
         test_validation(broker)
         test_lock(broker)
+        test_refused_link(broker)
+        test_listen_taken(broker)
         test_probes(broker)
         test_run_messages(broker)
         test_broker_killed(broker, 20)

@@ -24,6 +24,7 @@ import uuid
 
 SKIP = 77  # ctest's SKIP_RETURN_CODE for these tests
 SERVER = "/usr/lib/rabbitmq/bin/rabbitmq-server"
+CTL = "/usr/lib/rabbitmq/bin/rabbitmqctl"
 EXCHANGE = "cfx"
 QUEUE = "cfx-test"
 USER, PASSWORD = "station", "line-secret"
@@ -209,6 +210,21 @@ class Broker:
                 pass
         shutil.rmtree(self.dir, ignore_errors=True)
 
+    def add_exchange(self, name):
+        """Creates the topic exchange NAME bound to the test queue by "#", as a
+        line's administrator would after the station started (AMQP 1.0
+        cannot create one)."""
+        path = os.path.join(self.dir, f"exchange-{name}.json")
+        self._write(os.path.basename(path), json.dumps({
+            "exchanges": [{"name": name, "vhost": "/", "type": "topic", "durable": True,
+                           "auto_delete": False, "internal": False, "arguments": {}}],
+            "bindings": [{"source": name, "vhost": "/", "destination": QUEUE,
+                          "destination_type": "queue", "routing_key": "#", "arguments": {}}]}))
+        os.chown(path, self.uid, self.gid)
+        subprocess.run([CTL, "-n", self.node, "import_definitions", path],
+                       env=self.env(), user=self.uid, group=self.gid, extra_groups=[],
+                       cwd=self.dir, check=True, capture_output=True, timeout=60)
+
     def url(self, user=None):
         who = f"{user}@" if user else ""
         return f"amqp://{who}127.0.0.1:{self.port}"
@@ -366,17 +382,20 @@ class FakeMes:
         self.close()
 
 
-def ask_station(address, station_handle, message_name, body, timeout=10, requester="Mes.fake.1"):
+def ask_station(address, station_handle, message_name, body, timeout=10, requester="Mes.fake.1",
+                target=None, body_type=None):
     """Sends one request to the station's responder as an MES does and
-    returns the reply's envelope (None when none came in time)."""
+    returns the reply's envelope (None when none came in time). `target` and
+    `body_type` put another Target or $type in the envelope than the
+    station's handle and the message's own."""
     from proton import Message, Timeout
     from proton.utils import BlockingConnection
     request_id = f"REQUEST-{uuid.uuid4()}"
     envelope_out = {
         "MessageName": message_name, "Version": "2.1",
         "TimeStamp": "2026-12-08T17:06:05.123+00:00", "UniqueID": str(uuid.uuid4()),
-        "Source": requester, "Target": station_handle, "RequestID": request_id,
-        "MessageBody": {"$type": message_name + ", CFX", **body}}
+        "Source": requester, "Target": target or station_handle, "RequestID": request_id,
+        "MessageBody": {"$type": (body_type or message_name) + ", CFX", **body}}
     conn = BlockingConnection(f"amqp://{address}", timeout=timeout, allowed_mechs="ANONYMOUS")
     try:
         reply_to = f"{requester}/reply-{uuid.uuid4()}"

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+
+#include "check/findings.h"
+#include "check/settings_check.h"
 #include "station/station_settings.h"
 #include "support/temp_dir.h"
 
@@ -44,7 +49,8 @@ TEST(CfxSettings, EverySettingIsRead) {
       "cfx-validate = advisory\n"
       "cfx-mes = amqp://mes.factory:5672/  MES.Line1.Main\n"
       "cfx-validate-timeout = 12\n"
-      "cfx-listen = 0.0.0.0:5673\n");
+      "cfx-listen = 0.0.0.0:5673\n"
+      "cfx-mes-handles = MES.Line1.Main, MES.Line1.Spare\tMES.Qa.1\n");
   ASSERT_TRUE(file.problems.empty()) << file.problems[0].text;
   const cfx::Settings& s = file.settings.cfx;
   EXPECT_TRUE(s.broker.tls);
@@ -59,6 +65,8 @@ TEST(CfxSettings, EverySettingIsRead) {
   EXPECT_EQ(s.mes_handle, "MES.Line1.Main");
   EXPECT_EQ(s.validate_timeout_s, 12);
   EXPECT_EQ(s.listen, "0.0.0.0:5673");
+  EXPECT_EQ(s.mes_handles,
+            (std::vector<std::string>{"MES.Line1.Main", "MES.Line1.Spare", "MES.Qa.1"}));
 }
 
 TEST(CfxSettings, BadValuesAreProblemsThatStopTheStationAndNeverShowAPassword) {
@@ -73,14 +81,18 @@ TEST(CfxSettings, BadValuesAreProblemsThatStopTheStationAndNeverShowAPassword) {
       "cfx-validate-timeout = 5s\n"                  // 7
       "cfx-handle = Acme Loader\n"                   // 8
       "cfx-broker = http://mq\n"                     // 9
-      "cfx-broker = amqp://mq:99999\n");             // 10
+      "cfx-broker = amqp://mq:99999\n"              // 10
+      "cfx-mes-handles = MES.a.1, Mes\x7f\n");        // 11
   std::vector<int> lines;
   for (const auto& p : file.problems) {
     lines.push_back(p.line);
     EXPECT_FALSE(p.unknown_key) << p.text;
     EXPECT_EQ(p.text.find("s3cret"), std::string::npos) << p.text;
   }
-  EXPECT_EQ(lines, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+  EXPECT_EQ(lines, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
+  // An example that would open the station to every network is not offered.
+  EXPECT_EQ(file.problems[5].text.find("0.0.0.0"), std::string::npos) << file.problems[5].text;
+  EXPECT_TRUE(file.settings.cfx.mes_handles.empty());
   EXPECT_NE(file.problems[0].text.find("cfx-password-file"), std::string::npos)
       << file.problems[0].text;
   EXPECT_FALSE(file.settings.cfx.enabled);
@@ -96,6 +108,29 @@ TEST(CfxSettings, ValidationNeedsTheMesAndTheBroker) {
   file = read("cfx-validate = required\ncfx-mes = amqp://mes:5672/ MES.A.B\n");
   ASSERT_EQ(file.problems.size(), 1u);
   EXPECT_NE(file.problems[0].text.find("cfx-broker"), std::string::npos);
+}
+
+TEST(CfxSettings, ARequestPortOnEveryAddressWithoutAnAllowListIsAWarningOfTheCheck) {
+  testing_support::TempDir dir;
+  const auto warnings = [](const std::string& conf, std::string* text) {
+    testing_support::TempDir::write("ffsload.conf", "cfx-broker = amqp://mq\n" + conf);
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = open_memstream(&buffer, &size);
+    check::Report report(out);
+    check::check_station_settings(report);
+    std::fclose(out);
+    *text = std::string(buffer, size);
+    std::free(buffer);
+    return report.warnings();
+  };
+  std::string text;
+  EXPECT_EQ(warnings("cfx-listen = 0.0.0.0:5673\n", &text), 1) << text;
+  EXPECT_NE(text.find("cfx-mes-handles"), std::string::npos) << text;
+  EXPECT_EQ(warnings("cfx-listen = [::]:5673\n", &text), 1) << text;
+  EXPECT_EQ(warnings("cfx-listen = 0.0.0.0:5673\ncfx-mes-handles = MES.a.1\n", &text), 0) << text;
+  EXPECT_EQ(warnings("cfx-listen = 192.168.10.4:5673\n", &text), 0) << text;
+  EXPECT_EQ(warnings("", &text), 0) << text;
 }
 
 TEST(CfxSettings, UrlsAreRedactedForMessages) {

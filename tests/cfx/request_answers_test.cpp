@@ -105,6 +105,76 @@ TEST(RequestAnswers, bad_requests_are_refused_and_hostile_texts_stay_json) {
   ASSERT_FALSE(j.is_discarded()) << json;
 }
 
+TEST(RequestAnswers, only_the_listed_mes_is_answered_and_only_the_locker_lifts_its_lock) {
+  const auto ask = [](const std::string& name, const std::string& source,
+                      const std::string& target = "FFSLoad.ffsload.st4",
+                      const std::string& type = "") {
+    cfx::Request r = request(name, R"({"$type":")" + (type.empty() ? name : type) + R"(, CFX"})");
+    r.source = source;
+    r.target = target;
+    return r;
+  };
+  const std::string lock = "CFX.Production.LockStationRequest";
+  const std::string unlock = "CFX.Production.UnlockStationRequest";
+  const std::string there = "CFX.AreYouThereRequest";
+  cfx::Admission listed{"FFSLoad.ffsload.st4", {"MES.Line4", "MES.Line4.Spare"}, std::nullopt};
+  cfx::StationLock by_line4;
+  by_line4.reason = "QualityIssue";
+  by_line4.locked_by = "MES.Line4";
+  cfx::Admission locked = listed;
+  locked.lock = by_line4;
+  cfx::Admission anyone{"FFSLoad.ffsload.st4", {}, by_line4};
+
+  // Refused, whatever is asked, from a handle not listed.
+  for (const auto& name : {lock, unlock, there})
+    EXPECT_NE(cfx::refusal_of(ask(name, "Evil.Laptop.1"), locked), "") << name;
+  EXPECT_NE(cfx::refusal_of(ask(there, ""), listed), "");
+  // Listed: answered; the lock is lifted by the one that set it, not another.
+  EXPECT_EQ(cfx::refusal_of(ask(there, "MES.Line4.Spare"), listed), "");
+  EXPECT_EQ(cfx::refusal_of(ask(lock, "MES.Line4"), listed), "");
+  EXPECT_EQ(cfx::refusal_of(ask(unlock, "MES.Line4"), locked), "");
+  EXPECT_EQ(cfx::refusal_of(ask(lock, "MES.Line4"), locked), "") << "its own lock, changed";
+  EXPECT_NE(cfx::refusal_of(ask(unlock, "MES.Line4.Spare"), locked).find("locked by MES.Line4"),
+            std::string::npos);
+  EXPECT_NE(cfx::refusal_of(ask(lock, "MES.Line4.Spare"), locked), "") << "taken over";
+  // Without a list the same holds for the lock; a lock without a handle is refused.
+  EXPECT_NE(cfx::refusal_of(ask(unlock, "Evil.Laptop.1"), anyone), "");
+  EXPECT_EQ(cfx::refusal_of(ask(there, "Evil.Laptop.1"), anyone), "");
+  EXPECT_NE(cfx::refusal_of(ask(lock, ""), cfx::Admission{"FFSLoad.ffsload.st4", {}, {}}), "");
+  // A lock whose setter is unknown (a damaged file) is lifted by a listed MES.
+  cfx::Admission damaged = listed;
+  damaged.lock = cfx::StationLock{"the lock file is damaged", "", "", 0};
+  EXPECT_EQ(cfx::refusal_of(ask(unlock, "MES.Line4.Spare"), damaged), "");
+  // Addressed to another station, or a body that is another message: refused.
+  EXPECT_NE(cfx::refusal_of(ask(lock, "MES.Line4", "FFSLoad.ffsload.st5"), listed).find("st5"),
+            std::string::npos);
+  EXPECT_NE(cfx::refusal_of(ask(lock, "MES.Line4", "FFSLoad.ffsload.st4", "CFX.Heartbeat"), listed),
+            "");
+  EXPECT_NE(cfx::refusal_of(ask(unlock, "MES.Line4", "FFSLoad.ffsload.st4", lock), locked), "");
+  // A request without a Target or a $type is taken as what it names.
+  cfx::Request bare = ask(lock, "MES.Line4", "");
+  bare.body_type.clear();
+  EXPECT_EQ(cfx::refusal_of(bare, listed), "");
+  // The parsed request carries what is checked.
+  const cfx::Request parsed = request(lock, R"({"$type":"CFX.Heartbeat, CFX"})");
+  EXPECT_EQ(parsed.target, "FFSLoad.ffsload.st4");
+  EXPECT_EQ(parsed.body_type, "CFX.Heartbeat, CFX");
+}
+
+TEST(RequestAnswers, a_refused_request_is_answered_failed_and_tells_nothing_of_the_station) {
+  const auto j = reply_json(cfx::refused_answer(request("CFX.GetEndpointInformationRequest"),
+                                                facts(), "not listed", 0));
+  EXPECT_EQ(j["MessageName"], "CFX.GetEndpointInformationResponse");
+  EXPECT_EQ(j["Target"], "Mes.a.1");
+  EXPECT_EQ(j["RequestID"], "REQUEST-1");
+  EXPECT_EQ(j["MessageBody"]["Result"]["Result"], "Failed");
+  EXPECT_EQ(j["MessageBody"]["Result"]["Message"], "not listed");
+  EXPECT_FALSE(j["MessageBody"].contains("EndpointInformation")) << j.dump();
+  const auto other = reply_json(cfx::refused_answer(
+      request("CFX.Production.GetActiveRecipeRequest"), facts(), "not listed", 0));
+  EXPECT_EQ(other["MessageBody"]["RequestResult"]["Message"], "not listed");
+}
+
 TEST(RequestAnswers, lock_reason_and_requestor_come_from_the_request) {
   const auto r = request("CFX.Production.LockStationRequest",
                          R"({"$type":"x","Lane":1,"Reason":"QualityIssue",)"
@@ -138,6 +208,22 @@ TEST(StationLock, kept_durably_read_back_and_removed) {
   ASSERT_TRUE(cfx::clear_station_lock(dir.path(), &error)) << error;
   EXPECT_FALSE(cfx::read_station_lock(dir.path()));
   EXPECT_TRUE(cfx::clear_station_lock(dir.path(), &error)) << "no lock is no error";
+}
+
+TEST(StationLock, the_mes_words_are_shown_with_escapes_written_out_and_its_handle_kept) {
+  testing_support::TempDir dir;
+  cfx::StationLock lock;
+  lock.reason = "Quality\x1b[2J\xe2\x80\xaeIssue";
+  lock.requestor = "jd\n";
+  lock.locked_by = "MES.Line4";
+  std::string error;
+  ASSERT_TRUE(cfx::write_station_lock(dir.path(), lock, &error)) << error;
+  const auto read = cfx::read_station_lock(dir.path());
+  ASSERT_TRUE(read);
+  EXPECT_EQ(cfx::station_lock_refusal(*read),
+            "the station is locked by the MES (Quality\\u001B[2J\\u202EIssue, by jd\\u000A): no "
+            "run until it is unlocked");
+  EXPECT_EQ(read->locked_by, "MES.Line4");
 }
 
 TEST(StationLock, a_damaged_lock_file_still_locks) {

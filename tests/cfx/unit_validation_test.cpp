@@ -65,6 +65,11 @@ TEST(UnitValidation, only_success_and_passed_lets_the_unit_through) {
   EXPECT_EQ(not_supported->kind, Kind::kRefused);
   EXPECT_EQ(not_supported->code, 7);
   EXPECT_EQ(cfx::read_validate_reply("garbage", "R")->kind, Kind::kRefused);
+  // The MES's words reach a terminal and the panels: an escape sequence or a
+  // bidirectional override is written out, never acted on.
+  const auto hostile = cfx::read_validate_reply(
+      reply("R", "Success", "Failed", 42, "\x1b]0;pwned\x07step \xe2\x80\xae" "21"), "R");
+  EXPECT_EQ(hostile->message, "\\u001B]0;pwned\\u0007step \\u202E21");
 }
 
 TEST(UnitValidation, the_verdict_line_carries_every_kind_and_text_whole) {
