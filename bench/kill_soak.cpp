@@ -88,6 +88,9 @@ pid_t spawn(const std::vector<std::string>& args, const std::string& cwd, const 
 }
 
 int wait_exit(pid_t pid) {
+  // A program that could not be started has no exit to wait for; waiting
+  // on -1 would wait for any child, a handset's simulator, for good.
+  if (pid <= 0) return 127;
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
