@@ -70,7 +70,7 @@ void change_state(cfx::Queue& queue, const cfx::Sender& sender, int port, const 
   if (old.state == state) return;
   std::optional<std::int64_t> duration;
   if (old.since_ms) duration = at_ms - *old.since_ms;
-  messages->push_back(cfx::station_state_changed(sender, at_ms, old.state, duration, state));
+  messages->push_back(cfx::station_state_changed(sender, port, at_ms, old.state, duration, state));
   facts->push_back(state_fact(port, state, at_ms));
 }
 
