@@ -43,8 +43,8 @@ TEST(CfxStationMessages, ARunsMessagesBuiltAgainAreTheSameMessages) {
 TEST(CfxStationMessages, EachPortsStateChangeNamesItsLane) {
   // Port 3 goes idle while port 4 still runs: two changes, never one
   // station that is both.
-  const auto idle = cfx::station_state_changed(kSender, 3, 1796749567123, cfx::kStateRunning,
-                                               2000, cfx::kStateIdle);
+  const auto idle = cfx::station_state_changed(kSender, 3, 1796749567123, cfx::kStateRunning, 2000,
+                                               cfx::kStateIdle);
   const auto running = cfx::station_state_changed(kSender, 4, 1796749567123, cfx::kStateIdle,
                                                   std::nullopt, cfx::kStateRunning);
   EXPECT_EQ(idle.body["Lane"], 3);
