@@ -442,6 +442,18 @@
         <source>Unit %1 stopped on port %2 at %3 after the format, before IMEI %4 was written back; this handset, scanned as unit %1, is on port %5. Is it that handset? Yes gives it IMEI %4 back. No leaves IMEI %4 pending and stops this run before the format.</source>
         <translation>La unidad %1 se detuvo en el puerto %2 el %3 tras el formateo, antes de reescribir el IMEI %4; este teléfono, escaneado como unidad %1, está en el puerto %5. ¿Es ese teléfono? Sí: le devuelve el IMEI %4. No: deja el IMEI %4 pendiente y detiene esta ejecución antes del formateo.</translation>
     </message>
+    <message>
+        <source>an earlier run&apos;s end messages, kept in the run journal</source>
+        <translation>los mensajes de fin de una prueba anterior, guardados en la bitácora</translation>
+    </message>
+    <message>
+        <source>CFX: the run journal keeps this run&apos;s end messages, and the next run on port %1 queues them</source>
+        <translation>CFX: la bitácora guarda los mensajes de fin de esta prueba, y la próxima prueba del puerto %1 los pone en cola</translation>
+    </message>
+    <message>
+        <source>CFX: this run&apos;s end messages are lost: the run journal cannot keep them either; free space on the disk</source>
+        <translation>CFX: los mensajes de fin de esta prueba se pierden: la bitácora tampoco puede guardarlos; libere espacio en el disco</translation>
+    </message>
 </context>
 <context>
     <name>PanelFile</name>

@@ -442,6 +442,18 @@
         <source>Unit %1 stopped on port %2 at %3 after the format, before IMEI %4 was written back; this handset, scanned as unit %1, is on port %5. Is it that handset? Yes gives it IMEI %4 back. No leaves IMEI %4 pending and stops this run before the format.</source>
         <translation>A unidade %1 parou na porta %2 em %3 após a formatação, antes de regravar o IMEI %4; este aparelho, lido como unidade %1, está na porta %5. É aquele aparelho? Sim: devolve a ele o IMEI %4. Não: deixa o IMEI %4 pendente e para esta execução antes da formatação.</translation>
     </message>
+    <message>
+        <source>an earlier run&apos;s end messages, kept in the run journal</source>
+        <translation>as mensagens de fim de um teste anterior, guardadas no diário</translation>
+    </message>
+    <message>
+        <source>CFX: the run journal keeps this run&apos;s end messages, and the next run on port %1 queues them</source>
+        <translation>CFX: o diário guarda as mensagens de fim deste teste, e o próximo teste na porta %1 as coloca na fila</translation>
+    </message>
+    <message>
+        <source>CFX: this run&apos;s end messages are lost: the run journal cannot keep them either; free space on the disk</source>
+        <translation>CFX: as mensagens de fim deste teste se perderam: o diário também não consegue guardá-las; libere espaço no disco</translation>
+    </message>
 </context>
 <context>
     <name>PanelFile</name>

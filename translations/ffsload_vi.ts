@@ -442,6 +442,18 @@
         <source>Unit %1 stopped on port %2 at %3 after the format, before IMEI %4 was written back; this handset, scanned as unit %1, is on port %5. Is it that handset? Yes gives it IMEI %4 back. No leaves IMEI %4 pending and stops this run before the format.</source>
         <translation>Sản phẩm %1 đã dừng ở cổng %2 lúc %3 sau khi định dạng, trước khi ghi lại IMEI %4; điện thoại này, được quét là sản phẩm %1, đang ở cổng %5. Có phải điện thoại đó không? Chọn Có thì nó được trả lại IMEI %4. Chọn Không thì IMEI %4 vẫn đang chờ và lượt chạy này dừng trước khi định dạng.</translation>
     </message>
+    <message>
+        <source>an earlier run&apos;s end messages, kept in the run journal</source>
+        <translation>các tin nhắn kết thúc của một lượt chạy trước, được giữ trong sổ lượt chạy</translation>
+    </message>
+    <message>
+        <source>CFX: the run journal keeps this run&apos;s end messages, and the next run on port %1 queues them</source>
+        <translation>CFX: sổ lượt chạy giữ các tin nhắn kết thúc của lượt này, và lượt chạy sau ở cổng %1 sẽ xếp chúng vào hàng đợi</translation>
+    </message>
+    <message>
+        <source>CFX: this run&apos;s end messages are lost: the run journal cannot keep them either; free space on the disk</source>
+        <translation>CFX: các tin nhắn kết thúc của lượt này bị mất: sổ lượt chạy cũng không giữ được; hãy giải phóng dung lượng đĩa</translation>
+    </message>
 </context>
 <context>
     <name>PanelFile</name>

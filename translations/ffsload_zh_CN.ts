@@ -442,6 +442,18 @@
         <source>Unit %1 stopped on port %2 at %3 after the format, before IMEI %4 was written back; this handset, scanned as unit %1, is on port %5. Is it that handset? Yes gives it IMEI %4 back. No leaves IMEI %4 pending and stops this run before the format.</source>
         <translation>产品 %1 于 %3 在端口 %2 上的运行在格式化后中断，IMEI %4 尚未写回；这台手机扫描为产品 %1，现在在端口 %5 上。它是那台手机吗？选“是”将 IMEI %4 写回这台手机。选“否”则 IMEI %4 继续待恢复，本次运行在格式化前停止。</translation>
     </message>
+    <message>
+        <source>an earlier run&apos;s end messages, kept in the run journal</source>
+        <translation>先前一次运行的结束消息（保存在运行流水中）</translation>
+    </message>
+    <message>
+        <source>CFX: the run journal keeps this run&apos;s end messages, and the next run on port %1 queues them</source>
+        <translation>CFX：运行流水保存了本次运行的结束消息，端口 %1 的下一次运行会把它们排入队列</translation>
+    </message>
+    <message>
+        <source>CFX: this run&apos;s end messages are lost: the run journal cannot keep them either; free space on the disk</source>
+        <translation>CFX：本次运行的结束消息丢失：运行流水也无法保存；请清理磁盘空间</translation>
+    </message>
 </context>
 <context>
     <name>PanelFile</name>

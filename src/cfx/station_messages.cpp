@@ -166,7 +166,7 @@ Envelope work_completed(const Sender& sender, const RunFacts& run) {
   return e;
 }
 
-Envelope station_state_changed(const Sender& sender, std::int64_t at_ms,
+Envelope station_state_changed(const Sender& sender, int port, std::int64_t at_ms,
                                const std::string& old_state,
                                std::optional<std::int64_t> old_state_ms,
                                const std::string& new_state, const Json& related_fault) {
@@ -177,6 +177,7 @@ Envelope station_state_changed(const Sender& sender, std::int64_t at_ms,
   b["OldStateDuration"] = old_state_ms ? Json(cfx_duration(*old_state_ms)) : Json(nullptr);
   b["NewState"] = new_state;
   b["RelatedFault"] = related_fault;
+  b["Lane"] = port;
   return e;
 }
 

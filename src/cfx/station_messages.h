@@ -60,7 +60,11 @@ Envelope units_tested(const Sender& sender, const RunFacts& run);
 Envelope units_personalized(const Sender& sender, const RunFacts& run);  // needs imei_hex
 Envelope work_completed(const Sender& sender, const RunFacts& run);
 
-Envelope station_state_changed(const Sender& sender, std::int64_t at_ms,
+// A port's state: each port of the station is a lane of its own (as in
+// WorkStarted and a Fault), so the body names it in "Lane", after the
+// standard's fields; a receiver that does not know it reads the rest as
+// usual, and one that does never sees two ports' changes as one station's.
+Envelope station_state_changed(const Sender& sender, int port, std::int64_t at_ms,
                                const std::string& old_state,
                                std::optional<std::int64_t> old_state_ms,
                                const std::string& new_state,

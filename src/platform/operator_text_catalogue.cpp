@@ -207,6 +207,16 @@ constexpr OperatorTextSource kCatalogue[] = {
     {"part.cfx_start", QT_TRANSLATE_NOOP("OperatorText", "the run's start messages")},
     {"part.cfx_end", QT_TRANSLATE_NOOP("OperatorText", "the run's end messages")},
     {"part.cfx_interrupted", QT_TRANSLATE_NOOP("OperatorText", "the interrupted run's messages")},
+    {"part.cfx_rebuilt",
+     QT_TRANSLATE_NOOP("OperatorText", "an earlier run's end messages, kept in the run journal")},
+    {"cfx.journal_keeps",
+     QT_TRANSLATE_NOOP("OperatorText",
+                       "CFX: the run journal keeps this run's end messages, and the next run on "
+                       "port %1 queues them")},
+    {"cfx.lost",
+     QT_TRANSLATE_NOOP("OperatorText",
+                       "CFX: this run's end messages are lost: the run journal cannot keep them "
+                       "either; free space on the disk")},
     {"cfx.endpoint_not_queued",
      QT_TRANSLATE_NOOP("OperatorText",
                        "CFX: the panels' EndpointConnected could not be queued: %1")},

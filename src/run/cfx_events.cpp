@@ -30,6 +30,8 @@ struct CfxRun {
   std::string start_failure;
 };
 CfxRun g_run;
+// The last run's end messages that found no room, until its journal takes them.
+std::optional<std::string> g_unqueued;
 
 std::string port_key(const char* what, int port) {
   return std::string(what) + ".port." + std::to_string(port);
@@ -68,7 +70,7 @@ void change_state(cfx::Queue& queue, const cfx::Sender& sender, int port, const 
   if (old.state == state) return;
   std::optional<std::int64_t> duration;
   if (old.since_ms) duration = at_ms - *old.since_ms;
-  messages->push_back(cfx::station_state_changed(sender, at_ms, old.state, duration, state));
+  messages->push_back(cfx::station_state_changed(sender, port, at_ms, old.state, duration, state));
   facts->push_back(state_fact(port, state, at_ms));
 }
 
@@ -149,11 +151,92 @@ std::optional<std::string> non_empty(const std::string& text) {
   return text;
 }
 
+Json text_or_null(const std::optional<std::string>& text) {
+  return text ? Json(*text) : Json(nullptr);
+}
+
+// UnitsTested (not for a run whose script could not be opened: no line
+// ran), UnitsPersonalized (when it wrote an IMEI), WorkCompleted.
+void add_end_messages(const cfx::Sender& sender, const cfx::RunFacts& f, bool tested,
+                      std::vector<cfx::Envelope>* messages) {
+  if (tested) messages->push_back(cfx::units_tested(sender, f));
+  if (f.imei_hex) messages->push_back(cfx::units_personalized(sender, f));
+  messages->push_back(cfx::work_completed(sender, f));
+}
+
+// What the journal keeps of a run whose end messages found no room: every
+// fact they are built from but the run's uid, so that they come back as
+// they would have been whatever changed since (the script, the settings).
+std::string end_text(const std::string& handle, const cfx::RunFacts& f, bool tested) {
+  Json j = Json::object();
+  j["handle"] = handle;
+  j["port"] = f.port;
+  j["unit"] = text_or_null(f.unit_serial);
+  j["operator"] = text_or_null(f.operator_id);
+  j["recipe"] = f.recipe_name;
+  j["revision"] = f.revision;
+  j["started"] = f.started_ms;
+  j["ended"] = f.ended_ms;
+  j["result"] = f.result;
+  j["reason"] = f.failed_reason;
+  j["imei"] = text_or_null(f.imei_hex);
+  j["tested"] = tested;
+  Json lines = Json::array();
+  for (const cfx::LineRan& line : f.lines) {
+    lines.push_back(
+        Json::array({line.number, line.status, line.started_ms, line.ended_ms, line.text}));
+  }
+  j["lines"] = std::move(lines);
+  return j.dump();
+}
+
+struct KeptEnd {
+  std::string handle;
+  cfx::RunFacts facts;
+  bool tested = false;
+};
+
+std::optional<std::string> optional_text(const Json& j) {
+  if (j.is_null()) return std::nullopt;
+  return j.get<std::string>();
+}
+
+std::optional<KeptEnd> kept_end(const std::string& uid, const std::string& text) {
+  try {
+    const Json j = Json::parse(text);
+    KeptEnd kept;
+    kept.handle = j.at("handle").get<std::string>();
+    cfx::RunFacts& f = kept.facts;
+    f.run_uid = uid;
+    f.port = j.at("port").get<int>();
+    f.unit_serial = optional_text(j.at("unit"));
+    f.operator_id = optional_text(j.at("operator"));
+    f.recipe_name = j.at("recipe").get<std::string>();
+    f.revision = j.at("revision").get<std::string>();
+    f.started_ms = j.at("started").get<std::int64_t>();
+    f.ended_ms = j.at("ended").get<std::int64_t>();
+    f.result = j.at("result").get<std::string>();
+    f.failed_reason = j.at("reason").get<std::string>();
+    f.imei_hex = optional_text(j.at("imei"));
+    kept.tested = j.at("tested").get<bool>();
+    for (const Json& line : j.at("lines")) {
+      f.lines.push_back({line.at(0).get<int>(), line.at(4).get<std::string>(),
+                         line.at(1).get<int>(), line.at(2).get<std::int64_t>(),
+                         line.at(3).get<std::int64_t>()});
+    }
+    if (kept.handle.empty()) return std::nullopt;
+    return kept;
+  } catch (const Json::exception&) {
+    return std::nullopt;
+  }
+}
+
 }  // namespace
 
 void cfx_run_started(const RunContext& context, const std::string& uid, std::int64_t started_ms,
                      const std::string& port_problem) {
   g_run = CfxRun{};
+  g_unqueued.reset();
   if (!context.cfx.enabled) return;
   g_run.active = true;
   g_run.folder = context.station_folder;
@@ -210,6 +293,7 @@ std::string cfx_run_ended(const RunContext& context, const std::string& uid, std
                           const std::optional<records::FixtureAlarm>& alarm) {
   if (!g_run.active || g_run.facts.run_uid != uid) {
     g_run = CfxRun{};
+    g_unqueued.reset();
     return "";
   }
   const cfx::Sender sender{context.cfx.handle};
@@ -218,7 +302,8 @@ std::string cfx_run_ended(const RunContext& context, const std::string& uid, std
   f.ended_ms = ended_ms;
   std::vector<cfx::Envelope> messages;
   std::vector<cfx::Fact> facts;
-  if (outcome == script::RunOutcome::kNoRun) {
+  const bool tested = outcome != script::RunOutcome::kNoRun;
+  if (!tested) {
     f.result = "Failed";  // the script could not be opened: no line ran
   } else {
     for (const script::LineRan& line : end.lines) {
@@ -232,10 +317,8 @@ std::string cfx_run_ended(const RunContext& context, const std::string& uid, std
       f.failed_reason = "line " + std::to_string(line.number) + " \"" + line.text +
                         "\" ended with status " + std::to_string(line.status);
     }
-    messages.push_back(cfx::units_tested(sender, f));
   }
-  if (f.imei_hex) messages.push_back(cfx::units_personalized(sender, f));
-  messages.push_back(cfx::work_completed(sender, f));
+  add_end_messages(sender, f, tested, &messages);
   std::string result;
   std::string error;
   if (!g_run.queue) g_run.queue = cfx::Queue::open(g_run.folder, &error);
@@ -261,12 +344,44 @@ std::string cfx_run_ended(const RunContext& context, const std::string& uid, std
     change_state(queue, sender, port, cfx::kStateIdle, ended_ms, &messages, &facts);
     error = queue_messages(g_run.folder, &g_run.queue, messages, facts);
   }
-  if (!error.empty()) result = tell_not_queued("part.cfx_end", error);
+  if (!error.empty()) {
+    result = tell_not_queued("part.cfx_end", error);
+    g_unqueued = end_text(sender.handle, f, tested);
+  }
   if (!g_run.start_failure.empty()) {
     result = g_run.start_failure + (result.empty() ? "" : "\n" + result);
   }
   g_run = CfxRun{};
   return result;
+}
+
+std::optional<std::string> take_unqueued_end() {
+  std::optional<std::string> kept = std::move(g_unqueued);
+  g_unqueued.reset();
+  return kept;
+}
+
+bool cfx_run_rebuilt(const RunContext& context, const station::JournalRun& run) {
+  if (!context.cfx.enabled) return false;  // nobody would send them: they wait
+  const std::optional<KeptEnd> kept = kept_end(run.uid, run.unqueued_end);
+  if (!kept) {
+    tell_not_queued("part.cfx_rebuilt", "the run journal's line of them cannot be read");
+    return false;
+  }
+  // Sent as the run would have: from the handle it had.
+  const cfx::Sender sender{kept->handle};
+  const cfx::RunFacts& f = kept->facts;
+  std::string error;
+  auto queue = cfx::Queue::open(context.station_folder, &error);
+  if (queue) {
+    std::vector<cfx::Envelope> messages = {cfx::work_started(sender, f)};
+    add_end_messages(sender, f, kept->tested, &messages);
+    std::vector<cfx::Fact> facts;
+    change_state(*queue, sender, f.port, cfx::kStateIdle, f.ended_ms, &messages, &facts);
+    if (queue->add(messages, facts, &error)) return true;
+  }
+  tell_not_queued("part.cfx_rebuilt", error);
+  return false;
 }
 
 void cfx_run_interrupted(const RunContext& context, const station::JournalRun& run,
@@ -283,8 +398,14 @@ void cfx_run_interrupted(const RunContext& context, const station::JournalRun& r
   if (queue) {
     // WorkStarted again: queued once by its UniqueID, so only where the
     // process died before it was.
-    std::vector<cfx::Envelope> messages = {cfx::work_started(sender, f),
-                                           cfx::work_completed(sender, f)};
+    std::vector<cfx::Envelope> messages = {cfx::work_started(sender, f)};
+    // The handset confirmed the IMEI it got back: the MES needs it as
+    // much as after a run that ended.
+    if (run.imei && run.written_back) {
+      f.imei_hex = records::hex_bytes(std::string(run.imei->begin(), run.imei->end()));
+      messages.push_back(cfx::units_personalized(sender, f));
+    }
+    messages.push_back(cfx::work_completed(sender, f));
     std::vector<cfx::Fact> facts;
     change_state(*queue, sender, run.port, cfx::kStateIdle, noticed_ms, &messages, &facts);
     if (queue->add(messages, facts, &error)) return;

@@ -39,9 +39,24 @@ std::string cfx_run_ended(const RunContext& context, const std::string& uid, std
                           script::RunOutcome outcome, const script::RunEnd& end,
                           const std::optional<records::FixtureAlarm>& alarm);
 
+// The last run's end messages could not be queued (a full disk): what
+// rebuilds them, for the port's journal to keep until a later run queues
+// them (cfx_run_rebuilt). nullopt when they were queued, CFX is off or no
+// run started. Taking it forgets it.
+std::optional<std::string> take_unqueued_end();
+
+// A run whose end messages the port's journal keeps (unqueued_end): they are
+// queued as they would have been, with the same UniqueIDs and times (a MES
+// that has one already drops it), after its WorkStarted (queued once by its
+// UniqueID, should the start's have found no room either), and the port
+// back to idle. True once queued; false while the queue still refuses (the
+// operator is told) or CFX is off: the journal keeps them meanwhile.
+bool cfx_run_rebuilt(const RunContext& context, const station::JournalRun& run);
+
 // A run of an earlier process that the port's journal found never ended:
 // WorkCompleted "Aborted" (after its WorkStarted, queued again should the
-// process have died before it was), the port back to idle.
+// process have died before it was), UnitsPersonalized when the handset had
+// confirmed its IMEI's write-back, the port back to idle.
 void cfx_run_interrupted(const RunContext& context, const station::JournalRun& run,
                          std::int64_t noticed_ms);
 

@@ -161,6 +161,7 @@ void ImeiJournal::distrust(const std::string& why) {
 bool ImeiJournal::open() {
   std::vector<station::JournalRun> interrupted;
   std::vector<station::JournalRun> unrecorded;
+  std::vector<station::JournalRun> unqueued;
   bool damaged = false;
   {
     // Another port's run may be reading or settling this journal: the
@@ -191,6 +192,9 @@ bool ImeiJournal::open() {
     }
     if (!usable_) return true;
     for (const station::JournalRun& r : std::vector<station::JournalRun>(journal_.runs())) {
+      // Its end messages found no room in the queue: rebuilt below, in the
+      // order the runs ran, before an interrupted run's.
+      if (!r.unqueued_end.empty()) unqueued.push_back(r);
       if (r.unrecorded && !r.open()) {
         unrecorded.push_back(r);  // its record found no room when it ended
         continue;
@@ -216,9 +220,17 @@ bool ImeiJournal::open() {
       return true;
     }
   }
+  // The same for the messages the factory network never got; a journal
+  // that cannot note them queued leaves them to be queued again, which the
+  // queue and the MES take as the same messages (their UniqueIDs).
+  for (const station::JournalRun& r : unqueued) {
+    if (!cfx_run_rebuilt(context_, r)) continue;  // still no room: they wait
+    if (!journal_.queued(r.uid)) broken(journal_.error());
+  }
   for (const station::JournalRun& r : interrupted) {
     record_earlier_run(earlier_record(r, damaged), records_option_);
-    cfx_run_interrupted(context_, r, now_utc_ms());
+    // A run whose end messages the journal holds ended as they say.
+    if (r.unqueued_end.empty()) cfx_run_interrupted(context_, r, now_utc_ms());
   }
   const auto& runs = journal_.runs();
   for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
@@ -242,6 +254,10 @@ void ImeiJournal::end(const std::string& outcome) {
 
 bool ImeiJournal::keep_unrecorded() {
   return usable_ && journal_.unrecorded(run_.uid);
+}
+
+bool ImeiJournal::keep_unqueued(const std::string& end) {
+  return usable_ && journal_.unqueued(run_.uid, end);
 }
 
 std::string ImeiJournal::fate() const {

@@ -60,6 +60,10 @@ class ImeiJournal final : public fs::ImeiKeeper {
   // Its record reached neither the store nor the outbox: the journal keeps
   // it for the next run on the port to record. False when it cannot either.
   bool keep_unrecorded();
+  // Its end messages found no room in the station's queue: the journal
+  // keeps `end` (cfx_events.h: take_unqueued_end) for the next run on the
+  // port to queue them. False when it cannot either.
+  bool keep_unqueued(const std::string& end);
   // For this run's record: "", "not at risk", "pending", "written back".
   std::string fate() const;
 

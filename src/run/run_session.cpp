@@ -171,6 +171,12 @@ RunResult run_script(const RunContext& context) {
   // for the record, and a record that fails changes nothing of the run.
   if (const std::string fate = journal.fate(); !fate.empty()) note_run_imei_fate(fate);
   const records::KeepResult kept = record_run(context, started_ms, now_utc_ms(), result.outcome);
+  // End messages the queue had no room for wait in the journal, as a record does.
+  if (const auto end = take_unqueued_end()) {
+    fs::operator_notice(journal.keep_unqueued(*end)
+                            ? platform::OperatorText{"cfx.journal_keeps", {std::to_string(comport)}}
+                            : platform::OperatorText{"cfx.lost", {}});
+  }
   if (!kept.stored && !kept.kept_locally) {
     fs::operator_notice(
         journal.keep_unrecorded()

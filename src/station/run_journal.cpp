@@ -184,6 +184,7 @@ std::vector<std::vector<std::string>> lines_for(const JournalRun& r) {
   if (r.ended) lines.push_back({"end", r.uid, r.outcome});
   if (r.interrupted) lines.push_back({"interrupted", r.uid});
   if (r.unrecorded) lines.push_back({"unrecorded", r.uid});
+  if (!r.unqueued_end.empty()) lines.push_back({"unqueued", r.uid, r.unqueued_end});
   if (!r.repaired_note.empty()) lines.push_back({"repaired", r.uid, r.repaired_note});
   if (!r.reopened_note.empty() && r.fate == ImeiFate::kNone) {
     lines.push_back({"reopened", r.uid, r.reopened_note});
@@ -374,6 +375,10 @@ void RunJournal::apply(const std::vector<std::string>& f, const std::string& raw
     entry(f[1]).unrecorded = true;
   } else if (kind == "recorded" && f.size() == 2) {
     entry(f[1]).unrecorded = false;
+  } else if (kind == "unqueued" && f.size() == 3 && !f[2].empty()) {
+    entry(f[1]).unqueued_end = f[2];
+  } else if (kind == "queued" && f.size() == 2) {
+    entry(f[1]).unqueued_end.clear();
   } else if (kind == "settled" && (f.size() == 3 || f.size() == 4)) {
     const auto fate = fate_of(f[2]);
     if (!fate) return damaged();
@@ -458,6 +463,15 @@ bool RunJournal::recorded(const std::string& uid) {
   return append({"recorded", uid});
 }
 
+bool RunJournal::unqueued(const std::string& uid, const std::string& end) {
+  if (end.empty()) return false;
+  return append({"unqueued", uid, end});
+}
+
+bool RunJournal::queued(const std::string& uid) {
+  return append({"queued", uid});
+}
+
 bool RunJournal::absorb(const std::string& other) {
   if (platform::path_kind_no_follow(other) == platform::PathKind::kNone) return true;
   RunJournal old(other);
@@ -499,7 +513,8 @@ bool RunJournal::compact(std::size_t max_bytes) {
   if (size_ <= max_bytes) return true;
   std::vector<JournalRun> kept;
   for (const JournalRun& r : runs_) {
-    if (r.open() || r.imei_pending() || r.fate == ImeiFate::kKeptAside || r.unrecorded) {
+    if (r.open() || r.imei_pending() || r.fate == ImeiFate::kKeptAside || r.unrecorded ||
+        !r.unqueued_end.empty()) {
       kept.push_back(r);
     }
   }
@@ -526,7 +541,8 @@ bool RunJournal::resolve_damaged(const std::string& note, std::string* damaged_f
     }
     const std::string kind = words.empty() ? "" : words[0];
     const bool harmless = kind == "written" || kind == "end" || kind == "interrupted" ||
-                          kind == "unrecorded" || kind == "recorded" || kind == "resolved";
+                          kind == "unrecorded" || kind == "recorded" || kind == "unqueued" ||
+                          kind == "queued" || kind == "resolved";
     if (words.size() < 2 || !find(words[1])) {
       // A line that names no run known here may have been any run's.
       if (!harmless) unattributed = true;

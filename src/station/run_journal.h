@@ -53,6 +53,10 @@ struct JournalRun {
   std::string outcome;                            // then: "green", "red", ...
   bool interrupted = false;                       // a later run found it open
   bool unrecorded = false;  // its record reached neither the store nor the outbox
+  // Its end messages for the factory network found no room in the queue:
+  // what rebuilds them (opaque here, written and read by the run's CFX side),
+  // until a later run has queued them. "" when none wait.
+  std::string unqueued_end;
   ImeiFate fate = ImeiFate::kNone;
   std::string fate_note;  // who settled it when not a run ("ffsload pending by ...")
   // An engineer took a keep-aside back: who, when and why. The IMEI is
@@ -133,6 +137,12 @@ class RunJournal {
   // later run has since recorded it from here.
   bool unrecorded(const std::string& uid);
   bool recorded(const std::string& uid);
+  // The same for the run's end messages to the factory network: `end` is
+  // what rebuilds them, kept until a later run has queued them. An older
+  // ffsload reads the line as damaged, which keeps its formats refused
+  // until a line engineer has looked: never a pending IMEI lost.
+  bool unqueued(const std::string& uid, const std::string& end);
+  bool queued(const std::string& uid);
 
   // Takes in the journal at `other` (an older place of this port's
   // journal): its runs and its damaged lines are appended here, flushed,

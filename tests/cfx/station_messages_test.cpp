@@ -40,6 +40,20 @@ TEST(CfxStationMessages, ARunsMessagesBuiltAgainAreTheSameMessages) {
             cfx::units_tested(kSender, f).body["TransactionId"]);
 }
 
+TEST(CfxStationMessages, EachPortsStateChangeNamesItsLane) {
+  // Port 3 goes idle while port 4 still runs: two changes, never one
+  // station that is both.
+  const auto idle = cfx::station_state_changed(kSender, 3, 1796749567123, cfx::kStateRunning, 2000,
+                                               cfx::kStateIdle);
+  const auto running = cfx::station_state_changed(kSender, 4, 1796749567123, cfx::kStateIdle,
+                                                  std::nullopt, cfx::kStateRunning);
+  EXPECT_EQ(idle.body["Lane"], 3);
+  EXPECT_EQ(idle.body["OldStateDuration"], "00:00:02");
+  EXPECT_EQ(running.body["Lane"], 4);
+  EXPECT_TRUE(running.body["OldStateDuration"].is_null());
+  EXPECT_NE(idle.unique_id, running.unique_id);
+}
+
 TEST(CfxStationMessages, TheFailingLineIsAFailedTestWithItsStatusAndASymptom) {
   const auto body = cfx::units_tested(kSender, facts()).body;
   const auto& unit = body["TestedUnits"][0];

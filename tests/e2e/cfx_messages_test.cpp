@@ -51,7 +51,7 @@ Keys body_keys(const std::string& name) {
         "SamplingInformation", "TestedUnits"}},
       {"CFX.Production.Assembly.UnitsPersonalized", {"TransactionId", "PersonalizedUnits"}},
       {"CFX.ResourcePerformance.StationStateChanged",
-       {"OldState", "OldStateDuration", "NewState", "RelatedFault"}},
+       {"OldState", "OldStateDuration", "NewState", "RelatedFault", "Lane"}},
       {"CFX.Production.OperatorActivated", {"Operator"}},
       {"CFX.Production.OperatorDeactivated", {"Operator"}},
       {"CFX.ResourcePerformance.FaultOccurred", {"Fault"}},
@@ -213,7 +213,13 @@ TEST_F(CfxMessages, a_green_a_red_and_an_interrupted_run_leave_their_messages_in
       // the next run: the interrupted one aborted, then its own
       kCompleted, kState, kState, kStarted, kTested, kPersonalized, kCompleted, kState};
   ASSERT_EQ(names(m), expected);
-  for (const Message& message : m) check_envelope(message.json, message.name);
+  for (const Message& message : m) {
+    check_envelope(message.json, message.name);
+    // The port's own state: another port's changes never read as this one's.
+    if (message.name == kState) {
+      EXPECT_EQ(message.json["MessageBody"]["Lane"], 3);
+    }
+  }
 
   // Green.
   const Json& started = m[2].json["MessageBody"];

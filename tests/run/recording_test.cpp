@@ -1,14 +1,19 @@
 #include "run/recording.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 
+#include "cfx/queue.h"
 #include "records/location.h"
 #include "records/sqlite_store.h"
 #include "run/run_session.h"
 #include "script/runner.h"
+#include "station/run_journal.h"
 #include "support/sim_fixture.h"
 #include "support/temp_dir.h"
 
@@ -32,6 +37,43 @@ class RecordsWatchingTime final : public platform::TimeSource {
 
  private:
   platform::FakeTime& inner_;
+};
+
+// The disk fills up while the handset formats: from then on no file may grow
+// past what the run journal needs for the run's last lines, as on a full
+// disk whose last block still has room for a line or two. The queue's
+// write-ahead file is longer than that, so the queue refuses.
+class DiskFillsInFormatPause final : public platform::TimeSource {
+ public:
+  explicit DiskFillsInFormatPause(platform::FakeTime& inner) : inner_(inner) {}
+  long now_ms() override { return inner_.now_ms(); }
+  void sleep_ms(long ms) override { sleep_us(ms * 1000LL); }
+  void sleep_us(long long us) override {
+    if (us >= 1'000'000 && !full_) {
+      full_ = true;
+      limit_ = std::filesystem::file_size("run-journal_3") + 16 * 1024;
+      queue_wal_ = std::filesystem::file_size(std::string(cfx::kQueueFile) + "-wal");
+      previous_signal_ = std::signal(SIGXFSZ, SIG_IGN);
+      ::getrlimit(RLIMIT_FSIZE, &previous_);
+      rlimit full = previous_;
+      full.rlim_cur = limit_;
+      ::setrlimit(RLIMIT_FSIZE, &full);
+    }
+    inner_.sleep_us(us);
+  }
+  void free_space() {
+    if (!full_) return;
+    ::setrlimit(RLIMIT_FSIZE, &previous_);
+    std::signal(SIGXFSZ, previous_signal_);
+  }
+  ~DiskFillsInFormatPause() override { free_space(); }
+  bool full_ = false;
+  std::uintmax_t limit_ = 0, queue_wal_ = 0;
+
+ private:
+  platform::FakeTime& inner_;
+  rlimit previous_{};
+  void (*previous_signal_)(int) = SIG_DFL;
 };
 
 class RunRecords : public testing_support::SimulatedHandsetTest {
@@ -126,4 +168,81 @@ TEST_F(RunRecords, a_record_with_no_room_anywhere_waits_in_the_journal_for_the_n
   // Recorded once: the run after does not record it again.
   EXPECT_EQ(run::run_script(context).outcome, run::RunOutcome::kRed);
   EXPECT_EQ(store.query("SELECT count(*) FROM runs", {}), (std::vector<records::Row>{{"3"}}));
+}
+
+TEST_F(RunRecords, end_messages_with_no_room_in_the_queue_come_back_once_with_the_next_run) {
+  context.cfx.enabled = true;
+  context.cfx.handle = "Acme.Loader.T1";
+  context.operator_id = "OP1";
+  state().fs.files["/IMEI"] = {0x53, 0x02, 0x99, 0x10, 0x47, 0x65, 0x43, 0xf1};
+  testing_support::TempDir::write("quick.tms", "tms 1\nfrd IMEI IMEI\n");
+  testing_support::TempDir::write("format.tms", "tms 1\nfrd IMEI IMEI\nmkfs\nfwr IMEI IMEI\n");
+  context.script = "quick.tms";
+  ASSERT_EQ(run::run_script(context).outcome, run::RunOutcome::kGreen);
+
+  // The disk fills while the handset formats: the run goes on, its IMEI
+  // goes back, and only its end messages find no room.
+  DiskFillsInFormatPause disk(clock);
+  platform::set_time_source(&disk);
+  context.script = "format.tms";
+  ASSERT_EQ(run::run_script(context).outcome, run::RunOutcome::kGreen);
+  disk.free_space();
+  platform::set_time_source(&clock);
+  ASSERT_TRUE(disk.full_);
+  ASSERT_GT(disk.queue_wal_, disk.limit_) << "the queue must not have found room";
+  const auto said = log();
+  EXPECT_NE(std::find_if(said.begin(), said.end(),
+                         [](const std::string& text) {
+                           return text.find("end messages could not be queued") !=
+                                  std::string::npos;
+                         }),
+            said.end());
+  station::RunJournal journal("run-journal_3");
+  ASSERT_TRUE(journal.load());
+  ASSERT_EQ(journal.runs().size(), 2u);
+  const std::string uid = journal.runs()[1].uid;
+  EXPECT_FALSE(journal.runs()[1].unqueued_end.empty());
+
+  // Space again: the port's next runs queue them, once, as they were built.
+  context.script = "quick.tms";
+  ASSERT_EQ(run::run_script(context).outcome, run::RunOutcome::kGreen);
+  ASSERT_EQ(run::run_script(context).outcome, run::RunOutcome::kGreen);
+  std::string error;
+  auto queue = cfx::Queue::open_for_reading(".", &error);
+  ASSERT_TRUE(queue) << error;
+  std::vector<std::string> order;
+  std::map<std::string, int> count;
+  for (const cfx::QueuedMessage& m : queue->waiting(1000)) {
+    const auto j = nlohmann::ordered_json::parse(m.json);
+    if (m.unique_id == cfx::name_based_id(uid + "/" + m.message_name)) {
+      ++count[m.message_name];
+      if (m.message_name == "CFX.Production.Assembly.UnitsPersonalized") {
+        EXPECT_EQ(j["MessageBody"]["PersonalizedUnits"][0]["Characteristics"][0]["Value"],
+                  "53029910476543f1");
+      }
+      if (m.message_name == "CFX.Production.WorkCompleted") {
+        EXPECT_EQ(j["MessageBody"]["Result"], "Completed");
+      }
+    }
+    order.push_back(m.message_name);
+  }
+  EXPECT_EQ(count, (std::map<std::string, int>{{"CFX.Production.WorkStarted", 1},
+                                               {"CFX.Production.TestAndInspection.UnitsTested", 1},
+                                               {"CFX.Production.Assembly.UnitsPersonalized", 1},
+                                               {"CFX.Production.WorkCompleted", 1}}));
+  // Three runs' WorkStarted and WorkCompleted, in the order the runs ran;
+  // the port's idle state between them restored.
+  std::vector<std::string> work;
+  for (const std::string& name : order) {
+    if (name.find("Work") != std::string::npos || name.find("StateChanged") != std::string::npos)
+      work.push_back(name.substr(name.rfind('.') + 1));
+  }
+  EXPECT_EQ(work,
+            (std::vector<std::string>{
+                "StationStateChanged", "WorkStarted", "WorkCompleted", "StationStateChanged",
+                "StationStateChanged", "WorkStarted", "WorkCompleted", "StationStateChanged",
+                "StationStateChanged", "WorkStarted", "WorkCompleted", "StationStateChanged",
+                "StationStateChanged", "WorkStarted", "WorkCompleted", "StationStateChanged"}));
+  ASSERT_TRUE(journal.load());
+  EXPECT_TRUE(journal.find(uid)->unqueued_end.empty());
 }

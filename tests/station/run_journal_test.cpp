@@ -153,7 +153,7 @@ TEST_F(Journal,
   EXPECT_EQ(back.find("a")->reopened_note, "eng: pressed No by mistake");
 }
 
-TEST_F(Journal, compaction_keeps_what_is_open_pending_or_kept_aside_and_drops_the_rest) {
+TEST_F(Journal, compaction_keeps_what_is_open_pending_kept_aside_or_unqueued_and_drops_the_rest) {
   RunJournal journal(path);
   ASSERT_TRUE(journal.load());
   for (int i = 0; i < 40; ++i) {
@@ -173,13 +173,24 @@ TEST_F(Journal, compaction_keeps_what_is_open_pending_or_kept_aside_and_drops_th
   ASSERT_TRUE(journal.formatting("aside"));
   ASSERT_TRUE(journal.settled("aside", ImeiFate::kKeptAside));
   ASSERT_TRUE(journal.started(run_named("open")));
+  // End messages that found no room wait, whatever bytes they hold; once
+  // queued they are let go.
+  const std::string end = "{\"lines\":[[1,0,\"tms 1 * 100%\"]]}\n\xC3\xA9";
+  ASSERT_TRUE(journal.ended("done0", "green"));
+  ASSERT_TRUE(journal.unqueued("done1", end));
+  ASSERT_TRUE(journal.unqueued("done2", end));
+  ASSERT_TRUE(journal.queued("done2"));
+  EXPECT_FALSE(journal.unqueued("done3", ""));
 
   const auto before = std::filesystem::file_size(path);
   ASSERT_TRUE(journal.compact(1024));
   EXPECT_LT(std::filesystem::file_size(path), before / 5);
   RunJournal reread(path);
   ASSERT_TRUE(reread.load());
-  ASSERT_EQ(reread.runs().size(), 3u);
+  EXPECT_TRUE(reread.damaged().empty());
+  ASSERT_EQ(reread.runs().size(), 4u);
+  EXPECT_EQ(reread.find("done1")->unqueued_end, end);
+  EXPECT_FALSE(reread.find("done1")->open());
   EXPECT_TRUE(reread.find("pending")->imei_pending());
   EXPECT_EQ(reread.find("aside")->fate, ImeiFate::kKeptAside);
   EXPECT_TRUE(reread.find("open")->open());
