@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "platform/calendar.h"
+#include "platform/file_owner.h"
 
 namespace cfx {
 
@@ -81,6 +82,19 @@ constexpr int kFreePagesKept = 1024;
 constexpr const char* kLastDelivered = "last-delivered-ms";
 
 }  // namespace
+
+std::vector<std::string> queue_files_not_ours_to_write(const std::string& station_folder) {
+  std::vector<std::string> out;
+  const std::string queue = queue_path(station_folder);
+  const std::string lock =
+      (std::filesystem::path(station_folder.empty() ? "." : station_folder) / kSenderLockFile)
+          .string();
+  for (const std::string& path : {queue, queue + "-wal", queue + "-shm", lock}) {
+    if (const auto why = platform::not_ours_to_write(path))
+      out.push_back(std::filesystem::path(path).filename().string() + " (" + *why + ")");
+  }
+  return out;
+}
 
 std::unique_ptr<Queue> Queue::open(const std::string& station_folder, std::string* error) {
   const std::string path = queue_path(station_folder);

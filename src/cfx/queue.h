@@ -28,6 +28,14 @@ namespace cfx {
 
 constexpr const char* kQueueFile = "cfx-queue.sqlite";
 constexpr int kQueueBusyTimeoutMs = 5000;
+// The one sender of a station folder holds this lock while it runs.
+constexpr const char* kSenderLockFile = "cfx-sender.lock";
+
+// The queue's files (and the sender's lock) in the station folder that this
+// user cannot write, each as "NAME (owned by root, not writable by op)": a
+// run could not queue its messages, a sender could not take the folder.
+// Files not there yet are no concern: a writer makes them.
+std::vector<std::string> queue_files_not_ours_to_write(const std::string& station_folder);
 
 struct QueuedMessage {
   std::int64_t seq = 0;  // the order of sending

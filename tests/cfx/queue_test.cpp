@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "support/temp_dir.h"
 
@@ -208,6 +209,51 @@ TEST(CfxQueue, ReadersNeverCreateAQueueAndSeeWhatWriterAdded) {
   auto reader = cfx::Queue::open_for_reading(dir.path(), &error);
   ASSERT_TRUE(reader) << error;
   EXPECT_EQ(reader->status().waiting, 1);
+}
+
+// Left by a sender that ran as root: an operator's run could not queue.
+// Seen from another user (the test gives its files away when it is root).
+TEST(CfxQueue, QueueFilesOfAnotherUserAreNamedWithTheirOwnerAndAReadOnlyQueueIsSaid) {
+  testing_support::TempDir dir;
+  std::string error;
+  {
+    auto q = cfx::Queue::open(dir.path(), &error);
+    ASSERT_TRUE(q) << error;
+    EXPECT_TRUE(q->writable());
+  }
+  std::ofstream(dir.path() + "/" + cfx::kSenderLockFile).put('\n');
+  EXPECT_TRUE(cfx::queue_files_not_ours_to_write(dir.path()).empty());
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+  for (const char* f : {cfx::kQueueFile, cfx::kSenderLockFile})
+    std::filesystem::permissions(dir.path() + "/" + f, std::filesystem::perms::owner_read |
+                                                           std::filesystem::perms::group_read |
+                                                           std::filesystem::perms::others_read);
+  int pipe_fds[2];
+  ASSERT_EQ(::pipe(pipe_fds), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::geteuid() == 0 && ::setuid(65534) != 0) ::_exit(3);
+    std::string seen;
+    for (const auto& f : cfx::queue_files_not_ours_to_write(dir.path())) seen += f + "\n";
+    std::string why;
+    auto q = cfx::Queue::open(dir.path(), &why);
+    seen += q && !q->writable() ? "read-only\n" : "writable\n";
+    (void)!::write(pipe_fds[1], seen.data(), seen.size());
+    ::_exit(0);
+  }
+  ::close(pipe_fds[1]);
+  std::string seen;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(pipe_fds[0], buffer, sizeof buffer)) > 0;) seen.append(buffer, n);
+  ::close(pipe_fds[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_NE(seen.find(std::string(cfx::kQueueFile) + " (owned by "), std::string::npos) << seen;
+  EXPECT_NE(seen.find(std::string(cfx::kSenderLockFile) + " (owned by "), std::string::npos)
+      << seen;
+  EXPECT_NE(seen.find(", not writable by "), std::string::npos) << seen;
+  EXPECT_NE(seen.find("read-only\n"), std::string::npos) << seen;
 }
 
 TEST(CfxQueue, AFolderThatCannotHoldTheFileIsAnErrorWithItsName) {
