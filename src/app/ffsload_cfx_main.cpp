@@ -26,6 +26,7 @@
 #include "platform/child_process.h"
 #include "platform/file_lock.h"
 #include "platform/folders.h"
+#include "platform/host_address.h"
 #include "platform/stop_signals.h"
 #include "platform/this_process.h"
 #include "records/station_text.h"
@@ -36,8 +37,7 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitRefused = 1;
 constexpr int kExitFailed = 2;
-// The one sender of a station folder holds this lock while it runs.
-constexpr const char* kSenderLockFile = "cfx-sender.lock";
+using cfx::kSenderLockFile;
 
 volatile std::sig_atomic_t g_stop = 0;
 
@@ -84,16 +84,43 @@ bool load(Loaded* out, bool need_password) {
   return true;
 }
 
+// Where the MES finds this host when the request port is on every address:
+// the address the host reaches the MES (or else the broker) from, that is
+// its address on the factory's network; an interface's when that is the
+// loopback (a broker on this host); its name at worst.
+std::string advertised_host(const cfx::Settings& settings) {
+  auto loopback = [](const std::string& a) { return a.rfind("127.", 0) == 0 || a == "::1"; };
+  std::string why;
+  std::string address;
+  if (const auto mes = cfx::parse_amqp_url(settings.mes_url, &why); mes && !settings.mes_url.empty())
+    address = platform::address_towards(mes->host, mes->port);
+  if (address.empty() || loopback(address))
+    address = platform::address_towards(settings.broker.host, settings.broker.port);
+  if (address.empty() || loopback(address)) address = platform::first_network_address();
+  return address.empty() ? platform::host_name() : address;
+}
+
 cfx::EndpointFacts facts_of(const Loaded& loaded) {
   cfx::EndpointFacts facts;
   facts.handle = loaded.settings.handle;
-  if (!loaded.settings.listen.empty()) facts.request_uri = "amqp://" + loaded.settings.listen;
+  facts.request_uri = cfx::request_network_uri(
+      loaded.settings,
+      cfx::listens_everywhere(loaded.settings) ? advertised_host(loaded.settings) : "");
   facts.software_version = FFSLOAD_VERSION;
   facts.host_name = platform::host_name();
   return facts;
 }
 
-int serve(bool exit_when_busy) {
+int serve(bool exit_when_busy, bool as_folder_owner) {
+  // Started as root (the service): the station folder's owner is the one to
+  // run as, or the queue and its lock would become root's and no operator's
+  // run could queue a message any more.
+  std::string folder, why;
+  platform::GetDir(&folder);
+  if (as_folder_owner && !platform::become_owner_of(folder, &why)) {
+    std::fprintf(stderr, "ffsload-cfx: %s\n", why.c_str());
+    return kExitFailed;
+  }
   Loaded loaded;
   if (!load(&loaded, true)) return kExitFailed;
   platform::catch_stop_signals(ask_to_stop);
@@ -188,6 +215,11 @@ int status() {
                 local_time(not_listening->since_ms).c_str(),
                 records::shown_station_text(not_listening->reason).c_str());
   }
+  // Files another user made (a sender run as root): runs cannot queue their
+  // messages, and a sender of this user cannot take the folder.
+  const auto not_ours = cfx::queue_files_not_ours_to_write(loaded.folder);
+  for (const std::string& file : not_ours)
+    std::printf("not writable: %s\n", records::shown_station_text(file).c_str());
   std::string error;
   auto queue = cfx::Queue::open_for_reading(loaded.folder, &error);
   if (!queue && !error.empty()) {
@@ -207,7 +239,7 @@ int status() {
   } else {
     std::printf("station: not locked\n");
   }
-  return why.empty() && !failing && !not_listening ? kExitOk : kExitRefused;
+  return why.empty() && !failing && !not_listening && not_ours.empty() ? kExitOk : kExitRefused;
 }
 
 int validate(const std::string& serial, int port, int timeout_ms) {
@@ -260,6 +292,10 @@ int main(int argc, char** argv) {
   serve_cmd->add_flag("--exit-when-busy", exit_when_busy,
                       "exit (status 2) when another sender serves this station folder, "
                       "instead of waiting for it to stop");
+  bool as_folder_owner = false;
+  serve_cmd->add_flag("--as-folder-owner", as_folder_owner,
+                      "started as root (a service): run as the user who owns the station "
+                      "folder, and refuse a folder that is root's");
   app.add_subcommand("status", "the broker, the queue and the station's lock");
   auto* validate_cmd =
       app.add_subcommand("validate", "ask the MES whether a unit may be loaded (one line)");
@@ -274,5 +310,5 @@ int main(int argc, char** argv) {
   CLI11_PARSE(app, argc, argv);
   if (app.got_subcommand("status")) return status();
   if (app.got_subcommand("validate")) return validate(serial, port, timeout_ms);
-  return serve(exit_when_busy);
+  return serve(exit_when_busy, as_folder_owner);
 }

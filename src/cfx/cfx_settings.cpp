@@ -264,6 +264,16 @@ bool listens_everywhere(const Settings& settings) {
   return host == "0.0.0.0" || host == "::";
 }
 
+std::string request_network_uri(const Settings& settings, const std::string& host_address) {
+  if (settings.listen.empty()) return "";
+  std::string host, port;
+  if (!listens_everywhere(settings) || host_address.empty() ||
+      !split_host_port(settings.listen, &host, &port))
+    return "amqp://" + settings.listen;
+  const bool v6 = host_address.find(':') != std::string::npos;
+  return "amqp://" + (v6 ? "[" + host_address + "]" : host_address) + ":" + port;
+}
+
 std::vector<std::string> finish_cfx_settings(Settings* s) {
   std::vector<std::string> findings;
   s->enabled = !s->broker_url.empty();

@@ -73,6 +73,12 @@ std::string default_handle();
 // ::), where anything on any network the station is on reaches it.
 bool listens_everywhere(const Settings& settings);
 
+// The request port as peers are told it (RequestNetworkUri): "amqp://" and
+// cfx-listen, or, when that is every address, `host_address` (the host's
+// address on the factory's network, or its name) with the port: a peer
+// cannot connect to 0.0.0.0. "" when the station listens on no port.
+std::string request_network_uri(const Settings& settings, const std::string& host_address);
+
 // "off", "required", "advisory"
 const char* validate_name(Validate validate);
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "platform/calendar.h"
+#include "platform/file_owner.h"
 
 namespace cfx {
 
@@ -45,8 +46,11 @@ class Statement {
   sqlite3_stmt* stmt_ = nullptr;
 };
 
-// state: 0 waiting, 1 delivered (the text dropped, the UniqueID kept a
-// while), 2 set aside.
+// state: 0 waiting, 2 set aside; 1 (delivered, the text dropped) only in a
+// file from before the delivered table, moved there by tidy(). A delivered
+// message leaves the table: the UniqueID alone is kept a while, in a table
+// of small rows packed tight, since a big message's row left behind emptied
+// would hold its page (a 5 KB message's row: one page each, never merged).
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS messages("
     " seq INTEGER PRIMARY KEY AUTOINCREMENT,"
@@ -62,11 +66,35 @@ constexpr const char* kSchema =
     " reason TEXT);"
     "CREATE INDEX IF NOT EXISTS messages_by_state ON messages(state, seq);"
     "CREATE TABLE IF NOT EXISTS facts(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
-    "PRAGMA user_version = 1;";
+    "CREATE TABLE IF NOT EXISTS delivered(unique_id TEXT PRIMARY KEY, done_at_ms INTEGER NOT NULL)"
+    " WITHOUT ROWID;"
+    "CREATE INDEX IF NOT EXISTS delivered_by_time ON delivered(done_at_ms);"
+    "PRAGMA user_version = 2;";
+constexpr int kSchemaVersion = 2;
+
+// tidy()'s steps: rows forgotten or moved, and pages given back, per call.
+constexpr int kTidyRows = 2000;
+constexpr int kTidyPages = 4096;
+// Free pages kept for the next messages rather than given back and taken
+// again at once (4 MB of 4 KB pages).
+constexpr int kFreePagesKept = 1024;
 
 constexpr const char* kLastDelivered = "last-delivered-ms";
 
 }  // namespace
+
+std::vector<std::string> queue_files_not_ours_to_write(const std::string& station_folder) {
+  std::vector<std::string> out;
+  const std::string queue = queue_path(station_folder);
+  const std::string lock =
+      (std::filesystem::path(station_folder.empty() ? "." : station_folder) / kSenderLockFile)
+          .string();
+  for (const std::string& path : {queue, queue + "-wal", queue + "-shm", lock}) {
+    if (const auto why = platform::not_ours_to_write(path))
+      out.push_back(std::filesystem::path(path).filename().string() + " (" + *why + ")");
+  }
+  return out;
+}
 
 std::unique_ptr<Queue> Queue::open(const std::string& station_folder, std::string* error) {
   const std::string path = queue_path(station_folder);
@@ -80,13 +108,20 @@ std::unique_ptr<Queue> Queue::open(const std::string& station_folder, std::strin
     return nullptr;
   }
   sqlite3_busy_timeout(db, kQueueBusyTimeoutMs);
+  // Before anything is written: a new file can give free pages back (tidy),
+  // which SQLite decides only when the first table is made. On a file
+  // that has tables this changes nothing.
+  queue->execute("PRAGMA auto_vacuum=INCREMENTAL");
   // A run closes the queue at its end: no checkpoint then, so that a run's
   // end costs one flush, its commit's. The WAL is folded back as it grows
   // (SQLite's automatic checkpoint, mostly in the sender's commits).
   sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   // WAL: the sender reads while a port adds. FULL: a commit is on disk when
   // it returns, so a message queued survives a power cut that follows.
-  if (!queue->execute("PRAGMA journal_mode=WAL") || !queue->execute("PRAGMA synchronous=FULL")) {
+  // The WAL cut back to 4 MB after a checkpoint: a backlog added at once
+  // would otherwise leave it at its largest for good.
+  if (!queue->execute("PRAGMA journal_mode=WAL") || !queue->execute("PRAGMA synchronous=FULL") ||
+      !queue->execute("PRAGMA journal_size_limit=4194304")) {
     if (error) *error = queue->error_;
     return nullptr;
   }
@@ -97,7 +132,7 @@ std::unique_ptr<Queue> Queue::open(const std::string& station_folder, std::strin
     Statement v(db, "PRAGMA user_version");
     if (v && v.step() == SQLITE_ROW) version = static_cast<int>(v.column_int(0));
   }
-  if (version < 1) {
+  if (version < kSchemaVersion) {
     if (!queue->execute("BEGIN IMMEDIATE")) {
       if (error) *error = queue->error_;
       return nullptr;
@@ -146,6 +181,10 @@ Queue::~Queue() {
   sqlite3_close_v2(db_);
 }
 
+bool Queue::writable() const {
+  return sqlite3_db_readonly(db_, "main") == 0;
+}
+
 bool Queue::fail(const std::string& what) {
   error_ = std::string(kQueueFile) + " (" + path_ + ") " + what;
   if (db_) error_ += ": " + std::string(sqlite3_errmsg(db_));
@@ -181,7 +220,8 @@ bool Queue::add(std::span<const Envelope> messages, const std::vector<Fact>& fac
   {
     Statement insert(db_,
                      "INSERT OR IGNORE INTO messages(unique_id, message_name, subject, target, "
-                     "request_id, json, queued_at_ms) VALUES(?,?,?,?,?,?,?)");
+                     "request_id, json, queued_at_ms) SELECT ?1,?2,?3,?4,?5,?6,?7 "
+                     "WHERE NOT EXISTS (SELECT 1 FROM delivered WHERE unique_id = ?1)");
     if (!insert) return failed("cannot take a message");
     const std::int64_t now = platform::utc_now_ms();
     for (const Envelope& e : messages) {
@@ -249,20 +289,23 @@ bool Queue::remove(std::int64_t seq, std::int64_t delivered_at_ms) {
 bool Queue::remove(std::span<const std::int64_t> seqs, std::int64_t delivered_at_ms) {
   if (seqs.empty()) return true;
   if (!execute("BEGIN IMMEDIATE")) return false;
-  Statement done(db_,
-                 "UPDATE messages SET state = 1, json = '', done_at_ms = ? "
-                 "WHERE seq = ? AND state = 0");
+  Statement keep(db_,
+                 "INSERT OR IGNORE INTO delivered(unique_id, done_at_ms) "
+                 "SELECT unique_id, ? FROM messages WHERE seq = ? AND state = 0");
+  Statement done(db_, "DELETE FROM messages WHERE seq = ? AND state = 0");
   Statement last(db_, "INSERT OR REPLACE INTO facts(key, value) VALUES(?, ?)");
-  if (!done || !last) {
+  if (!keep || !done || !last) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     return fail("cannot mark a message delivered");
   }
   bool stepped = true;
   for (const std::int64_t seq : seqs) {
+    keep.reset();
+    keep.integer(1, delivered_at_ms);
+    keep.integer(2, seq);
     done.reset();
-    done.integer(1, delivered_at_ms);
-    done.integer(2, seq);
-    stepped = stepped && done.step() == SQLITE_DONE;
+    done.integer(1, seq);
+    stepped = stepped && keep.step() == SQLITE_DONE && done.step() == SQLITE_DONE;
   }
   last.text(1, kLastDelivered);
   last.text(2, std::to_string(delivered_at_ms));
@@ -274,17 +317,72 @@ bool Queue::remove(std::span<const std::int64_t> seqs, std::int64_t delivered_at
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     return false;
   }
-  const int before = removals_;
-  removals_ += static_cast<int>(seqs.size());
-  if (before % 1000 == 0 || before / 1000 != removals_ / 1000) forget_old_deliveries();
   return true;
 }
 
-void Queue::forget_old_deliveries() {
-  Statement forget(db_, "DELETE FROM messages WHERE state = 1 AND done_at_ms < ?");
-  if (!forget) return;
-  forget.integer(1, platform::utc_now_ms() - kDeliveredKeptMs);
-  forget.step();
+bool Queue::tidy(std::int64_t now_ms) {
+  // Delivered messages of a file from before the delivered table, a step
+  // at a time.
+  if (!execute("BEGIN IMMEDIATE")) return false;
+  {
+    Statement move(db_,
+                   "INSERT OR IGNORE INTO delivered(unique_id, done_at_ms) "
+                   "SELECT unique_id, coalesce(done_at_ms, ?1) FROM messages "
+                   "WHERE state = 1 ORDER BY seq LIMIT ?2");
+    Statement drop(db_,
+                   "DELETE FROM messages WHERE seq IN "
+                   "(SELECT seq FROM messages WHERE state = 1 ORDER BY seq LIMIT ?1)");
+    Statement forget(db_,
+                     "DELETE FROM delivered WHERE unique_id IN (SELECT unique_id FROM delivered "
+                     "WHERE done_at_ms < ?1 ORDER BY done_at_ms LIMIT ?2)");
+    if (!move || !drop || !forget) {
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+      return fail("cannot be tidied");
+    }
+    move.integer(1, now_ms);
+    move.integer(2, kTidyRows);
+    drop.integer(1, kTidyRows);
+    forget.integer(1, now_ms - kDeliveredKeptMs);
+    forget.integer(2, kTidyRows);
+    if (move.step() != SQLITE_DONE || drop.step() != SQLITE_DONE || forget.step() != SQLITE_DONE) {
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+      return fail("cannot be tidied");
+    }
+  }
+  if (!execute("COMMIT")) {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    return false;
+  }
+  auto number = [this](const char* sql) -> std::int64_t {
+    Statement q(db_, sql);
+    return q && q.step() == SQLITE_ROW ? q.column_int(0) : -1;
+  };
+  if (number("PRAGMA auto_vacuum") != 2) return compact_once();
+  if (number("PRAGMA freelist_count") <= kFreePagesKept) return true;
+  // Statements that return rows until the pages are given back: stepped
+  // to the end, one transaction.
+  Statement give_back(db_,
+                      ("PRAGMA incremental_vacuum(" + std::to_string(kTidyPages) + ")").c_str());
+  if (!give_back) return fail("cannot be tidied");
+  int rc;
+  while ((rc = give_back.step()) == SQLITE_ROW) {
+  }
+  return rc == SQLITE_DONE || fail("cannot be tidied");
+}
+
+// A file made before pages could be given back: rewritten once so that they
+// can, when nothing waits (then it holds only the UniqueIDs of a week, and
+// the rewrite is short for the runs that wait on it).
+bool Queue::compact_once() {
+  {
+    // Finalized before the VACUUM, which refuses to run beside a statement.
+    Statement busy(db_,
+                   "SELECT EXISTS (SELECT 1 FROM messages WHERE state <> 2),"
+                   " (SELECT count(*) FROM messages WHERE state = 2)");
+    if (!busy || busy.step() != SQLITE_ROW) return fail("cannot be read");
+    if (busy.column_int(0) != 0 || busy.column_int(1) > kTidyRows) return true;
+  }
+  return execute("PRAGMA auto_vacuum=INCREMENTAL") && execute("VACUUM");
 }
 
 bool Queue::set_aside(std::int64_t seq, const std::string& reason) {

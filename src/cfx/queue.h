@@ -28,6 +28,14 @@ namespace cfx {
 
 constexpr const char* kQueueFile = "cfx-queue.sqlite";
 constexpr int kQueueBusyTimeoutMs = 5000;
+// The one sender of a station folder holds this lock while it runs.
+constexpr const char* kSenderLockFile = "cfx-sender.lock";
+
+// The queue's files (and the sender's lock) in the station folder that this
+// user cannot write, each as "NAME (owned by root, not writable by op)": a
+// run could not queue its messages, a sender could not take the folder.
+// Files not there yet are no concern: a writer makes them.
+std::vector<std::string> queue_files_not_ours_to_write(const std::string& station_folder);
 
 struct QueuedMessage {
   std::int64_t seq = 0;  // the order of sending
@@ -85,6 +93,14 @@ class Queue {
   // The same for several, in one transaction: a sender removes what the
   // broker accepted in a batch, as one write to the disk.
   bool remove(std::span<const std::int64_t> seqs, std::int64_t delivered_at_ms);
+  // The sender's housekeeping between deliveries, each call a few short
+  // writes so that a run adding its messages never waits long: the
+  // UniqueIDs delivered more than kDeliveredKeptMs before now_ms forgotten,
+  // and the pages that deliveries freed given back to the file system, so
+  // that the file stays the size of what waits plus a week of UniqueIDs.
+  // A file from before this housekeeping is compacted once, when nothing
+  // waits. False (last_error()) when a write failed; nothing is lost then.
+  bool tidy(std::int64_t now_ms);
   // The broker refused message `seq` for what it holds.
   bool set_aside(std::int64_t seq, const std::string& reason);
   std::vector<SetAsideMessage> set_aside_messages(int limit);
@@ -94,6 +110,10 @@ class Queue {
   // Every fact whose key starts with `prefix`, by key.
   std::vector<std::pair<std::string, std::string>> facts_starting(const std::string& prefix);
 
+  // False when the file could be opened for reading only (another user's,
+  // a file system mounted read-only): nothing can be added or removed.
+  bool writable() const;
+
   // The last error of this connection, for a caller that got false or nothing.
   const std::string& last_error() const { return error_; }
   const std::string& path() const { return path_; }
@@ -102,12 +122,11 @@ class Queue {
   Queue(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
   bool execute(const char* sql);
   bool fail(const std::string& what);
-  void forget_old_deliveries();
+  bool compact_once();
 
   sqlite3* db_ = nullptr;
   std::string path_;
   std::string error_;
-  int removals_ = 0;
 };
 
 // How long the UniqueIDs of delivered messages are kept, so that a message

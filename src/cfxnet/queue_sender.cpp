@@ -15,6 +15,7 @@
 #include "cfxnet/amqp_framing.h"
 #include "platform/calendar.h"
 #include "platform/child_process.h"
+#include "platform/file_owner.h"
 
 namespace cfxnet {
 
@@ -28,6 +29,11 @@ constexpr int kSettleTimeoutMs = 20000;
 constexpr int kIdleTimeoutMs = 10000;
 // Accepted messages removed from the queue in one transaction, at most.
 constexpr int kRemoveBatch = 100;
+// The queue tidied this often (a week's UniqueIDs kept, the space of the
+// delivered messages given back), a few short writes each time.
+constexpr int kTidyEveryMs = 2000;
+// A queue that cannot be written is opened again this often.
+constexpr int kReopenEveryMs = 5000;
 
 std::string condition_text(const proton::error_condition& e) {
   if (!e) return "";
@@ -47,12 +53,51 @@ void QueueSender::on_container_start(proton::container& c) {
   std::string why;
   if (!cfx::clear_delivery_failing(config_.station_folder, &why))
     std::fprintf(stderr, "ffsload-cfx: %s\n", why.c_str());
+  container_->schedule(proton::duration(kTickMs), [this] { tick(); });
+  if (queue_writable()) begin();
+}
+
+// A queue this user cannot write (left by a sender that ran as root, say):
+// no accepted message could leave it, so every start and every reconnection
+// would send it all again. Nothing is sent until it can be written; said
+// once, and tried again every few seconds.
+bool QueueSender::queue_writable() {
+  const long now = platform::monotonic_ms();
+  if (read_only_) {
+    if (now < next_reopen_ms_) return false;
+    // Closed first: SQLite shares one process's view of the file between its
+    // connections, and the old one's was made for reading only.
+    std::string error;
+    queue_.reset();
+    queue_ = cfx::Queue::open(config_.station_folder, &error);
+    if (!queue_ || !queue_->writable()) {
+      next_reopen_ms_ = now + kReopenEveryMs;
+      return false;
+    }
+    read_only_ = false;
+    std::fprintf(stderr, "ffsload-cfx: %s can be written again: delivering\n", cfx::kQueueFile);
+    return true;
+  }
+  if (queue_->writable()) return true;
+  read_only_ = true;
+  next_reopen_ms_ = now + kReopenEveryMs;
+  const std::string why =
+      std::string(cfx::kQueueFile) + " cannot be written (" +
+      platform::not_ours_to_write(queue_->path()).value_or("opened for reading only") + ")";
+  std::fprintf(stderr,
+               "ffsload-cfx: %s: nothing is sent until it can be, or every start would send "
+               "the whole queue again (%s)\n",
+               why.c_str(), queue_->path().c_str());
+  note_failing(why);
+  return false;
+}
+
+void QueueSender::begin() {
   add_own(cfx::endpoint_connected(
       cfx::Sender{config_.facts.handle}, platform::utc_now_ms(), config_.facts.request_uri,
       config_.facts.request_uri.empty() ? std::string() : config_.facts.handle));
   next_heartbeat_ms_ = platform::monotonic_ms() + config_.settings.heartbeat_s * 1000L;
   connect();
-  container_->schedule(proton::duration(kTickMs), [this] { tick(); });
 }
 
 void QueueSender::connect() {
@@ -79,7 +124,7 @@ void QueueSender::on_sender_open(proton::sender& s) {
   if (!mine(s.connection()) || s != sender_) return;
   linked_ = true;
   backoff_ms_ = 1000;
-  note_delivering();
+  if (removal_error_.empty()) note_delivering();
   if (last_said_ != "linked") {
     std::fprintf(stderr, "ffsload-cfx: delivering to %s at %s\n", config_.settings.target.c_str(),
                  cfx::redacted_url(config_.settings.broker_url).c_str());
@@ -98,13 +143,17 @@ bool QueueSender::refill() {
   // (and the accepted ones not yet removed)
   const int limit = static_cast<int>(in_flight_.size() + accepted_.size()) + config_.window;
   for (auto& m : queue_->waiting(limit)) {
-    if (m.seq > last_handed_seq_) ready_.push_back(std::move(m));
+    if (m.seq > last_handed_seq_ &&
+        std::find(accepted_.begin(), accepted_.end(), m.seq) == accepted_.end())
+      ready_.push_back(std::move(m));
   }
   return !ready_.empty();
 }
 
 void QueueSender::pump() {
-  if (!linked_) return;
+  // While accepted messages cannot leave the queue, no more are handed over:
+  // each would be sent again by the next sender.
+  if (!linked_ || !removal_error_.empty()) return;
   while (sender_.credit() > 0 && static_cast<int>(in_flight_.size()) < config_.window) {
     if (ready_.empty() && !refill()) break;
     cfx::QueuedMessage m = std::move(ready_.front());
@@ -140,9 +189,24 @@ void QueueSender::settle(const proton::tracker& t, bool accepted, const std::str
 
 void QueueSender::remove_accepted() {
   if (accepted_.empty()) return;
-  if (!queue_->remove(accepted_, platform::utc_now_ms()))
-    std::fprintf(stderr, "ffsload-cfx: the queue: %s\n", queue_->last_error().c_str());
+  // Kept and tried again when they cannot be removed (a full disk, a file
+  // made read-only), and said once: they are not sent again meanwhile.
+  if (!queue_->remove(accepted_, platform::utc_now_ms())) {
+    if (queue_->last_error() != removal_error_) {
+      removal_error_ = queue_->last_error();
+      std::fprintf(stderr,
+                   "ffsload-cfx: the queue: %s; delivered messages wait to leave it and no "
+                   "more are sent meanwhile\n",
+                   removal_error_.c_str());
+      note_failing("delivered messages cannot leave the queue: " + removal_error_);
+    }
+    return;
+  }
   accepted_.clear();
+  if (!removal_error_.empty()) {
+    removal_error_.clear();
+    if (linked_) note_delivering();
+  }
 }
 
 void QueueSender::on_tracker_accept(proton::tracker& t) {
@@ -268,6 +332,16 @@ void QueueSender::add_own(const cfx::Envelope& e) {
 void QueueSender::tick() {
   if (finished_) return;
   const long now = platform::monotonic_ms();
+  if (read_only_) {
+    if (config_.stop_requested && config_.stop_requested()) {
+      finish();
+      return;
+    }
+    if (queue_writable()) begin();
+    if (config_.on_tick) config_.on_tick();
+    container_->schedule(proton::duration(kTickMs), [this] { tick(); });
+    return;
+  }
   if (!stopping_ && config_.stop_requested && config_.stop_requested()) {
     stopping_ = true;
     stop_deadline_ms_ = now + config_.drain_on_stop_ms;
@@ -287,6 +361,13 @@ void QueueSender::tick() {
     connection_.close();
   }
   remove_accepted();
+  if (now >= next_tidy_ms_) {
+    next_tidy_ms_ = now + kTidyEveryMs;
+    if (!queue_->tidy(platform::utc_now_ms()) && queue_->last_error() != last_tidy_error_) {
+      last_tidy_error_ = queue_->last_error();
+      std::fprintf(stderr, "ffsload-cfx: the queue: %s\n", last_tidy_error_.c_str());
+    }
+  }
   if (config_.on_tick) config_.on_tick();
   if (reconnecting_ && now >= reconnect_at_ms_) connect();
   pump();
@@ -301,7 +382,7 @@ void QueueSender::tick() {
 }
 
 void QueueSender::finish() {
-  remove_accepted();
+  if (queue_) remove_accepted();
   finished_ = true;
   linked_ = false;
   if (connection_) connection_.close();

@@ -86,6 +86,8 @@ class QueueSender : public proton::messaging_handler {
     std::int64_t sent_ms;
   };
 
+  void begin();
+  bool queue_writable();
   void connect();
   void lost(const std::string& why);
   void tick();
@@ -111,8 +113,13 @@ class QueueSender : public proton::messaging_handler {
   std::deque<InFlight> in_flight_;
   std::deque<cfx::QueuedMessage> ready_;
   std::vector<std::int64_t> accepted_;  // accepted, not yet removed from the queue
+  std::string removal_error_;           // while accepted ones cannot leave the queue
+  bool read_only_ = false;              // the queue cannot be written: nothing is sent
+  long next_reopen_ms_ = 0;
   std::int64_t last_handed_seq_ = 0;
   std::int64_t next_heartbeat_ms_ = 0;
+  long next_tidy_ms_ = 0;
+  std::string last_tidy_error_;  // said once
   bool stopping_ = false;
   std::int64_t stop_deadline_ms_ = 0;
   bool finished_ = false;

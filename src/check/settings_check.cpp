@@ -1,6 +1,7 @@
 #include "check/settings_check.h"
 
 #include "cfx/cfx_settings.h"
+#include "cfx/queue.h"
 #include "station/station_settings.h"
 
 namespace check {
@@ -30,6 +31,12 @@ void check_station_settings(Report& report) {
     report.warning(station::kStationSettingsFile, 0,
                    "cfx-broker names the user " + cfx.broker.user +
                        " but there is no password (cfx-password-file or FFSLOAD_CFX_PASSWORD)");
+  }
+  for (const std::string& not_ours : cfx::queue_files_not_ours_to_write(".")) {
+    report.error(cfx::kQueueFile, 0,
+                 not_ours + " cannot be written by this user: runs cannot queue their messages "
+                            "for the factory network, or a sender cannot serve the folder; give "
+                            "the station folder's cfx files to the station's user (chown)");
   }
   if (cfx::listens_everywhere(cfx) && cfx.mes_handles.empty()) {
     report.warning(station::kStationSettingsFile, 0,

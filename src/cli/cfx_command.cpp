@@ -18,6 +18,7 @@ namespace {
 struct CfxOptions {
   bool status = false;
   bool exit_when_busy = false;
+  bool as_folder_owner = false;
 };
 
 int hand_to_sender(const CfxOptions& o) {
@@ -36,6 +37,7 @@ int hand_to_sender(const CfxOptions& o) {
   } else {
     args.push_back("serve");
     if (o.exit_when_busy) args.push_back("--exit-when-busy");
+    if (o.as_folder_owner) args.push_back("--as-folder-owner");
   }
   // Replaced, not a child: a service manager's SIGTERM reaches the sender
   // itself, which then says EndpointShuttingDown.
@@ -59,6 +61,9 @@ void add_cfx_command(CLI::App& app, int* status) {
   sub->add_flag("--exit-when-busy", options->exit_when_busy,
                 "exit (status 2) when another sender serves this station folder, instead of "
                 "waiting until it stops");
+  sub->add_flag("--as-folder-owner", options->as_folder_owner,
+                "started as root (the systemd unit): run as the user who owns the station "
+                "folder, and refuse a folder that is root's");
   sub->callback([options, status] { *status = hand_to_sender(*options); });
 }
 

@@ -46,7 +46,7 @@ int run_command_line(int argc, char** argv, const WindowFronts& fronts) {
       "  ffsload report [--since DAY] [--until DAY] [--customer KEY] [--chart FILE.svg]\n"
       "                 [--csv | --window]\n"
       "  ffsload board [--listen ADDR:PORT] [--records URL] [--fixture-alarm K]\n"
-      "  ffsload cfx [--status | --exit-when-busy]\n"
+      "  ffsload cfx [--status | --exit-when-busy] [--as-folder-owner]\n"
       "\"ffsload SUBCOMMAND --help\" shows a subcommand's options; the manual is ffsload(1).");
   try {
     app.parse(argc, argv);

@@ -11,4 +11,11 @@ std::string host_name();
 // This process's id, as the system's tools show it.
 long process_id();
 
+// For a program started as root (a service): becomes the user that owns
+// `folder`, with that user's groups, so that what it writes there is that
+// user's as the rest of the folder is. Nothing to do (true) when not root;
+// false with *why when the folder is root's (or cannot be examined) or the
+// change fails: the caller must not go on as root.
+bool become_owner_of(const std::string& folder, std::string* why);
+
 }  // namespace platform

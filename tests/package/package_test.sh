@@ -53,7 +53,7 @@ grep -q '^ Depends:.*libqpid-proton-cpp12' <<<"$info" || fail "the package does 
 ! grep -q 'qpid-proton' <<<"$(ldd "$usr/bin/ffsload")" || fail "the installed ffsload links the AMQP library"
 grep -q 'qpid-proton-cpp' <<<"$(ldd "$usr/libexec/ffsload-cfx")" || fail "ffsload-cfx does not link Qpid Proton"
 unit=$usr/lib/systemd/system/ffsload-cfx@.service
-grep -q '^ExecStart=/usr/bin/ffsload cfx$' "$unit" 2>/dev/null || fail "no systemd unit ffsload-cfx@.service"
+grep -q '^ExecStart=/usr/bin/ffsload cfx --as-folder-owner$' "$unit" 2>/dev/null || fail "no systemd unit ffsload-cfx@.service"
 # "ffsload cfx" in the installed tree finds the installed sender.
 cfx_out=$(cd "$work" && "$usr/bin/ffsload" cfx --status 2>&1 || true)
 grep -q 'cfx-broker is not set' <<<"$cfx_out" || fail "ffsload cfx did not reach ffsload-cfx: $cfx_out"
