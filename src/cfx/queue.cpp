@@ -120,7 +120,21 @@ std::unique_ptr<Queue> Queue::open(const std::string& station_folder, std::strin
   // it returns, so a message queued survives a power cut that follows.
   // The WAL cut back to 4 MB after a checkpoint: a backlog added at once
   // would otherwise leave it at its largest for good.
-  if (!queue->execute("PRAGMA journal_mode=WAL") || !queue->execute("PRAGMA synchronous=FULL") ||
+  // Turning a new file to WAL takes an exclusive lock for which SQLite's busy
+  // handler is not called: the ports of a station starting at once on a new
+  // queue wait for one another here instead of one giving up (and its run's
+  // messages with it).
+  for (int waited_ms = 0;; waited_ms += 10) {
+    const int wal = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    if (wal == SQLITE_OK) break;
+    if ((wal & 0xFF) != SQLITE_BUSY || waited_ms >= kQueueBusyTimeoutMs) {
+      queue->fail("cannot turn on write-ahead logging");
+      if (error) *error = queue->error_;
+      return nullptr;
+    }
+    sqlite3_sleep(10);
+  }
+  if (!queue->execute("PRAGMA synchronous=FULL") ||
       !queue->execute("PRAGMA journal_size_limit=4194304")) {
     if (error) *error = queue->error_;
     return nullptr;

@@ -144,8 +144,7 @@ TEST(CfxQueue, DeliveredRowsOfAnEarlierFileStayKnownAndAreMovedOut) {
   ASSERT_TRUE(q->add(old, &error));
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open((dir.path() + "/" + cfx::kQueueFile).c_str(), &db), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(db,
-                         "UPDATE messages SET state = 1, json = '', done_at_ms = 1796749565123",
+  ASSERT_EQ(sqlite3_exec(db, "UPDATE messages SET state = 1, json = '', done_at_ms = 1796749565123",
                          nullptr, nullptr, nullptr),
             SQLITE_OK);
   sqlite3_close(db);
@@ -178,6 +177,43 @@ TEST(CfxQueue, WhatWasAddedSurvivesAProcessThatDiesWithoutClosingAndAReopen) {
   ASSERT_TRUE(q) << error;
   EXPECT_EQ(waiting_ids(*q), (std::vector<std::string>{"x"}));
   EXPECT_EQ(q->fact("operator.port.1"), "op-7");
+}
+
+TEST(CfxQueue, EightPortsOpeningANewQueueAtOnceEachQueueTheirMessages) {
+  // A station's eight ports start together on a station whose queue is not
+  // made yet: none may give up on the new file and lose its run's messages.
+  for (int round = 0; round < 20; ++round) {
+    testing_support::TempDir dir;
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    std::vector<pid_t> ports;
+    for (int port = 1; port <= 8; ++port) {
+      const pid_t child = fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        close(go[1]);
+        char byte;
+        if (read(go[0], &byte, 1) != 0) _exit(3);  // all start at the pipe's close
+        std::string error;
+        auto q = cfx::Queue::open(dir.path(), &error);
+        const std::vector<cfx::Envelope> one = {
+            message("CFX.Production.WorkStarted", "port" + std::to_string(port))};
+        _exit(q && q->add(one, &error) ? 0 : 1);
+      }
+      ports.push_back(child);
+    }
+    close(go[0]);
+    close(go[1]);
+    for (pid_t child : ports) {
+      int status = 0;
+      waitpid(child, &status, 0);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
+    }
+    std::string error;
+    auto q = cfx::Queue::open(dir.path(), &error);
+    ASSERT_TRUE(q) << error;
+    EXPECT_EQ(waiting_ids(*q).size(), 8u) << "round " << round;
+  }
 }
 
 TEST(CfxQueue, FactsChangeWithTheMessagesAndAreListedByPrefix) {
