@@ -250,15 +250,19 @@ void RequestServer::on_session_error(proton::session& s) {
   drop(s.connection(), "amqp:internal-error", "session: " + condition_text(s.error()));
 }
 
-void RequestServer::on_receiver_open(proton::receiver& r) {
-  proton::connection c = r.connection();
+bool RequestServer::admit_link(proton::connection c) {
   Peer& p = peer(c);
-  if (p.closing) return;
+  if (p.closing) return false;
   if (++p.links > kMaxLinksPerConnection) {
     drop(c, "amqp:resource-limit-exceeded",
          "more than " + std::to_string(kMaxLinksPerConnection) + " links");
-    return;
+    return false;
   }
+  return true;
+}
+
+void RequestServer::on_receiver_open(proton::receiver& r) {
+  if (!admit_link(r.connection())) return;
   // Advertised, so that a well-behaved requester refuses to send more.
   pn_link_set_max_message_size(raw(r), kMaxRequestBytes);
   r.open();
@@ -270,13 +274,7 @@ void RequestServer::on_receiver_error(proton::receiver& r) {
 
 void RequestServer::on_sender_open(proton::sender& s) {
   proton::connection c = s.connection();
-  Peer& p = peer(c);
-  if (p.closing) return;
-  if (++p.links > kMaxLinksPerConnection) {
-    drop(c, "amqp:resource-limit-exceeded",
-         "more than " + std::to_string(kMaxLinksPerConnection) + " links");
-    return;
-  }
+  if (!admit_link(c)) return;
   // The requester's receiver for replies: named by its source address, or
   // dynamic, when the station names it.
   std::string address = s.source().address();
@@ -286,7 +284,7 @@ void RequestServer::on_sender_open(proton::sender& s) {
   } else if (!s.active()) {
     s.open(proton::sender_options().source(proton::source_options().address(address)));
   }
-  p.reply_links[address] = s;
+  peer(c).reply_links[address] = s;
 }
 
 void RequestServer::on_sender_error(proton::sender& s) {

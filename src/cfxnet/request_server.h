@@ -96,6 +96,9 @@ class RequestServer : public proton::messaging_handler, public proton::listen_ha
   Peer& peer(const proton::connection& c);
   // Logs `why` once for the connection and closes it with `condition`.
   void drop(proton::connection c, const std::string& condition, const std::string& why);
+  // Counts a new link of the connection: false (and the connection dropped)
+  // past the links one connection may hold, or when it is closing.
+  bool admit_link(proton::connection c);
   void say(Peer& p, const std::string& why);
   void reply(proton::connection c, const std::string& address, proton::message m);
   void answer(proton::delivery& d, proton::message& m);
