@@ -108,7 +108,6 @@ proton::connection_options RequestServer::on_accept(proton::listener&) {
 }
 
 void RequestServer::on_error(proton::listener&, const std::string& what) {
-  listen_error_ = what;
   std::fprintf(stderr,
                "ffsload-cfx: error: cannot listen for the MES's requests: %s; the MES cannot ask "
                "or lock this station (delivery goes on)\n",

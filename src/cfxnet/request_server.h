@@ -76,7 +76,6 @@ class RequestServer : public proton::messaging_handler, public proton::listen_ha
   void on_message(proton::delivery& d, proton::message& m) override;
   void on_error(const proton::error_condition& e) override;
 
-  const std::string& listen_error() const { return listen_error_; }
   // Connections taken now, for the tests.
   int connections() const { return static_cast<int>(peers_.size()); }
 
@@ -108,7 +107,6 @@ class RequestServer : public proton::messaging_handler, public proton::listen_ha
   cfx::EndpointFacts facts_;
   std::string station_folder_;
   std::vector<std::string> mes_handles_;
-  std::string listen_error_;
   int dynamic_count_ = 0;
   std::map<proton::connection, Peer> peers_;
 };
