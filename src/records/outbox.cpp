@@ -23,9 +23,8 @@ void append_one(Store& store, const RunRecord& record) {
   store.append(std::span<const RunRecord>(&record, 1));
 }
 
-// Sends what the outbox kept, oldest first, each record on its own so that
-// one the store refuses stops nothing. False when the store stopped taking
-// records (result.error says why): the rest waits for the next time.
+}  // namespace
+
 bool forward_kept(Store& store, const std::string& outbox_path, int busy_timeout_ms,
                   KeepResult& result) {
   std::error_code ignored;
@@ -40,16 +39,17 @@ bool forward_kept(Store& store, const std::string& outbox_path, int busy_timeout
     return true;  // this run's record may still go through
   }
   bool store_works = true;
-  std::vector<std::string> sent;
+  std::vector<RunRecord> sent;
   for (const RunRecord& record : kept) {
     try {
       append_one(store, with_utf8_text(record));
-      sent.push_back(record.uid);
+      sent.push_back(record);
     } catch (const RecordRefused& e) {
       try {
-        outbox->set_aside(record.uid, e.what());
-        ++result.set_aside;
-        result.refusal = e.what();
+        if (outbox->set_aside(record, e.what())) {
+          ++result.set_aside;
+          result.refusal = e.what();
+        }
       } catch (const StoreError& aside) {
         result.outbox_error = aside.what();
       }
@@ -60,7 +60,9 @@ bool forward_kept(Store& store, const std::string& outbox_path, int busy_timeout
     }
   }
   // Removed only after the store committed them; a crash in between sends
-  // them again next time, and the store skips uids it holds.
+  // them again next time, and the store skips uids it holds. Removed as the
+  // copies that were sent: a later copy that another port kept here
+  // meanwhile was not, and waits for the next time.
   try {
     if (!sent.empty()) outbox->remove(sent);
   } catch (const StoreError& e) {
@@ -69,8 +71,6 @@ bool forward_kept(Store& store, const std::string& outbox_path, int busy_timeout
   result.forwarded = static_cast<int>(sent.size());
   return store_works;
 }
-
-}  // namespace
 
 KeepResult keep_record(const std::string& location, const std::string& outbox_path,
                        const RunRecord& record, int busy_timeout_ms, Durability durability) {
@@ -121,8 +121,7 @@ KeepResult RecordKeeper::keep(const std::string& location, const std::string& ou
     SqliteStore outbox(outbox_path, OpenFor::kWriting, busy_timeout_ms);
     append_one(outbox, record);
     result.kept_locally = true;
-    if (refused) {
-      outbox.set_aside(record.uid, result.error);
+    if (refused && outbox.set_aside(record, result.error)) {
       ++result.set_aside;
       result.refusal = result.error;
     }

@@ -55,6 +55,14 @@ class RecordKeeper {
   std::string location_;
 };
 
+// Sends what the outbox at `outbox_path` kept to `store`, oldest first, each
+// record on its own so that one the store refuses stops nothing; what the
+// store took leaves the outbox. False when the store stopped taking records
+// (result.error says why): the rest waits for the next time. keep() does
+// this before each record it stores.
+bool forward_kept(Store& store, const std::string& outbox_path, int busy_timeout_ms,
+                  KeepResult& result);
+
 // Moves the records waiting in the outbox file `from` into
 // the outbox `into` and removes `from`: an outbox that an older ffsload left
 // in a port's folder joins the station's. False with *error when it cannot.

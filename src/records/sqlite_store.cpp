@@ -50,6 +50,7 @@ class Statement {
       sqlite3_bind_null(stmt_, index);
     }
   }
+  void bind(int index, std::int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
 
  private:
   sqlite3_stmt* stmt_ = nullptr;
@@ -347,14 +348,15 @@ std::vector<RunRecord> SqliteStore::all_records() {
   return records;
 }
 
-void SqliteStore::remove(const std::vector<std::string>& uids) {
+void SqliteStore::remove(const std::vector<RunRecord>& sent) {
   execute("BEGIN IMMEDIATE");
   try {
-    Statement erase(db_, "DELETE FROM runs WHERE uid = ?1");
+    Statement erase(db_, "DELETE FROM runs WHERE uid = ?1 AND revision <= ?2");
     if (!erase.ok()) fail("cannot remove a record");
-    for (const std::string& uid : uids) {
+    for (const RunRecord& record : sent) {
       sqlite3_reset(erase.get());
-      erase.bind(1, uid);
+      erase.bind(1, record.uid);
+      erase.bind(2, record.revision);
       if (sqlite3_step(erase.get()) != SQLITE_DONE) fail("cannot remove a record");
     }
     commit();
@@ -364,7 +366,7 @@ void SqliteStore::remove(const std::vector<std::string>& uids) {
   }
 }
 
-void SqliteStore::set_aside(const std::string& uid, const std::string& reason) {
+bool SqliteStore::set_aside(const RunRecord& record, const std::string& reason) {
   execute("BEGIN IMMEDIATE");
   try {
     // Untyped columns named as the records' own: the outbox is our file, and
@@ -392,16 +394,20 @@ void SqliteStore::set_aside(const std::string& uid, const std::string& reason) {
     Statement move(db_, std::string("INSERT INTO set_aside (set_aside_at, reason, ") +
                             kRecordColumns +
                             ") SELECT strftime('%Y-%m-%dT%H:%M:%fZ', 'now'), ?1, " +
-                            kRecordColumns + " FROM runs WHERE uid = ?2");
+                            kRecordColumns + " FROM runs WHERE uid = ?2 AND revision <= ?3");
     if (!move.ok()) fail("cannot set a record aside");
     move.bind(1, reason);
-    move.bind(2, uid);
+    move.bind(2, record.uid);
+    move.bind(3, record.revision);
     if (sqlite3_step(move.get()) != SQLITE_DONE) fail("cannot set a record aside");
-    Statement erase(db_, "DELETE FROM runs WHERE uid = ?1");
+    Statement erase(db_, "DELETE FROM runs WHERE uid = ?1 AND revision <= ?2");
     if (!erase.ok()) fail("cannot set a record aside");
-    erase.bind(1, uid);
+    erase.bind(1, record.uid);
+    erase.bind(2, record.revision);
     if (sqlite3_step(erase.get()) != SQLITE_DONE) fail("cannot set a record aside");
+    const bool moved = sqlite3_changes(db_) > 0;
     commit();
+    return moved;
   } catch (...) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     throw;

@@ -51,14 +51,19 @@ class SqliteStore final : public Store {
 
   // Every record in the file, oldest first (the outbox sends them all).
   std::vector<RunRecord> all_records();
-  // Removes the records of these uids, in one transaction.
-  void remove(const std::vector<std::string>& uids);
+  // Removes, in one transaction, each record whose copy here is the one
+  // that was sent or an older one. Another port of the station may have kept
+  // a later copy of the same run here since it was read: that one has not
+  // been sent, and stays.
+  void remove(const std::vector<RunRecord>& sent);
 
-  // For an outbox: moves the record of `uid` out of "runs" into the table
-  // "set_aside" of this file (made when first needed), with the reason the
-  // store gave. A record a store refused for what it holds waits there,
-  // counted and reported, instead of being sent again before every record.
-  void set_aside(const std::string& uid, const std::string& reason);
+  // For an outbox: moves `record` out of "runs" into the table "set_aside"
+  // of this file (made when first needed), with the reason the store gave,
+  // unless a later copy of it has been kept here since (that one is tried
+  // in its turn: false). A record a store refused for what it holds waits
+  // there, counted and reported, instead of being sent again before every
+  // record.
+  bool set_aside(const RunRecord& record, const std::string& reason);
   // The records in "runs" (waiting to be sent) and in "set_aside".
   long waiting_count();
   long set_aside_count();

@@ -203,6 +203,84 @@ TEST_F(SqliteRecords, kept_records_reach_the_store_with_the_next_record_once_eac
   EXPECT_EQ(count_runs("outbox.sqlite"), 0);
 }
 
+// The station's store as it comes back while another port of the station,
+// still seeing it away, keeps a later copy of a run in the shared outbox: the
+// other port's write lands between this port reading the outbox and
+// removing what it sent.
+class StoreWithAnotherPortBetween : public records::Store {
+ public:
+  StoreWithAnotherPortBetween(SqliteStore& store, std::vector<records::RunRecord> later)
+      : store_(store), later_(std::move(later)) {}
+  void append(std::span<const records::RunRecord> rs) override {
+    for (auto& copy : later_) {
+      if (copy.uid != rs[0].uid) continue;
+      SqliteStore outbox("outbox.sqlite", OpenFor::kWriting);
+      outbox.append(std::span(&copy, 1));
+      copy.uid.clear();
+    }
+    store_.append(rs);
+  }
+  std::vector<records::Row> query(const std::string& sql,
+                                  const std::vector<std::string>& params) override {
+    return store_.query(sql, params);
+  }
+
+ private:
+  SqliteStore& store_;
+  std::vector<records::RunRecord> later_;
+};
+
+TEST_F(SqliteRecords, a_later_copy_kept_while_the_outbox_is_sent_stays_until_it_is_sent) {
+  // Two runs' first copies wait in the outbox; one of them is refused by the
+  // store for what it holds.
+  { SqliteStore ready("runs.sqlite", OpenFor::kWriting); }
+  raw_sql("runs.sqlite",
+          "CREATE TRIGGER refuse BEFORE INSERT ON runs WHEN NEW.ma_no = 'REFUSED' "
+          "BEGIN SELECT RAISE(ABORT, 'no such order'); END");
+  auto running = sample_record("1", "aa", "running", 0, 1);
+  running.revision = 1;
+  auto refused = sample_record("1", "bb", "running", 0, 2);
+  refused.revision = 1;
+  refused.ma_no = "REFUSED";
+  {
+    SqliteStore outbox("outbox.sqlite", OpenFor::kWriting);
+    outbox.append(std::vector{running, refused});
+  }
+  // Each run's end copy is kept by another port while this one sends.
+  auto ended = running;
+  ended.outcome = "green";
+  ended.revision = 2;
+  auto refused_ended = refused;
+  refused_ended.outcome = "green";
+  refused_ended.ma_no = "MA1";
+  refused_ended.revision = 2;
+
+  SqliteStore store("runs.sqlite", OpenFor::kWriting);
+  StoreWithAnotherPortBetween between(store, {ended, refused_ended});
+  records::KeepResult result;
+  EXPECT_TRUE(records::forward_kept(between, "outbox.sqlite", 1000, result));
+  EXPECT_EQ(result.forwarded, 1);
+  EXPECT_EQ(result.set_aside, 0);
+  EXPECT_EQ(result.outbox_error, "");
+  // Neither end copy was sent, so neither left the outbox, and the refused
+  // start copy that the end copy replaced is not set aside in its place.
+  SqliteStore outbox("outbox.sqlite", OpenFor::kReading);
+  EXPECT_EQ(outbox.query("SELECT uid, outcome, revision FROM runs ORDER BY uid", {}),
+            (std::vector<records::Row>{{running.uid, "green", "2"},
+                                       {refused.uid, "green", "2"}}));
+  EXPECT_EQ(outbox.set_aside_count(), 0);
+
+  // The next record of the station sends both end copies.
+  const auto next =
+      records::keep_record("runs.sqlite", "outbox.sqlite", sample_record("1", "cc", "green", 0, 3));
+  EXPECT_TRUE(next.stored) << next.error;
+  EXPECT_EQ(next.forwarded, 2);
+  EXPECT_EQ(outbox.waiting_count(), 0);
+  EXPECT_EQ(store.query("SELECT uid, outcome FROM runs WHERE uid IN (?, ?) ORDER BY uid",
+                        {running.uid, refused.uid}),
+            (std::vector<records::Row>{{running.uid, "green"}, {refused.uid, "green"}}));
+}
+
 TEST_F(SqliteRecords, a_version_one_file_is_upgraded_in_place_and_keeps_every_record) {
   // A station's file as the first records release left it.
   std::string v1;

@@ -137,7 +137,7 @@ TEST_F(UnitRecords, an_outbox_that_set_records_aside_before_the_unit_columns_sti
   RunRecord r = unit_run("SN-9", "green", 1);
   SqliteStore outbox("outbox.sqlite", OpenFor::kWriting);
   outbox.append(std::span(&r, 1));
-  outbox.set_aside(r.uid, "refused");
+  outbox.set_aside(r, "refused");
   EXPECT_EQ(outbox.set_aside_count(), 1);
   EXPECT_EQ(outbox.query("SELECT unit_serial FROM set_aside", {})[0][0], "SN-9");
 }
