@@ -12,7 +12,9 @@ namespace {
 
 constexpr std::int64_t kDayMs = 86'400'000;
 // Rows read again at every poll below the highest id seen: a PostgreSQL
-// transaction may commit a lower id after a higher one became visible.
+// transaction may commit a lower id after a higher one became visible. The
+// server tells of every commit too (Store::committed_ids); this window
+// covers a database whose writers cannot tell.
 constexpr std::int64_t kRecentIdsReread = 64;
 constexpr int kLoadBatch = 20'000;
 constexpr int kChangeBatch = 5'000;
@@ -144,8 +146,11 @@ void LineFeed::load_everything() {
 }
 
 bool LineFeed::read_changes() {
+  // Asked first: a run told now is read below, by its id or in the window.
+  const std::vector<std::int64_t> told = store_->committed_ids();
+  const std::int64_t window = std::max<std::int64_t>(0, model_->max_id() - kRecentIdsReread);
   std::vector<BoardRow> rows;
-  for (std::int64_t after = std::max<std::int64_t>(0, model_->max_id() - kRecentIdsReread);;) {
+  for (std::int64_t after = window;;) {
     std::vector<BoardRow> batch = reader_->after_id(after, kChangeBatch);
     if (batch.empty()) break;
     after = batch.back().id;
@@ -154,7 +159,15 @@ bool LineFeed::read_changes() {
                 std::make_move_iterator(batch.end()));
     if (!more) break;
   }
-  std::vector<BoardRow> watched = reader_->by_ids(model_->watched_ids());
+  // The runs the cards watch, and those the server says were committed late,
+  // below the ids already read.
+  std::vector<std::int64_t> ids = model_->watched_ids();
+  for (std::int64_t id : told) {
+    if (id <= window) ids.push_back(id);
+  }
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  std::vector<BoardRow> watched = reader_->by_ids(ids);
   rows.insert(rows.end(), std::make_move_iterator(watched.begin()),
               std::make_move_iterator(watched.end()));
   // An idle line: the same rows at the same revisions as last time.

@@ -13,7 +13,8 @@ namespace records {
   X(PQconnectdbParams) X(PQconninfoFree) X(PQconninfoParse) X(PQdb) X(PQerrorMessage) X(PQexec) \
       X(PQexecParams) X(PQfinish) X(PQfreemem) X(PQgetisnull) X(PQgetlength) X(PQgetvalue)      \
           X(PQhost) X(PQnfields) X(PQntuples) X(PQport) X(PQresultErrorField) X(PQresultStatus) \
-              X(PQstatus) X(PQsendQueryParams) X(PQsetSingleRowMode) X(PQgetResult)
+              X(PQstatus) X(PQsendQueryParams) X(PQsetSingleRowMode) X(PQgetResult)            \
+                  X(PQconsumeInput) X(PQnotifies)
 
 // The functions the stores call, with libpq's own types.
 struct LibPq {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <exception>
 #include <memory>
+#include <string_view>
 
 #include "records/libpq_api.h"
 #include "records/location.h"
@@ -14,6 +15,21 @@ namespace {
 
 // Any number, the same in every station: it serialises the schema upgrade.
 constexpr long long kUpgradeLockKey = 0x6666736C6F6164;  // "ffsload"
+
+// Every committed copy of a run is told on this channel, with its id, to
+// whoever listens (the board): the server takes ids as copies are written
+// and commits them in any order, so a reader that followed the ids alone
+// would miss a run committed late below ids it had already read. The
+// trigger is not part of the table's schema version: stations of an older
+// ffsload go on writing beside it.
+constexpr const char* kCommittedChannel = "ffsload_runs";
+constexpr const char* kTellReaders[] = {
+    "CREATE OR REPLACE FUNCTION ffsload_runs_committed() RETURNS trigger LANGUAGE plpgsql AS "
+    "$$ BEGIN PERFORM pg_notify('ffsload_runs', NEW.id::text); RETURN NULL; END $$",
+    "DROP TRIGGER IF EXISTS ffsload_runs_committed ON runs",
+    "CREATE TRIGGER ffsload_runs_committed AFTER INSERT OR UPDATE ON runs FOR EACH ROW "
+    "EXECUTE FUNCTION ffsload_runs_committed()",
+};
 
 struct ResultDeleter {
   void operator()(PGresult* r) const { libpq().PQclear(r); }
@@ -105,6 +121,9 @@ PostgresStore::PostgresStore(const std::string& url, OpenFor purpose) {
                          ", newer than this ffsload knows (" + std::to_string(kSchemaVersion) +
                          ")");
       }
+      // Before the reader's first read, so that nothing committed after it
+      // goes untold.
+      execute(std::string("LISTEN ") + kCommittedChannel);
     }
   } catch (...) {
     libpq().PQfinish(conn_);
@@ -124,6 +143,22 @@ std::string PostgresStore::identity() {
 std::string PostgresStore::changed_at_location() {
   if (identity_.empty() || identity() == identity_) return "";
   return where_ + ": its runs were emptied, or the database or its runs table made again";
+}
+
+std::vector<std::int64_t> PostgresStore::committed_ids() {
+  std::vector<std::int64_t> ids;
+  if (!libpq().PQconsumeInput(conn_)) {
+    throw StoreError(where_ + ": " + trimmed(libpq().PQerrorMessage(conn_)));
+  }
+  while (PGnotify* told = libpq().PQnotifies(conn_)) {
+    if (told->relname && std::string_view(told->relname) == kCommittedChannel && told->extra) {
+      char* end = nullptr;
+      const long long id = std::strtoll(told->extra, &end, 10);
+      if (end != told->extra && *end == '\0') ids.push_back(id);
+    }
+    libpq().PQfreemem(told);
+  }
+  return ids;
 }
 
 PostgresStore::~PostgresStore() {
@@ -182,8 +217,20 @@ int PostgresStore::schema_version() {
   return rows.empty() || !rows[0][0] ? 0 : std::stoi(*rows[0][0]);
 }
 
+// The trigger is missing and this connection's role may make it. A role
+// that may not (a writer that owns neither the table nor a schema to make
+// the function in) is not asked to at every record.
+bool PostgresStore::readers_untold() {
+  const auto rows = run(
+      "SELECT NOT EXISTS (SELECT 1 FROM pg_trigger WHERE tgrelid = 'runs'::regclass AND tgname = "
+      "'ffsload_runs_committed') AND has_table_privilege('runs', 'TRIGGER') AND "
+      "has_schema_privilege(current_schema(), 'CREATE')",
+      {});
+  return !rows.empty() && rows[0][0] == "t";
+}
+
 void PostgresStore::upgrade() {
-  if (schema_version() == kSchemaVersion) return;
+  if (schema_version() == kSchemaVersion && !readers_untold()) return;
   // Stations that meet an old or empty database upgrade it one at a time.
   // The lock is taken before the transaction begins, not inside it: a
   // transaction that began before another station's upgrade committed may
@@ -210,6 +257,17 @@ void PostgresStore::upgrade_locked() {
   } catch (...) {
     libpq().PQclear(libpq().PQexec(conn_, "ROLLBACK"));
     throw;
+  }
+  // On its own: a writer that may not make triggers (a role that owns no
+  // table) still records; readers then follow the ids alone, as before.
+  execute("BEGIN");
+  try {
+    if (readers_untold()) {
+      for (const char* sql : kTellReaders) execute(sql);
+    }
+    execute("COMMIT");
+  } catch (const StoreError&) {
+    libpq().PQclear(libpq().PQexec(conn_, "ROLLBACK"));
   }
 }
 

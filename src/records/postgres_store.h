@@ -34,6 +34,7 @@ class PostgresStore final : public Store {
   // emptied (TRUNCATE and DROP give the table new storage): ids start over,
   // and a reader that waits for ids above the ones it saw would see nothing.
   std::string changed_at_location() override;
+  std::vector<std::int64_t> committed_ids() override;
 
  private:
   void execute(const std::string& sql);
@@ -42,6 +43,7 @@ class PostgresStore final : public Store {
   int schema_version();
   void upgrade();
   void upgrade_locked();
+  bool readers_untold();
 
   std::string identity();
 

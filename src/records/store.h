@@ -2,6 +2,7 @@
 // database for a whole factory, behind one small interface.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -54,6 +55,12 @@ class Store {
   // trusts what it reads: the old file would go on answering, and runs
   // recorded into the new one would never show. May throw StoreError.
   virtual std::string changed_at_location() { return ""; }
+  // The ids of the runs whose copies were committed since the last call,
+  // where the store can tell (a PostgreSQL server, whose writers tell it);
+  // empty where it cannot. A reader that reads new runs by their ids needs
+  // it: a server takes ids in one order and may commit them in another, so a
+  // run can appear below ids already read. May throw StoreError.
+  virtual std::vector<std::int64_t> committed_ids() { return {}; }
   // A read-only query whose parameters are written "?", all bound as text.
   virtual std::vector<Row> query(const std::string& sql,
                                  const std::vector<std::string>& params) = 0;

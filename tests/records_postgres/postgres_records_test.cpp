@@ -421,3 +421,48 @@ TEST_F(PostgresRecords, a_board_notices_its_database_emptied_or_made_again) {
   EXPECT_EQ(feed.current()->ports_json.find("\"port\":2"), std::string::npos);
   EXPECT_NE(feed.current()->ports_json.find("\"port\":3"), std::string::npos);
 }
+
+TEST_F(PostgresRecords, a_board_shows_a_run_committed_after_seventy_later_ones) {
+  const std::string url = server->fresh_database("board_late");
+  ASSERT_FALSE(url.empty());
+  auto run_on_port = [](int port) {
+    records::RunRecord r = testing_support::sample_record("1", nullptr, "green");
+    r.port = port;
+    r.uid = "board-late-" + std::to_string(port);
+    return r;
+  };
+  ASSERT_TRUE(records::keep_record(url, "outbox.sqlite", run_on_port(1)).stored);
+  board::FeedOptions options;
+  options.location = url;
+  options.alarm_rule = board::fixture_alarm_rule(3);
+  board::LineFeed feed(options);
+  feed.poll_once();
+  ASSERT_TRUE(feed.current()->store_ok) << feed.current()->reason;
+
+  // One station's copy takes its id and waits to commit (a network hiccup)
+  // while seventy others commit.
+  PGconn* held = PQconnectdb(url.c_str());
+  ASSERT_EQ(PQstatus(held), CONNECTION_OK) << PQerrorMessage(held);
+  auto exec = [held](const char* sql) { PQclear(PQexec(held, sql)); };
+  exec("BEGIN");
+  const auto values = records::record_values(run_on_port(99));
+  std::vector<const char*> params;
+  for (const auto& v : values) params.push_back(v ? v->c_str() : nullptr);
+  PGresult* inserted =
+      PQexecParams(held, records::insert_statement(records::Dialect::kPostgres).c_str(),
+                   static_cast<int>(params.size()), nullptr, params.data(), nullptr, nullptr, 0);
+  ASSERT_EQ(PQresultStatus(inserted), PGRES_COMMAND_OK) << PQerrorMessage(held);
+  PQclear(inserted);
+  for (int port = 100; port < 170; ++port) {
+    ASSERT_TRUE(records::keep_record(url, "outbox.sqlite", run_on_port(port)).stored);
+  }
+  feed.poll_once();
+  EXPECT_NE(feed.current()->ports_json.find("\"port\":169"), std::string::npos);
+  EXPECT_EQ(feed.current()->ports_json.find("\"port\":99,"), std::string::npos);
+
+  exec("COMMIT");
+  PQfinish(held);
+  feed.poll_once();
+  EXPECT_NE(feed.current()->ports_json.find("\"port\":99,"), std::string::npos)
+      << "the run committed late never reached the board";
+}
