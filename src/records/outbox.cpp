@@ -68,7 +68,7 @@ bool forward_kept(Store& store, const std::string& outbox_path, int busy_timeout
   } catch (const StoreError& e) {
     result.outbox_error = e.what();
   }
-  result.forwarded = static_cast<int>(sent.size());
+  result.forwarded += static_cast<int>(sent.size());
   return store_works;
 }
 
@@ -87,36 +87,63 @@ KeepResult RecordKeeper::keep(const std::string& location, const std::string& ou
   if (std::string problem = location_problem(location, outbox_path); !problem.empty()) {
     close();
     result.error = problem;
-  } else if (!store_) {
+  } else {
+    // A server connection kept from the run's earlier copy that the server
+    // dropped meanwhile (a restart, an idle limit) is no reason to leave the
+    // record in the outbox: the store is opened again once. (A file that
+    // failed fails again, after another busy wait.)
+    const bool reused = store_ != nullptr && is_postgres_url(location);
+    bool refused = false;
+    if (send(location, outbox_path, record, busy_timeout_ms, durability, result, refused))
+      return result;
+    if (refused) return keep_locally(outbox_path, record, busy_timeout_ms, result, true);
+    if (reused) {
+      result.error.clear();
+      if (send(location, outbox_path, record, busy_timeout_ms, durability, result, refused))
+        return result;
+      if (refused) return keep_locally(outbox_path, record, busy_timeout_ms, result, true);
+    }
+  }
+  return keep_locally(outbox_path, record, busy_timeout_ms, result, false);
+}
+
+bool RecordKeeper::send(const std::string& location, const std::string& outbox_path,
+                        const RunRecord& record, int busy_timeout_ms, Durability durability,
+                        KeepResult& result, bool& refused) {
+  if (!store_) {
     try {
       store_ = open_for_writing(location, busy_timeout_ms);
       location_ = location;
     } catch (const StoreError& e) {
       result.error = e.what();
+      return false;
     }
   }
-
-  bool refused = false;
   // What the outbox kept goes first, so that ids follow the runs' order.
-  if (store_ && forward_kept(*store_, outbox_path, busy_timeout_ms, result)) {
+  if (forward_kept(*store_, outbox_path, busy_timeout_ms, result)) {
     try {
       // Only now: what came from the outbox is removed there once stored,
       // so it must be on disk first.
       store_->set_flush_each_commit(durability == Durability::kFlushed);
       append_one(*store_, record);
       result.stored = true;
-      return result;
+      return true;
     } catch (const RecordRefused& e) {
       // The store works; only this record is refused.
       result.error = e.what();
       refused = true;
+      return false;
     } catch (const StoreError& e) {
       result.error = e.what();
     }
   }
   // A connection that failed is not trusted with the next record.
-  if (!refused) close();
+  close();
+  return false;
+}
 
+KeepResult RecordKeeper::keep_locally(const std::string& outbox_path, const RunRecord& record,
+                                      int busy_timeout_ms, KeepResult& result, bool refused) {
   try {
     SqliteStore outbox(outbox_path, OpenFor::kWriting, busy_timeout_ms);
     append_one(outbox, record);

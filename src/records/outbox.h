@@ -42,7 +42,10 @@ KeepResult keep_record(const std::string& location, const std::string& outbox_pa
 // the run's first copy and kept for the copies after it while it is still
 // the store at the location (Store::still_usable), so that the run's last
 // record, written as every port of a station ends, costs no opening of the
-// store. A connection that failed is dropped. close() after the last copy.
+// store, and a line's database serves one connection per running port. A
+// connection that failed is dropped; one that was kept and fails is opened
+// again once before the record goes to the outbox. close() after the last
+// copy.
 class RecordKeeper {
  public:
   KeepResult keep(const std::string& location, const std::string& outbox_path,
@@ -51,6 +54,13 @@ class RecordKeeper {
   void close();
 
  private:
+  // One try at the store: true when it took the record; `refused` when it
+  // works but refused this record for what it holds.
+  bool send(const std::string& location, const std::string& outbox_path, const RunRecord& record,
+            int busy_timeout_ms, Durability durability, KeepResult& result, bool& refused);
+  KeepResult keep_locally(const std::string& outbox_path, const RunRecord& record,
+                          int busy_timeout_ms, KeepResult& result, bool refused);
+
   std::unique_ptr<Store> store_;
   std::string location_;
 };

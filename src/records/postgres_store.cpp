@@ -26,7 +26,6 @@ constexpr const char* kCommittedChannel = "ffsload_runs";
 constexpr const char* kTellReaders[] = {
     "CREATE OR REPLACE FUNCTION ffsload_runs_committed() RETURNS trigger LANGUAGE plpgsql AS "
     "$$ BEGIN PERFORM pg_notify('ffsload_runs', NEW.id::text); RETURN NULL; END $$",
-    "DROP TRIGGER IF EXISTS ffsload_runs_committed ON runs",
     "CREATE TRIGGER ffsload_runs_committed AFTER INSERT OR UPDATE ON runs FOR EACH ROW "
     "EXECUTE FUNCTION ffsload_runs_committed()",
 };
@@ -143,6 +142,10 @@ std::string PostgresStore::identity() {
 std::string PostgresStore::changed_at_location() {
   if (identity_.empty() || identity() == identity_) return "";
   return where_ + ": its runs were emptied, or the database or its runs table made again";
+}
+
+bool PostgresStore::still_usable() const {
+  return conn_ && libpq().PQstatus(conn_) == CONNECTION_OK;
 }
 
 std::vector<std::int64_t> PostgresStore::committed_ids() {

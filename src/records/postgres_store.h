@@ -35,6 +35,7 @@ class PostgresStore final : public Store {
   // and a reader that waits for ids above the ones it saw would see nothing.
   std::string changed_at_location() override;
   std::vector<std::int64_t> committed_ids() override;
+  bool still_usable() const override;
 
  private:
   void execute(const std::string& sql);

@@ -45,8 +45,8 @@ class Store {
   // gives back at the next run. A store that cannot tell keeps waiting.
   virtual void set_flush_each_commit(bool /*flush*/) {}
   // Whether this connection may take a later record too (RecordKeeper): a
-  // file still the one at its path. A server connection, which may have
-  // dropped meanwhile, is opened again for each record.
+  // file still the one at its path; a server connection not yet seen to
+  // drop (RecordKeeper opens it again once when a record fails on it).
   virtual bool still_usable() const { return false; }
   // Why this connection no longer reads the store that is at its location
   // now: the file at the path deleted, replaced by another or truncated; the

@@ -466,3 +466,46 @@ TEST_F(PostgresRecords, a_board_shows_a_run_committed_after_seventy_later_ones) 
   EXPECT_NE(feed.current()->ports_json.find("\"port\":99,"), std::string::npos)
       << "the run committed late never reached the board";
 }
+
+TEST_F(PostgresRecords, a_runs_copies_share_one_connection_opened_again_when_the_server_drops_it) {
+  const std::string url = server->fresh_database("one_connection");
+  ASSERT_FALSE(url.empty());
+  PGconn* watch = PQconnectdb(url.c_str());
+  ASSERT_EQ(PQstatus(watch), CONNECTION_OK) << PQerrorMessage(watch);
+  auto ours = [watch](const char* sql) {
+    PGresult* r = PQexec(watch, (std::string(sql) +
+                                 " FROM pg_stat_activity WHERE datname = current_database() "
+                                 "AND application_name = 'ffsload'")
+                                    .c_str());
+    const std::string value = PQntuples(r) > 0 ? PQgetvalue(r, 0, 0) : "";
+    PQclear(r);
+    return value;
+  };
+  records::RecordKeeper keeper;
+  records::RunRecord r = testing_support::sample_record("1", nullptr, "running");
+  r.uid = "one-connection";
+  std::string first;
+  for (int revision = 1; revision <= 3; ++revision) {
+    r.revision = revision;
+    const auto kept = keeper.keep(url, "outbox.sqlite", r);
+    EXPECT_TRUE(kept.stored) << kept.error;
+    const std::string backend = ours("SELECT string_agg(pid::text, ',')");
+    if (first.empty()) first = backend;
+    EXPECT_EQ(backend, first) << "a copy of the run opened a connection of its own";
+  }
+  // A server restart or an idle limit drops the run's connection: its end
+  // copy still reaches the store, on a new one.
+  ours("SELECT count(pg_terminate_backend(pid))");
+  r.revision = 4;
+  r.outcome = "green";
+  const auto ended = keeper.keep(url, "outbox.sqlite", r);
+  EXPECT_TRUE(ended.stored) << ended.error;
+  EXPECT_FALSE(ended.kept_locally);
+  EXPECT_EQ(ours("SELECT count(*)"), "1");
+  keeper.close();
+  EXPECT_EQ(ours("SELECT count(*)"), "0");
+  PQfinish(watch);
+  auto store = records::open_store(url, records::OpenFor::kReading);
+  EXPECT_EQ(store->query("SELECT outcome, revision FROM runs", {}),
+            (std::vector<records::Row>{{"green", "4"}}));
+}
