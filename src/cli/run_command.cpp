@@ -15,7 +15,6 @@
 #include "cli/stop_on_signals.h"
 #include "cli/trace_file.h"
 #include "link/frame_trace.h"
-#include "link/link.h"
 #include "multiport/multi_port_run.h"
 #include "platform/clock.h"
 #include "platform/headless_ui.h"
@@ -30,7 +29,6 @@
 #include "run/pending_imeis.h"
 #include "run/recording.h"
 #include "run/run_session.h"
-#include "script/runner.h"
 #include "station/customer_choice.h"
 #include "station/run_journal.h"
 #include "station/station_settings.h"
@@ -106,8 +104,7 @@ bool identities_usable(const RunOptions& o, const station::StationSettings& sett
 }
 
 // ", 2 replies with a wrong checksum" while tracing or when there were some.
-std::string checksum_note(bool tracing) {
-  const int wrong = wire::reply_checksum_mismatches();
+std::string checksum_note(bool tracing, int wrong) {
   if (!tracing && wrong == 0) return {};
   return platform::strprintf(", %d %s with a wrong checksum", wrong,
                              wrong == 1 ? "reply" : "replies");
@@ -165,7 +162,7 @@ int run(RunOptions o) {
 
   install_run_interruption();
   platform::HeadlessUserInterface ui;
-  ui.echo_run_log(platform::runPanel, platform::kRunLogControl, stdout);
+  ui.echo_run_log(platform::run_panel(), platform::kRunLogControl, stdout);
   ui.echo_popups(stderr);
   platform::set_user_interface(&ui);
   // Everything the runs depend on, in one value.
@@ -185,15 +182,21 @@ int run(RunOptions o) {
   const char* front_end = std::getenv(station::kFrontEndVariable);
   context.front_end = front_end && *front_end ? front_end : o.repeat ? "repeat" : "run";
   if (customer) {
-    context.customer_key = station::customer_key(customer->first, customer->second);
     // The selection panel's road: the message box when no run can happen.
-    if (!station::choose_customer(customer->first, customer->second, &context.ma_no)) {
-      const auto now = run::now_utc_ms();
-      run::record_run(context, now, now, run::RunOutcome::kNoRun);
+    const station::CustomerChoice chosen =
+        station::choose_customer(customer->first, customer->second);
+    // The key as the choice read it, "N.S" for the customer of the "qm"
+    // line; without "custdefine", as given.
+    context.customer_key = !chosen.key.empty()
+                               ? chosen.key
+                               : station::customer_key(customer->first, customer->second, 0);
+    if (!chosen.error.empty()) {
+      run::record_no_run(context);
       platform::set_user_interface(nullptr);
       return kExitNoRun;
     }
-    context.script = tmsfile;
+    context.script = chosen.script;
+    context.ma_no = chosen.ma_no;
   }
   // Opened once the script is known: a trace must not be the script or a
   // file it names.
@@ -208,7 +211,11 @@ int run(RunOptions o) {
       return kExitNoRun;
     }
   }
-  if (o.trace) wire::start_frame_trace(trace_out ? trace_out.get() : stderr);
+  std::optional<wire::FrameTrace> trace;
+  if (o.trace) {
+    trace.emplace(trace_out ? trace_out.get() : stderr);
+    context.trace = trace->sink();
+  }
   const std::string device = o.device.empty() ? platform::device_path_for_port(o.port) : o.device;
   std::fprintf(stderr, "ffsload: port %d, device %s, script %s", o.port, device.c_str(),
                context.script.c_str());
@@ -237,11 +244,11 @@ int run(RunOptions o) {
   bool more = true;
   if (asks_unit && !unit) more = repeat.next_unit(settings, &unit);
   while (more) {
-    // Every run starts from the same options; the process keeps IMEI_flag.
+    // Every run starts from the same options; the copies share what the
+    // process keeps from run to run (IMEI_flag).
     run::RunContext this_run = context;
     this_run.unit_serial = unit;
-    if (o.trace) wire::restart_frame_trace(repeat.run_number());
-    wire::reset_reply_checksum_mismatches();
+    if (trace) trace->restart(repeat.run_number());
     result = run::run_script(this_run);
     status = result.outcome == run::RunOutcome::kGreen ? kExitGreen
              : result.outcome == run::RunOutcome::kRed ? kExitRed
@@ -261,12 +268,12 @@ int run(RunOptions o) {
     unit.reset();
     more = asks_unit ? repeat.next_unit(settings, &unit) : repeat.next();
   }
-  if (o.trace) wire::stop_frame_trace();
-  const std::string checksums = checksum_note(o.trace);
+  trace.reset();
+  const std::string checksums = checksum_note(o.trace, result.reply_checksum_mismatches);
   platform::set_user_interface(nullptr);
   platform::close_all_ports();
   if (const int signal_number = stop_signal(); signal_number != 0) {
-    std::fprintf(stderr, "%s\n", stopped_run_report(signal_number).c_str());
+    std::fprintf(stderr, "%s\n", stopped_run_report(signal_number, result).c_str());
     return exit_status_for_signal(signal_number);
   }
   if (repeat.run_number() == 1) {

@@ -81,7 +81,7 @@ class RunRecords : public testing_support::SimulatedHandsetTest {
   void SetUp() override {
     SimulatedHandsetTest::SetUp();
     unsetenv("FFSLOAD_RECORDS");
-    context.port = comport;
+    context.port = fixture_port;
     context.customer_key = "12.3";
     context.ma_no = "ORD4711";
   }
@@ -128,7 +128,7 @@ TEST_F(RunRecords, a_runs_copy_waits_for_the_format_pause_and_never_outlives_its
   RecordsWatchingTime watching(clock);
   platform::set_time_source(&watching);
   state().fs.files["/IMEI"] = {0x53, 0x02, 0x99, 0x10, 0x47, 0x65, 0x43, 0xf1};
-  const std::string imei = "53029910476543f1";
+  const std::string imei_hex = "53029910476543f1";
   testing_support::TempDir::write("quick.tms", "tms 1\nfrd IMEI IMEI\n");
   testing_support::TempDir::write("format.tms", "tms 1\nfrd IMEI IMEI\nmkfs\nfwr IMEI IMEI\n");
 
@@ -136,15 +136,15 @@ TEST_F(RunRecords, a_runs_copy_waits_for_the_format_pause_and_never_outlives_its
   // ends it (a later copy would stand for it as "running").
   context.script = "quick.tms";
   ASSERT_EQ(run::run_script(context).outcome, run::RunOutcome::kGreen);
-  EXPECT_EQ(last_record("outcome, imei, attempt"), (records::Row{"green", imei, "1"}));
+  EXPECT_EQ(last_record("outcome, imei, attempt"), (records::Row{"green", imei_hex, "1"}));
 
   // While the handset formats, the records already know the run, its IMEI
   // and the unit's attempt; the earlier run is as it ended.
   context.script = "format.tms";
   ASSERT_EQ(run::run_script(context).outcome, run::RunOutcome::kGreen);
   EXPECT_EQ(watching.seen_in_pause,
-            (std::vector<records::Row>{{"green", imei, "1"}, {"running", imei, "2"}}));
-  EXPECT_EQ(last_record("outcome, imei, attempt"), (records::Row{"green", imei, "2"}));
+            (std::vector<records::Row>{{"green", imei_hex, "1"}, {"running", imei_hex, "2"}}));
+  EXPECT_EQ(last_record("outcome, imei, attempt"), (records::Row{"green", imei_hex, "2"}));
   platform::set_time_source(&clock);
 }
 
