@@ -67,17 +67,22 @@ SavedLog write_log_file(const std::string& base, const std::string& text) {
 
 std::atomic<const Session*> g_under_way{nullptr};
 
-// Marks the session as the one under way while it runs.
+// Marks the session as the one under way while it runs; one that started
+// while another ran (a test's) hands the mark back when it ends.
 class UnderWay {
  public:
-  explicit UnderWay(const Session* session) : session_(session) { g_under_way = session; }
+  explicit UnderWay(const Session* session)
+      : session_(session), before_(g_under_way.exchange(session)) {}
   ~UnderWay() {
     const Session* mine = session_;
-    g_under_way.compare_exchange_strong(mine, nullptr);
+    g_under_way.compare_exchange_strong(mine, before_);
   }
+  UnderWay(const UnderWay&) = delete;
+  UnderWay& operator=(const UnderWay&) = delete;
 
  private:
   const Session* session_;
+  const Session* before_;
 };
 
 }  // namespace
