@@ -110,22 +110,70 @@ RunResult Session::refused(std::int64_t started_ms, RunResult result) {
   return result;
 }
 
-RunResult Session::run() {
-  using namespace platform;
-  const UnderWay under_way(this);
+std::string Session::open_port() {
   const int port = link_.comport();
-  if (!context_.device.empty()) set_device_override(port, context_.device);
+  if (!context_.device.empty()) platform::set_device_override(port, context_.device);
   // A pulled USB adapter hangs its device up for good; opening it again at
   // the next run lets the station work on once the adapter is back, without a
   // restart. A port that is open and well is never touched.
-  std::string port_problem;  // why the port cannot be opened, "" when it is open
-  if (port_needs_opening(port)) {
-    config_comport(port);
-    if (std::string why = last_open_error(port); !why.empty()) {
-      log_.notice({"port.cannot_open", {std::to_string(port), why}});
-      port_problem = why;
-    }
+  if (!platform::port_needs_opening(port)) return "";
+  config_comport(port);
+  std::string why = platform::last_open_error(port);
+  if (!why.empty()) log_.notice({"port.cannot_open", {std::to_string(port), why}});
+  return why;
+}
+
+void Session::start(std::int64_t started_ms, const std::string& port_problem) {
+  // The record exists from the start, and the journal knows the run and its
+  // unit before anything touches the handset: either survives a process that dies.
+  station::JournalRun journal_run;
+  journal_run.uid = recorder_.start(started_ms);
+  journal_run.started_at_ms = started_ms;
+  journal_run.port = link_.comport();
+  journal_run.device = platform::device_path_for_port(link_.comport());
+  journal_run.customer = context_.customer_key;
+  journal_run.script = context_.script;
+  journal_run.ma_no = context_.ma_no;
+  journal_run.station = station_name();
+  journal_run.tool_version = FFSLOAD_VERSION;
+  const RunIdentity identity = recorder_.identity();
+  journal_run.unit_serial = identity.unit_serial.value_or("");
+  journal_run.operator_id = identity.operator_id.value_or("");
+  journal_run.attempt = identity.attempt;
+  journal_run.fixture = journal_run.device;
+  journal_run.front_end = context_.front_end;
+  journal_.start(journal_run);
+  // The factory network hears of the run once its journal knows it, before
+  // the handset is touched: a crash from here on is rebuilt as interrupted.
+  cfx_.started(journal_run.uid, started_ms, port_problem);
+  guard_.set_keeper(&journal_);
+}
+
+void Session::finish(std::int64_t started_ms, const RunResult& result) {
+  const std::string port = std::to_string(link_.comport());
+  journal_.end(outcome_name(result.outcome));
+  // After the outcome is on the panel: the operator sees it without waiting
+  // for the record, and a record that fails changes nothing of the run.
+  if (const std::string fate = journal_.fate(); !fate.empty()) recorder_.note_imei_fate(fate);
+  const records::KeepResult kept =
+      recorder_.record(started_ms, now_utc_ms(), result.outcome, result.end, guard_.read_back());
+  // End messages the queue had no room for wait in the journal, as a record does.
+  if (const auto end = cfx_.take_unqueued_end()) {
+    log_.notice(journal_.keep_unqueued(*end)
+                    ? platform::OperatorText{"cfx.journal_keeps", {port}}
+                    : platform::OperatorText{"cfx.lost", {}});
   }
+  if (!kept.stored && !kept.kept_locally) {
+    log_.notice(journal_.keep_unrecorded()
+                    ? platform::OperatorText{"records.journal_keeps", {port}}
+                    : platform::OperatorText{"records.lost", {}});
+  }
+}
+
+RunResult Session::run() {
+  using namespace platform;
+  const UnderWay under_way(this);
+  const std::string port_problem = open_port();
   SetCtrlVal(run_panel(), kElapsedTimeControl, "");
   const std::int64_t started_ms = now_utc_ms();
   // The MES's word before anything touches the handset: a station the MES
@@ -148,37 +196,15 @@ RunResult Session::run() {
   if (!journal_.open()) {
     ResetTextBox(run_panel(), kRunLogControl, "");
     SetCtrlAttribute(run_panel(), kRunLogControl, kAttrBackColor, kColorYellow);
-    log_.notice({"port.in_use", {std::to_string(port), journal_.error()}});
+    log_.notice({"port.in_use", {std::to_string(link_.comport()), journal_.error()}});
     RunResult result;
     result.port_in_use = true;
     return refused(started_ms, result);
   }
-  // The record exists from the start, and the journal knows the run and its
-  // unit before anything touches the handset: either survives a process that dies.
-  station::JournalRun journal_run;
-  journal_run.uid = recorder_.start(started_ms);
-  journal_run.started_at_ms = started_ms;
-  journal_run.port = port;
-  journal_run.device = device_path_for_port(port);
-  journal_run.customer = context_.customer_key;
-  journal_run.script = context_.script;
-  journal_run.ma_no = context_.ma_no;
-  journal_run.station = station_name();
-  journal_run.tool_version = FFSLOAD_VERSION;
-  const RunIdentity identity = recorder_.identity();
-  journal_run.unit_serial = identity.unit_serial.value_or("");
-  journal_run.operator_id = identity.operator_id.value_or("");
-  journal_run.attempt = identity.attempt;
-  journal_run.fixture = journal_run.device;
-  journal_run.front_end = context_.front_end;
-  journal_.start(journal_run);
-  // The factory network hears of the run once its journal knows it, before
-  // the handset is touched: a crash from here on is rebuilt as interrupted.
-  cfx_.started(journal_run.uid, started_ms, port_problem);
-  guard_.set_keeper(&journal_);
+  start(started_ms, port_problem);
   // Whole seconds as a calendar clock counts them, from the clock the rest of
   // the run uses (so a run on the tests' fake clock takes its simulated time).
-  const long start = platform::clock() / 1000;
+  const long start_seconds = platform::clock() / 1000;
   ResetTextBox(run_panel(), kRunLogControl, "");
   SetCtrlAttribute(run_panel(), kRunLogControl, kAttrBackColor, kColorYellow);
   if (!gate.text.empty()) {
@@ -193,29 +219,13 @@ RunResult Session::run() {
     result.imei_only_in = guard_.backup_file();
     log_.notice({"imei.only_on_pc", {guard_.backup_file()}});
   }
-  result.elapsed_seconds = platform::clock() / 1000 - start;
+  result.elapsed_seconds = platform::clock() / 1000 - start_seconds;
   SetCtrlVal(run_panel(), kElapsedTimeControl, strprintf("%ld", result.elapsed_seconds));
   // The runner's own word on how the run ended; the run log's colour says
   // the same to the operator.
   result.outcome = result.end.outcome;
   result.reply_checksum_mismatches = link_.reply_checksum_mismatches();
-  journal_.end(outcome_name(result.outcome));
-  // After the outcome is on the panel: the operator sees it without waiting
-  // for the record, and a record that fails changes nothing of the run.
-  if (const std::string fate = journal_.fate(); !fate.empty()) recorder_.note_imei_fate(fate);
-  const records::KeepResult kept =
-      recorder_.record(started_ms, now_utc_ms(), result.outcome, result.end, guard_.read_back());
-  // End messages the queue had no room for wait in the journal, as a record does.
-  if (const auto end = cfx_.take_unqueued_end()) {
-    log_.notice(journal_.keep_unqueued(*end)
-                    ? platform::OperatorText{"cfx.journal_keeps", {std::to_string(port)}}
-                    : platform::OperatorText{"cfx.lost", {}});
-  }
-  if (!kept.stored && !kept.kept_locally) {
-    log_.notice(journal_.keep_unrecorded()
-                    ? platform::OperatorText{"records.journal_keeps", {std::to_string(port)}}
-                    : platform::OperatorText{"records.lost", {}});
-  }
+  finish(started_ms, result);
   return result;
 }
 

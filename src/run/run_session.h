@@ -64,6 +64,13 @@ class Session {
   int current_line_number() const { return runner_.current_line_number(); }
 
  private:
+  // The run's steps: the port opened if it needs it ("" or why it cannot
+  // be); the record, journal and factory messages started before the handset
+  // is touched; the journal, record and messages ended; or a refused run's
+  // record.
+  std::string open_port();
+  void start(std::int64_t started_ms, const std::string& port_problem);
+  void finish(std::int64_t started_ms, const RunResult& result);
   RunResult refused(std::int64_t started_ms, RunResult result);
 
   RunContext context_;
