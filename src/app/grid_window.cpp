@@ -414,6 +414,8 @@ void GridWindow::choose_customer() {
   if (grid_.closing()) return;
   std::string error;
   const std::string before = grid_.customer_chosen() ? grid_.customer().key : "";
+  // The choice reads "custdefine" again; so does the sub-number's control.
+  index_qm_ = station::read_index_qm().value_or(index_qm_);
   if (grid_.choose_customer(customer_->value(), sub_number_->value(), &error)) {
     customer_label_->setStyleSheet("");
     customer_label_->setText(customer_text());
