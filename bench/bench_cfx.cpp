@@ -59,15 +59,17 @@ void steps(const std::string& folder, const std::string& script, int count) {
   }
   const std::vector<std::uint8_t> imei = {0x53, 0x02, 0x99, 0x10, 0x47, 0x65, 0x43, 0xf1};
   std::vector<double> start_ms, end_ms, per_message_ms;
+  wire::PanelRunLog log;
   for (int i = 0; i < count; ++i) {
     const std::string uid = "bench-" + std::to_string(i);
     auto t = Clock::now();
-    run::cfx_run_started(context, uid, 1796749565123 + i, "");
+    run::CfxRun cfx(context, log);
+    cfx.started(uid, 1796749565123 + i, "");
     const double started = ms_since(t);
-    run::cfx_imei_written(imei);
+    cfx.imei_written(imei);
     t = Clock::now();
-    const std::string problem = run::cfx_run_ended(context, uid, 1796749567123 + i,
-                                                   script::RunOutcome::kGreen, end, std::nullopt);
+    const std::string problem =
+        cfx.ended(uid, 1796749567123 + i, script::RunOutcome::kGreen, end, std::nullopt);
     const double ended = ms_since(t);
     if (!problem.empty()) {
       std::fprintf(stderr, "bench_cfx: %s\n", problem.c_str());

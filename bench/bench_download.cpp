@@ -85,19 +85,21 @@ int main(int argc, char** argv) {
   platform::HeadlessUserInterface ui;
   platform::set_user_interface(&ui);
   platform::set_device_override(kPort, device);
-  comport = kPort;
   config_comport(kPort);
 
   long wire_bytes = 0;
   long frames = 0;
-  wire::set_trace_sink([&](const wire::TraceEvent& e) {
+  wire::Link link(kPort);
+  link.set_trace_sink([&](const wire::TraceEvent& e) {
     wire_bytes += static_cast<long>(e.bytes.size());
     if (e.outgoing) ++frames;
   });
+  char imei_flag = 0;
+  fs::ImeiGuard guard(imei_flag);
 
-  auto one = [] {
+  auto one = [&] {
     std::string pc = "ramps";
-    return fs::writefile("fwr ramps ramps", "", "ramps", pc);
+    return fs::writefile(link, guard, "fwr ramps ramps", "", "ramps", pc);
   };
   if (one() != 0) {  // warm-up, and a check that the road works
     std::fprintf(stderr, "bench_download: the download failed\n");
@@ -138,7 +140,6 @@ int main(int argc, char** argv) {
   print_figure("the tool's own CPU per download, against its line time",
                platform::strprintf("%.2f %%", cpu / line * 100.0), "< 10 %");
 
-  wire::set_trace_sink(nullptr);
   platform::close_all_ports();
   platform::set_user_interface(nullptr);
   kill(sim, SIGTERM);

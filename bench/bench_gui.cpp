@@ -63,7 +63,7 @@ long open_descriptors() {
 
 void press(platform::QtPanels& panels, int control) {
   if (auto* b =
-          qobject_cast<QAbstractButton*>(panels.control_widget(platform::runPanel, control))) {
+          qobject_cast<QAbstractButton*>(panels.control_widget(platform::run_panel(), control))) {
     b->click();
   }
 }
@@ -119,15 +119,15 @@ int main(int argc, char** argv) {
   double runs_ms = 0;
   QTimer::singleShot(0, [&] {
     shown_ms = ms_since_start();  // the selection panel is up and its loop runs
-    platform::SetCtrlVal(selectPanel, ui::kCustomerControl, 1);
-    platform::SetCtrlVal(selectPanel, ui::kPortControl, 3);
+    platform::SetCtrlVal(ui::select_panel(), ui::kCustomerControl, 1);
+    platform::SetCtrlVal(ui::select_panel(), ui::kPortControl, 3);
     QTimer::singleShot(0, [&] {
       const auto t0 = Clock::now();
       for (int i = 0; i < runs; ++i) {
         press(panels, kRunButton);
         lines.back()->clear_requests();
         int colour = 0;
-        platform::GetCtrlAttribute(platform::runPanel, platform::kRunLogControl,
+        platform::GetCtrlAttribute(platform::run_panel(), platform::kRunLogControl,
                                    platform::kAttrBackColor, &colour);
         if (colour == platform::kColorGreen) ++green;
         if (colour == platform::kColorRed) ++red;
@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
       fds_last = open_descriptors();
       press(panels, kExitButton);
     });
-    COMPORT(selectPanel, ui::kPortControl, platform::kEventCommit, nullptr, 0, 0);
+    COMPORT(ui::select_panel(), ui::kPortControl, platform::kEventCommit, nullptr, 0, 0);
   });
   const int status = ui::main(panel_file);
 

@@ -43,12 +43,12 @@ void measure_idle_wait(double timeout) {
     return;
   }
   platform::set_device_override(1, name);
-  comport = 1;
-  config_comport(comport);
+  wire::Link link(1);
+  config_comport(link.comport());
   const double cpu0 = cpu_seconds();
   const auto t0 = Clock::now();
-  send_packet(0x20, {}, {});
-  const std::uint8_t status = handle_response({}, {}, 0x20, timeout);
+  link.send_packet(0x20, {}, {});
+  const std::uint8_t status = link.handle_response({}, {}, 0x20, timeout);
   const double wall = seconds_since(t0);
   const double cpu = cpu_seconds() - cpu0;
   std::printf(
@@ -86,8 +86,8 @@ void measure_round_trip(const std::string& program, int count) {
     return;
   }
   platform::set_device_override(2, device);
-  comport = 2;
-  config_comport(comport);
+  wire::Link link(2);
+  config_comport(link.comport());
 
   struct Case {
     const char* what;
@@ -106,8 +106,8 @@ void measure_round_trip(const std::string& program, int count) {
     int failures = 0;
     const auto t0 = Clock::now();
     for (int i = 0; i < count; ++i) {
-      failures += exchange(c.id, std::span(c.head).first(c.head_size), {}, {},
-                           std::span(reply_head).first(c.reply_head), 5.0) != 0;
+      failures += link.exchange(c.id, std::span(c.head).first(c.head_size), {}, {},
+                                std::span(reply_head).first(c.reply_head), 5.0) != 0;
     }
     const double per = seconds_since(t0) / count * 1e6;
     const double wire = static_cast<double>(c.wire_bytes) * 10.0 / 115200.0 * 1e6;

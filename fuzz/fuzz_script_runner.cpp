@@ -48,10 +48,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto port = std::make_shared<platform::MemorySerialDevice>();
   sim::connect(line, *port);
   platform::install_port(3, port);
-  comport = 3;
-  tmsfile = "fuzz.tms";
-  platform::ResetTextBox(platform::runPanel, platform::kRunLogControl, "");
-  download();
+  wire::Link link(3);
+  char imei_flag = 0;
+  fs::ImeiGuard guard(imei_flag);
+  script::Runner runner(link, guard);
+  runner.tmsfile = "fuzz.tms";
+  platform::ResetTextBox(platform::run_panel(), platform::kRunLogControl, "");
+  runner.download();
   platform::close_all_ports();
   return 0;
 }

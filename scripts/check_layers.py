@@ -17,7 +17,11 @@
   src/platform/, the simulated handset and the programs' main files
   (src/app/*_main.cpp). std::filesystem and the stdio streams (std::fopen)
   are the standard library's own, not the operating system's, and may be
-  used anywhere.
+  used anywhere;
+- no header declares a mutable extern variable (extern int x;): what a run
+  changes belongs to the run's object, and a global that any file may set is
+  how two runs come to see each other's. extern const and constexpr stay
+  allowed.
 
   scripts/check_layers.py [SRC]    (default: the src folder beside scripts/)
 
@@ -78,6 +82,34 @@ FILE_CALL = re.compile(
     r"|(?<![\w:])std::(?:rename|gmtime|localtime|mktime)\s*\("
     r"|(?<![\w:])std::remove\s*\((?=[^,()]*(?:\([^()]*\)[^,()]*)*\))")
 FILE_HEADERS = {"fcntl.h", "unistd.h", "sys/stat.h", "sys/file.h"}
+EXTERN = re.compile(r"(?<![\w])extern\b")
+
+
+def without_template_arguments(text):
+    while True:
+        shorter = re.sub(r"<[^<>]*>", "", text)
+        if shorter == text:
+            return text
+        text = shorter
+
+
+def mutable_extern(declaration):
+    """Whether `extern ...;` (comments and strings already blanked) declares a
+    variable that can be changed: not a function, not const, not constexpr."""
+    d = declaration.strip().rstrip(";").strip()
+    d = re.sub(r"^extern\s+", "", d)
+    if d.startswith('""') or d.startswith("template"):
+        return False  # extern "C" blocks and explicit instantiations
+    if re.search(r"\bconstexpr\b", d):
+        return False
+    d = without_template_arguments(d.split("=")[0])
+    if "(" in d and not re.search(r"\(\s*[*&]", d):
+        return False  # a function, not a pointer to one
+    d = re.sub(r"\[[^\]]*\]", "", d)
+    # Past the last * or &, the object itself: const there, or anywhere in a
+    # type without pointers, makes it unchangeable.
+    last = max(d.rfind("*"), d.rfind("&"))
+    return not re.search(r"\bconst\b", d[last + 1:] if last >= 0 else d)
 
 
 def strip_comments_and_strings(line, in_block):
@@ -121,6 +153,9 @@ def check_file(src, path):
     # A program's main may set up its own process (the simulator's link).
     may_use_files = may_call_system or (room == "app" and name.endswith("_main.cpp"))
     in_block = False
+    is_header = rel.endswith(".h")
+    extern_start = 0  # the line a declaration with extern began on, while it goes on
+    extern_text = ""
     with open(path, encoding="utf-8", errors="replace") as f:
         for number, line in enumerate(f, 1):
             m = INCLUDE.match(line)
@@ -149,6 +184,20 @@ def check_file(src, path):
                         breaches.append(f"{rel}:{number}: <{header}> above platform/")
                 continue
             code, in_block = strip_comments_and_strings(line, in_block)
+            if is_header and (extern_start or EXTERN.search(code)):
+                if not extern_start:
+                    extern_start = number
+                    extern_text = code[EXTERN.search(code).start():]
+                else:
+                    extern_text += " " + code
+                if ";" in extern_text or "{" in extern_text:
+                    declaration = re.split(r"[;{]", extern_text)[0]
+                    if mutable_extern(declaration):
+                        breaches.append(f"{rel}:{extern_start}: mutable extern in a header "
+                                        f"({' '.join(declaration.split())}): state for any file "
+                                        "to set")
+                    extern_start = 0
+                    extern_text = ""
             if not may_call_system:
                 call = SYSTEM_CALL.search(code)
                 if call:

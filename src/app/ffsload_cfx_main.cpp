@@ -39,12 +39,6 @@ constexpr int kExitRefused = 1;
 constexpr int kExitFailed = 2;
 using cfx::kSenderLockFile;
 
-volatile std::sig_atomic_t g_stop = 0;
-
-void ask_to_stop(int) {
-  g_stop = 1;
-}
-
 struct Loaded {
   cfx::Settings settings;
   std::string password;
@@ -123,7 +117,7 @@ int serve(bool exit_when_busy, bool as_folder_owner) {
   }
   Loaded loaded;
   if (!load(&loaded, true)) return kExitFailed;
-  platform::catch_stop_signals(ask_to_stop);
+  platform::catch_stop_signals();
   // One sender per station folder, whichever front end started it. A second
   // one waits: when the service stops, the open panels' sender takes over.
   platform::FileLock lock;
@@ -148,7 +142,7 @@ int serve(bool exit_when_busy, bool as_folder_owner) {
                    loaded.folder.c_str());
       said = true;
     }
-    if (g_stop) return kExitOk;
+    if (platform::stop_requested()) return kExitOk;
     platform::nap_ms(500);
   }
   std::string error;
@@ -162,7 +156,7 @@ int serve(bool exit_when_busy, bool as_folder_owner) {
   config.password = loaded.password;
   config.station_folder = loaded.folder;
   config.facts = facts_of(loaded);
-  config.stop_requested = [] { return g_stop != 0; };
+  config.stop_requested = [] { return platform::stop_requested(); };
   cfxnet::RequestServer server(config.facts, loaded.folder, loaded.settings.mes_handles);
   config.on_tick = [&server] { server.sweep(); };
   cfxnet::QueueSender sender(config, std::move(queue));

@@ -2,14 +2,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <CLI/CLI.hpp>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <CLI/CLI.hpp>
 
 #include "platform/stop_signals.h"
 #include "sim/faults.h"
@@ -20,12 +18,6 @@
 #include "sim/simulated_line.h"
 
 namespace {
-
-std::atomic<bool> g_stop{false};
-
-void on_signal(int) {
-  g_stop = true;
-}
 
 }  // namespace
 
@@ -135,12 +127,12 @@ int main(int argc, char** argv) {
     }
   }
 
-  platform::catch_stop_signals(on_signal, /*restart=*/false);
+  platform::catch_stop_signals(/*restart=*/false);
 
   std::printf("%s\n", server.device_path().c_str());
   std::fflush(stdout);
 
-  server.serve(g_stop, verbose ? stderr : nullptr);
+  server.serve(platform::stop_requested, verbose ? stderr : nullptr);
 
   if (random_faults) {
     std::string counts;

@@ -29,6 +29,7 @@
 #include "platform/qt_operator_text.h"
 #include "platform/qt_run_state.h"
 #include "platform/qt_sounds.h"
+#include "platform/stop_signals.h"
 #include "station/customer_choice.h"
 #include "station/customer_definition.h"
 
@@ -82,11 +83,6 @@ void fit_hint(QLineEdit* field) {
 // scrolls as it comes, rare enough to leave the machine to the runs.
 constexpr int kPollIntervalMs = 40;
 
-volatile std::sig_atomic_t g_stop_signal = 0;
-void on_stop_signal(int signal_number) {
-  g_stop_signal = signal_number;
-}
-
 }  // namespace
 
 GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::string>& problems)
@@ -99,7 +95,7 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
   auto* layout = new QVBoxLayout(this);
 
   // The customer, once for the whole grid, with the selection panel's rules.
-  station::read_index_qm();
+  index_qm_ = station::read_index_qm().value_or(0);
   auto* row = new QHBoxLayout;
   auto* customer_caption = new QLabel(tr("&Customer:"));
   customer_ = new QSpinBox;
@@ -317,8 +313,8 @@ QString GridWindow::customer_text() const {
 }
 
 void GridWindow::poll() {
-  if (g_stop_signal != 0) {
-    g_stop_signal = 0;
+  if (platform::stop_signal_count() > stop_signals_seen_) {
+    stop_signals_seen_ = platform::stop_signal_count();
     close();
   }
   grid_.poll(0);
@@ -409,7 +405,7 @@ void GridWindow::refresh_controls() {
   run_all_->setEnabled(chosen);
   customer_->setEnabled(!busy && !grid_.closing());
   sub_number_->setEnabled(!busy && !grid_.closing());
-  const bool qm = customer_->value() == index_qm;
+  const bool qm = customer_->value() == index_qm_;
   sub_number_label_->setVisible(qm);
   sub_number_->setVisible(qm);
 }
@@ -418,6 +414,8 @@ void GridWindow::choose_customer() {
   if (grid_.closing()) return;
   std::string error;
   const std::string before = grid_.customer_chosen() ? grid_.customer().key : "";
+  // The choice reads "custdefine" again; so does the sub-number's control.
+  index_qm_ = station::read_index_qm().value_or(index_qm_);
   if (grid_.choose_customer(customer_->value(), sub_number_->value(), &error)) {
     customer_label_->setStyleSheet("");
     customer_label_->setText(customer_text());
@@ -545,7 +543,7 @@ int run_grid_window(multiport::StationGrid& grid, const std::vector<std::string>
   platform::QtSounds sounds;
   platform::set_sound_output(&sounds);
   platform::use_sounds(grid.settings().sound);
-  multiport::catch_stop_signals(on_stop_signal);
+  multiport::catch_stop_signals();
   // The station's messages flow while the grid is open.
   cli::CfxSenderWhileOpen sender;
   GridWindow window(grid, problems);

@@ -89,6 +89,10 @@ class GridWindow : public QWidget {
   QLabel* status_ = nullptr;
   QLineEdit* operator_ = nullptr;
   QTimer* timer_ = nullptr;
+  // The customer with sub-numbers ("qm" in "custdefine"), read when the window opens.
+  int index_qm_ = 0;
+  // Stop signals already handled (a signal asks the window to close).
+  int stop_signals_seen_ = 0;
 };
 
 // The Qt application around the window; returns the exit status: 0 once the

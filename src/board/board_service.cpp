@@ -16,12 +16,6 @@ namespace board {
 
 namespace {
 
-volatile std::sig_atomic_t g_stop = 0;
-
-void on_stop_signal(int) {
-  g_stop = 1;
-}
-
 std::int64_t wall_clock_ms() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::system_clock::now().time_since_epoch())
@@ -52,8 +46,7 @@ int serve(const ServiceOptions& o) {
     std::fprintf(stderr, "ffsload: %s\n", error.c_str());
     return kServiceCannotListen;
   }
-  g_stop = 0;
-  platform::catch_stop_signals(on_stop_signal, /*restart=*/true);
+  platform::catch_stop_signals(/*restart=*/true);
   const std::string host = o.host.find(':') != std::string::npos ? "[" + o.host + "]" : o.host;
   std::printf("ffsload board: the records %s on http://%s:%d/\n",
               records::shown_location(o.location).c_str(), host.c_str(), server.port());
@@ -64,7 +57,8 @@ int serve(const ServiceOptions& o) {
   // The page's chart reads the store's last 14 days, which takes seconds on
   // a factory's records: read once now, so that no page waits for it.
   std::thread warm_yield([&feed, &queries] {
-    for (int tries = 0; tries < 100 && !g_stop && !feed.current()->store_ok; ++tries) {
+    for (int tries = 0; tries < 100 && !platform::stop_requested() && !feed.current()->store_ok;
+         ++tries) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     try {
@@ -75,7 +69,7 @@ int serve(const ServiceOptions& o) {
   });
   // The handler only sets a flag: stopping takes locks and joins threads,
   // which a signal handler must not.
-  while (!g_stop) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  while (!platform::stop_requested()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   server.stop();
   serving.join();
   warm_yield.join();

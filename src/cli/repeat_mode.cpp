@@ -3,8 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "link/link.h"
-#include "platform/serial_operations.h"
+#include "platform/stop_signals.h"
 #include "platform/terminal.h"
 #include "platform/text_format.h"
 #include "script/run_control.h"
@@ -58,7 +57,7 @@ void RepeatMode::summarise(const run::RunResult& result) {
   }
   std::string line =
       platform::strprintf("run %d: %s, %ld s", runs_, outcome.c_str(), result.elapsed_seconds);
-  const script::RunEnd& end = script::last_run_end();
+  const script::RunEnd& end = result.end;
   if (result.outcome == run::RunOutcome::kRed && end.stopped) {
     line += ", stopped on request";
   } else if (result.outcome == run::RunOutcome::kRed) {
@@ -76,7 +75,7 @@ void RepeatMode::summarise(const run::RunResult& result) {
 
 fs::PendingAnswer RepeatMode::ask_pending_imei(const std::string& question) {
   for (;;) {
-    if (script::stop_requested()) return fs::PendingAnswer::kNoAnswer;
+    if (platform::stop_requested()) return fs::PendingAnswer::kNoAnswer;
     // The question on a line of its own, so that a grid tile reading the
     // child's stderr line by line sees it before the prompt.
     std::fprintf(prompt_out_, "ffsload: %s\nAnswer yes or no: ", question.c_str());
@@ -98,14 +97,14 @@ bool RepeatMode::next_unit(const station::StationSettings& settings,
                            std::optional<std::string>* serial) {
   serial->reset();
   for (;;) {
-    if (script::stop_requested()) return false;
+    if (platform::stop_requested()) return false;
     std::fprintf(prompt_out_,
                  "Next unit: scan or type its serial and Enter%s, q and Enter to quit: ",
                  settings.unit_serial == station::Asking::kRequired ? "" : " (Enter alone: none)");
     std::fflush(prompt_out_);
     std::string answer;
     const bool got = read_answer(in_, &answer);
-    if (!got || script::stop_requested()) {
+    if (!got || platform::stop_requested()) {
       std::fprintf(prompt_out_, "\n");
       return false;
     }
@@ -127,12 +126,12 @@ bool RepeatMode::next_unit(const station::StationSettings& settings,
 }
 
 bool RepeatMode::next() {
-  if (!on_ || script::stop_requested()) return false;
+  if (!on_ || platform::stop_requested()) return false;
   std::fprintf(prompt_out_, "Next handset: Enter to run again, q and Enter to quit: ");
   std::fflush(prompt_out_);
   std::string answer;
   const bool got = read_answer(in_, &answer);
-  if (!got || script::stop_requested()) {
+  if (!got || platform::stop_requested()) {
     std::fprintf(prompt_out_, "\n");
     return false;
   }

@@ -1,7 +1,7 @@
 // Terminal repeat mode ("ffsload run ... --repeat"), for stations without a
 // display: after each run one summary line, then a prompt for the next
-// handset. The process, and so IMEI_flag and the open port, stays from one
-// run to the next, as with the operator panels.
+// handset. The process, and so the open port and the context's BetweenRuns
+// (IMEI_flag), stays from one run to the next, as with the operator panels.
 #pragma once
 
 #include <cstdio>

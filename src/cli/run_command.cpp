@@ -15,7 +15,6 @@
 #include "cli/stop_on_signals.h"
 #include "cli/trace_file.h"
 #include "link/frame_trace.h"
-#include "link/link.h"
 #include "multiport/multi_port_run.h"
 #include "platform/clock.h"
 #include "platform/headless_ui.h"
@@ -30,7 +29,6 @@
 #include "run/pending_imeis.h"
 #include "run/recording.h"
 #include "run/run_session.h"
-#include "script/runner.h"
 #include "station/customer_choice.h"
 #include "station/run_journal.h"
 #include "station/station_settings.h"
@@ -106,8 +104,7 @@ bool identities_usable(const RunOptions& o, const station::StationSettings& sett
 }
 
 // ", 2 replies with a wrong checksum" while tracing or when there were some.
-std::string checksum_note(bool tracing) {
-  const int wrong = wire::reply_checksum_mismatches();
+std::string checksum_note(bool tracing, int wrong) {
   if (!tracing && wrong == 0) return {};
   return platform::strprintf(", %d %s with a wrong checksum", wrong,
                              wrong == 1 ? "reply" : "replies");
@@ -120,6 +117,132 @@ void trim(std::optional<std::string>& text) {
   const auto first = text->find_first_not_of(" \t\r\n");
   const auto last = text->find_last_not_of(" \t\r\n");
   *text = first == std::string::npos ? std::string() : text->substr(first, last - first + 1);
+}
+
+// The --pending-imei answer: nullopt without one; false after saying why
+// the option cannot be taken.
+bool read_pending_option(const RunOptions& o, std::optional<run::PendingOption>* option) {
+  if (o.pending_imei.empty()) return true;
+  std::string why;
+  *option = run::parse_pending_option(o.pending_imei, &why);
+  if (!*option) {
+    std::fprintf(stderr, "ffsload: %s\n", why.c_str());
+    return false;
+  }
+  // Naming an IMEI that is not pending here is a mistake, not an answer.
+  if ((*option)->imei &&
+      !run::imei_pending_in_station(station::station_folder(), *(*option)->imei)) {
+    std::fprintf(stderr,
+                 "ffsload: --pending-imei %s: that IMEI is not pending in this station "
+                 "(\"ffsload pending\" lists the pending ones): no run\n",
+                 o.pending_imei.c_str());
+    return false;
+  }
+  return true;
+}
+
+// Everything the runs depend on, in one value, as the options and the
+// station's settings give it.
+run::RunContext context_of(const RunOptions& o, const station::StationSettings& settings) {
+  run::RunContext context;
+  context.port = o.port;
+  context.device = o.device;
+  context.script = o.script;
+  context.records_option = o.records;
+  context.fixture_alarm_runs = settings.fixture_alarm;
+  context.cfx = settings.cfx;
+  context.operator_id = o.operator_id;
+  context.unit_serial = o.unit;
+  context.notices = stderr_notices();
+  context.check_reply_checksum =
+      o.check_reply_checksum || platform::comports_checks_reply_checksum();
+  // run --ports and the grid name themselves to their ports' runs.
+  const char* front_end = std::getenv(station::kFrontEndVariable);
+  context.front_end = front_end && *front_end ? front_end : o.repeat ? "repeat" : "run";
+  return context;
+}
+
+// The selection panel's road: the customer's script and "MA_NO" into the
+// context, or false after the message box, when no run can happen (that
+// run's record says so).
+bool choose_customer(const std::pair<int, int>& customer, run::RunContext& context) {
+  const station::CustomerChoice chosen = station::choose_customer(customer.first, customer.second);
+  // The key as the choice read it, "N.S" for the customer of the "qm" line;
+  // without "custdefine", as given.
+  context.customer_key = !chosen.key.empty()
+                             ? chosen.key
+                             : station::customer_key(customer.first, customer.second, 0);
+  if (!chosen.error.empty()) {
+    run::record_no_run(context);
+    return false;
+  }
+  context.script = chosen.script;
+  context.ma_no = chosen.ma_no;
+  return true;
+}
+
+int exit_status_of(const run::RunResult& result) {
+  return result.outcome == run::RunOutcome::kGreen ? kExitGreen
+         : result.outcome == run::RunOutcome::kRed ? kExitRed
+                                                   : kExitNoRun;
+}
+
+// Runs the context once, or unit after unit in repeat mode: the last run's
+// result and exit status.
+std::pair<run::RunResult, int> run_units(const RunOptions& o,
+                                         const station::StationSettings& settings,
+                                         const run::RunContext& context, RepeatMode& repeat,
+                                         wire::FrameTrace* trace) {
+  run::RunResult result;
+  int status = kExitNoRun;
+  const bool asks_unit = o.repeat && settings.unit_serial != station::Asking::kOff;
+  std::optional<std::string> unit = o.unit;
+  bool more = true;
+  if (asks_unit && !unit) more = repeat.next_unit(settings, &unit);
+  while (more) {
+    // Every run starts from the same options; the copies share what the
+    // process keeps from run to run (IMEI_flag).
+    run::RunContext this_run = context;
+    this_run.unit_serial = unit;
+    if (trace) trace->restart(repeat.run_number());
+    result = run::run_script(this_run);
+    status = exit_status_of(result);
+    if (o.save) {
+      const run::SavedLog saved = run::save_run_log();
+      if (saved.saved) {
+        std::fprintf(stderr, "ffsload: run log saved to %s\n", saved.name.c_str());
+      } else {
+        std::fprintf(stderr, "Error: cannot write the run log file %s: %s\n", saved.name.c_str(),
+                     saved.error.c_str());
+        status = kExitNotSaved;
+      }
+    }
+    repeat.summarise(result);
+    // A unit's serial is never carried to the next unit.
+    unit.reset();
+    more = asks_unit ? repeat.next_unit(settings, &unit) : repeat.next();
+  }
+  return {result, status};
+}
+
+// The last stderr line: how the last run ended, or why none did.
+void tell_outcome(const run::RunResult& result, const std::string& checksums) {
+  switch (result.outcome) {
+    case run::RunOutcome::kGreen:
+      std::fprintf(stderr, "ffsload: green: every command succeeded (%ld s%s)\n",
+                   result.elapsed_seconds, checksums.c_str());
+      break;
+    case run::RunOutcome::kRed:
+      std::fprintf(stderr, "ffsload: red: a command failed and stopped the script (%ld s%s)\n",
+                   result.elapsed_seconds, checksums.c_str());
+      break;
+    case run::RunOutcome::kNoRun:
+      std::fprintf(stderr, "ffsload: no run: %s\n",
+                   result.port_in_use       ? "the port is in use by another run"
+                   : result.refusal.empty() ? "the script could not be opened"
+                                            : "refused before the handset was touched");
+      break;
+  }
 }
 
 int run(RunOptions o) {
@@ -143,57 +266,18 @@ int run(RunOptions o) {
       return kExitNoRun;
     }
   }
-
   std::optional<run::PendingOption> pending_option;
-  if (!o.pending_imei.empty()) {
-    std::string why;
-    pending_option = run::parse_pending_option(o.pending_imei, &why);
-    if (!pending_option) {
-      std::fprintf(stderr, "ffsload: %s\n", why.c_str());
-      return kExitNoRun;
-    }
-    // Naming an IMEI that is not pending here is a mistake, not an answer.
-    if (pending_option->imei &&
-        !run::imei_pending_in_station(station::station_folder(), *pending_option->imei)) {
-      std::fprintf(stderr,
-                   "ffsload: --pending-imei %s: that IMEI is not pending in this station "
-                   "(\"ffsload pending\" lists the pending ones): no run\n",
-                   o.pending_imei.c_str());
-      return kExitNoRun;
-    }
-  }
+  if (!read_pending_option(o, &pending_option)) return kExitNoRun;
 
   install_run_interruption();
   platform::HeadlessUserInterface ui;
-  ui.echo_run_log(platform::runPanel, platform::kRunLogControl, stdout);
+  ui.echo_run_log(platform::run_panel(), platform::kRunLogControl, stdout);
   ui.echo_popups(stderr);
   platform::set_user_interface(&ui);
-  // Everything the runs depend on, in one value.
-  run::RunContext context;
-  context.port = o.port;
-  context.device = o.device;
-  context.script = o.script;
-  context.records_option = o.records;
-  context.fixture_alarm_runs = settings.fixture_alarm;
-  context.cfx = settings.cfx;
-  context.operator_id = o.operator_id;
-  context.unit_serial = o.unit;
-  context.notices = stderr_notices();
-  context.check_reply_checksum =
-      o.check_reply_checksum || platform::comports_checks_reply_checksum();
-  // run --ports and the grid name themselves to their ports' runs.
-  const char* front_end = std::getenv(station::kFrontEndVariable);
-  context.front_end = front_end && *front_end ? front_end : o.repeat ? "repeat" : "run";
-  if (customer) {
-    context.customer_key = station::customer_key(customer->first, customer->second);
-    // The selection panel's road: the message box when no run can happen.
-    if (!station::choose_customer(customer->first, customer->second, &context.ma_no)) {
-      const auto now = run::now_utc_ms();
-      run::record_run(context, now, now, run::RunOutcome::kNoRun);
-      platform::set_user_interface(nullptr);
-      return kExitNoRun;
-    }
-    context.script = tmsfile;
+  run::RunContext context = context_of(o, settings);
+  if (customer && !choose_customer(*customer, context)) {
+    platform::set_user_interface(nullptr);
+    return kExitNoRun;
   }
   // Opened once the script is known: a trace must not be the script or a
   // file it names.
@@ -208,7 +292,11 @@ int run(RunOptions o) {
       return kExitNoRun;
     }
   }
-  if (o.trace) wire::start_frame_trace(trace_out ? trace_out.get() : stderr);
+  std::optional<wire::FrameTrace> trace;
+  if (o.trace) {
+    trace.emplace(trace_out ? trace_out.get() : stderr);
+    context.trace = trace->sink();
+  }
   const std::string device = o.device.empty() ? platform::device_path_for_port(o.port) : o.device;
   std::fprintf(stderr, "ffsload: port %d, device %s, script %s", o.port, device.c_str(),
                context.script.c_str());
@@ -230,65 +318,21 @@ int run(RunOptions o) {
     context.pending_answer = run::answer_from_option(*pending_option);
     context.named_pending_imei = pending_option->imei;
   }
-  run::RunResult result;
-  int status = kExitNoRun;
-  const bool asks_unit = o.repeat && settings.unit_serial != station::Asking::kOff;
-  std::optional<std::string> unit = o.unit;
-  bool more = true;
-  if (asks_unit && !unit) more = repeat.next_unit(settings, &unit);
-  while (more) {
-    // Every run starts from the same options; the process keeps IMEI_flag.
-    run::RunContext this_run = context;
-    this_run.unit_serial = unit;
-    if (o.trace) wire::restart_frame_trace(repeat.run_number());
-    wire::reset_reply_checksum_mismatches();
-    result = run::run_script(this_run);
-    status = result.outcome == run::RunOutcome::kGreen ? kExitGreen
-             : result.outcome == run::RunOutcome::kRed ? kExitRed
-                                                       : kExitNoRun;
-    if (o.save) {
-      const run::SavedLog saved = run::save_run_log();
-      if (saved.saved) {
-        std::fprintf(stderr, "ffsload: run log saved to %s\n", saved.name.c_str());
-      } else {
-        std::fprintf(stderr, "Error: cannot write the run log file %s: %s\n", saved.name.c_str(),
-                     saved.error.c_str());
-        status = kExitNotSaved;
-      }
-    }
-    repeat.summarise(result);
-    // A unit's serial is never carried to the next unit.
-    unit.reset();
-    more = asks_unit ? repeat.next_unit(settings, &unit) : repeat.next();
-  }
-  if (o.trace) wire::stop_frame_trace();
-  const std::string checksums = checksum_note(o.trace);
+  const auto [result, status] =
+      run_units(o, settings, context, repeat, trace ? &*trace : nullptr);
+  trace.reset();
+  const std::string checksums = checksum_note(o.trace, result.reply_checksum_mismatches);
   platform::set_user_interface(nullptr);
   platform::close_all_ports();
   if (const int signal_number = stop_signal(); signal_number != 0) {
-    std::fprintf(stderr, "%s\n", stopped_run_report(signal_number).c_str());
+    std::fprintf(stderr, "%s\n", stopped_run_report(signal_number, result).c_str());
     return exit_status_for_signal(signal_number);
   }
   if (repeat.run_number() == 1) {
     std::fprintf(stderr, "ffsload: no run: no unit was given\n");
     return kExitNoRun;
   }
-  switch (result.outcome) {
-    case run::RunOutcome::kGreen:
-      std::fprintf(stderr, "ffsload: green: every command succeeded (%ld s%s)\n",
-                   result.elapsed_seconds, checksums.c_str());
-      break;
-    case run::RunOutcome::kRed:
-      std::fprintf(stderr, "ffsload: red: a command failed and stopped the script (%ld s%s)\n",
-                   result.elapsed_seconds, checksums.c_str());
-      break;
-    case run::RunOutcome::kNoRun:
-      std::fprintf(stderr, "ffsload: no run: %s\n",
-                   result.port_in_use       ? "the port is in use by another run"
-                   : result.refusal.empty() ? "the script could not be opened"
-                                            : "refused before the handset was touched");
-      break;
-  }
+  tell_outcome(result, checksums);
   return status;
 }
 

@@ -2,20 +2,18 @@
 
 #include <signal.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 
-#include "fs/imei_guard.h"
 #include "platform/files.h"
 #include "platform/stop_signals.h"
 #include "platform/text_format.h"
-#include "script/run_control.h"
+#include "run/run_session.h"
 
 namespace cli {
 
 namespace {
-
-volatile std::sig_atomic_t g_signal = 0;
 
 // Decimal digits of n into buf (async-signal-safe).
 const char* decimal(int n, char (&buf)[16]) {
@@ -29,23 +27,19 @@ const char* decimal(int n, char (&buf)[16]) {
   return p;
 }
 
-void on_signal(int signal_number) {
-  if (g_signal == 0) {
-    g_signal = signal_number;
-    script::request_stop();
-    return;
-  }
-  // The second signal: end now, but leave no half-written PC file and say
-  // what the handset was left with.
+// The second signal: end now, but leave no half-written PC file and say
+// what the handset was left with.
+void end_at_once(int signal_number) {
   const int saved_errno = errno;
   platform::remove_partial_file_now();
+  const run::Session* session = run::session_under_way();
   char line[16];
   platform::write_error_now("ffsload: ended at once by a second signal at script line ");
-  platform::write_error_now(decimal(script::current_line_number(), line));
-  if (fs::imei_at_risk()) {
+  platform::write_error_now(decimal(session ? session->current_line_number() : 0, line));
+  if (session && session->imei().at_risk()) {
     platform::write_error_now(
         "; the handset was formatted and has no IMEI: it is only in the PC file ");
-    platform::write_error_now(fs::imei_backup_file_for_signal());
+    platform::write_error_now(session->imei().backup_file_for_signal());
   }
   platform::write_error_now("\n");
   errno = saved_errno;
@@ -57,19 +51,20 @@ void on_signal(int signal_number) {
 void install_run_interruption() {
   // Interrupted waits and writes carry on where they were; a reader that goes
   // away, or a file-size limit, makes a write fail instead of ending a run.
-  platform::catch_stop_signals(on_signal, /*restart=*/true);
+  // The first signal asks the run to stop at its next safe point.
+  platform::catch_stop_signals(/*restart=*/true, end_at_once);
 }
 
 int stop_signal() {
-  return g_signal;
+  return platform::stop_signal();
 }
 
 int exit_status_for_signal(int signal_number) {
   return 128 + signal_number;
 }
 
-std::string stopped_run_report(int signal_number) {
-  const script::RunEnd& end = script::last_run_end();
+std::string stopped_run_report(int signal_number, const run::RunResult& last) {
+  const script::RunEnd& end = last.end;
   const char* name = signal_number == SIGINT    ? "SIGINT"
                      : signal_number == SIGTERM ? "SIGTERM"
                                                 : "a signal";
@@ -81,10 +76,10 @@ std::string stopped_run_report(int signal_number) {
     report = platform::strprintf("ffsload: %s arrived; the run ended by itself at script line %d",
                                  name, end.line_number);
   }
-  if (fs::imei_at_risk()) {
+  if (!last.imei_only_in.empty()) {
     report += platform::strprintf(
         "; the handset was formatted and has no IMEI: it is only in the PC file %s",
-        fs::imei_backup_file().c_str());
+        last.imei_only_in.c_str());
   }
   return report;
 }

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "run/run_session.h"
+
 namespace cli {
 
 // Installs the handlers for the life of the process.
@@ -18,8 +20,9 @@ int stop_signal();
 // that signal.
 int exit_status_for_signal(int signal_number);
 
-// The last stderr line of a run stopped by a signal: where it stopped and,
-// when the handset was left without its IMEI, which PC file holds it.
-std::string stopped_run_report(int signal_number);
+// The last stderr line of a run stopped by a signal: where `last` (the last
+// run) stopped and, when the handset was left without its IMEI, which PC
+// file holds it.
+std::string stopped_run_report(int signal_number, const run::RunResult& last);
 
 }  // namespace cli

@@ -2,10 +2,11 @@
 // "agcdcs". Each returns its command status (0 = success).
 #pragma once
 
-#include "link/request_ids.h"
-
 #include <cstdint>
 #include <string>
+
+#include "link/link.h"
+#include "link/request_ids.h"
 
 namespace commands {
 
@@ -27,17 +28,17 @@ constexpr int kStatusTextDiffers = 80;        // "str 36" read back another text
 // The register value "cr" expects, and the flag it adds when the value differs.
 constexpr std::uint16_t kExpectedRegisterValue = 0x005B;
 
-int stw(const std::string& line, const std::string& w2, const std::string& w3,
+int stw(wire::Link& link, const std::string& line, const std::string& w2, const std::string& w3,
         const std::string& w4, const std::string& w5, const std::string& w6, const std::string& w7,
         const std::string& w8);
-int str(const std::string& line, const std::string& w2, const std::string& w3,
+int str(wire::Link& link, const std::string& line, const std::string& w2, const std::string& w3,
         const std::string& w4, const std::string& w5, const std::string& w6, const std::string& w7,
         const std::string& w8);
-int cw(const std::string& line, const std::string& w2, const std::string& w3,
+int cw(wire::Link& link, const std::string& line, const std::string& w2, const std::string& w3,
        const std::string& w4);
-int cr(const std::string& line, const std::string& w2, const std::string& w3);
-int spw(const std::string& line, const std::string& w2, const std::string& w3);
-int rfe(const std::string& line, const std::string& w2);
-int agcdac(const std::string& line);
+int cr(wire::Link& link, const std::string& line, const std::string& w2, const std::string& w3);
+int spw(wire::Link& link, const std::string& line, const std::string& w2, const std::string& w3);
+int rfe(wire::Link& link, const std::string& line, const std::string& w2);
+int agcdac(wire::Link& link, const std::string& line);
 
 }  // namespace commands

@@ -2,10 +2,11 @@
 // and "sleep". Each returns its command status (0 = success).
 #pragma once
 
-#include "link/request_ids.h"
-
 #include <cstdint>
 #include <string>
+
+#include "link/link.h"
+#include "link/request_ids.h"
 
 namespace commands {
 
@@ -14,9 +15,9 @@ using wire::kTiRequest;
 using wire::kSeRequest;
 constexpr double kTestModeTimeout = 1.5;
 
-int entertestmode(const std::string& line);
-int ti(const std::string& line);
-int se(const std::string& line, const std::string& value);
-int sleep(const std::string& line, const std::string& delay);
+int entertestmode(wire::Link& link, const std::string& line);
+int ti(wire::Link& link, const std::string& line);
+int se(wire::Link& link, const std::string& line, const std::string& value);
+int sleep(wire::Link& link, const std::string& line, const std::string& delay);
 
 }  // namespace commands

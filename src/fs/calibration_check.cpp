@@ -5,12 +5,11 @@
 #include <optional>
 #include <string_view>
 
-#include "link/command_support.h"
 #include "fs/handset_file_read.h"
 #include "fs/refusals.h"
 #include "fs/request.h"
+#include "link/command_support.h"
 #include "link/link.h"
-#include "platform/run_panel.h"
 #include "platform/text_format.h"
 
 namespace fs {
@@ -41,25 +40,26 @@ constexpr std::array<CalibrationFile, 8> kCalibrationFiles{{
 }};
 
 // One battery calibration value; nothing when the exchange failed.
-std::optional<std::uint16_t> read_battery_value(std::uint8_t which, std::uint8_t& status) {
+std::optional<std::uint16_t> read_battery_value(wire::Link& link, std::uint8_t which,
+                                                std::uint8_t& status) {
   const std::array<std::uint8_t, 2> head{which, 0x00};
   std::array<std::uint8_t, 1> reply_head{};
   std::array<std::uint8_t, 2> data{};
-  status = exchange(kCalibrationRequest, head, {}, data, reply_head, wire::kReplyTimeout);
+  status = link.exchange(kCalibrationRequest, head, {}, data, reply_head, wire::kReplyTimeout);
   if (status != wire::kExchangeOk) return std::nullopt;
   return static_cast<std::uint16_t>(data[0] | (data[1] << 8));
 }
 
 }  // namespace
 
-int checkcalibration(const std::string&) {
+int checkcalibration(wire::Link& link, const std::string&) {
   std::optional<std::uint16_t> first;
   std::optional<std::uint16_t> second;
   const auto outcome = wire::retry(wire::kAttemptCount, [&] {
     std::uint8_t status = wire::kExchangeFailed;
-    if (auto value = read_battery_value(kFirstBatteryValue, status)) {
+    if (auto value = read_battery_value(link, kFirstBatteryValue, status)) {
       first = value;
-      if (auto other = read_battery_value(kSecondBatteryValue, status)) second = other;
+      if (auto other = read_battery_value(link, kSecondBatteryValue, status)) second = other;
     }
     return static_cast<int>(status);
   });
@@ -67,33 +67,31 @@ int checkcalibration(const std::string&) {
   if (first == kUncalibratedFirstValue || second == kUncalibratedSecondValue) {
     status = kStatusBadBatteryCalibration;
   }
-  platform::append_run_log_line(
-      platform::strprintf("check cal_bat => %d(%d)", status, outcome.attempts_used).c_str());
+  link.log().line(platform::strprintf("check cal_bat => %d(%d)", status, outcome.attempts_used));
   if (status != 0) return status;
 
   for (const auto& file : kCalibrationFiles) {
-    status = checklength(std::string(file.path), file.length);
+    status = checklength(link, std::string(file.path), file.length);
     if (status != 0) break;
   }
   return status;
 }
 
-int checklength(const std::string& path, int expected) {
+int checklength(wire::Link& link, const std::string& path, int expected) {
   const auto query = file_query_request(path);
-  if (!query) return refuse(path, kStatusTextTooLong, "handset path longer than 33 characters");
+  if (!query)
+    return refuse(link, path, kStatusTextTooLong, "handset path longer than 33 characters");
   FileFacts facts;
   int reported = 0;
   int mismatch = 0;
   const auto outcome = wire::retry(kLengthAttemptCount, [&] {
-    const bool answered = query_file(*query, facts) == wire::kExchangeOk;
+    const bool answered = query_file(link, *query, facts) == wire::kExchangeOk;
     if (answered) reported = facts.size;
     mismatch = answered && reported == expected ? 0 : 1;
     return mismatch;
   });
-  platform::append_run_log_line(platform::strprintf("%s, %d(%d)Bytes => %d(%d)", path.c_str(),
-                                                    expected, reported, outcome.status,
-                                                    outcome.attempts_used)
-                                    .c_str());
+  link.log().line(platform::strprintf("%s, %d(%d)Bytes => %d(%d)", path.c_str(), expected, reported,
+                                      outcome.status, outcome.attempts_used));
   return outcome.status + mismatch;
 }
 

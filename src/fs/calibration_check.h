@@ -4,15 +4,17 @@
 
 #include <string>
 
+#include "link/link.h"
+
 namespace fs {
 
 constexpr int kStatusBadBatteryCalibration = 500;
 constexpr int kLengthAttemptCount = 3;
 
-int checkcalibration(const std::string& line);
+int checkcalibration(wire::Link& link, const std::string& line);
 
 // 0 when the handset reports exactly `expected` bytes for path within three
 // file queries; 2 when it did not; logs one line either way.
-int checklength(const std::string& path, int expected);
+int checklength(wire::Link& link, const std::string& path, int expected);
 
 }  // namespace fs

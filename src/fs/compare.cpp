@@ -6,15 +6,13 @@
 #include <cstdio>
 #include <span>
 
-#include "link/command_support.h"
 #include "fs/handset_file_read.h"
 #include "fs/pc_file.h"
-#include "fs/readback.h"
 #include "fs/refusals.h"
 #include "fs/request.h"
+#include "link/command_support.h"
 #include "link/link.h"
 #include "platform/files.h"
-#include "platform/run_panel.h"
 #include "platform/text_format.h"
 
 namespace fs {
@@ -23,7 +21,7 @@ namespace {
 
 // Compares the open PC file (pc_size bytes, or negative when unknown) with
 // the bytes read from the handset, zero bytes included.
-int match_figure(std::span<const std::uint8_t> handset_bytes, long pc_size) {
+int match_figure(std::FILE* Filename, std::span<const std::uint8_t> handset_bytes, long pc_size) {
   if (!Filename || pc_size < 0 || static_cast<std::size_t>(pc_size) != handset_bytes.size()) {
     return kMatchSizesDiffer;
   }
@@ -40,23 +38,27 @@ int match_figure(std::span<const std::uint8_t> handset_bytes, long pc_size) {
 
 }  // namespace
 
-int comparefile(const std::string& line, const std::string& directory,
-                const std::string& handset_name, std::string& pc_name) {
+int comparefile(wire::Link& link, const ImeiGuard& guard, const std::string& line,
+                const std::string& directory, const std::string& handset_name,
+                std::string& pc_name) {
   // Without a saved IMEI there is nothing to compare the handset's with.
-  if (pc_name.starts_with("IMEI") && IMEI_flag == 0) return 0;
+  if (pc_name.starts_with("IMEI") && guard.IMEI_flag == 0) return 0;
   if (handset_name.empty() || pc_name.empty()) {
-    return refuse(line, kStatusMissingName, "a handset file name and a PC file name are needed");
+    return refuse(link, line, kStatusMissingName,
+                  "a handset file name and a PC file name are needed");
   }
   const std::string path = handset_path(directory, handset_name);
   const auto query = file_query_request(path);
-  if (!query) return refuse(line, kStatusTextTooLong, "handset path longer than 33 characters");
-  if (names_agree(handset_name, pc_name) && !append_port_suffix(pc_name, comport)) {
-    return refuse(line, kStatusNameTooLongForSuffix, "PC file name too long for its port suffix");
+  if (!query)
+    return refuse(link, line, kStatusTextTooLong, "handset path longer than 33 characters");
+  if (names_agree(handset_name, pc_name) && !append_port_suffix(pc_name, link.comport())) {
+    return refuse(link, line, kStatusNameTooLongForSuffix,
+                  "PC file name too long for its port suffix");
   }
-  if (int held = refuse_if_held_elsewhere(line, pc_name)) return held;
+  if (int held = refuse_if_held_elsewhere(link, guard.claims(), line, pc_name)) return held;
 
   long pc_size = -1;
-  Filename = std::fopen(pc_name.c_str(), "rb");
+  const PcFile Filename(std::fopen(pc_name.c_str(), "rb"));
   if (Filename && platform::CVI_GetFileSize(pc_name.c_str(), &pc_size) != 0) pc_size = -1;
 
   FileFacts facts;
@@ -65,26 +67,24 @@ int comparefile(const std::string& line, const std::string& directory,
   int match = 0;
   std::int8_t left = wire::kAttemptCount;
   while (status != 0 && left > 0) {
-    status = query_file(*query, facts);
+    status = query_file(link, *query, facts);
     if (status == 0) {
       if (facts.size > kLargestFile) {
         match = kMatchFileTooLarge;
         break;
       }
-      status = read_file_blocks(path, facts, handset_bytes);
+      status = read_file_blocks(link, path, facts, handset_bytes);
     }
     --left;
   }
   if (match != kMatchFileTooLarge) {
     match = match_figure(
+        Filename.get(),
         std::span(handset_bytes).first(std::min<std::size_t>(facts.size, kLargestFile)), pc_size);
   }
 
-  platform::append_run_log_line(
-      platform::strprintf("%s, %dBytes=> %d ; match(%d)", line.c_str(), facts.size, status, match)
-          .c_str());
-  if (Filename) std::fclose(Filename);
-  Filename = nullptr;
+  link.log().line(
+      platform::strprintf("%s, %dBytes=> %d ; match(%d)", line.c_str(), facts.size, status, match));
   return status + match;
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "fs/request.h"
+#include "link/link.h"
 
 namespace fs {
 
@@ -20,13 +21,13 @@ struct FileFacts {
 
 // One exchange of the file query. On success (0) fills facts; on failure
 // (100) leaves them as they were.
-std::uint8_t query_file(const FsRequest& query, FileFacts& facts);
+std::uint8_t query_file(wire::Link& link, const FsRequest& query, FileFacts& facts);
 
 // The read set-up for path and facts.reference, then size / 123 full block
 // reads and one for the remainder, each into the next bytes of buffer.
 // Returns the first failing exchange status, or 0 when all succeeded. A size
 // beyond the buffer is refused (100) without a request.
-std::uint8_t read_file_blocks(std::string_view path, const FileFacts& facts,
+std::uint8_t read_file_blocks(wire::Link& link, std::string_view path, const FileFacts& facts,
                               std::span<std::uint8_t, kLargestFile> buffer);
 
 }  // namespace fs

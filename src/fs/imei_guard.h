@@ -1,39 +1,80 @@
 // What one run has done to the handset's identity: whether its IMEI was
 // backed up to a PC file, whether the handset was formatted after that, and
-// whether the IMEI went back. A front end that is asked to stop a run uses
-// this to finish the write-back first, and to say which PC file holds the
-// IMEI when a handset is left without it.
+// whether the IMEI went back; and the PC files the run holds, so that no
+// other station's run takes them. A front end that is asked to stop a run
+// uses this to finish the write-back first, and to say which PC file holds
+// the IMEI when a handset is left without it.
 #pragma once
 
+#include <array>
+#include <csignal>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "platform/file_claims.h"
 #include "platform/operator_text.h"
 
 namespace fs {
 
-// Forgets the previous run; the runner calls it when a run starts.
-void imei_guard_reset();
+class ImeiKeeper;
 
-// A read-back saved the handset's 8-byte IMEI file into pc_file.
-void imei_guard_note_backup(const std::string& pc_file, std::span<const std::uint8_t> bytes);
-// The handset's flash file system was formatted.
-void imei_guard_note_format();
-// An IMEI file was written back to the handset.
-void imei_guard_note_restore();
+class ImeiGuard {
+ public:
+  // `imei_flag` is the front end's IMEI_flag, which outlives the run.
+  explicit ImeiGuard(char& imei_flag) : IMEI_flag(imei_flag) {}
+  ImeiGuard(const ImeiGuard&) = delete;
+  ImeiGuard& operator=(const ImeiGuard&) = delete;
 
-// True from a format that follows a backup until the write-back: the handset
-// then holds no IMEI and the only copy is the backup's PC file.
-bool imei_at_risk();
-// The PC file of this run's IMEI backup; empty when none was taken.
-const std::string& imei_backup_file();
-// The same, as a signal handler may read it (imei_at_risk() may be read there too).
-const char* imei_backup_file_for_signal();
-// The IMEI bytes this run read back, if it read one.
-const std::optional<std::vector<std::uint8_t>>& imei_read_back();
+  // 1 after a read-back of an "IMEI..." PC file found an 8-byte handset file
+  // and saved it, 0 otherwise. It keeps its value from one run to the next
+  // on the same port, as the station's front end keeps the port: so it lives
+  // with the front end, not with the run.
+  char& IMEI_flag;
+
+  // What makes the IMEI outlive the process (the run's journal); none by default.
+  void set_keeper(ImeiKeeper* keeper) { keeper_ = keeper; }
+  ImeiKeeper* keeper() const { return keeper_; }
+
+  // The PC files this run wrote by read-back, held until the run ends.
+  platform::FileClaims& claims() { return claims_; }
+  const platform::FileClaims& claims() const { return claims_; }
+
+  // Forgets what an earlier run did (the runner calls it when a run starts);
+  // the claims stay until released.
+  void reset();
+
+  // A read-back saved the handset's 8-byte IMEI file into pc_file.
+  void note_backup(const std::string& pc_file, std::span<const std::uint8_t> bytes);
+  // The handset's flash file system was formatted.
+  void note_format();
+  // An IMEI file was written back to the handset.
+  void note_restore();
+
+  // True from a format that follows a backup until the write-back: the
+  // handset then holds no IMEI and the only copy is the backup's PC file.
+  // A signal handler may call it.
+  bool at_risk() const { return formatted_after_backup_ && !restored_; }
+  // The PC file of this run's IMEI backup; empty when none was taken.
+  const std::string& backup_file() const { return backup_file_; }
+  // The same, as a signal handler may read it.
+  const char* backup_file_for_signal() const { return backup_name_.data(); }
+  // The IMEI bytes this run read back, if it read one.
+  const std::optional<std::vector<std::uint8_t>>& read_back() const { return read_back_; }
+
+ private:
+  std::string backup_file_;
+  std::optional<std::vector<std::uint8_t>> read_back_;
+  // Read by a signal handler that ends the process at once: flags it can
+  // read whole, and the backup's name in a fixed buffer set before the format.
+  volatile std::sig_atomic_t formatted_after_backup_ = 0;
+  volatile std::sig_atomic_t restored_ = 0;
+  std::array<char, 256> backup_name_{};
+  ImeiKeeper* keeper_ = nullptr;
+  platform::FileClaims claims_;
+};
 
 // An IMEI that a run on this port backed up and formatted away without a
 // confirmed write-back: the process that ran it may have died (a power cut,
@@ -121,14 +162,5 @@ class ImeiKeeper {
 // "53029910476543f1 (run at 2026-12-08 14:02:11, unit SN1, customer 1)": a
 // pending IMEI as the operator tells it apart from another.
 std::string describe_pending(const PendingImei& pending);
-
-void set_imei_keeper(ImeiKeeper* keeper);  // nullptr: none
-ImeiKeeper* imei_keeper();
-
-// Tells the operator something beside the run log (whose lines stay as they
-// are): stderr for the command line (its English), the run panel for the GUI
-// (in the operator's language).
-void set_operator_notice_sink(void (*sink)(const platform::OperatorText& text));
-void operator_notice(const platform::OperatorText& text);
 
 }  // namespace fs

@@ -2,10 +2,9 @@
 
 #include <array>
 
-#include "link/command_support.h"
 #include "fs/request.h"
+#include "link/command_support.h"
 #include "link/link.h"
-#include "platform/clock.h"
 
 namespace fs {
 
@@ -20,37 +19,38 @@ constexpr double kResetTimeout = 1.2;
 constexpr double kPauseBeforeReset = 0.5;
 
 // Up to five attempts of one exchange, with no pause between them.
-int five_attempts(std::uint8_t request_id, std::span<const std::uint8_t> head,
+int five_attempts(wire::Link& link, std::uint8_t request_id, std::span<const std::uint8_t> head,
                   std::span<const std::uint8_t> body, ReplyLayout layout, double timeout) {
   std::array<std::uint8_t, 4> reply_head{};
   std::array<std::uint8_t, 4> reply_data{};
   return wire::retry(wire::kAttemptCount,
-                         [&] {
-                           return exchange(request_id, head, body,
-                                           std::span(reply_data).first(layout.data),
-                                           std::span(reply_head).first(layout.head), timeout);
-                         })
+                     [&] {
+                       return link.exchange(request_id, head, body,
+                                            std::span(reply_data).first(layout.data),
+                                            std::span(reply_head).first(layout.head), timeout);
+                     })
       .status;
 }
 
-int five_attempts(const FsRequest& request, ReplyLayout layout, double timeout) {
-  return five_attempts(kFsRequest, request.head(), request.body(), layout, timeout);
+int five_attempts(wire::Link& link, const FsRequest& request, ReplyLayout layout, double timeout) {
+  return five_attempts(link, kFsRequest, request.head(), request.body(), layout, timeout);
 }
 
 }  // namespace
 
-int RemoveNvmFile() {
+int RemoveNvmFile(wire::Link& link) {
   // Both texts are fixed and short: their requests always fit.
-  const int status = five_attempts(*directory_request("mmi"), kDirectoryReply, kDirectoryTimeout);
+  const int status =
+      five_attempts(link, *directory_request("mmi"), kDirectoryReply, kDirectoryTimeout);
   if (status != 0) return status;
-  return five_attempts(*remove_request("/mmi/NvmPreset"), kRemoveReply, kRemoveTimeout);
+  return five_attempts(link, *remove_request("/mmi/NvmPreset"), kRemoveReply, kRemoveTimeout);
 }
 
-int resetnvm(const std::string&) {
-  if (RemoveNvmFile() != 0) return kStatusNvmFileNotRemoved;
-  platform::Delay(kPauseBeforeReset);
+int resetnvm(wire::Link& link, const std::string&) {
+  if (RemoveNvmFile(link) != 0) return kStatusNvmFileNotRemoved;
+  link.pause(kPauseBeforeReset);
   const std::array<std::uint8_t, 1> head{kNvmResetHead};
-  return five_attempts(kNvmResetRequest, head, {}, ReplyLayout{1, 0}, kResetTimeout);
+  return five_attempts(link, kNvmResetRequest, head, {}, ReplyLayout{1, 0}, kResetTimeout);
 }
 
 }  // namespace fs

@@ -3,15 +3,17 @@
 
 #include <string>
 
+#include "link/link.h"
+
 namespace fs {
 
 // Status when the NVM preset file could not be removed (no reset is asked for).
 constexpr int kStatusNvmFileNotRemoved = 9;
 
-int resetnvm(const std::string& line);
+int resetnvm(wire::Link& link, const std::string& line);
 
 // The directory request for "mmi", then the removal of "/mmi/NvmPreset":
 // 0 when both succeeded, otherwise 100.
-int RemoveNvmFile();
+int RemoveNvmFile(wire::Link& link);
 
 }  // namespace fs

@@ -1,7 +1,5 @@
 #include "fs/pc_file.h"
 
-std::FILE* Filename = nullptr;
-
 namespace fs {
 
 std::string_view port_suffix(int port) {

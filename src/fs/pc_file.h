@@ -3,14 +3,18 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
-// The open PC file of the file commands (a file handle, despite its name).
-// Each command opens and closes it within one call.
-extern std::FILE* Filename;
-
 namespace fs {
+
+struct CloseFile {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+// The open PC file of a file command, opened and closed within one call:
+// whatever way the command ends, the file is closed.
+using PcFile = std::unique_ptr<std::FILE, CloseFile>;
 
 // A PC file name that takes a suffix must leave room for it in 19 characters.
 constexpr std::size_t kLongestSuffixedName = 17;

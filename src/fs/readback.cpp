@@ -17,10 +17,7 @@
 #include "platform/file_names.h"
 #include "platform/file_status.h"
 #include "platform/files.h"
-#include "platform/run_panel.h"
 #include "platform/text_format.h"
-
-char IMEI_flag = 0;
 
 namespace fs {
 
@@ -33,14 +30,13 @@ namespace {
 // format cannot take the only copy of an IMEI.
 bool write_pc_file(const std::string& name, std::span<const std::uint8_t> bytes) {
   const std::string temporary = name + ".part";
-  Filename = platform::create_new_file(temporary);
+  std::FILE* Filename = platform::create_new_file(temporary);
   if (!Filename) return false;
   platform::note_partial_file(temporary);
   bool written =
       bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), Filename) == bytes.size();
   written = written && platform::sync_stream(Filename);
   written = std::fclose(Filename) == 0 && written;
-  Filename = nullptr;
   written = written && platform::replace_file(temporary, name);
   if (!written) platform::remove_file(temporary);
   platform::note_partial_file("");
@@ -80,17 +76,26 @@ bool holds_pending_imei(const std::string& pc_name, const std::vector<PendingIme
   return false;
 }
 
+// What every step of a read-back works with: the run's link (its log and
+// notices too) and its IMEI guard.
+struct Run {
+  wire::Link& link;
+  ImeiGuard& guard;
+  ImeiKeeper* keeper() const { return guard.keeper(); }
+  void notice(const platform::OperatorText& text) { link.log().notice(text); }
+};
+
 // The handset on the fixture answered with its own IMEI: a pending one that
 // matches was written back after all; the others wait for their handsets.
-void sort_out_pending(const std::vector<PendingImei>& pending,
+void sort_out_pending(Run& run, const std::vector<PendingImei>& pending,
                       std::span<const std::uint8_t> handset_imei) {
-  ImeiKeeper* keeper = imei_keeper();
+  ImeiKeeper* keeper = run.keeper();
   for (const PendingImei& p : pending) {
     if (std::equal(p.imei.begin(), p.imei.end(), handset_imei.begin(), handset_imei.end())) {
       keeper->found_on_handset(p);
-      operator_notice({"imei.found_written_back", {imei_hex(p.imei), std::to_string(p.port)}});
+      run.notice({"imei.found_written_back", {imei_hex(p.imei), std::to_string(p.port)}});
     } else {
-      operator_notice({"imei.handset_has_own", {imei_hex(p.imei), std::to_string(p.port)}});
+      run.notice({"imei.handset_has_own", {imei_hex(p.imei), std::to_string(p.port)}});
     }
   }
 }
@@ -99,13 +104,13 @@ enum class PendingOutcome { kNoneRestored, kRestored, kUnanswered, kConflict, kN
 
 // The PC file first, then the journal's note that this run holds the IMEI
 // now: a crash in between leaves it pending, never lost.
-bool restore_pending(const PendingImei& p, const std::string& pc_name, RestoreBy by,
+bool restore_pending(Run& run, const PendingImei& p, const std::string& pc_name, RestoreBy by,
                      std::string* why) {
   if (!write_pc_file(pc_name, p.imei)) {
     *why = "cannot make the pending IMEI this run's backup in " + pc_name;
     return false;
   }
-  return imei_keeper()->restore(p, pc_name, by, why);
+  return run.keeper()->restore(p, pc_name, by, why);
 }
 
 struct Settled {
@@ -120,9 +125,9 @@ bool same_imei(const std::vector<PendingImei>& entries) {
                      [&](const PendingImei& p) { return p.imei == entries.front().imei; });
 }
 
-Settled restored(const PendingImei& p, const std::string& pc_name, RestoreBy by) {
+Settled restored(Run& run, const PendingImei& p, const std::string& pc_name, RestoreBy by) {
   Settled s;
-  if (!restore_pending(p, pc_name, by, &s.why)) {
+  if (!restore_pending(run, p, pc_name, by, &s.why)) {
     s.outcome = PendingOutcome::kNotWritten;
     return s;
   }
@@ -131,8 +136,8 @@ Settled restored(const PendingImei& p, const std::string& pc_name, RestoreBy by)
   return s;
 }
 
-Settled conflict(platform::OperatorText notice, std::string why) {
-  operator_notice(notice);
+Settled conflict(Run& run, platform::OperatorText notice, std::string why) {
+  run.notice(notice);
   Settled s;
   s.outcome = PendingOutcome::kConflict;
   s.why = std::move(why);
@@ -141,7 +146,7 @@ Settled conflict(platform::OperatorText notice, std::string why) {
 
 // The answer named an IMEI (restore=HEX): it is this handset's unless the
 // scanned serial says otherwise, and then nothing is guessed.
-Settled settle_named(const std::vector<PendingImei>& pending,
+Settled settle_named(Run& run, const std::vector<PendingImei>& pending,
                      const std::vector<PendingImei>& same_unit,
                      const std::vector<std::uint8_t>& named, const std::string& serial,
                      const std::string& pc_name) {
@@ -158,24 +163,24 @@ Settled settle_named(const std::vector<PendingImei>& pending,
     if (!same_unit.empty() && std::none_of(same_unit.begin(), same_unit.end(),
                                            [&](const PendingImei& p) { return p.imei == named; })) {
       return conflict(
-          {"imei.conflict_named", {serial, imei_hex(same_unit.front().imei), imei_hex(named)}},
+          run, {"imei.conflict_named", {serial, imei_hex(same_unit.front().imei), imei_hex(named)}},
           "the unit's serial and the IMEI named disagree");
     }
     if (same_unit.empty() && !entry->unit_serial.empty()) {
-      return conflict({"imei.conflict_serial", {serial, imei_hex(named), entry->unit_serial}},
+      return conflict(run, {"imei.conflict_serial", {serial, imei_hex(named), entry->unit_serial}},
                       "the unit's serial and the IMEI named disagree");
     }
   }
-  Settled s = restored(*entry, pc_name, RestoreBy::kNamed);
+  Settled s = restored(run, *entry, pc_name, RestoreBy::kNamed);
   // An older run of the same unit with the same IMEI is settled with it.
   if (s.outcome == PendingOutcome::kRestored) {
     for (const PendingImei& p : same_unit) {
       if (p.run_uid != entry->run_uid && p.imei == named) {
         std::string ignored;
-        imei_keeper()->restore(p, pc_name, RestoreBy::kNamed, &ignored);
+        run.keeper()->restore(p, pc_name, RestoreBy::kNamed, &ignored);
       }
     }
-    operator_notice({"imei.restored", {imei_hex(named), pc_name}});
+    run.notice({"imei.restored", {imei_hex(named), pc_name}});
   }
   return s;
 }
@@ -187,8 +192,9 @@ Settled settle_named(const std::vector<PendingImei>& pending,
 // run scanned another serial is not this handset's; about the others (no
 // serial to go by) the operator says, newest first, whether this is their
 // handset. An answer that names an IMEI is taken, unless the serial disagrees.
-Settled settle_pending(const std::vector<PendingImei>& pending, const std::string& pc_name) {
-  ImeiKeeper* keeper = imei_keeper();
+Settled settle_pending(Run& run, const std::vector<PendingImei>& pending,
+                       const std::string& pc_name) {
+  ImeiKeeper* keeper = run.keeper();
   const std::string serial = keeper->unit_serial();
   std::vector<PendingImei> same_unit;
   std::vector<PendingImei> unknown;
@@ -200,17 +206,18 @@ Settled settle_pending(const std::vector<PendingImei>& pending, const std::strin
     }
   }
   if (const auto named = keeper->named_imei()) {
-    return settle_named(pending, same_unit, *named, serial, pc_name);
+    return settle_named(run, pending, same_unit, *named, serial, pc_name);
   }
   Settled s;
   if (!same_unit.empty() && same_imei(same_unit)) {
     const PendingImei& newest = same_unit.front();
-    const auto away = std::find_if(same_unit.begin(), same_unit.end(),
-                                   [](const PendingImei& p) { return p.port != comport; });
+    const auto away = std::find_if(same_unit.begin(), same_unit.end(), [&](const PendingImei& p) {
+      return p.port != run.link.comport();
+    });
     RestoreBy by = RestoreBy::kSerial;
     if (away != same_unit.end()) {
       PendingImei asked = *away;
-      asked.moved_to_port = comport;
+      asked.moved_to_port = run.link.comport();
       s.candidates = {asked};
       switch (keeper->ask(asked, s.candidates)) {
         case PendingAnswer::kRestore:
@@ -218,24 +225,26 @@ Settled settle_pending(const std::vector<PendingImei>& pending, const std::strin
           break;
         case PendingAnswer::kNoAnswer:
           return conflict(
+              run,
               {"imei.moved_unanswered", {serial, imei_hex(asked.imei), std::to_string(asked.port)}},
               "the unit's IMEI is pending from another port and nobody confirmed this is it");
         default:
           // Its serial says it is that unit: no IMEI is kept aside on a No,
           // and nothing is formatted until someone finds out which it is.
           return conflict(
+              run,
               {"imei.moved_denied", {serial, imei_hex(asked.imei), std::to_string(asked.port)}},
               "the unit's IMEI is pending from another port and the answer was No");
       }
     }
     // The newest run of this unit holds its IMEI; an older one's is the same.
-    s = restored(newest, pc_name, by);
+    s = restored(run, newest, pc_name, by);
     if (s.outcome != PendingOutcome::kRestored) return s;
     for (std::size_t i = 1; i < same_unit.size(); ++i) {
       std::string ignored;
       keeper->restore(same_unit[i], pc_name, by, &ignored);
     }
-    operator_notice({"imei.pending_for_unit", {describe_pending(newest), serial, pc_name}});
+    run.notice({"imei.pending_for_unit", {describe_pending(newest), serial, pc_name}});
     return s;
   }
   // One unit with two IMEIs: only a person can say which is its own.
@@ -252,16 +261,16 @@ Settled settle_pending(const std::vector<PendingImei>& pending, const std::strin
           continue;
         }
         keeper->keep_aside(p);
-        operator_notice({"imei.kept_aside", {imei_hex(p.imei)}});
+        run.notice({"imei.kept_aside", {imei_hex(p.imei)}});
         continue;
       case PendingAnswer::kNotThisOne:
         continue;
       case PendingAnswer::kRestore: {
         std::vector<PendingImei> candidates = std::move(s.candidates);
-        s = restored(p, pc_name, RestoreBy::kAnswer);
+        s = restored(run, p, pc_name, RestoreBy::kAnswer);
         s.candidates = std::move(candidates);
         if (s.outcome == PendingOutcome::kRestored) {
-          operator_notice({"imei.restored", {imei_hex(p.imei), pc_name}});
+          run.notice({"imei.restored", {imei_hex(p.imei), pc_name}});
         }
         return s;
       }
@@ -280,33 +289,38 @@ platform::OperatorText unanswered_notice(const std::vector<PendingImei>& candida
   return {"imei.unanswered_many", {std::to_string(candidates.size()), pending}};
 }
 
-int read_back(const std::string& line, const std::string& directory,
+int read_back(Run& run, const std::string& line, const std::string& directory,
               const std::string& handset_name, std::string& pc_name) {
+  wire::Link& link = run.link;
+  ImeiGuard& guard = run.guard;
   if (handset_name.empty() || pc_name.empty()) {
-    return refuse(line, kStatusMissingName, "a handset file name and a PC file name are needed");
+    return refuse(link, line, kStatusMissingName,
+                  "a handset file name and a PC file name are needed");
   }
   const std::string path = handset_path(directory, handset_name);
   const auto query = file_query_request(path);
-  if (!query) return refuse(line, kStatusTextTooLong, "handset path longer than 33 characters");
+  if (!query)
+    return refuse(link, line, kStatusTextTooLong, "handset path longer than 33 characters");
   std::string suffixed = pc_name;
-  if (!append_port_suffix(suffixed, comport)) {
-    return refuse(line, kStatusNameTooLongForSuffix, "PC file name too long for its port suffix");
+  if (!append_port_suffix(suffixed, link.comport())) {
+    return refuse(link, line, kStatusNameTooLongForSuffix,
+                  "PC file name too long for its port suffix");
   }
   // The file this read-back writes stays this run's until the run ends.
-  if (auto holder = platform::claim_file(suffixed, comport)) {
-    return refuse(line, kStatusPcFileHeldElsewhere,
+  if (auto holder = guard.claims().claim(suffixed, link.comport())) {
+    return refuse(link, line, kStatusPcFileHeldElsewhere,
                   platform::strprintf("%s %s", suffixed.c_str(), holder->c_str()));
   }
 
   // An IMEI-named read-back is the backup of the handset's identity: it
   // finds out whether there is one before anything on the PC is touched.
   const bool imei = pc_name.starts_with("IMEI");
-  ImeiKeeper* keeper = imei ? imei_keeper() : nullptr;
+  ImeiKeeper* keeper = imei ? guard.keeper() : nullptr;
   if (keeper) {
     std::string why;
     if (const int status = keeper->blocked(&why); status != 0) {
-      IMEI_flag = 0;
-      return refuse(line, status, why);
+      guard.IMEI_flag = 0;
+      return refuse(link, line, status, why);
     }
   }
   const std::vector<PendingImei> pending = keeper ? keeper->pending() : std::vector<PendingImei>{};
@@ -317,13 +331,13 @@ int read_back(const std::string& line, const std::string& directory,
   std::int8_t left = wire::kAttemptCount;
   int refusals = 0;
   while (status != 0 && left > 0) {
-    status = query_file(*query, facts);
+    status = query_file(link, *query, facts);
     if (imei) {
       // Only a file of another size, or the handset's own "no such file" at
       // every attempt, means there is no IMEI to keep. A silent or garbled
       // line, or one refusal among answers, is retried: taking it for "no
       // IMEI" would let the format erase the identity.
-      if (status != 0 && wire::last_reply_fault() == wire::ReplyFault::kRefused) ++refusals;
+      if (status != 0 && link.last_reply_fault() == wire::ReplyFault::kRefused) ++refusals;
       const bool refused_every_time = refusals == wire::kAttemptCount;
       // No IMEI file, or one torn to another size: either way the handset
       // holds no identity of its own, and may be the handset of a pending one.
@@ -332,31 +346,31 @@ int read_back(const std::string& line, const std::string& directory,
         // Another port's journal that cannot be read may hold this handset's IMEI.
         std::string why;
         if (const int unknown = keeper->unknown_elsewhere(&why); unknown != 0) {
-          IMEI_flag = 0;
-          return refuse(line, unknown, why);
+          guard.IMEI_flag = 0;
+          return refuse(link, line, unknown, why);
         }
       }
       if (no_valid_imei && !pending.empty()) {
-        const Settled settled = settle_pending(pending, suffixed);
+        const Settled settled = settle_pending(run, pending, suffixed);
         switch (settled.outcome) {
           case PendingOutcome::kUnanswered:
-            IMEI_flag = 0;
-            operator_notice(unanswered_notice(settled.candidates));
-            return refuse(line, kStatusPendingImeiUnanswered,
+            guard.IMEI_flag = 0;
+            run.notice(unanswered_notice(settled.candidates));
+            return refuse(link, line, kStatusPendingImeiUnanswered,
                           settled.candidates.size() > 1
                               ? "IMEIs are pending and nobody said which is this handset's"
                               : "an IMEI is pending and nobody said whether this is its handset");
           case PendingOutcome::kConflict:
-            IMEI_flag = 0;
-            return refuse(line, kStatusPendingImeiUnanswered, settled.why);
+            guard.IMEI_flag = 0;
+            return refuse(link, line, kStatusPendingImeiUnanswered, settled.why);
           case PendingOutcome::kNotWritten:
-            IMEI_flag = 0;
-            return refuse(line, kStatusPcFileNotWritten, settled.why);
+            guard.IMEI_flag = 0;
+            return refuse(link, line, kStatusPcFileNotWritten, settled.why);
           case PendingOutcome::kRestored:
             keeper->pending_checked();
-            IMEI_flag = 1;
+            guard.IMEI_flag = 1;
             pc_name = suffixed;
-            imei_guard_note_backup(pc_name, settled.restored);
+            guard.note_backup(pc_name, settled.restored);
             return 0;
           case PendingOutcome::kNoneRestored:
             keeper->pending_checked();
@@ -364,17 +378,17 @@ int read_back(const std::string& line, const std::string& directory,
         }
       }
       if (no_valid_imei) {
-        IMEI_flag = 0;
+        guard.IMEI_flag = 0;
         return 0;
       }
-      if (status == 0) IMEI_flag = 1;
+      if (status == 0) guard.IMEI_flag = 1;
     }
     if (status == 0) {
       if (facts.size > kLargestFile) {
         size_error = kStatusFileTooLarge;
         break;  // not counted as an attempt
       }
-      status = read_file_blocks(path, facts, buffer);
+      status = read_file_blocks(link, path, facts, buffer);
     }
     --left;
   }
@@ -385,7 +399,7 @@ int read_back(const std::string& line, const std::string& directory,
   bool journal_written = true;
   if (result == 0) {
     if (imei && !pending.empty()) {
-      sort_out_pending(pending, std::span(buffer).first(facts.size));
+      sort_out_pending(run, pending, std::span(buffer).first(facts.size));
       keeper->pending_checked();
     }
     pc_file_written = write_pc_file(pc_name, std::span(buffer).first(facts.size));
@@ -407,20 +421,21 @@ int read_back(const std::string& line, const std::string& directory,
     entry += platform::strprintf(": cannot write PC file \"%s\"", pc_name.c_str());
   }
   if (!journal_written) entry += ": cannot write the run journal";
-  if (imei && result == 0) imei_guard_note_backup(pc_name, std::span(buffer).first(facts.size));
-  platform::append_run_log_line(entry.c_str());
+  if (imei && result == 0) guard.note_backup(pc_name, std::span(buffer).first(facts.size));
+  link.log().line(entry);
   return result;
 }
 
 }  // namespace
 
-int frd(const std::string& line, const std::string& directory, const std::string& handset_name,
-        std::string& pc_name) {
+int frd(wire::Link& link, ImeiGuard& guard, const std::string& line, const std::string& directory,
+        const std::string& handset_name, std::string& pc_name) {
   // The flag promises a saved IMEI: any IMEI read-back that ends without one,
   // refused lines included, takes the promise back.
   const bool imei = pc_name.starts_with("IMEI");
-  const int result = read_back(line, directory, handset_name, pc_name);
-  if (imei && result != 0) IMEI_flag = 0;
+  Run run{link, guard};
+  const int result = read_back(run, line, directory, handset_name, pc_name);
+  if (imei && result != 0) guard.IMEI_flag = 0;
   return result;
 }
 

@@ -1,22 +1,19 @@
 #include "fs/refusals.h"
 
-#include "platform/file_claims.h"
-#include "platform/run_panel.h"
 #include "platform/text_format.h"
 
 namespace fs {
 
-int refuse(const std::string& line, int status, const std::string& reason) {
-  platform::append_run_log_line(
-      platform::strprintf("%s  => %d (0): %s", line.c_str(), status, reason.c_str()).c_str());
+int refuse(wire::Link& link, const std::string& line, int status, const std::string& reason) {
+  link.log().line(platform::strprintf("%s  => %d (0): %s", line.c_str(), status, reason.c_str()));
   return status;
 }
 
-int refuse_if_held_elsewhere(const std::string& line, const std::string& pc_name) {
-  if (auto holder = platform::file_held_elsewhere(pc_name)) {
-    return refuse(
-        line, kStatusPcFileHeldElsewhere,
-        platform::strprintf("%s %s", pc_name.c_str(), holder->c_str()));
+int refuse_if_held_elsewhere(wire::Link& link, const platform::FileClaims& claims,
+                             const std::string& line, const std::string& pc_name) {
+  if (auto holder = claims.held_elsewhere(pc_name)) {
+    return refuse(link, line, kStatusPcFileHeldElsewhere,
+                  platform::strprintf("%s %s", pc_name.c_str(), holder->c_str()));
   }
   return 0;
 }

@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include "link/link.h"
+#include "platform/file_claims.h"
+
 namespace fs {
 
 // A PC file that cannot be opened (the operator gets a message box).
@@ -41,14 +44,16 @@ constexpr int kStatusJournalNeedsEngineer = 62;
 // the handset's IMEI: nobody knows whether this is one of their handsets.
 constexpr int kStatusPendingImeiUnchecked = 63;
 
-// Refuses with 58 when another process's run holds pc_name; 0 when free.
-int refuse_if_held_elsewhere(const std::string& line, const std::string& pc_name);
+// Refuses with 58 when another run (of this process or another) holds pc_name,
+// not one of `claims`; 0 when free.
+int refuse_if_held_elsewhere(wire::Link& link, const platform::FileClaims& claims,
+                             const std::string& line, const std::string& pc_name);
 
 // The size of a handset's IMEI file.
 constexpr int kImeiFileSize = 8;
 
 // Appends "<line>  => <status> (0): <reason>" to the run log (no attempt was
 // made) and returns the status.
-int refuse(const std::string& line, int status, const std::string& reason);
+int refuse(wire::Link& link, const std::string& line, int status, const std::string& reason);
 
 }  // namespace fs

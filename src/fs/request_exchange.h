@@ -7,13 +7,14 @@
 #include <span>
 
 #include "fs/request.h"
+#include "link/link.h"
 
 namespace fs {
 
 // Sends the request and reads its reply. The reply head bytes are dropped;
 // data receives the reply data bytes when it is given (its size must then be
 // layout.data), else they are dropped too.
-std::uint8_t exchange_fs_request(const FsRequest& request, ReplyLayout layout, double timeout,
-                                 std::span<std::uint8_t> data = {});
+std::uint8_t exchange_fs_request(wire::Link& link, const FsRequest& request, ReplyLayout layout,
+                                 double timeout, std::span<std::uint8_t> data = {});
 
 }  // namespace fs

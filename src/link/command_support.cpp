@@ -7,7 +7,6 @@
 
 #include "link/link.h"
 #include "link/request_ids.h"
-#include "platform/run_panel.h"
 #include "platform/text_format.h"
 
 namespace wire {
@@ -22,13 +21,12 @@ RetryOutcome retry(int attempt_count, const std::function<int()>& attempt) {
   return {status, attempt_count - left};
 }
 
-void log_result(const std::string& line, int status, int attempts_used) {
-  platform::append_run_log_line(
-      platform::strprintf("%s  => %d (%d)", line.c_str(), status, attempts_used).c_str());
+void log_result(Link& link, const std::string& line, int status, int attempts_used) {
+  link.log().line(platform::strprintf("%s  => %d (%d)", line.c_str(), status, attempts_used));
 }
 
-int not_supported(const std::string& line) {
-  platform::append_run_log_line(platform::strprintf("%s  => not supported", line.c_str()).c_str());
+int not_supported(Link& link, const std::string& line) {
+  link.log().line(platform::strprintf("%s  => not supported", line.c_str()));
   return kStatusNotSupported;
 }
 
@@ -67,9 +65,9 @@ double to_decimal(const std::string& text) {
   return std::strtod(text.substr(start, end - start).c_str(), nullptr);
 }
 
-void send_test_mode_request(std::uint8_t mode) {
+void send_test_mode_request(Link& link, std::uint8_t mode) {
   const std::uint8_t head[2] = {mode, 0x00};
-  send_packet(kTestModeRequest, head, {});
+  link.send_packet(kTestModeRequest, head, {});
 }
 
 }  // namespace wire

@@ -8,6 +8,8 @@
 
 namespace wire {
 
+class Link;
+
 constexpr int kAttemptCount = 5;
 constexpr double kReplyTimeout = 5.0;  // seconds per reply byte, nearly every request
 
@@ -23,16 +25,16 @@ struct RetryOutcome {
 // starts non-zero so that the first attempt is always made.
 RetryOutcome retry(int attempt_count, const std::function<int()>& attempt);
 
-// Appends "<line>  => <status> (<attempts>)" to the run log.
-void log_result(const std::string& line, int status, int attempts_used);
+// Appends "<line>  => <status> (<attempts>)" to the link's run log.
+void log_result(Link& link, const std::string& line, int status, int attempts_used);
 
 // Appends "<line>  => not supported" and returns kStatusNotSupported, so that
 // no script silently skips a command this build does not serve.
-int not_supported(const std::string& line);
+int not_supported(Link& link, const std::string& line);
 
 // The test-mode entry request sent with no wait for its reply (the download
 // uses it to bring a handset back after a failed attempt).
-void send_test_mode_request(std::uint8_t mode);
+void send_test_mode_request(Link& link, std::uint8_t mode);
 
 // The standard integer conversion: optional blanks and sign, leading digits;
 // no digits give 0. Values beyond int are clamped instead of overflowing.

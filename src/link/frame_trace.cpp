@@ -1,56 +1,45 @@
 #include "link/frame_trace.h"
 
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <memory>
-#include <vector>
+#include <string>
 
 #include "link/frame_decoder.h"
-#include "link/link.h"
 #include "platform/clock.h"
 
 namespace wire {
 
-namespace {
-
-struct TraceFile {
+struct FrameTrace::File {
   std::FILE* out = nullptr;
   long start_ms = 0;
   FrameDecoder decoder;
+
+  void write(const TraceEvent& e) {
+    const long ms = platform::clock() - start_ms;
+    const std::string text = e.outgoing ? decoder.request(e.bytes) : decoder.reply(e);
+    const std::string hex = e.bytes.empty() ? "(nothing)" : hex_bytes(e.bytes);
+    std::fprintf(out, "%7ld ms  %s  %s  |  %s\n", ms, e.outgoing ? ">" : "<", hex.c_str(),
+                 text.c_str());
+  }
 };
 
-std::shared_ptr<TraceFile> g_trace;
-
-void write_event(TraceFile& t, const wire::TraceEvent& e) {
-  const long ms = platform::clock() - t.start_ms;
-  const std::string text = e.outgoing ? t.decoder.request(e.bytes) : t.decoder.reply(e);
-  const std::string hex = e.bytes.empty() ? "(nothing)" : hex_bytes(e.bytes);
-  std::fprintf(t.out, "%7ld ms  %s  %s  |  %s\n", ms, e.outgoing ? ">" : "<", hex.c_str(),
-               text.c_str());
+FrameTrace::FrameTrace(std::FILE* out) : file_(std::make_shared<File>()) {
+  file_->out = out;
+  file_->start_ms = platform::clock();
 }
 
-}  // namespace
-
-void start_frame_trace(std::FILE* out) {
-  auto t = std::make_shared<TraceFile>();
-  t->out = out;
-  t->start_ms = platform::clock();
-  g_trace = t;
-  wire::set_trace_sink([t](const wire::TraceEvent& e) { write_event(*t, e); });
+FrameTrace::~FrameTrace() {
+  if (file_->out) std::fflush(file_->out);
+  file_->out = nullptr;
 }
 
-void restart_frame_trace(int run_number) {
-  if (!g_trace) return;
-  g_trace->start_ms = platform::clock();
-  std::fprintf(g_trace->out, "# run %d\n", run_number);
+void FrameTrace::restart(int run_number) {
+  file_->start_ms = platform::clock();
+  std::fprintf(file_->out, "# run %d\n", run_number);
 }
 
-void stop_frame_trace() {
-  wire::set_trace_sink(nullptr);
-  if (g_trace) std::fflush(g_trace->out);
-  g_trace.reset();
+TraceSink FrameTrace::sink() const {
+  return [file = file_](const TraceEvent& e) {
+    if (file->out) file->write(e);
+  };
 }
 
 }  // namespace wire

@@ -1,7 +1,6 @@
 #include <array>
 
 #include "link/link.h"
-#include "link/link_state.h"
 #include "platform/serial_operations.h"
 
 namespace {
@@ -30,10 +29,12 @@ class FrameBuilder {
 
 }  // namespace
 
-void send_packet(std::uint8_t request_id, std::span<const std::uint8_t> head,
-                 std::span<const std::uint8_t> body) {
-  platform::FlushInQ(comport);
-  platform::FlushOutQ(comport);
+namespace wire {
+
+void Link::send_packet(std::uint8_t request_id, std::span<const std::uint8_t> head,
+                       std::span<const std::uint8_t> body) {
+  platform::FlushInQ(comport_);
+  platform::FlushOutQ(comport_);
 
   FrameBuilder frame;
   std::uint8_t checksum = request_id;
@@ -48,20 +49,22 @@ void send_packet(std::uint8_t request_id, std::span<const std::uint8_t> head,
   }
   fits = fits && frame.put_escaped(checksum) && frame.put(wire::kFrameBoundary);
 
-  wire::set_request_refused(!fits);
+  request_refused_ = !fits;
   if (!fits) return;
-  if (wire::tracing()) {
-    wire::TraceEvent event;
+  if (tracing()) {
+    TraceEvent event;
     event.outgoing = true;
     event.bytes = frame.bytes();
-    wire::trace(event);
+    trace(event);
   }
-  platform::ComWrt(comport, frame.bytes());
+  platform::ComWrt(comport_, frame.bytes());
 }
 
-std::uint8_t exchange(std::uint8_t request_id, std::span<const std::uint8_t> head,
-                      std::span<const std::uint8_t> body, std::span<std::uint8_t> reply_data,
-                      std::span<std::uint8_t> reply_head, double timeout) {
+std::uint8_t Link::exchange(std::uint8_t request_id, std::span<const std::uint8_t> head,
+                            std::span<const std::uint8_t> body, std::span<std::uint8_t> reply_data,
+                            std::span<std::uint8_t> reply_head, double timeout) {
   send_packet(request_id, head, body);
   return handle_response(reply_data, reply_head, request_id, timeout);
 }
+
+}  // namespace wire

@@ -2,7 +2,6 @@
 #include <vector>
 
 #include "link/link.h"
-#include "link/link_state.h"
 #include "platform/clock.h"
 #include "platform/serial_operations.h"
 #include "platform/user_interface.h"
@@ -36,32 +35,6 @@ long timeout_limit_ms(double timeout) {
   return static_cast<long>(timeout * 1000.0);  // truncated, as the clock counts
 }
 
-// Waits for one byte under the per-byte timeout. Returns the byte, or -1 when
-// the wait ran out, -2 when the port failed.
-int wait_for_byte(double timeout) {
-  const long start = platform::clock();
-  const long limit = timeout_limit_ms(timeout);
-  const bool repaint = timeout > kRepaintAboveSeconds;
-  int waiting = 0;
-  for (;;) {
-    waiting = platform::GetInQLen(comport);
-    if (waiting != 0) break;
-    if (repaint) platform::ProcessDrawEvents();
-    // The line is quiet while the handset prepares its answer.
-    platform::do_due_pause_work();
-    const long elapsed = platform::clock() - start;
-    if (elapsed >= limit) break;
-    long slice = limit - elapsed;
-    if (repaint && slice > kRepaintSliceMs) slice = kRepaintSliceMs;
-    platform::ComWaitForInput(comport, slice);
-    // A byte that comes only as the limit is reached came a whole timeout late.
-    if (platform::clock() - start >= limit) break;
-  }
-  if (waiting == 0) return -1;
-  int byte = platform::ComRdByte(comport);
-  return byte < 0 ? -2 : byte;
-}
-
 State after_status(std::size_t head_count, std::size_t data_count) {
   if (head_count != 0) return State::kHeadBytes;
   if (data_count != 0) return State::kDataBytes;
@@ -70,9 +43,34 @@ State after_status(std::size_t head_count, std::size_t data_count) {
 
 }  // namespace
 
-int receive_next_packet(const std::uint8_t& expected_id, std::span<std::uint8_t> head,
-                        std::span<std::uint8_t> data, std::uint8_t& status, double timeout) {
-  using wire::ReplyFault;
+namespace wire {
+
+int Link::wait_for_byte(double timeout) {
+  const long start = platform::clock();
+  const long limit = timeout_limit_ms(timeout);
+  const bool repaint = timeout > kRepaintAboveSeconds;
+  int waiting = 0;
+  for (;;) {
+    waiting = platform::GetInQLen(comport_);
+    if (waiting != 0) break;
+    if (repaint) platform::ProcessDrawEvents();
+    // The line is quiet while the handset prepares its answer.
+    pauses_.do_due();
+    const long elapsed = platform::clock() - start;
+    if (elapsed >= limit) break;
+    long slice = limit - elapsed;
+    if (repaint && slice > kRepaintSliceMs) slice = kRepaintSliceMs;
+    platform::ComWaitForInput(comport_, slice);
+    // A byte that comes only as the limit is reached came a whole timeout late.
+    if (platform::clock() - start >= limit) break;
+  }
+  if (waiting == 0) return -1;
+  int byte = platform::ComRdByte(comport_);
+  return byte < 0 ? -2 : byte;
+}
+
+int Link::receive_next_packet(const std::uint8_t& expected_id, std::span<std::uint8_t> head,
+                              std::span<std::uint8_t> data, std::uint8_t& status, double timeout) {
   status = 0;
   State state = State::kAwaitStart;
   int hunt_count = 0;
@@ -108,23 +106,23 @@ int receive_next_packet(const std::uint8_t& expected_id, std::span<std::uint8_t>
       break;
     }
     const auto b = static_cast<std::uint8_t>(got);
-    if (wire::tracing()) seen.push_back(b);
+    if (tracing()) seen.push_back(b);
 
     switch (state) {
       case State::kAwaitStart:
         hunt(b);
-        if (b == wire::kFrameBoundary) {
+        if (b == kFrameBoundary) {
           state = State::kAwaitType;
-        } else if (hunt_count > wire::kHuntLimit) {
+        } else if (hunt_count > kHuntLimit) {
           fail(ReplyFault::kNoise);
         }
         break;
       case State::kAwaitType:
-        if (b == wire::kFrameType && last_hunted == wire::kFrameBoundary) {
+        if (b == kFrameType && last_hunted == kFrameBoundary) {
           state = State::kExpectRequestId;
         } else {
           hunt(b);
-          if (hunt_count > wire::kHuntLimit) fail(ReplyFault::kNoise);
+          if (hunt_count > kHuntLimit) fail(ReplyFault::kNoise);
         }
         break;
       case State::kExpectRequestId:
@@ -145,33 +143,33 @@ int receive_next_packet(const std::uint8_t& expected_id, std::span<std::uint8_t>
         break;
       case State::kHeadBytes:
         head[head_pos++] = b;  // taken as it arrives, escape pairs included
-        if (b == wire::kEscape && !head_escape) {
+        if (b == kEscape && !head_escape) {
           head_escape = true;
         } else {
           head_escape = false;
           sum ^= b;
         }
         if (--head_left == 0) {
-          if (head_escape) sum ^= wire::kEscape;  // a pair cut by the layout: taken literally
+          if (head_escape) sum ^= kEscape;  // a pair cut by the layout: taken literally
           state = data.empty() ? State::kChecksum : State::kDataBytes;
         }
         break;
       case State::kDataBytes:
         if (escape_pending) {
           escape_pending = false;
-          if (b == wire::kFrameBoundary) {
-            data[data_pos] = wire::kFrameBoundary;
-          } else if (b != wire::kEscape) {
+          if (b == kFrameBoundary) {
+            data[data_pos] = kFrameBoundary;
+          } else if (b != kEscape) {
             fail(ReplyFault::kBadEnd);  // an escape with no valid partner
             break;
           }
           sum ^= b;
           ++data_pos;  // the stored 0x10 stays when the partner is 0x10
           --data_left;
-        } else if (b == wire::kEscape) {
-          data[data_pos] = wire::kEscape;  // provisional; counts with its partner
+        } else if (b == kEscape) {
+          data[data_pos] = kEscape;  // provisional; counts with its partner
           escape_pending = true;
-        } else if (b == wire::kFrameBoundary) {
+        } else if (b == kFrameBoundary) {
           fail(ReplyFault::kBadEnd);  // the frame ended before its data did
           break;
         } else {
@@ -182,7 +180,7 @@ int receive_next_packet(const std::uint8_t& expected_id, std::span<std::uint8_t>
         if (data_left == 0) state = State::kChecksum;
         break;
       case State::kChecksum:
-        if (b == wire::kEscape && !checksum_escaped) {
+        if (b == kEscape && !checksum_escaped) {
           checksum_escaped = true;
         } else {
           checksum = b;
@@ -190,7 +188,7 @@ int receive_next_packet(const std::uint8_t& expected_id, std::span<std::uint8_t>
         }
         break;
       case State::kEnd:
-        if (b == wire::kFrameBoundary) {
+        if (b == kFrameBoundary) {
           state = State::kComplete;
         } else {
           fail(ReplyFault::kBadEnd);
@@ -201,47 +199,49 @@ int receive_next_packet(const std::uint8_t& expected_id, std::span<std::uint8_t>
         break;
     }
   }
-  auto checksum_state = wire::ReplyChecksum::kNotRead;
+  auto checksum_state = ReplyChecksum::kNotRead;
   if (state == State::kComplete) {
-    checksum_state =
-        checksum == sum ? wire::ReplyChecksum::kMatches : wire::ReplyChecksum::kDiffers;
-    if (checksum_state == wire::ReplyChecksum::kDiffers) {
-      wire::count_reply_checksum_mismatch();
+    checksum_state = checksum == sum ? ReplyChecksum::kMatches : ReplyChecksum::kDiffers;
+    if (checksum_state == ReplyChecksum::kDiffers) {
+      ++checksum_mismatches_;
       // A bit flipped on the cable must not slip into a read-back file.
-      if (wire::check_reply_checksum()) fail(ReplyFault::kBadChecksum);
+      if (check_reply_checksum_) fail(ReplyFault::kBadChecksum);
     }
   }
-  if (wire::tracing()) {
-    wire::TraceEvent event;
+  if (tracing()) {
+    TraceEvent event;
     event.bytes = seen;
     event.request_id = expected_id;
     event.head_count = head.size();
     event.data_count = data.size();
     event.fault = fault;
     event.checksum = checksum_state;
-    wire::trace(event);
+    trace(event);
   }
-  wire::set_last_reply_fault(fault);
-  return state == State::kComplete ? wire::kReaderComplete : wire::kReaderFailed;
+  last_fault_ = fault;
+  return state == State::kComplete ? kReaderComplete : kReaderFailed;
 }
 
-std::uint8_t handle_response(std::span<std::uint8_t> data, std::span<std::uint8_t> head,
-                             std::uint8_t request_id, double timeout) {
-  if (wire::take_request_refused()) {
-    wire::set_last_reply_fault(wire::ReplyFault::kRequestRefused);
-    if (wire::tracing()) {
-      wire::TraceEvent event;
+std::uint8_t Link::handle_response(std::span<std::uint8_t> data, std::span<std::uint8_t> head,
+                                   std::uint8_t request_id, double timeout) {
+  if (request_refused_) {
+    request_refused_ = false;
+    last_fault_ = ReplyFault::kRequestRefused;
+    if (tracing()) {
+      TraceEvent event;
       event.request_id = request_id;
-      event.fault = wire::ReplyFault::kRequestRefused;
-      wire::trace(event);
+      event.fault = ReplyFault::kRequestRefused;
+      trace(event);
     }
-    return wire::kExchangeFailed;
+    return kExchangeFailed;
   }
   if (head.size() > 255 || data.size() > 255) {
-    wire::set_last_reply_fault(wire::ReplyFault::kBadEnd);
-    return wire::kExchangeFailed;
+    last_fault_ = ReplyFault::kBadEnd;
+    return kExchangeFailed;
   }
   std::uint8_t status = 0;
   int result = receive_next_packet(request_id, head, data, status, timeout);
-  return result == wire::kReaderComplete ? status : wire::kExchangeFailed;
+  return result == kReaderComplete ? status : kExchangeFailed;
 }
+
+}  // namespace wire

@@ -14,6 +14,7 @@
 #include "multiport/port_supervisor.h"
 #include "platform/child_process.h"
 #include "platform/folders.h"
+#include "platform/stop_signals.h"
 #include "records/location.h"
 #include "records/store.h"
 #include "run/exit_status.h"
@@ -28,14 +29,6 @@ using run::kExitNotSaved;
 using run::kExitRed;
 
 namespace {
-
-volatile std::sig_atomic_t g_pending_signal = 0;
-volatile std::sig_atomic_t g_signal_count = 0;
-
-void on_signal(int signal_number) {
-  g_pending_signal = signal_number;
-  g_signal_count = g_signal_count + 1;
-}
 
 std::optional<int> port_number(const std::string& text) {
   if (text.empty() || text.size() > 2) return std::nullopt;
@@ -146,7 +139,7 @@ int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& 
 
   // The children decide for themselves how to stop safely (never between a
   // format and the IMEI write-back); the supervisor hands signals on.
-  catch_stop_signals(on_signal);
+  catch_stop_signals();
 
   const std::string program = port_program();
   const bool copy_this_process = in_process && platform::threads_of_this_process() == 1;
@@ -197,9 +190,9 @@ int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& 
     supervisor.poll_once(200);
     std::fflush(stdout);
     std::fflush(stderr);
-    while (forwarded < g_signal_count) {
+    while (forwarded < platform::stop_signal_count()) {
       ++forwarded;
-      supervisor.signal_all(g_pending_signal);
+      supervisor.signal_all(platform::last_stop_signal());
     }
   }
 
@@ -215,7 +208,7 @@ int run_on_ports(const std::vector<int>& ports, const std::vector<std::string>& 
     std::fprintf(stderr, "ffsload: port %d: %s (files in %s/%d)\n", port, summary(o).c_str(),
                  station::kPortFoldersName, port);
   }
-  if (g_signal_count > 0) return 128 + g_pending_signal;
+  if (platform::stop_signal_count() > 0) return 128 + platform::last_stop_signal();
   if (all_green) return kExitGreen;
   return any_run ? kExitRed : kExitNoRun;
 }

@@ -32,9 +32,9 @@ std::string describe_end(const ChildEnd& end) {
   return "exit status " + std::to_string(end.exit_code);
 }
 
-void catch_stop_signals(void (*handler)(int)) {
+void catch_stop_signals() {
   // Not restarted: the supervisor's wait ends at once and hands the signal on.
-  platform::catch_stop_signals(handler, /*restart=*/false);
+  platform::catch_stop_signals(/*restart=*/false);
 }
 
 PortSupervisor::PortSupervisor(LineSink on_line, EndSink on_end)

@@ -29,9 +29,10 @@ constexpr long kPortSilenceLimitMs = 10 * 60 * 1000;
 // A short text for the operator: "exit status 1", "crashed (signal 11)", ...
 std::string describe_end(const ChildEnd& end);
 
-// A supervisor's own SIGINT and SIGTERM go to `handler` (which hands them on
-// to the children, each of which stops safely); a closed pipe is ignored.
-void catch_stop_signals(void (*handler)(int));
+// A supervisor's own SIGINT and SIGTERM are counted (platform::stop_signals.h)
+// for it to hand on to the children, each of which stops safely; they end
+// its waits at once. A closed pipe is ignored.
+void catch_stop_signals();
 
 class PortSupervisor {
  public:

@@ -6,16 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <map>
 
 #include "platform/text_format.h"
 
 namespace platform {
 
 namespace {
-
-// Lock file path -> the open, locked descriptor.
-std::map<std::string, int> g_claims;
 
 std::string lock_path(const std::string& path) {
   return path + ".lock";
@@ -48,9 +44,9 @@ std::string held_by(const std::string& holder) {
 
 }  // namespace
 
-std::optional<std::string> claim_file(const std::string& path, int port) {
+std::optional<std::string> FileClaims::claim(const std::string& path, int port) {
   const std::string name = lock_path(path);
-  if (g_claims.count(name)) return std::nullopt;
+  if (claims_.count(name)) return std::nullopt;
   for (int tries = 0; tries < 5; ++tries) {
     // Never through a link planted under the lock's name: the claim's text
     // would land in whatever file it points to.
@@ -76,15 +72,15 @@ std::optional<std::string> claim_file(const std::string& path, int port) {
     if (::ftruncate(fd, 0) == 0) {
       (void)::pwrite(fd, holder.data(), holder.size(), 0);
     }
-    g_claims[name] = fd;
+    claims_[name] = fd;
     return std::nullopt;
   }
   return std::nullopt;
 }
 
-std::optional<std::string> file_held_elsewhere(const std::string& path) {
+std::optional<std::string> FileClaims::held_elsewhere(const std::string& path) const {
   const std::string name = lock_path(path);
-  if (g_claims.count(name)) return std::nullopt;
+  if (claims_.count(name)) return std::nullopt;
   const int fd = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0 && errno == ELOOP) return link_refusal(name);
   if (fd < 0) return std::nullopt;
@@ -95,12 +91,12 @@ std::optional<std::string> file_held_elsewhere(const std::string& path) {
   return held_by(*holder);
 }
 
-void release_file_claims() {
-  for (const auto& [name, fd] : g_claims) {
+void FileClaims::release() {
+  for (const auto& [name, fd] : claims_) {
     ::unlink(name.c_str());
     ::close(fd);
   }
-  g_claims.clear();
+  claims_.clear();
 }
 
 }  // namespace platform

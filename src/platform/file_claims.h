@@ -5,24 +5,39 @@
 // until the run ends; the system drops it when a process dies.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 
 namespace platform {
 
-// Claims `path` for this process's run on `port`. Returns nullopt when the
-// claim is held (or already was), else why not, to follow the file's name:
-// "is held by the run on port 3, process 1234", or a refused lock file.
-// A folder where the lock cannot be made gives no claim and no refusal: the
-// write that follows fails there on its own. A lock name that is a symbolic
-// link (or not a plain file) is refused: it is never opened through.
-std::optional<std::string> claim_file(const std::string& path, int port);
+// One run's claims. Another run's, in this process or another, conflict
+// with them as another process's do.
+class FileClaims {
+ public:
+  FileClaims() = default;
+  ~FileClaims() { release(); }
+  FileClaims(const FileClaims&) = delete;
+  FileClaims& operator=(const FileClaims&) = delete;
 
-// Why `path` is not this run's when another process's run holds it (as
-// claim_file words it); nullopt when it is free or ours.
-std::optional<std::string> file_held_elsewhere(const std::string& path);
+  // Claims `path` for this run on `port`. Returns nullopt when the claim is
+  // held (or already was), else why not, to follow the file's name: "is held
+  // by the run on port 3, process 1234", or a refused lock file. A folder
+  // where the lock cannot be made gives no claim and no refusal: the write
+  // that follows fails there on its own. A lock name that is a symbolic link
+  // (or not a plain file) is refused: it is never opened through.
+  std::optional<std::string> claim(const std::string& path, int port);
 
-// Ends every claim of this process (the end of a run).
-void release_file_claims();
+  // Why `path` is not this run's when another run holds it (as claim words
+  // it); nullopt when it is free or ours.
+  std::optional<std::string> held_elsewhere(const std::string& path) const;
+
+  // Ends every claim of this run (its end).
+  void release();
+
+ private:
+  // Lock file path -> the open, locked descriptor.
+  std::map<std::string, int> claims_;
+};
 
 }  // namespace platform

@@ -4,10 +4,20 @@
 
 namespace platform {
 
-int runPanel = 2;
+namespace {
+int g_run_panel = 2;
+}  // namespace
+
+int run_panel() {
+  return g_run_panel;
+}
+
+void set_run_panel(int handle) {
+  g_run_panel = handle;
+}
 
 void append_run_log_line(const char* text) {
-  InsertTextBoxLine(runPanel, kRunLogControl, kAppendLine, text);
+  InsertTextBoxLine(g_run_panel, kRunLogControl, kAppendLine, text);
 }
 
 }  // namespace platform

@@ -3,8 +3,9 @@
 
 namespace platform {
 
-// Handle of the run panel; set by whichever front end shows it.
-extern int runPanel;
+// Handle of the run panel (runPanel); set by whichever front end shows it.
+int run_panel();
+void set_run_panel(int handle);
 
 constexpr int kRunLogControl = 2;
 constexpr int kSaveButtonControl = 3;

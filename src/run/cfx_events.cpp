@@ -6,9 +6,6 @@
 #include <memory>
 
 #include "cfx/digest.h"
-#include "cfx/queue.h"
-#include "cfx/station_messages.h"
-#include "fs/imei_guard.h"
 #include "platform/run_panel.h"
 #include "platform/serial_port_config.h"
 #include "records/run_record.h"
@@ -18,20 +15,6 @@ namespace run {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-// The run under way, between cfx_run_started() and cfx_run_ended().
-struct CfxRun {
-  bool active = false;
-  cfx::RunFacts facts;
-  // Held for the run's steps, closed at its end: no connection between runs.
-  std::unique_ptr<cfx::Queue> queue;
-  std::string folder;
-  // Why the start's messages could not be queued, for the run's record.
-  std::string start_failure;
-};
-CfxRun g_run;
-// The last run's end messages that found no room, until its journal takes them.
-std::optional<std::string> g_unqueued;
 
 std::string port_key(const char* what, int port) {
   return std::string(what) + ".port." + std::to_string(port);
@@ -112,10 +95,10 @@ std::string queue_messages(const std::string& folder, std::unique_ptr<cfx::Queue
 
 // `what` is one of the catalogue's parts ("part.cfx_start", ...), so that
 // the panels translate it inside the sentence.
-std::string tell_not_queued(const char* what, const std::string& why) {
+std::string tell_not_queued(wire::RunLog& log, const char* what, const std::string& why) {
   const platform::OperatorText text{"cfx.not_queued",
                                     {platform::OperatorText{what, {}}.english(), why}};
-  fs::operator_notice(text);
+  log.notice(text);
   return text.english();
 }
 
@@ -233,24 +216,29 @@ std::optional<KeptEnd> kept_end(const std::string& uid, const std::string& text)
 
 }  // namespace
 
-void cfx_run_started(const RunContext& context, const std::string& uid, std::int64_t started_ms,
+void CfxRun::started(const std::string& uid, std::int64_t started_ms,
                      const std::string& port_problem) {
-  g_run = CfxRun{};
-  g_unqueued.reset();
+  const RunContext& context = context_;
+  wire::RunLog& log = log_;
+  active_ = false;
+  facts_ = cfx::RunFacts{};
+  queue_.reset();
+  start_failure_.clear();
+  unqueued_.reset();
   if (!context.cfx.enabled) return;
-  g_run.active = true;
-  g_run.folder = context.station_folder;
-  g_run.facts =
+  active_ = true;
+  folder_ = context.station_folder;
+  facts_ =
       facts_of(context, uid, started_ms, context.unit_serial, context.operator_id, context.script);
   const cfx::Sender sender{context.cfx.handle};
   const int port = context.port;
   std::string error;
-  g_run.queue = cfx::Queue::open(g_run.folder, &error);
-  if (!g_run.queue) {
-    g_run.start_failure = tell_not_queued("part.cfx_start", error);
+  queue_ = cfx::Queue::open(folder_, &error);
+  if (!queue_) {
+    start_failure_ = tell_not_queued(log, "part.cfx_start", error);
     return;
   }
-  cfx::Queue& queue = *g_run.queue;
+  cfx::Queue& queue = *queue_;
   std::vector<cfx::Envelope> messages;
   std::vector<cfx::Fact> facts;
   std::optional<cfx::FaultFacts> open_fault;
@@ -277,27 +265,31 @@ void cfx_run_started(const RunContext& context, const std::string& uid, std::int
     }
   }
   change_state(queue, sender, port, cfx::kStateRunning, started_ms, &messages, &facts);
-  messages.push_back(cfx::work_started(sender, g_run.facts));
-  if (std::string why = queue_messages(g_run.folder, &g_run.queue, messages, facts); !why.empty()) {
-    g_run.start_failure = tell_not_queued("part.cfx_start", why);
+  messages.push_back(cfx::work_started(sender, facts_));
+  if (std::string why = queue_messages(folder_, &queue_, messages, facts); !why.empty()) {
+    start_failure_ = tell_not_queued(log, "part.cfx_start", why);
   }
 }
 
-void cfx_imei_written(const std::vector<std::uint8_t>& imei) {
-  if (!g_run.active) return;
-  g_run.facts.imei_hex = records::hex_bytes(std::string(imei.begin(), imei.end()));
+void CfxRun::imei_written(const std::vector<std::uint8_t>& imei) {
+  if (!active_) return;
+  facts_.imei_hex = records::hex_bytes(std::string(imei.begin(), imei.end()));
 }
 
-std::string cfx_run_ended(const RunContext& context, const std::string& uid, std::int64_t ended_ms,
-                          script::RunOutcome outcome, const script::RunEnd& end,
+std::string CfxRun::ended(const std::string& uid, std::int64_t ended_ms, script::RunOutcome outcome,
+                          const script::RunEnd& end,
                           const std::optional<records::FixtureAlarm>& alarm) {
-  if (!g_run.active || g_run.facts.run_uid != uid) {
-    g_run = CfxRun{};
-    g_unqueued.reset();
+  const RunContext& context = context_;
+  wire::RunLog& log = log_;
+  const bool ours = active_ && facts_.run_uid == uid;
+  active_ = false;
+  if (!ours) {
+    queue_.reset();
+    unqueued_.reset();
     return "";
   }
   const cfx::Sender sender{context.cfx.handle};
-  cfx::RunFacts& f = g_run.facts;
+  cfx::RunFacts& f = facts_;
   const int port = f.port;
   f.ended_ms = ended_ms;
   std::vector<cfx::Envelope> messages;
@@ -321,9 +313,9 @@ std::string cfx_run_ended(const RunContext& context, const std::string& uid, std
   add_end_messages(sender, f, tested, &messages);
   std::string result;
   std::string error;
-  if (!g_run.queue) g_run.queue = cfx::Queue::open(g_run.folder, &error);
-  if (g_run.queue) {
-    cfx::Queue& queue = *g_run.queue;
+  if (!queue_) queue_ = cfx::Queue::open(folder_, &error);
+  if (queue_) {
+    cfx::Queue& queue = *queue_;
     if (alarm) {
       std::optional<cfx::FaultFacts> raised;
       if (alarm->raised) {
@@ -342,30 +334,34 @@ std::string cfx_run_ended(const RunContext& context, const std::string& uid, std
       set_fault(queue, sender, port, "fixture", raised, ended_ms, f.operator_id, &messages, &facts);
     }
     change_state(queue, sender, port, cfx::kStateIdle, ended_ms, &messages, &facts);
-    error = queue_messages(g_run.folder, &g_run.queue, messages, facts);
+    error = queue_messages(folder_, &queue_, messages, facts);
   }
   if (!error.empty()) {
-    result = tell_not_queued("part.cfx_end", error);
-    g_unqueued = end_text(sender.handle, f, tested);
+    result = tell_not_queued(log, "part.cfx_end", error);
+    unqueued_ = end_text(sender.handle, f, tested);
   }
-  if (!g_run.start_failure.empty()) {
-    result = g_run.start_failure + (result.empty() ? "" : "\n" + result);
+  if (!start_failure_.empty()) {
+    result = start_failure_ + (result.empty() ? "" : "\n" + result);
   }
-  g_run = CfxRun{};
+  // No connection between runs.
+  facts_ = cfx::RunFacts{};
+  queue_.reset();
+  folder_.clear();
+  start_failure_.clear();
   return result;
 }
 
-std::optional<std::string> take_unqueued_end() {
-  std::optional<std::string> kept = std::move(g_unqueued);
-  g_unqueued.reset();
+std::optional<std::string> CfxRun::take_unqueued_end() {
+  std::optional<std::string> kept = std::move(unqueued_);
+  unqueued_.reset();
   return kept;
 }
 
-bool cfx_run_rebuilt(const RunContext& context, const station::JournalRun& run) {
+bool cfx_run_rebuilt(const RunContext& context, const station::JournalRun& run, wire::RunLog& log) {
   if (!context.cfx.enabled) return false;  // nobody would send them: they wait
   const std::optional<KeptEnd> kept = kept_end(run.uid, run.unqueued_end);
   if (!kept) {
-    tell_not_queued("part.cfx_rebuilt", "the run journal's line of them cannot be read");
+    tell_not_queued(log, "part.cfx_rebuilt", "the run journal's line of them cannot be read");
     return false;
   }
   // Sent as the run would have: from the handle it had.
@@ -380,12 +376,12 @@ bool cfx_run_rebuilt(const RunContext& context, const station::JournalRun& run) 
     change_state(*queue, sender, f.port, cfx::kStateIdle, f.ended_ms, &messages, &facts);
     if (queue->add(messages, facts, &error)) return true;
   }
-  tell_not_queued("part.cfx_rebuilt", error);
+  tell_not_queued(log, "part.cfx_rebuilt", error);
   return false;
 }
 
 void cfx_run_interrupted(const RunContext& context, const station::JournalRun& run,
-                         std::int64_t noticed_ms) {
+                         std::int64_t noticed_ms, wire::RunLog& log) {
   if (!context.cfx.enabled) return;
   const cfx::Sender sender{context.cfx.handle};
   cfx::RunFacts f = facts_of(context, run.uid, run.started_at_ms, non_empty(run.unit_serial),
@@ -410,7 +406,7 @@ void cfx_run_interrupted(const RunContext& context, const station::JournalRun& r
     change_state(*queue, sender, run.port, cfx::kStateIdle, noticed_ms, &messages, &facts);
     if (queue->add(messages, facts, &error)) return;
   }
-  tell_not_queued("part.cfx_interrupted", error);
+  tell_not_queued(log, "part.cfx_interrupted", error);
 }
 
 }  // namespace run

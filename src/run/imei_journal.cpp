@@ -134,10 +134,13 @@ std::string record_fate(const station::JournalRun& r) {
   return "not at risk";
 }
 
-ImeiJournal::ImeiJournal(const RunContext& context)
+ImeiJournal::ImeiJournal(const RunContext& context, wire::RunLog& log, Recorder& recorder,
+                         CfxRun& cfx)
     : context_(context),
+      log_(log),
+      recorder_(recorder),
+      cfx_(cfx),
       station_(context.station_folder),
-      records_option_(context.records_option),
       answer_(context.pending_answer),
       journal_(station::journal_path(context.station_folder, context.port)),
       named_(context.named_pending_imei) {
@@ -148,14 +151,14 @@ void ImeiJournal::broken(const std::string& what) {
   usable_ = false;
   if (told_broken_) return;
   told_broken_ = true;
-  fs::operator_notice({"journal.cannot_write", {what}});
+  log_.notice({"journal.cannot_write", {what}});
 }
 
 void ImeiJournal::distrust(const std::string& why) {
   if (!trusted_) return;
   trusted_ = false;
   distrust_ = why;
-  fs::operator_notice({"journal.distrusted", {why, std::to_string(run_.port)}});
+  log_.notice({"journal.distrusted", {why, std::to_string(run_.port)}});
 }
 
 bool ImeiJournal::open() {
@@ -207,13 +210,13 @@ bool ImeiJournal::open() {
       interrupted.push_back(*journal_.find(r.uid));
     }
     if (!journal_.compact(kJournalCompactBytes)) {
-      fs::operator_notice({"journal.not_tidied", {journal_.error()}});
+      log_.notice({"journal.not_tidied", {journal_.error()}});
     }
   }
   // A records server may keep a run waiting: never while other ports wait
   // on the station's lock. The journal keeps each run until it is recorded.
   for (const station::JournalRun& r : unrecorded) {
-    const records::KeepResult kept = record_earlier_run(earlier_record(r), records_option_);
+    const records::KeepResult kept = recorder_.keep_earlier(earlier_record(r));
     if (!kept.stored && !kept.kept_locally) continue;  // still no room: it waits
     if (!journal_.recorded(r.uid)) {
       broken(journal_.error());
@@ -224,19 +227,19 @@ bool ImeiJournal::open() {
   // that cannot note them queued leaves them to be queued again, which the
   // queue and the MES take as the same messages (their UniqueIDs).
   for (const station::JournalRun& r : unqueued) {
-    if (!cfx_run_rebuilt(context_, r)) continue;  // still no room: they wait
+    if (!cfx_run_rebuilt(context_, r, log_)) continue;  // still no room: they wait
     if (!journal_.queued(r.uid)) broken(journal_.error());
   }
   for (const station::JournalRun& r : interrupted) {
-    record_earlier_run(earlier_record(r, damaged), records_option_);
+    recorder_.keep_earlier(earlier_record(r, damaged));
     // A run whose end messages the journal holds ended as they say.
-    if (r.unqueued_end.empty()) cfx_run_interrupted(context_, r, now_utc_ms());
+    if (r.unqueued_end.empty()) cfx_run_interrupted(context_, r, now_utc_ms(), log_);
   }
   const auto& runs = journal_.runs();
   for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
     if (!it->imei_pending()) continue;
-    fs::operator_notice({"imei.pending_on_port",
-                         {fs::describe_pending(pending_of(*it)), std::to_string(it->port)}});
+    log_.notice({"imei.pending_on_port",
+                 {fs::describe_pending(pending_of(*it)), std::to_string(it->port)}});
   }
   return true;
 }
@@ -248,7 +251,7 @@ void ImeiJournal::start(const station::JournalRun& run) {
 
 void ImeiJournal::end(const std::string& outcome) {
   if (usable_ && !journal_.ended(run_.uid, outcome)) {
-    fs::operator_notice({"journal.end_not_noted", {journal_.error()}});
+    log_.notice({"journal.end_not_noted", {journal_.error()}});
   }
 }
 
@@ -273,7 +276,7 @@ bool ImeiJournal::backed_up(const std::string& pc_file, std::span<const std::uin
     broken(journal_.error());
     return false;
   }
-  record_run_imei(bytes, "not at risk");
+  recorder_.imei_backed_up(bytes, "not at risk");
   return true;
 }
 
@@ -315,11 +318,11 @@ int ImeiJournal::formatting(std::string* why) {
 
 void ImeiJournal::written_back() {
   if (const station::JournalRun* r = journal_.find(run_.uid); r && r->imei) {
-    cfx_imei_written(*r->imei);
+    cfx_.imei_written(*r->imei);
   }
   if (usable_ && !journal_.written_back(run_.uid)) {
     // The IMEI is back on the handset; the worst that follows is a needless question.
-    fs::operator_notice({"journal.write_back_not_noted", {journal_.error()}});
+    log_.notice({"journal.write_back_not_noted", {journal_.error()}});
   }
 }
 
@@ -412,7 +415,7 @@ bool ImeiJournal::settle(const fs::PendingImei& p, station::ImeiFate fate, const
   }
   if (!where.settled(p.run_uid, fate, note)) {
     *why = where.error();
-    fs::operator_notice({"journal.fate_not_noted", {where.error()}});
+    log_.notice({"journal.fate_not_noted", {where.error()}});
     return false;
   }
   if (const station::JournalRun* r = where.find(p.run_uid)) *settled = *r;
@@ -420,7 +423,7 @@ bool ImeiJournal::settle(const fs::PendingImei& p, station::ImeiFate fate, const
 }
 
 void ImeiJournal::record_settled(const station::JournalRun& run) {
-  if (!run.uid.empty()) record_earlier_run(earlier_record(run), records_option_);
+  if (!run.uid.empty()) recorder_.keep_earlier(earlier_record(run));
 }
 
 void ImeiJournal::found_on_handset(const fs::PendingImei& p) {

@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "fs/imei_guard.h"
+#include "link/run_log.h"
+#include "run/cfx_events.h"
+#include "run/recording.h"
 #include "run/run_context.h"
 #include "station/run_journal.h"
 
@@ -38,9 +41,10 @@ std::string record_fate(const station::JournalRun& run);
 class ImeiJournal final : public fs::ImeiKeeper {
  public:
   // The journal of the context's port in its station folder; the context's
-  // answer to the pending-IMEI question and its records for the runs that
-  // an earlier process left.
-  explicit ImeiJournal(const RunContext& context);
+  // answer to the pending-IMEI question. The run's notices go to `log`, the
+  // records of the runs an earlier process left (and this run's IMEI) to
+  // `recorder`, the IMEI written back to `cfx`.
+  ImeiJournal(const RunContext& context, wire::RunLog& log, Recorder& recorder, CfxRun& cfx);
 
   // Takes the port's journal for this run: false when another run holds it
   // (error() says so), and then no run may start. Otherwise earlier runs
@@ -61,7 +65,7 @@ class ImeiJournal final : public fs::ImeiKeeper {
   // it for the next run on the port to record. False when it cannot either.
   bool keep_unrecorded();
   // Its end messages found no room in the station's queue: the journal
-  // keeps `end` (cfx_events.h: take_unqueued_end) for the next run on the
+  // keeps `end` (CfxRun::take_unqueued_end) for the next run on the
   // port to queue them. False when it cannot either.
   bool keep_unqueued(const std::string& end);
   // For this run's record: "", "not at risk", "pending", "written back".
@@ -98,8 +102,10 @@ class ImeiJournal final : public fs::ImeiKeeper {
   void distrust(const std::string& why);
 
   RunContext context_;  // the run's, for the messages of runs the journal finds
+  wire::RunLog& log_;
+  Recorder& recorder_;
+  CfxRun& cfx_;
   std::string station_;
-  std::string records_option_;
   PendingImeiAnswer answer_;
   station::RunJournal journal_;
   station::JournalRun run_;

@@ -4,13 +4,16 @@
 // globals that another front end, or another run in this process, set.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cfx/cfx_settings.h"
 #include "fs/imei_guard.h"
+#include "link/link.h"
 #include "records/fixture_alarm.h"
 #include "station/run_journal.h"
 
@@ -19,11 +22,24 @@ namespace run {
 // What front ends show of a run's unit and its port, told as the run goes:
 // `unit` once the run's record exists ("unit SN-1: attempt 2, passed before
 // at 2024-03-01 08:15 UTC"), `alarm` after every record with the port's
-// fixture alarm as the records hold it then (raised or not). Unset: nothing
-// is told.
+// fixture alarm as the records hold it then (raised or not); `notice` for
+// whatever else the operator must hear beside the run log (a pending IMEI, a
+// records problem, a port that did not open). Unset: `unit` and `alarm`
+// tell nothing, notices go to the standard error in English.
 struct RunNotices {
   std::function<void(const platform::OperatorText& text)> unit;
   std::function<void(int port, const records::FixtureAlarm& alarm)> alarm;
+  wire::NoticeSink notice;
+};
+
+// What a front end's runs on its port keep from one to the next, as the
+// station's one process always has: IMEI_flag (the last IMEI read-back's
+// word), whether the operator was told of a records problem (told once until
+// records go through again), and the last record revision given.
+struct BetweenRuns {
+  char IMEI_flag = 0;
+  bool told_records_problem = false;
+  std::int64_t last_revision = 0;
 };
 
 // How the front end answers the question about an IMEI left pending by a run
@@ -59,6 +75,12 @@ struct RunContext {
   // The factory network's messages ("cfx-*" in ffsload.conf): off unless
   // cfx-broker is set; then the run's messages go to the station folder's queue.
   cfx::Settings cfx;
+  // Every frame of the run, for a trace (wire::FrameTrace); unset: none.
+  wire::TraceSink trace;
+  // Shared by the copies of a context: a front end that copies its context
+  // for each run keeps it from run to run; a context made afresh starts
+  // afresh, as a new process does.
+  std::shared_ptr<BetweenRuns> between_runs = std::make_shared<BetweenRuns>();
 };
 
 }  // namespace run

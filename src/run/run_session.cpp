@@ -4,8 +4,6 @@
 #include <cstring>
 
 #include "ffsload_version.h"
-#include "fs/imei_guard.h"
-#include "link/link.h"
 #include "platform/clock.h"
 #include "platform/date_time.h"
 #include "platform/run_panel.h"
@@ -14,11 +12,7 @@
 #include "platform/text_format.h"
 #include "platform/user_interface.h"
 #include "platform/whole_files.h"
-#include "run/cfx_events.h"
-#include "run/imei_journal.h"
 #include "run/mes_validation.h"
-#include "run/recording.h"
-#include "script/runner.h"
 #include "station/run_journal.h"
 
 namespace run {
@@ -32,11 +26,11 @@ constexpr int kMaxSaveNames = 100;
 std::vector<std::string> run_log_lines() {
   using namespace platform;
   int count = 0;
-  GetNumTextBoxLines(runPanel, kRunLogControl, &count);
+  GetNumTextBoxLines(run_panel(), kRunLogControl, &count);
   std::vector<std::string> lines;
   for (int i = 0; i < count; ++i) {
     std::string line;
-    GetTextBoxLine(runPanel, kRunLogControl, i, &line);
+    GetTextBoxLine(run_panel(), kRunLogControl, i, &line);
     lines.push_back(std::move(line));
   }
   return lines;
@@ -71,131 +65,177 @@ SavedLog write_log_file(const std::string& base, const std::string& text) {
   return result;
 }
 
+std::atomic<const Session*> g_under_way{nullptr};
+
+// Marks the session as the one under way while it runs; one that started
+// while another ran (a test's) hands the mark back when it ends.
+class UnderWay {
+ public:
+  explicit UnderWay(const Session* session)
+      : session_(session), before_(g_under_way.exchange(session)) {}
+  ~UnderWay() {
+    const Session* mine = session_;
+    g_under_way.compare_exchange_strong(mine, before_);
+  }
+  UnderWay(const UnderWay&) = delete;
+  UnderWay& operator=(const UnderWay&) = delete;
+
+ private:
+  const Session* session_;
+  const Session* before_;
+};
+
 }  // namespace
 
-RunResult run_script(const RunContext& context) {
-  using namespace platform;
-  // The layers below read the port and the script where the runner has
-  // always kept them; only this function sets them, from the run's context.
-  comport = context.port;
-  tmsfile = context.script;
-  if (!context.device.empty()) set_device_override(context.port, context.device);
-  wire::set_check_reply_checksum(context.check_reply_checksum);
+Session::Session(const RunContext& context)
+    : context_(context),
+      log_(context_.notices.notice),
+      link_(context_.port, &log_),
+      guard_(context_.between_runs->IMEI_flag),
+      runner_(link_, guard_),
+      cfx_(context_, log_),
+      recorder_(context_, log_, &link_.pauses()),
+      journal_(context_, log_, recorder_, cfx_) {
+  runner_.tmsfile = context_.script;
+  link_.set_check_reply_checksum(context_.check_reply_checksum);
+  link_.set_trace_sink(context_.trace);
+  recorder_.set_cfx(&cfx_);
+}
+
+Session::~Session() = default;
+
+RunResult Session::refused(std::int64_t started_ms, RunResult result) {
+  recorder_.record(started_ms, now_utc_ms(), RunOutcome::kNoRun);
+  result.reply_checksum_mismatches = link_.reply_checksum_mismatches();
+  return result;
+}
+
+std::string Session::open_port() {
+  const int port = link_.comport();
+  if (!context_.device.empty()) platform::set_device_override(port, context_.device);
   // A pulled USB adapter hangs its device up for good; opening it again at
   // the next run lets the station work on once the adapter is back, without a
   // restart. A port that is open and well is never touched.
-  std::string port_problem;  // why the port cannot be opened, "" when it is open
-  if (port_needs_opening(comport)) {
-    config_comport(comport);
-    if (std::string why = last_open_error(comport); !why.empty()) {
-      fs::operator_notice({"port.cannot_open", {std::to_string(comport), why}});
-      port_problem = why;
-    }
+  if (!platform::port_needs_opening(port)) return "";
+  config_comport(port);
+  std::string why = platform::last_open_error(port);
+  if (!why.empty()) log_.notice({"port.cannot_open", {std::to_string(port), why}});
+  return why;
+}
+
+void Session::start(std::int64_t started_ms, const std::string& port_problem) {
+  // The record exists from the start, and the journal knows the run and its
+  // unit before anything touches the handset: either survives a process that dies.
+  station::JournalRun journal_run;
+  journal_run.uid = recorder_.start(started_ms);
+  journal_run.started_at_ms = started_ms;
+  journal_run.port = link_.comport();
+  journal_run.device = platform::device_path_for_port(link_.comport());
+  journal_run.customer = context_.customer_key;
+  journal_run.script = context_.script;
+  journal_run.ma_no = context_.ma_no;
+  journal_run.station = station_name();
+  journal_run.tool_version = FFSLOAD_VERSION;
+  const RunIdentity identity = recorder_.identity();
+  journal_run.unit_serial = identity.unit_serial.value_or("");
+  journal_run.operator_id = identity.operator_id.value_or("");
+  journal_run.attempt = identity.attempt;
+  journal_run.fixture = journal_run.device;
+  journal_run.front_end = context_.front_end;
+  journal_.start(journal_run);
+  // The factory network hears of the run once its journal knows it, before
+  // the handset is touched: a crash from here on is rebuilt as interrupted.
+  cfx_.started(journal_run.uid, started_ms, port_problem);
+  guard_.set_keeper(&journal_);
+}
+
+void Session::finish(std::int64_t started_ms, const RunResult& result) {
+  const std::string port = std::to_string(link_.comport());
+  journal_.end(outcome_name(result.outcome));
+  // After the outcome is on the panel: the operator sees it without waiting
+  // for the record, and a record that fails changes nothing of the run.
+  if (const std::string fate = journal_.fate(); !fate.empty()) recorder_.note_imei_fate(fate);
+  const records::KeepResult kept =
+      recorder_.record(started_ms, now_utc_ms(), result.outcome, result.end, guard_.read_back());
+  // End messages the queue had no room for wait in the journal, as a record does.
+  if (const auto end = cfx_.take_unqueued_end()) {
+    log_.notice(journal_.keep_unqueued(*end)
+                    ? platform::OperatorText{"cfx.journal_keeps", {port}}
+                    : platform::OperatorText{"cfx.lost", {}});
   }
-  SetCtrlVal(runPanel, kElapsedTimeControl, "");
+  if (!kept.stored && !kept.kept_locally) {
+    log_.notice(journal_.keep_unrecorded()
+                    ? platform::OperatorText{"records.journal_keeps", {port}}
+                    : platform::OperatorText{"records.lost", {}});
+  }
+}
+
+RunResult Session::run() {
+  using namespace platform;
+  const UnderWay under_way(this);
+  const std::string port_problem = open_port();
+  SetCtrlVal(run_panel(), kElapsedTimeControl, "");
   const std::int64_t started_ms = now_utc_ms();
   // The MES's word before anything touches the handset: a station the MES
   // locked, or a unit it refused, runs nothing, whichever front end asked.
-  const RunGate gate = check_before_run(context);
+  const RunGate gate = check_before_run(context_);
   if (gate.refused) {
-    ResetTextBox(runPanel, kRunLogControl, "");
-    SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, kColorYellow);
+    ResetTextBox(run_panel(), kRunLogControl, "");
+    SetCtrlAttribute(run_panel(), kRunLogControl, kAttrBackColor, kColorYellow);
     // In the run log, so that the run's record holds the refusal.
-    InsertTextBoxLine(runPanel, kRunLogControl, kAppendLine, gate.text.english());
-    fs::operator_notice(gate.text);
-    record_run(context, started_ms, now_utc_ms(), RunOutcome::kNoRun);
-    RunResult refused;
-    refused.refusal = gate.text.english();
-    return refused;
+    log_.line(gate.text.english());
+    log_.notice(gate.text);
+    RunResult result;
+    result.refusal = gate.text.english();
+    return refused(started_ms, result);
   }
   // The port's journal first, in the station folder whichever front end runs
   // the port: another run on it (the same port number in this folder) is
   // refused before anything else, and runs an earlier process left open are
   // recorded as interrupted before this run's unit counts its attempt.
-  ImeiJournal journal(context);
-  if (!journal.open()) {
-    ResetTextBox(runPanel, kRunLogControl, "");
-    SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, kColorYellow);
-    fs::operator_notice({"port.in_use", {std::to_string(comport), journal.error()}});
-    record_run(context, started_ms, now_utc_ms(), RunOutcome::kNoRun);
-    RunResult busy;
-    busy.port_in_use = true;
-    return busy;
+  if (!journal_.open()) {
+    ResetTextBox(run_panel(), kRunLogControl, "");
+    SetCtrlAttribute(run_panel(), kRunLogControl, kAttrBackColor, kColorYellow);
+    log_.notice({"port.in_use", {std::to_string(link_.comport()), journal_.error()}});
+    RunResult result;
+    result.port_in_use = true;
+    return refused(started_ms, result);
   }
-  // The record exists from the start, and the journal knows the run and its
-  // unit before anything touches the handset: either survives a process that dies.
-  station::JournalRun journal_run;
-  journal_run.uid = start_run_record(context, started_ms);
-  journal_run.started_at_ms = started_ms;
-  journal_run.port = comport;
-  journal_run.device = device_path_for_port(comport);
-  journal_run.customer = context.customer_key;
-  journal_run.script = context.script;
-  journal_run.ma_no = context.ma_no;
-  journal_run.station = station_name();
-  journal_run.tool_version = FFSLOAD_VERSION;
-  const RunIdentity identity = current_run_identity();
-  journal_run.unit_serial = identity.unit_serial.value_or("");
-  journal_run.operator_id = identity.operator_id.value_or("");
-  journal_run.attempt = identity.attempt;
-  journal_run.fixture = journal_run.device;
-  journal_run.front_end = context.front_end;
-  journal.start(journal_run);
-  // The factory network hears of the run once its journal knows it, before
-  // the handset is touched: a crash from here on is rebuilt as interrupted.
-  cfx_run_started(context, journal_run.uid, started_ms, port_problem);
-  fs::set_imei_keeper(&journal);
+  start(started_ms, port_problem);
   // Whole seconds as a calendar clock counts them, from the clock the rest of
   // the run uses (so a run on the tests' fake clock takes its simulated time).
-  const long start = platform::clock() / 1000;
-  ResetTextBox(runPanel, kRunLogControl, "");
-  SetCtrlAttribute(runPanel, kRunLogControl, kAttrBackColor, kColorYellow);
+  const long start_seconds = platform::clock() / 1000;
+  ResetTextBox(run_panel(), kRunLogControl, "");
+  SetCtrlAttribute(run_panel(), kRunLogControl, kAttrBackColor, kColorYellow);
   if (!gate.text.empty()) {
     // cfx-validate = advisory: the run goes on, and its record says why.
-    InsertTextBoxLine(runPanel, kRunLogControl, kAppendLine, gate.text.english());
-    fs::operator_notice(gate.text);
-  }
-  download();
-  fs::set_imei_keeper(nullptr);
-  if (fs::imei_at_risk()) {
-    fs::operator_notice({"imei.only_on_pc", {fs::imei_backup_file()}});
+    log_.line(gate.text.english());
+    log_.notice(gate.text);
   }
   RunResult result;
-  result.elapsed_seconds = platform::clock() / 1000 - start;
-  SetCtrlVal(runPanel, kElapsedTimeControl, strprintf("%ld", result.elapsed_seconds));
+  result.end = runner_.download();
+  guard_.set_keeper(nullptr);
+  if (guard_.at_risk()) {
+    result.imei_only_in = guard_.backup_file();
+    log_.notice({"imei.only_on_pc", {guard_.backup_file()}});
+  }
+  result.elapsed_seconds = platform::clock() / 1000 - start_seconds;
+  SetCtrlVal(run_panel(), kElapsedTimeControl, strprintf("%ld", result.elapsed_seconds));
   // The runner's own word on how the run ended; the run log's colour says
   // the same to the operator.
-  result.outcome = script::last_run_end().outcome;
-  journal.end(outcome_name(result.outcome));
-  // After the outcome is on the panel: the operator sees it without waiting
-  // for the record, and a record that fails changes nothing of the run.
-  if (const std::string fate = journal.fate(); !fate.empty()) note_run_imei_fate(fate);
-  const records::KeepResult kept = record_run(context, started_ms, now_utc_ms(), result.outcome);
-  // End messages the queue had no room for wait in the journal, as a record does.
-  if (const auto end = take_unqueued_end()) {
-    fs::operator_notice(journal.keep_unqueued(*end)
-                            ? platform::OperatorText{"cfx.journal_keeps", {std::to_string(comport)}}
-                            : platform::OperatorText{"cfx.lost", {}});
-  }
-  if (!kept.stored && !kept.kept_locally) {
-    fs::operator_notice(
-        journal.keep_unrecorded()
-            ? platform::OperatorText{"records.journal_keeps", {std::to_string(comport)}}
-            : platform::OperatorText{"records.lost", {}});
-  }
+  result.outcome = result.end.outcome;
+  result.reply_checksum_mismatches = link_.reply_checksum_mismatches();
+  finish(started_ms, result);
   return result;
 }
 
-const char* outcome_name(RunOutcome outcome) {
-  switch (outcome) {
-    case RunOutcome::kGreen:
-      return "green";
-    case RunOutcome::kRed:
-      return "red";
-    case RunOutcome::kNoRun:
-      break;
-  }
-  return "no run";
+RunResult run_script(const RunContext& context) {
+  Session session(context);
+  return session.run();
+}
+
+const Session* session_under_way() {
+  return g_under_way.load();
 }
 
 SavedLog save_log_lines(const std::vector<std::string>& lines, const std::string& folder) {
@@ -211,9 +251,9 @@ SavedLog save_log_lines(const std::vector<std::string>& lines, const std::string
 
 SavedLog save_run_log() {
   using namespace platform;
-  SetCtrlAttribute(runPanel, kSaveButtonControl, kAttrVisible, 0);
+  SetCtrlAttribute(run_panel(), kSaveButtonControl, kAttrVisible, 0);
   SavedLog result = save_log_lines(run_log_lines(), "");
-  SetCtrlAttribute(runPanel, kSaveButtonControl, kAttrVisible, 1);
+  SetCtrlAttribute(run_panel(), kSaveButtonControl, kAttrVisible, 1);
   return result;
 }
 

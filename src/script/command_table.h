@@ -11,6 +11,8 @@
 
 namespace script {
 
+class Runner;
+
 // Status of a line that carries a word longer than its buffer allows.
 constexpr int kStatusWordTooLong = 2;
 
@@ -27,8 +29,10 @@ struct Command {
   std::array<std::size_t, 8> word_limits;
   // Words handed to the function after the line (word numbers, 2-based).
   std::vector<std::size_t> passed;
-  // Calls the command: the line, the current handset directory, the words.
-  int (*run)(const std::string& line, std::string& directory, std::vector<std::string>& words);
+  // Calls the command with what it needs of the run (its link, its IMEI
+  // guard): the line, the current handset directory, the words.
+  int (*run)(Runner& runner, const std::string& line, std::string& directory,
+             std::vector<std::string>& words);
 };
 
 // The table in the order the keywords are tried.

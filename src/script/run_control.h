@@ -1,5 +1,4 @@
-// Stopping a run from outside (a signal, a front end) at a safe point, and
-// how the last run ended.
+// How a run ended, as the runner saw it.
 #pragma once
 
 #include <cstdint>
@@ -7,16 +6,6 @@
 #include <vector>
 
 namespace script {
-
-// Asks the running script to stop at the end of the current command. Safe to
-// call from a signal handler. The runner does not stop while the handset has
-// been formatted after an IMEI backup and the IMEI is not back yet.
-void request_stop();
-bool stop_requested();
-void clear_stop_request();
-// The script line the runner is at (1-based, 0 before the first); safe to
-// read from a signal handler.
-int current_line_number();
 
 // How a run ended, as the runner saw it: every command succeeded, one failed
 // (or the run was stopped), or the script could not even be opened.
@@ -39,8 +28,5 @@ struct RunEnd {
   bool stopped = false;        // the run was stopped on request before the script's end
   std::vector<LineRan> lines;  // every line with a command that ran, in order
 };
-
-// How the most recent run of download() ended.
-const RunEnd& last_run_end();
 
 }  // namespace script

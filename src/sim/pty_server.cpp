@@ -73,10 +73,10 @@ void PtyServer::transmit(const Transmission& t) {
   }
 }
 
-void PtyServer::serve(const std::atomic<bool>& stop_flag, std::FILE* log) {
+void PtyServer::serve(const std::function<bool()>& stop_requested, std::FILE* log) {
   std::uint8_t buffer[512];
   line_.forget_requests();
-  while (!stop_flag.load()) {
+  while (!stop_requested()) {
     pollfd p{master_, POLLIN, 0};
     int rc = poll(&p, 1, kStopCheckMs);
     if (rc < 0 && errno == EINTR) continue;

@@ -1,8 +1,8 @@
 // Serves a simulated line on a new pseudo-terminal until told to stop.
 #pragma once
 
-#include <atomic>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "sim/simulated_line.h"
@@ -20,9 +20,9 @@ class PtyServer {
   bool open(std::string* error);
   // The slave's path: what the tool opens.
   const std::string& device_path() const { return slave_path_; }
-  // Answers requests until stop_flag is set or a hang-up fault closes the line.
+  // Answers requests until stop_requested() says so or a hang-up fault closes the line.
   // log, when set, receives one line per request and reply.
-  void serve(const std::atomic<bool>& stop_flag, std::FILE* log);
+  void serve(const std::function<bool()>& stop_requested, std::FILE* log);
 
  private:
   void transmit(const Transmission& t);

@@ -3,12 +3,11 @@
 #include <cstdlib>
 
 #include "platform/user_interface.h"
-#include "script/runner.h"
 #include "station/customer_definition.h"
 
 namespace station {
 
-std::string customer_key(int customer, int sub_number) {
+std::string customer_key(int customer, int sub_number, int index_qm) {
   if (customer == index_qm) return std::to_string(customer) + "." + std::to_string(sub_number);
   return std::to_string(customer);
 }
@@ -26,12 +25,13 @@ std::optional<std::pair<int, int>> parse_customer_key(const std::string& text) {
 
 CustomerChoice look_up_customer(int customer, int sub_number) {
   CustomerChoice choice;
-  if (!read_index_qm()) {
+  const std::optional<int> index_qm = read_index_qm();
+  if (!index_qm) {
     choice.error = "Fail to open file <custdefine>";
     return choice;
   }
-  if (customer != index_qm) sub_number = 0;  // the sub-number control is hidden
-  choice.key = customer_key(customer, sub_number);
+  if (customer != *index_qm) sub_number = 0;  // the sub-number control is hidden
+  choice.key = customer_key(customer, sub_number, *index_qm);
   switch (find_customer(customer, sub_number, &choice.script)) {
     case CustomerLookup::kNoFile:
       choice.error = "Fail to open file <custdefine>";
@@ -46,17 +46,14 @@ CustomerChoice look_up_customer(int customer, int sub_number) {
   return choice;
 }
 
-bool choose_customer(int customer, int sub_number, std::string* ma_no) {
-  const CustomerChoice choice = look_up_customer(customer, sub_number);
+CustomerChoice choose_customer(int customer, int sub_number) {
+  CustomerChoice choice = look_up_customer(customer, sub_number);
   if (!choice.error.empty()) {
     // The lookup words its fault in English; the box shows it translated.
     platform::ErrorPopup(platform::recognise_operator_text(choice.error)
                              .value_or(platform::OperatorText{"as_is", {choice.error}}));
-    return false;
   }
-  tmsfile = choice.script;
-  *ma_no = choice.ma_no;
-  return true;
+  return choice;
 }
 
 }  // namespace station

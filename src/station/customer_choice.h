@@ -1,5 +1,5 @@
 // The customer road of both front ends: from a customer number and sub-number
-// to the script file in tmsfile and the customer's "MA_NO" text.
+// to the script file and the customer's "MA_NO" text.
 #pragma once
 
 #include <optional>
@@ -13,8 +13,8 @@ namespace station {
 std::optional<std::pair<int, int>> parse_customer_key(const std::string& text);
 
 // "N" for a customer without sub-numbers, "N.S" for the customer of the "qm"
-// line (read from "custdefine" by the choice).
-std::string customer_key(int customer, int sub_number);
+// line (index_qm, as read_index_qm gives it).
+std::string customer_key(int customer, int sub_number, int index_qm);
 
 // What choosing a customer finds: the customer key as the records and the
 // command line write it ("N", or "N.S" for the customer of the "qm" line),
@@ -32,9 +32,9 @@ struct CustomerChoice {
 CustomerChoice look_up_customer(int customer, int sub_number);
 
 // Chooses customer `customer` with `sub_number` as the selection panel does
-// (the sub-number counts only for the customer of the "qm" line): sets tmsfile
-// and reads "MA_NO" into *ma_no. Returns false after telling the operator with
-// the "Error" message box when no run can happen.
-bool choose_customer(int customer, int sub_number, std::string* ma_no);
+// (the sub-number counts only for the customer of the "qm" line): the
+// lookup, after telling the operator with the "Error" message box when no
+// run can happen (`error` set).
+CustomerChoice choose_customer(int customer, int sub_number);
 
 }  // namespace station

@@ -6,9 +6,6 @@
 #include "link/command_support.h"
 #include "script/script_line.h"
 
-int index_qm = 0;
-std::FILE* CustDefine = nullptr;
-
 namespace station {
 
 namespace {
@@ -23,7 +20,7 @@ struct Entry {
 // Every line of the first 40 reads, split into key and name; false when the
 // file cannot be opened.
 bool read_entries(std::vector<Entry>* entries) {
-  CustDefine = std::fopen(kCustDefineFile, "rb");
+  std::FILE* CustDefine = std::fopen(kCustDefineFile, "rb");
   if (!CustDefine) return false;
   for (int read = 0; read < kCustDefineReads; ++read) {
     auto line = script::read_script_line(CustDefine, kCustDefineReadLimit);
@@ -33,15 +30,15 @@ bool read_entries(std::vector<Entry>* entries) {
     entries->push_back({words[0], words[1]});
   }
   std::fclose(CustDefine);
-  CustDefine = nullptr;
   return true;
 }
 
 }  // namespace
 
-bool read_index_qm() {
+std::optional<int> read_index_qm() {
   std::vector<Entry> entries;
-  if (!read_entries(&entries)) return false;
+  if (!read_entries(&entries)) return std::nullopt;
+  int index_qm = 0;
   for (const Entry& e : entries) {
     if (e.name == "qm") {
       // Cut toward zero, as an integer conversion of the decimal key does. A
@@ -51,7 +48,7 @@ bool read_index_qm() {
       break;
     }
   }
-  return true;
+  return index_qm;
 }
 
 CustomerLookup find_customer(int customer, int sub_number, std::string* script) {

@@ -4,13 +4,8 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
-
-// The customer number whose entries are told apart by sub-numbers; 0 until
-// a "qm" line is read.
-extern int index_qm;
-// The customer definition file while it is read.
-extern std::FILE* CustDefine;
 
 namespace station {
 
@@ -24,8 +19,10 @@ constexpr std::size_t kMaNoLength = 10;
 
 enum class CustomerLookup { kFound, kNoFile, kNotFound };
 
-// Reads the "qm" line into index_qm; false when "custdefine" cannot be opened.
-bool read_index_qm();
+// The customer number whose entries are told apart by sub-numbers
+// (index_qm): the "qm" line's key, 0 without one; nullopt when "custdefine"
+// cannot be opened.
+std::optional<int> read_index_qm();
 
 // Finds the script of customer number `customer` with `sub_number` (0..9):
 // the first entry whose key, as a decimal value, is customer + sub_number/10.

@@ -7,10 +7,10 @@
 
 #include "station/panel_location.h"
 
-// Handle of the selection panel.
-extern int selectPanel;
-
 namespace ui {
+
+// Handle of the selection panel (selectPanel); -1 until start-up loads it.
+int select_panel();
 
 using station::kPanelFileName;
 constexpr int kSelectionPanelNumber = 1;
@@ -56,6 +56,9 @@ constexpr int kRunStateControl = 27;
 constexpr int kLastLabelledPort = 6;
 
 // The panel file in use (beside the program); set by start-up.
-extern std::string panel_file;
+const std::string& panel_file();
+// The customer number whose entries have sub-numbers ("qm" in "custdefine"),
+// as start-up read it; 0 without one.
+int index_qm();
 
 }  // namespace ui

@@ -28,10 +28,10 @@ int Save(int, int, int event, void*, int, int) {
   if (event != kEventCommit) return 0;
   const run::SavedLog saved = run::save_run_log();
   if (saved.saved) {
-    SetCtrlVal(runPanel, ui::kSaveStatusControl, OperatorText{"log.saved", {saved.name}});
+    SetCtrlVal(run_panel(), ui::kSaveStatusControl, OperatorText{"log.saved", {saved.name}});
   } else {
     // A log the operator believes saved must not go missing unnoticed.
-    SetCtrlVal(runPanel, ui::kSaveStatusControl, OperatorText{"log.not_saved", {}});
+    SetCtrlVal(run_panel(), ui::kSaveStatusControl, OperatorText{"log.not_saved", {}});
     ErrorPopup({"file.cannot_write", {saved.name, saved.error}});
   }
   return 0;

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "fs/imei_guard.h"
 #include "link/link.h"
 #include "platform/run_panel.h"
 #include "platform/serial_operations.h"
@@ -12,7 +11,6 @@
 #include "platform/user_interface.h"
 #include "run/imei_journal.h"
 #include "run/recording.h"
-#include "script/runner.h"
 #include "station/customer_choice.h"
 #include "station/customer_definition.h"
 #include "ui/operator_callbacks.h"
@@ -52,7 +50,7 @@ OperatorText port_status(int port) {
 // left only on the PC, a port that cannot be opened again): on the panel's
 // port status line, and on stderr for the station's own log.
 void notice_on_run_panel(const OperatorText& text) {
-  SetCtrlVal(runPanel, ui::kPortStatusControl, text);
+  SetCtrlVal(run_panel(), ui::kPortStatusControl, text);
   std::fprintf(stderr, "ffsload: %s\n", text.english().c_str());
 }
 
@@ -68,30 +66,29 @@ bool custdefine_opens() {
 int COMPORT(int, int, int event, void*, int, int) {
   if (event != kEventCommit) return 0;
   int port = 0, number = 0, shown = 0, sub = 0;
-  GetCtrlVal(selectPanel, ui::kPortControl, &port);
-  GetCtrlVal(selectPanel, ui::kCustomerControl, &number);
-  GetCtrlAttribute(selectPanel, ui::kSubNumberControl, kAttrVisible, &shown);
-  if (shown == 1) GetCtrlVal(selectPanel, ui::kSubNumberControl, &sub);
+  GetCtrlVal(ui::select_panel(), ui::kPortControl, &port);
+  GetCtrlVal(ui::select_panel(), ui::kCustomerControl, &number);
+  GetCtrlAttribute(ui::select_panel(), ui::kSubNumberControl, kAttrVisible, &shown);
+  if (shown == 1) GetCtrlVal(ui::select_panel(), ui::kSubNumberControl, &sub);
   // Both are signed 8-bit values on the panel.
   const int customer_number = static_cast<std::int8_t>(number);
   const int sub_number = static_cast<std::int8_t>(sub);
-  comport = port;
 
   if (!custdefine_opens()) {
     ErrorPopup({"file.custdefine_missing", {}});
     return 0;
   }
   if (!ui::take_operator_id()) return 0;
-  runPanel = LoadPanel(0, ui::panel_file, ui::kRunPanelNumber);
-  if (runPanel < 0) {
+  set_run_panel(LoadPanel(0, ui::panel_file(), ui::kRunPanelNumber));
+  if (run_panel() < 0) {
     std::fprintf(stderr, "ffsload: cannot load the run panel: %s\n",
                  user_interface().last_error().c_str());
     return -1;
   }
   config_comport(port);
-  for (int indicator : kIndicators) SetCtrlAttribute(runPanel, indicator, kAttrVisible, 0);
+  for (int indicator : kIndicators) SetCtrlAttribute(run_panel(), indicator, kAttrVisible, 0);
   if (port >= kLowestPort && port <= ui::kLastLabelledPort) {
-    SetCtrlVal(runPanel, ui::kPortLabelControl, strprintf("COM %d", port));
+    SetCtrlVal(run_panel(), ui::kPortLabelControl, strprintf("COM %d", port));
   }
 
   std::string script;
@@ -99,39 +96,40 @@ int COMPORT(int, int, int event, void*, int, int) {
       station::find_customer(customer_number, sub_number, &script);
   if (found != station::CustomerLookup::kFound) {
     // The run panel loaded for nothing is released; the port stays configured.
-    DiscardPanel(runPanel);
+    DiscardPanel(run_panel());
     ErrorPopup({found == station::CustomerLookup::kNoFile ? "file.custdefine_missing"
                                                           : "customer.not_found",
                 {}});
     return 0;
   }
-  tmsfile = script;
   const std::string ma_no = station::read_ma_no(script);
+  // Everything the runs of this panel depend on, tmsfile and comport among
+  // them; each Run copies it.
   run::RunContext& context = ui::panel_run_context();
   context.port = port;
   context.script = script;
-  context.customer_key = station::customer_key(customer_number, sub_number);
+  context.customer_key = station::customer_key(customer_number, sub_number, ui::index_qm());
   context.ma_no = ma_no;
   context.check_reply_checksum = comports_checks_reply_checksum();
   context.front_end = "panels";
-  fs::set_operator_notice_sink(notice_on_run_panel);
+  context.notices.notice = notice_on_run_panel;
   // An IMEI left pending by a run that died, on a handset without one: only
   // the operator at the fixture can say whether this is its handset.
   context.pending_answer = run::ask_in_confirm_popup;
-  SetCtrlVal(runPanel, ui::kMaNoControl, ma_no);
-  SetCtrlVal(runPanel, ui::kScriptNameControl, tmsfile);
-  SetCtrlAttribute(runPanel, indicator_for(sub_number, script), kAttrVisible, 1);
-  SetCtrlVal(runPanel, ui::kPortStatusControl, port_status(port));
+  SetCtrlVal(run_panel(), ui::kMaNoControl, ma_no);
+  SetCtrlVal(run_panel(), ui::kScriptNameControl, script);
+  SetCtrlAttribute(run_panel(), indicator_for(sub_number, script), kAttrVisible, 1);
+  SetCtrlVal(run_panel(), ui::kPortStatusControl, port_status(port));
   if (!ui::prepare_run_panel(port)) {
-    DiscardPanel(runPanel);
+    DiscardPanel(run_panel());
     context.pending_answer = nullptr;
     return 0;
   }
 
-  DiscardPanel(selectPanel);
-  DisplayPanel(runPanel);
+  DiscardPanel(ui::select_panel());
+  DisplayPanel(run_panel());
   if (ui::station_settings().unit_serial != station::Asking::kOff) {
-    SetActiveCtrl(runPanel, ui::kUnitFieldControl);
+    SetActiveCtrl(run_panel(), ui::kUnitFieldControl);
   }
   RunUserInterface();
   context.notices = {};

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "cfx/endpoint_events.h"
-#include "fs/imei_guard.h"
+#include "link/run_log.h"
 #include "platform/run_panel.h"
 #include "platform/sounds.h"
 #include "platform/user_interface.h"
@@ -32,29 +32,29 @@ std::string trimmed(const std::string& text) {
 
 void show_alarm(int port, const records::FixtureAlarm& alarm) {
   if (!alarm.raised) {
-    SetCtrlVal(runPanel, kFixtureAlarmControl, "");
-    SetCtrlAttribute(runPanel, kFixtureAlarmControl, kAttrVisible, 0);
+    SetCtrlVal(run_panel(), kFixtureAlarmControl, "");
+    SetCtrlAttribute(run_panel(), kFixtureAlarmControl, kAttrVisible, 0);
     return;
   }
-  SetCtrlVal(runPanel, kFixtureAlarmControl, records::fixture_alarm_lines(port, alarm));
-  SetCtrlAttribute(runPanel, kFixtureAlarmControl, kAttrVisible, 1);
+  SetCtrlVal(run_panel(), kFixtureAlarmControl, records::fixture_alarm_lines(port, alarm));
+  SetCtrlAttribute(run_panel(), kFixtureAlarmControl, kAttrVisible, 1);
 }
 
 // The run under way, then its result as a word, a sign and a sound: the
 // operator at the fixture hears it and need not tell red from green. A run
 // that could not start is no pass: a handset to do again, as a red one is.
 void run_and_tell(const run::RunContext& context) {
-  SetRunState(runPanel, kRunStateControl, RunState::kRunning);
+  SetRunState(run_panel(), kRunStateControl, RunState::kRunning);
   ProcessDrawEvents();
   const run::RunResult result = run::run_script(context);
   const bool pass = result.outcome == run::RunOutcome::kGreen;
-  SetRunState(runPanel, kRunStateControl, pass ? RunState::kPass : RunState::kFail);
+  SetRunState(run_panel(), kRunStateControl, pass ? RunState::kPass : RunState::kFail);
   play_sound(pass ? Sound::kPass : Sound::kFail);
 }
 
 void refuse(const OperatorText& why) {
-  SetCtrlVal(runPanel, kUnitStatusControl, why);
-  SetActiveCtrl(runPanel, kUnitFieldControl);
+  SetCtrlVal(run_panel(), kUnitStatusControl, why);
+  SetActiveCtrl(run_panel(), kUnitFieldControl);
 }
 
 }  // namespace
@@ -80,7 +80,8 @@ void announce_to_factory_network() {
   std::string error;
   if (!cfx::queue_endpoint_connected(g_panel_context.station_folder, g_settings.cfx,
                                      run::now_utc_ms(), &error)) {
-    fs::operator_notice({"cfx.endpoint_not_queued", {error}});
+    // Before any run panel: the station's own log hears of it.
+    wire::PanelRunLog().notice({"cfx.endpoint_not_queued", {error}});
   }
 }
 
@@ -90,11 +91,11 @@ const station::StationSettings& station_settings() {
 
 void prepare_operator_field() {
   if (g_settings.operator_id == station::Asking::kOff) {
-    SetCtrlAttribute(selectPanel, kOperatorControl, kAttrVisible, 0);
+    SetCtrlAttribute(ui::select_panel(), kOperatorControl, kAttrVisible, 0);
     return;
   }
-  SetCtrlAttribute(selectPanel, kOperatorControl, kAttrVisible, 1);
-  SetActiveCtrl(selectPanel, kOperatorControl);
+  SetCtrlAttribute(ui::select_panel(), kOperatorControl, kAttrVisible, 1);
+  SetActiveCtrl(ui::select_panel(), kOperatorControl);
 }
 
 bool take_operator_id() {
@@ -103,7 +104,7 @@ bool take_operator_id() {
     return true;
   }
   std::string id;
-  GetCtrlVal(selectPanel, kOperatorControl, &id);
+  GetCtrlVal(ui::select_panel(), kOperatorControl, &id);
   id = trimmed(id);
   OperatorText why;
   if (id.empty()) {
@@ -117,7 +118,7 @@ bool take_operator_id() {
   }
   if (!why.empty()) {
     ErrorPopup(why);
-    SetActiveCtrl(selectPanel, kOperatorControl);
+    SetActiveCtrl(ui::select_panel(), kOperatorControl);
     return false;
   }
   g_panel_context.operator_id = id;
@@ -126,27 +127,27 @@ bool take_operator_id() {
 
 bool prepare_run_panel(int port) {
   std::string id;
-  GetCtrlVal(selectPanel, kOperatorControl, &id);
+  GetCtrlVal(ui::select_panel(), kOperatorControl, &id);
   id = trimmed(id);
   const bool show_operator = g_settings.operator_id != station::Asking::kOff;
-  SetCtrlVal(runPanel, kOperatorNameControl, id.empty() ? "-" : id);
-  SetCtrlAttribute(runPanel, kOperatorNameControl, kAttrVisible, show_operator ? 1 : 0);
+  SetCtrlVal(run_panel(), kOperatorNameControl, id.empty() ? "-" : id);
+  SetCtrlAttribute(run_panel(), kOperatorNameControl, kAttrVisible, show_operator ? 1 : 0);
   const bool asks_unit = g_settings.unit_serial != station::Asking::kOff;
-  SetCtrlAttribute(runPanel, kUnitFieldControl, kAttrVisible, asks_unit ? 1 : 0);
+  SetCtrlAttribute(run_panel(), kUnitFieldControl, kAttrVisible, asks_unit ? 1 : 0);
   int shown = 0;
-  GetCtrlAttribute(runPanel, kUnitFieldControl, kAttrVisible, &shown);
+  GetCtrlAttribute(run_panel(), kUnitFieldControl, kAttrVisible, &shown);
   if (asks_unit && shown == 0) {
     ErrorPopup({"panels.no_unit_field",
                 {station::kStationSettingsFile, std::to_string(kUnitFieldControl)}});
     return false;
   }
-  SetCtrlVal(runPanel, kUnitStatusControl, "");
-  SetRunState(runPanel, kRunStateControl, RunState::kNone);
+  SetCtrlVal(run_panel(), kUnitStatusControl, "");
+  SetRunState(run_panel(), kRunStateControl, RunState::kNone);
   g_panel_context.fixture_alarm_runs = g_settings.fixture_alarm;
   show_alarm(port, run::read_fixture_alarm(port, g_panel_context.records_option,
                                            g_settings.fixture_alarm));
   g_panel_context.notices.unit = [](const OperatorText& text) {
-    SetCtrlVal(runPanel, kUnitStatusControl, text);
+    SetCtrlVal(run_panel(), kUnitStatusControl, text);
   };
   g_panel_context.notices.alarm = [](int alarm_port, const records::FixtureAlarm& alarm) {
     show_alarm(alarm_port, alarm);
@@ -160,7 +161,7 @@ void run_with_unit() {
     return;
   }
   std::string serial;
-  GetCtrlVal(runPanel, kUnitFieldControl, &serial);
+  GetCtrlVal(run_panel(), kUnitFieldControl, &serial);
   // A scanner may send CR before its Enter; blanks around a serial are not part of it.
   serial = trimmed(serial);
   std::optional<std::string> unit;
@@ -176,13 +177,13 @@ void run_with_unit() {
   } else {
     unit = serial;
   }
-  SetCtrlVal(runPanel, kUnitStatusControl,
+  SetCtrlVal(run_panel(), kUnitStatusControl,
              unit ? OperatorText{"unit.serial", {*unit}} : OperatorText{});
   run::RunContext context = g_panel_context;
   context.unit_serial = unit;
   run_and_tell(context);
-  SetCtrlVal(runPanel, kUnitFieldControl, "");
-  SetActiveCtrl(runPanel, kUnitFieldControl);
+  SetCtrlVal(run_panel(), kUnitFieldControl, "");
+  SetActiveCtrl(run_panel(), kUnitFieldControl);
 }
 
 }  // namespace ui
@@ -196,6 +197,6 @@ int UNIT(int, int, int event, void*, int, int) {
 int OPERATOR(int, int, int event, void*, int, int) {
   if (event != kEventCommit) return 0;
   // The id is taken when the run panel opens; Enter moves on to the customer.
-  SetActiveCtrl(selectPanel, ui::kCustomerControl);
+  SetActiveCtrl(ui::select_panel(), ui::kCustomerControl);
   return 0;
 }

@@ -15,7 +15,8 @@ class ParameterCommands : public testing_support::SimulatedHandsetTest {
   }
   int run(const std::string& script_line) {
     std::string directory;
-    return script::run_line(script_line, directory);
+    script::Runner runner(link, imei);
+    return runner.run_line(script_line, directory);
   }
 };
 

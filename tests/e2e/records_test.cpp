@@ -20,7 +20,7 @@ std::string content(const std::string& name) {
 TEST(EndToEndRecords, runs_leave_records_that_the_report_counts_and_draws) {
   unsetenv("FFSLOAD_RECORDS");
   testing_support::TempDir dir;
-  testing_support::TempDir::write("custdefine", "1 t.tms\n");
+  testing_support::TempDir::write("custdefine", "1 t.tms\n4 qm\n4.2 t.tms\n");
   std::filesystem::create_directory("t");
   testing_support::TempDir::write("t/MA_NO", "ORD4711");
   testing_support::TempDir::write("t.tms", "tms 1\nti\n");
@@ -52,6 +52,14 @@ TEST(EndToEndRecords, runs_leave_records_that_the_report_counts_and_draws) {
       << report.out;
   EXPECT_NE(report.err.find("the yields above are run yields"), std::string::npos) << report.err;
   EXPECT_TRUE(content("yield.svg").starts_with("<svg")) << content("yield.svg");
+
+  // The customer of the "qm" line is recorded with the sub-number it ran.
+  const std::vector<std::string> sub{"run",          "--port",     "3",   "--device",
+                                     sim.device(),   "--customer", "4.2", "--records",
+                                     "qm.sqlite"};
+  EXPECT_EQ(e2e::run_ffsload(sub, dir.path()).exit_code, 0);
+  const auto by_customer = e2e::run_ffsload({"report", "--csv", "--records", "qm.sqlite"}, dir.path());
+  EXPECT_NE(by_customer.out.find(",4.2,1,"), std::string::npos) << by_customer.out;
 
   EXPECT_EQ(e2e::run_ffsload({"report", "--since", "2024-13-01"}, dir.path()).exit_code, 2);
   EXPECT_EQ(e2e::run_ffsload({"report", "--records", "none.sqlite"}, dir.path()).exit_code, 1);

@@ -33,7 +33,7 @@ class CalibrationCheck : public testing_support::FileCommandTest {
 };
 
 TEST_F(CalibrationCheck, a_calibrated_handset_passes_with_nine_lines) {
-  EXPECT_EQ(fs::checkcalibration("check"), 0);
+  EXPECT_EQ(fs::checkcalibration(link, "check"), 0);
   EXPECT_EQ(log(), (std::vector<std::string>{
                        "check cal_bat => 0(1)",
                        "/gsm/rf/afcdac, 2(2)Bytes => 0(1)",
@@ -54,37 +54,37 @@ TEST_F(CalibrationCheck, a_calibrated_handset_passes_with_nine_lines) {
 
 TEST_F(CalibrationCheck, uncalibrated_battery_values_give_five_hundred_and_no_file_query) {
   state().battery_low = 7000;
-  EXPECT_EQ(fs::checkcalibration("check"), 500);
+  EXPECT_EQ(fs::checkcalibration(link, "check"), 500);
   EXPECT_EQ(log(), std::vector<std::string>{"check cal_bat => 500(1)"});
   EXPECT_TRUE(fs_requests(0x0D).empty());
 
   state().battery_low = 6000;
   state().battery_high = 0;
-  EXPECT_EQ(fs::checkcalibration("check"), 500);
+  EXPECT_EQ(fs::checkcalibration(link, "check"), 500);
   // 7000 as the second value and 0 as the first are good.
   state().battery_low = 0;
   state().battery_high = 7000;
-  EXPECT_EQ(fs::checkcalibration("check"), 0);
+  EXPECT_EQ(fs::checkcalibration(link, "check"), 0);
 }
 
 TEST_F(CalibrationCheck, counts_the_attempts_before_a_bad_second_value) {
   state().battery_high = 0;
   fault("silent:0x45:1:2");
-  EXPECT_EQ(fs::checkcalibration("check"), 500);
+  EXPECT_EQ(fs::checkcalibration(link, "check"), 500);
   EXPECT_EQ(log(), std::vector<std::string>{"check cal_bat => 500(3)"});
   EXPECT_GE(now(), 10000);
 }
 
 TEST_F(CalibrationCheck, a_silent_battery_read_fails_without_judging_values) {
   fault("silent:0x45");
-  EXPECT_EQ(fs::checkcalibration("check"), 100);
+  EXPECT_EQ(fs::checkcalibration(link, "check"), 100);
   EXPECT_EQ(log(), std::vector<std::string>{"check cal_bat => 100(5)"});
   EXPECT_TRUE(fs_requests(0x0D).empty());
 }
 
 TEST_F(CalibrationCheck, a_file_of_the_wrong_length_stops_the_check) {
   put_handset_file("/gsm/rf/tx/ramps", pattern(991));
-  EXPECT_EQ(fs::checkcalibration("check"), 2);
+  EXPECT_EQ(fs::checkcalibration(link, "check"), 2);
   EXPECT_EQ(log().back(), "/gsm/rf/tx/ramps, 992(991)Bytes => 1(3)");
   EXPECT_EQ(queried_paths(), (std::vector<std::string>{"/gsm/rf/afcdac", "/gsm/rf/tx/ramps",
                                                        "/gsm/rf/tx/ramps", "/gsm/rf/tx/ramps"}));
@@ -92,17 +92,17 @@ TEST_F(CalibrationCheck, a_file_of_the_wrong_length_stops_the_check) {
 
 TEST_F(CalibrationCheck, an_empty_or_missing_file_fails) {
   put_handset_file("/gsm/rf/afcdac", {});
-  EXPECT_EQ(fs::checkcalibration("check"), 2);
+  EXPECT_EQ(fs::checkcalibration(link, "check"), 2);
   EXPECT_EQ(log().back(), "/gsm/rf/afcdac, 2(0)Bytes => 1(3)");
 
   state().fs.files.erase("/gsm/rf/afcdac");
-  EXPECT_EQ(fs::checklength("/gsm/rf/afcdac", 2), 2);
+  EXPECT_EQ(fs::checklength(link, "/gsm/rf/afcdac", 2), 2);
   EXPECT_EQ(log().back(), "/gsm/rf/afcdac, 2(0)Bytes => 1(3)");
 }
 
 TEST_F(CalibrationCheck, a_file_right_on_the_second_query_lets_the_check_go_on) {
   fault("refuse:0x70/0x0D:2:1");  // the first query of ramps
-  EXPECT_EQ(fs::checkcalibration("check"), 0);
+  EXPECT_EQ(fs::checkcalibration(link, "check"), 0);
   EXPECT_EQ(log()[2], "/gsm/rf/tx/ramps, 992(992)Bytes => 0(2)");
   EXPECT_EQ(log().size(), 9u);
 }
@@ -110,6 +110,6 @@ TEST_F(CalibrationCheck, a_file_right_on_the_second_query_lets_the_check_go_on) 
 TEST_F(CalibrationCheck, keeps_the_last_length_received_through_failed_queries) {
   put_handset_file("/gsm/rf/x", pattern(7));
   fault("silent:0x70/0x0D:2:2");
-  EXPECT_EQ(fs::checklength("/gsm/rf/x", 8), 2);
+  EXPECT_EQ(fs::checklength(link, "/gsm/rf/x", 8), 2);
   EXPECT_EQ(log().back(), "/gsm/rf/x, 8(7)Bytes => 1(3)");
 }

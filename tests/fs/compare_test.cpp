@@ -13,8 +13,8 @@ class Compare : public testing_support::FileCommandTest {
   int compare(const std::string& handset_name, const std::string& pc_name,
               const std::string& directory = "/gsm/rf") {
     pc_name_ = pc_name;
-    return fs::comparefile("compare " + handset_name + " " + pc_name, directory, handset_name,
-                           pc_name_);
+    return fs::comparefile(link, imei, "compare " + handset_name + " " + pc_name, directory,
+                           handset_name, pc_name_);
   }
   std::string pc_name_;
 };

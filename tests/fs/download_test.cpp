@@ -32,12 +32,9 @@ class Download : public testing_support::SimulatedHandsetTest {
   void SetUp() override {
     SimulatedHandsetTest::SetUp();
     state().fs.directories.insert({"/gsm", "/gsm/rf"});
-    IMEI_flag = 0;
+    open_before = open_descriptors();
   }
-  void TearDown() override {
-    IMEI_flag = 0;
-    SimulatedHandsetTest::TearDown();
-  }
+  int open_before = 0;
 
   void pc_file(const std::string& name, const std::vector<std::uint8_t>& content) {
     std::ofstream(name, std::ios::binary)
@@ -47,7 +44,7 @@ class Download : public testing_support::SimulatedHandsetTest {
   int fwr(const std::string& handset_name, std::string pc_name,
           const std::string& directory = "/gsm/rf") {
     const std::string script_line = "fwr " + handset_name + " " + pc_name;
-    return fs::writefile(script_line, directory, handset_name, pc_name);
+    return fs::writefile(link, imei, script_line, directory, handset_name, pc_name);
   }
   // What kind of 0x70 request each one was: 0x00 open, 0x1B write, 0x07 close;
   // other requests by their id.
@@ -135,7 +132,7 @@ TEST_F(Download, a_file_of_three_thousand_and_one_bytes_is_refused_before_any_re
   EXPECT_TRUE(requests().empty());
   EXPECT_EQ(log(),
             std::vector<std::string>{"fwr ramps big  => 52 (0): 3001 bytes, more than 3000"});
-  EXPECT_EQ(Filename, nullptr);
+  EXPECT_EQ(open_descriptors(), open_before);  // the PC file was closed
 }
 
 TEST_F(Download, bytes_that_are_all_boundary_and_escape_values_arrive_intact) {
@@ -175,7 +172,8 @@ TEST_F(Download, the_port_suffix_follows_the_port_and_the_names) {
   for (const Case& c : cases) {
     attach(c.port);
     std::string pc = c.pc;
-    EXPECT_EQ(fs::writefile("fwr", "/gsm/rf", c.handset, pc), 0) << c.port << " " << c.pc;
+    EXPECT_EQ(fs::writefile(link, imei, "fwr", "/gsm/rf", c.handset, pc), 0)
+        << c.port << " " << c.pc;
     EXPECT_EQ(pc, c.expected_pc);
     EXPECT_EQ(handset_file("/gsm/rf/" + c.handset)->size(), c.expected_size);
   }
@@ -186,13 +184,14 @@ TEST_F(Download, a_name_too_long_for_its_suffix_is_refused_before_anything_is_op
   pc_file(name, {1});
   attach(1);
   std::string pc = name;
-  EXPECT_EQ(fs::writefile("fwr n n", "/gsm/rf", name, pc), fs::kStatusNameTooLongForSuffix);
+  EXPECT_EQ(fs::writefile(link, imei, "fwr n n", "/gsm/rf", name, pc),
+            fs::kStatusNameTooLongForSuffix);
   EXPECT_EQ(pc, name);
   EXPECT_TRUE(requests().empty());
   EXPECT_EQ(log(), std::vector<std::string>{
                        "fwr n n  => 53 (0): PC name longer than 17 characters takes no suffix"});
   attach(3);  // no suffix on port 3: the same name is fine
-  EXPECT_EQ(fs::writefile("fwr n n", "/gsm/rf", name, pc), 0);
+  EXPECT_EQ(fs::writefile(link, imei, "fwr n n", "/gsm/rf", name, pc), 0);
 }
 
 TEST_F(Download, a_line_without_a_pc_name_is_refused_on_every_port) {
@@ -201,7 +200,8 @@ TEST_F(Download, a_line_without_a_pc_name_is_refused_on_every_port) {
   for (int port_number : {1, 3}) {
     attach(port_number);
     std::string pc;
-    EXPECT_EQ(fs::writefile("fwr afcdac", "/gsm/rf", "afcdac", pc), fs::kStatusMissingName);
+    EXPECT_EQ(fs::writefile(link, imei, "fwr afcdac", "/gsm/rf", "afcdac", pc),
+              fs::kStatusMissingName);
     EXPECT_EQ(pc, "");
   }
   EXPECT_TRUE(requests().empty());
@@ -217,7 +217,7 @@ TEST_F(Download, imei_files_wait_for_the_imei_flag) {
   EXPECT_TRUE(requests().empty());
   EXPECT_TRUE(log().empty());
   EXPECT_TRUE(ui.popups().empty());
-  EXPECT_EQ(Filename, nullptr);
+  EXPECT_EQ(open_descriptors(), open_before);  // the PC file was closed
 
   IMEI_flag = 1;
   EXPECT_EQ(fwr("IMEI", "IMEI"), 0);
@@ -234,7 +234,7 @@ TEST_F(Download, an_imei_file_of_any_size_but_eight_never_reaches_the_handset) {
     EXPECT_EQ(fwr("IMEI", "IMEI"), fs::kStatusImeiFileSize);
     EXPECT_TRUE(requests().empty());
     EXPECT_EQ(handset_file("/gsm/rf/IMEI"), nullptr);
-    EXPECT_EQ(Filename, nullptr);
+    EXPECT_EQ(open_descriptors(), open_before);  // the PC file was closed
   }
   EXPECT_EQ(log().back(), "fwr IMEI IMEI  => 57 (0): IMEI holds 9 bytes; an IMEI file holds 8");
 }
@@ -254,7 +254,7 @@ TEST_F(Download, a_pc_file_without_a_readable_size_is_refused) {
   EXPECT_TRUE(requests().empty());
   EXPECT_EQ(log(), std::vector<std::string>{
                        "fwr afcdac folder  => 51 (0): size of folder cannot be read"});
-  EXPECT_EQ(Filename, nullptr);
+  EXPECT_EQ(open_descriptors(), open_before);  // the PC file was closed
 }
 
 TEST_F(Download, a_handset_path_of_seventy_seven_characters_is_sent_and_seventy_eight_refused) {
@@ -335,21 +335,17 @@ TEST_F(Download, the_pc_file_is_left_unchanged) {
 TEST_F(Download, the_chunk_writer_sends_nothing_when_the_file_holds_more_than_its_size) {
   // Rewritten longer between the size and the read: its first bytes are not the file.
   pc_file("grown", pattern(30));
-  Filename = std::fopen("grown", "rb");
+  const fs::PcFile Filename(std::fopen("grown", "rb"));
   ASSERT_NE(Filename, nullptr);
-  EXPECT_EQ(fs::fwr(20), fs::kStatusShortRead);
+  EXPECT_EQ(fs::fwr(link, Filename.get(), 20), fs::kStatusShortRead);
   EXPECT_TRUE(requests().empty());
-  std::fclose(Filename);
-  Filename = nullptr;
 }
 
 TEST_F(Download, the_chunk_writer_sends_nothing_when_the_file_gives_fewer_bytes) {
   pc_file("short", pattern(10));
-  Filename = std::fopen("short", "rb");
+  const fs::PcFile Filename(std::fopen("short", "rb"));
   ASSERT_NE(Filename, nullptr);
-  EXPECT_EQ(fs::fwr(20), fs::kStatusShortRead);
-  EXPECT_EQ(fs::fwr(3001), fs::kStatusPcFileTooLarge);
+  EXPECT_EQ(fs::fwr(link, Filename.get(), 20), fs::kStatusShortRead);
+  EXPECT_EQ(fs::fwr(link, Filename.get(), 3001), fs::kStatusPcFileTooLarge);
   EXPECT_TRUE(requests().empty());
-  std::fclose(Filename);
-  Filename = nullptr;
 }

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "fs/readback.h"
-#include "platform/file_claims.h"
 #include "support/sim_fixture.h"
 #include "support/temp_dir.h"
 
@@ -21,14 +20,8 @@ namespace testing_support {
 
 class FileCommandTest : public SimulatedHandsetTest {
  protected:
-  void SetUp() override {
-    SimulatedHandsetTest::SetUp();
-    IMEI_flag = 0;
-  }
-
   void TearDown() override {
-    IMEI_flag = 0;
-    platform::release_file_claims();
+    imei.claims().release();
     SimulatedHandsetTest::TearDown();
   }
 

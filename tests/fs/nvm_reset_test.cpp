@@ -15,7 +15,7 @@ class NvmReset : public testing_support::SimulatedHandsetTest {
 
 TEST_F(NvmReset, sends_three_requests_pauses_before_the_reset_and_logs_nothing) {
   const long start = now();
-  EXPECT_EQ(fs::resetnvm("resetnvm"), 0);
+  EXPECT_EQ(fs::resetnvm(link, "resetnvm"), 0);
   const auto expected = bytes({0x02, 0x14, 0x70, 0x01, 0x26, 0x04, 0x6D, 0x6D, 0x69, 0x00, 0x23,
                                0x04, 0x00, 0x0B, 0x00, 0x16, 0x02,  // directory request
                                                                     // for "mmi"
@@ -33,7 +33,7 @@ TEST_F(NvmReset, sends_three_requests_pauses_before_the_reset_and_logs_nothing) 
 TEST_F(NvmReset, a_silent_handset_gets_five_directory_requests_and_status_nine) {
   fault("silent:*");
   const long start = now();
-  EXPECT_EQ(fs::resetnvm("resetnvm"), fs::kStatusNvmFileNotRemoved);
+  EXPECT_EQ(fs::resetnvm(link, "resetnvm"), fs::kStatusNvmFileNotRemoved);
   ASSERT_EQ(requests().size(), 5u);
   for (const auto& r : requests()) EXPECT_EQ(r.payload[3], 'm');
   EXPECT_EQ(now() - start, 5 * 500);  // the 0.5-second timeout of the directory request
@@ -43,7 +43,7 @@ TEST_F(NvmReset, a_silent_handset_gets_five_directory_requests_and_status_nine) 
 TEST_F(NvmReset, a_missing_preset_file_stops_before_the_reset_request) {
   state().fs.files.erase(sim::kNvmPresetPath);
   const long start = now();
-  EXPECT_EQ(fs::resetnvm("resetnvm with words"), fs::kStatusNvmFileNotRemoved);
+  EXPECT_EQ(fs::resetnvm(link, "resetnvm with words"), fs::kStatusNvmFileNotRemoved);
   EXPECT_EQ(requests().size(), 6u);  // one directory request, five remove requests
   for (const auto& r : requests()) EXPECT_EQ(r.id, 0x70);
   EXPECT_EQ(now() - start, 0);  // no pause between the removal's attempts
@@ -52,7 +52,7 @@ TEST_F(NvmReset, a_missing_preset_file_stops_before_the_reset_request) {
 
 TEST_F(NvmReset, a_refused_reset_request_gives_one_hundred_after_five_attempts) {
   fault("refuse:0x52");
-  EXPECT_EQ(fs::resetnvm("resetnvm"), 100);
+  EXPECT_EQ(fs::resetnvm(link, "resetnvm"), 100);
   EXPECT_EQ(requests().size(), 2u + 5u);
   EXPECT_TRUE(log().empty());
 }
@@ -60,6 +60,6 @@ TEST_F(NvmReset, a_refused_reset_request_gives_one_hundred_after_five_attempts) 
 TEST_F(NvmReset, the_removal_waits_two_seconds_for_the_remove_reply) {
   fault("silent:0x70/0x09");
   const long start = now();
-  EXPECT_EQ(fs::RemoveNvmFile(), 100);
+  EXPECT_EQ(fs::RemoveNvmFile(link), 100);
   EXPECT_EQ(now() - start, 5 * 2000);
 }

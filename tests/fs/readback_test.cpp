@@ -18,7 +18,8 @@ class ReadBack : public testing_support::FileCommandTest {
   int read_back(const std::string& handset_name, std::string pc_name,
                 const std::string& directory = "/gsm/rf") {
     pc_name_ = pc_name;
-    return fs::frd("frd " + handset_name + " " + pc_name, directory, handset_name, pc_name_);
+    return fs::frd(link, imei, "frd " + handset_name + " " + pc_name, directory, handset_name,
+                   pc_name_);
   }
   std::string pc_name_;
 };
@@ -316,21 +317,13 @@ class PendingImeiReadBack : public ReadBack {
  protected:
   void SetUp() override {
     ReadBack::SetUp();
-    fs::set_imei_keeper(&keeper);
-    fs::set_operator_notice_sink(
-        [](const platform::OperatorText& text) { notices().push_back(text.english()); });
-    notices().clear();
-    comport = 3;
+    imei.set_keeper(&keeper);
+    link = wire::Link(3, &notice_log);
   }
-  void TearDown() override {
-    fs::set_imei_keeper(nullptr);
-    fs::set_operator_notice_sink(nullptr);
-    ReadBack::TearDown();
-  }
-  static std::vector<std::string>& notices() {
-    static std::vector<std::string> n;
-    return n;
-  }
+  std::vector<std::string>& notices() { return notices_; }
+  std::vector<std::string> notices_;
+  wire::PanelRunLog notice_log{
+      [this](const platform::OperatorText& text) { notices_.push_back(text.english()); }};
   std::vector<std::uint8_t> lost = bytes({1, 2, 3, 4, 5, 6, 7, 8});
   FakeKeeper keeper;
 };
@@ -408,8 +401,8 @@ TEST_F(PendingImeiReadBack, a_handset_without_imei_is_asked_about_newest_first) 
   EXPECT_TRUE(keeper.checked);
   EXPECT_EQ(IMEI_flag, 1);
   EXPECT_EQ(read_pc_file("IMEI"), lost);
-  ASSERT_TRUE(fs::imei_read_back().has_value());
-  EXPECT_EQ(*fs::imei_read_back(), lost);
+  ASSERT_TRUE(imei.read_back().has_value());
+  EXPECT_EQ(*imei.read_back(), lost);
 
   // No to every one: the run goes on without an IMEI.
   keeper.answers = {fs::PendingAnswer::kKeepAside, fs::PendingAnswer::kKeepAside};
@@ -487,8 +480,8 @@ TEST_F(ReadBack, imei_names_are_case_sensitive_and_may_run_on) {
 
 TEST_F(ReadBack, an_imei_backup_survives_the_format_and_is_restored_and_compared) {
   attach(2);
-  const auto imei = pattern(8, 0x35);
-  put_handset_file("/gsm/IMEI", imei);
+  const auto identity = pattern(8, 0x35);
+  put_handset_file("/gsm/IMEI", identity);
   EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 0);
   ASSERT_EQ(IMEI_flag, 1);
 
@@ -496,15 +489,15 @@ TEST_F(ReadBack, an_imei_backup_survives_the_format_and_is_restored_and_compared
   // A second read-back now finds no IMEI; the backup on the PC stays as it was.
   EXPECT_EQ(read_back("IMEI", "IMEI", "/gsm"), 0);
   EXPECT_EQ(IMEI_flag, 0);
-  EXPECT_EQ(read_pc_file("IMEI_2"), imei);
+  EXPECT_EQ(read_pc_file("IMEI_2"), identity);
 
   // Restored (as the download would) and compared against the backup.
   IMEI_flag = 1;
   put_handset_file("/gsm/IMEI", *read_pc_file("IMEI_2"));
   std::string pc_name = "IMEI";
-  EXPECT_EQ(fs::comparefile("compare IMEI IMEI", "/gsm", "IMEI", pc_name), 0);
+  EXPECT_EQ(fs::comparefile(link, imei, "compare IMEI IMEI", "/gsm", "IMEI", pc_name), 0);
   EXPECT_EQ(pc_name, "IMEI_2");
-  EXPECT_EQ(state().fs.files["/gsm/IMEI"], imei);
+  EXPECT_EQ(state().fs.files["/gsm/IMEI"], identity);
 }
 
 TEST_F(PendingImeiReadBack, a_scanned_serial_tells_the_handsets_of_pending_imeis_apart) {

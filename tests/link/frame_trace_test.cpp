@@ -23,14 +23,18 @@ class FrameTrace : public testing_support::SimulatedHandsetTest {
   // Runs the script with the trace on and returns the trace's lines.
   std::vector<std::string> traced_run(const std::string& script) {
     TempDir::write("t.tms", script);
-    tmsfile = "t.tms";
     char* buffer = nullptr;
     std::size_t size = 0;
     std::FILE* out = open_memstream(&buffer, &size);
-    wire::reset_reply_checksum_mismatches();
-    wire::start_frame_trace(out);
-    download();
-    wire::stop_frame_trace();
+    {
+      wire::FrameTrace trace(out);
+      link = wire::Link(fixture_port);  // a new run: its checksum count starts at 0
+      link.set_check_reply_checksum(check_reply_checksum);
+      link.set_trace_sink(trace.sink());
+      script::Runner runner(link, imei);
+      runner.tmsfile = "t.tms";
+      runner.download();
+    }
     std::fclose(out);
     std::vector<std::string> lines;
     std::string text(buffer, size);
@@ -42,6 +46,7 @@ class FrameTrace : public testing_support::SimulatedHandsetTest {
     return lines;
   }
   TempDir dir;
+  bool check_reply_checksum = false;
 };
 
 TEST_F(FrameTrace, shows_every_frame_with_its_time_direction_bytes_and_meaning) {
@@ -69,7 +74,7 @@ TEST_F(FrameTrace, shows_every_frame_with_its_time_direction_bytes_and_meaning) 
   // The missing directory: five refusals with the handset's status.
   EXPECT_NE(lines.back().find("|  reply to 0x70: refused, status "), std::string::npos)
       << lines.back();
-  EXPECT_EQ(wire::reply_checksum_mismatches(), 1);
+  EXPECT_EQ(link.reply_checksum_mismatches(), 1);
 }
 
 TEST_F(FrameTrace, escaped_reply_bytes_keep_the_checksum_rule) {
@@ -80,16 +85,16 @@ TEST_F(FrameTrace, escaped_reply_bytes_keep_the_checksum_rule) {
   state().fs.files["/f"] = file;
   const auto lines = traced_run("frd f f.bin\n");
   for (const auto& l : lines) EXPECT_EQ(l.find("CHECKSUM"), std::string::npos) << l;
-  EXPECT_EQ(wire::reply_checksum_mismatches(), 0);
+  EXPECT_EQ(link.reply_checksum_mismatches(), 0);
 }
 
 TEST_F(FrameTrace, an_opted_in_checksum_test_fails_the_reply_like_a_garbled_one) {
   fault("bad-checksum:0x20");
-  wire::set_check_reply_checksum(true);
+  check_reply_checksum = true;
   const auto lines = traced_run("ti\n");
-  wire::set_check_reply_checksum(false);
+  check_reply_checksum = false;
   EXPECT_EQ(log(), std::vector<std::string>{"ti  => 100 (5)"});
-  EXPECT_EQ(wire::last_reply_fault(), wire::ReplyFault::kBadChecksum);
+  EXPECT_EQ(link.last_reply_fault(), wire::ReplyFault::kBadChecksum);
   EXPECT_NE(lines[1].find("CHECKSUM WRONG: failed (the checksum is tested)"), std::string::npos)
       << lines[1];
   // Off, as by default: the same reply counts.

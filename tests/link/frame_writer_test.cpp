@@ -10,7 +10,7 @@ class FrameWriter : public testing_support::BarePortTest {
   std::vector<std::uint8_t> frame_for(std::uint8_t id, std::vector<std::uint8_t> head,
                                       std::vector<std::uint8_t> body) {
     port->clear_written();
-    send_packet(id, head, body);
+    link.send_packet(id, head, body);
     return port->written();
   }
 };
@@ -40,21 +40,21 @@ TEST_F(FrameWriter, writes_the_whole_frame_in_one_write) {
 
 TEST_F(FrameWriter, flushes_an_abandoned_reply_before_the_next_request) {
   reply({0x02, 0x14, 0x20, 0x05});  // rest of a refused reply, left in the queue
-  send_packet(0x20, {}, {});
-  EXPECT_EQ(platform::GetInQLen(comport), 0);
+  link.send_packet(0x20, {}, {});
+  EXPECT_EQ(platform::GetInQLen(link.comport()), 0);
 }
 
 TEST_F(FrameWriter, refuses_a_frame_longer_than_255_bytes_and_fails_its_exchange_at_once) {
   std::vector<std::uint8_t> body(130, 0x02);  // 260 bytes escaped
   const long before = clock.now_ms();
   std::array<std::uint8_t, 1> head{};
-  EXPECT_EQ(exchange(0x70, {}, body, {}, head, 5.0), wire::kExchangeFailed);
+  EXPECT_EQ(link.exchange(0x70, {}, body, {}, head, 5.0), wire::kExchangeFailed);
   EXPECT_TRUE(port->written().empty());
-  EXPECT_EQ(wire::last_reply_fault(), wire::ReplyFault::kRequestRefused);
+  EXPECT_EQ(link.last_reply_fault(), wire::ReplyFault::kRequestRefused);
   EXPECT_EQ(clock.now_ms(), before);  // no five-second wait for a reply that cannot come
   // The refusal is not carried over to the next, sendable request.
   port->deliver(bytes({0x02, 0x14, 0x20, 0x00, 0x20, 0x02}), 0, 1);  // arrives after the flush
-  EXPECT_EQ(exchange(0x20, {}, {}, {}, {}, 5.0), wire::kExchangeOk);
+  EXPECT_EQ(link.exchange(0x20, {}, {}, {}, {}, 5.0), wire::kExchangeOk);
 }
 
 TEST_F(FrameWriter, config_comport_ignores_numbers_outside_one_to_eight) {

@@ -13,7 +13,7 @@ class ReplyReader : public testing_support::BarePortTest {
                     double timeout = 5.0) {
     head.assign(head_count, 0xEE);
     data.assign(data_count, 0xEE);
-    return handle_response(data, head, id, timeout);
+    return link.handle_response(data, head, id, timeout);
   }
   std::vector<std::uint8_t> noise(int n, std::uint8_t value = 0x55) {
     return std::vector<std::uint8_t>(static_cast<std::size_t>(n), value);
@@ -51,7 +51,7 @@ TEST_F(ReplyReader, tolerates_thirty_noise_bytes_but_not_thirty_one) {
   EXPECT_EQ(read(0x20, 0, 0), 0);
   reply(with_noise(noise(31)));
   EXPECT_EQ(read(0x20, 0, 0), 100);
-  EXPECT_EQ(wire::last_reply_fault(), wire::ReplyFault::kNoise);
+  EXPECT_EQ(link.last_reply_fault(), wire::ReplyFault::kNoise);
 }
 
 TEST_F(ReplyReader, counts_every_byte_after_a_lone_start_byte_in_the_noise) {
@@ -79,19 +79,19 @@ TEST_F(ReplyReader, does_not_test_the_checksum) {
 TEST_F(ReplyReader, fails_on_wrong_id_refusal_missing_end_and_broken_escape) {
   reply({0x02, 0x14, 0x21, 0x00, 0x21, 0x02});
   EXPECT_EQ(read(0x20, 0, 0), 100);
-  EXPECT_EQ(wire::last_reply_fault(), wire::ReplyFault::kWrongId);
+  EXPECT_EQ(link.last_reply_fault(), wire::ReplyFault::kWrongId);
 
   for (int status : {0x01, 0x02, 0x10, 0xFF}) {
     port->flush_input();
     reply({0x02, 0x14, 0x20, status, 0x20, 0x02});
     EXPECT_EQ(read(0x20, 0, 0), 100) << status;
-    EXPECT_EQ(wire::last_reply_fault(), wire::ReplyFault::kRefused);
+    EXPECT_EQ(link.last_reply_fault(), wire::ReplyFault::kRefused);
   }
 
   port->flush_input();
   reply({0x02, 0x14, 0x54, 0x00, 0x54, 0x99, 0x77});  // a byte where the end belongs
   EXPECT_EQ(read(0x54, 1, 0), 100);
-  EXPECT_EQ(wire::last_reply_fault(), wire::ReplyFault::kBadEnd);
+  EXPECT_EQ(link.last_reply_fault(), wire::ReplyFault::kBadEnd);
 
   port->flush_input();
   reply({0x02, 0x14, 0x53, 0x00, 0x07, 0x10, 0x41, 0x42, 0x00, 0x02});  // 10 41 is no pair
@@ -117,7 +117,7 @@ TEST_F(ReplyReader, per_byte_timeout_allows_slow_trickle_but_not_one_long_gap) {
   const long start = clock.now_ms();
   EXPECT_EQ(read(0x20, 0, 0, 5.0), 100);
   EXPECT_EQ(clock.now_ms() - start, 5000);
-  EXPECT_EQ(wire::last_reply_fault(), wire::ReplyFault::kTimeout);
+  EXPECT_EQ(link.last_reply_fault(), wire::ReplyFault::kTimeout);
 }
 
 TEST_F(ReplyReader, silent_line_costs_exactly_the_timeout) {
@@ -141,7 +141,7 @@ TEST_F(ReplyReader, a_line_that_hangs_up_mid_reply_fails_at_once) {
   const long start = clock.now_ms();
   EXPECT_EQ(read(0x53, 1, 30), 100);
   EXPECT_EQ(clock.now_ms(), start);
-  EXPECT_EQ(wire::last_reply_fault(), wire::ReplyFault::kReadError);
+  EXPECT_EQ(link.last_reply_fault(), wire::ReplyFault::kReadError);
 }
 
 TEST_F(ReplyReader, never_writes_outside_the_callers_buffers_whatever_arrives) {
@@ -166,7 +166,7 @@ TEST_F(ReplyReader, never_writes_outside_the_callers_buffers_whatever_arrives) {
     std::vector<std::uint8_t> area(head_count + data_count + 16, 0xA5);
     std::span<std::uint8_t> h(area.data() + 4, head_count);
     std::span<std::uint8_t> d(area.data() + 8 + head_count, data_count);
-    const std::uint8_t result = handle_response(d, h, 0x20, 0.01);
+    const std::uint8_t result = link.handle_response(d, h, 0x20, 0.01);
     EXPECT_TRUE(result == 0 || result == 100);
     for (std::size_t i = 0; i < 4; ++i) ASSERT_EQ(area[i], 0xA5);
     for (std::size_t i = 4 + head_count; i < 8 + head_count; ++i) ASSERT_EQ(area[i], 0xA5);

@@ -33,12 +33,10 @@ done)";
 class Grid : public ::testing::Test {
  protected:
   void SetUp() override {
-    index_qm = 0;
     TempDir::write("custdefine", "1 main.tms\n5 qm\n5.2 sub.tms\n");
     std::filesystem::create_directory("main");
     TempDir::write("main/MA_NO", "MAIN-12345678");
   }
-  void TearDown() override { index_qm = 0; }
 
   // Each port's child is the shell `script` with port, key and the port's
   // word from `words` as $1, $2, $3.

@@ -38,7 +38,7 @@ TEST_F(BadReplies, every_mix_of_boundary_and_escape_bytes_in_head_data_and_check
           std::vector<std::uint8_t> head(escaped_head ? 2 : 1, 0xEE), data(2, 0xEE);
           SCOPED_TRACE(::testing::Message() << std::hex << "head " << int{h} << " data " << int{d0}
                                             << " " << int{d1} << " checksum " << int{checksum});
-          EXPECT_EQ(handle_response(data, head, 0x53, 5.0), 0);
+          EXPECT_EQ(link.handle_response(data, head, 0x53, 5.0), 0);
           EXPECT_EQ(head, escaped_head ? bytes({0x10, h}) : bytes({h}));
           EXPECT_EQ(data, bytes({d0, d1}));
           port->flush_input();
@@ -55,16 +55,16 @@ TEST_F(BadReplies, a_reply_cut_after_its_status_byte_fails_after_the_timeout_a_r
   for (auto [head_count, data_count] : {std::pair{0, 0}, {1, 0}, {4, 4}}) {
     reply({0x02, 0x14, 0x70, 0x00});
     const long start = clock.now_ms();
-    EXPECT_EQ(
-        handle_response(std::span(data).first(static_cast<std::size_t>(data_count)),
-                        std::span(head).first(static_cast<std::size_t>(head_count)), 0x70, 5.0),
-        100);
+    EXPECT_EQ(link.handle_response(std::span(data).first(static_cast<std::size_t>(data_count)),
+                                   std::span(head).first(static_cast<std::size_t>(head_count)),
+                                   0x70, 5.0),
+              100);
     EXPECT_EQ(clock.now_ms() - start, 5000) << head_count << " " << data_count;
   }
   // A refusal needs nothing after its status: it fails without waiting.
   reply({0x02, 0x14, 0x70, 0x05});
   const long start = clock.now_ms();
-  EXPECT_EQ(handle_response({}, std::span(head), 0x70, 5.0), 100);
+  EXPECT_EQ(link.handle_response({}, std::span(head), 0x70, 5.0), 100);
   EXPECT_EQ(clock.now_ms() - start, 0);
 }
 
@@ -101,7 +101,7 @@ TEST_F(BadInputOnTheLine, a_cut_reply_is_retried_and_the_file_arrives_whole) {
     if (is_open_request(r) && ++opens == 1) cut_next_reply_after_status = true;
   });
   std::string pc = "cal";
-  EXPECT_EQ(fs::writefile("fwr cal cal", "", "cal", pc), 0);
+  EXPECT_EQ(fs::writefile(link, imei, "fwr cal cal", "", "cal", pc), 0);
   EXPECT_EQ(log().back(), "fwr cal cal , 100bytes => 0 (2)");
   EXPECT_EQ(state().fs.files.at("/cal"), content);
 }
@@ -113,16 +113,16 @@ TEST_F(BadInputOnTheLine, a_handset_that_resets_between_two_commands_serves_the_
   // It resets while answering the make-directory request: the directory is
   // made, but the reply is cut; the next command finds the handset back.
   fault("reset:0x70/0x0A:1:1");
-  EXPECT_EQ(fs::makedirectory("mkdir gsm", "gsm"), 100);  // the retries find it made
+  EXPECT_EQ(fs::makedirectory(link, "mkdir gsm", "gsm"), 100);  // the retries find it made
   EXPECT_TRUE(state().fs.directories.count("/gsm"));
-  EXPECT_EQ(fs::writefile("fwr cal cal", "/gsm", "cal", pc), 0);
+  EXPECT_EQ(fs::writefile(link, imei, "fwr cal cal", "/gsm", "cal", pc), 0);
   EXPECT_EQ(state().fs.files.at("/gsm/cal"), content);
   // A reset in the middle of a download forgets the open file: the retry
   // opens it again and sends it whole.
   line_clear();
   fault("reset:0x70/0x1B:2:1");
   pc = "cal";
-  EXPECT_EQ(fs::writefile("fwr cal cal", "/gsm", "cal", pc), 0);
+  EXPECT_EQ(fs::writefile(link, imei, "fwr cal cal", "/gsm", "cal", pc), 0);
   EXPECT_EQ(log().back(), "fwr cal cal , 100bytes => 0 (2)");
   EXPECT_EQ(state().fs.files.at("/gsm/cal"), content);
 }
@@ -136,7 +136,7 @@ TEST_F(BadInputOnTheLine, a_pc_file_cut_short_during_a_download_never_lands_cut)
     if (is_open_request(r)) std::filesystem::resize_file("cal", 40);
   });
   std::string pc = "cal";
-  const int status = fs::writefile("fwr cal cal", "", "cal", pc);
+  const int status = fs::writefile(link, imei, "fwr cal cal", "", "cal", pc);
   if (status == 0) {
     EXPECT_EQ(state().fs.files.at("/cal"), content);
   } else {
@@ -152,7 +152,7 @@ TEST_F(BadInputOnTheLine, a_pc_file_removed_during_a_download_is_sent_as_it_was_
     if (is_open_request(r)) std::filesystem::remove("cal");
   });
   std::string pc = "cal";
-  EXPECT_EQ(fs::writefile("fwr cal cal", "", "cal", pc), 0);
+  EXPECT_EQ(fs::writefile(link, imei, "fwr cal cal", "", "cal", pc), 0);
   EXPECT_EQ(state().fs.files.at("/cal"), content);
 }
 
@@ -166,7 +166,7 @@ TEST_F(BadInputOnTheLine, a_pc_file_that_shrinks_during_a_compare_does_not_match
     }
   });
   std::string pc = "cal";
-  EXPECT_EQ(fs::comparefile("compare cal cal", "", "cal", pc), 200);
+  EXPECT_EQ(fs::comparefile(link, imei, "compare cal cal", "", "cal", pc), 200);
   EXPECT_EQ(log().back(), "compare cal cal, 100Bytes=> 0 ; match(200)");
 }
 

@@ -168,32 +168,29 @@ class Bench {
         if (t.hang_up_after) port_->hang_up_after_pending();
       }
       while (lines_.size() < line_.requests().size()) {
-        lines_.push_back(script::current_line_number() - 1);
+        lines_.push_back(runner_.current_line_number() - 1);
       }
     });
     platform::install_port(3, port_);
-    comport = 3;
-    IMEI_flag = 0;
-    fs::set_operator_notice_sink(ignore_notice);
     if (rule) line_.faults().add(*rule);
   }
   ~Bench() {
     platform::close_all_ports();
     platform::set_user_interface(nullptr);
     platform::set_time_source(nullptr);
-    fs::set_operator_notice_sink(nullptr);
   }
 
-  void run() {
-    tmsfile = "main.tms";
-    download();
+  const script::RunEnd& run() {
+    runner_.tmsfile = "main.tms";
+    end_ = runner_.download();
+    return end_;
   }
   bool green() {
-    return ui_.attribute(platform::runPanel, platform::kRunLogControl, platform::kAttrBackColor) ==
-           platform::kColorGreen;
+    return ui_.attribute(platform::run_panel(), platform::kRunLogControl,
+                         platform::kAttrBackColor) == platform::kColorGreen;
   }
   std::vector<std::string> log() {
-    return ui_.control(platform::runPanel, platform::kRunLogControl).lines;
+    return ui_.control(platform::run_panel(), platform::kRunLogControl).lines;
   }
   long elapsed_ms() { return clock_.now_ms() - start_ms_; }
   const sim::FlashFs& flash() { return handset_.state().fs; }
@@ -221,6 +218,12 @@ class Bench {
   sim::SimulatedLine line_{handset_};
   std::vector<int> lines_;
   long start_ms_ = clock_.now_ms();
+  wire::PanelRunLog log_{ignore_notice};
+  wire::Link link_{3, &log_};
+  char IMEI_flag_ = 0;
+  fs::ImeiGuard guard_{IMEI_flag_};
+  script::Runner runner_{link_, guard_};
+  script::RunEnd end_;
 };
 
 // The longest a command may take by its attempts, timeouts and pauses, in
@@ -412,12 +415,11 @@ TEST_F(FaultMatrix, every_fault_at_every_request_ends_as_the_retry_rules_say_wit
              << " (" << script_[static_cast<std::size_t>(r.line_index)].text << ")";
 
         Bench bench(handset_folder_, &rule);
-        bench.run();
+        const script::RunEnd& end = bench.run();
         ++runs;
         const bool is_green = bench.green();
         (is_green ? green : red) += 1;
         const Expected want = expect(requests, at, kind, persistent);
-        const script::RunEnd& end = script::last_run_end();
         bool right = is_green == want.green;
         if (right && !want.green) {
           right = end.line_number - 1 == want.line_index;

@@ -21,7 +21,7 @@ class PortReopen : public testing_support::SimulatedHandsetTest {
 TEST_F(PortReopen, a_run_after_a_pulled_cable_opens_the_device_again) {
   testing_support::TempDir::write("t.tms", "tms 1\nti\n");
   run::RunContext context;
-  context.port = comport;
+  context.port = fixture_port;
   context.script = "t.tms";
   fault("hang-up:2");  // the adapter is pulled during the second request
   const long start = now();

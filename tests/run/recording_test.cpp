@@ -13,6 +13,8 @@
 #include "records/sqlite_store.h"
 #include "run/run_session.h"
 #include "script/runner.h"
+#include "sim/fs_requests.h"
+#include "sim/in_process.h"
 #include "station/run_journal.h"
 #include "support/sim_fixture.h"
 #include "support/temp_dir.h"
@@ -81,7 +83,7 @@ class RunRecords : public testing_support::SimulatedHandsetTest {
   void SetUp() override {
     SimulatedHandsetTest::SetUp();
     unsetenv("FFSLOAD_RECORDS");
-    context.port = comport;
+    context.port = fixture_port;
     context.customer_key = "12.3";
     context.ma_no = "ORD4711";
   }
@@ -114,6 +116,73 @@ TEST_F(RunRecords, a_green_and_a_red_run_each_leave_their_record) {
             (records::Row{"no run", std::nullopt, std::nullopt, "", "3"}));
 }
 
+TEST_F(RunRecords, two_sessions_in_one_process_keep_their_port_imei_and_record_apart) {
+  // Two fixtures: this handset on port 1, another on port 2. Each run backs
+  // its handset's IMEI up, formats, and writes it back.
+  attach(1);
+  const std::vector<std::uint8_t> imei_one = {0x53, 0x02, 0x99, 0x10, 0x47, 0x65, 0x43, 0xf1};
+  const std::vector<std::uint8_t> imei_two = {0x35, 0x20, 0x99, 0x01, 0x74, 0x56, 0x34, 0x1f};
+  state().fs.files["/IMEI"] = imei_one;
+  sim::Handset other_handset;
+  sim::SimulatedLine other_line{other_handset};
+  auto other_port = std::make_shared<platform::MemorySerialDevice>();
+  sim::connect(other_line, *other_port);
+  platform::install_port(2, other_port);
+  other_handset.state().fs.files["/IMEI"] = imei_two;
+  testing_support::TempDir::write("t.tms", "tms 1\nfrd IMEI IMEI\nmkfs\nfwr IMEI IMEI\n");
+  context.script = "t.tms";
+  context.port = 1;
+  run::RunContext other = context;
+  other.between_runs = std::make_shared<run::BetweenRuns>();  // another front end's
+  other.port = 2;
+  other.customer_key = "7";
+
+  // The second run starts, and ends, while the first waits for its format:
+  // the first has backed its IMEI up and formatted, and holds the port.
+  std::optional<run::RunResult> second;
+  port->set_peer([&](std::span<const std::uint8_t> bytes) {
+    for (const sim::Transmission& t : line.receive(bytes)) port->deliver(t.bytes, t.gap_ms);
+    const sim::Request& last = line.requests().back();
+    if (!second && last.id == 0x70 && sim::fs_operation(last.payload) == 0x03) {
+      ASSERT_NE(run::session_under_way(), nullptr);
+      EXPECT_EQ(run::session_under_way()->imei().backup_file(), "IMEI_1");
+      second = run::run_script(other);
+      EXPECT_EQ(run::session_under_way()->context().port, 1);
+      EXPECT_TRUE(run::session_under_way()->imei().at_risk());
+    }
+  });
+  const run::RunResult first = run::run_script(context);
+  ASSERT_TRUE(second.has_value());
+  EXPECT_EQ(first.outcome, run::RunOutcome::kGreen);
+  EXPECT_EQ(second->outcome, run::RunOutcome::kGreen);
+  EXPECT_EQ(run::session_under_way(), nullptr);
+
+  // Each handset has its own IMEI back, from its own PC file.
+  EXPECT_EQ(state().fs.files["/IMEI"], imei_one);
+  EXPECT_EQ(other_handset.state().fs.files["/IMEI"], imei_two);
+  EXPECT_EQ(testing_support::TempDir::read("IMEI_1"), std::string(imei_one.begin(), imei_one.end()));
+  EXPECT_EQ(testing_support::TempDir::read("IMEI_2"), std::string(imei_two.begin(), imei_two.end()));
+  // Each run's requests went to its own port: one backup, one format pair.
+  for (const sim::SimulatedLine* each : {&line, &other_line}) {
+    int formats = 0;
+    for (const sim::Request& r : each->requests()) {
+      formats += r.id == 0x70 && sim::fs_operation(r.payload) == 0x03;
+    }
+    EXPECT_EQ(formats, 1);
+  }
+  // Each front end keeps its own IMEI_flag.
+  EXPECT_EQ(context.between_runs->IMEI_flag, 1);
+  EXPECT_EQ(other.between_runs->IMEI_flag, 1);
+  // Two records, each with its own port, customer and IMEI.
+  records::SqliteStore store("runs.sqlite", records::OpenFor::kReading);
+  EXPECT_EQ(store.query("SELECT port, customer, imei, imei_fate, outcome FROM runs ORDER BY port",
+                        {}),
+            (std::vector<records::Row>{{"1", "12.3", "53029910476543f1", "written back", "green"},
+                                       {"2", "7", "352099017456341f", "written back", "green"}}));
+  EXPECT_EQ(store.query("SELECT count(DISTINCT uid) FROM runs", {}),
+            (std::vector<records::Row>{{"2"}}));
+}
+
 TEST_F(RunRecords, a_record_that_cannot_be_written_leaves_the_run_as_it_was) {
   testing_support::TempDir::write("t.tms", "tms 1\n");
   testing_support::TempDir::write("broken.sqlite", std::string(4096, 'x'));
@@ -128,7 +197,7 @@ TEST_F(RunRecords, a_runs_copy_waits_for_the_format_pause_and_never_outlives_its
   RecordsWatchingTime watching(clock);
   platform::set_time_source(&watching);
   state().fs.files["/IMEI"] = {0x53, 0x02, 0x99, 0x10, 0x47, 0x65, 0x43, 0xf1};
-  const std::string imei = "53029910476543f1";
+  const std::string imei_hex = "53029910476543f1";
   testing_support::TempDir::write("quick.tms", "tms 1\nfrd IMEI IMEI\n");
   testing_support::TempDir::write("format.tms", "tms 1\nfrd IMEI IMEI\nmkfs\nfwr IMEI IMEI\n");
 
@@ -136,15 +205,15 @@ TEST_F(RunRecords, a_runs_copy_waits_for_the_format_pause_and_never_outlives_its
   // ends it (a later copy would stand for it as "running").
   context.script = "quick.tms";
   ASSERT_EQ(run::run_script(context).outcome, run::RunOutcome::kGreen);
-  EXPECT_EQ(last_record("outcome, imei, attempt"), (records::Row{"green", imei, "1"}));
+  EXPECT_EQ(last_record("outcome, imei, attempt"), (records::Row{"green", imei_hex, "1"}));
 
   // While the handset formats, the records already know the run, its IMEI
   // and the unit's attempt; the earlier run is as it ended.
   context.script = "format.tms";
   ASSERT_EQ(run::run_script(context).outcome, run::RunOutcome::kGreen);
   EXPECT_EQ(watching.seen_in_pause,
-            (std::vector<records::Row>{{"green", imei, "1"}, {"running", imei, "2"}}));
-  EXPECT_EQ(last_record("outcome, imei, attempt"), (records::Row{"green", imei, "2"}));
+            (std::vector<records::Row>{{"green", imei_hex, "1"}, {"running", imei_hex, "2"}}));
+  EXPECT_EQ(last_record("outcome, imei, attempt"), (records::Row{"green", imei_hex, "2"}));
   platform::set_time_source(&clock);
 }
 

@@ -42,7 +42,7 @@ TEST_F(RunLogSave, saves_in_one_second_never_overwrite_each_other) {
   if (one.name.substr(0, 20) == two.name.substr(0, 20)) {
     EXPECT_EQ(two.name, one.name.substr(0, 20) + "-2.txt");
   }
-  EXPECT_EQ(ui.control(platform::runPanel, platform::kSaveButtonControl)
+  EXPECT_EQ(ui.control(platform::run_panel(), platform::kSaveButtonControl)
                 .attributes.at(platform::kAttrVisible),
             1);
 }

@@ -13,24 +13,25 @@ class ScriptRunner : public testing_support::SimulatedHandsetTest {
  protected:
   void run(const std::string& script) {
     TempDir::write("test.tms", script);
-    tmsfile = "test.tms";
-    platform::SetCtrlAttribute(platform::runPanel, platform::kRunLogControl,
+    runner.tmsfile = "test.tms";
+    platform::SetCtrlAttribute(platform::run_panel(), platform::kRunLogControl,
                                platform::kAttrBackColor, platform::kColorYellow);
-    download();
+    runner.download();
   }
   int colour() {
-    return ui.control(platform::runPanel, platform::kRunLogControl)
+    return ui.control(platform::run_panel(), platform::kRunLogControl)
         .attributes.at(platform::kAttrBackColor);
   }
   std::string counter() {
-    return ui.control(platform::runPanel, platform::kLineCounterControl).value;
+    return ui.control(platform::run_panel(), platform::kLineCounterControl).value;
   }
   int first_visible() {
-    auto& attrs = ui.control(platform::runPanel, platform::kRunLogControl).attributes;
+    auto& attrs = ui.control(platform::run_panel(), platform::kRunLogControl).attributes;
     auto it = attrs.find(platform::kAttrFirstVisibleLine);
     return it == attrs.end() ? -1 : it->second;
   }
   TempDir dir;
+  script::Runner runner{link, imei};
 };
 
 TEST_F(ScriptRunner, runs_every_command_and_turns_green) {
@@ -62,23 +63,26 @@ TEST_F(ScriptRunner, empty_and_comment_only_scripts_turn_green_without_commands)
 }
 
 TEST_F(ScriptRunner, missing_script_shows_the_message_box_and_leaves_the_colour) {
-  tmsfile = "no-such.tms";
-  platform::SetCtrlAttribute(platform::runPanel, platform::kRunLogControl, platform::kAttrBackColor,
-                             platform::kColorYellow);
-  download();
+  runner.tmsfile = "no-such.tms";
+  platform::SetCtrlAttribute(platform::run_panel(), platform::kRunLogControl,
+                             platform::kAttrBackColor, platform::kColorYellow);
+  const int open_before = open_descriptors();
+  EXPECT_EQ(runner.download().outcome, script::RunOutcome::kNoRun);
   ASSERT_EQ(ui.popups().size(), 1u);
   EXPECT_EQ(ui.popups()[0].title, "Error");
   EXPECT_EQ(ui.popups()[0].message, "Fail to open file <*.tms>");
   EXPECT_EQ(colour(), platform::kColorYellow);
-  EXPECT_EQ(DownloadFile, nullptr);
+  EXPECT_EQ(open_descriptors(), open_before);
 }
 
 TEST_F(ScriptRunner, a_folder_named_as_the_script_is_a_script_that_cannot_be_opened) {
   std::filesystem::create_directory("dov");
-  tmsfile = "dov";
-  platform::SetCtrlAttribute(platform::runPanel, platform::kRunLogControl, platform::kAttrBackColor,
-                             platform::kColorYellow);
-  download();
+  runner.tmsfile = "dov";
+  platform::SetCtrlAttribute(platform::run_panel(), platform::kRunLogControl,
+                             platform::kAttrBackColor, platform::kColorYellow);
+  const int open_before = open_descriptors();
+  runner.download();
+  EXPECT_EQ(open_descriptors(), open_before);  // the folder opened, and was closed again
   ASSERT_EQ(ui.popups().size(), 1u);
   EXPECT_EQ(ui.popups()[0].message, "Fail to open file <*.tms>");
   EXPECT_EQ(colour(), platform::kColorYellow);

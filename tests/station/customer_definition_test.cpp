@@ -21,36 +21,28 @@ std::string found(int customer, int sub_number) {
 
 class CustomerDefinition : public ::testing::Test {
  protected:
-  void SetUp() override { index_qm = 0; }
-  void TearDown() override { index_qm = 0; }
   TempDir dir;
 };
 
 TEST_F(CustomerDefinition, qm_line_names_the_customer_with_sub_numbers) {
   TempDir::write("custdefine", "7 pyrel.tms\n12 dov.tms\n5 qm\n9 qm\n");
-  EXPECT_TRUE(station::read_index_qm());
-  EXPECT_EQ(index_qm, 5);
+  EXPECT_EQ(station::read_index_qm(), 5);
   TempDir::write("custdefine", "5.9 qm\n");
-  EXPECT_TRUE(station::read_index_qm());
-  EXPECT_EQ(index_qm, 5);  // cut toward zero
+  EXPECT_EQ(station::read_index_qm(), 5);  // cut toward zero
   // A key beyond any customer number names none (and is no overflow).
   for (const char* huge : {"1e300 qm\n", "-9e18 qm\n"}) {
     TempDir::write("custdefine", huge);
-    EXPECT_TRUE(station::read_index_qm());
-    EXPECT_EQ(index_qm, 0) << huge;
+    EXPECT_EQ(station::read_index_qm(), 0) << huge;
   }
-  index_qm = 0;
   TempDir::write("custdefine", "5 QM\n5 qmx\n");
-  EXPECT_TRUE(station::read_index_qm());
-  EXPECT_EQ(index_qm, 0);
+  EXPECT_EQ(station::read_index_qm(), 0);
 }
 
 TEST_F(CustomerDefinition, only_the_first_forty_reads_count) {
   std::string lines;
   for (int i = 0; i < 40; ++i) lines += "1 a.tms\n";
   TempDir::write("custdefine", lines + "5 qm\n41 late.tms\n");
-  EXPECT_TRUE(station::read_index_qm());
-  EXPECT_EQ(index_qm, 0);
+  EXPECT_EQ(station::read_index_qm(), 0);
   EXPECT_EQ(found(41, 0), "<none>");
   // A line longer than a read counts as two.
   TempDir::write("custdefine", "1 a_name_far_too_long.tms\n2 b.tms\n");
@@ -72,7 +64,7 @@ TEST_F(CustomerDefinition, keys_match_as_decimal_values) {
 }
 
 TEST_F(CustomerDefinition, missing_file_and_ma_no_text) {
-  EXPECT_FALSE(station::read_index_qm());
+  EXPECT_EQ(station::read_index_qm(), std::nullopt);
   EXPECT_EQ(station::find_customer(1, 0, nullptr), station::CustomerLookup::kNoFile);
 
   EXPECT_EQ(station::customer_folder("dov.tms"), "dov");

@@ -22,7 +22,6 @@ class BarePortTest : public ::testing::Test {
     platform::set_user_interface(&ui);
     port = std::make_shared<platform::MemorySerialDevice>();
     platform::install_port(4, port);
-    comport = 4;
   }
   void TearDown() override {
     platform::close_all_ports();
@@ -38,6 +37,7 @@ class BarePortTest : public ::testing::Test {
 
   platform::FakeTime clock;
   platform::HeadlessUserInterface ui;
+  wire::Link link{4};
   std::shared_ptr<platform::MemorySerialDevice> port;
 };
 

@@ -35,7 +35,6 @@ namespace testing_support {
 class GuiTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    index_qm = 0;
     platform::set_time_source(&clock);
     platform::set_user_interface(&panels);
     panels.record_popups_only(true);
@@ -52,7 +51,6 @@ class GuiTest : public ::testing::Test {
     platform::set_user_interface(nullptr);
     platform::set_time_source(nullptr);
     platform::set_fixed_local_time(nullptr);
-    index_qm = 0;
   }
 
   // Runs start-up with `inside` called in the selection panel's event loop.
@@ -82,10 +80,10 @@ class GuiTest : public ::testing::Test {
 
   // Sets the selection panel's fields as the operator would, each confirmed.
   void choose(int customer_number, int port, int sub_number = 0) {
-    platform::SetCtrlVal(selectPanel, ui::kCustomerControl, customer_number);
-    customer(selectPanel, ui::kCustomerControl, platform::kEventCommit, nullptr, 0, 0);
-    platform::SetCtrlVal(selectPanel, ui::kSubNumberControl, sub_number);
-    platform::SetCtrlVal(selectPanel, ui::kPortControl, port);
+    platform::SetCtrlVal(ui::select_panel(), ui::kCustomerControl, customer_number);
+    customer(ui::select_panel(), ui::kCustomerControl, platform::kEventCommit, nullptr, 0, 0);
+    platform::SetCtrlVal(ui::select_panel(), ui::kSubNumberControl, sub_number);
+    platform::SetCtrlVal(ui::select_panel(), ui::kPortControl, port);
   }
   // Clicks a button of a panel (its callback runs through the panel).
   void press(int panel, int control) {
@@ -107,16 +105,16 @@ class GuiTest : public ::testing::Test {
   std::vector<std::string> log() {
     std::vector<std::string> lines;
     int count = 0;
-    platform::GetNumTextBoxLines(platform::runPanel, platform::kRunLogControl, &count);
+    platform::GetNumTextBoxLines(platform::run_panel(), platform::kRunLogControl, &count);
     for (int i = 0; i < count; ++i) {
       std::string text;
-      platform::GetTextBoxLine(platform::runPanel, platform::kRunLogControl, i, &text);
+      platform::GetTextBoxLine(platform::run_panel(), platform::kRunLogControl, i, &text);
       lines.push_back(text);
     }
     return lines;
   }
   int log_colour() {
-    return attribute(platform::runPanel, platform::kRunLogControl, platform::kAttrBackColor);
+    return attribute(platform::run_panel(), platform::kRunLogControl, platform::kAttrBackColor);
   }
   void fault(const std::string& text) {
     std::string error;

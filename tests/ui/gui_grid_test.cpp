@@ -53,7 +53,6 @@ bool coloured(GridWindow& w, int port, const char* colour) {
 
 TEST(GridWindow, keyboard_and_buttons_drive_the_tiles_and_closing_waits_for_the_children) {
   TempDir dir;
-  index_qm = 0;
   TempDir::write("custdefine", "1 main.tms\n5 qm\n");
   std::filesystem::create_directory("main");
   TempDir::write("main/MA_NO", "MA-0001");
@@ -107,12 +106,10 @@ TEST(GridWindow, keyboard_and_buttons_drive_the_tiles_and_closing_waits_for_the_
   EXPECT_TRUE(window.isVisible());  // until every child has ended
   ASSERT_TRUE(until([&] { return !window.isVisible(); }));
   EXPECT_TRUE(grid.finished());
-  index_qm = 0;
 }
 
 TEST(GridWindow, a_tile_asks_about_a_pending_imei_as_typed_and_y_n_from_within_it_or_a_click_answers) {
   TempDir dir;
-  index_qm = 0;
   TempDir::write("custdefine", "1 main.tms\n");
   std::filesystem::create_directory("main");
   TempDir::write("main/MA_NO", "MA-0001");
@@ -187,7 +184,6 @@ read a || exit 0; echo "answer $a"; echo "run 1: green, 1 s"; read a)sh",
 
   window.close();
   ASSERT_TRUE(until([&] { return !window.isVisible(); }));
-  index_qm = 0;
 }
 
 // Where an empty line edit draws its placeholder, as QLineEdit paints it:
@@ -207,7 +203,6 @@ int placeholder_room(QLineEdit* field) {
 
 TEST(GridWindow, an_operator_id_once_and_a_scan_into_a_tile_runs_that_tile) {
   TempDir dir;
-  index_qm = 0;
   TempDir::write("custdefine", "1 main.tms\n");
   std::filesystem::create_directory("main");
   TempDir::write("main/MA_NO", "MA-0001");

@@ -11,6 +11,7 @@
 #include "script/runner.h"
 #include "station/run_journal.h"
 #include "ui/gui_fixture.h"
+#include "ui/unit_controls.h"
 
 using testing_support::GuiTest;
 using testing_support::TempDir;
@@ -78,8 +79,8 @@ TEST_F(GuiTest, the_run_panel_shows_port_script_ma_no_and_one_indicator) {
     const int status = run_gui([&] {
       choose(c.customer, c.port, c.sub_number);
       in_next_loop([&] {
-        const int run = platform::runPanel;
-        EXPECT_EQ(comport, c.port);
+        const int run = platform::run_panel();
+        EXPECT_EQ(ui::panel_run_context().port, c.port);
         EXPECT_EQ(value(run, ui::kScriptNameControl), c.script);
         EXPECT_EQ(value(run, ui::kPortLabelControl), c.label);
         EXPECT_EQ(value(run, ui::kMaNoControl), c.ma_no);
@@ -89,10 +90,10 @@ TEST_F(GuiTest, the_run_panel_shows_port_script_ma_no_and_one_indicator) {
         }
         press(run, kExitButton);
       });
-      press(selectPanel, kOpenButton);
+      press(ui::select_panel(), kOpenButton);
     });
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(tmsfile, c.script);
+    EXPECT_EQ(ui::panel_run_context().script, c.script);
   }
 }
 
@@ -100,12 +101,13 @@ TEST_F(GuiTest, an_unknown_customer_keeps_the_selection_panel_for_another_choice
   station("1 a.tms\n");
   const int status = run_gui([&] {
     choose(99, 2);
-    EXPECT_EQ(COMPORT(selectPanel, ui::kPortControl, platform::kEventCommit, nullptr, 0, 0), 0);
+    EXPECT_EQ(COMPORT(ui::select_panel(), ui::kPortControl, platform::kEventCommit, nullptr, 0, 0),
+              0);
     ASSERT_EQ(panels.popups().size(), 1u);
     EXPECT_EQ(panels.popups()[0].message, "Fail to find the customer");
-    EXPECT_EQ(value(selectPanel, ui::kCustomerControl), "99");  // still there
+    EXPECT_EQ(value(ui::select_panel(), ui::kCustomerControl), "99");  // still there
     std::filesystem::remove("custdefine");
-    COMPORT(selectPanel, ui::kPortControl, platform::kEventCommit, nullptr, 0, 0);
+    COMPORT(ui::select_panel(), ui::kPortControl, platform::kEventCommit, nullptr, 0, 0);
     EXPECT_EQ(panels.popups().back().message, "Fail to open file <custdefine>");
     platform::QuitUserInterface(0);
   });
@@ -118,7 +120,7 @@ TEST_F(GuiTest, run_turns_the_log_green_or_red_and_counts_lines_and_seconds) {
   const int status = run_gui([&] {
     choose(1, 3);
     in_next_loop([&] {
-      const int run = platform::runPanel;
+      const int run = platform::run_panel();
       // The port opened: the status line names its device.
       EXPECT_EQ(value(run, ui::kPortStatusControl).find("cannot"), std::string::npos);
       press(run, kRunButton);
@@ -142,7 +144,7 @@ TEST_F(GuiTest, run_turns_the_log_green_or_red_and_counts_lines_and_seconds) {
       EXPECT_EQ(panels.popups().back().message, "Fail to open file <*.tms>");
       press(run, kExitButton);
     });
-    press(selectPanel, kOpenButton);
+    press(ui::select_panel(), kOpenButton);
   });
   EXPECT_EQ(status, 0);
 }
@@ -155,15 +157,15 @@ TEST_F(GuiTest, input_during_a_run_is_dropped_not_replayed) {
   const int status = run_gui([&] {
     choose(1, 3);
     in_next_loop([&] {
-      QWidget* run_button = widget(platform::runPanel, kRunButton);
+      QWidget* run_button = widget(platform::run_panel(), kRunButton);
       time.hook_ = [&] {
         // Mid-run (the sleep line): Run pressed again, and Exit.
         EXPECT_TRUE(panels.input_blocked());
         post_click(run_button);
-        post_click(widget(platform::runPanel, kExitButton));
+        post_click(widget(platform::run_panel(), kExitButton));
         QApplication::processEvents();  // as a repaint would
       };
-      press(platform::runPanel, kRunButton);
+      press(platform::run_panel(), kRunButton);
       const std::size_t one_run = line.requests().size();
       QApplication::processEvents();
       EXPECT_EQ(line.requests().size(), one_run);  // no second run
@@ -172,9 +174,9 @@ TEST_F(GuiTest, input_during_a_run_is_dropped_not_replayed) {
       post_click(run_button);
       QApplication::processEvents();
       EXPECT_EQ(line.requests().size(), 2 * one_run);
-      press(platform::runPanel, kExitButton);
+      press(platform::run_panel(), kExitButton);
     });
-    press(selectPanel, kOpenButton);
+    press(ui::select_panel(), kOpenButton);
   });
   EXPECT_EQ(status, 0);
 }
@@ -192,7 +194,7 @@ TEST_F(GuiTest, save_writes_a_new_file_per_save_and_reports_one_it_cannot_write)
   const int status = run_gui([&] {
     choose(1, 3);
     in_next_loop([&] {
-      const int run = platform::runPanel;
+      const int run = platform::run_panel();
       press(run, kRunButton);
       press(run, platform::kSaveButtonControl);
       const std::string lines = "tms 1  => 0 (1)\r\nti  => 0 (1)\r\nsleep 2500\r\n";
@@ -215,7 +217,7 @@ TEST_F(GuiTest, save_writes_a_new_file_per_save_and_reports_one_it_cannot_write)
       EXPECT_EQ(log_colour(), platform::kColorGreen);
       press(run, kExitButton);
     });
-    press(selectPanel, kOpenButton);
+    press(ui::select_panel(), kOpenButton);
   });
   EXPECT_EQ(status, 0);
 }
@@ -254,7 +256,7 @@ TEST_F(GuiTest, a_port_that_cannot_be_opened_is_explained_and_the_run_fails_and_
   const int status = run_gui([&] {
     choose(1, 8);
     in_next_loop([&] {
-      const int run = platform::runPanel;
+      const int run = platform::run_panel();
       EXPECT_EQ(value(run, ui::kPortStatusControl),
                 "Port 8 cannot be opened: /dev/ttyS7: busy (another program is using this port)");
       press(run, kRunButton);
@@ -271,10 +273,9 @@ TEST_F(GuiTest, a_port_that_cannot_be_opened_is_explained_and_the_run_fails_and_
           widget(run, ui::kSaveStatusControl), widget(run, kRunButton)};
       expect_rows_apart(panel, rows);
       const int first_height = panel->height();
-      fs::operator_notice({"journal.distrusted",
-                           {"the run journal run-journal_8 is damaged: line 1 does not read "
-                            "back whole",
-                            "8"}});
+      ui::panel_run_context().notices.notice(
+          {"journal.distrusted",
+           {"the run journal run-journal_8 is damaged: line 1 does not read back whole", "8"}});
       expect_rows_apart(panel, rows);
       EXPECT_GT(panel->height(), first_height);
       EXPECT_GE(widget(run, ui::kPortStatusControl)->height(),
@@ -287,7 +288,7 @@ TEST_F(GuiTest, a_port_that_cannot_be_opened_is_explained_and_the_run_fails_and_
       expect_rows_apart(panel, rows);
       press(run, kExitButton);
     });
-    press(selectPanel, kOpenButton);
+    press(ui::select_panel(), kOpenButton);
   });
   EXPECT_EQ(status, 0);
 }
@@ -349,7 +350,7 @@ TEST_F(GuiTest, a_pending_imei_on_a_handset_without_one_is_asked_with_yes_and_no
   const int status = run_gui([&] {
     choose(1, 3);
     in_next_loop([&] {
-      const int run = platform::runPanel;
+      const int run = platform::run_panel();
       // Closed without a choice: no answer, red at the read-back, no format.
       std::string question;
       when_asked([&](QWidget* box) {
@@ -403,7 +404,7 @@ TEST_F(GuiTest, a_pending_imei_on_a_handset_without_one_is_asked_with_yes_and_no
       EXPECT_EQ(journal_fate("killed-2"), station::ImeiFate::kKeptAside);
       press(run, kExitButton);
     });
-    press(selectPanel, kOpenButton);
+    press(ui::select_panel(), kOpenButton);
   });
   EXPECT_EQ(status, 0);
 }

@@ -65,7 +65,7 @@ TEST_F(GuiTest, the_run_panel_says_running_pass_or_fail_in_large_letters_and_sou
   const int status = run_gui([&] {
     choose(1, 3);
     in_next_loop([&] {
-      const int run = platform::runPanel;
+      const int run = platform::run_panel();
       QWidget* state = widget(run, ui::kRunStateControl);
       ASSERT_NE(state, nullptr);
       EXPECT_EQ(shown(state), "");  // no run yet
@@ -96,7 +96,7 @@ TEST_F(GuiTest, the_run_panel_says_running_pass_or_fail_in_large_letters_and_sou
       EXPECT_EQ(sounds.count(Sound::kFail), 2);
       press(run, kExitButton);
     });
-    press(selectPanel, kOpenButton);
+    press(ui::select_panel(), kOpenButton);
   });
   EXPECT_EQ(status, 0);
   EXPECT_EQ(sounds.prepared, 1);  // readied once, at start
@@ -110,12 +110,12 @@ TEST_F(GuiTest, sound_off_in_the_station_settings_keeps_the_panels_silent) {
   const int status = run_gui([&] {
     choose(1, 3);
     in_next_loop([&] {
-      press(platform::runPanel, kRunButton);
-      EXPECT_EQ(shown(widget(platform::runPanel, ui::kRunStateControl)),
+      press(platform::run_panel(), kRunButton);
+      EXPECT_EQ(shown(widget(platform::run_panel(), ui::kRunStateControl)),
                 QString::fromUtf8("PASS \u2713"));
-      press(platform::runPanel, kExitButton);
+      press(platform::run_panel(), kExitButton);
     });
-    press(selectPanel, kOpenButton);
+    press(ui::select_panel(), kOpenButton);
   });
   EXPECT_EQ(status, 0);
   EXPECT_TRUE(sounds.played.empty());
@@ -138,13 +138,13 @@ TEST_F(GuiTest, a_panel_file_without_the_state_runs_on_and_says_so_once) {
       [&] {
         choose(1, 3);
         in_next_loop([&] {
-          EXPECT_EQ(widget(platform::runPanel, ui::kRunStateControl), nullptr);
-          press(platform::runPanel, kRunButton);
-          press(platform::runPanel, kRunButton);
+          EXPECT_EQ(widget(platform::run_panel(), ui::kRunStateControl), nullptr);
+          press(platform::run_panel(), kRunButton);
+          press(platform::run_panel(), kRunButton);
           EXPECT_EQ(log_colour(), platform::kColorGreen);
-          press(platform::runPanel, kExitButton);
+          press(platform::run_panel(), kExitButton);
         });
-        press(selectPanel, kOpenButton);
+        press(ui::select_panel(), kOpenButton);
       },
       "restyled.uir");
   const std::string said = testing::internal::GetCapturedStderr();
@@ -180,7 +180,6 @@ TEST(RunStateLabel, a_tiles_letters_are_as_large_as_its_width_allows_within_thei
 
 TEST(GridWindow, each_tile_shows_its_state_in_words_beside_the_logs_colour) {
   TempDir dir;
-  index_qm = 0;
   TempDir::write("custdefine", "1 main.tms\n");
   std::filesystem::create_directory("main");
   TempDir::write("main/MA_NO", "MA-0001");
@@ -224,5 +223,4 @@ TEST(GridWindow, each_tile_shows_its_state_in_words_beside_the_logs_colour) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   EXPECT_FALSE(window.isVisible());
-  index_qm = 0;
 }

@@ -64,12 +64,12 @@ TEST_F(GuiTest, without_custdefine_start_up_tells_the_operator_and_ends) {
 TEST_F(GuiTest, the_sub_number_shows_only_for_the_qm_customer) {
   station("7 pyrel.tms\n12 dov.tms\n5 qm\n9 qm\n");
   const int status = run_gui([&] {
-    EXPECT_EQ(index_qm, 5);
-    EXPECT_EQ(attribute(selectPanel, ui::kSubNumberControl, platform::kAttrVisible), 0);
+    EXPECT_EQ(ui::index_qm(), 5);
+    EXPECT_EQ(attribute(ui::select_panel(), ui::kSubNumberControl, platform::kAttrVisible), 0);
     choose(5, 1);
-    EXPECT_EQ(attribute(selectPanel, ui::kSubNumberControl, platform::kAttrVisible), 1);
+    EXPECT_EQ(attribute(ui::select_panel(), ui::kSubNumberControl, platform::kAttrVisible), 1);
     choose(9, 1);
-    EXPECT_EQ(attribute(selectPanel, ui::kSubNumberControl, platform::kAttrVisible), 0);
+    EXPECT_EQ(attribute(ui::select_panel(), ui::kSubNumberControl, platform::kAttrVisible), 0);
     platform::QuitUserInterface(0);
   });
   EXPECT_EQ(status, 0);
@@ -79,22 +79,22 @@ TEST_F(GuiTest, keyboard_alone_walks_the_fields_and_opens_the_run_panel) {
   station("1 dov.tms\n5 qm\n5.2 sub.tms\n");
   customer_folder("sub", "SUB-MA_NO");
   const int status = run_gui([&] {
-    QWidget* number = widget(selectPanel, ui::kCustomerControl);
+    QWidget* number = widget(ui::select_panel(), ui::kCustomerControl);
     number->window()->activateWindow();
     QApplication::processEvents();
     ASSERT_EQ(QApplication::focusWidget(), number);
     // The focused field's text is selected: typing replaces it.
     type_and_enter("5");
-    EXPECT_EQ(value(selectPanel, ui::kCustomerControl), "5");
-    ASSERT_EQ(QApplication::focusWidget(), widget(selectPanel, ui::kSubNumberControl));
+    EXPECT_EQ(value(ui::select_panel(), ui::kCustomerControl), "5");
+    ASSERT_EQ(QApplication::focusWidget(), widget(ui::select_panel(), ui::kSubNumberControl));
     type_and_enter("2");
-    ASSERT_EQ(QApplication::focusWidget(), widget(selectPanel, ui::kPortControl));
+    ASSERT_EQ(QApplication::focusWidget(), widget(ui::select_panel(), ui::kPortControl));
     QApplication::processEvents();
     in_next_loop([&] {
-      EXPECT_EQ(value(platform::runPanel, ui::kScriptNameControl), "sub.tms");
-      EXPECT_EQ(value(platform::runPanel, ui::kPortLabelControl), "COM 2");
-      EXPECT_EQ(value(platform::runPanel, ui::kMaNoControl), "SUB-MA_NO");
-      QWidget* run_button = widget(platform::runPanel, 4);
+      EXPECT_EQ(value(platform::run_panel(), ui::kScriptNameControl), "sub.tms");
+      EXPECT_EQ(value(platform::run_panel(), ui::kPortLabelControl), "COM 2");
+      EXPECT_EQ(value(platform::run_panel(), ui::kMaNoControl), "SUB-MA_NO");
+      QWidget* run_button = widget(platform::run_panel(), 4);
       run_button->window()->activateWindow();
       QApplication::processEvents();
       EXPECT_EQ(QApplication::focusWidget(), run_button);

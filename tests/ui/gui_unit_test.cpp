@@ -85,19 +85,19 @@ TEST_F(GuiUnitTest, a_scan_that_matches_runs_at_once_and_one_that_does_not_is_re
   TempDir::write("ffsload.conf",
                  "unit-serial = required\nunit-serial-pattern = SN[0-9]{4}\noperator = required\n");
   const int status = run_gui([&] {
-    QWidget* op = widget(selectPanel, ui::kOperatorControl);
+    QWidget* op = widget(ui::select_panel(), ui::kOperatorControl);
     ASSERT_NE(op, nullptr);
     EXPECT_TRUE(op->isVisible());
     EXPECT_TRUE(focused(op));
     choose(1, 3);
     // No operator yet: the run panel does not open.
-    press(selectPanel, kOpenButton);
+    press(ui::select_panel(), kOpenButton);
     ASSERT_EQ(panels.popups().size(), 1u);
     EXPECT_NE(panels.popups()[0].message.find("requires the operator's id"), std::string::npos);
     scan(op, "anna");
-    EXPECT_TRUE(focused(widget(selectPanel, ui::kCustomerControl)));
+    EXPECT_TRUE(focused(widget(ui::select_panel(), ui::kCustomerControl)));
     in_next_loop([&] {
-      const int run = platform::runPanel;
+      const int run = platform::run_panel();
       QWidget* field = widget(run, ui::kUnitFieldControl);
       ASSERT_NE(field, nullptr);
       EXPECT_TRUE(focused(field));
@@ -133,7 +133,7 @@ TEST_F(GuiUnitTest, a_scan_that_matches_runs_at_once_and_one_that_does_not_is_re
           << value(run, ui::kUnitStatusControl);
       press(run, kExitButton);
     });
-    scan(widget(selectPanel, ui::kPortControl), "");
+    scan(widget(ui::select_panel(), ui::kPortControl), "");
   });
   EXPECT_EQ(status, 0);
   EXPECT_EQ(recorded("unit_serial, operator, attempt, outcome"),
@@ -147,21 +147,21 @@ TEST_F(GuiUnitTest,
        serials_and_operator_ids_that_hide_or_reorder_text_are_refused_naming_the_character) {
   TempDir::write("ffsload.conf", "unit-serial = required\noperator = required\n");
   const int status = run_gui([&] {
-    QLineEdit* op = line_edit(widget(selectPanel, ui::kOperatorControl));
+    QLineEdit* op = line_edit(widget(ui::select_panel(), ui::kOperatorControl));
     ASSERT_NE(op, nullptr);
     choose(1, 3);
     std::size_t popups = 0;
     for (const auto& sample : testing_support::hidden_identities()) {
       if (!sample.utf8) continue;
       op->setText(QString::fromStdString(sample.text));
-      press(selectPanel, kOpenButton);
+      press(ui::select_panel(), kOpenButton);
       ASSERT_EQ(panels.popups().size(), ++popups) << sample.what;
       EXPECT_NE(panels.popups().back().message.find("holds " + sample.named), std::string::npos)
           << sample.what << ": " << panels.popups().back().message;
     }
     op->setText("anna");
     in_next_loop([&] {
-      const int run = platform::runPanel;
+      const int run = platform::run_panel();
       QLineEdit* field = line_edit(widget(run, ui::kUnitFieldControl));
       for (const auto& sample : testing_support::hidden_identities()) {
         if (!sample.utf8) continue;
@@ -174,7 +174,7 @@ TEST_F(GuiUnitTest,
       }
       press(run, kExitButton);
     });
-    press(selectPanel, kOpenButton);
+    press(ui::select_panel(), kOpenButton);
   });
   EXPECT_EQ(status, 0);
   EXPECT_FALSE(std::filesystem::exists("runs.sqlite"));
@@ -185,10 +185,10 @@ TEST_F(GuiUnitTest, a_scan_during_a_run_is_dropped_not_queued_for_the_next_unit)
   HookedTime time(clock);
   platform::set_time_source(&time);
   const int status = run_gui([&] {
-    EXPECT_FALSE(widget(selectPanel, ui::kOperatorControl)->isVisible());
+    EXPECT_FALSE(widget(ui::select_panel(), ui::kOperatorControl)->isVisible());
     choose(1, 3);
     in_next_loop([&] {
-      const int run = platform::runPanel;
+      const int run = platform::run_panel();
       QWidget* field = widget(run, ui::kUnitFieldControl);
       time.hook_ = [&] {
         EXPECT_TRUE(panels.input_blocked());
@@ -205,7 +205,7 @@ TEST_F(GuiUnitTest, a_scan_during_a_run_is_dropped_not_queued_for_the_next_unit)
       EXPECT_EQ(line.requests().size(), 2 * one_run);
       press(run, kExitButton);
     });
-    press(selectPanel, kOpenButton);
+    press(ui::select_panel(), kOpenButton);
   });
   EXPECT_EQ(status, 0);
   EXPECT_EQ(recorded("unit_serial, operator"),
@@ -218,7 +218,7 @@ TEST_F(GuiUnitTest, a_fixture_failing_unit_after_unit_is_shown_until_a_green_run
   const int status = run_gui([&] {
     choose(1, 3);
     in_next_loop([&] {
-      const int run = platform::runPanel;
+      const int run = platform::run_panel();
       QWidget* field = widget(run, ui::kUnitFieldControl);
       QWidget* alarm = widget(run, ui::kFixtureAlarmControl);
       scan(field, "A1");
@@ -234,7 +234,7 @@ TEST_F(GuiUnitTest, a_fixture_failing_unit_after_unit_is_shown_until_a_green_run
       EXPECT_FALSE(alarm->isVisible());
       press(run, kExitButton);
     });
-    press(selectPanel, kOpenButton);
+    press(ui::select_panel(), kOpenButton);
   });
   EXPECT_EQ(status, 0);
 }
@@ -261,7 +261,7 @@ TEST_F(GuiUnitTest, a_restyled_panel_file_without_the_unit_field_is_named_not_le
   const int status = run_gui(
       [&] {
         choose(1, 3);
-        press(selectPanel, kOpenButton);
+        press(ui::select_panel(), kOpenButton);
         ASSERT_EQ(panels.popups().size(), 1u);
         EXPECT_NE(panels.popups()[0].message.find("the panel file has no unit field"),
                   std::string::npos);
