@@ -31,24 +31,31 @@ import sys
 # list is above it or beside it.
 BELOW = {
     "platform": set(),
-    "link": {"platform"},
-    "commands": {"platform", "link"},
-    "fs": {"platform", "link"},
-    "script": {"platform", "link", "commands", "fs"},
+    # Station text (Latin-1 or UTF-8, hidden characters, CSV fields): for every
+    # room above platform.
+    "text": {"platform"},
+    "link": {"platform", "text"},
+    "commands": {"platform", "text", "link"},
+    "fs": {"platform", "text", "link"},
+    "script": {"platform", "text", "link", "commands", "fs"},
     "sim": {"platform"},
-    "records": {"platform"},
-    "cfx": {"platform", "records"},
-    "station": {"platform", "link", "commands", "fs", "script", "records", "cfx"},
-    "check": {"platform", "link", "commands", "fs", "script", "records", "cfx", "station"},
-    "run": {"platform", "link", "commands", "fs", "script", "records", "cfx", "station"},
-    "multiport": {"platform", "link", "commands", "fs", "script", "records", "cfx", "station",
-                  "run"},
-    "ui": {"platform", "link", "commands", "fs", "script", "records", "cfx", "station", "run"},
-    "board": {"platform", "records", "cfx"},
+    "records": {"platform", "text"},
+    "cfx": {"platform", "text", "records"},
+    "station": {"platform", "text", "link", "commands", "fs", "script", "records",
+                "cfx"},
+    "check": {"platform", "text", "link", "commands", "fs", "script", "records", "cfx",
+              "station"},
+    "run": {"platform", "text", "link", "commands", "fs", "script", "records", "cfx",
+            "station"},
+    "multiport": {"platform", "text", "link", "commands", "fs", "script", "records",
+                  "cfx", "station", "run"},
+    "ui": {"platform", "text", "link", "commands", "fs", "script", "records", "cfx",
+           "station", "run"},
+    "board": {"platform", "text", "records", "cfx"},
     # The sender's network side, over Qpid Proton: the sender program alone uses it.
-    "cfxnet": {"platform", "records", "cfx"},
-    "cli": {"platform", "link", "commands", "fs", "script", "records", "cfx", "station", "run",
-            "multiport", "ui", "check"},
+    "cfxnet": {"platform", "text", "records", "cfx"},
+    "cli": {"platform", "text", "link", "commands", "fs", "script", "records", "cfx",
+            "station", "run", "multiport", "ui", "check"},
 }
 # The programs sit on top of everything.
 BELOW["app"] = set(BELOW) | {"app"}

@@ -23,6 +23,7 @@ plant link/link.h '#include "ui/panels.h"' 'link/ includes ui/panels.h, a room a
 plant fs/readback.cpp '#include "commands/test_mode.h"' 'fs/ includes commands/test_mode.h'
 plant run/run_session.cpp '#include "cli/run_command.h"' 'run/ includes cli/run_command.h'
 plant records/report.cpp '#include <QString>' 'Qt header <QString> outside the panel back end'
+plant text/csv_text.cpp '#include "records/store.h"' 'text/ includes records/store.h'
 plant run/mes_validation.cpp '#include <proton/container.hpp>' 'AMQP header <proton/container.hpp> outside cfxnet/'
 plant app/ffsload_main.cpp '#include <proton/message.hpp>' 'AMQP header <proton/message.hpp> outside cfxnet/'
 plant cli/cfx_command.cpp '#include "cfxnet/queue_sender.h"' 'cli/ includes cfxnet/queue_sender.h'
