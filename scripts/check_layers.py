@@ -4,6 +4,8 @@
 - a room includes only the rooms below it (and its own), as docs/architecture.md
   draws them;
 - Qt headers appear only in the panel back end (src/platform/qt_*) and src/app/;
+- SQLite's headers (<sqlite3.h>, <SQLiteCpp/...>) appear only in src/sqlite/,
+  the one way every room opens and writes the station's SQLite files;
 - the AMQP library's headers (Qpid Proton, <proton/...>) appear only in
   src/cfxnet/ and the sender program's main (src/app/ffsload_cfx_main.cpp),
   so that no other program links it;
@@ -35,24 +37,33 @@ import sys
 # list is above it or beside it.
 BELOW = {
     "platform": set(),
-    "link": {"platform"},
-    "commands": {"platform", "link"},
-    "fs": {"platform", "link"},
-    "script": {"platform", "link", "commands", "fs"},
+    # Station text (Latin-1 or UTF-8, hidden characters, CSV fields): for every
+    # room above platform.
+    "text": {"platform"},
+    # The one way to SQLite: for the rooms that keep the station's SQLite files.
+    "sqlite": {"platform"},
+    "link": {"platform", "text"},
+    "commands": {"platform", "text", "link"},
+    "fs": {"platform", "text", "link"},
+    "script": {"platform", "text", "link", "commands", "fs"},
     "sim": {"platform"},
-    "records": {"platform"},
-    "cfx": {"platform", "records"},
-    "station": {"platform", "link", "commands", "fs", "script", "records", "cfx"},
-    "check": {"platform", "link", "commands", "fs", "script", "records", "cfx", "station"},
-    "run": {"platform", "link", "commands", "fs", "script", "records", "cfx", "station"},
-    "multiport": {"platform", "link", "commands", "fs", "script", "records", "cfx", "station",
-                  "run"},
-    "ui": {"platform", "link", "commands", "fs", "script", "records", "cfx", "station", "run"},
-    "board": {"platform", "records", "cfx"},
+    "records": {"platform", "text", "sqlite"},
+    "cfx": {"platform", "text", "sqlite", "records"},
+    "station": {"platform", "text", "sqlite", "link", "commands", "fs", "script", "records",
+                "cfx"},
+    "check": {"platform", "text", "sqlite", "link", "commands", "fs", "script", "records", "cfx",
+              "station"},
+    "run": {"platform", "text", "sqlite", "link", "commands", "fs", "script", "records", "cfx",
+            "station"},
+    "multiport": {"platform", "text", "sqlite", "link", "commands", "fs", "script", "records",
+                  "cfx", "station", "run"},
+    "ui": {"platform", "text", "sqlite", "link", "commands", "fs", "script", "records", "cfx",
+           "station", "run"},
+    "board": {"platform", "text", "sqlite", "records", "cfx"},
     # The sender's network side, over Qpid Proton: the sender program alone uses it.
-    "cfxnet": {"platform", "records", "cfx"},
-    "cli": {"platform", "link", "commands", "fs", "script", "records", "cfx", "station", "run",
-            "multiport", "ui", "check"},
+    "cfxnet": {"platform", "text", "sqlite", "records", "cfx"},
+    "cli": {"platform", "text", "sqlite", "link", "commands", "fs", "script", "records", "cfx",
+            "station", "run", "multiport", "ui", "check"},
 }
 # The programs sit on top of everything.
 BELOW["app"] = set(BELOW) | {"app"}
@@ -60,6 +71,9 @@ BELOW["app"] = set(BELOW) | {"app"}
 GENERATED = {"ffsload_version.h": {"run", "cli", "app"}}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
+# SQLite's own headers and SQLiteCpp's: src/sqlite/ alone, so that every file
+# is opened, waited on and written the one way.
+SQLITE_HEADER = re.compile(r"^sqlite3\.h$|^SQLiteCpp/")
 QT_HEADER = re.compile(r"^Q[A-Za-z]+$|^Qt[A-Za-z]*/")
 PROTON_HEADER = re.compile(r"^proton/")
 PROTON_MAIN = "ffsload_cfx_main.cpp"
@@ -175,6 +189,9 @@ def check_file(src, path):
                     if QT_HEADER.match(header) and not may_use_qt:
                         breaches.append(f"{rel}:{number}: Qt header <{header}> outside the panel "
                                         "back end and app/")
+                    if SQLITE_HEADER.match(header) and room != "sqlite":
+                        breaches.append(f"{rel}:{number}: SQLite header <{header}> outside "
+                                        "sqlite/")
                     if PROTON_HEADER.match(header) and not may_use_proton:
                         breaches.append(f"{rel}:{number}: AMQP header <{header}> outside cfxnet/ "
                                         "and the sender program's main")

@@ -16,8 +16,10 @@ set -euo pipefail
 # end-of-run sounds play through Qt Multimedia (the package then depends on
 # its runtime library through dpkg-shlibdeps). The factory network's messages (IPC-CFX) are JSON written
 # by nlohmann-json (header only, keeps field order) and carry SHA-256 digests
-# from Nettle (every Debian system has libnettle for GnuTLS).
-needed=(cmake ninja-build g++ ccache pkg-config libgtest-dev libcli11-dev libsqlite3-dev libpq-dev
+# from Nettle (every Debian system has libnettle for GnuTLS). The SQLite
+# files (records, outbox, CFX queue) are written through SQLiteCpp.
+needed=(cmake ninja-build g++ ccache pkg-config libgtest-dev libcli11-dev libsqlite3-dev
+  libsqlitecpp-dev libpq-dev
   qt6-base-dev qt6-tools-dev qt6-svg-dev qt6-multimedia-dev libcpp-httplib-dev libre2-dev
   libunistring-dev nlohmann-json3-dev nettle-dev qt6-l10n-tools)
 # The IPC-CFX sender (ffsload-cfx, the one program that links it) speaks

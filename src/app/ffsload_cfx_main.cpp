@@ -29,8 +29,8 @@
 #include "platform/host_address.h"
 #include "platform/stop_signals.h"
 #include "platform/this_process.h"
-#include "records/station_text.h"
 #include "station/station_settings.h"
+#include "text/station_text.h"
 
 namespace {
 
@@ -200,20 +200,19 @@ int status() {
   const auto failing = running ? cfx::read_delivery_failing(loaded.folder) : std::nullopt;
   if (failing) {
     std::printf("delivery failing since %s (%s)\n", local_time(failing->since_ms).c_str(),
-                records::shown_station_text(failing->reason).c_str());
+                text::shown_station_text(failing->reason).c_str());
   }
   const auto not_listening =
       running ? cfx::read_delivery_failing(loaded.folder, cfx::kListenStateFile) : std::nullopt;
   if (not_listening) {
-    std::printf("request port failing since %s (%s)\n",
-                local_time(not_listening->since_ms).c_str(),
-                records::shown_station_text(not_listening->reason).c_str());
+    std::printf("request port failing since %s (%s)\n", local_time(not_listening->since_ms).c_str(),
+                text::shown_station_text(not_listening->reason).c_str());
   }
   // Files another user made (a sender run as root): runs cannot queue their
   // messages, and a sender of this user cannot take the folder.
   const auto not_ours = cfx::queue_files_not_ours_to_write(loaded.folder);
   for (const std::string& file : not_ours)
-    std::printf("not writable: %s\n", records::shown_station_text(file).c_str());
+    std::printf("not writable: %s\n", text::shown_station_text(file).c_str());
   std::string error;
   auto queue = cfx::Queue::open_for_reading(loaded.folder, &error);
   if (!queue && !error.empty()) {

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "records/run_record.h"
-#include "records/station_text.h"
+#include "text/station_text.h"
 
 namespace board {
 
@@ -59,7 +59,7 @@ std::string json_string(const std::string& raw) {
   // Controls, bidirectional and other invisible characters are written out
   // as text ("\u202E" shows as those six characters), never sent as the
   // characters themselves: a serial must not show reversed on the wall.
-  const std::string text = records::shown_station_text(raw);
+  const std::string text = text::shown_station_text(raw);
   std::string out = "\"";
   for (std::size_t i = 0; i < text.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);

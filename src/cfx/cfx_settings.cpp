@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "platform/this_process.h"
-#include "records/hidden_characters.h"
+#include "text/hidden_characters.h"
 
 namespace cfx {
 
@@ -16,7 +16,7 @@ std::string quoted(const std::string& value) {
   while (cut < value.size() && cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) {
     --cut;
   }
-  return "\"" + records::shown_visibly(std::string_view(value).substr(0, cut)) +
+  return "\"" + text::shown_visibly(std::string_view(value).substr(0, cut)) +
          (cut < value.size() ? "..." : "") + "\"";
 }
 

@@ -7,7 +7,7 @@
 #include "platform/durable_files.h"
 #include "platform/file_names.h"
 #include "platform/whole_files.h"
-#include "records/station_text.h"
+#include "text/station_text.h"
 
 namespace cfx {
 
@@ -40,7 +40,7 @@ bool write_delivery_failing(const std::string& station_folder, const DeliveryFai
   nlohmann::ordered_json json;
   json["SinceMs"] = failing.since_ms;
   // A broker's description is the broker's text: the file stays valid JSON.
-  json["Reason"] = records::utf8_text(failing.reason);
+  json["Reason"] = text::utf8_text(failing.reason);
   // Replaced whole: the status never reads half a record.
   return platform::replace_file_durably(state_path(station_folder, file), json.dump() + "\n", error);
 }

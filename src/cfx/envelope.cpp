@@ -5,7 +5,7 @@
 
 #include "cfx/digest.h"
 #include "platform/calendar.h"
-#include "records/station_text.h"
+#include "text/station_text.h"
 
 namespace cfx {
 
@@ -14,7 +14,7 @@ namespace {
 // Every text as the records hold it: UTF-8, no NUL. Keys too: a body's keys
 // are this program's own, but a characteristic's name need not be.
 nlohmann::ordered_json as_utf8(const nlohmann::ordered_json& value) {
-  if (value.is_string()) return records::utf8_text(value.get_ref<const std::string&>());
+  if (value.is_string()) return text::utf8_text(value.get_ref<const std::string&>());
   if (value.is_array()) {
     nlohmann::ordered_json out = nlohmann::ordered_json::array();
     for (const auto& item : value) out.push_back(as_utf8(item));
@@ -23,7 +23,7 @@ nlohmann::ordered_json as_utf8(const nlohmann::ordered_json& value) {
   if (value.is_object()) {
     nlohmann::ordered_json out = nlohmann::ordered_json::object();
     for (auto it = value.begin(); it != value.end(); ++it) {
-      out[records::utf8_text(it.key())] = as_utf8(it.value());
+      out[text::utf8_text(it.key())] = as_utf8(it.value());
     }
     return out;
   }
@@ -32,7 +32,7 @@ nlohmann::ordered_json as_utf8(const nlohmann::ordered_json& value) {
 
 nlohmann::ordered_json text_or_null(const std::optional<std::string>& text) {
   if (!text) return nullptr;
-  return records::utf8_text(*text);
+  return text::utf8_text(*text);
 }
 
 std::string guid_text(const std::uint8_t (&b)[16]) {
@@ -56,7 +56,7 @@ std::string envelope_json(const Envelope& e) {
   j["Version"] = kCfxVersion;
   j["TimeStamp"] = e.time_stamp;
   j["UniqueID"] = e.unique_id;
-  j["Source"] = records::utf8_text(e.source);
+  j["Source"] = text::utf8_text(e.source);
   j["Target"] = text_or_null(e.target);
   j["RequestID"] = text_or_null(e.request_id);
   j["MessageBody"] = e.body.is_null() ? nlohmann::ordered_json::object() : as_utf8(e.body);

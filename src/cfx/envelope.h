@@ -25,7 +25,7 @@ struct Envelope {
 };
 
 // The envelope as compact JSON in UTF-8. Every text in it that is not UTF-8
-// is read as the records read it (records/station_text: Latin-1, NUL as
+// is read as the records read it (text/station_text: Latin-1, NUL as
 // U+FFFD), so no station text can make the JSON invalid.
 std::string envelope_json(const Envelope& envelope);
 

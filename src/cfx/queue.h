@@ -21,8 +21,7 @@
 #include <vector>
 
 #include "cfx/envelope.h"
-
-struct sqlite3;
+#include "sqlite/connection.h"
 
 namespace cfx {
 
@@ -119,12 +118,19 @@ class Queue {
   const std::string& path() const { return path_; }
 
  private:
-  Queue(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+  Queue(sqlite::Database db, std::string path) : db_(std::move(db)), path_(std::move(path)) {}
   bool execute(const char* sql);
-  bool fail(const std::string& what);
+  bool fail(const std::string& what, const sqlite::Error& error);
+  bool said(const sqlite::Error& error);
+  // Runs `steps(doing)` in one write transaction, committed when they
+  // return. A step that throws leaves the error as `doing` (which the steps
+  // set) names it; a transaction that cannot begin or commit, as SQLite
+  // words it.
+  template <typename Steps>
+  bool write(Steps&& steps);
   bool compact_once();
 
-  sqlite3* db_ = nullptr;
+  sqlite::Database db_;
   std::string path_;
   std::string error_;
 };

@@ -8,7 +8,7 @@
 #include "platform/file_names.h"
 #include "platform/files.h"
 #include "platform/whole_files.h"
-#include "records/station_text.h"
+#include "text/station_text.h"
 
 namespace cfx {
 
@@ -45,8 +45,8 @@ std::optional<StationLock> read_station_lock(const std::string& station_folder) 
   };
   // The MES's words, as runs, panels and records show them: an escape
   // sequence or a bidirectional override is written out, never acted on.
-  lock.reason = records::shown_station_text(text_of("Reason"));
-  lock.requestor = records::shown_station_text(text_of("Requestor"));
+  lock.reason = text::shown_station_text(text_of("Reason"));
+  lock.requestor = text::shown_station_text(text_of("Requestor"));
   lock.locked_by = text_of("LockedBy");
   if (const auto it = json.find("LockedAtMs"); it != json.end() && it->is_number_integer())
     lock.locked_at_ms = it->get<std::int64_t>();
@@ -58,9 +58,9 @@ bool write_station_lock(const std::string& station_folder, const StationLock& lo
                         std::string* error) {
   nlohmann::ordered_json json;
   // The MES's texts may be anything; the file stays valid JSON.
-  json["Reason"] = records::utf8_text(lock.reason);
-  json["Requestor"] = records::utf8_text(lock.requestor);
-  json["LockedBy"] = records::utf8_text(lock.locked_by);
+  json["Reason"] = text::utf8_text(lock.reason);
+  json["Requestor"] = text::utf8_text(lock.requestor);
+  json["LockedBy"] = text::utf8_text(lock.locked_by);
   json["LockedAtMs"] = lock.locked_at_ms;
   return platform::replace_file_durably(lock_path(station_folder), json.dump() + "\n", error);
 }

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "records/station_text.h"
+#include "text/station_text.h"
 
 namespace cfx {
 
@@ -117,7 +117,7 @@ std::optional<MesVerdict> read_validate_reply(const std::string& json,
   // The MES's words reach the operator's terminal, the panels and the run's
   // record: an escape sequence or a bidirectional override in them is
   // written out, never acted on.
-  if (verdict) verdict->message = records::shown_station_text(verdict->message);
+  if (verdict) verdict->message = text::shown_station_text(verdict->message);
   return verdict;
 }
 

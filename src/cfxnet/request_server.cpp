@@ -28,7 +28,7 @@
 #include "cfxnet/amqp_framing.h"
 #include "platform/calendar.h"
 #include "platform/child_process.h"
-#include "records/station_text.h"
+#include "text/station_text.h"
 
 namespace cfxnet {
 
@@ -87,7 +87,7 @@ std::size_t largest_partial(const proton::connection& c) {
 
 // A requester's words in the log: written out, never acted on by a terminal.
 std::string shown(const std::string& text) {
-  return records::shown_station_text(text);
+  return text::shown_station_text(text);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 #include "records/location.h"
 #include "records/postgres_store.h"
-#include "records/station_text.h"
+#include "records/run_record.h"
 #include "records/store.h"
 
 namespace records {

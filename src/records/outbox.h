@@ -31,7 +31,7 @@ enum class Durability {
 };
 
 // Adds `record` to the store at `location`, or else to the outbox file. Text
-// that is not UTF-8 is read as Latin-1 first (utf8_text). A location that is
+// that is not UTF-8 is read as Latin-1 first (with_utf8_text). A location that is
 // the outbox file itself is refused (location_problem) and the record kept.
 // The outbox is always flushed: what waits there has no other copy.
 KeepResult keep_record(const std::string& location, const std::string& outbox_path,

@@ -10,10 +10,10 @@
 #include <utility>
 
 #include "platform/calendar.h"
-#include "records/csv_text.h"
 #include "records/fixture_alarm.h"
 #include "records/group_counts.h"
-#include "records/station_text.h"
+#include "text/csv_text.h"
+#include "text/station_text.h"
 
 namespace records {
 
@@ -132,9 +132,9 @@ void take_counts(ReportRow& row, const GroupCounts& c) {
 // Rows as they are shown: station texts with hidden characters written out.
 std::vector<ReportRow> shown(std::vector<ReportRow> rows) {
   for (ReportRow& row : rows) {
-    row.customer = shown_station_text(row.customer);
-    row.day = shown_station_text(row.day);
-    row.failing_text = shown_station_text(row.failing_text);
+    row.customer = text::shown_station_text(row.customer);
+    row.day = text::shown_station_text(row.day);
+    row.failing_text = text::shown_station_text(row.failing_text);
   }
   return rows;
 }
@@ -292,13 +292,13 @@ std::vector<InterruptedRun> list_interrupted(Store& store, const ReportFilter& f
            "  AND (? = '' OR customer = ?) ORDER BY started_at, id",
            {from, to, customer, customer})) {
     InterruptedRun run;
-    run.started_at = shown_station_text(r[0].value_or(""));
-    run.station = shown_station_text(r[1].value_or(""));
+    run.started_at = text::shown_station_text(r[0].value_or(""));
+    run.station = text::shown_station_text(r[1].value_or(""));
     run.port = std::strtol(r[2].value_or("0").c_str(), nullptr, 10);
-    run.customer = shown_station_text(r[3].value_or(""));
-    run.imei = shown_station_text(r[4].value_or(""));
-    run.fate = shown_station_text(r[5].value_or(""));
-    run.unit_serial = shown_station_text(r[6].value_or(""));
+    run.customer = text::shown_station_text(r[3].value_or(""));
+    run.imei = text::shown_station_text(r[4].value_or(""));
+    run.fate = text::shown_station_text(r[5].value_or(""));
+    run.unit_serial = text::shown_station_text(r[6].value_or(""));
     out.push_back(std::move(run));
   }
   return out;
@@ -365,10 +365,10 @@ std::string format_grouped_csv(const std::vector<ReportRow>& rows, GroupBy by) {
   if (by == GroupBy::kPort) out += ",red_streak,fixture_alarm";
   out += "\n";
   for (const ReportRow& row : rows) {
-    out += csv_text_field(row.customer) + "," + std::to_string(row.runs) + "," +
+    out += text::csv_text_field(row.customer) + "," + std::to_string(row.runs) + "," +
            std::to_string(row.interrupted) + "," + unit_csv(row) + "," +
            (row.failing_line ? std::to_string(*row.failing_line) : "") + "," +
-           csv_text_field(row.failing_text) + "," +
+           text::csv_text_field(row.failing_text) + "," +
            (row.failing_line ? std::to_string(row.failing_count) : "");
     if (by == GroupBy::kPort) {
       out +=
@@ -387,11 +387,11 @@ std::string format_csv(const std::vector<ReportRow>& rows) {
   for (const ReportRow& row : rows) {
     char yield[16] = "";
     if (auto y = row.yield_percent()) std::snprintf(yield, sizeof yield, "%.1f", *y);
-    out += csv_text_field(row.day) + "," + csv_text_field(row.customer) + "," +
+    out += text::csv_text_field(row.day) + "," + text::csv_text_field(row.customer) + "," +
            std::to_string(row.runs) + "," + std::to_string(row.handsets) + "," +
            std::to_string(row.first_runs) + "," + std::to_string(row.first_pass) + "," + yield +
            "," + (row.failing_line ? std::to_string(*row.failing_line) : "") + "," +
-           csv_text_field(row.failing_text) + "," +
+           text::csv_text_field(row.failing_text) + "," +
            (row.failing_line ? std::to_string(row.failing_count) : "") + "," +
            std::to_string(row.interrupted) + "," + unit_csv(row) + "\n";
   }

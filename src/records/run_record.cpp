@@ -6,6 +6,7 @@
 
 #include "platform/calendar.h"
 #include "platform/this_process.h"
+#include "text/station_text.h"
 
 namespace records {
 
@@ -61,6 +62,18 @@ std::string make_uid(const std::string& station, std::int64_t started_at_ms) {
   std::snprintf(text, sizeof text, "-%ld-%lld-%016llx", platform::process_id(),
                 static_cast<long long>(started_at_ms), static_cast<unsigned long long>(random));
   return station + text;
+}
+
+RunRecord with_utf8_text(RunRecord r) {
+  for (std::string* field : {&r.uid, &r.station, &r.device, &r.customer, &r.script, &r.ma_no,
+                             &r.outcome, &r.log, &r.tool_version}) {
+    *field = text::utf8_text(*field);
+  }
+  for (std::optional<std::string>* field :
+       {&r.imei, &r.failed_text, &r.imei_fate, &r.unit_serial, &r.operator_id, &r.fixture}) {
+    if (*field) **field = text::utf8_text(**field);
+  }
+  return r;
 }
 
 }  // namespace records

@@ -57,4 +57,8 @@ std::string hex_bytes(const std::string& bytes);
 // A fresh uid: host, process, time and 64 random bits.
 std::string make_uid(const std::string& station, std::int64_t started_at_ms);
 
+// The record with every text field read as the records keep station text
+// (text::utf8_text: Latin-1 from older station PCs becomes UTF-8).
+RunRecord with_utf8_text(RunRecord record);
+
 }  // namespace records

@@ -1,18 +1,16 @@
 #include "records/sqlite_store.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <thread>
 
 #include "platform/durable_files.h"
 #include "platform/file_status.h"
 #include "platform/files.h"
 #include "records/schema.h"
+#include "sqlite/schema_upgrade.h"
+#include "sqlite/statement.h"
 
 namespace records {
 
@@ -27,130 +25,84 @@ std::optional<platform::FileIdentity> file_identity(const std::string& path,
   return status->identity;
 }
 
-// Tries for the write lock in each millisecond of the busy timeout.
-constexpr int kBusyTriesPerMs = 5;
+// For reading: the file must be there (reading creates nothing), and which
+// file it is before SQLite opens it, since SQLite opens it at its first read.
+std::optional<platform::FileIdentity> file_before_reading(const std::string& path,
+                                                          OpenFor purpose) {
+  if (purpose == OpenFor::kWriting) return std::nullopt;
+  if (!std::filesystem::exists(path)) throw StoreError("records file " + path + ": no such file");
+  return file_identity(path);
+}
 
-// Finalises a statement on every road out.
-class Statement {
- public:
-  Statement(sqlite3* db, const std::string& sql) {
-    status_ = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, nullptr);
+// The ports of a station write their records at the same moments (a run's
+// start and end): SQLite's own busy wait backs off to 25 and 50 ms naps for
+// a lock that is held for well under a millisecond (a commit syncs after it
+// lets go, see flush_wal), so ports started together would drift apart.
+sqlite::Database open_file(const std::string& path, OpenFor purpose, int busy_timeout_ms) {
+  try {
+    return sqlite::open(
+        path,
+        purpose == OpenFor::kWriting ? sqlite::Mode::kReadWriteCreate : sqlite::Mode::kReadOnly,
+        {busy_timeout_ms, sqlite::Wait::kPolling});
+  } catch (const sqlite::Error& e) {
+    throw StoreError("records file " + path + ": " + e.what());
   }
-  ~Statement() { sqlite3_finalize(stmt_); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-  bool ok() const { return status_ == SQLITE_OK; }
-  sqlite3_stmt* get() { return stmt_; }
+}
 
-  void bind(int index, const std::optional<std::string>& value) {
-    if (value) {
-      sqlite3_bind_text(stmt_, index, value->data(), static_cast<int>(value->size()),
-                        SQLITE_TRANSIENT);
-    } else {
-      sqlite3_bind_null(stmt_, index);
-    }
-  }
-  void bind(int index, std::int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
-
- private:
-  sqlite3_stmt* stmt_ = nullptr;
-  int status_ = SQLITE_OK;
-};
-
-Row row_of(sqlite3_stmt* stmt) {
+Row row_of(const sqlite::Statement& statement) {
   Row row;
-  const int columns = sqlite3_column_count(stmt);
+  const int columns = statement.getColumnCount();
   row.reserve(static_cast<std::size_t>(columns));
-  for (int c = 0; c < columns; ++c) {
-    if (sqlite3_column_type(stmt, c) == SQLITE_NULL) {
-      row.emplace_back(std::nullopt);
-    } else {
-      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
-      row.emplace_back(std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, c))));
-    }
-  }
+  for (int c = 0; c < columns; ++c) row.push_back(sqlite::text_or_null(statement.getColumn(c)));
   return row;
+}
+
+bool wal_exists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::exists(path + "-wal", ec);
 }
 
 }  // namespace
 
 SqliteStore::SqliteStore(const std::string& path, OpenFor purpose, int busy_timeout_ms)
-    : path_(path), busy_timeout_ms_(busy_timeout_ms) {
-  if (purpose == OpenFor::kReading && !std::filesystem::exists(path)) {
-    throw StoreError("records file " + path + ": no such file");
-  }
-  const int flags = purpose == OpenFor::kWriting ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
-                                                 : SQLITE_OPEN_READONLY;
-  std::error_code wal_ec;
-  wal_named_on_disk_ = std::filesystem::exists(path + "-wal", wal_ec);
-  // SQLite opens the file at its first read: the file at the path before the
-  // open and after the first read must be the same one for a reader to know
-  // which file it reads.
-  const auto identity_before = purpose == OpenFor::kReading ? file_identity(path) : std::nullopt;
-  if (sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
-    const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
-    sqlite3_close(db_);
-    db_ = nullptr;
-    throw StoreError("records file " + path + ": " + why);
-  }
-  // The ports of a station write their records at the same moments (a run's
-  // start and end): SQLite's own busy wait backs off to 25 and 50 ms naps
-  // for a lock that is held for well under a millisecond (a commit syncs
-  // after it lets go, see flush_wal), so ports started together would drift
-  // apart. A fifth of a millisecond between tries, up to the timeout.
-  sqlite3_busy_handler(
-      db_,
-      [](void* limit_ms, int tries) {
-        if (tries >= *static_cast<const int*>(limit_ms) * kBusyTriesPerMs) return 0;
-        std::this_thread::sleep_for(std::chrono::microseconds(1000 / kBusyTriesPerMs));
-        return 1;
-      },
-      &busy_timeout_ms_);
-  try {
-    if (purpose == OpenFor::kWriting) {
-      // WAL lets the processes of one station write the same file, and a
-      // reader never blocks them; FULL makes each committed record durable.
-      // Turning a new file to WAL takes an exclusive lock for which SQLite's
-      // busy handler is not called: processes starting at once on a new
-      // file wait for one another here instead of giving up.
-      for (int waited_ms = 0;; waited_ms += 10) {
-        const int rc = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-        if (rc == SQLITE_OK) break;
-        if ((rc & 0xFF) != SQLITE_BUSY || waited_ms >= busy_timeout_ms) {
-          fail("cannot turn on write-ahead logging");
-        }
-        sqlite3_sleep(10);
-      }
-      // NORMAL: a commit does not sync while it holds the file's write lock;
-      // commit() syncs after it (see flush_wal).
-      execute("PRAGMA synchronous=NORMAL");
-      // A station writes a record and closes. Folding the WAL into the file
-      // at every close costs each record a sync of the file, so the WAL is
-      // left for the next writer; but a process that opens the file alone
-      // rebuilds the WAL's index by reading all of it and checkpoints it from
-      // the start again, so it must stay short: the close folds it once it
-      // has grown past kFoldWalBytes (see ~SqliteStore).
-      sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-      writing_ = true;
-      upgrade();
-      identity_ = file_identity(path_);
-    } else {
-      const int version = schema_version();
-      identity_ = file_identity(path_, &size_seen_);
-      if (!identity_ || identity_ != identity_before) {
-        throw StoreError("records file " + path_ + ": replaced while it was being opened");
-      }
-      if (version == 0) throw StoreError("records file " + path_ + ": holds no run records");
-      if (version > kSchemaVersion) {
-        throw StoreError("records file " + path_ + " has records schema " +
-                         std::to_string(version) + ", newer than this ffsload knows (" +
-                         std::to_string(kSchemaVersion) + ")");
-      }
+    : path_(path),
+      busy_timeout_ms_(busy_timeout_ms),
+      wal_named_on_disk_(wal_exists(path)),
+      identity_(file_before_reading(path, purpose)),
+      db_(open_file(path, purpose, busy_timeout_ms)) {
+  if (purpose == OpenFor::kWriting) {
+    // WAL lets the processes of one station write the same file, and a
+    // reader never blocks them; each commit is flushed (see commit()).
+    try {
+      sqlite::turn_on_wal(db_, busy_timeout_ms);
+    } catch (const sqlite::Error& e) {
+      fail("cannot turn on write-ahead logging", e);
     }
-  } catch (...) {
-    sqlite3_close(db_);
-    db_ = nullptr;
-    throw;
+    // NORMAL: a commit does not sync while it holds the file's write lock;
+    // commit() syncs after it (see flush_wal).
+    execute("PRAGMA synchronous=NORMAL");
+    // A station writes a record and closes. Folding the WAL into the file
+    // at every close costs each record a sync of the file, so the WAL is
+    // left for the next writer; but a process that opens the file alone
+    // rebuilds the WAL's index by reading all of it and checkpoints it from
+    // the start again, so it must stay short: the close folds it once it
+    // has grown past kFoldWalBytes (see ~SqliteStore).
+    sqlite::leave_wal_at_close(db_);
+    writing_ = true;
+    upgrade();
+    identity_ = file_identity(path_);
+  } else {
+    const auto identity_before = identity_;
+    const int version = schema_version();
+    identity_ = file_identity(path_, &size_seen_);
+    if (!identity_ || identity_ != identity_before) {
+      throw StoreError("records file " + path_ + ": replaced while it was being opened");
+    }
+    if (version == 0) throw StoreError("records file " + path_ + ": holds no run records");
+    if (version > kSchemaVersion) {
+      throw StoreError("records file " + path_ + " has records schema " + std::to_string(version) +
+                       ", newer than this ffsload knows (" + std::to_string(kSchemaVersion) + ")");
+    }
   }
 }
 
@@ -174,8 +126,20 @@ void SqliteStore::set_flush_each_commit(bool flush) {
   flush_each_commit_ = flush;
 }
 
-void SqliteStore::commit() {
-  execute("COMMIT");
+sqlite::WriteTransaction SqliteStore::begin() {
+  try {
+    return sqlite::WriteTransaction(db_);
+  } catch (const sqlite::Error& e) {
+    throw StoreError("records file " + path_ + ": " + e.what());
+  }
+}
+
+void SqliteStore::commit(sqlite::WriteTransaction& transaction) {
+  try {
+    transaction.commit();
+  } catch (const sqlite::Error& e) {
+    throw StoreError("records file " + path_ + ": " + e.what());
+  }
   if (flush_each_commit_) flush_wal();
 }
 
@@ -205,130 +169,134 @@ SqliteStore::~SqliteStore() {
   if (writing_ && std::filesystem::file_size(path_ + "-wal", ec) > kFoldWalBytes && !ec) {
     // Without waiting: a reader that holds the WAL (the board, a report)
     // makes a later close fold it instead of holding a run up here.
-    sqlite3_busy_timeout(db_, 0);
-    sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    sqlite::fold_wal_now(db_);
   }
-  sqlite3_close(db_);
 }
 
-void SqliteStore::fail(const std::string& what) {
-  const std::string why = "records file " + path_ + ": " + what + ": " + sqlite3_errmsg(db_);
+void SqliteStore::fail(const std::string& what, const sqlite::Error& error) {
+  const std::string why = "records file " + path_ + ": " + what + ": " + error.what();
   // A rule of the table (a CHECK, NOT NULL) or a value too big: the record's fault.
-  const int code = sqlite3_errcode(db_);
-  if (code == SQLITE_CONSTRAINT || code == SQLITE_TOOBIG || code == SQLITE_MISMATCH) {
-    throw RecordRefused(why);
-  }
+  if (sqlite::refused_for_values(error)) throw RecordRefused(why);
   throw StoreError(why);
 }
 
 void SqliteStore::execute(const std::string& sql) {
-  char* error = nullptr;
-  if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-    const std::string why = error ? error : sqlite3_errmsg(db_);
-    sqlite3_free(error);
-    throw StoreError("records file " + path_ + ": " + why);
+  try {
+    db_.exec(sql);
+  } catch (const sqlite::Error& e) {
+    throw StoreError("records file " + path_ + ": " + e.what());
   }
 }
 
 int SqliteStore::schema_version() {
-  Statement has_table(db_, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1");
-  if (!has_table.ok()) fail("cannot read");
-  has_table.bind(1, std::string(kVersionTable));
-  const int step = sqlite3_step(has_table.get());
-  if (step == SQLITE_DONE) return 0;
-  if (step != SQLITE_ROW) fail("cannot read");
-  Statement version(db_, std::string("SELECT max(version) FROM ") + kVersionTable);
-  if (!version.ok() || sqlite3_step(version.get()) != SQLITE_ROW) fail("cannot read its version");
-  return sqlite3_column_int(version.get(), 0);
+  try {
+    sqlite::Statement has_table(db_,
+                                "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1");
+    has_table.bind(1, kVersionTable);
+    if (!has_table.executeStep()) return 0;
+  } catch (const sqlite::Error& e) {
+    fail("cannot read", e);
+  }
+  try {
+    return db_.execAndGet(std::string("SELECT max(version) FROM ") + kVersionTable).getInt();
+  } catch (const sqlite::Error& e) {
+    fail("cannot read its version", e);
+  }
 }
 
 void SqliteStore::upgrade() {
-  if (schema_version() == kSchemaVersion) return;  // the usual case: no write lock taken
-  // IMMEDIATE: two processes that find an old file upgrade it one after the other.
-  execute("BEGIN IMMEDIATE");
+  bool upgraded = false;
   try {
-    upgrade_schema(Dialect::kSqlite, schema_version(), "records file " + path_,
-                   [this](const std::string& sql) { execute(sql); });
-    commit();
-  } catch (...) {
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    throw;
+    // The usual case, a file up to date, takes no write lock; two processes
+    // that find an old file upgrade it one after the other.
+    upgraded = sqlite::upgrade(
+        db_, kSchemaVersion, [this] { return schema_version(); },
+        [this](int from) {
+          upgrade_schema(Dialect::kSqlite, from, "records file " + path_,
+                         [this](const std::string& sql) { execute(sql); });
+        });
+  } catch (const sqlite::Error& e) {
+    throw StoreError("records file " + path_ + ": " + e.what());
   }
+  if (upgraded && flush_each_commit_) flush_wal();
 }
 
 void SqliteStore::append(std::span<const RunRecord> records) {
-  execute("BEGIN IMMEDIATE");
+  auto transaction = begin();
   try {
-    Statement insert(db_, insert_statement(Dialect::kSqlite));
-    if (!insert.ok()) fail("cannot add a record");
+    sqlite::Statement insert(db_, insert_statement(Dialect::kSqlite));
     for (const RunRecord& record : records) {
       const auto values = record_values(record);
-      sqlite3_reset(insert.get());
+      insert.reset();
       for (std::size_t i = 0; i < values.size(); ++i) {
-        insert.bind(static_cast<int>(i + 1), values[i]);
+        sqlite::bind(insert, static_cast<int>(i + 1), values[i]);
       }
-      if (sqlite3_step(insert.get()) != SQLITE_DONE) fail("cannot add a record");
+      insert.exec();
     }
-    commit();
-  } catch (...) {
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    throw;
+  } catch (const sqlite::Error& e) {
+    fail("cannot add a record", e);
   }
+  commit(transaction);
 }
 
 std::vector<Row> SqliteStore::query(const std::string& sql,
                                     const std::vector<std::string>& params) {
-  Statement statement(db_, sql);
-  if (!statement.ok()) fail("cannot query");
-  for (std::size_t i = 0; i < params.size(); ++i) {
-    statement.bind(static_cast<int>(i + 1), params[i]);
-  }
   std::vector<Row> rows;
-  int step = 0;
-  while ((step = sqlite3_step(statement.get())) == SQLITE_ROW)
-    rows.push_back(row_of(statement.get()));
-  if (step != SQLITE_DONE) fail("cannot query");
+  try {
+    sqlite::Statement statement(db_, sql);
+    for (std::size_t i = 0; i < params.size(); ++i) {
+      statement.bind(static_cast<int>(i + 1), params[i]);
+    }
+    while (statement.executeStep()) rows.push_back(row_of(statement));
+  } catch (const sqlite::Error& e) {
+    fail("cannot query", e);
+  }
   return rows;
 }
 
 void SqliteStore::for_each_row(const std::string& sql, const std::vector<std::string>& params,
                                const std::function<void(const Row&)>& take) {
-  Statement statement(db_, sql);
-  if (!statement.ok()) fail("cannot query");
-  for (std::size_t i = 0; i < params.size(); ++i) {
-    statement.bind(static_cast<int>(i + 1), params[i]);
-  }
-  // One row, refilled in place: its strings keep their buffers from row to
-  // row, so a million rows cost no allocation each.
-  Row row(static_cast<std::size_t>(sqlite3_column_count(statement.get())));
-  int step = 0;
-  while ((step = sqlite3_step(statement.get())) == SQLITE_ROW) {
-    for (std::size_t c = 0; c < row.size(); ++c) {
-      const int column = static_cast<int>(c);
-      // The text first, and the type only when there is none (a NULL, an
-      // empty blob, or memory running out): each call costs, a million rows
-      // of a report make it count.
-      const auto* text =
-          reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), column));
-      if (!text) {
-        const int type = sqlite3_column_type(statement.get(), column);
-        if (type == SQLITE_NULL) {
-          row[c].reset();
-          continue;
-        }
-        if (sqlite3_column_bytes(statement.get(), column) != 0) fail("cannot query");
-        text = "";
-      }
-      const auto size = static_cast<std::size_t>(sqlite3_column_bytes(statement.get(), column));
-      if (row[c]) {
-        row[c]->assign(text, size);
-      } else {
-        row[c].emplace(text, size);
-      }
+  try {
+    sqlite::Statement statement(db_, sql);
+    for (std::size_t i = 0; i < params.size(); ++i) {
+      statement.bind(static_cast<int>(i + 1), params[i]);
     }
-    take(row);
+    // One row, refilled in place: its strings keep their buffers from row to
+    // row, so a million rows cost no allocation each. The columns too are
+    // made once, at the first row, and read each row after it.
+    Row row(static_cast<std::size_t>(statement.getColumnCount()));
+    std::vector<sqlite::Column> columns;
+    while (statement.executeStep()) {
+      for (std::size_t c = columns.size(); c < row.size(); ++c) {
+        columns.push_back(statement.getColumn(static_cast<int>(c)));
+      }
+      for (std::size_t c = 0; c < row.size(); ++c) {
+        // The text first, and the type only when there is none (a NULL, an
+        // empty blob, or memory running out): each call costs, a million
+        // rows of a report make it count.
+        const char* text = columns[c].getText(nullptr);
+        if (!text) {
+          if (columns[c].isNull()) {
+            row[c].reset();
+            continue;
+          }
+          if (columns[c].getBytes() != 0) {
+            throw StoreError("records file " + path_ + ": cannot query: " + db_.getErrorMsg());
+          }
+          text = "";
+        }
+        const auto size = static_cast<std::size_t>(columns[c].getBytes());
+        if (row[c]) {
+          row[c]->assign(text, size);
+        } else {
+          row[c].emplace(text, size);
+        }
+      }
+      take(row);
+    }
+  } catch (const sqlite::Error& e) {
+    fail("cannot query", e);
   }
-  if (step != SQLITE_DONE) fail("cannot query");
 }
 
 std::unique_ptr<Store> SqliteStore::open_reader() const {
@@ -349,69 +317,64 @@ std::vector<RunRecord> SqliteStore::all_records() {
 }
 
 void SqliteStore::remove(const std::vector<RunRecord>& sent) {
-  execute("BEGIN IMMEDIATE");
+  auto transaction = begin();
   try {
-    Statement erase(db_, "DELETE FROM runs WHERE uid = ?1 AND revision <= ?2");
-    if (!erase.ok()) fail("cannot remove a record");
+    sqlite::Statement erase(db_, "DELETE FROM runs WHERE uid = ?1 AND revision <= ?2");
     for (const RunRecord& record : sent) {
-      sqlite3_reset(erase.get());
+      erase.reset();
       erase.bind(1, record.uid);
       erase.bind(2, record.revision);
-      if (sqlite3_step(erase.get()) != SQLITE_DONE) fail("cannot remove a record");
+      erase.exec();
     }
-    commit();
-  } catch (...) {
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    throw;
+  } catch (const sqlite::Error& e) {
+    fail("cannot remove a record", e);
   }
+  commit(transaction);
 }
 
 bool SqliteStore::set_aside(const RunRecord& record, const std::string& reason) {
-  execute("BEGIN IMMEDIATE");
+  auto transaction = begin();
+  // Untyped columns named as the records' own: the outbox is our file, and
+  // its set-aside table follows whatever columns this program writes.
+  execute(std::string("CREATE TABLE IF NOT EXISTS set_aside (set_aside_at TEXT NOT NULL, "
+                      "reason TEXT NOT NULL, ") +
+          kRecordColumns + ")");
+  // An outbox an older program set records aside in lacks the columns
+  // added since.
+  std::vector<std::string> present;
+  for (const Row& row : query("SELECT name FROM pragma_table_info('set_aside')", {})) {
+    if (row[0]) present.push_back(*row[0]);
+  }
+  const std::string columns = kRecordColumns;
+  for (std::size_t start = 0; start < columns.size();) {
+    std::size_t comma = columns.find(',', start);
+    if (comma == std::string::npos) comma = columns.size();
+    std::string column = columns.substr(start, comma - start);
+    column.erase(0, column.find_first_not_of(' '));
+    if (std::find(present.begin(), present.end(), column) == present.end()) {
+      execute("ALTER TABLE set_aside ADD COLUMN " + column);
+    }
+    start = comma + 1;
+  }
+  bool moved = false;
   try {
-    // Untyped columns named as the records' own: the outbox is our file, and
-    // its set-aside table follows whatever columns this program writes.
-    execute(std::string("CREATE TABLE IF NOT EXISTS set_aside (set_aside_at TEXT NOT NULL, "
-                        "reason TEXT NOT NULL, ") +
-            kRecordColumns + ")");
-    // An outbox an older program set records aside in lacks the columns
-    // added since.
-    std::vector<std::string> present;
-    for (const Row& row : query("SELECT name FROM pragma_table_info('set_aside')", {})) {
-      if (row[0]) present.push_back(*row[0]);
-    }
-    const std::string columns = kRecordColumns;
-    for (std::size_t start = 0; start < columns.size();) {
-      std::size_t comma = columns.find(',', start);
-      if (comma == std::string::npos) comma = columns.size();
-      std::string column = columns.substr(start, comma - start);
-      column.erase(0, column.find_first_not_of(' '));
-      if (std::find(present.begin(), present.end(), column) == present.end()) {
-        execute("ALTER TABLE set_aside ADD COLUMN " + column);
-      }
-      start = comma + 1;
-    }
-    Statement move(db_, std::string("INSERT INTO set_aside (set_aside_at, reason, ") +
-                            kRecordColumns +
-                            ") SELECT strftime('%Y-%m-%dT%H:%M:%fZ', 'now'), ?1, " +
-                            kRecordColumns + " FROM runs WHERE uid = ?2 AND revision <= ?3");
-    if (!move.ok()) fail("cannot set a record aside");
+    sqlite::Statement move(
+        db_, std::string("INSERT INTO set_aside (set_aside_at, reason, ") + kRecordColumns +
+                 ") SELECT strftime('%Y-%m-%dT%H:%M:%fZ', 'now'), ?1, " + kRecordColumns +
+                 " FROM runs WHERE uid = ?2 AND revision <= ?3");
     move.bind(1, reason);
     move.bind(2, record.uid);
     move.bind(3, record.revision);
-    if (sqlite3_step(move.get()) != SQLITE_DONE) fail("cannot set a record aside");
-    Statement erase(db_, "DELETE FROM runs WHERE uid = ?1 AND revision <= ?2");
-    if (!erase.ok()) fail("cannot set a record aside");
+    move.exec();
+    sqlite::Statement erase(db_, "DELETE FROM runs WHERE uid = ?1 AND revision <= ?2");
     erase.bind(1, record.uid);
     erase.bind(2, record.revision);
-    if (sqlite3_step(erase.get()) != SQLITE_DONE) fail("cannot set a record aside");
-    const bool moved = sqlite3_changes(db_) > 0;
-    commit();
-    return moved;
-  } catch (...) {
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    throw;
+    moved = erase.exec() > 0;
+  } catch (const sqlite::Error& e) {
+    fail("cannot set a record aside", e);
   }
+  commit(transaction);
+  return moved;
 }
 
 long SqliteStore::waiting_count() {

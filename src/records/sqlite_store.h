@@ -10,8 +10,8 @@
 
 #include "platform/file_status.h"
 #include "records/store.h"
-
-struct sqlite3;
+#include "sqlite/connection.h"
+#include "sqlite/transaction.h"
 
 namespace records {
 
@@ -70,25 +70,27 @@ class SqliteStore final : public Store {
 
  private:
   void execute(const std::string& sql);
-  [[noreturn]] void fail(const std::string& what);
+  [[noreturn]] void fail(const std::string& what, const sqlite::Error& error);
   int schema_version();
   void upgrade();
+  sqlite::WriteTransaction begin();
+  void commit(sqlite::WriteTransaction& transaction);
+  void flush_wal();
 
   std::string path_;
-  sqlite3* db_ = nullptr;
   int busy_timeout_ms_;
   bool writing_ = false;
+  // Whether the WAL file's own name is known to be on disk: it was there
+  // before this connection, or its folder has been synced since.
+  bool wal_named_on_disk_ = false;
   // The opened file, as the file system knows it (device, inode).
   std::optional<platform::FileIdentity> identity_;
   // Its size when last looked at, for a reader: a file cut short under it.
   std::uint64_t size_seen_ = 0;
   // Whether a commit returns only once it is on disk (see commit()).
   bool flush_each_commit_ = true;
-  // Whether the WAL file's own name is known to be on disk: it was there
-  // before this connection, or its folder has been synced since.
-  bool wal_named_on_disk_ = false;
-  void commit();
-  void flush_wal();
+  // Opened after the members above, which say what the file was before.
+  sqlite::Database db_;
 };
 
 }  // namespace records

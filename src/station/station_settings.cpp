@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <fstream>
 
-#include "records/hidden_characters.h"
 #include "station/ui_language.h"
+#include "text/hidden_characters.h"
 
 namespace station {
 
@@ -31,14 +31,14 @@ std::string quoted(const std::string& value) {
   while (cut < value.size() && cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) {
     --cut;
   }
-  const std::string shown = records::shown_visibly(std::string_view(value).substr(0, cut));
+  const std::string shown = text::shown_visibly(std::string_view(value).substr(0, cut));
   return "\"" + shown + (cut < value.size() ? "..." : "") + "\"";
 }
 
 // "the unit serial \"SN\u202E21\" holds U+202E RIGHT-TO-LEFT OVERRIDE, a
 // bidirectional control", or "" when `text` holds no such character.
 std::string hidden_character_problem(const char* what, const std::string& text) {
-  const auto hidden = records::first_hidden_character(text);
+  const auto hidden = text::first_hidden_character(text);
   if (!hidden) return "";
   return std::string(what) + " " + quoted(text) + " holds " + hidden->description;
 }

@@ -58,7 +58,7 @@ StationSettingsFile read_station_settings(const std::string& file = kStationSett
 
 // Why `serial` cannot be a unit serial on this station: a character that
 // hides or reorders text (a control, a bidirectional or other format
-// character, a line break, bytes that are not UTF-8; records/hidden_characters),
+// character, a line break, bytes that are not UTF-8; text/hidden_characters),
 // too long, or not matching the pattern (whole); "" when it can. An empty
 // serial is not judged here (the caller knows whether one is required).
 // Every front end asks this, so the panel, the grid and the command line

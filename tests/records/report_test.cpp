@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "records/csv_text.h"
 #include "records/record_samples.h"
 #include "records/sqlite_store.h"
 #include "records/yield_chart.h"
@@ -210,23 +209,9 @@ TEST(UnitYieldReport, units_are_serials_else_imeis_else_runs_and_group_by_port_a
   EXPECT_EQ(operators[2].unit_first_runs, 1);  // S2; S1 was anna's first
 }
 
-// What a spreadsheet would run as a formula is written as text; numbers,
-// negative ones too, stay numbers.
+// What a spreadsheet would run as a formula is written as text
+// (tests/text/csv_text_test); numbers, negative ones too, stay numbers.
 TEST(ReportCsv, fields_a_spreadsheet_would_take_for_formulas_are_written_as_text) {
-  EXPECT_EQ(records::csv_text_field("=HYPERLINK(\"http://x/?\"&A1,\"click\")"),
-            "\"'=HYPERLINK(\"\"http://x/?\"\"&A1,\"\"click\"\")\"");
-  EXPECT_EQ(records::csv_text_field("+cmd|' /C calc'!A0"), "'+cmd|' /C calc'!A0");
-  EXPECT_EQ(records::csv_text_field("-2+3"), "'-2+3");
-  EXPECT_EQ(records::csv_text_field("-"), "'-");
-  EXPECT_EQ(records::csv_text_field("@SUM(A1:A9)"), "'@SUM(A1:A9)");
-  EXPECT_EQ(records::csv_text_field("\t=1"), "'\t=1");
-  EXPECT_EQ(records::csv_text_field("\r=1"), "\"'\r=1\"");
-  for (const char* plain : {"anna", "4.1", "", "-12", "-0.5", "a=b", "x-1", "'quoted"}) {
-    EXPECT_EQ(records::csv_text_field(plain), plain);
-  }
-  EXPECT_EQ(records::csv_text_field("-1."), "'-1.");
-  EXPECT_EQ(records::csv_text_field("-1.2.3"), "'-1.2.3");
-
   records::ReportRow row;
   row.customer = "=1+1";  // an operator id, grouped --by operator
   row.runs = 2;

@@ -1,4 +1,4 @@
-#include "records/unistring_api.h"
+#include "text/unistring_api.h"
 
 #include <mutex>
 #include <string>
@@ -6,7 +6,7 @@
 
 #include "platform/shared_library.h"
 
-namespace records {
+namespace text {
 
 namespace {
 
@@ -42,4 +42,4 @@ const LibUnistring* libunistring(std::string* error) {
   return &api;
 }
 
-}  // namespace records
+}  // namespace text

@@ -5,9 +5,7 @@
 
 #include <string>
 
-#include "records/run_record.h"
-
-namespace records {
+namespace text {
 
 // Valid UTF-8 is returned as it is; anything else is read as Latin-1, one
 // character a byte. A NUL, which no records text can hold, becomes U+FFFD.
@@ -15,11 +13,8 @@ std::string utf8_text(const std::string& text);
 
 // A station's text as the board and the report show it: read as utf8_text
 // reads it, with every character that hides or reorders text written out
-// ("\u202E", records/hidden_characters), so that a stored serial or operator
+// ("\u202E", text/hidden_characters), so that a stored serial or operator
 // id shows as what it is, never as another.
 std::string shown_station_text(const std::string& text);
 
-// The record with every text field passed through utf8_text.
-RunRecord with_utf8_text(RunRecord record);
-
-}  // namespace records
+}  // namespace text

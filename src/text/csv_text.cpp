@@ -1,6 +1,6 @@
-#include "records/csv_text.h"
+#include "text/csv_text.h"
 
-namespace records {
+namespace text {
 
 namespace {
 
@@ -50,4 +50,4 @@ std::string csv_text_field(std::string_view text) {
   return quoted + "\"";
 }
 
-}  // namespace records
+}  // namespace text

@@ -1,11 +1,11 @@
-#include "records/hidden_characters.h"
+#include "text/hidden_characters.h"
 
 #include <cstdint>
 #include <cstdio>
 
-#include "records/unistring_api.h"
+#include "text/unistring_api.h"
 
-namespace records {
+namespace text {
 
 namespace {
 
@@ -148,4 +148,4 @@ std::string shown_visibly(std::string_view text) {
   return out;
 }
 
-}  // namespace records
+}  // namespace text

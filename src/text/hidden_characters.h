@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-namespace records {
+namespace text {
 
 struct HiddenCharacter {
   std::size_t offset = 0;  // in bytes, from the start of the text
@@ -30,4 +30,4 @@ std::optional<HiddenCharacter> first_hidden_character(std::string_view text);
 // never acts. Any other text is returned as it is.
 std::string shown_visibly(std::string_view text);
 
-}  // namespace records
+}  // namespace text

@@ -10,7 +10,7 @@
 
 #include <string>
 
-namespace records {
+namespace text {
 
 struct LibUnistring {
   decltype(&::u8_mbtoucr) u8_mbtoucr = nullptr;
@@ -22,4 +22,4 @@ struct LibUnistring {
 // it) when it cannot be loaded. A failed load is tried again at the next call.
 const LibUnistring* libunistring(std::string* error);
 
-}  // namespace records
+}  // namespace text

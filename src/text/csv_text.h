@@ -14,8 +14,8 @@
 #include <string>
 #include <string_view>
 
-namespace records {
+namespace text {
 
 std::string csv_text_field(std::string_view text);
 
-}  // namespace records
+}  // namespace text

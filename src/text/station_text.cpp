@@ -1,10 +1,10 @@
-#include "records/station_text.h"
+#include "text/station_text.h"
 
 #include <cstdint>
 
-#include "records/hidden_characters.h"
+#include "text/hidden_characters.h"
 
-namespace records {
+namespace text {
 
 namespace {
 
@@ -64,10 +64,6 @@ void convert(std::string& text) {
   text = std::move(out);
 }
 
-void convert(std::optional<std::string>& text) {
-  if (text) convert(*text);
-}
-
 }  // namespace
 
 std::string utf8_text(const std::string& text) {
@@ -80,18 +76,4 @@ std::string shown_station_text(const std::string& text) {
   return shown_visibly(utf8_text(text));
 }
 
-RunRecord with_utf8_text(RunRecord r) {
-  for (std::string* text : {&r.uid, &r.station, &r.device, &r.customer, &r.script, &r.ma_no,
-                            &r.outcome, &r.log, &r.tool_version}) {
-    convert(*text);
-  }
-  convert(r.imei);
-  convert(r.failed_text);
-  convert(r.imei_fate);
-  convert(r.unit_serial);
-  convert(r.operator_id);
-  convert(r.fixture);
-  return r;
-}
-
-}  // namespace records
+}  // namespace text
