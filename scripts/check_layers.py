@@ -38,6 +38,8 @@ BELOW = {
     "sim": {"platform"},
     "records": {"platform"},
     "cfx": {"platform", "records"},
+    # The people, their PINs and the audit trail, beside the run records.
+    "people": {"platform", "records"},
     "station": {"platform", "link", "commands", "fs", "script", "records", "cfx"},
     "check": {"platform", "link", "commands", "fs", "script", "records", "cfx", "station"},
     "run": {"platform", "link", "commands", "fs", "script", "records", "cfx", "station"},
@@ -48,7 +50,7 @@ BELOW = {
     # The sender's network side, over Qpid Proton: the sender program alone uses it.
     "cfxnet": {"platform", "records", "cfx"},
     "cli": {"platform", "link", "commands", "fs", "script", "records", "cfx", "station", "run",
-            "multiport", "ui", "check"},
+            "multiport", "ui", "check", "people"},
 }
 # The programs sit on top of everything.
 BELOW["app"] = set(BELOW) | {"app"}
