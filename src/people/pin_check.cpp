@@ -11,11 +11,6 @@ std::string tries_left(int left) {
   return std::to_string(left) + (left == 1 ? " try" : " tries") + " left";
 }
 
-// "an operator", "a technician", "an engineer"
-std::string with_article(Role role) {
-  return std::string(role == Role::kTechnician ? "a " : "an ") + role_name(role);
-}
-
 // The event of a login's outcome, for `purpose` kLogin.
 AuditEvent login_event(const std::string& who, const PinCheck& check, const std::string& station) {
   AuditEvent e;
@@ -77,8 +72,8 @@ PinCheck check_person(Database& db, const std::string& who, const Pin& pin, Role
       check.verdict = Verdict::kAccepted;
     } else {
       check.verdict = Verdict::kRoleTooLow;
-      check.message = person.id + " is " + with_article(person.role) + "; this needs " +
-                      with_article(needed);
+      check.message = person.id + " is " + role_with_article(person.role) + "; this needs " +
+                      role_with_article(needed);
     }
   } else {
     check.verdict = Verdict::kWrongPin;

@@ -14,6 +14,10 @@ const char* role_name(Role role) {
   return "engineer";
 }
 
+std::string role_with_article(Role role) {
+  return std::string(role == Role::kTechnician ? "a " : "an ") + role_name(role);
+}
+
 std::optional<Role> role_from_name(const std::string& name) {
   for (Role role : {Role::kOperator, Role::kTechnician, Role::kEngineer}) {
     if (name == role_name(role)) return role;

@@ -15,6 +15,9 @@ enum class Role { kOperator = 0, kTechnician = 1, kEngineer = 2 };
 const char* role_name(Role role);
 std::optional<Role> role_from_name(const std::string& name);
 
+// "an operator", "a technician", "an engineer"
+std::string role_with_article(Role role);
+
 inline bool role_covers(Role held, Role needed) {
   return static_cast<int>(held) >= static_cast<int>(needed);
 }

@@ -161,6 +161,7 @@ RunResult run_script(const RunContext& context) {
     fs::operator_notice({"imei.only_on_pc", {fs::imei_backup_file()}});
   }
   RunResult result;
+  result.uid = journal_run.uid;
   result.elapsed_seconds = platform::clock() / 1000 - start;
   SetCtrlVal(runPanel, kElapsedTimeControl, strprintf("%ld", result.elapsed_seconds));
   // The runner's own word on how the run ended; the run log's colour says

@@ -21,6 +21,8 @@ struct RunResult {
   std::string refusal;
   // Another run holds the port's journal (the same port in this station folder).
   bool port_in_use = false;
+  // The uid of the run's record, "" for a run refused before it had one.
+  std::string uid;
 };
 
 // The Run button: empties the elapsed time, empties the run log and colours it
