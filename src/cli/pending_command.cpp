@@ -147,16 +147,19 @@ void add_pending_command(CLI::App& app, int* status) {
                   "with login = required: read the PIN of --by from descriptor N (one line), "
                   "not the terminal")
       ->type_name("N");
-  auto* why = sub->add_option("--reason,--why", options->why,
+  auto* why = sub->add_option("--reason", options->why,
                               "why, for the journal, the record and the audit trail (needed by "
                               "--restore-kept, and by every action with login = required)");
+  // Its older name, which the line's scripts may still use.
+  auto* old_why = sub->add_option("--why", options->why)->group("");
+  why->excludes(old_why);
   sub->add_option("--records", options->records,
                   "where the settled run's record goes (as for run)");
   sub->footer(
       "Exit status: 0 listed or done, 1 the journal could not be changed (a run holds the port,\n"
       "or the disk refused), 2 bad usage or nothing to act on (an IMEI not pending, no damaged\n"
       "line).");
-  sub->callback([options, port, keep, resolve, restore_kept, why, status] {
+  sub->callback([options, port, keep, resolve, restore_kept, why, old_why, status] {
     const bool acts = keep->count() || resolve->count() || restore_kept->count();
     if (acts && !port->count()) {
       throw CLI::ValidationError(
@@ -166,7 +169,7 @@ void add_pending_command(CLI::App& app, int* status) {
       throw CLI::ValidationError(
           "pending", "--port needs --keep-aside HEX, --restore-kept HEX or --resolve-damaged");
     }
-    if (restore_kept->count() && (!why->count() || options->why.empty())) {
+    if (restore_kept->count() && (why->count() + old_why->count() == 0 || options->why.empty())) {
       throw CLI::ValidationError("pending",
                                  "--restore-kept needs --reason TEXT: the journal keeps the reason");
     }
