@@ -75,14 +75,16 @@ TrailCheck check_trail(Database& db, const std::vector<ChainHead>& kept) {
   db.for_each_row(std::string("SELECT ") + kEventColumns +
                       " FROM audit_events ORDER BY station, number, id",
                   {}, [&](const records::Row& row) {
-                    const AuditEvent e = event_from_row(row);
                     ++check.events;
-                    if (!walk || walk->station != e.station) {
+                    const std::string& station = row.size() > 1 && row[1] ? *row[1] : "";
+                    if (!walk || walk->station != station) {
                       if (walk) finish(*walk);
-                      walk = &walks[e.station];
-                      walk->station = e.station;
+                      walk = &walks[station];
+                      walk->station = station;
                     }
+                    // The rest of a broken chain is only counted.
                     if (walk->broken) return;
+                    const AuditEvent e = event_from_row(row);
                     std::string why;
                     if (e.number < walk->expected) {
                       why = "its number " + std::to_string(e.number) +
