@@ -115,6 +115,7 @@ class MutatedTrail final : public people::Database {
   }
   void begin(const std::string&) override {}
   void commit() override {}
+  void set_flushing(bool) override {}
   void rollback() noexcept override {}
   bool has_tables() override { return true; }
 

@@ -101,8 +101,12 @@ void RunLogin::run_ended(const run::RunContext& context, const run::RunResult& r
     e.record_digest = people::record_digest(*record);
   }
   try {
+    // Not waited for: the record is on disk already, and the next event
+    // (the next run's start, the logout) takes this one to the disk with
+    // it. A power cut between loses only this end, which the trail then
+    // shows as a run started and never ended.
     const auto db = people::open_database(where_.location, people::Access::kWriting);
-    people::record_event(*db, e);
+    people::record_event(*db, e, false);
   } catch (const std::exception& error) {
     // The run is over whatever the trail says: its record and log stand.
     std::fprintf(stderr, "ffsload: the audit trail could not keep the run's end: %s\n",

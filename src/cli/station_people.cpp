@@ -5,6 +5,9 @@
 
 #include "cli/pin_entry.h"
 #include "people/audit_trail.h"
+#include "people/people_changes.h"
+#include "people/roster.h"
+#include "records/hidden_characters.h"
 #include "platform/calendar.h"
 #include "records/location.h"
 
@@ -22,6 +25,11 @@ StationPeople station_people(const std::string& records_option,
                              const station::StationSettings& settings) {
   StationPeople where;
   where.location = records::resolve_location(records_option).url;
+  // A port's process under run --ports works in its own folder: the file
+  // is the station's wherever the process is.
+  if (!where.location.empty() && !records::is_postgres_url(where.location)) {
+    where.location = std::filesystem::absolute(where.location).string();
+  }
   where.rules.cost = g_pin_cost;
   where.rules.lockout_ms = static_cast<std::int64_t>(settings.login_lockout_minutes) * 60 * 1000;
   where.station = people::this_station();
@@ -96,6 +104,13 @@ bool authorize_on_command_line(const StationPeople& where, const std::string& by
   }
   if (!action.why || action.why->empty()) {
     record_refused(where, by, action, "give the reason (--reason TEXT): the audit trail keeps it");
+    return false;
+  }
+  if (std::string why = people::text_problem("the reason", *action.why, people::kLongestReason);
+      !why.empty()) {
+    people::Action shown = action;
+    shown.why = records::shown_visibly(*action.why).substr(0, people::kLongestReason);
+    record_refused(where, by, shown, why);
     return false;
   }
   people::Pin pin;

@@ -40,7 +40,8 @@ long export_events(Database& db, const std::string& since, ExportFormat format, 
             line += records::csv_text_field(*row[c]);
           }
         }
-        std::fprintf(out, "%s\r\n", line.c_str());
+        line += "\r\n";
+        std::fwrite(line.data(), 1, line.size(), out);
       } else {
         const AuditEvent e = event_from_row(row);
         nlohmann::ordered_json json;
@@ -63,8 +64,10 @@ long export_events(Database& db, const std::string& since, ExportFormat format, 
         put("record_digest", e.record_digest);
         json["previous_hash"] = e.previous_hash;
         json["hash"] = e.hash;
-        std::fprintf(out, "%s\n%s", count == 0 ? "" : ",",
-                     json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+        const std::string text =
+            (count == 0 ? "\n" : ",\n") +
+            json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        std::fwrite(text.data(), 1, text.size(), out);
       }
       ++count;
     });

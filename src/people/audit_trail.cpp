@@ -36,12 +36,25 @@ AuditEvent append_event(Database& db, AuditEvent event) {
   return event;
 }
 
-AuditEvent record_event(Database& db, AuditEvent event) {
+AuditEvent record_event(Database& db, AuditEvent event, bool flushed) {
   if (event.station.empty()) event.station = this_station();
-  Transaction transaction(db, chain_lock(event.station));
-  AuditEvent stored = append_event(db, std::move(event));
-  transaction.commit();
-  return stored;
+  if (!flushed) db.set_flushing(false);
+  try {
+    Transaction transaction(db, chain_lock(event.station));
+    AuditEvent stored = append_event(db, std::move(event));
+    transaction.commit();
+    if (!flushed) db.set_flushing(true);
+    return stored;
+  } catch (...) {
+    if (!flushed) {
+      try {
+        db.set_flushing(true);
+      } catch (...) {
+        // The connection is going; the next one flushes.
+      }
+    }
+    throw;
+  }
 }
 
 }  // namespace people

@@ -22,7 +22,9 @@ std::string this_station();
 // when empty), the previous hash and the hash. Returns it as stored.
 AuditEvent append_event(Database& db, AuditEvent event);
 
-// The same in a transaction of its own, committed (on disk) when it returns.
-AuditEvent record_event(Database& db, AuditEvent event);
+// The same in a transaction of its own, committed (on disk) when it returns;
+// or, `flushed` false, on disk with the station's next event (see
+// Database::commit_unflushed).
+AuditEvent record_event(Database& db, AuditEvent event, bool flushed = true);
 
 }  // namespace people

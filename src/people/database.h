@@ -42,6 +42,13 @@ class Database {
   virtual void begin(const std::string& lock) = 0;
   // On disk when it returns.
   virtual void commit() = 0;
+  // Whether the commits that follow wait until they are on disk (the
+  // default). Without: on disk with the next commit that waits (or a
+  // checkpoint), for an event whose loss in a power cut the trail itself
+  // shows, where the wait would cost every run (a run's end, whose record
+  // is on disk already). A process that dies loses nothing. Outside a
+  // transaction only.
+  virtual void set_flushing(bool flushing) = 0;
   virtual void rollback() noexcept = 0;
   // Whether the people's and the audit's tables are there (a reader finds
   // them absent in a store no one has written people or events to).

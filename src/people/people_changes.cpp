@@ -22,6 +22,12 @@ Change finish(Database& db, const std::optional<ActingPerson>& by, Role needed,
               const std::string& station, const LoginRules& rules, std::int64_t now_ms,
               const std::function<Plan(Roster&, const std::string& actor)>& plan_for) {
   Change change;
+  if (by && by->reason) {
+    if (std::string why = text_problem("the reason", *by->reason, kLongestReason); !why.empty()) {
+      change.message = why;
+      return change;
+    }
+  }
   std::string actor = by ? by->id : "";
   if (by) {
     const PinCheck check = check_person(db, by->id, *by->pin, needed, CheckFor::kAction, rules,
@@ -106,6 +112,10 @@ Change add_person(Database& db, const NewPerson& person, const Pin& pin,
       change.message = why;
       return change;
     }
+  }
+  if (std::string why = text_problem("the name", person.name, kLongestName); !why.empty()) {
+    change.message = why;
+    return change;
   }
   if (std::string why = pin_problem(pin); !why.empty()) {
     change.message = why;

@@ -23,6 +23,10 @@ struct ActingPerson {
   std::optional<std::string> reason;
 };
 
+// The longest name and reason kept.
+constexpr std::size_t kLongestName = 128;
+constexpr std::size_t kLongestReason = 1000;
+
 struct Change {
   enum class Result { kDone, kRefused, kInvalid } result = Result::kInvalid;
   std::string message;  // what was done, or why not

@@ -149,6 +149,9 @@ class PostgresDatabase final : public Database {
     }
   }
   void commit() override { run("COMMIT", {}); }
+  void set_flushing(bool flushing) override {
+    run(flushing ? "SET synchronous_commit = on" : "SET synchronous_commit = off", {});
+  }
   void rollback() noexcept override { libpq().PQclear(libpq().PQexec(conn_, "ROLLBACK")); }
 
   bool has_tables() override {
@@ -166,9 +169,12 @@ class PostgresDatabase final : public Database {
     const std::string key = std::to_string(kTablesLockKey);
     run("SELECT pg_advisory_lock(" + key + ")", {});
     try {
-      run("BEGIN", {});
-      for (const std::string& sql : table_statements(Dialect::kPostgres)) run(sql, {});
-      run("COMMIT", {});
+      // Another station may have made them while this one waited.
+      if (!has_tables()) {
+        run("BEGIN", {});
+        for (const std::string& sql : table_statements(Dialect::kPostgres)) run(sql, {});
+        run("COMMIT", {});
+      }
     } catch (...) {
       rollback();
       libpq().PQclear(libpq().PQexec(conn_, ("SELECT pg_advisory_unlock(" + key + ")").c_str()));

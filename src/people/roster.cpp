@@ -39,6 +39,17 @@ Person person_from(const Row& row) {
 
 }  // namespace
 
+std::string text_problem(const std::string& what, const std::string& text, std::size_t longest) {
+  if (text.size() > longest) {
+    return what + " is " + std::to_string(text.size()) + " characters long, more than " +
+           std::to_string(longest);
+  }
+  if (const auto hidden = records::first_hidden_character(text)) {
+    return what + " \"" + records::shown_visibly(text) + "\" holds " + hidden->description;
+  }
+  return "";
+}
+
 std::string id_problem(const std::string& what, const std::string& id) {
   if (id.empty()) return what + " is empty";
   if (id.size() > kLongestId) {

@@ -59,6 +59,11 @@ class Roster {
   Database& db_;
 };
 
+// Why `text` (a name, a reason) cannot be kept: longer than `longest`, or a
+// character that hides or reorders text, which would mislead whoever reads
+// the trail; "" when it can.
+std::string text_problem(const std::string& what, const std::string& text, std::size_t longest);
+
 // Why `id` cannot be a person's id (empty, too long, a character that
 // hides or reorders text); "" when it can. Badges follow the same rule.
 std::string id_problem(const std::string& what, const std::string& id);

@@ -149,6 +149,11 @@ class SqliteDatabase final : public Database {
 
   void begin(const std::string&) override { execute("BEGIN IMMEDIATE", {}); }
   void commit() override { execute("COMMIT", {}); }
+  void set_flushing(bool flushing) override {
+    // In WAL mode NORMAL commits without a sync; the next FULL commit syncs
+    // the log with this one in it.
+    execute(flushing ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL", {});
+  }
   void rollback() noexcept override { sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr); }
 
   bool has_tables() override {
