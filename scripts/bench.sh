@@ -29,9 +29,11 @@ mkdir -p "$logs"
 if ((quick)); then
   starts=5 downloads=10 records=20000 gui_runs=100 grid_rounds=1 soak_runs=10 kills=3
   cfx_steps=20 cfx_rounds=2 cfx_soak_runs=20 cfx_backlog=10000
+  audit_events=20000 audit_mutations=40
 else
   starts=20 downloads=50 records=1000000 gui_runs=1000 grid_rounds=3 soak_runs=100 kills=20
   cfx_steps=200 cfx_rounds=10 cfx_soak_runs=200 cfx_backlog=100000
+  audit_events=1000000 audit_mutations=1000
 fi
 # The million records are kept between runs of this script: filling them
 # takes minutes, the timings do not.
@@ -58,6 +60,7 @@ QT_QPA_PLATFORM=offscreen run gui "$bench/bench_gui" "$gui_runs"
 run grid "$bench/bench_grid" "$grid_rounds"
 mkdir -p "$records_folder"
 run board "$bench/bench_board" "$records" "$records_folder/board.sqlite"
+run people "$bench/bench_people" "$audit_events" "$audit_mutations" "$build/bench-people"
 run soak "$bench/soak" --runs "$soak_runs" --jobs 2 --rate 0.002 --seed 3
 run kill_soak "$bench/kill_soak" --kills "$kills" --seed 17
 run cfx "$bench/bench_cfx" "$cfx_steps" "$cfx_rounds"
@@ -76,7 +79,7 @@ dirty=$(grep -q . <<<"$(git -C "$root" status --porcelain 2>/dev/null)" && echo 
   echo
   echo "| figure | measured | goal |"
   echo "|---|---|---|"
-  for name in start link download records unit_records serial_pattern journal board gui grid soak kill_soak cfx cfx_soak cfx_backlog; do
+  for name in start link download records unit_records serial_pattern journal board gui grid people soak kill_soak cfx cfx_soak cfx_backlog; do
     awk -F'\t' '$1 == "figure" {printf "| %s | %s | %s |\n", $2, $3, ($4 == "" ? "-" : $4)}' \
       "$logs/$name.txt"
   done

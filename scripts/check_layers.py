@@ -49,6 +49,8 @@ BELOW = {
     "sim": {"platform"},
     "records": {"platform", "text", "sqlite"},
     "cfx": {"platform", "text", "sqlite", "records"},
+    # The people, their PINs and the audit trail, beside the run records.
+    "people": {"platform", "text", "sqlite", "records"},
     "station": {"platform", "text", "sqlite", "link", "commands", "fs", "script", "records",
                 "cfx"},
     "check": {"platform", "text", "sqlite", "link", "commands", "fs", "script", "records", "cfx",
@@ -63,7 +65,7 @@ BELOW = {
     # The sender's network side, over Qpid Proton: the sender program alone uses it.
     "cfxnet": {"platform", "text", "sqlite", "records", "cfx"},
     "cli": {"platform", "text", "sqlite", "link", "commands", "fs", "script", "records", "cfx",
-            "station", "run", "multiport", "ui", "check"},
+            "station", "run", "multiport", "ui", "check", "people"},
 }
 # The programs sit on top of everything.
 BELOW["app"] = set(BELOW) | {"app"}

@@ -26,6 +26,9 @@ needed=(cmake ninja-build g++ ccache pkg-config libgtest-dev libcli11-dev libsql
 # AMQP 1.0 through Qpid Proton's C++ API; its header set needs the C
 # library's development files too.
 needed+=(libqpid-proton-cpp12-dev libqpid-proton11-dev)
+# The people's PINs are hashed with Argon2id and the audit trail is chained
+# with SHA-256, both from libsodium.
+needed+=(libsodium-dev)
 if [ "${1:-}" != demo ]; then
   # The tests' own tools: Python for the checks that the tests run,
   # a throwaway PostgreSQL server, a virtual display with keystrokes and

@@ -7,13 +7,16 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/audit_command.h"
 #include "cli/board_command.h"
 #include "cli/cfx_command.h"
 #include "cli/check_command.h"
 #include "cli/pending_command.h"
+#include "cli/people_command.h"
 #include "cli/ports_command.h"
 #include "cli/report_command.h"
 #include "cli/run_command.h"
+#include "cli/station_people.h"
 #include "ffsload_version.h"
 #include "platform/child_process.h"
 #include "platform/folders.h"
@@ -34,6 +37,8 @@ int run_command_line(int argc, char** argv, const WindowFronts& fronts) {
   add_grid_command(app, &status, fronts.open_grid);
   add_board_command(app, &status, argc, argv);
   add_cfx_command(app, &status);
+  add_people_command(app, &status);
+  add_audit_command(app, &status);
   // Set after the subcommands, which would otherwise take it as their own.
   app.footer(
       "Forms:\n"
@@ -47,6 +52,8 @@ int run_command_line(int argc, char** argv, const WindowFronts& fronts) {
       "                 [--csv | --window]\n"
       "  ffsload board [--listen ADDR:PORT] [--records URL] [--fixture-alarm K]\n"
       "  ffsload cfx [--status | --exit-when-busy] [--as-folder-owner]\n"
+      "  ffsload people add|list|set-pin|lock|unlock|remove [ID] [options]\n"
+      "  ffsload audit verify [--heads FILE] | audit export [--since DATE] [--format csv|json]\n"
       "\"ffsload SUBCOMMAND --help\" shows a subcommand's options; the manual is ffsload(1).");
   try {
     app.parse(argc, argv);
@@ -62,7 +69,10 @@ int run_command_line(int argc, char** argv, const WindowFronts& fronts) {
     std::fprintf(stderr, "ffsload: %s\n", e.what());
     return kExitNoRun;
   }
-  if (app.get_subcommands().empty()) return fronts.open_panels(argc, argv);
+  if (app.get_subcommands().empty()) {
+    if (windows_wait_for_login()) return kExitNoRun;
+    return fronts.open_panels(argc, argv);
+  }
   return status;
 }
 

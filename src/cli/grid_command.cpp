@@ -7,6 +7,7 @@
 
 #include "cfx/endpoint_events.h"
 #include "cli/run_command.h"
+#include "cli/station_people.h"
 #include "multiport/multi_port_run.h"
 #include "multiport/station_grid.h"
 #include "platform/serial_port_config.h"
@@ -123,6 +124,10 @@ void add_grid_command(CLI::App& app, int* status, GridWindowOpener open_window) 
       "Alt+A runs every idle tile, Alt+X or closing the window quits (runs under way stop\n"
       "after their current command, never between a format and the IMEI write-back).");
   sub->callback([options, ports, status, open_window] {
+    if (windows_wait_for_login()) {
+      *status = kExitNoRun;
+      return;
+    }
     *status = open_grid(*options, ports->count() > 0, open_window);
   });
 }

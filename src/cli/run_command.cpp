@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "cli/repeat_mode.h"
+#include "cli/run_login.h"
+#include "cli/station_people.h"
 #include "cli/stop_on_signals.h"
 #include "cli/trace_file.h"
 #include "link/frame_trace.h"
@@ -52,6 +54,10 @@ struct RunOptions {
   std::string pending_imei;  // "restore", "restore=HEX", "keep-aside" or empty
   std::optional<std::string> unit;
   std::optional<std::string> operator_id;
+  std::optional<int> pin_fd;  // the operator's PIN, when login = required
+  // The login checked by this process, or by the one that started this
+  // port's process (run --ports); null while login = off.
+  std::shared_ptr<RunLogin> login;
 };
 
 // Tells the operator on stderr of the unit's attempt and of a fixture that
@@ -93,6 +99,12 @@ bool identities_usable(const RunOptions& o, const station::StationSettings& sett
       std::fprintf(stderr, "ffsload: %s: no run\n", why.c_str());
       return false;
     }
+  } else if (settings.login_required) {
+    std::fprintf(stderr,
+                 "ffsload: this station requires a login (login = required in %s): give "
+                 "--operator ID and the PIN (--pin-fd N or the terminal)\n",
+                 station::kStationSettingsFile);
+    return false;
   } else if (settings.operator_id == station::Asking::kRequired) {
     std::fprintf(stderr,
                  "ffsload: this station requires the operator's id (operator = required in %s): "
@@ -101,6 +113,17 @@ bool identities_usable(const RunOptions& o, const station::StationSettings& sett
     return false;
   }
   return true;
+}
+
+// Keeping a pending IMEI aside for good, asked within a run.
+people::Action keep_aside_action(int port, const std::string& how) {
+  people::Action action;
+  action.needed = people::Role::kTechnician;
+  action.what = "keep a pending IMEI aside on port " + std::to_string(port) + " (" + how + ")";
+  action.why = "the handset on the fixture is not that IMEI's";
+  action.before_state = "pending";
+  action.after_state = "kept aside";
+  return action;
 }
 
 // ", 2 replies with a wrong checksum" while tracing or when there were some.
@@ -127,6 +150,11 @@ bool read_pending_option(const RunOptions& o, std::optional<run::PendingOption>*
   *option = run::parse_pending_option(o.pending_imei, &why);
   if (!*option) {
     std::fprintf(stderr, "ffsload: %s\n", why.c_str());
+    return false;
+  }
+  // Keeping an IMEI aside for good is a technician's word.
+  if (o.login && (*option)->kind == run::PendingOption::Kind::kKeepAside &&
+      !o.login->may(keep_aside_action(o.port, "--pending-imei keep-aside"))) {
     return false;
   }
   // Naming an IMEI that is not pending here is a mistake, not an answer.
@@ -192,7 +220,7 @@ int exit_status_of(const run::RunResult& result) {
 std::pair<run::RunResult, int> run_units(const RunOptions& o,
                                          const station::StationSettings& settings,
                                          const run::RunContext& context, RepeatMode& repeat,
-                                         wire::FrameTrace* trace) {
+                                         wire::FrameTrace* trace, bool* trail_refused) {
   run::RunResult result;
   int status = kExitNoRun;
   const bool asks_unit = o.repeat && settings.unit_serial != station::Asking::kOff;
@@ -205,7 +233,13 @@ std::pair<run::RunResult, int> run_units(const RunOptions& o,
     run::RunContext this_run = context;
     this_run.unit_serial = unit;
     if (trace) trace->restart(repeat.run_number());
+    // The audit trail keeps the run's start before the handset is touched.
+    if (o.login && !o.login->run_starts(this_run)) {
+      *trail_refused = true;
+      break;
+    }
     result = run::run_script(this_run);
+    if (o.login) o.login->run_ended(this_run, result);
     status = exit_status_of(result);
     if (o.save) {
       const run::SavedLog saved = run::save_run_log();
@@ -221,6 +255,15 @@ std::pair<run::RunResult, int> run_units(const RunOptions& o,
     // A unit's serial is never carried to the next unit.
     unit.reset();
     more = asks_unit ? repeat.next_unit(settings, &unit) : repeat.next();
+    if (more && o.login && o.login->idled_out(now_ms())) {
+      std::fprintf(stderr,
+                   "ffsload: logged out: no run for more than %d minutes (login-idle in %s); "
+                   "log in again to go on\n",
+                   settings.login_idle_minutes, station::kStationSettingsFile);
+      o.login->log_out("idle for more than " + std::to_string(settings.login_idle_minutes) +
+                       " minutes");
+      break;
+    }
   }
   return {result, status};
 }
@@ -255,6 +298,21 @@ int run(RunOptions o) {
   }
   const station::StationSettings& settings = settings_file.settings;
   if (!identities_usable(o, settings)) return kExitNoRun;
+  // Who runs, checked before the port is opened; the command's logout when
+  // this process logged in.
+  const bool own_login = settings.login_required && !o.login;
+  if (own_login) {
+    o.login = RunLogin::log_in(station_people(o.records, settings), *o.operator_id, o.pin_fd,
+                               settings.login_idle_minutes);
+    if (!o.login) return kExitNoRun;
+  }
+  struct LogOut {
+    std::shared_ptr<RunLogin> login;
+    ~LogOut() {
+      if (login) login->log_out("the command ended");
+    }
+  } log_out_at_end{own_login ? o.login : nullptr};
+  if (o.login) o.operator_id = o.login->person();
   std::optional<std::pair<int, int>> customer;
   if (!o.customer.empty()) {
     customer = station::parse_customer_key(o.customer);
@@ -310,16 +368,27 @@ int run(RunOptions o) {
   // An IMEI left pending by a run that died, on a handset without one: the
   // option answers for this one run; the repeat mode asks at the terminal.
   if (o.repeat) {
-    context.pending_answer = [&repeat](const fs::PendingImei&, const std::vector<fs::PendingImei>&,
-                                       const std::string& question) {
-      return repeat.ask_pending_imei(question);
+    const std::shared_ptr<RunLogin> login = o.login;
+    const int port = o.port;
+    context.pending_answer = [&repeat, login, port](const fs::PendingImei&,
+                                                    const std::vector<fs::PendingImei>&,
+                                                    const std::string& question) {
+      const fs::PendingAnswer answer = repeat.ask_pending_imei(question);
+      // An answer that keeps the IMEI aside for good needs a technician:
+      // otherwise nobody answered, and the run stops before any format.
+      if (answer == fs::PendingAnswer::kKeepAside && login &&
+          !login->may(keep_aside_action(port, "the answer at the terminal"))) {
+        return fs::PendingAnswer::kNoAnswer;
+      }
+      return answer;
     };
   } else if (pending_option) {
     context.pending_answer = run::answer_from_option(*pending_option);
     context.named_pending_imei = pending_option->imei;
   }
+  bool trail_refused = false;  // the audit trail could not keep a run's start
   const auto [result, status] =
-      run_units(o, settings, context, repeat, trace ? &*trace : nullptr);
+      run_units(o, settings, context, repeat, trace ? &*trace : nullptr, &trail_refused);
   trace.reset();
   const std::string checksums = checksum_note(o.trace, result.reply_checksum_mismatches);
   platform::set_user_interface(nullptr);
@@ -328,6 +397,7 @@ int run(RunOptions o) {
     std::fprintf(stderr, "%s\n", stopped_run_report(signal_number, result).c_str());
     return exit_status_for_signal(signal_number);
   }
+  if (trail_refused) return kExitNoRun;
   if (repeat.run_number() == 1) {
     std::fprintf(stderr, "ffsload: no run: no unit was given\n");
     return kExitNoRun;
@@ -397,7 +467,13 @@ void add_run_command(CLI::App& app, int* status) {
       "asked for)");
   unit->excludes(ports);
   sub->add_option("--operator", options->operator_id,
-                  "the operator's id for the record (a name on the record, not a login)");
+                  "the operator's id for the record; with login = required in ffsload.conf, a "
+                  "person's id or badge, whose PIN is asked (else a name on the record, not a "
+                  "login)");
+  sub->add_option("--pin-fd", options->pin_fd,
+                  "with login = required: read the operator's PIN from descriptor N (one "
+                  "line), not the terminal")
+      ->type_name("N");
   sub->add_option("--records", options->records,
                   "where the run's record goes: a SQLite file or a postgresql:// URL (default: "
                   "$FFSLOAD_RECORDS, else \"records = URL\" in ffsload.conf, else runs.sqlite)");
@@ -452,6 +528,27 @@ void add_run_command(CLI::App& app, int* status) {
     }
     if (!options->pending_imei.empty())
       child_args.push_back("--pending-imei=" + options->pending_imei);
+    // One login for every port, before any port is opened; each port's
+    // process (a copy of this one) writes its own runs' events.
+    if (settings.settings.login_required) {
+      trim(options->operator_id);
+      if (!options->operator_id || options->operator_id->empty()) {
+        std::fprintf(stderr,
+                     "ffsload: this station requires a login (login = required in %s): give "
+                     "--operator ID and the PIN (--pin-fd N or the terminal)\n",
+                     station::kStationSettingsFile);
+        *status = kExitNoRun;
+        return;
+      }
+      options->login =
+          RunLogin::log_in(station_people(options->records, settings.settings),
+                           *options->operator_id, options->pin_fd,
+                           settings.settings.login_idle_minutes);
+      if (!options->login) {
+        *status = kExitNoRun;
+        return;
+      }
+    }
     // Each port traces into a file of its own, beside the one named.
     const std::string trace_base =
         options->trace_file.empty() ? "" : std::filesystem::absolute(options->trace_file).string();
@@ -467,6 +564,7 @@ void add_run_command(CLI::App& app, int* status) {
       return run(one);
     };
     *status = multiport::run_on_ports(*list, child_args, trace_base, options->records, run_port);
+    if (options->login) options->login->log_out("the command ended");
   });
 }
 

@@ -127,7 +127,7 @@ void Session::start(std::int64_t started_ms, const std::string& port_problem) {
   // The record exists from the start, and the journal knows the run and its
   // unit before anything touches the handset: either survives a process that dies.
   station::JournalRun journal_run;
-  journal_run.uid = recorder_.start(started_ms);
+  journal_run.uid = uid_ = recorder_.start(started_ms);
   journal_run.started_at_ms = started_ms;
   journal_run.port = link_.comport();
   journal_run.device = platform::device_path_for_port(link_.comport());
@@ -214,6 +214,7 @@ RunResult Session::run() {
   }
   RunResult result;
   result.end = runner_.download();
+  result.uid = uid_;
   guard_.set_keeper(nullptr);
   if (guard_.at_risk()) {
     result.imei_only_in = guard_.backup_file();

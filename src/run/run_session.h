@@ -40,6 +40,8 @@ struct RunResult {
   std::string imei_only_in;
   // Complete replies whose checksum broke the XOR rule during the run.
   int reply_checksum_mismatches = 0;
+  // The uid of the run's record, "" for a run refused before it had one.
+  std::string uid;
 };
 
 class Session {
@@ -81,6 +83,7 @@ class Session {
   CfxRun cfx_;
   Recorder recorder_;
   ImeiJournal journal_;
+  std::string uid_;  // the run's record, from its start
 };
 
 // Builds the context's session and runs it.

@@ -112,6 +112,24 @@ StationSettingsFile read_station_settings(const std::string& file) {
         continue;
       }
       s.fixture_alarm = std::stoi(value);
+    } else if (key == "login") {
+      if (value != "required" && value != "off") {
+        problem("login: " + quoted(value) + " is not required or off");
+        continue;
+      }
+      s.login_required = value == "required";
+    } else if (key == "login-idle" || key == "login-lockout") {
+      // Up to a week: beyond it a typing slip, not a choice.
+      const bool digits = !value.empty() && value.size() <= 5 &&
+                          value.find_first_not_of("0123456789") == std::string::npos &&
+                          std::stoi(value) <= 7 * 24 * 60;
+      const bool lockout = key == "login-lockout";
+      if (!digits || (lockout && std::stoi(value) == 0)) {
+        problem(key + ": " + quoted(value) + " is not a number of minutes" +
+                (lockout ? " from 1 to 10080" : " from 0 (never) to 10080"));
+        continue;
+      }
+      (lockout ? s.login_lockout_minutes : s.login_idle_minutes) = std::stoi(value);
     } else if (key == "sound") {
       if (value != "on" && value != "off") {
         problem("sound: " + quoted(value) + " is not on or off");
@@ -135,7 +153,7 @@ StationSettingsFile read_station_settings(const std::string& file) {
     } else {
       problem("unknown setting " + quoted(key) +
                   " (known: records, unit-serial, unit-serial-pattern, operator, fixture-alarm, "
-                  "language, sound, cfx-broker, cfx-password-file, cfx-target, cfx-handle, "
+                  "language, sound, login, login-idle, login-lockout, cfx-broker, cfx-password-file, cfx-target, cfx-handle, "
                   "cfx-heartbeat, cfx-validate, cfx-mes, cfx-validate-timeout, cfx-listen, "
                   "cfx-mes-handles)",
               true);

@@ -31,6 +31,14 @@ struct StationSettings {
   cfx::Settings cfx;      // the factory network's messages; off without cfx-broker
   // The windows' language (station/ui_language.h); "" leaves it to the desktop.
   std::string language;
+  // Whether a run needs a person who logs in with a PIN, and whether a
+  // privileged action needs the acting person's role and PIN; off: as
+  // before people were kept.
+  bool login_required = false;
+  // Minutes without a run after which a login ends; 0 never.
+  int login_idle_minutes = 30;
+  // Minutes an id stays locked out after too many wrong PINs.
+  int login_lockout_minutes = 15;
 };
 
 // A line of the file that is not a setting this program knows how to use.

@@ -105,10 +105,16 @@ const std::string& SimProcess::errors() {
   return err_;
 }
 
-RunResult run_ffsload(const std::vector<std::string>& args, const std::string& cwd) {
+RunResult run_ffsload(const std::vector<std::string>& args, const std::string& cwd,
+                      const std::string& input) {
   RunResult result;
   const std::string out_path = temp_path("out");
   const std::string err_path = temp_path("err");
+  const std::string in_path = temp_path("in");
+  {
+    std::ofstream in_file(in_path, std::ios::binary);
+    in_file << input;
+  }
   const std::string program = FFSLOAD_BIN;
   pid_t pid = fork();
   if (pid == 0) {
@@ -116,7 +122,7 @@ RunResult run_ffsload(const std::vector<std::string>& args, const std::string& c
     int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     // Never the test runner's terminal: a program that asks waits for nobody.
-    int in = open("/dev/null", O_RDONLY);
+    int in = open(in_path.c_str(), O_RDONLY);
     dup2(in, STDIN_FILENO);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
@@ -131,6 +137,7 @@ RunResult run_ffsload(const std::vector<std::string>& args, const std::string& c
   result.err = read_file(err_path);
   unlink(out_path.c_str());
   unlink(err_path.c_str());
+  unlink(in_path.c_str());
   return result;
 }
 

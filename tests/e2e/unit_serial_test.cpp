@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "people/audit_event.h"
+#include "records/schema.h"
 #include "records/sqlite_store.h"
 #include "support/e2e_support.h"
 #include "support/hidden_identities.h"
@@ -128,4 +130,59 @@ TEST(EndToEndUnits, a_fixture_that_fails_unit_after_unit_is_named_until_a_green_
       {"run", "--port", "3", "--device", good.device(), "--customer", "1"}, dir.path());
   EXPECT_EQ(result.exit_code, 0);
   EXPECT_EQ(result.err.find("check the fixture"), std::string::npos) << result.err;
+}
+
+TEST(EndToEndUnits, with_login_required_the_record_names_the_person_checked_and_the_trail_the_run) {
+  unsetenv("FFSLOAD_RECORDS");
+  TempDir dir;
+  make_station("login = required\n");
+  const auto added = [&](const std::vector<std::string>& args, const std::string& pins) {
+    return e2e::run_ffsload(args, dir.path(), pins).exit_code == 0;
+  };
+  ASSERT_TRUE(added({"people", "add", "erik", "--role", "engineer", "--pin-fd", "0"}, "2222\n"));
+  ASSERT_TRUE(added({"people", "add", "olga", "--role", "operator", "--badge", "B-7", "--pin-fd",
+                     "0", "--by", "erik", "--by-pin-fd", "0"},
+                    "2222\n5555\n"));
+  e2e::SimProcess sim;
+  ASSERT_TRUE(sim.start({}));
+  const std::vector<std::string> run{"run",        "--port",     "3",          "--device",
+                                     sim.device(), "--customer", "1",          "--operator",
+                                     "B-7",        "--pin-fd",   "0"};
+  auto result = e2e::run_ffsload(run, dir.path(), "5555\n");
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  const auto record = rows("SELECT uid, operator FROM runs");
+  ASSERT_EQ(record.size(), 1u);
+  EXPECT_EQ(record[0][1], "olga");  // the person the badge found, not the text typed
+
+  // Five wrong PINs lock the id out; then not even the right one runs, and
+  // the handset is never reached: no record, nothing on the port.
+  for (int i = 0; i < 5; ++i) {
+    result = e2e::run_ffsload(run, dir.path(), "0000\n");
+    EXPECT_EQ(result.exit_code, 2);
+  }
+  EXPECT_NE(result.err.find("locked out until"), std::string::npos) << result.err;
+  result = e2e::run_ffsload(run, dir.path(), "5555\n");
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_NE(result.err.find("olga is locked out"), std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find("port 3, device"), std::string::npos) << result.err;
+  EXPECT_EQ(rows("SELECT count(*) FROM runs")[0][0], "1");
+
+  // The trail: the login, the run's start and end with its record's
+  // digest, the logout; the failed logins and the lock-out after.
+  const auto events = rows(
+      "SELECT kind, actor, outcome, run_uid, record_digest FROM audit_events ORDER BY number");
+  ASSERT_GE(events.size(), 6u);
+  EXPECT_EQ(events[2][0], "login");
+  EXPECT_EQ(events[2][1], "olga");
+  EXPECT_EQ(events[3][0], "run start");
+  EXPECT_EQ(events[4][0], "run end");
+  EXPECT_EQ(events[4][2], "green");
+  EXPECT_EQ(events[4][3], record[0][0]);
+  records::SqliteStore store("runs.sqlite", records::OpenFor::kReading);
+  const auto values = store.query(std::string("SELECT ") + records::kRecordColumns + " FROM runs",
+                                  {});
+  EXPECT_EQ(events[4][4], people::record_digest(records::record_from_values(values[0])));
+  EXPECT_EQ(events[5][0], "logout");
+  EXPECT_EQ(rows("SELECT count(*) FROM audit_events WHERE kind = 'lock'")[0][0], "1");
+  EXPECT_EQ(e2e::run_ffsload({"audit", "verify"}, dir.path()).exit_code, 0);
 }

@@ -27,6 +27,8 @@ grep -q '^ Depends:.*libre2' <<<"$info" || fail "the package does not depend on 
 grep -q '^ Depends:.*libqt6multimedia6' <<<"$info" ||
   fail "the package does not depend on Qt Multimedia (the end-of-run sounds)"
 grep -q '^ Depends:.*libnettle8' <<<"$info" || fail "the package does not depend on libnettle8"
+grep -q '^ Depends:.*libsodium23' <<<"$info" ||
+  fail "the package does not depend on libsodium23 (the PINs' hashes, the audit trail)"
 # Chinese panels are empty boxes without a CJK font.
 grep -q '^ Recommends:.*fonts-noto-cjk' <<<"$info" ||
   fail "the package does not recommend fonts-noto-cjk for the Chinese panels"

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include "platform/durable_files.h"
 #include "platform/file_lock.h"
 #include "platform/file_status.h"
+#include "platform/secret_input.h"
 #include "platform/whole_files.h"
 #include "support/temp_dir.h"
 
@@ -117,4 +119,34 @@ TEST(DurableFiles, a_fifo_under_a_journals_name_is_refused_at_once_never_waited_
   EXPECT_EQ(why, "fifo: not a regular file");
   EXPECT_EQ(platform::read_whole_file("fifo", &text, &why), platform::WholeRead::kFailed);
   EXPECT_EQ(why, "fifo: not a regular file");
+}
+
+TEST(SecretInput, one_line_at_a_time_from_a_descriptor_and_nothing_of_a_line_too_long) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const std::string lines = "1234\r\n5678\n" + std::string(100, '9') + "\n42";
+  ASSERT_EQ(write(fds[1], lines.data(), lines.size()), static_cast<ssize_t>(lines.size()));
+  close(fds[1]);
+  char buffer[64];
+  std::size_t length = 0;
+  std::string why;
+  using platform::SecretRead;
+  EXPECT_EQ(platform::read_secret_line(fds[0], buffer, sizeof buffer, &length, &why),
+            SecretRead::kRead);
+  EXPECT_EQ(std::string(buffer, length), "1234");  // the CR of a CR LF dropped
+  EXPECT_EQ(platform::read_secret_line(fds[0], buffer, sizeof buffer, &length, &why),
+            SecretRead::kRead);
+  EXPECT_EQ(std::string(buffer, length), "5678");
+  EXPECT_EQ(platform::read_secret_line(fds[0], buffer, sizeof buffer, &length, &why),
+            SecretRead::kTooLong);
+  EXPECT_EQ(buffer[0], '\0');  // what was read of it is wiped
+  EXPECT_EQ(platform::read_secret_line(fds[0], buffer, sizeof buffer, &length, &why),
+            SecretRead::kRead);  // the last line needs no line end
+  EXPECT_EQ(std::string(buffer, length), "42");
+  EXPECT_EQ(platform::read_secret_line(fds[0], buffer, sizeof buffer, &length, &why),
+            SecretRead::kEnd);
+  close(fds[0]);
+  EXPECT_EQ(platform::read_secret_line(fds[0], buffer, sizeof buffer, &length, &why),
+            SecretRead::kFailed);
+  EXPECT_NE(why.find("not open"), std::string::npos) << why;
 }

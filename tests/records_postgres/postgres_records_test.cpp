@@ -18,6 +18,11 @@
 #include <vector>
 
 #include "board/line_feed.h"
+#include "people/audit_check.h"
+#include "people/audit_trail.h"
+#include "people/database.h"
+#include "people/people_changes.h"
+#include "people/pin_check.h"
 #include "board/port_alarm.h"
 #include "records/fixture_alarm.h"
 #include "records/outbox.h"
@@ -508,4 +513,73 @@ TEST_F(PostgresRecords, a_runs_copies_share_one_connection_opened_again_when_the
   auto store = records::open_store(url, records::OpenFor::kReading);
   EXPECT_EQ(store->query("SELECT outcome, revision FROM runs", {}),
             (std::vector<records::Row>{{"green", "4"}}));
+}
+
+// The people and the audit trail in the line's database: stations that meet
+// a database without the tables make them once; each station's chain stays
+// whole while the ports of two stations write at the same moments; the
+// runs are written beside them as before.
+TEST_F(PostgresRecords, stations_share_the_people_and_keep_a_chain_each) {
+  const std::string url = server->fresh_database("people_line");
+  ASSERT_FALSE(url.empty());
+  constexpr int kWriters = 8;
+  constexpr int kEvents = 25;
+  std::vector<std::string> errors(kWriters);
+  std::vector<std::thread> writers;
+  for (int i = 0; i < kWriters; ++i) {
+    writers.emplace_back([&, i] {
+      try {
+        auto db = people::open_database(url, people::Access::kWriting);
+        for (int e = 0; e < kEvents; ++e) {
+          people::AuditEvent event;
+          event.station = i % 2 ? "station-a" : "station-b";
+          event.kind = people::kind::kRunEnd;
+          event.actor = "olga";
+          event.what = "port " + std::to_string(i);
+          people::record_event(*db, event);
+        }
+      } catch (const std::exception& e) {
+        errors[static_cast<std::size_t>(i)] = e.what();
+      }
+    });
+  }
+  for (auto& w : writers) w.join();
+  for (const auto& e : errors) EXPECT_EQ(e, "");
+  auto db = people::open_database(url, people::Access::kWriting);
+  const people::TrailCheck check = people::check_trail(*db);
+  EXPECT_TRUE(check.holds()) << (check.breaks.empty() ? "" : check.breaks[0]);
+  ASSERT_EQ(check.heads.size(), 2u);
+  EXPECT_EQ(check.heads[0].number, kWriters / 2 * kEvents);
+
+  // One engineer for the line; another station finds her, and a wrong PIN
+  // there counts towards the same lock-out.
+  people::Pin pin;
+  std::string("2468").copy(pin.buffer(), people::Pin::kCapacity);
+  pin.set_length(4);
+  const people::LoginRules rules{2, 60'000, people::quickest_pin_cost()};
+  ASSERT_TRUE(people::add_person(*db, {"erik", people::Role::kEngineer, "", std::nullopt}, pin,
+                                 std::nullopt, rules, 1000, "station-a")
+                  .done());
+  auto other = people::open_database(url, people::Access::kWriting);
+  EXPECT_TRUE(people::check_person(*other, "erik", pin, people::Role::kEngineer,
+                                   people::CheckFor::kLogin, rules, 2000, "station-b")
+                  .accepted());
+  people::Pin wrong;
+  std::string("1357").copy(wrong.buffer(), people::Pin::kCapacity);
+  wrong.set_length(4);
+  for (auto* station : {db.get(), other.get()}) {
+    people::check_person(*station, "erik", wrong, people::Role::kOperator,
+                         people::CheckFor::kLogin, rules, 3000, "station-b");
+  }
+  EXPECT_EQ(people::check_person(*db, "erik", pin, people::Role::kOperator,
+                                 people::CheckFor::kLogin, rules, 4000, "station-a")
+                .verdict,
+            people::Verdict::kLockedOut);
+  EXPECT_TRUE(people::check_trail(*db).holds());
+
+  // Runs go on beside them, in the schema they always had.
+  const auto kept = records::keep_record(url, dir.path() + "/outbox.sqlite",
+                                         testing_support::sample_record("1", "aa", "green", 0, 1));
+  EXPECT_TRUE(kept.stored) << kept.error;
+  EXPECT_EQ(count(url), 1);
 }

@@ -47,6 +47,9 @@ TEST(StationSettings, a_station_without_the_file_or_the_keys_asks_for_nothing) {
   EXPECT_EQ(file.settings.operator_id, Asking::kOff);
   EXPECT_EQ(file.settings.fixture_alarm, 3);
   EXPECT_TRUE(file.settings.sound);  // the panels and the grid are heard
+  EXPECT_FALSE(file.settings.login_required);  // as before people were kept
+  EXPECT_EQ(file.settings.login_idle_minutes, 30);
+  EXPECT_EQ(file.settings.login_lockout_minutes, 15);
   TempDir::write("ffsload.conf", "# records only\nrecords = other.sqlite\n");
   file = station::read_station_settings();
   EXPECT_TRUE(file.found);
@@ -63,9 +66,15 @@ TEST(StationSettings, every_key_is_read_and_the_records_location_still_finds_its
                  "operator=optional\n"
                  "fixture-alarm = 0\n"
                  "sound = off\n"
+                 "login = required\n"
+                 "login-idle = 0\n"
+                 "login-lockout = 60\n"
                  "records = line.sqlite\n");
   const auto file = station::read_station_settings();
   EXPECT_TRUE(file.problems.empty());
+  EXPECT_TRUE(file.settings.login_required);
+  EXPECT_EQ(file.settings.login_idle_minutes, 0);
+  EXPECT_EQ(file.settings.login_lockout_minutes, 60);
   EXPECT_EQ(file.settings.unit_serial, Asking::kRequired);
   ASSERT_TRUE(file.settings.unit_serial_pattern);
   EXPECT_EQ(file.settings.unit_serial_pattern->text(), "SN[0-9]{6}");
@@ -93,9 +102,13 @@ TEST(StationSettings, mistakes_are_named_by_line_and_only_unknown_keys_let_runs_
                  "fixture-alarm = -1\n"
                  "fixture-alarm = three\n"
                  "sound = off\n"
-                 "sound = loud\n");
+                 "sound = loud\n"
+                 "login = yes\n"
+                 "login-idle = -5\n"
+                 "login-lockout = 0\n"
+                 "login-idle = 99999\n");
   const auto file = station::read_station_settings();
-  ASSERT_EQ(file.problems.size(), 7u);
+  ASSERT_EQ(file.problems.size(), 11u);
   EXPECT_EQ(file.problems[0].line, 2);
   EXPECT_TRUE(file.problems[0].unknown_key);
   EXPECT_TRUE(file.problems[1].unknown_key);
@@ -108,6 +121,12 @@ TEST(StationSettings, mistakes_are_named_by_line_and_only_unknown_keys_let_runs_
   EXPECT_EQ(file.problems[5].line, 7);
   EXPECT_EQ(file.problems[6].line, 9);
   EXPECT_EQ(file.problems[6].text, "sound: \"loud\" is not on or off");
+  EXPECT_EQ(file.problems[7].text, "login: \"yes\" is not required or off");
+  EXPECT_EQ(file.problems[8].text,
+            "login-idle: \"-5\" is not a number of minutes from 0 (never) to 10080");
+  EXPECT_EQ(file.problems[9].text,
+            "login-lockout: \"0\" is not a number of minutes from 1 to 10080");
+  EXPECT_EQ(file.problems[10].line, 13);
   EXPECT_EQ(file.refusal(),
             "ffsload.conf line 4: operator: \"sometimes\" is not off, optional or required");
   // A bad value leaves its default: nothing is half-set.
@@ -115,10 +134,13 @@ TEST(StationSettings, mistakes_are_named_by_line_and_only_unknown_keys_let_runs_
   EXPECT_FALSE(file.settings.unit_serial_pattern);
   EXPECT_EQ(file.settings.fixture_alarm, 3);
   EXPECT_FALSE(file.settings.sound);  // the good line before stands
+  EXPECT_FALSE(file.settings.login_required);
+  EXPECT_EQ(file.settings.login_idle_minutes, 30);
+  EXPECT_EQ(file.settings.login_lockout_minutes, 15);
 
   const SettingsCheck checked = check_settings();
   const std::string& text = checked.text;
-  EXPECT_EQ(checked.errors, 5);
+  EXPECT_EQ(checked.errors, 9);
   EXPECT_EQ(checked.warnings, 2);
   EXPECT_NE(text.find("ffsload.conf:2: warning: unknown setting \"unit-serail\""),
             std::string::npos)

@@ -46,8 +46,10 @@ struct RunResult {
   std::string err;
 };
 
-// Runs ffsload with args in the folder cwd and collects its output.
-RunResult run_ffsload(const std::vector<std::string>& args, const std::string& cwd);
+// Runs ffsload with args in the folder cwd and collects its output; its
+// standard input reads `input` (a PIN for --pin-fd 0), else nothing.
+RunResult run_ffsload(const std::vector<std::string>& args, const std::string& cwd,
+                      const std::string& input = "");
 
 
 // ffsload running in the background with its stdout and stderr on pipes, so
