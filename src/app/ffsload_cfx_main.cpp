@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <proton/container.hpp>
 #include <proton/listener.hpp>
 #include <string>
@@ -21,6 +22,7 @@
 #include "cfx/unit_validation.h"
 #include "cfxnet/queue_sender.h"
 #include "cfxnet/request_server.h"
+#include "cfxnet/tls_options.h"
 #include "cfxnet/validate_client.h"
 #include "ffsload_version.h"
 #include "platform/child_process.h"
@@ -49,6 +51,8 @@ struct Loaded {
   cfx::Settings settings;
   std::string password;
   std::string folder;
+  std::optional<cfxnet::StationTls> tls;
+  std::string tls_problem;  // why tls is not there
 };
 
 // The station folder's settings; false after saying why.
@@ -81,6 +85,8 @@ bool load(Loaded* out, bool need_password) {
     }
     out->password = *password;
   }
+  // Made before any connection: it decides which CAs this process trusts.
+  out->tls = cfxnet::station_tls(out->settings, &out->tls_problem);
   return true;
 }
 
@@ -92,7 +98,8 @@ std::string advertised_host(const cfx::Settings& settings) {
   auto loopback = [](const std::string& a) { return a.rfind("127.", 0) == 0 || a == "::1"; };
   std::string why;
   std::string address;
-  if (const auto mes = cfx::parse_amqp_url(settings.mes_url, &why); mes && !settings.mes_url.empty())
+  if (const auto mes = cfx::parse_amqp_url(settings.mes_url, &why);
+      mes && !settings.mes_url.empty())
     address = platform::address_towards(mes->host, mes->port);
   if (address.empty() || loopback(address))
     address = platform::address_towards(settings.broker.host, settings.broker.port);
@@ -123,6 +130,15 @@ int serve(bool exit_when_busy, bool as_folder_owner) {
   }
   Loaded loaded;
   if (!load(&loaded, true)) return kExitFailed;
+  // Never served in clear instead, nor sent unverified: the operator or the
+  // service's log is told what to mend.
+  const std::string unverifiable =
+      cfx::unverifiable_tls_url("cfx-broker", loaded.settings.broker_url);
+  if (!loaded.tls || !unverifiable.empty()) {
+    std::fprintf(stderr, "ffsload-cfx: %s\n",
+                 loaded.tls ? unverifiable.c_str() : loaded.tls_problem.c_str());
+    return kExitFailed;
+  }
   platform::catch_stop_signals(ask_to_stop);
   // One sender per station folder, whichever front end started it. A second
   // one waits: when the service stops, the open panels' sender takes over.
@@ -160,10 +176,12 @@ int serve(bool exit_when_busy, bool as_folder_owner) {
   cfxnet::SenderConfig config;
   config.settings = loaded.settings;
   config.password = loaded.password;
+  config.tls = loaded.tls->client;
   config.station_folder = loaded.folder;
   config.facts = facts_of(loaded);
   config.stop_requested = [] { return g_stop != 0; };
-  cfxnet::RequestServer server(config.facts, loaded.folder, loaded.settings.mes_handles);
+  cfxnet::RequestServer server(config.facts, loaded.folder, loaded.settings.mes_handles,
+                               loaded.tls->server);
   config.on_tick = [&server] { server.sweep(); };
   cfxnet::QueueSender sender(config, std::move(queue));
   proton::container container(sender, config.facts.handle);
@@ -194,7 +212,10 @@ int status() {
   if (!load(&loaded, true)) return kExitFailed;
   std::printf("station handle: %s\n", loaded.settings.handle.c_str());
   std::printf("broker: %s\n", cfx::redacted_url(loaded.settings.broker_url).c_str());
-  const std::string why = cfxnet::probe_broker(loaded.settings, loaded.password, 3000);
+  std::string why = loaded.tls ? cfx::unverifiable_tls_url("cfx-broker", loaded.settings.broker_url)
+                               : loaded.tls_problem;
+  if (why.empty())
+    why = cfxnet::probe_broker(loaded.settings, loaded.password, 3000, loaded.tls->client);
   std::printf("broker reachable: %s\n", why.empty() ? "yes" : ("no (" + why + ")").c_str());
   platform::FileLock probe;
   const bool running =
@@ -211,8 +232,7 @@ int status() {
   const auto not_listening =
       running ? cfx::read_delivery_failing(loaded.folder, cfx::kListenStateFile) : std::nullopt;
   if (not_listening) {
-    std::printf("request port failing since %s (%s)\n",
-                local_time(not_listening->since_ms).c_str(),
+    std::printf("request port failing since %s (%s)\n", local_time(not_listening->since_ms).c_str(),
                 records::shown_station_text(not_listening->reason).c_str());
   }
   // Files another user made (a sender run as root): runs cannot queue their
@@ -263,7 +283,17 @@ int validate(const std::string& serial, int port, int timeout_ms) {
     std::string password;
     if (mes && !mes->user.empty())
       password = cfx::broker_password(loaded.settings, &why).value_or("");
-    verdict = cfxnet::ask_mes(loaded.settings, password, ask, timeout_ms);
+    // TLS counts only for an amqps:// MES: a file the broker's connection
+    // needs never stops a unit the MES could be asked about.
+    const std::string unverifiable = cfx::unverifiable_tls_url("cfx-mes", loaded.settings.mes_url);
+    if (mes && mes->tls && !loaded.tls) {
+      verdict.message = loaded.tls_problem;
+    } else if (!unverifiable.empty()) {
+      verdict.message = unverifiable;
+    } else {
+      verdict = cfxnet::ask_mes(loaded.settings, password, ask, timeout_ms,
+                                loaded.tls ? loaded.tls->client : proton::ssl_client_options());
+    }
   }
   std::printf("%s\n", cfx::verdict_line(verdict).c_str());
   std::fflush(stdout);

@@ -8,6 +8,9 @@ ffsload-sim). Checks, reading back from the broker:
 - the MES's word before a unit is loaded: Passed runs; Failed does not run
   (exit 2, the MES's message and code); silence within the timeout;
   advisory runs on and says so;
+- TLS with a CA of the test's own: the broker and the MES over amqps, the
+  request port answering the CA's certificates only (not another CA's, a
+  self-signed one, none, or plain AMQP);
 - lock and unlock from the MES, across a restart of the sender; the other
   requests answered, anything else NotSupportedResponse;
 - every kind of peer at the responder's port (a port scan, an HTTP GET,
@@ -98,10 +101,10 @@ class Station:
         finally:
             db.close()
 
-    def start_sender(self):
+    def start_sender(self, env=None):
         self.sender_log = open(os.path.join(self.dir, "sender.log"), "ab")
         self.sender = subprocess.Popen([SENDER, "serve"], cwd=self.dir, stdout=self.sender_log,
-                                       stderr=self.sender_log)
+                                       stderr=self.sender_log, env=env)
 
     def stop_sender(self, sig=signal.SIGTERM):
         if self.sender:
@@ -597,6 +600,97 @@ def test_probes(broker, runs=40):
         s.close()
 
 
+def test_tls(broker, ca):
+    print("-- TLS with the line's own CA: the broker and the MES over amqps, a request port that "
+          "only the CA's certificates reach", flush=True)
+    station_cert, station_key = ca.issue("station", HANDLE)
+    mes_cert, mes_key = ca.issue("mes", "Mes.fake.1")
+    rogue_cert, rogue_key = ca.issue("rogue", "Mes.fake.1", rogue=True)
+    self_cert, self_key = ca.self_signed("self-signed", "Mes.fake.1")
+    port = h.free_port()
+    address = f"localhost:{port}"
+    tls_conf = (f"cfx-tls-cert = {station_cert}\ncfx-tls-key = {station_key}\n"
+                f"cfx-tls-ca = {ca.ca}\n")
+    with h.FakeMes(mode="passed", tls=(ca.ca, mes_cert, mes_key)) as mes:
+        conf = (f"cfx-broker = {broker.url(tls=True)}\ncfx-handle = {HANDLE}\n"
+                f"cfx-listen = 127.0.0.1:{port}\ncfx-mes = {mes.url()}\n")
+        s = Station(conf + tls_conf)
+        try:
+            # The rogue's CA among the system's CAs, as a public CA is: the
+            # station must trust cfx-tls-ca alone.
+            s.start_sender(env=dict(os.environ, SSL_CERT_FILE=ca.rogue_ca))
+            mes_tls = h.client_tls(ca.ca, mes_cert, mes_key)
+            reply = None
+            deadline = time.monotonic() + 20
+            while reply is None and time.monotonic() < deadline:
+                try:
+                    reply = h.ask_station(address, HANDLE, "CFX.AreYouThereRequest",
+                                          {"CFXHandle": HANDLE}, timeout=5, ssl_domain=mes_tls)
+                except Exception:
+                    time.sleep(0.2)
+            body = (reply or {}).get("MessageBody", {})
+            check(body.get("CFXHandle") == HANDLE and
+                  body.get("RequestNetworkUri") == f"amqps://127.0.0.1:{port}",
+                  f"the MES's certificate from the CA: answered, the port advertised as amqps: "
+                  f"{reply}")
+
+            def refused(what, domain):
+                try:
+                    got = h.ask_station(address, HANDLE, "CFX.Production.LockStationRequest",
+                                        {"Lane": None, "Stage": None, "Reason": "GeneralLock",
+                                         "Requestor": None}, timeout=5, ssl_domain=domain)
+                except Exception as e:
+                    got = e
+                check(not isinstance(got, dict), f"{what}: refused before any request: {got}")
+            refused("a certificate of another CA (one among the system's CAs)",
+                    h.client_tls(ca.ca, rogue_cert, rogue_key))
+            refused("a self-signed certificate", h.client_tls(ca.ca, self_cert, self_key))
+            refused("no certificate", h.client_tls(ca.ca))
+            refused("plain AMQP on the TLS port", None)
+            check(not os.path.exists(os.path.join(s.dir, "cfx-station-lock.json")),
+                  "no refused client locked the station")
+            check(s.sender.poll() is None, "the sender is up after the refused handshakes")
+            check(s.drained(30), "the queue drains to the broker over amqps")
+            names = [h.envelope(m)["MessageName"] for m in h.consume(broker, idle=1)]
+            check("CFX.EndpointConnected" in names, f"EndpointConnected arrived over amqps: {names}")
+            r = subprocess.run([SENDER, "status"], cwd=s.dir, capture_output=True, text=True,
+                               timeout=30)
+            check(r.returncode == 0 and "broker reachable: yes" in r.stdout,
+                  f"status over amqps: {r.returncode} {r.stdout}")
+            r = subprocess.run([SENDER, "validate", "--serial", "SN-TLS-1", "--port", "1"],
+                               cwd=s.dir, capture_output=True, text=True, timeout=30)
+            check(r.stdout.strip() == "passed" and mes.requests,
+                  f"the MES asked over amqps, the station's certificate shown: {r.stdout} "
+                  f"{r.stderr}")
+            check(s.stop_sender() == 0, "the sender stops in order")
+            with open(os.path.join(s.dir, "sender.log"), errors="replace") as f:
+                log = f.read()
+            said = [line for line in log.splitlines() if "request connection from" in line]
+            check(len(said) >= 4, f"each refused handshake said once with its address: {said}")
+            print("\n".join(said[:6]), flush=True)
+
+            # The broker verified against the CA: one that did not sign its
+            # certificate is refused, and said.
+            s.write_conf(conf + f"cfx-tls-cert = {station_cert}\ncfx-tls-key = {station_key}\n"
+                         f"cfx-tls-ca = {ca.rogue_ca}\n")
+            r = subprocess.run([SENDER, "status"], cwd=s.dir, capture_output=True, text=True,
+                               timeout=30)
+            check(r.returncode != 0 and "broker reachable: no" in r.stdout and
+                  "certificate verify failed" in r.stdout,
+                  f"a broker the CA did not sign is refused: {r.returncode} {r.stdout}")
+            # Files that cannot serve: the sender refuses to start and says why.
+            s.write_conf(conf + f"cfx-tls-cert = {station_cert}\ncfx-tls-key = {mes_key}\n"
+                         f"cfx-tls-ca = {ca.ca}\n")
+            r = subprocess.run([SENDER, "serve", "--exit-when-busy"], cwd=s.dir,
+                               capture_output=True, text=True, timeout=30)
+            check(r.returncode == 2 and "its own private key" in r.stderr,
+                  f"a key that is not the certificate's: the sender refuses: {r.returncode} "
+                  f"{r.stderr}")
+            h.consume(broker, idle=1)
+        finally:
+            s.close()
+
+
 def test_broker_killed(broker, runs):
     print(f"-- {runs} runs' messages while the broker and the sender are killed", flush=True)
     s = Station(f"cfx-broker = {broker.url()}\ncfx-handle = {HANDLE}\ncfx-heartbeat = 300\n")
@@ -703,7 +797,9 @@ def main():
     for program in (FFSLOAD, SENDER, SIM, QUEUE_RUNS):
         if not os.path.exists(program):
             sys.exit(f"{program} is not built")
-    broker = h.Broker()
+    ca = h.TestCa()
+    broker_cert, broker_key = ca.issue("broker", "localhost")
+    broker = h.Broker(tls=(ca.ca, broker_cert, broker_key))
     try:
         t = time.monotonic()
         broker.start()
@@ -714,11 +810,13 @@ def main():
         test_lock(broker)
         test_refused_link(broker)
         test_listen_taken(broker)
+        test_tls(broker, ca)
         test_probes(broker)
         test_run_messages(broker)
         test_broker_killed(broker, 20)
     finally:
         broker.close()
+        ca.close()
     if failures:
         print(f"{len(failures)} check(s) failed")
         return 1
