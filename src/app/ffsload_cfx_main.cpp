@@ -16,6 +16,7 @@
 #include <string>
 
 #include "cfx/delivery_state.h"
+#include "cfx/endpoint_events.h"
 #include "cfx/queue.h"
 #include "cfx/request_answers.h"
 #include "cfx/station_lock.h"
@@ -28,7 +29,6 @@
 #include "platform/child_process.h"
 #include "platform/file_lock.h"
 #include "platform/folders.h"
-#include "platform/host_address.h"
 #include "platform/stop_signals.h"
 #include "platform/this_process.h"
 #include "records/station_text.h"
@@ -90,29 +90,10 @@ bool load(Loaded* out, bool need_password) {
   return true;
 }
 
-// Where the MES finds this host when the request port is on every address:
-// the address the host reaches the MES (or else the broker) from, that is
-// its address on the factory's network; an interface's when that is the
-// loopback (a broker on this host); its name at worst.
-std::string advertised_host(const cfx::Settings& settings) {
-  auto loopback = [](const std::string& a) { return a.rfind("127.", 0) == 0 || a == "::1"; };
-  std::string why;
-  std::string address;
-  if (const auto mes = cfx::parse_amqp_url(settings.mes_url, &why);
-      mes && !settings.mes_url.empty())
-    address = platform::address_towards(mes->host, mes->port);
-  if (address.empty() || loopback(address))
-    address = platform::address_towards(settings.broker.host, settings.broker.port);
-  if (address.empty() || loopback(address)) address = platform::first_network_address();
-  return address.empty() ? platform::host_name() : address;
-}
-
 cfx::EndpointFacts facts_of(const Loaded& loaded) {
   cfx::EndpointFacts facts;
   facts.handle = loaded.settings.handle;
-  facts.request_uri = cfx::request_network_uri(
-      loaded.settings,
-      cfx::listens_everywhere(loaded.settings) ? advertised_host(loaded.settings) : "");
+  facts.request_uri = cfx::advertised_request_uri(loaded.settings);
   facts.software_version = FFSLOAD_VERSION;
   facts.host_name = platform::host_name();
   return facts;
