@@ -11,6 +11,9 @@ ffsload-sim). Checks, reading back from the broker:
 - TLS with a CA of the test's own: the broker and the MES over amqps, the
   request port answering the CA's certificates only (not another CA's, a
   self-signed one, none, or plain AMQP);
+- the systemd unit's command started as root in a station folder of another
+  user (skipped when not root): it runs as that user, whose runs queue their
+  messages; a folder that is root's is refused;
 - lock and unlock from the MES, across a restart of the sender; the other
   requests answered, anything else NotSupportedResponse;
 - every kind of peer at the responder's port (a port scan, an HTTP GET,
@@ -765,6 +768,95 @@ def test_refused_link(broker):
         s.close()
 
 
+UNIT_FILE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "data",
+                         "systemd", "ffsload-cfx@.service")
+
+
+def unit_command():
+    """The unit's ExecStart, with this build's ffsload for the installed one."""
+    with open(UNIT_FILE) as f:
+        line = next(line for line in f if line.startswith("ExecStart="))
+    words = line.split("=", 1)[1].split()
+    check(words[0] == "/usr/bin/ffsload", f"the unit starts /usr/bin/ffsload: {words}")
+    return [FFSLOAD] + words[1:]
+
+
+def owner_name(path):
+    import pwd
+    return pwd.getpwuid(os.stat(path).st_uid).pw_name
+
+
+def test_unit_as_root(broker):
+    print("-- the unit's command as root in a folder of another user: the sender runs as that "
+          "user, and that user's runs queue their messages", flush=True)
+    if os.geteuid() != 0:
+        print("skipped: not root", flush=True)
+        return
+    import pwd
+    user = pwd.getpwnam("nobody")
+    s = Station(f"cfx-broker = {broker.url()}\ncfx-handle = {HANDLE}\ncfx-heartbeat = 300\n")
+    try:
+        # A folder that is root's is refused: the service never runs as root.
+        r = subprocess.run(unit_command() + ["--exit-when-busy"], cwd=s.dir, capture_output=True,
+                           text=True, timeout=30)
+        check(r.returncode == 2 and "is root's" in r.stderr and
+              not os.path.exists(os.path.join(s.dir, "cfx-queue.sqlite")),
+              f"a root's folder is refused, nothing made there: {r.returncode} {r.stderr}")
+        for root, dirs, files in os.walk(s.dir):
+            for name in dirs + files:
+                os.lchown(os.path.join(root, name), user.pw_uid, user.pw_gid)
+        os.chown(s.dir, user.pw_uid, user.pw_gid)
+        # The operator's handset, as a fixture in the dialout group would be.
+        os.chown(os.path.realpath(s.handset), user.pw_uid, user.pw_gid)
+        log = open(os.path.join(s.dir, "service.log"), "ab")
+        service = subprocess.Popen(unit_command(), cwd=s.dir, stdout=log, stderr=log)
+        try:
+            lock = os.path.join(s.dir, "cfx-sender.lock")
+            deadline = time.monotonic() + 20
+            while time.monotonic() < deadline and not os.path.exists(lock):
+                time.sleep(0.1)
+            with open(f"/proc/{service.pid}/status") as f:
+                uid = re.search(r"^Uid:\s+(\d+)\s+(\d+)", f.read(), re.M)
+            check(uid and int(uid.group(1)) == user.pw_uid and int(uid.group(2)) == user.pw_uid,
+                  f"the sender runs as the folder's owner: {uid and uid.groups()}")
+            as_user = dict(user=user.pw_uid, group=user.pw_gid, extra_groups=[],
+                           env={"PATH": "/usr/bin:/bin", "HOME": s.dir, "LANG": "C.UTF-8"})
+            r = subprocess.run([FFSLOAD, "run", "--port", "3", "--device", s.handset, "--script",
+                                "testmode.tms", "--unit", "SN-OWNER-1"], cwd=s.dir,
+                               capture_output=True, text=True, timeout=60, **as_user)
+            check(r.returncode == 0 and "readonly" not in r.stderr,
+                  f"the owner's run: green, its messages queued: {r.returncode} {r.stderr}")
+            deadline = time.monotonic() + 30
+            status = None
+            while time.monotonic() < deadline:
+                status = subprocess.run([SENDER, "status"], cwd=s.dir, capture_output=True,
+                                        text=True, timeout=30, **as_user)
+                if "messages waiting: 0" in status.stdout:
+                    break
+                time.sleep(0.3)
+            check(status.returncode == 0 and "sender running: yes" in status.stdout and
+                  "messages waiting: 0" in status.stdout and "not writable" not in status.stdout,
+                  f"status as the owner: running, nothing waiting, every file writable: "
+                  f"{status.returncode} {status.stdout}")
+            files = [name for name in os.listdir(s.dir) if name.startswith("cfx-")]
+            owners = {name: owner_name(os.path.join(s.dir, name)) for name in files}
+            check("cfx-queue.sqlite" in owners and "cfx-sender.lock" in owners and
+                  set(owners.values()) == {user.pw_name},
+                  f"the queue and the lock are the owner's: {owners}")
+        finally:
+            service.send_signal(signal.SIGTERM)
+            rc = service.wait(30)
+        check(rc == 0, f"the service stops in order: {rc}")
+        got = [h.envelope(m) for m in h.consume(broker, idle=1)]
+        started = [e for e in got if e["MessageName"] == "CFX.Production.WorkStarted"]
+        check(any(e["MessageBody"]["PrimaryIdentifier"] == "SN-OWNER-1" for e in started),
+              f"the owner's run reached the broker: {[e['MessageName'] for e in got]}")
+        print(f"sender as {user.pw_name} (uid {user.pw_uid}); cfx files: {owners}; "
+              f"{len(got)} messages delivered", flush=True)
+    finally:
+        s.close()
+
+
 def test_listen_taken(broker):
     print("-- a request port already taken is an error that status shows; delivery goes on",
           flush=True)
@@ -811,6 +903,7 @@ def main():
         test_refused_link(broker)
         test_listen_taken(broker)
         test_tls(broker, ca)
+        test_unit_as_root(broker)
         test_probes(broker)
         test_run_messages(broker)
         test_broker_killed(broker, 20)
