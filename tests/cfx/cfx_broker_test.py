@@ -17,8 +17,9 @@ ffsload-sim). Checks, reading back from the broker:
 - lock and unlock from the MES, across a restart of the sender; the other
   requests answered, anything else NotSupportedResponse;
 - every kind of peer at the responder's port (a port scan, an HTTP GET,
-  garbage, SASL PLAIN, a client killed or silent past the idle limit, one
-  alive by heartbeats alone, a 64 MiB request) while messages flow: the
+  half a protocol header, garbage, a frame of 2 GiB, SASL PLAIN, a client
+  killed or silent past the idle limit, one alive by heartbeats alone, a
+  64 MiB request) while messages flow: the
   sender stays up, nothing lost, its memory small;
 - the broker SIGKILLed and started again, and the sender SIGKILLed, while
   messages flow: every message arrives, in order, duplicates only with the
@@ -528,8 +529,8 @@ def answered(address, timeout=10):
     return False
 
 
-PROBES = ["tcp-close", "dev-tcp", "http-get", "garbage", "sasl-plain", "killed-client",
-          "silent-client"]
+PROBES = ["tcp-close", "dev-tcp", "http-get", "half-header", "garbage", "oversize-frame",
+          "sasl-plain", "killed-client", "silent-client"]
 
 
 def test_probes(broker, runs=40):
@@ -739,9 +740,9 @@ def test_refused_link(broker):
                                   timeout=30)
 
         # Failing, said and non-zero, for as long as the exchange is missing:
-        # long enough for the back-off to reach its longest wait (1+2+4+8 s).
+        # 30 s, long past the back-off's reaching its longest wait (1+2+4+8 s).
         seen, always = 0, True
-        while time.monotonic() - started < 20:
+        while time.monotonic() - started < 30:
             r = status()
             failing = re.search(r"^delivery failing since .+ \((.*not-found.*)\)$", r.stdout, re.M)
             if failing:

@@ -564,13 +564,28 @@ except Exception as e:
 def probe(kind, address, station_handle):
     import socket
     host, port = address.rsplit(":", 1)
-    if kind in ("tcp-close", "dev-tcp", "http-get", "garbage"):
+    if kind in ("tcp-close", "dev-tcp", "http-get", "garbage", "half-header"):
         payload = {"tcp-close": b"", "dev-tcp": b"\n",
                    "http-get": b"GET / HTTP/1.1\r\nHost: station\r\n\r\n",
-                   "garbage": bytes(range(256)) * 4}[kind]
+                   "garbage": bytes(range(256)) * 4,
+                   # Half of the SASL layer's protocol header, then gone.
+                   "half-header": b"AMQP\x03"}[kind]
         with socket.create_connection((host, int(port)), timeout=5) as sock:
             if payload:
                 sock.sendall(payload)
+        return None
+    if kind == "oversize-frame":
+        # The protocol header, then a frame that says it is 2 GiB long: the
+        # station must end the connection, not wait for (or make room for) it.
+        import struct
+        with socket.create_connection((host, int(port)), timeout=5) as sock:
+            sock.sendall(b"AMQP\x00\x01\x00\x00" + struct.pack(">IBBH", 0x7FFFFFF0, 2, 0, 0) +
+                         b"\x00" * 512)
+            try:
+                while sock.recv(4096):
+                    pass
+            except OSError:
+                pass
         return None
     if kind == "sasl-plain":
         from proton.utils import BlockingConnection
