@@ -67,6 +67,9 @@ run cfx "$bench/bench_cfx" "$cfx_steps" "$cfx_rounds"
 # The sender against a RabbitMQ of its own (Debian's Python for its Proton binding).
 run cfx_soak /usr/bin/python3 "$root/bench/cfx_soak.py" "$build" --runs "$cfx_soak_runs" \
   --broker-kills 2 --sender-kills 10 --pace-ms 400 --seed 7
+# The same with hostile peers at the sender's request port all along.
+run cfx_probe_soak /usr/bin/python3 "$root/bench/cfx_soak.py" "$build" --runs "$cfx_soak_runs" \
+  --broker-kills 2 --sender-kills 6 --pace-ms 300 --seed 7 --probes
 run cfx_backlog /usr/bin/python3 "$root/bench/cfx_soak.py" "$build" --backlog "$cfx_backlog"
 
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
@@ -79,7 +82,7 @@ dirty=$(grep -q . <<<"$(git -C "$root" status --porcelain 2>/dev/null)" && echo 
   echo
   echo "| figure | measured | goal |"
   echo "|---|---|---|"
-  for name in start link download records unit_records serial_pattern journal board gui grid people soak kill_soak cfx cfx_soak cfx_backlog; do
+  for name in start link download records unit_records serial_pattern journal board gui grid people soak kill_soak cfx cfx_soak cfx_probe_soak cfx_backlog; do
     awk -F'\t' '$1 == "figure" {printf "| %s | %s | %s |\n", $2, $3, ($4 == "" ? "-" : $4)}' \
       "$logs/$name.txt"
   done

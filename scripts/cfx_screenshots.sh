@@ -2,7 +2,9 @@
 # What the operator sees when the MES says no, on an Xvfb display:
 #  - the operator panels with cfx-validate = required and an MES that cannot
 #    be reached: the unit scanned, the run refused, the handset untouched;
-#  - the station grid on a station the MES has locked: every port refuses.
+#  - the station grid on a station the MES has locked: every port refuses;
+#  - the panels and the grid (in English and in Chinese) with a sender that
+#    cannot run (its TLS key is missing): the notice at their foot.
 #
 # usage: cfx_screenshots.sh FFSLOAD FFSLOAD_SIM EXAMPLES_DIR OUT_DIR
 set -euo pipefail
@@ -98,4 +100,48 @@ sleep 4
 import -window "$window" "$out/cfx-grid-locked.png"
 xdotool key alt+x
 wait "$gui" || true
-echo "screenshots: $out/cfx-panel-refused.png $out/cfx-grid-locked.png"
+rm -f cfx-station-lock.json
+
+# A sender that cannot run: its TLS key is missing, so it refuses to start,
+# and each new start stops again. The panels and the grid say so.
+: >st04.pem
+cannot_run='cfx-broker = amqps://mq.line4:5671
+cfx-tls-cert = st04.pem
+cfx-tls-key = st04.key'
+echo "$cannot_run" >ffsload.conf
+"$ffsload" >"$work/gui.out" 2>"$work/gui.err" &
+gui=$!
+pids+=("$gui")
+panel=$(timeout 20 xdotool search --sync --onlyvisible --name "customer and port" | head -1) ||
+  fail "no selection panel"
+for _ in $(seq 40); do
+  sleep 0.25
+  grep -q "it cannot run" "$work/gui.err" && break
+done
+grep -q "it cannot run" "$work/gui.err" || fail "the sender did not stop"
+sleep 1
+import -window "$panel" "$out/cfx-panel-sender-cannot-run.png"
+# The selection panel has no exit of its own: closed as its window is.
+kill "$gui"
+wait "$gui" || true
+
+for language in en zh_CN; do
+  { echo "$cannot_run"; [ "$language" = en ] || echo "language = $language"; } >ffsload.conf
+  "$ffsload" grid --ports 1-4 >"$work/grid.out" 2>"$work/gui.err" &
+  gui=$!
+  pids+=("$gui")
+  window=$(timeout 20 xdotool search --sync --onlyvisible --name "ffsload" | head -1) ||
+    fail "no grid window"
+  xdotool windowsize "$window" 1000 560
+  for _ in $(seq 40); do
+    sleep 0.25
+    grep -q "it cannot run" "$work/gui.err" && break
+  done
+  sleep 1
+  import -window "$window" "$out/cfx-grid-sender-cannot-run-$language.png"
+  xdotool windowfocus --sync "$window"
+  xdotool key alt+x
+  wait "$gui" || true
+done
+echo "screenshots: $out/cfx-panel-refused.png $out/cfx-grid-locked.png" \
+  "$out/cfx-panel-sender-cannot-run.png $out/cfx-grid-sender-cannot-run-{en,zh_CN}.png"

@@ -44,8 +44,9 @@ if [ "${1:-}" != demo ]; then
   needed+=(pulseaudio pulseaudio-utils)
   # The CFX tests' own broker (RabbitMQ with its AMQP 1.0 plugin, started by
   # the tests on loopback, never as the system's service), and the AMQP 1.0
-  # client for their consumer and fake MES (Python's Qpid Proton binding).
-  needed+=(rabbitmq-server python3-qpid-proton)
+  # client for their consumer and fake MES (Python's Qpid Proton binding);
+  # the openssl command makes their CA and certificates at test time.
+  needed+=(rabbitmq-server python3-qpid-proton openssl)
   # The package's dependencies are found by dpkg-shlibdeps (dpkg-dev); its
   # test renders the man pages (man-db) and runs Debian's package checker.
   needed+=(dpkg-dev man-db lintian)

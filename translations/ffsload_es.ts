@@ -454,6 +454,18 @@
         <source>CFX: this run&apos;s end messages are lost: the run journal cannot keep them either; free space on the disk</source>
         <translation>CFX: los mensajes de fin de esta prueba se pierden: la bitácora tampoco puede guardarlos; libere espacio en el disco</translation>
     </message>
+    <message>
+        <source>CFX: the sender %1 is missing; the messages wait in the station&apos;s queue</source>
+        <translation>CFX: falta el emisor %1; los mensajes esperan en la cola de la estación</translation>
+    </message>
+    <message>
+        <source>CFX: the sender cannot run (%1); the messages wait in the station&apos;s queue and it is tried again</source>
+        <translation>CFX: el emisor no puede funcionar (%1); los mensajes esperan en la cola de la estación y se vuelve a intentar</translation>
+    </message>
+    <message>
+        <source>CFX: the sender stopped (%1) and is started again; the messages wait in the station&apos;s queue</source>
+        <translation>CFX: el emisor se detuvo (%1) y se inicia de nuevo; los mensajes esperan en la cola de la estación</translation>
+    </message>
 </context>
 <context>
     <name>PanelFile</name>

@@ -454,6 +454,18 @@
         <source>CFX: this run&apos;s end messages are lost: the run journal cannot keep them either; free space on the disk</source>
         <translation>CFX: as mensagens de fim deste teste se perderam: o diário também não consegue guardá-las; libere espaço no disco</translation>
     </message>
+    <message>
+        <source>CFX: the sender %1 is missing; the messages wait in the station&apos;s queue</source>
+        <translation>CFX: o emissor %1 não foi encontrado; as mensagens aguardam na fila da estação</translation>
+    </message>
+    <message>
+        <source>CFX: the sender cannot run (%1); the messages wait in the station&apos;s queue and it is tried again</source>
+        <translation>CFX: o emissor não consegue funcionar (%1); as mensagens aguardam na fila da estação e ele é tentado de novo</translation>
+    </message>
+    <message>
+        <source>CFX: the sender stopped (%1) and is started again; the messages wait in the station&apos;s queue</source>
+        <translation>CFX: o emissor parou (%1) e está sendo iniciado de novo; as mensagens aguardam na fila da estação</translation>
+    </message>
 </context>
 <context>
     <name>PanelFile</name>

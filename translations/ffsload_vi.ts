@@ -454,6 +454,18 @@
         <source>CFX: this run&apos;s end messages are lost: the run journal cannot keep them either; free space on the disk</source>
         <translation>CFX: các tin nhắn kết thúc của lượt này bị mất: sổ lượt chạy cũng không giữ được; hãy giải phóng dung lượng đĩa</translation>
     </message>
+    <message>
+        <source>CFX: the sender %1 is missing; the messages wait in the station&apos;s queue</source>
+        <translation>CFX: thiếu chương trình gửi %1; tin nhắn chờ trong hàng đợi của trạm</translation>
+    </message>
+    <message>
+        <source>CFX: the sender cannot run (%1); the messages wait in the station&apos;s queue and it is tried again</source>
+        <translation>CFX: chương trình gửi không chạy được (%1); tin nhắn chờ trong hàng đợi của trạm và sẽ được thử lại</translation>
+    </message>
+    <message>
+        <source>CFX: the sender stopped (%1) and is started again; the messages wait in the station&apos;s queue</source>
+        <translation>CFX: chương trình gửi đã dừng (%1) và đang được khởi động lại; tin nhắn chờ trong hàng đợi của trạm</translation>
+    </message>
 </context>
 <context>
     <name>PanelFile</name>

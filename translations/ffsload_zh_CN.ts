@@ -454,6 +454,18 @@
         <source>CFX: this run&apos;s end messages are lost: the run journal cannot keep them either; free space on the disk</source>
         <translation>CFX：本次运行的结束消息丢失：运行流水也无法保存；请清理磁盘空间</translation>
     </message>
+    <message>
+        <source>CFX: the sender %1 is missing; the messages wait in the station&apos;s queue</source>
+        <translation>CFX：缺少发送程序 %1；消息在工站的队列中等待</translation>
+    </message>
+    <message>
+        <source>CFX: the sender cannot run (%1); the messages wait in the station&apos;s queue and it is tried again</source>
+        <translation>CFX：发送程序无法运行（%1）；消息在工站的队列中等待，并会重试</translation>
+    </message>
+    <message>
+        <source>CFX: the sender stopped (%1) and is started again; the messages wait in the station&apos;s queue</source>
+        <translation>CFX：发送程序已停止（%1），正在重新启动；消息在工站的队列中等待</translation>
+    </message>
 </context>
 <context>
     <name>PanelFile</name>

@@ -10,23 +10,25 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <proton/container.hpp>
 #include <proton/listener.hpp>
 #include <string>
 
 #include "cfx/delivery_state.h"
+#include "cfx/endpoint_events.h"
 #include "cfx/queue.h"
 #include "cfx/request_answers.h"
 #include "cfx/station_lock.h"
 #include "cfx/unit_validation.h"
 #include "cfxnet/queue_sender.h"
 #include "cfxnet/request_server.h"
+#include "cfxnet/tls_options.h"
 #include "cfxnet/validate_client.h"
 #include "ffsload_version.h"
 #include "platform/child_process.h"
 #include "platform/file_lock.h"
 #include "platform/folders.h"
-#include "platform/host_address.h"
 #include "platform/stop_signals.h"
 #include "platform/this_process.h"
 #include "station/station_settings.h"
@@ -43,6 +45,8 @@ struct Loaded {
   cfx::Settings settings;
   std::string password;
   std::string folder;
+  std::optional<cfxnet::StationTls> tls;
+  std::string tls_problem;  // why tls is not there
 };
 
 // The station folder's settings; false after saying why.
@@ -75,31 +79,15 @@ bool load(Loaded* out, bool need_password) {
     }
     out->password = *password;
   }
+  // Made before any connection: it decides which CAs this process trusts.
+  out->tls = cfxnet::station_tls(out->settings, &out->tls_problem);
   return true;
-}
-
-// Where the MES finds this host when the request port is on every address:
-// the address the host reaches the MES (or else the broker) from, that is
-// its address on the factory's network; an interface's when that is the
-// loopback (a broker on this host); its name at worst.
-std::string advertised_host(const cfx::Settings& settings) {
-  auto loopback = [](const std::string& a) { return a.rfind("127.", 0) == 0 || a == "::1"; };
-  std::string why;
-  std::string address;
-  if (const auto mes = cfx::parse_amqp_url(settings.mes_url, &why); mes && !settings.mes_url.empty())
-    address = platform::address_towards(mes->host, mes->port);
-  if (address.empty() || loopback(address))
-    address = platform::address_towards(settings.broker.host, settings.broker.port);
-  if (address.empty() || loopback(address)) address = platform::first_network_address();
-  return address.empty() ? platform::host_name() : address;
 }
 
 cfx::EndpointFacts facts_of(const Loaded& loaded) {
   cfx::EndpointFacts facts;
   facts.handle = loaded.settings.handle;
-  facts.request_uri = cfx::request_network_uri(
-      loaded.settings,
-      cfx::listens_everywhere(loaded.settings) ? advertised_host(loaded.settings) : "");
+  facts.request_uri = cfx::advertised_request_uri(loaded.settings);
   facts.software_version = FFSLOAD_VERSION;
   facts.host_name = platform::host_name();
   return facts;
@@ -117,6 +105,15 @@ int serve(bool exit_when_busy, bool as_folder_owner) {
   }
   Loaded loaded;
   if (!load(&loaded, true)) return kExitFailed;
+  // Never served in clear instead, nor sent unverified: the operator or the
+  // service's log is told what to mend.
+  const std::string unverifiable =
+      cfx::unverifiable_tls_url("cfx-broker", loaded.settings.broker_url);
+  if (!loaded.tls || !unverifiable.empty()) {
+    std::fprintf(stderr, "ffsload-cfx: %s\n",
+                 loaded.tls ? unverifiable.c_str() : loaded.tls_problem.c_str());
+    return kExitFailed;
+  }
   platform::catch_stop_signals();
   // One sender per station folder, whichever front end started it. A second
   // one waits: when the service stops, the open panels' sender takes over.
@@ -154,10 +151,12 @@ int serve(bool exit_when_busy, bool as_folder_owner) {
   cfxnet::SenderConfig config;
   config.settings = loaded.settings;
   config.password = loaded.password;
+  config.tls = loaded.tls->client;
   config.station_folder = loaded.folder;
   config.facts = facts_of(loaded);
   config.stop_requested = [] { return platform::stop_requested(); };
-  cfxnet::RequestServer server(config.facts, loaded.folder, loaded.settings.mes_handles);
+  cfxnet::RequestServer server(config.facts, loaded.folder, loaded.settings.mes_handles,
+                               loaded.tls->server);
   config.on_tick = [&server] { server.sweep(); };
   cfxnet::QueueSender sender(config, std::move(queue));
   proton::container container(sender, config.facts.handle);
@@ -188,7 +187,10 @@ int status() {
   if (!load(&loaded, true)) return kExitFailed;
   std::printf("station handle: %s\n", loaded.settings.handle.c_str());
   std::printf("broker: %s\n", cfx::redacted_url(loaded.settings.broker_url).c_str());
-  const std::string why = cfxnet::probe_broker(loaded.settings, loaded.password, 3000);
+  std::string why = loaded.tls ? cfx::unverifiable_tls_url("cfx-broker", loaded.settings.broker_url)
+                               : loaded.tls_problem;
+  if (why.empty())
+    why = cfxnet::probe_broker(loaded.settings, loaded.password, 3000, loaded.tls->client);
   std::printf("broker reachable: %s\n", why.empty() ? "yes" : ("no (" + why + ")").c_str());
   platform::FileLock probe;
   const bool running =
@@ -256,7 +258,17 @@ int validate(const std::string& serial, int port, int timeout_ms) {
     std::string password;
     if (mes && !mes->user.empty())
       password = cfx::broker_password(loaded.settings, &why).value_or("");
-    verdict = cfxnet::ask_mes(loaded.settings, password, ask, timeout_ms);
+    // TLS counts only for an amqps:// MES: a file the broker's connection
+    // needs never stops a unit the MES could be asked about.
+    const std::string unverifiable = cfx::unverifiable_tls_url("cfx-mes", loaded.settings.mes_url);
+    if (mes && mes->tls && !loaded.tls) {
+      verdict.message = loaded.tls_problem;
+    } else if (!unverifiable.empty()) {
+      verdict.message = unverifiable;
+    } else {
+      verdict = cfxnet::ask_mes(loaded.settings, password, ask, timeout_ms,
+                                loaded.tls ? loaded.tls->client : proton::ssl_client_options());
+    }
   }
   std::printf("%s\n", cfx::verdict_line(verdict).c_str());
   std::fflush(stdout);

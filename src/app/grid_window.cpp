@@ -22,6 +22,7 @@
 #include <cstdio>
 
 #include "app/gui_language.h"
+#include "app/sender_notice.h"
 #include "cli/cfx_sender_child.h"
 #include "cli/run_command.h"
 #include "multiport/station_grid.h"
@@ -75,8 +76,8 @@ void fit_hint(QLineEdit* field) {
   // The hint is drawn clear of the font's largest left overhang, and elided
   // when a pixel short: both are counted.
   const int overhang = std::max(0, -metrics.minLeftBearing());
-  field->setMinimumWidth(std::max(
-      some, around + overhang + metrics.horizontalAdvance(field->placeholderText()) + 1));
+  field->setMinimumWidth(
+      std::max(some, around + overhang + metrics.horizontalAdvance(field->placeholderText()) + 1));
 }
 
 // How often the children's output is fetched: quick enough for a log that
@@ -160,6 +161,12 @@ GridWindow::GridWindow(multiport::StationGrid& grid, const std::vector<std::stri
   status_->setStyleSheet("color: #A00000;");
   status_->setVisible(!problems.empty());
   layout->addWidget(status_);
+  station_notice_ = plain_label();
+  station_notice_->setObjectName("stationNotice");
+  station_notice_->setWordWrap(true);
+  station_notice_->setStyleSheet("color: #A00000; font-weight: bold;");
+  station_notice_->setVisible(false);
+  layout->addWidget(station_notice_);
 
   auto* tiles = new QGridLayout;
   const int count = static_cast<int>(grid_.tiles().size());
@@ -449,15 +456,15 @@ void GridWindow::save(int port) {
 }
 
 bool GridWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == operator_ && (event->type() == QEvent::Polish ||
-                               event->type() == QEvent::FontChange ||
-                               event->type() == QEvent::StyleChange)) {
+  if (watched == operator_ &&
+      (event->type() == QEvent::Polish || event->type() == QEvent::FontChange ||
+       event->type() == QEvent::StyleChange)) {
     fit_hint(operator_);
   }
   if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
   auto* key = static_cast<QKeyEvent*>(event);
-  const bool yes_or_no = key->modifiers() == Qt::NoModifier &&
-                         (key->key() == Qt::Key_Y || key->key() == Qt::Key_N);
+  const bool yes_or_no =
+      key->modifiers() == Qt::NoModifier && (key->key() == Qt::Key_Y || key->key() == Qt::Key_N);
   const auto asks = [this](int port) {
     const multiport::GridTile* t = grid_.tile(port);
     return t && !t->question().empty();
@@ -508,6 +515,11 @@ bool GridWindow::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
+void GridWindow::show_station_notice(const platform::OperatorText& notice) {
+  station_notice_->setText(notice.empty() ? QString() : platform::translated(notice));
+  station_notice_->setVisible(!notice.empty());
+}
+
 void GridWindow::closeEvent(QCloseEvent* event) {
   if (grid_.finished()) {
     event->accept();
@@ -544,9 +556,13 @@ int run_grid_window(multiport::StationGrid& grid, const std::vector<std::string>
   platform::set_sound_output(&sounds);
   platform::use_sounds(grid.settings().sound);
   multiport::catch_stop_signals();
-  // The station's messages flow while the grid is open.
+  // The station's messages flow while the grid is open, and the operator
+  // sees below the customer row when they cannot.
   cli::CfxSenderWhileOpen sender;
   GridWindow window(grid, problems);
+  show_sender_notices(&window, sender, [&window](const platform::OperatorText& notice) {
+    window.show_station_notice(notice);
+  });
   window.show();
   QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
   app.exec();

@@ -19,7 +19,8 @@ class QTimer;
 
 namespace platform {
 class RunStateLabel;
-}
+struct OperatorText;
+}  // namespace platform
 
 namespace multiport {
 class StationGrid;
@@ -59,6 +60,11 @@ class GridWindow : public QWidget {
   QSpinBox* sub_number_box() { return sub_number_; }
   QLabel* customer_label() { return customer_label_; }
   QLabel* status_label() { return status_; }
+  QLabel* station_notice_label() { return station_notice_; }
+
+  // What the operator must know of the station as a whole (its sender to the
+  // factory's network cannot run), below the customer row; empty: hidden.
+  void show_station_notice(const platform::OperatorText& notice);
   QLineEdit* operator_box() { return operator_; }
 
   // Asks the window to close as the operator's close does (a signal's way in).
@@ -87,6 +93,7 @@ class GridWindow : public QWidget {
   QLabel* customer_label_ = nullptr;
   QPushButton* run_all_ = nullptr;
   QLabel* status_ = nullptr;
+  QLabel* station_notice_ = nullptr;
   QLineEdit* operator_ = nullptr;
   QTimer* timer_ = nullptr;
   // The customer with sub-numbers ("qm" in "custdefine"), read when the window opens.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/gui_language.h"
+#include "app/sender_notice.h"
 #include "cli/cfx_sender_child.h"
 #include "platform/display.h"
 #include "platform/folders.h"
@@ -43,8 +44,13 @@ int run_operator_gui(int argc, char** argv) {
       std::fprintf(stderr, "ffsload: the panel file %s is missing: looked for %s\n",
                    ui::kPanelFileName, places.c_str());
     } else {
-      // The station's messages flow while the panels are open.
+      // The station's messages flow while the panels are open, and the
+      // operator sees at the panels' foot when they cannot.
       cli::CfxSenderWhileOpen sender;
+      QObject watcher;
+      show_sender_notices(&watcher, sender, [&panels](const platform::OperatorText& notice) {
+        panels.show_station_notice(notice);
+      });
       status = ui::main(panel_file);
     }
     platform::set_sound_output(nullptr);

@@ -1,6 +1,9 @@
 #include "cfx/cfx_settings.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 
 #include "platform/this_process.h"
@@ -62,10 +65,11 @@ bool split_host_port(const std::string& text, std::string* host, std::string* po
   return true;
 }
 
-constexpr const char* kKeys[] = {"cfx-broker", "cfx-password-file",    "cfx-target",
-                                 "cfx-handle", "cfx-heartbeat",        "cfx-validate",
-                                 "cfx-mes",    "cfx-validate-timeout", "cfx-listen",
-                                 "cfx-mes-handles"};
+constexpr const char* kKeys[] = {"cfx-broker",      "cfx-password-file",    "cfx-target",
+                                 "cfx-handle",      "cfx-heartbeat",        "cfx-validate",
+                                 "cfx-mes",         "cfx-validate-timeout", "cfx-listen",
+                                 "cfx-mes-handles", "cfx-tls-cert",         "cfx-tls-key",
+                                 "cfx-tls-ca"};
 
 bool is_handle(const std::string& text) {
   return !text.empty() && printable_ascii(text) && text.size() <= 128;
@@ -254,6 +258,17 @@ std::string read_cfx_setting(Settings* s, const std::string& key, const std::str
       }
     }
     s->mes_handles = handles;
+  } else if (key == "cfx-tls-cert" || key == "cfx-tls-key" || key == "cfx-tls-ca") {
+    // Empty turns it off, as when it is absent; whether the file can be
+    // read is the check's and the sender's to say, as for the password file.
+    std::string& file = key == "cfx-tls-cert"  ? s->tls_cert
+                        : key == "cfx-tls-key" ? s->tls_key
+                                               : s->tls_ca;
+    for (const char c : value) {
+      if (static_cast<unsigned char>(c) < ' ' || c == '\x7f')
+        return key + ": " + quoted(value) + " is not a file name (it holds a control character)";
+    }
+    file = value;
   }
   return "";
 }
@@ -264,14 +279,64 @@ bool listens_everywhere(const Settings& settings) {
   return host == "0.0.0.0" || host == "::";
 }
 
+bool serves_tls(const Settings& settings) {
+  return !settings.tls_cert.empty() && !settings.tls_key.empty();
+}
+
+bool verifies_peers(const Settings& settings) {
+  return serves_tls(settings) && !settings.tls_ca.empty();
+}
+
+std::string unverifiable_tls_url(const std::string& key, const std::string& url) {
+  // Proton sends the virtual host as the open frame's host name, and checks
+  // the server's certificate against that same name: "vhost:NAME" never
+  // matches.
+  std::string why;
+  const auto parsed = parse_amqp_url(url, &why);
+  if (url.empty() || !parsed || !parsed->tls || parsed->vhost.empty()) return "";
+  return key + " " + quoted(redacted_url(url)) +
+         ": amqps:// with a virtual host cannot be verified (the server's certificate would be "
+         "checked against the virtual host's name); use the server's default virtual host and "
+         "leave it out of the URL";
+}
+
+std::vector<std::string> unreadable_tls_files(const Settings& settings) {
+  std::vector<std::string> problems;
+  const std::pair<const char*, const std::string*> files[] = {{"cfx-tls-cert", &settings.tls_cert},
+                                                              {"cfx-tls-key", &settings.tls_key},
+                                                              {"cfx-tls-ca", &settings.tls_ca}};
+  for (const auto& [key, path] : files) {
+    if (path->empty()) continue;
+    errno = 0;
+    std::FILE* f = std::fopen(path->c_str(), "rb");
+    if (!f) {
+      problems.push_back(std::string(key) + " " + quoted(*path) +
+                         " cannot be read: " + std::strerror(errno ? errno : EIO));
+      continue;
+    }
+    char byte;
+    const bool empty = std::fread(&byte, 1, 1, f) == 0;
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    // A folder opens, and fails at its first read.
+    if (failed) {
+      problems.push_back(std::string(key) + " " + quoted(*path) + " cannot be read: not a file");
+    } else if (empty) {
+      problems.push_back(std::string(key) + " " + quoted(*path) + " is empty");
+    }
+  }
+  return problems;
+}
+
 std::string request_network_uri(const Settings& settings, const std::string& host_address) {
   if (settings.listen.empty()) return "";
+  const std::string scheme = serves_tls(settings) ? "amqps://" : "amqp://";
   std::string host, port;
   if (!listens_everywhere(settings) || host_address.empty() ||
       !split_host_port(settings.listen, &host, &port))
-    return "amqp://" + settings.listen;
+    return scheme + settings.listen;
   const bool v6 = host_address.find(':') != std::string::npos;
-  return "amqp://" + (v6 ? "[" + host_address + "]" : host_address) + ":" + port;
+  return scheme + (v6 ? "[" + host_address + "]" : host_address) + ":" + port;
 }
 
 std::vector<std::string> finish_cfx_settings(Settings* s) {
@@ -281,6 +346,15 @@ std::vector<std::string> finish_cfx_settings(Settings* s) {
   if (s->validate != Validate::kOff && s->mes_url.empty()) {
     findings.push_back(std::string("cfx-validate: ") + validate_name(s->validate) +
                        " needs cfx-mes = amqp://host:port/ HANDLE");
+  }
+  // The certificate and its key go together: either alone could serve
+  // nothing, and a request port meant to speak TLS would speak it in clear.
+  if (s->tls_cert.empty() != s->tls_key.empty()) {
+    findings.push_back(s->tls_cert.empty()
+                           ? "cfx-tls-key is set without cfx-tls-cert: set the station's "
+                             "certificate beside its key, or neither"
+                           : "cfx-tls-cert is set without cfx-tls-key: set the certificate's "
+                             "private key beside it, or neither");
   }
   if (!s->enabled && (s->validate != Validate::kOff || !s->listen.empty())) {
     findings.push_back(

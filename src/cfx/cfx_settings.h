@@ -38,6 +38,15 @@ struct Settings {
   std::string listen;  // ADDR:PORT, empty = off
   // The MES handles the responder answers; empty: any requester.
   std::vector<std::string> mes_handles;
+  // TLS: the station's certificate (PEM, its chain after it) and its key
+  // (PEM, not encrypted), and the CA that signs the peers' certificates.
+  // With the certificate and key the request port speaks TLS only; with the
+  // CA too it takes only a peer whose certificate that CA signed. amqps://
+  // connections (cfx-broker, cfx-mes) verify the server against the CA, or
+  // the system's CAs without one, and show the station's certificate.
+  std::string tls_cert;
+  std::string tls_key;
+  std::string tls_ca;
 };
 
 constexpr int kDefaultHeartbeatS = 60;
@@ -73,10 +82,28 @@ std::string default_handle();
 // ::), where anything on any network the station is on reaches it.
 bool listens_everywhere(const Settings& settings);
 
-// The request port as peers are told it (RequestNetworkUri): "amqp://" and
-// cfx-listen, or, when that is every address, `host_address` (the host's
-// address on the factory's network, or its name) with the port: a peer
-// cannot connect to 0.0.0.0. "" when the station listens on no port.
+// Whether the request port speaks TLS (cfx-tls-cert and cfx-tls-key set).
+bool serves_tls(const Settings& settings);
+
+// Whether the request port takes only peers whose certificate cfx-tls-ca
+// signed: the one setting that authenticates the MES, not just its words.
+bool verifies_peers(const Settings& settings);
+
+// The cfx-tls-* files this user cannot read, each said with why
+// ("cfx-tls-key \"/etc/ffsload/st4.key\" cannot be read: Permission denied").
+std::vector<std::string> unreadable_tls_files(const Settings& settings);
+
+// Why the amqps:// URL of `key` (cfx-broker, cfx-mes) cannot be verified,
+// "" when it can or is not amqps://: with a virtual host, the AMQP library
+// would check the server's certificate against the virtual host's name.
+// Not a setting problem: runs go on queueing while it is put right, and the
+// connection that needs it refuses to start.
+std::string unverifiable_tls_url(const std::string& key, const std::string& url);
+
+// The request port as peers are told it (RequestNetworkUri): "amqp://"
+// ("amqps://" with TLS) and cfx-listen, or, when that is every address,
+// `host_address` (the host's address on the factory's network, or its name)
+// with the port: a peer cannot connect to 0.0.0.0. "" when the station listens on no port.
 std::string request_network_uri(const Settings& settings, const std::string& host_address);
 
 // "off", "required", "advisory"

@@ -12,12 +12,20 @@
 
 namespace cfx {
 
-// Queues EndpointConnected for the station folder's handle. True when
-// queued, or when CFX is off (nothing is done then); false with *error.
+// The station's request port as the MES is told it (RequestNetworkUri):
+// cfx-listen, or when that is every address, the address this host reaches
+// the MES (or else the broker) from, that is its address on the factory's
+// network; an interface's when that is the loopback (a broker on this host);
+// its name at worst. "" when the station listens on no port.
+std::string advertised_request_uri(const Settings& settings);
+
+// Queues EndpointConnected for the station folder's handle, with its request
+// port and address when it has one: whoever announces the station tells the
+// MES where to ask it, or the MES's directory would lose the port the sender
+// announced. True when queued, or when CFX is off (nothing is done then);
+// false with *error.
 bool queue_endpoint_connected(const std::string& station_folder, const Settings& settings,
-                              std::int64_t at_ms, std::string* error,
-                              const std::string& request_uri = "",
-                              const std::string& request_address = "");
+                              std::int64_t at_ms, std::string* error);
 
 // The station's active faults as the queue keeps them (a port that cannot be
 // opened, a fixture alarm), oldest port first: the Fault objects a

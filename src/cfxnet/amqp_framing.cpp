@@ -66,8 +66,8 @@ std::string body_text(const proton::message& message) {
 }
 
 proton::connection_options connection_options_for(const cfx::AmqpUrl& url,
-                                                  const std::string& password,
-                                                  int idle_timeout_ms) {
+                                                  const std::string& password, int idle_timeout_ms,
+                                                  const proton::ssl_client_options& tls) {
   proton::connection_options o;
   o.sasl_enabled(true);
   if (url.user.empty()) {
@@ -84,7 +84,7 @@ proton::connection_options connection_options_for(const cfx::AmqpUrl& url,
   // host name when it is written "vhost:NAME".
   if (!url.vhost.empty())
     o.virtual_host(url.vhost.find(':') == std::string::npos ? "vhost:" + url.vhost : url.vhost);
-  if (url.tls) o.ssl_client_options(proton::ssl_client_options());
+  if (url.tls) o.ssl_client_options(tls);
   if (idle_timeout_ms > 0) o.idle_timeout(proton::duration(idle_timeout_ms));
   return o;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <proton/connection_options.hpp>
 #include <proton/message.hpp>
+#include <proton/ssl.hpp>
 #include <string>
 
 #include "cfx/cfx_settings.h"
@@ -23,10 +24,12 @@ proton::message amqp_message(const cfx::Envelope& envelope, std::int64_t created
 std::string body_text(const proton::message& message);
 
 // How to open a connection for `url` (cfx-broker or cfx-mes's URL): SASL
-// ANONYMOUS without a user, PLAIN with the user and `password`, TLS for
-// amqps, the virtual host; `idle_timeout_ms` lets a dead peer be noticed.
+// ANONYMOUS without a user, PLAIN with the user and `password`, TLS with
+// `tls` for amqps, the virtual host; `idle_timeout_ms` lets a dead peer be
+// noticed.
 proton::connection_options connection_options_for(const cfx::AmqpUrl& url,
-                                                  const std::string& password, int idle_timeout_ms);
+                                                  const std::string& password, int idle_timeout_ms,
+                                                  const proton::ssl_client_options& tls);
 // "amqp://host:port", what Proton connects to (never a user or password).
 std::string connect_address(const cfx::AmqpUrl& url);
 

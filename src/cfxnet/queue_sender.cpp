@@ -103,9 +103,10 @@ void QueueSender::begin() {
 void QueueSender::connect() {
   reconnecting_ = false;
   if (stopping_ && finished_) return;
-  connection_ = container_->connect(
-      connect_address(config_.settings.broker),
-      connection_options_for(config_.settings.broker, config_.password, kIdleTimeoutMs));
+  connection_ =
+      container_->connect(connect_address(config_.settings.broker),
+                          connection_options_for(config_.settings.broker, config_.password,
+                                                 kIdleTimeoutMs, config_.tls));
 }
 
 bool QueueSender::mine(const proton::connection& c) const {
@@ -298,8 +299,10 @@ void QueueSender::on_session_close(proton::session& s) {
 }
 
 void QueueSender::note_failing(const std::string& why) {
-  if (failing_since_ms_ == 0) failing_since_ms_ = platform::utc_now_ms();
-  else if (why == failing_reason_) return;
+  if (failing_since_ms_ == 0)
+    failing_since_ms_ = platform::utc_now_ms();
+  else if (why == failing_reason_)
+    return;
   failing_reason_ = why;
   std::string error;
   if (!cfx::write_delivery_failing(config_.station_folder,

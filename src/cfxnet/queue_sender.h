@@ -28,6 +28,7 @@
 #include <proton/messaging_handler.hpp>
 #include <proton/sender.hpp>
 #include <proton/session.hpp>
+#include <proton/ssl.hpp>
 #include <proton/tracker.hpp>
 #include <string>
 #include <vector>
@@ -40,8 +41,9 @@ namespace cfxnet {
 
 struct SenderConfig {
   cfx::Settings settings;
-  std::string password;        // for a broker URL with a user
-  std::string station_folder;  // holds the queue
+  std::string password;            // for a broker URL with a user
+  proton::ssl_client_options tls;  // for an amqps:// broker
+  std::string station_folder;      // holds the queue
   cfx::EndpointFacts facts;
   // Polled every tick: true once the sender is asked to stop.
   std::function<bool()> stop_requested;

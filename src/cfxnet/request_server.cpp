@@ -93,10 +93,12 @@ std::string shown(const std::string& text) {
 }  // namespace
 
 RequestServer::RequestServer(cfx::EndpointFacts facts, std::string station_folder,
-                             std::vector<std::string> mes_handles)
+                             std::vector<std::string> mes_handles,
+                             std::optional<proton::ssl_server_options> tls)
     : facts_(std::move(facts)),
       station_folder_(std::move(station_folder)),
-      mes_handles_(std::move(mes_handles)) {}
+      mes_handles_(std::move(mes_handles)),
+      tls_(std::move(tls)) {}
 
 proton::connection_options RequestServer::on_accept(proton::listener&) {
   proton::connection_options o(*this);
@@ -104,6 +106,9 @@ proton::connection_options RequestServer::on_accept(proton::listener&) {
   o.max_frame_size(kRequestFrameBytes);
   o.sasl_enabled(true);
   o.sasl_allowed_mechs("ANONYMOUS");
+  // TLS only: a client that speaks plain AMQP (or shows no certificate the
+  // CA signed) is refused in the handshake, before any request is read.
+  if (tls_) o.ssl_server_options(*tls_);
   return o;
 }
 

@@ -20,12 +20,14 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <proton/connection.hpp>
 #include <proton/container.hpp>
 #include <proton/listen_handler.hpp>
 #include <proton/message.hpp>
 #include <proton/messaging_handler.hpp>
 #include <proton/sender.hpp>
+#include <proton/ssl.hpp>
 #include <string>
 #include <vector>
 
@@ -46,8 +48,11 @@ constexpr int kMaxLinksPerConnection = 16;
 class RequestServer : public proton::messaging_handler, public proton::listen_handler {
  public:
   // `mes_handles`: the requesters answered (cfx-mes-handles); empty: any.
+  // `tls`: the port speaks TLS only (cfxnet::station_tls), and with a CA
+  // takes only the peers whose certificate it signed; nullopt: plain AMQP.
   RequestServer(cfx::EndpointFacts facts, std::string station_folder,
-                std::vector<std::string> mes_handles = {});
+                std::vector<std::string> mes_handles = {},
+                std::optional<proton::ssl_server_options> tls = std::nullopt);
 
   // Closes the connections that asked nothing for the idle limit (or never
   // opened), and those holding a request beyond the size limit. Called
@@ -107,6 +112,7 @@ class RequestServer : public proton::messaging_handler, public proton::listen_ha
   cfx::EndpointFacts facts_;
   std::string station_folder_;
   std::vector<std::string> mes_handles_;
+  std::optional<proton::ssl_server_options> tls_;
   int dynamic_count_ = 0;
   std::map<proton::connection, Peer> peers_;
 };

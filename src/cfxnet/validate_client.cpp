@@ -35,8 +35,8 @@ std::string condition_text(const proton::error_condition& e) {
 class Asker : public proton::messaging_handler {
  public:
   Asker(const cfx::Settings& settings, std::string password, const cfx::ValidationAsk& ask,
-        int timeout_ms)
-      : settings_(settings), password_(std::move(password)), timeout_ms_(timeout_ms) {
+        int timeout_ms, const proton::ssl_client_options& tls)
+      : settings_(settings), password_(std::move(password)), timeout_ms_(timeout_ms), tls_(tls) {
     request_ = cfx::validate_units_request(ask, platform::utc_now_ms());
     // The reply link's own address: the station's handle and this request,
     // so that two ports asking at once never share one.
@@ -54,7 +54,8 @@ class Asker : public proton::messaging_handler {
       return;
     }
     where_ = url->host + ":" + std::to_string(url->port);
-    connection_ = c.connect(connect_address(*url), connection_options_for(*url, password_, 0));
+    connection_ =
+        c.connect(connect_address(*url), connection_options_for(*url, password_, 0, tls_));
     deadline_ms_ = platform::monotonic_ms() + timeout_ms_;
     watch(c);
   }
@@ -137,6 +138,7 @@ class Asker : public proton::messaging_handler {
   const cfx::Settings& settings_;
   std::string password_;
   int timeout_ms_;
+  proton::ssl_client_options tls_;
   cfx::Envelope request_;
   std::string reply_to_;
   std::string where_;
@@ -150,12 +152,13 @@ class Asker : public proton::messaging_handler {
 
 class Prober : public proton::messaging_handler {
  public:
-  Prober(const cfx::Settings& settings, std::string password, int timeout_ms)
-      : settings_(settings), password_(std::move(password)), timeout_ms_(timeout_ms) {}
+  Prober(const cfx::Settings& settings, std::string password, int timeout_ms,
+         const proton::ssl_client_options& tls)
+      : settings_(settings), password_(std::move(password)), timeout_ms_(timeout_ms), tls_(tls) {}
 
   void on_container_start(proton::container& c) override {
     connection_ = c.connect(connect_address(settings_.broker),
-                            connection_options_for(settings_.broker, password_, 0));
+                            connection_options_for(settings_.broker, password_, 0, tls_));
     deadline_ms_ = platform::monotonic_ms() + timeout_ms_;
     watch(c);
   }
@@ -188,6 +191,7 @@ class Prober : public proton::messaging_handler {
   const cfx::Settings& settings_;
   std::string password_;
   int timeout_ms_;
+  proton::ssl_client_options tls_;
   proton::connection connection_;
   long deadline_ms_ = 0;
   bool done_ = false;
@@ -197,8 +201,9 @@ class Prober : public proton::messaging_handler {
 }  // namespace
 
 cfx::MesVerdict ask_mes(const cfx::Settings& settings, const std::string& password,
-                        const cfx::ValidationAsk& ask, int timeout_ms) {
-  Asker asker(settings, password, ask, timeout_ms);
+                        const cfx::ValidationAsk& ask, int timeout_ms,
+                        const proton::ssl_client_options& tls) {
+  Asker asker(settings, password, ask, timeout_ms, tls);
   proton::container container(asker);
   try {
     container.run();
@@ -208,9 +213,9 @@ cfx::MesVerdict ask_mes(const cfx::Settings& settings, const std::string& passwo
   return asker.verdict();
 }
 
-std::string probe_broker(const cfx::Settings& settings, const std::string& password,
-                         int timeout_ms) {
-  Prober prober(settings, password, timeout_ms);
+std::string probe_broker(const cfx::Settings& settings, const std::string& password, int timeout_ms,
+                         const proton::ssl_client_options& tls) {
+  Prober prober(settings, password, timeout_ms, tls);
   proton::container container(prober);
   try {
     container.run();

@@ -5,6 +5,7 @@
 // RequestID. Waits at most the timeout.
 #pragma once
 
+#include <proton/ssl.hpp>
 #include <string>
 
 #include "cfx/cfx_settings.h"
@@ -12,12 +13,14 @@
 
 namespace cfxnet {
 
+// `tls` for an amqps:// URL (cfxnet::station_tls).
 cfx::MesVerdict ask_mes(const cfx::Settings& settings, const std::string& password,
-                        const cfx::ValidationAsk& ask, int timeout_ms);
+                        const cfx::ValidationAsk& ask, int timeout_ms,
+                        const proton::ssl_client_options& tls);
 
 // Whether the broker takes a connection within timeout_ms: "" when it did,
 // else why not.
-std::string probe_broker(const cfx::Settings& settings, const std::string& password,
-                         int timeout_ms);
+std::string probe_broker(const cfx::Settings& settings, const std::string& password, int timeout_ms,
+                         const proton::ssl_client_options& tls);
 
 }  // namespace cfxnet

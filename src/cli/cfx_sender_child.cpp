@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <string_view>
 
 #include "platform/child_process.h"
 #include "platform/folders.h"
@@ -21,6 +22,12 @@ std::string how_it_ended(const platform::ChildExit& e) {
   return "status " + std::to_string(e.exit_code);
 }
 
+// The sender's line without its name, for the operator's notice.
+std::string without_program_name(const std::string& line) {
+  constexpr std::string_view kName = "ffsload-cfx: ";
+  return line.rfind(kName, 0) == 0 ? line.substr(kName.size()) : line;
+}
+
 }  // namespace
 
 CfxSenderWhileOpen::CfxSenderWhileOpen(const std::string& station_folder)
@@ -36,6 +43,7 @@ CfxSenderWhileOpen::CfxSenderWhileOpen(const std::string& station_folder)
                  "ffsload: cfx-broker is set but the sender program %s is missing beside %s: "
                  "messages wait in the station's queue\n",
                  run::kCfxProgram, platform::program_folder().c_str());
+    notice_ = {"cfx.sender_missing", {run::kCfxProgram}};
     return;
   }
   args_ = {"serve"};
@@ -63,6 +71,7 @@ bool CfxSenderWhileOpen::start_child() {
   std::lock_guard<std::mutex> hold(mutex_);
   if (!child) {
     problem_ = "cannot start the sender " + program_ + ": " + error;
+    notice_ = {"cfx.sender_cannot_run", {error}};
     std::fprintf(stderr, "ffsload: %s\n", problem_.c_str());
     return false;
   }
@@ -120,7 +129,14 @@ void CfxSenderWhileOpen::watch() {
     if (stop_) break;
     if (pid > 0) {
       const auto ended = platform::reap_child(pid, false);
-      if (!ended) continue;
+      if (!ended) {
+        // Running: a stop said before is taken back once it has run a while.
+        if (platform::monotonic_ms() - started_at >= watch_.notice_kept_ms) {
+          std::lock_guard<std::mutex> hold(mutex_);
+          notice_ = {};
+        }
+        continue;
+      }
       // The sender stopped on its own: said with its reason, started again.
       const long ran = platform::monotonic_ms() - started_at;
       if (ran >= watch_.healthy_after_ms) backoff = watch_.first_backoff_ms;
@@ -129,6 +145,10 @@ void CfxSenderWhileOpen::watch() {
       pid_ = -1;
       problem_ = "the sender " + program_ + " stopped (" + how_it_ended(*ended) + ")";
       if (!last_line_.empty()) problem_ += ": " + last_line_;
+      std::string why = how_it_ended(*ended);
+      if (!last_line_.empty()) why += ": " + without_program_name(last_line_);
+      notice_ = {ran < watch_.healthy_after_ms ? "cfx.sender_cannot_run" : "cfx.sender_stopped",
+                 {why}};
       std::fprintf(stderr,
                    "ffsload: %s; %s; messages wait in the station's queue; starting it again in "
                    "%ld s\n",
@@ -165,6 +185,11 @@ int CfxSenderWhileOpen::starts() const {
 std::string CfxSenderWhileOpen::problem() const {
   std::lock_guard<std::mutex> hold(mutex_);
   return problem_;
+}
+
+platform::OperatorText CfxSenderWhileOpen::notice() const {
+  std::lock_guard<std::mutex> hold(mutex_);
+  return notice_;
 }
 
 CfxSenderWhileOpen::~CfxSenderWhileOpen() {

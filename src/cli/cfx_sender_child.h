@@ -9,6 +9,8 @@
 // 2, 4 ... s (a minute at most), and each stop is said on stderr with the
 // child's own last line, as is a sender that cannot run at all (it stops
 // soon after each start), so that messages are never left waiting unseen.
+// The same is the operator's notice (notice()), which the front end shows
+// until a sender has run for a while again.
 #pragma once
 
 #include <sys/types.h>
@@ -18,6 +20,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/operator_text.h"
 
 namespace cli {
 
@@ -29,6 +33,10 @@ class CfxSenderWhileOpen {
     long max_backoff_ms = 60000;
     // A child that ran this long was healthy: the back-off starts again.
     long healthy_after_ms = 30000;
+    // The operator's notice of a stop stays until the next child has run
+    // this long, so that a stop is seen and a sender that cannot run never
+    // blinks its notice away at each start.
+    long notice_kept_ms = 60000;
   };
 
   // Starts the sender in `station_folder` ("" for the current one) when that
@@ -49,6 +57,10 @@ class CfxSenderWhileOpen {
   // Why the sender is not running now ("" while it runs): the last stop
   // with its status and last line.
   std::string problem() const;
+  // What the operator is told of the sender: "cfx.sender_missing",
+  // "cfx.sender_cannot_run" or "cfx.sender_stopped" with why; empty while
+  // it runs, or when the station has no sender to run.
+  platform::OperatorText notice() const;
 
  private:
   void begin();
@@ -65,6 +77,7 @@ class CfxSenderWhileOpen {
   int err_fd_ = -1;
   int starts_ = 0;
   std::string problem_;
+  platform::OperatorText notice_;
   std::string last_line_;
   std::atomic<bool> stop_{false};
   std::thread thread_;

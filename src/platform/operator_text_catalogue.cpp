@@ -217,6 +217,18 @@ constexpr OperatorTextSource kCatalogue[] = {
      QT_TRANSLATE_NOOP("OperatorText",
                        "CFX: this run's end messages are lost: the run journal cannot keep them "
                        "either; free space on the disk")},
+    // The sender that the panels and the grid keep running.
+    {"cfx.sender_missing",
+     QT_TRANSLATE_NOOP("OperatorText",
+                       "CFX: the sender %1 is missing; the messages wait in the station's queue")},
+    {"cfx.sender_cannot_run",
+     QT_TRANSLATE_NOOP("OperatorText",
+                       "CFX: the sender cannot run (%1); the messages wait in the station's "
+                       "queue and it is tried again")},
+    {"cfx.sender_stopped",
+     QT_TRANSLATE_NOOP("OperatorText",
+                       "CFX: the sender stopped (%1) and is started again; the messages wait in "
+                       "the station's queue")},
     {"cfx.endpoint_not_queued",
      QT_TRANSLATE_NOOP("OperatorText",
                        "CFX: the panels' EndpointConnected could not be queued: %1")},

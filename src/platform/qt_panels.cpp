@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QFile>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
@@ -121,6 +122,7 @@ struct QtPanels::State {
   struct Panel {
     std::unique_ptr<QWidget> widget;
     std::map<int, Control> controls;
+    QPointer<QLabel> station_notice;
   };
   struct Loop {
     QEventLoop* loop;
@@ -149,6 +151,7 @@ struct QtPanels::State {
   bool input_closed = false;
   bool record_popups_only = false;
   bool told_no_state_control = false;
+  OperatorText station_notice;
   std::vector<Popup> popups;
   std::string error;
   Filter event_filter{*this};
@@ -158,6 +161,16 @@ struct QtPanels::State {
     qApp->removeEventFilter(&event_filter);
     panels.clear();
     discarded.clear();
+  }
+
+  // Plain text, as a notice may quote the sender's words; a panel grows
+  // with it rather than letting it cover its rows.
+  static void show_notice(Panel& panel, const OperatorText& text) {
+    QLabel* label = panel.station_notice;
+    if (!label) return;
+    show_plain(label, text.empty() ? QString() : translated(text));
+    label->setVisible(!text.empty());
+    if (panel.widget) keep_rows_apart(panel.widget.get());
   }
 
   Control* find(int panel, int control) {
@@ -404,8 +417,33 @@ int QtPanels::load_panel(int, const std::string& file, int panel_number) {
     c.widget->setProperty(kHandleProperty, handle);
     if (c.callback) s.connect_callback(handle, number, c.widget);
   }
+  // The station's notice at the panel's foot, below whatever the panel file
+  // lays out, so that a restyled panel file shows it too.
+  if (QLayout* layout = panel->layout()) {
+    auto* notice = new QLabel;
+    notice->setObjectName("stationNotice");
+    notice->setWordWrap(true);
+    notice->setStyleSheet("color: #A00000; font-weight: bold;");
+    if (auto* grid = qobject_cast<QGridLayout*>(layout)) {
+      grid->addWidget(notice, grid->rowCount(), 0, 1, -1);
+    } else {
+      layout->addWidget(notice);
+    }
+    loaded.station_notice = notice;
+    State::show_notice(loaded, s.station_notice);
+  }
   s.panels.emplace(handle, std::move(loaded));
   return handle;
+}
+
+void QtPanels::show_station_notice(const OperatorText& text) {
+  state_->station_notice = text;
+  for (auto& [handle, panel] : state_->panels) State::show_notice(panel, text);
+}
+
+QWidget* QtPanels::station_notice_widget(int panel) const {
+  auto p = state_->panels.find(panel);
+  return p == state_->panels.end() ? nullptr : p->second.station_notice.data();
 }
 
 int QtPanels::display_panel(int panel) {

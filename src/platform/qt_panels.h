@@ -69,6 +69,14 @@ class QtPanels final : public UserInterface {
   // A label control shows the state in capitals kRunPanelCapHeightPx tall.
   void show_run_state(int panel, int control, RunState state) override;
 
+  // A notice about the station as a whole (its sender to the factory's
+  // network cannot run), in the operator's language at the foot of every
+  // panel, those loaded later too, until an empty text takes it away. A
+  // panel without a layout in the panel file shows none.
+  void show_station_notice(const OperatorText& text);
+  // The label that shows it on a panel; nullptr when the panel has none.
+  QWidget* station_notice_widget(int panel) const;
+
  private:
   struct State;
   std::unique_ptr<State> state_;

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -22,6 +23,10 @@ long process_id() {
   return static_cast<long>(::getpid());
 }
 
+bool set_environment(const std::string& name, const std::string& value) {
+  return ::setenv(name.c_str(), value.c_str(), 1) == 0;
+}
+
 bool become_owner_of(const std::string& folder, std::string* why) {
   if (::geteuid() != 0) return true;
   struct stat st {};
@@ -30,8 +35,9 @@ bool become_owner_of(const std::string& folder, std::string* why) {
     return false;
   }
   if (st.st_uid == 0) {
-    *why = folder + " is root's: give the station folder to the station's user (chown), "
-                    "or set User= for the service; it will not run as root";
+    *why = folder +
+           " is root's: give the station folder to the station's user (chown), "
+           "or set User= for the service; it will not run as root";
     return false;
   }
   std::vector<char> buffer(16384);
@@ -42,8 +48,8 @@ bool become_owner_of(const std::string& folder, std::string* why) {
   const gid_t group = named ? found->pw_gid : st.st_gid;
   // Groups first, then the group, then the user: after setuid none of it
   // could be changed any more.
-  const bool groups = named ? ::initgroups(found->pw_name, group) == 0
-                            : ::setgroups(0, nullptr) == 0;
+  const bool groups =
+      named ? ::initgroups(found->pw_name, group) == 0 : ::setgroups(0, nullptr) == 0;
   if (!groups || ::setgid(group) != 0 || ::setuid(st.st_uid) != 0) {
     *why = "cannot become the owner of " + folder + " (uid " + std::to_string(st.st_uid) +
            "): " + std::strerror(errno);

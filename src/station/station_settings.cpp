@@ -155,7 +155,7 @@ StationSettingsFile read_station_settings(const std::string& file) {
                   " (known: records, unit-serial, unit-serial-pattern, operator, fixture-alarm, "
                   "language, sound, login, login-idle, login-lockout, cfx-broker, cfx-password-file, cfx-target, cfx-handle, "
                   "cfx-heartbeat, cfx-validate, cfx-mes, cfx-validate-timeout, cfx-listen, "
-                  "cfx-mes-handles)",
+                  "cfx-mes-handles, cfx-tls-cert, cfx-tls-key, cfx-tls-ca)",
               true);
     }
   }

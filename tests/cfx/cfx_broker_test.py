@@ -8,11 +8,18 @@ ffsload-sim). Checks, reading back from the broker:
 - the MES's word before a unit is loaded: Passed runs; Failed does not run
   (exit 2, the MES's message and code); silence within the timeout;
   advisory runs on and says so;
+- TLS with a CA of the test's own: the broker and the MES over amqps, the
+  request port answering the CA's certificates only (not another CA's, a
+  self-signed one, none, or plain AMQP);
+- the systemd unit's command started as root in a station folder of another
+  user (skipped when not root): it runs as that user, whose runs queue their
+  messages; a folder that is root's is refused;
 - lock and unlock from the MES, across a restart of the sender; the other
   requests answered, anything else NotSupportedResponse;
 - every kind of peer at the responder's port (a port scan, an HTTP GET,
-  garbage, SASL PLAIN, a client killed or silent past the idle limit, one
-  alive by heartbeats alone, a 64 MiB request) while messages flow: the
+  half a protocol header, garbage, a frame of 2 GiB, SASL PLAIN, a client
+  killed or silent past the idle limit, one alive by heartbeats alone, a
+  64 MiB request) while messages flow: the
   sender stays up, nothing lost, its memory small;
 - the broker SIGKILLed and started again, and the sender SIGKILLed, while
   messages flow: every message arrives, in order, duplicates only with the
@@ -98,10 +105,10 @@ class Station:
         finally:
             db.close()
 
-    def start_sender(self):
+    def start_sender(self, env=None):
         self.sender_log = open(os.path.join(self.dir, "sender.log"), "ab")
         self.sender = subprocess.Popen([SENDER, "serve"], cwd=self.dir, stdout=self.sender_log,
-                                       stderr=self.sender_log)
+                                       stderr=self.sender_log, env=env)
 
     def stop_sender(self, sig=signal.SIGTERM):
         if self.sender:
@@ -522,8 +529,8 @@ def answered(address, timeout=10):
     return False
 
 
-PROBES = ["tcp-close", "dev-tcp", "http-get", "garbage", "sasl-plain", "killed-client",
-          "silent-client"]
+PROBES = ["tcp-close", "dev-tcp", "http-get", "half-header", "garbage", "oversize-frame",
+          "sasl-plain", "killed-client", "silent-client"]
 
 
 def test_probes(broker, runs=40):
@@ -597,6 +604,97 @@ def test_probes(broker, runs=40):
         s.close()
 
 
+def test_tls(broker, ca):
+    print("-- TLS with the line's own CA: the broker and the MES over amqps, a request port that "
+          "only the CA's certificates reach", flush=True)
+    station_cert, station_key = ca.issue("station", HANDLE)
+    mes_cert, mes_key = ca.issue("mes", "Mes.fake.1")
+    rogue_cert, rogue_key = ca.issue("rogue", "Mes.fake.1", rogue=True)
+    self_cert, self_key = ca.self_signed("self-signed", "Mes.fake.1")
+    port = h.free_port()
+    address = f"localhost:{port}"
+    tls_conf = (f"cfx-tls-cert = {station_cert}\ncfx-tls-key = {station_key}\n"
+                f"cfx-tls-ca = {ca.ca}\n")
+    with h.FakeMes(mode="passed", tls=(ca.ca, mes_cert, mes_key)) as mes:
+        conf = (f"cfx-broker = {broker.url(tls=True)}\ncfx-handle = {HANDLE}\n"
+                f"cfx-listen = 127.0.0.1:{port}\ncfx-mes = {mes.url()}\n")
+        s = Station(conf + tls_conf)
+        try:
+            # The rogue's CA among the system's CAs, as a public CA is: the
+            # station must trust cfx-tls-ca alone.
+            s.start_sender(env=dict(os.environ, SSL_CERT_FILE=ca.rogue_ca))
+            mes_tls = h.client_tls(ca.ca, mes_cert, mes_key)
+            reply = None
+            deadline = time.monotonic() + 20
+            while reply is None and time.monotonic() < deadline:
+                try:
+                    reply = h.ask_station(address, HANDLE, "CFX.AreYouThereRequest",
+                                          {"CFXHandle": HANDLE}, timeout=5, ssl_domain=mes_tls)
+                except Exception:
+                    time.sleep(0.2)
+            body = (reply or {}).get("MessageBody", {})
+            check(body.get("CFXHandle") == HANDLE and
+                  body.get("RequestNetworkUri") == f"amqps://127.0.0.1:{port}",
+                  f"the MES's certificate from the CA: answered, the port advertised as amqps: "
+                  f"{reply}")
+
+            def refused(what, domain):
+                try:
+                    got = h.ask_station(address, HANDLE, "CFX.Production.LockStationRequest",
+                                        {"Lane": None, "Stage": None, "Reason": "GeneralLock",
+                                         "Requestor": None}, timeout=5, ssl_domain=domain)
+                except Exception as e:
+                    got = e
+                check(not isinstance(got, dict), f"{what}: refused before any request: {got}")
+            refused("a certificate of another CA (one among the system's CAs)",
+                    h.client_tls(ca.ca, rogue_cert, rogue_key))
+            refused("a self-signed certificate", h.client_tls(ca.ca, self_cert, self_key))
+            refused("no certificate", h.client_tls(ca.ca))
+            refused("plain AMQP on the TLS port", None)
+            check(not os.path.exists(os.path.join(s.dir, "cfx-station-lock.json")),
+                  "no refused client locked the station")
+            check(s.sender.poll() is None, "the sender is up after the refused handshakes")
+            check(s.drained(30), "the queue drains to the broker over amqps")
+            names = [h.envelope(m)["MessageName"] for m in h.consume(broker, idle=1)]
+            check("CFX.EndpointConnected" in names, f"EndpointConnected arrived over amqps: {names}")
+            r = subprocess.run([SENDER, "status"], cwd=s.dir, capture_output=True, text=True,
+                               timeout=30)
+            check(r.returncode == 0 and "broker reachable: yes" in r.stdout,
+                  f"status over amqps: {r.returncode} {r.stdout}")
+            r = subprocess.run([SENDER, "validate", "--serial", "SN-TLS-1", "--port", "1"],
+                               cwd=s.dir, capture_output=True, text=True, timeout=30)
+            check(r.stdout.strip() == "passed" and mes.requests,
+                  f"the MES asked over amqps, the station's certificate shown: {r.stdout} "
+                  f"{r.stderr}")
+            check(s.stop_sender() == 0, "the sender stops in order")
+            with open(os.path.join(s.dir, "sender.log"), errors="replace") as f:
+                log = f.read()
+            said = [line for line in log.splitlines() if "request connection from" in line]
+            check(len(said) >= 4, f"each refused handshake said once with its address: {said}")
+            print("\n".join(said[:6]), flush=True)
+
+            # The broker verified against the CA: one that did not sign its
+            # certificate is refused, and said.
+            s.write_conf(conf + f"cfx-tls-cert = {station_cert}\ncfx-tls-key = {station_key}\n"
+                         f"cfx-tls-ca = {ca.rogue_ca}\n")
+            r = subprocess.run([SENDER, "status"], cwd=s.dir, capture_output=True, text=True,
+                               timeout=30)
+            check(r.returncode != 0 and "broker reachable: no" in r.stdout and
+                  "certificate verify failed" in r.stdout,
+                  f"a broker the CA did not sign is refused: {r.returncode} {r.stdout}")
+            # Files that cannot serve: the sender refuses to start and says why.
+            s.write_conf(conf + f"cfx-tls-cert = {station_cert}\ncfx-tls-key = {mes_key}\n"
+                         f"cfx-tls-ca = {ca.ca}\n")
+            r = subprocess.run([SENDER, "serve", "--exit-when-busy"], cwd=s.dir,
+                               capture_output=True, text=True, timeout=30)
+            check(r.returncode == 2 and "its own private key" in r.stderr,
+                  f"a key that is not the certificate's: the sender refuses: {r.returncode} "
+                  f"{r.stderr}")
+            h.consume(broker, idle=1)
+        finally:
+            s.close()
+
+
 def test_broker_killed(broker, runs):
     print(f"-- {runs} runs' messages while the broker and the sender are killed", flush=True)
     s = Station(f"cfx-broker = {broker.url()}\ncfx-handle = {HANDLE}\ncfx-heartbeat = 300\n")
@@ -642,9 +740,9 @@ def test_refused_link(broker):
                                   timeout=30)
 
         # Failing, said and non-zero, for as long as the exchange is missing:
-        # long enough for the back-off to reach its longest wait (1+2+4+8 s).
+        # 30 s, long past the back-off's reaching its longest wait (1+2+4+8 s).
         seen, always = 0, True
-        while time.monotonic() - started < 20:
+        while time.monotonic() - started < 30:
             r = status()
             failing = re.search(r"^delivery failing since .+ \((.*not-found.*)\)$", r.stdout, re.M)
             if failing:
@@ -667,6 +765,95 @@ def test_refused_link(broker):
         check("CFX.EndpointConnected" in names, f"the waiting message arrived: {names}")
         print(f"delivery resumed {resumed:.1f} s after the exchange was created "
               f"({time.monotonic() - started:.1f} s after the sender started)", flush=True)
+    finally:
+        s.close()
+
+
+UNIT_FILE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "data",
+                         "systemd", "ffsload-cfx@.service")
+
+
+def unit_command():
+    """The unit's ExecStart, with this build's ffsload for the installed one."""
+    with open(UNIT_FILE) as f:
+        line = next(line for line in f if line.startswith("ExecStart="))
+    words = line.split("=", 1)[1].split()
+    check(words[0] == "/usr/bin/ffsload", f"the unit starts /usr/bin/ffsload: {words}")
+    return [FFSLOAD] + words[1:]
+
+
+def owner_name(path):
+    import pwd
+    return pwd.getpwuid(os.stat(path).st_uid).pw_name
+
+
+def test_unit_as_root(broker):
+    print("-- the unit's command as root in a folder of another user: the sender runs as that "
+          "user, and that user's runs queue their messages", flush=True)
+    if os.geteuid() != 0:
+        print("skipped: not root", flush=True)
+        return
+    import pwd
+    user = pwd.getpwnam("nobody")
+    s = Station(f"cfx-broker = {broker.url()}\ncfx-handle = {HANDLE}\ncfx-heartbeat = 300\n")
+    try:
+        # A folder that is root's is refused: the service never runs as root.
+        r = subprocess.run(unit_command() + ["--exit-when-busy"], cwd=s.dir, capture_output=True,
+                           text=True, timeout=30)
+        check(r.returncode == 2 and "is root's" in r.stderr and
+              not os.path.exists(os.path.join(s.dir, "cfx-queue.sqlite")),
+              f"a root's folder is refused, nothing made there: {r.returncode} {r.stderr}")
+        for root, dirs, files in os.walk(s.dir):
+            for name in dirs + files:
+                os.lchown(os.path.join(root, name), user.pw_uid, user.pw_gid)
+        os.chown(s.dir, user.pw_uid, user.pw_gid)
+        # The operator's handset, as a fixture in the dialout group would be.
+        os.chown(os.path.realpath(s.handset), user.pw_uid, user.pw_gid)
+        log = open(os.path.join(s.dir, "service.log"), "ab")
+        service = subprocess.Popen(unit_command(), cwd=s.dir, stdout=log, stderr=log)
+        try:
+            lock = os.path.join(s.dir, "cfx-sender.lock")
+            deadline = time.monotonic() + 20
+            while time.monotonic() < deadline and not os.path.exists(lock):
+                time.sleep(0.1)
+            with open(f"/proc/{service.pid}/status") as f:
+                uid = re.search(r"^Uid:\s+(\d+)\s+(\d+)", f.read(), re.M)
+            check(uid and int(uid.group(1)) == user.pw_uid and int(uid.group(2)) == user.pw_uid,
+                  f"the sender runs as the folder's owner: {uid and uid.groups()}")
+            as_user = dict(user=user.pw_uid, group=user.pw_gid, extra_groups=[],
+                           env={"PATH": "/usr/bin:/bin", "HOME": s.dir, "LANG": "C.UTF-8"})
+            r = subprocess.run([FFSLOAD, "run", "--port", "3", "--device", s.handset, "--script",
+                                "testmode.tms", "--unit", "SN-OWNER-1"], cwd=s.dir,
+                               capture_output=True, text=True, timeout=60, **as_user)
+            check(r.returncode == 0 and "readonly" not in r.stderr,
+                  f"the owner's run: green, its messages queued: {r.returncode} {r.stderr}")
+            deadline = time.monotonic() + 30
+            status = None
+            while time.monotonic() < deadline:
+                status = subprocess.run([SENDER, "status"], cwd=s.dir, capture_output=True,
+                                        text=True, timeout=30, **as_user)
+                if "messages waiting: 0" in status.stdout:
+                    break
+                time.sleep(0.3)
+            check(status.returncode == 0 and "sender running: yes" in status.stdout and
+                  "messages waiting: 0" in status.stdout and "not writable" not in status.stdout,
+                  f"status as the owner: running, nothing waiting, every file writable: "
+                  f"{status.returncode} {status.stdout}")
+            files = [name for name in os.listdir(s.dir) if name.startswith("cfx-")]
+            owners = {name: owner_name(os.path.join(s.dir, name)) for name in files}
+            check("cfx-queue.sqlite" in owners and "cfx-sender.lock" in owners and
+                  set(owners.values()) == {user.pw_name},
+                  f"the queue and the lock are the owner's: {owners}")
+        finally:
+            service.send_signal(signal.SIGTERM)
+            rc = service.wait(30)
+        check(rc == 0, f"the service stops in order: {rc}")
+        got = [h.envelope(m) for m in h.consume(broker, idle=1)]
+        started = [e for e in got if e["MessageName"] == "CFX.Production.WorkStarted"]
+        check(any(e["MessageBody"]["PrimaryIdentifier"] == "SN-OWNER-1" for e in started),
+              f"the owner's run reached the broker: {[e['MessageName'] for e in got]}")
+        print(f"sender as {user.pw_name} (uid {user.pw_uid}); cfx files: {owners}; "
+              f"{len(got)} messages delivered", flush=True)
     finally:
         s.close()
 
@@ -703,7 +890,9 @@ def main():
     for program in (FFSLOAD, SENDER, SIM, QUEUE_RUNS):
         if not os.path.exists(program):
             sys.exit(f"{program} is not built")
-    broker = h.Broker()
+    ca = h.TestCa()
+    broker_cert, broker_key = ca.issue("broker", "localhost")
+    broker = h.Broker(tls=(ca.ca, broker_cert, broker_key))
     try:
         t = time.monotonic()
         broker.start()
@@ -714,11 +903,14 @@ def main():
         test_lock(broker)
         test_refused_link(broker)
         test_listen_taken(broker)
+        test_tls(broker, ca)
+        test_unit_as_root(broker)
         test_probes(broker)
         test_run_messages(broker)
         test_broker_killed(broker, 20)
     finally:
         broker.close()
+        ca.close()
     if failures:
         print(f"{len(failures)} check(s) failed")
         return 1

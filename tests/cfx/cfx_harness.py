@@ -45,6 +45,8 @@ def skip_unless_available():
             import proton  # noqa: F401
         except ImportError:
             why = "python3-qpid-proton is not installed (scripts/setup.sh installs it)"
+    if why is None and not shutil.which("openssl"):
+        why = "the openssl command is not installed (scripts/setup.sh installs it)"
     if why:
         print(f"SKIP: {why}")
         raise SystemExit(SKIP)
@@ -62,14 +64,88 @@ def password_hash(password):
     return base64.b64encode(salt + hashlib.sha256(salt + password.encode()).digest()).decode()
 
 
+class TestCa:
+    """A certificate authority of the test's own, made at test time with the
+    openssl command (no key is ever committed), the certificates it signs,
+    and a second, rogue authority that signs nothing the station should
+    take. Each certificate names "localhost", the host the test's amqps://
+    URLs use (Proton matches a certificate's DNS names, not its addresses)."""
+
+    def __init__(self):
+        self.dir = tempfile.mkdtemp(prefix="ffsload-ca-")
+        # The broker reads its files as the "rabbitmq" user.
+        os.chmod(self.dir, 0o755)
+        self.ca, self._ca_key = self._authority("ca", "ffsload test CA")
+        self.rogue_ca, self._rogue_key = self._authority("rogue-ca", "Rogue CA")
+
+    def _openssl(self, *args):
+        subprocess.run(["openssl", *args], cwd=self.dir, check=True, capture_output=True,
+                       timeout=60)
+
+    def _key(self, name):
+        key = os.path.join(self.dir, name + ".key")
+        self._openssl("genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256",
+                      "-out", key)
+        os.chmod(key, 0o644)
+        return key
+
+    def _authority(self, name, cn):
+        key = self._key(name)
+        cert = os.path.join(self.dir, name + ".pem")
+        self._openssl("req", "-x509", "-new", "-key", key, "-out", cert, "-days", "2",
+                      "-subj", f"/CN={cn}", "-addext", "basicConstraints=critical,CA:TRUE",
+                      "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+        return cert, key
+
+    def issue(self, name, cn, rogue=False):
+        """A certificate for `cn` (and "localhost") signed by the test's CA,
+        or by the rogue one; returns (certificate, key) paths."""
+        key = self._key(name)
+        csr = os.path.join(self.dir, name + ".csr")
+        cert = os.path.join(self.dir, name + ".pem")
+        ext = os.path.join(self.dir, name + ".ext")
+        with open(ext, "w") as f:
+            f.write(f"subjectAltName=DNS:localhost,DNS:{cn}\nbasicConstraints=CA:FALSE\n"
+                    "extendedKeyUsage=serverAuth,clientAuth\n")
+        self._openssl("req", "-new", "-key", key, "-out", csr, "-subj", f"/CN={cn}")
+        ca, ca_key = (self.rogue_ca, self._rogue_key) if rogue else (self.ca, self._ca_key)
+        self._openssl("x509", "-req", "-in", csr, "-CA", ca, "-CAkey", ca_key, "-CAcreateserial",
+                      "-out", cert, "-days", "2", "-extfile", ext)
+        return cert, key
+
+    def self_signed(self, name, cn):
+        key = self._key(name)
+        cert = os.path.join(self.dir, name + ".pem")
+        self._openssl("req", "-x509", "-new", "-key", key, "-out", cert, "-days", "2",
+                      "-subj", f"/CN={cn}", "-addext", f"subjectAltName=DNS:localhost,DNS:{cn}")
+        return cert, key
+
+    def close(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+def client_tls(ca, cert=None, key=None):
+    """Proton's client TLS: the server verified against `ca` by its name,
+    with a certificate of the client's own when given."""
+    from proton import SSLDomain
+    domain = SSLDomain(SSLDomain.MODE_CLIENT)
+    if cert:
+        domain.set_credentials(cert, key, None)
+    domain.set_trusted_ca_db(ca)
+    domain.set_peer_authentication(SSLDomain.VERIFY_PEER_NAME)
+    return domain
+
+
 class Broker:
     """A RabbitMQ node of the test's own: exchange "cfx" (topic) with the
     queue "cfx-test" bound by "#", users guest (ANONYMOUS maps to it) and
-    station/line-secret."""
+    station/line-secret. With `tls` ((CA, certificate, key) files) it also
+    takes amqps:// on a port of its own (url(tls=True))."""
 
-    def __init__(self):
+    def __init__(self, tls=None):
         self.dir = tempfile.mkdtemp(prefix="ffsload-rabbit-")
         self.port = free_port()
+        self.tls_port = free_port() if tls else None
         self.dist_port = free_port()
         self.epmd_port = free_port()
         self.node = f"ffsload{self.port}@localhost"
@@ -103,7 +179,14 @@ class Broker:
             "loopback_users = none",
             "log.console = false",
             "log.file.level = warning",
-            ""]))
+            ""] + ([
+                f"listeners.ssl.1 = 127.0.0.1:{self.tls_port}",
+                f"ssl_options.cacertfile = {tls[0]}",
+                f"ssl_options.certfile = {tls[1]}",
+                f"ssl_options.keyfile = {tls[2]}",
+                "ssl_options.verify = verify_peer",
+                "ssl_options.fail_if_no_peer_cert = false",
+                ""] if tls else [])))
         os.makedirs(f"{self.dir}/mnesia")
         os.makedirs(f"{self.dir}/log")
         for root, dirs, files in os.walk(self.dir):
@@ -225,8 +308,10 @@ class Broker:
                        env=self.env(), user=self.uid, group=self.gid, extra_groups=[],
                        cwd=self.dir, check=True, capture_output=True, timeout=60)
 
-    def url(self, user=None):
+    def url(self, user=None, tls=False):
         who = f"{user}@" if user else ""
+        if tls:
+            return f"amqps://{who}localhost:{self.tls_port}"
         return f"amqp://{who}127.0.0.1:{self.port}"
 
     def __enter__(self):
@@ -274,7 +359,7 @@ class FakeMes:
     own Proton container in a thread; `requests` holds what it was asked."""
 
     def __init__(self, handle="Mes.fake.1", mode="passed", failure_code=42,
-                 failure_message="unit is not at this step of its route"):
+                 failure_message="unit is not at this step of its route", tls=None):
         from proton.handlers import MessagingHandler
         self.port = free_port()
         self.handle = handle
@@ -283,6 +368,7 @@ class FakeMes:
         self.failure_message = failure_message
         self.requests = []
         self.answered_at = []
+        self.tls = tls
         outer = self
 
         class Handler(MessagingHandler):
@@ -291,7 +377,15 @@ class FakeMes:
                 self.senders = {}
 
             def on_start(self, event):
-                self.acceptor = event.container.listen(f"127.0.0.1:{outer.port}")
+                domain = None
+                if tls:
+                    from proton import SSLDomain
+                    domain = SSLDomain(SSLDomain.MODE_SERVER)
+                    domain.set_credentials(tls[1], tls[2], None)
+                    domain.set_trusted_ca_db(tls[0])
+                    domain.set_peer_authentication(SSLDomain.VERIFY_PEER, tls[0])
+                self.acceptor = event.container.listen(f"127.0.0.1:{outer.port}",
+                                                       ssl_domain=domain)
                 outer._ready.set()
 
             def on_link_opening(self, event):
@@ -335,6 +429,8 @@ class FakeMes:
             raise RuntimeError("the fake MES did not start")
 
     def url(self):
+        if self.tls:
+            return f"amqps://localhost:{self.port}/ {self.handle}"
         return f"amqp://127.0.0.1:{self.port}/ {self.handle}"
 
     def answer(self, request):
@@ -383,11 +479,12 @@ class FakeMes:
 
 
 def ask_station(address, station_handle, message_name, body, timeout=10, requester="Mes.fake.1",
-                target=None, body_type=None):
+                target=None, body_type=None, ssl_domain=None):
     """Sends one request to the station's responder as an MES does and
     returns the reply's envelope (None when none came in time). `target` and
     `body_type` put another Target or $type in the envelope than the
-    station's handle and the message's own."""
+    station's handle and the message's own; with `ssl_domain` (client_tls)
+    it connects over TLS."""
     from proton import Message, Timeout
     from proton.utils import BlockingConnection
     request_id = f"REQUEST-{uuid.uuid4()}"
@@ -396,7 +493,9 @@ def ask_station(address, station_handle, message_name, body, timeout=10, request
         "TimeStamp": "2026-12-08T17:06:05.123+00:00", "UniqueID": str(uuid.uuid4()),
         "Source": requester, "Target": target or station_handle, "RequestID": request_id,
         "MessageBody": {"$type": (body_type or message_name) + ", CFX", **body}}
-    conn = BlockingConnection(f"amqp://{address}", timeout=timeout, allowed_mechs="ANONYMOUS")
+    scheme = "amqps" if ssl_domain else "amqp"
+    conn = BlockingConnection(f"{scheme}://{address}", timeout=timeout, allowed_mechs="ANONYMOUS",
+                              ssl_domain=ssl_domain)
     try:
         reply_to = f"{requester}/reply-{uuid.uuid4()}"
         receiver = conn.create_receiver(reply_to)
@@ -465,13 +564,28 @@ except Exception as e:
 def probe(kind, address, station_handle):
     import socket
     host, port = address.rsplit(":", 1)
-    if kind in ("tcp-close", "dev-tcp", "http-get", "garbage"):
+    if kind in ("tcp-close", "dev-tcp", "http-get", "garbage", "half-header"):
         payload = {"tcp-close": b"", "dev-tcp": b"\n",
                    "http-get": b"GET / HTTP/1.1\r\nHost: station\r\n\r\n",
-                   "garbage": bytes(range(256)) * 4}[kind]
+                   "garbage": bytes(range(256)) * 4,
+                   # Half of the SASL layer's protocol header, then gone.
+                   "half-header": b"AMQP\x03"}[kind]
         with socket.create_connection((host, int(port)), timeout=5) as sock:
             if payload:
                 sock.sendall(payload)
+        return None
+    if kind == "oversize-frame":
+        # The protocol header, then a frame that says it is 2 GiB long: the
+        # station must end the connection, not wait for (or make room for) it.
+        import struct
+        with socket.create_connection((host, int(port)), timeout=5) as sock:
+            sock.sendall(b"AMQP\x00\x01\x00\x00" + struct.pack(">IBBH", 0x7FFFFFF0, 2, 0, 0) +
+                         b"\x00" * 512)
+            try:
+                while sock.recv(4096):
+                    pass
+            except OSError:
+                pass
         return None
     if kind == "sasl-plain":
         from proton.utils import BlockingConnection

@@ -143,6 +143,14 @@ TEST(CfxStationMessages, TheActiveFaultsAreTheHeartbeatsAndEndpointConnectedIsQu
   const auto j = nlohmann::json::parse(waiting[0].json);
   EXPECT_EQ(j["MessageName"], "CFX.EndpointConnected");
   EXPECT_EQ(j["MessageBody"]["CFXHandle"], "Acme.Loader.T1");
+  EXPECT_TRUE(j["MessageBody"]["RequestNetworkUri"].is_null());
+  // With a request port, whoever announces the station names it, as the
+  // sender does: a null here would take the port out of the MES's directory.
+  on.listen = "192.168.40.14:5673";
+  ASSERT_TRUE(cfx::queue_endpoint_connected(dir.path(), on, 1796749565124, &error)) << error;
+  const auto second = nlohmann::json::parse(queue->waiting(10).at(1).json)["MessageBody"];
+  EXPECT_EQ(second["RequestNetworkUri"], "amqp://192.168.40.14:5673");
+  EXPECT_EQ(second["RequestTargetAddress"], "Acme.Loader.T1");
 
   EXPECT_EQ(cfx::active_faults(*queue), nlohmann::ordered_json::array());
   cfx::FaultFacts f;

@@ -63,21 +63,34 @@ TEST(SenderWhileOpen, a_cfx_sender_that_cannot_run_is_started_again_and_says_why
   const std::string problem = sender.problem();
   EXPECT_NE(problem.find("status 2"), std::string::npos) << problem;
   EXPECT_NE(problem.find("no password"), std::string::npos) << problem;
+  // The operator's notice says the same, without the program's name, and
+  // stays while each new start stops again.
+  const platform::OperatorText notice = sender.notice();
+  EXPECT_EQ(notice.id, "cfx.sender_cannot_run");
+  ASSERT_EQ(notice.args.size(), 1u);
+  EXPECT_EQ(notice.args[0], "status 2: no password");
 }
 
 TEST(SenderWhileOpen, a_running_cfx_sender_is_left_alone_and_stopped_in_order) {
   long stopped_in_ms = 0;
   {
-    cli::CfxSenderWhileOpen sender("/bin/sh", {"-c", "exec sleep 60"}, "", kQuickWatch);
+    // Healthy after 20 ms; a stop is told until the next one has run 300 ms.
+    cli::CfxSenderWhileOpen sender("/bin/sh", {"-c", "exec sleep 60"}, "",
+                                   cli::CfxSenderWhileOpen::Watch{5, 10, 40, 20, 300});
     ASSERT_TRUE(sender.running());
     const pid_t first = sender.pid();
     platform::nap_ms(50);
     EXPECT_EQ(sender.pid(), first);
     EXPECT_EQ(sender.starts(), 1);
     EXPECT_EQ(sender.problem(), "");
-    // Killed from outside: started again.
+    EXPECT_TRUE(sender.notice().empty());
+    // Killed from outside: started again, and the operator told so until
+    // the new one has run a while.
     platform::signal_process(first, SIGKILL);
     EXPECT_TRUE(within_ms(5000, [&] { return sender.starts() == 2 && sender.running(); }));
+    EXPECT_EQ(sender.notice(), (platform::OperatorText{"cfx.sender_stopped",
+                                                       {"signal " + std::to_string(SIGKILL)}}));
+    EXPECT_TRUE(within_ms(5000, [&] { return sender.notice().empty(); }));
     stopped_in_ms = platform::monotonic_ms();
   }
   EXPECT_LT(platform::monotonic_ms() - stopped_in_ms, 2000) << "SIGTERM ends the child";

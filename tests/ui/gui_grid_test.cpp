@@ -3,8 +3,8 @@
 // Run all, Ctrl+S, and closing, which waits for every child.
 #include <QApplication>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStyle>
@@ -19,9 +19,9 @@
 
 #include "app/grid_window.h"
 #include "gtest/gtest.h"
-#include "support/temp_dir.h"
-#include "station/customer_definition.h"
 #include "multiport/station_grid.h"
+#include "station/customer_definition.h"
+#include "support/temp_dir.h"
 
 using testing_support::TempDir;
 
@@ -57,7 +57,7 @@ TEST(GridWindow, keyboard_and_buttons_drive_the_tiles_and_closing_waits_for_the_
   std::filesystem::create_directory("main");
   TempDir::write("main/MA_NO", "MA-0001");
   multiport::StationGrid grid(dir.path(), {{1, "/dev/fake1"}, {2, "/dev/fake2"}, {3, "/dev/fake3"}},
-                       dir.path() + "/runs.sqlite");
+                              dir.path() + "/runs.sqlite");
   grid.set_child_command([](int port, const std::string&) {
     return std::vector<std::string>{"/bin/sh", "-c", kChild, "sh", std::to_string(port)};
   });
@@ -102,13 +102,26 @@ TEST(GridWindow, keyboard_and_buttons_drive_the_tiles_and_closing_waits_for_the_
   EXPECT_TRUE(window.tile(2).message->text().contains("/ports/2/Download_"))
       << window.tile(2).message->text().toStdString();
 
+  // The sender's trouble below the customer row, in the operator's words,
+  // and gone once it runs again.
+  EXPECT_FALSE(window.station_notice_label()->isVisible());
+  window.show_station_notice({"cfx.sender_cannot_run", {"status 2: <b>no</b> password"}});
+  EXPECT_TRUE(window.station_notice_label()->isVisible());
+  EXPECT_EQ(window.station_notice_label()->text().toStdString(),
+            "CFX: the sender cannot run (status 2: <b>no</b> password); the messages wait in the "
+            "station's queue and it is tried again");
+  EXPECT_EQ(window.station_notice_label()->textFormat(), Qt::PlainText);
+  window.show_station_notice({});
+  EXPECT_FALSE(window.station_notice_label()->isVisible());
+
   window.close();
   EXPECT_TRUE(window.isVisible());  // until every child has ended
   ASSERT_TRUE(until([&] { return !window.isVisible(); }));
   EXPECT_TRUE(grid.finished());
 }
 
-TEST(GridWindow, a_tile_asks_about_a_pending_imei_as_typed_and_y_n_from_within_it_or_a_click_answers) {
+TEST(GridWindow,
+     a_tile_asks_about_a_pending_imei_as_typed_and_y_n_from_within_it_or_a_click_answers) {
   TempDir dir;
   TempDir::write("custdefine", "1 main.tms\n");
   std::filesystem::create_directory("main");
@@ -194,8 +207,7 @@ int placeholder_room(QLineEdit* field) {
   frame.initFrom(field);
   frame.rect = field->rect();
   frame.lineWidth = field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, field);
-  const QRect contents =
-      field->style()->subElementRect(QStyle::SE_LineEditContents, &frame, field);
+  const QRect contents = field->style()->subElementRect(QStyle::SE_LineEditContents, &frame, field);
   const QMargins margins = field->textMargins();
   return contents.width() - margins.left() - margins.right() - 2 * 2 -
          std::max(0, -field->fontMetrics().minLeftBearing());

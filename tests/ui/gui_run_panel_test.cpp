@@ -268,9 +268,9 @@ TEST_F(GuiTest, a_port_that_cannot_be_opened_is_explained_and_the_run_fails_and_
       // long the notice and however narrow the operator makes the panel.
       QWidget* panel = panels.panel_widget(run);
       const std::vector<QWidget*> rows = {
-          widget(run, ui::kRunStateControl), widget(run, platform::kRunLogControl),
+          widget(run, ui::kRunStateControl),          widget(run, platform::kRunLogControl),
           widget(run, platform::kLineCounterControl), widget(run, ui::kPortStatusControl),
-          widget(run, ui::kSaveStatusControl), widget(run, kRunButton)};
+          widget(run, ui::kSaveStatusControl),        widget(run, kRunButton)};
       expect_rows_apart(panel, rows);
       const int first_height = panel->height();
       ui::panel_run_context().notices.notice(
@@ -286,6 +286,21 @@ TEST_F(GuiTest, a_port_that_cannot_be_opened_is_explained_and_the_run_fails_and_
       expect_rows_apart(panel, rows);
       panel->resize(panel->minimumWidth(), panel->height());
       expect_rows_apart(panel, rows);
+      // The station's notice (its sender cannot run) at the panel's foot,
+      // below the rest, taken away once the sender runs again.
+      QWidget* notice = panels.station_notice_widget(run);
+      ASSERT_NE(notice, nullptr);
+      EXPECT_FALSE(notice->isVisible());
+      panels.show_station_notice({"cfx.sender_stopped", {"status 2: " + longer}});
+      EXPECT_TRUE(notice->isVisible());
+      EXPECT_EQ(static_cast<QLabel*>(notice)->text().toStdString().rfind(
+                    "CFX: the sender stopped (status 2: a notice", 0),
+                0u);
+      std::vector<QWidget*> with_notice = rows;
+      with_notice.push_back(notice);
+      expect_rows_apart(panel, with_notice);
+      panels.show_station_notice({});
+      EXPECT_FALSE(notice->isVisible());
       press(run, kExitButton);
     });
     press(ui::select_panel(), kOpenButton);
