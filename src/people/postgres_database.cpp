@@ -13,6 +13,10 @@
 
 namespace people {
 
+using records::numbered;
+using records::Result;
+using records::trimmed;
+
 namespace {
 
 using records::libpq;
@@ -22,30 +26,6 @@ using records::libpq;
 constexpr long long kTablesLockKey = 0x66667370656f706cLL;  // "ffspeopl"
 constexpr int kChainLockClass = 0x66736175;                  // "fsau"
 
-struct ResultDeleter {
-  void operator()(PGresult* r) const { libpq().PQclear(r); }
-};
-using Result = std::unique_ptr<PGresult, ResultDeleter>;
-
-std::string trimmed(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-  return text;
-}
-
-// "?" placeholders as the server numbers them; our SQL has no "?" elsewhere.
-std::string numbered(const std::string& sql) {
-  std::string out;
-  int n = 0;
-  for (char c : sql) {
-    if (c == '?') {
-      out += '$';
-      out += std::to_string(++n);
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
 
 class PostgresDatabase final : public Database {
  public:

@@ -39,4 +39,23 @@ const LibPq& libpq() {
   return api;
 }
 
+std::string trimmed(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+std::string numbered(const std::string& sql) {
+  std::string out;
+  int n = 0;
+  for (char c : sql) {
+    if (c == '?') {
+      out += '$';
+      out += std::to_string(++n);
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 }  // namespace records

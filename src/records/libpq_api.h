@@ -6,6 +6,9 @@
 
 #include <libpq-fe.h>
 
+#include <memory>
+#include <string>
+
 namespace records {
 
 #define FFSLOAD_LIBPQ_FUNCTIONS(X)                                                              \
@@ -26,5 +29,18 @@ struct LibPq {
 // Loads libpq on first use. Throws StoreError when it is not installed or
 // lacks a function, saying which package brings it.
 const LibPq& libpq();
+
+// A result that is cleared on every road out.
+struct ResultDeleter {
+  void operator()(PGresult* r) const { libpq().PQclear(r); }
+};
+using Result = std::unique_ptr<PGresult, ResultDeleter>;
+
+// The server's message without the line end it comes with.
+std::string trimmed(std::string text);
+
+// "?" placeholders as the server numbers them ("$1", "$2", ...); our SQL has
+// no "?" outside placeholders.
+std::string numbered(const std::string& sql);
 
 }  // namespace records

@@ -30,32 +30,6 @@ constexpr const char* kTellReaders[] = {
     "EXECUTE FUNCTION ffsload_runs_committed()",
 };
 
-struct ResultDeleter {
-  void operator()(PGresult* r) const { libpq().PQclear(r); }
-};
-using Result = std::unique_ptr<PGresult, ResultDeleter>;
-
-std::string trimmed(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-  return text;
-}
-
-// "?" placeholders as the server numbers them; no "?" occurs in our SQL
-// outside placeholders.
-std::string numbered(const std::string& sql) {
-  std::string out;
-  int n = 0;
-  for (char c : sql) {
-    if (c == '?') {
-      out += '$';
-      out += std::to_string(++n);
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 bool parse_postgres_url(const std::string& url, bool* has_password, std::string* error) {
