@@ -30,38 +30,7 @@ constexpr int kChainLockClass = 0x66736175;                  // "fsau"
 class PostgresDatabase final : public Database {
  public:
   PostgresDatabase(const std::string& url, Access access) {
-    bool has_password = false;
-    std::string error;
-    if (!records::parse_postgres_url(url, &has_password, &error)) {
-      throw records::StoreError("records database URL " + records::shown_location(url) +
-                                " is malformed: " + records::without_password(error, url));
-    }
-    const std::string timeout = std::to_string(records::kConnectTimeoutSeconds);
-    std::vector<const char*> keys{"fallback_application_name"};
-    std::vector<const char*> values{"ffsload"};
-    if (!std::getenv("PGCONNECT_TIMEOUT")) {
-      keys.push_back("connect_timeout");
-      values.push_back(timeout.c_str());
-    }
-    keys.push_back("dbname");
-    values.push_back(url.c_str());
-    keys.push_back(nullptr);
-    values.push_back(nullptr);
-    conn_ = libpq().PQconnectdbParams(keys.data(), values.data(), 1);
-    const char* host = conn_ ? libpq().PQhost(conn_) : nullptr;
-    const char* port = conn_ ? libpq().PQport(conn_) : nullptr;
-    const char* db = conn_ ? libpq().PQdb(conn_) : nullptr;
-    where_ = std::string("records database ") + (db ? db : "?") + " on " +
-             (host && *host ? host : "the local server") +
-             (port && *port ? std::string(":") + port : "");
-    if (!conn_ || libpq().PQstatus(conn_) != CONNECTION_OK) {
-      const std::string why = conn_ ? records::without_password(
-                                          trimmed(libpq().PQerrorMessage(conn_)), url)
-                                    : "out of memory";
-      libpq().PQfinish(conn_);
-      conn_ = nullptr;
-      throw records::StoreError(where_ + " cannot be reached: " + why);
-    }
+    conn_ = records::connect_to_server(url, &where_);
     try {
       if (access == Access::kWriting && !has_tables()) make_tables();
     } catch (...) {

@@ -48,7 +48,7 @@ bool parse_postgres_url(const std::string& url, bool* has_password, std::string*
   return true;
 }
 
-PostgresStore::PostgresStore(const std::string& url, OpenFor purpose) {
+PGconn* connect_to_server(const std::string& url, std::string* where) {
   bool has_password = false;
   std::string error;
   if (!parse_postgres_url(url, &has_password, &error)) {
@@ -68,20 +68,24 @@ PostgresStore::PostgresStore(const std::string& url, OpenFor purpose) {
   values.push_back(url.c_str());
   keys.push_back(nullptr);
   values.push_back(nullptr);
-  conn_ = libpq().PQconnectdbParams(keys.data(), values.data(), 1);
-  const char* host = conn_ ? libpq().PQhost(conn_) : nullptr;
-  const char* port = conn_ ? libpq().PQport(conn_) : nullptr;
-  const char* db = conn_ ? libpq().PQdb(conn_) : nullptr;
-  where_ = std::string("records database ") + (db ? db : "?") + " on " +
+  PGconn* conn = libpq().PQconnectdbParams(keys.data(), values.data(), 1);
+  const char* host = conn ? libpq().PQhost(conn) : nullptr;
+  const char* port = conn ? libpq().PQport(conn) : nullptr;
+  const char* db = conn ? libpq().PQdb(conn) : nullptr;
+  *where = std::string("records database ") + (db ? db : "?") + " on " +
            (host && *host ? host : "the local server") +
            (port && *port ? std::string(":") + port : "");
-  if (!conn_ || libpq().PQstatus(conn_) != CONNECTION_OK) {
+  if (!conn || libpq().PQstatus(conn) != CONNECTION_OK) {
     const std::string why =
-        conn_ ? without_password(trimmed(libpq().PQerrorMessage(conn_)), url) : "out of memory";
-    libpq().PQfinish(conn_);
-    conn_ = nullptr;
-    throw StoreError(where_ + " cannot be reached: " + why);
+        conn ? without_password(trimmed(libpq().PQerrorMessage(conn)), url) : "out of memory";
+    libpq().PQfinish(conn);
+    throw StoreError(*where + " cannot be reached: " + why);
   }
+  return conn;
+}
+
+PostgresStore::PostgresStore(const std::string& url, OpenFor purpose) {
+  conn_ = connect_to_server(url, &where_);
   try {
     if (purpose == OpenFor::kWriting) {
       upgrade();

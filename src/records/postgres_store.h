@@ -55,6 +55,12 @@ class PostgresStore final : public Store {
 
 // A URL's parts as the client library reads them; false with *error when it
 // cannot be parsed. has_password tells whether the URL itself holds one.
+// Connects to the server at `url` as every ffsload connection does (its
+// name, a connect timeout unless PGCONNECT_TIMEOUT sets one); *where names
+// the database and server for messages. Throws StoreError, never with the
+// password, when the URL is malformed or the server cannot be reached.
+pg_conn* connect_to_server(const std::string& url, std::string* where);
+
 bool parse_postgres_url(const std::string& url, bool* has_password, std::string* error);
 
 }  // namespace records
